@@ -1,0 +1,43 @@
+#include "support/paths.h"
+
+#include <unistd.h>
+
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <stdexcept>
+#include <sys/wait.h>
+
+namespace kolt::test {
+
+std::filesystem::path sourceDir() { return KOLT_SOURCE_DIR; }
+std::filesystem::path binaryDir() { return KOLT_BINARY_DIR; }
+
+std::filesystem::path accessSamplesDir() {
+  if (const char* env = std::getenv("KOLT_ACCESS_SAMPLES")) return env;
+  return sourceDir().parent_path() / "shared" / "access-samples";
+}
+
+TempDir::TempDir() {
+  std::string pattern = (std::filesystem::temp_directory_path() / "kolt-test-XXXXXX").string();
+  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
+  path_ = pattern;
+}
+
+TempDir::~TempDir() {
+  std::error_code ignored;
+  std::filesystem::remove_all(path_, ignored);
+}
+
+int runCommand(const std::string& command, std::string& output) {
+  output.clear();
+  FILE* pipe = popen(command.c_str(), "r");
+  if (pipe == nullptr) return -1;
+  std::array<char, 4096> buffer{};
+  std::size_t n;
+  while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
+  int status = pclose(pipe);
+  return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+}  // namespace kolt::test

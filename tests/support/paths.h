@@ -1,0 +1,31 @@
+// Where tests find the project's files and where they may write.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+namespace kolt::test {
+
+std::filesystem::path sourceDir();
+std::filesystem::path binaryDir();
+// The folder of real Access files with their independent dumps (../shared/access-samples).
+std::filesystem::path accessSamplesDir();
+
+// A fresh folder removed with everything in it when the object goes.
+class TempDir {
+ public:
+  TempDir();
+  ~TempDir();
+  TempDir(const TempDir&) = delete;
+  TempDir& operator=(const TempDir&) = delete;
+  const std::filesystem::path& path() const { return path_; }
+  std::filesystem::path operator/(const std::string& name) const { return path_ / name; }
+
+ private:
+  std::filesystem::path path_;
+};
+
+// Runs a command through the shell; returns its exit status and fills `output` with its stdout.
+int runCommand(const std::string& command, std::string& output);
+
+}  // namespace kolt::test
