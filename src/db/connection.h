@@ -75,6 +75,12 @@ class Connection {
 
   Recordset openRecordset(std::string_view statement);
 
+  // Makes the table `sourceTable` of the engine database `file` readable here as `name`, reading
+  // that file's current rows (the Access engine's linked table). The link lasts until unlink or
+  // close and leaves nothing in this database's file.
+  void link(std::string_view name, const std::filesystem::path& file, std::string_view sourceTable);
+  void unlink(std::string_view name);
+
   // Creates an empty engine database file; fails when the file exists.
   static void createDatabase(const std::filesystem::path& file);
 

@@ -1,0 +1,52 @@
+#include "db/dialect/translation.h"
+
+#include "db/dialect/emitter.h"
+#include "db/dialect/parser.h"
+#include "db/error.h"
+
+namespace kolt::db {
+
+Translation translate(std::string_view statement) {
+  dialect::Statement st = dialect::parse(statement);
+  Translation t;
+  switch (st.kind) {
+    case dialect::Statement::Kind::Select:
+      t.sql = dialect::emitSelect(*st.select);
+      if (!st.select->into) {
+        t.kind = Translation::Kind::Query;
+        break;
+      }
+      t.target = st.select->into->table;
+      t.inFile = st.select->into->inFile;
+      if (st.select->into->connect) {
+        if (!dialect::isExcelConnect(*st.select->into->connect) || !t.inFile)
+          throw DbError(kErrSyntax, "No se puede exportar a '" + *st.select->into->connect +
+                                        "': solo se admiten libros 'Excel 8.0;'.");
+        t.kind = Translation::Kind::Export;
+      } else {
+        t.kind = Translation::Kind::SelectInto;
+      }
+      break;
+    case dialect::Statement::Kind::Insert:
+    case dialect::Statement::Kind::CreateTable:
+    case dialect::Statement::Kind::DropTable:
+      t.kind = Translation::Kind::Command;
+      t.target = st.table;
+      t.sql = dialect::emitCommand(st);
+      break;
+  }
+  return t;
+}
+
+std::shared_ptr<const Translation> TranslationCache::get(std::string_view statement) {
+  std::string key(statement);
+  {
+    std::lock_guard lock(mutex_);
+    if (auto it = entries_.find(key); it != entries_.end()) return it->second;
+  }
+  auto translation = std::make_shared<const Translation>(translate(statement));
+  std::lock_guard lock(mutex_);
+  return entries_.try_emplace(std::move(key), std::move(translation)).first->second;
+}
+
+}  // namespace kolt::db
