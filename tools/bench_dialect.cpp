@@ -1,0 +1,77 @@
+// Times the statement layer on one unit of realistic size: the translation of a rule statement,
+// a rule statement with a three-column join on a 10,000-discharge table, and the export of a
+// 10,000-row sheet.
+//
+//   kolt-bench-dialect [FOLDER]     (default: a fresh folder under /tmp)
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <string>
+
+#include "db/connection.h"
+#include "db/dialect/translation.h"
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+double millisecondsSince(Clock::time_point start) {
+  return std::chrono::duration<double, std::milli>(Clock::now() - start).count();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  namespace fs = std::filesystem;
+  using kolt::db::Connection;
+  const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "kolt-bench";
+  fs::remove_all(folder);
+  fs::create_directories(folder);
+  Connection::createDatabase(folder / "w.db");
+  Connection cnn;
+  cnn.open(folder / "w.db");
+
+  const int discharges = 10000;
+  cnn.execute("CREATE TABLE EGRESO(cedocve char(2) NULL, folio char(8) NULL, clues char(11) "
+              "NULL, egreso datetime NULL, sexo char(1) NULL, edad integer NULL, diag_ini char(4) "
+              "NULL, afecprin char(4) NULL)");
+  cnn.execute("CREATE TABLE AFECCIONES(folio char(8) NULL, clues char(11) NULL, egreso datetime "
+              "NULL, afec char(4) NULL)");
+  std::string values;
+  for (int i = 0; i < discharges; ++i) {
+    const std::string folio = std::to_string(100000 + i);
+    const std::string day = "2013-03-" + std::string(i % 28 < 9 ? "0" : "") +
+                            std::to_string(i % 28 + 1) + " 00:00:00";
+    const std::string code = i % 50 == 0 ? "Z301" : "A0" + std::to_string(10 + i % 90);
+    cnn.execute("INSERT INTO EGRESO VALUES ('09','" + folio + "','DFSSA000001','" + day + "','" +
+                std::to_string(1 + i % 2) + "'," + std::to_string(i % 90) + ",'" + code + "','" +
+                code + "')");
+    cnn.execute("INSERT INTO AFECCIONES VALUES ('" + folio + "','DFSSA000001','" + day + "','" +
+                (i % 70 == 0 ? "Z301" : "B201") + "'), ('" + folio + "','DFSSA000001','" + day +
+                "','C300')");
+  }
+
+  const std::string rule =
+      "select e.cedocve,e.folio,e.clues,e.egreso,e.diag_ini,e.afecprin,a.afec Into  Z301 from "
+      "egreso as e left join afecciones as a on e.folio=a.folio and e.clues=a.clues and "
+      "e.egreso=a.egreso WHERE e.diag_ini='Z301' OR e.afecprin='Z301' OR a.afec='Z301' Group by "
+      "e.cedocve,e.folio,e.clues,e.egreso,e.diag_ini,e.afecprin,a.afec ";
+
+  auto start = Clock::now();
+  const int translations = 1000;
+  for (int i = 0; i < translations; ++i) (void)kolt::db::translate(rule);
+  std::printf("translate one rule statement: %.1f us\n",
+              millisecondsSince(start) * 1000.0 / translations);
+
+  start = Clock::now();
+  cnn.execute(rule);
+  std::printf("run it on %d discharges and %d conditions: %.1f ms (%lld rows)\n", discharges,
+              2 * discharges, millisecondsSince(start), static_cast<long long>(cnn.rowsWritten()));
+
+  start = Clock::now();
+  cnn.execute("select * into Grande from EGRESO");
+  cnn.execute("SELECT * INTO [Grande] IN '" + (folder / "libro.xls").string() +
+              "' 'Excel 8.0;' FROM Grande");
+  std::printf("export a %d-row sheet: %.1f ms\n", discharges, millisecondsSince(start));
+  return 0;
+}
