@@ -1,0 +1,227 @@
+#include "support/working_db.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <cctype>
+#include <stdexcept>
+#include <variant>
+
+#include "schema/tables.h"
+
+namespace kolt::test {
+namespace {
+
+bool sameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+const db::Value* find(const Cells& cells, std::string_view column) {
+  for (const auto& [name, value] : cells)
+    if (sameName(name, column)) return &value;
+  return nullptr;
+}
+
+std::string literal(const db::Value& value) {
+  if (db::isNull(value)) return "NULL";
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+  if (const auto* s = std::get_if<std::string>(&value)) {
+    std::string out = "'";
+    for (char c : *s) {
+      out += c;
+      if (c == '\'') out += '\'';
+    }
+    return out + "'";
+  }
+  throw std::invalid_argument("working_db: only NULL, whole numbers and text can be inserted");
+}
+
+// A discharge under which every rule 1 to 26 stays silent, given the baseline catalogues.
+const Cells& dischargeDefaults() {
+  static const Cells defaults = {
+      {"cedocve", "09"},
+      {"clues", std::string(kClues)},
+      {"egreso", std::string(kEgreso)},
+      {"cveedad", "3"},
+      {"edad", 30},
+      {"nacioen", "9"},
+      {"sexo", "2"},
+      {"derhab", "1"},
+      {"entidad", "09"},
+      {"munic", "002"},
+      {"loc", "0001"},
+      {"expediente", "EXP-1234"},
+      {"tipserv", "1"},
+      {"dias_esta", 3},
+      {"servicioingre", "10"},
+      {"servicioegre", "10"},
+      {"proced", "1"},
+      {"motegre", "1"},
+      {"vez", "1"},
+      {"infec", "2"},
+      {"diag_ini", "J189"},
+      {"afecprin", "J189"},
+  };
+  return defaults;
+}
+
+}  // namespace
+
+std::string text(const db::Value& value) {
+  if (db::isNull(value)) return "NULL";
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+  if (const auto* d = std::get_if<double>(&value)) return std::to_string(*d);
+  if (const auto* s = std::get_if<std::string>(&value)) return *s;
+  return "(blob)";
+}
+
+WorkingDb::WorkingDb(std::filesystem::path file) : WorkingDb(std::move(file), Options{}) {}
+
+WorkingDb::WorkingDb(std::filesystem::path file, const Options& options)
+    : file_(std::move(file)), options_(options) {
+  db::Connection::createDatabase(file_);
+  cnn_.open(file_);
+  for (const schema::Table* table : schema::workingTables()) {
+    std::vector<std::string_view> omitted;
+    for (const auto& [t, c] : options_.omitColumns)
+      if (sameName(t, table->name)) omitted.push_back(c);
+    cnn_.execute(schema::createTableStatement(*table, omitted));
+  }
+  if (options_.baselineCatalogues) {
+    insert("CATLOCAL",
+           {{"edo", "09"}, {"mpo", "002"}, {"Loc", "0001"}, {"descrip", "AZCAPOTZALCO"}});
+    for (const char* clave : {"10", "20", "30", "40"}) insert("CATSERVICIOS", {{"CLAVE", clave}});
+    insert("CATCLUES", {{"CLUES", std::string(kClues)}, {"DESCUNIDAD", "HOSPITAL GENERAL"}});
+  }
+}
+
+WorkingDb& WorkingDb::add(std::string_view tableName, const Cells& defaults, const Cells& cells) {
+  const schema::Table* table = schema::findTable(tableName);
+  if (table == nullptr)
+    throw std::invalid_argument("working_db: no table " + std::string(tableName));
+  for (const auto& [name, value] : cells)
+    if (table->column(name) == nullptr)
+      throw std::invalid_argument("working_db: no column " + std::string(name) + " in " +
+                                  std::string(tableName));
+  // The whole row in the table's column order: no column list is needed in the statement.
+  std::string values;
+  for (const schema::Column& column : table->columns) {
+    bool omitted = false;
+    for (const auto& [t, c] : options_.omitColumns)
+      omitted = omitted || (sameName(t, table->name) && sameName(c, column.name));
+    if (omitted) continue;
+    const db::Value* value = find(cells, column.name);
+    if (value == nullptr) value = find(defaults, column.name);
+    if (!values.empty()) values += ", ";
+    values += value ? literal(*value) : "NULL";
+  }
+  cnn_.execute("INSERT INTO " + std::string(table->name) + " SELECT " + values);
+  return *this;
+}
+
+WorkingDb& WorkingDb::insert(std::string_view table, const Cells& cells) {
+  return add(table, {}, cells);
+}
+
+WorkingDb& WorkingDb::egreso(const Cells& cells) {
+  Cells defaults = dischargeDefaults();
+  defaults.emplace_back("folio", std::to_string(nextFolio_++));
+  lastKey_.clear();
+  for (std::string_view key : {"folio", "clues", "egreso"}) {
+    const db::Value* value = find(cells, key);
+    lastKey_.emplace_back(key, value ? *value : *find(defaults, key));
+  }
+  return add("EGRESO", defaults, cells);
+}
+
+WorkingDb& WorkingDb::obstet(const Cells& cells) {
+  Cells defaults = lastKey_;
+  defaults.insert(defaults.end(), {{"hayprod", 1},
+                                   {"tipaten", "2"},
+                                   {"producto", "1"},
+                                   {"tipnaci", "1"},
+                                   {"planfam", "4"},
+                                   {"gestac", "39"}});
+  return add("OBSTET", defaults, cells);
+}
+
+WorkingDb& WorkingDb::productos(const Cells& cells) {
+  Cells defaults = lastKey_;
+  defaults.insert(defaults.end(), {{"numproducto", "1"},
+                                   {"pesoprod", "3200"},
+                                   {"sexprod", "1"},
+                                   {"condnac", "1"},
+                                   {"condegre", "3"}});
+  return add("PRODUCTOS", defaults, cells);
+}
+
+WorkingDb& WorkingDb::defunc(const Cells& cells) {
+  Cells defaults = lastKey_;
+  defaults.insert(defaults.end(), {{"certif", "230000001"}, {"causabas", "I219"}});
+  return add("DEFUNC", defaults, cells);
+}
+
+WorkingDb& WorkingDb::afecciones(const Cells& cells) {
+  Cells defaults = lastKey_;
+  defaults.emplace_back("afec", "E119");
+  return add("AFECCIONES", defaults, cells);
+}
+
+WorkingDb& WorkingDb::procedimientos(const Cells& cells) {
+  Cells defaults = lastKey_;
+  defaults.emplace_back("promed", "8901");
+  return add("PROCEDIMIENTOS", defaults, cells);
+}
+
+bool WorkingDb::hasTable(std::string_view table) {
+  for (const std::string& name : tableNames())
+    if (sameName(name, table)) return true;
+  return false;
+}
+
+std::vector<std::string> WorkingDb::tableNames() {
+  std::vector<std::string> names;
+  sqlite3_stmt* stmt = nullptr;
+  if (sqlite3_prepare_v2(cnn_.handle(), "SELECT name FROM sqlite_master WHERE type='table'", -1,
+                         &stmt, nullptr) != SQLITE_OK)
+    throw std::runtime_error(sqlite3_errmsg(cnn_.handle()));
+  while (sqlite3_step(stmt) == SQLITE_ROW)
+    names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
+  sqlite3_finalize(stmt);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+std::vector<std::string> WorkingDb::columns(std::string_view table) {
+  std::vector<std::string> names;
+  const db::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
+  for (const db::ColumnInfo& c : rs.columns()) names.push_back(c.name);
+  return names;
+}
+
+std::vector<std::vector<std::string>> WorkingDb::rows(std::string_view table) {
+  std::vector<std::vector<std::string>> result;
+  const db::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
+  for (const auto& row : rs.rows()) {
+    auto& out = result.emplace_back();
+    for (const db::Value& v : row) out.push_back(text(v));
+  }
+  return result;
+}
+
+std::vector<std::string> WorkingDb::column(std::string_view table, std::string_view name) {
+  const db::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
+  std::size_t index = rs.columns().size();
+  for (std::size_t i = 0; i < rs.columns().size(); ++i)
+    if (sameName(rs.columns()[i].name, name)) index = i;
+  if (index == rs.columns().size())
+    throw std::invalid_argument("working_db: no column " + std::string(name));
+  std::vector<std::string> values;
+  for (const auto& row : rs.rows()) values.push_back(text(row[index]));
+  return values;
+}
+
+}  // namespace kolt::test
