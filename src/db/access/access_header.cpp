@@ -1,0 +1,147 @@
+#include "db/access/access_header.h"
+
+#include <array>
+#include <cerrno>
+#include <cstring>
+#include <fstream>
+#include <system_error>
+
+#include "db/error.h"
+
+namespace kolt::db {
+namespace {
+
+constexpr std::size_t kVersionOffset = 0x14;
+constexpr std::size_t kMaskedStart = 0x18;
+constexpr std::size_t kMaskedLength = 128;
+constexpr std::size_t kCodePageOffset = 0x3C;
+constexpr std::size_t kPasswordOffset = 0x42;
+constexpr std::size_t kCreationDateOffset = 0x72;
+constexpr std::size_t kMinimumHeader = kMaskedStart + kMaskedLength;
+
+// The part of page 0 after 0x18 is stored XOR-ed with an RC4 stream of this fixed key.
+void unmaskHeader(std::vector<unsigned char>& page) {
+  const std::array<unsigned char, 4> key = {0xC7, 0xDA, 0x39, 0x6B};
+  std::array<unsigned char, 256> s{};
+  for (int i = 0; i < 256; ++i) s[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
+  for (std::size_t i = 0, j = 0; i < 256; ++i) {
+    j = (j + s[i] + key[i % key.size()]) & 0xFF;
+    std::swap(s[i], s[j]);
+  }
+  for (std::size_t n = 0, i = 0, j = 0; n < kMaskedLength; ++n) {
+    i = (i + 1) & 0xFF;
+    j = (j + s[i]) & 0xFF;
+    std::swap(s[i], s[j]);
+    page[kMaskedStart + n] ^= s[(s[i] + s[j]) & 0xFF];
+  }
+}
+
+bool hasPassword(std::vector<unsigned char> page, int version) {
+  unmaskHeader(page);
+  const std::size_t length = version == 0 ? 20 : 40;
+  std::array<unsigned char, 4> mask{};
+  if (version != 0) {
+    // Jet4 and later further mask the password with the creation date's whole part.
+    double created = 0;
+    std::memcpy(&created, page.data() + kCreationDateOffset, sizeof created);
+    const auto whole = static_cast<std::uint32_t>(static_cast<std::int32_t>(created));
+    for (std::size_t i = 0; i < 4; ++i) mask[i] = static_cast<unsigned char>(whole >> (8 * i));
+  }
+  for (std::size_t i = 0; i < length; ++i)
+    if ((page[kPasswordOffset + i] ^ mask[i % 4]) != 0) return true;
+  return false;
+}
+
+}  // namespace
+
+std::string AccessHeader::formatName() const {
+  switch (version) {
+    case 0:
+      return "JET3";
+    case 1:
+      return "JET4";
+    case 2:
+      return "ACE12";
+    case 3:
+      return "ACE14";
+    case 4:
+      return "ACE15";
+    case 5:
+      return "ACE16";
+    case 6:
+      return "ACE17";
+    default:
+      return "ACE" + std::to_string(version);
+  }
+}
+
+std::string notAccessFileMessage(const std::filesystem::path& file) {
+  return "El archivo " + file.string() +
+         " no es una base de datos de Access o está dañado. Ábralo en Access y use «Compactar y "
+         "reparar», o elija otro archivo.";
+}
+
+std::string missingFileMessage(const std::filesystem::path& file) {
+  return "No se encuentra el archivo " + file.string() +
+         ". Compruebe la ruta y vuelva a elegir la base de datos.";
+}
+
+AccessHeader readAccessHeader(const std::filesystem::path& file) {
+  std::error_code ec;
+  const auto status = std::filesystem::status(file, ec);
+  if (!std::filesystem::exists(status)) throw DbError(kErrFile, missingFileMessage(file));
+  if (!std::filesystem::is_regular_file(status))
+    throw DbError(kErrFile,
+                  "La ruta " + file.string() +
+                      " no es un archivo de base de datos. Elija un archivo .mdb o .accdb.");
+  std::ifstream in(file, std::ios::binary);
+  if (!in) {
+    throw DbError(kErrFile, "No se puede leer el archivo " + file.string() + " (" +
+                                std::strerror(errno) +
+                                "). Compruebe que tiene permiso de lectura y que ningún otro "
+                                "programa lo tiene bloqueado.");
+  }
+  AccessHeader header;
+  header.fileSize = std::filesystem::file_size(file, ec);
+  std::vector<unsigned char> page(4096);
+  in.read(reinterpret_cast<char*>(page.data()), static_cast<std::streamsize>(page.size()));
+  page.resize(static_cast<std::size_t>(in.gcount()));
+
+  static constexpr unsigned char kJet[] = "\x00\x01\x00\x00Standard Jet DB";
+  static constexpr unsigned char kAce[] = "\x00\x01\x00\x00Standard ACE DB";
+  const bool magic =
+      page.size() >= kMinimumHeader && (std::memcmp(page.data(), kJet, sizeof kJet - 1) == 0 ||
+                                        std::memcmp(page.data(), kAce, sizeof kAce - 1) == 0);
+  if (!magic) throw DbError(kErrNotAccessFile, notAccessFileMessage(file));
+
+  header.version = page[kVersionOffset];
+  if (header.version > 6) throw DbError(kErrNotAccessFile, notAccessFileMessage(file));
+  header.pageSize = header.version == 0 ? 2048 : 4096;
+  // An Access file is whole pages, at least the header page and the catalogue's.
+  if (header.fileSize < 2u * static_cast<unsigned>(header.pageSize) ||
+      header.fileSize % static_cast<unsigned>(header.pageSize) != 0)
+    throw DbError(kErrNotAccessFile, notAccessFileMessage(file));
+  page.resize(std::min<std::size_t>(page.size(), static_cast<std::size_t>(header.pageSize)));
+
+  std::vector<unsigned char> unmasked = page;
+  unmaskHeader(unmasked);
+  header.codePage = unmasked[kCodePageOffset] | (unmasked[kCodePageOffset + 1] << 8);
+  header.passwordProtected = hasPassword(page, header.version);
+  header.firstPage = std::move(page);
+  if (header.passwordProtected) {
+    throw DbError(kErrAccessPassword,
+                  "La base de datos " + file.string() +
+                      " está protegida con contraseña. Ábrala en Access, quite la contraseña "
+                      "(Archivo > Información > Descifrar base de datos) y vuelva a elegirla.");
+  }
+  return header;
+}
+
+bool isEngineDatabase(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  char magic[16] = {};
+  in.read(magic, sizeof magic);
+  return in.gcount() == sizeof magic && std::memcmp(magic, "SQLite format 3\0", 16) == 0;
+}
+
+}  // namespace kolt::db

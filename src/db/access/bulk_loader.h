@@ -1,0 +1,46 @@
+// Writing imported tables into a new engine database, as fast as SQLite allows.
+//
+// The target is a file nobody else has open yet (the importer builds under a temporary name and
+// renames at the end), so the load runs without a journal, in one transaction, through one prepared
+// INSERT per table. Identifiers are quoted with double quotes so that any Access name ("Asset
+// Items", "Umsätze") becomes the same name in the engine.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "db/access/mdb_reader.h"
+#include "db/value.h"
+
+struct sqlite3;
+struct sqlite3_stmt;
+
+namespace kolt::db::access {
+
+std::string quoteIdentifier(const std::string& name);
+
+class BulkLoader {
+ public:
+  // Creates the database file. Throws DbError (kErrFile) when it cannot.
+  explicit BulkLoader(const std::filesystem::path& file);
+  ~BulkLoader();
+  BulkLoader(const BulkLoader&) = delete;
+  BulkLoader& operator=(const BulkLoader&) = delete;
+
+  void beginTable(const std::string& name, const std::vector<SourceColumn>& columns);
+  void insert(const std::vector<Value>& row);
+  // Commits everything and closes the file; without it the file holds nothing usable.
+  void finish();
+
+ private:
+  [[noreturn]] void fail(const std::string& what);
+  void finishStatement();
+
+  std::filesystem::path file_;
+  sqlite3* db_ = nullptr;
+  sqlite3_stmt* insert_ = nullptr;
+  std::string table_;
+};
+
+}  // namespace kolt::db::access

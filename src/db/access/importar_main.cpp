@@ -1,0 +1,130 @@
+// kolt-importar: the child process that reads one Access file into a new engine database.
+//
+//   kolt-importar --progress-fd N SOURCE TARGET [TABLE...]
+//
+// It runs apart from the program because libmdb can fault on a damaged file: a crash here is one
+// clear error for the parent, never the end of the program. Progress and the outcome go to file
+// descriptor N as the lines of progress_protocol.h; exit status 0 together with "fin" is success.
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <string>
+#include <vector>
+
+#include "db/access/access_header.h"
+#include "db/access/bulk_loader.h"
+#include "db/access/mdb_reader.h"
+#include "db/access/progress_protocol.h"
+#include "db/error.h"
+
+namespace {
+
+using kolt::db::access::ProgressEvent;
+
+class Channel {
+ public:
+  explicit Channel(int fd) : fd_(fd) {}
+  void send(const ProgressEvent& event) const {
+    std::string line = kolt::db::access::encodeEvent(event) + "\n";
+    const char* data = line.data();
+    std::size_t left = line.size();
+    while (left > 0) {
+      const ssize_t n = ::write(fd_, data, left);
+      if (n < 0 && errno == EINTR) continue;
+      // The parent is gone or has given up: nobody will use what we would write.
+      if (n <= 0) _exit(5);
+      data += n;
+      left -= static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+int run(const Channel& channel, const std::string& source, const std::string& target,
+        const std::vector<std::string>& wanted) {
+  using Clock = std::chrono::steady_clock;
+  const auto header = kolt::db::readAccessHeader(source);
+  kolt::db::access::MdbReader reader(source);
+
+  std::vector<kolt::db::access::SourceTable> tables;
+  if (wanted.empty()) {
+    tables = reader.tables();
+  } else {
+    for (const auto& name : wanted) {
+      const kolt::db::access::SourceTable* found = nullptr;
+      for (const auto& t : reader.tables())
+        if (sameNameIgnoringCase(t.name, name)) found = &t;
+      if (found == nullptr)
+        throw kolt::db::DbError(kolt::db::kErrNoSuchTable,
+                                "La tabla " + name + " no existe en " + source +
+                                    ". Compruebe que eligió la base de datos correcta.");
+      tables.push_back(*found);
+    }
+  }
+  std::int64_t expected = 0;
+  for (const auto& t : tables) expected += static_cast<std::int64_t>(t.rowEstimate);
+  channel.send({ProgressEvent::Kind::Start, header.formatName(), 0,
+                static_cast<std::int64_t>(tables.size()), expected});
+
+  kolt::db::access::BulkLoader loader(target);
+  std::int64_t total = 0;
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    const std::int64_t index = static_cast<std::int64_t>(i) + 1;
+    channel.send({ProgressEvent::Kind::Table, tables[i].name, index,
+                  static_cast<std::int64_t>(tables[i].rowEstimate), 0});
+    std::int64_t rows = 0;
+    auto lastReport = Clock::now();
+    reader.readTable(
+        tables[i].name,
+        [&](const std::vector<kolt::db::access::SourceColumn>& columns) {
+          loader.beginTable(tables[i].name, columns);
+        },
+        [&](const std::vector<kolt::db::Value>& row) {
+          loader.insert(row);
+          // A few reports a second are enough for a progress bar, and they prove the child alive.
+          if ((++rows & 1023) == 0 && Clock::now() - lastReport > std::chrono::milliseconds(200)) {
+            channel.send({ProgressEvent::Kind::Rows, {}, index, rows, 0});
+            lastReport = Clock::now();
+          }
+        });
+    channel.send({ProgressEvent::Kind::Rows, {}, index, rows, 0});
+    total += rows;
+  }
+  loader.finish();
+  channel.send({ProgressEvent::Kind::End, {}, 0, total, 0});
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 5 || std::strcmp(argv[1], "--progress-fd") != 0) {
+    std::fprintf(stderr, "uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA...]\n");
+    return 64;
+  }
+  const Channel channel(std::atoi(argv[2]));
+  std::vector<std::string> wanted(argv + 5, argv + argc);
+  try {
+    return run(channel, argv[3], argv[4], wanted);
+  } catch (const kolt::db::DbError& e) {
+    channel.send({ProgressEvent::Kind::Error, e.description(), e.number(), 0, 0});
+    return 2;
+  } catch (const std::bad_alloc&) {
+    // Within the memory limit only a damaged file (a value claiming an absurd length) gets here.
+    channel.send({ProgressEvent::Kind::Error,
+                  "La lectura de " + std::string(argv[3]) +
+                      " necesitó más memoria de la permitida. El archivo puede estar dañado; "
+                      "ábralo en Access y use «Compactar y reparar», o elija otro archivo.",
+                  kolt::db::kErrNotAccessFile, 0, 0});
+    return 3;
+  }
+}
