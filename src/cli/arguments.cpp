@@ -1,0 +1,63 @@
+#include "cli/arguments.h"
+
+#include <stdexcept>
+
+namespace kolt::cli {
+
+const char* const kUsage =
+    "Uso: kolt-validar ORIGEN [--desde dd/mm/aaaa] [--hasta dd/mm/aaaa] [--unidad CLUES]...\n"
+    "                  [--catalogo ARCHIVO] [--resultados CARPETA] [--traza ARCHIVO]\n"
+    "     kolt-validar --unidades ORIGEN\n"
+    "\n"
+    "Valida la base de datos de egresos ORIGEN (.mdb, .accdb o base del programa) con las 113\n"
+    "reglas y deja un libro Val{CLUES}.xls por unidad con hallazgos y el resumen "
+    "ResultadosVal.xls\n"
+    "en la carpeta RESULTADOS del programa.\n"
+    "\n"
+    "  --desde, --hasta  periodo de egresos (ambos incluidos); sin ellos, todo\n"
+    "  --unidad CLUES    unidad a validar (repetible); sin ella, todas las de la lista\n"
+    "  --catalogo        base de catálogos (por omisión ValidacionesKOLT.mdb o .db del programa)\n"
+    "  --resultados      carpeta del programa en la que se crea RESULTADOS (por omisión la del\n"
+    "                    programa)\n"
+    "  --traza ARCHIVO   escribe cada instrucción ejecutada, una por línea\n"
+    "  --unidades        muestra la lista de unidades (CLUES  Nombre) y termina\n"
+    "\n"
+    "Estado de salida: 0 validación terminada, 1 validación interrumpida por un error,\n"
+    "2 uso incorrecto.\n";
+
+Arguments parseArguments(const std::vector<std::string>& args) {
+  Arguments a;
+  auto value = [&](std::size_t& i) -> std::string {
+    if (i + 1 >= args.size()) throw std::invalid_argument("Falta el valor de " + args[i] + ".");
+    return args[++i];
+  };
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    const std::string& arg = args[i];
+    if (arg == "--help" || arg == "-h" || arg == "--ayuda")
+      a.help = true;
+    else if (arg == "--unidades")
+      a.listUnits = true;
+    else if (arg == "--desde")
+      a.desde = value(i);
+    else if (arg == "--hasta")
+      a.hasta = value(i);
+    else if (arg == "--unidad")
+      a.unidades.push_back(value(i));
+    else if (arg == "--catalogo")
+      a.catalogo = value(i);
+    else if (arg == "--resultados")
+      a.resultados = value(i);
+    else if (arg == "--traza")
+      a.traza = value(i);
+    else if (arg.starts_with("--"))
+      throw std::invalid_argument("Opción desconocida: " + arg + ".");
+    else if (a.origen.empty())
+      a.origen = arg;
+    else
+      throw std::invalid_argument("Sobra el argumento '" + arg + "'.");
+  }
+  if (!a.help && a.origen.empty()) throw std::invalid_argument("Falta la base de datos de origen.");
+  return a;
+}
+
+}  // namespace kolt::cli

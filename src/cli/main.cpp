@@ -1,0 +1,156 @@
+// kolt-validar: the validation run from the command line, the same run the window starts.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <fstream>
+#include <iostream>
+
+#include "cli/arguments.h"
+#include "db/dialect/functions.h"
+#include "run/date_utilities.h"
+#include "run/driver.h"
+#include "run/session.h"
+#include "run/source_tables.h"
+
+namespace {
+
+using namespace kolt;
+
+constexpr int kFinished = 0, kAbandoned = 1, kBadUsage = 2;
+
+class StderrMessages : public run::DateMessages {
+ public:
+  void beep() override {}
+  void message(const std::string& text, const std::string& title) override {
+    std::cerr << title << ": " << text << '\n';
+  }
+};
+
+// "unidad i de n CLUES, regla k de 113" on one terminal line, rewritten as the run goes.
+class TerminalProgress : public run::RunObserver {
+ public:
+  explicit TerminalProgress(bool enabled) : enabled_(enabled) {}
+  ~TerminalProgress() override {
+    if (enabled_ && written_) std::fputs("\r\033[K", stderr);
+  }
+  void unitStarted(int position, int count, const std::string& unit) override {
+    unit_ = "unidad " + std::to_string(position) + " de " + std::to_string(count) + " " + unit;
+    show("");
+  }
+  void ruleStarted(const rules::RuleProgress& p) override {
+    show(", regla " + std::to_string(p.position) + " de " + std::to_string(p.total));
+  }
+
+ private:
+  void show(const std::string& rule) {
+    if (!enabled_) return;
+    std::fprintf(stderr, "\r\033[K%s%s", unit_.c_str(), rule.c_str());
+    std::fflush(stderr);
+    written_ = true;
+  }
+  bool enabled_;
+  bool written_ = false;
+  std::string unit_;
+};
+
+std::filesystem::path programFolder(const char* argv0) {
+  std::error_code ec;
+  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  if (ec) self = std::filesystem::absolute(argv0, ec);
+  return self.parent_path();
+}
+
+int usageError(const std::string& message) {
+  std::cerr << message << "\n\n" << cli::kUsage;
+  return kBadUsage;
+}
+
+int validate(const cli::Arguments& args, const std::filesystem::path& app) {
+  run::Context ctx(app);
+  if (args.resultados) ctx.carpetaResultados = *args.resultados;
+  try {
+    run::abreBases(ctx, args.origen, {}, args.catalogo ? *args.catalogo : "");
+  } catch (const db::DbError& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kAbandoned;
+  }
+
+  std::vector<std::string> entries;
+  try {
+    rules::StatementLog log;
+    entries = run::CargaUnidades(ctx.cnnOrigen, log);
+  } catch (const db::DbError& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kAbandoned;
+  }
+  if (args.listUnits) {
+    for (const auto& entry : entries) std::cout << entry << '\n';
+    return kFinished;
+  }
+
+  // The checks of the validation window, in its order and with its messages.
+  StderrMessages messages;
+  run::DateBoxes boxes;
+  if (args.desde) {
+    if (!run::ValidaFecha(*args.desde, messages))
+      return usageError("Fecha de Inicio invalida, verifique por favor.....");
+    ctx.gcFechaIni = boxes.mskFechaIni = *args.desde;
+  }
+  if (args.hasta) {
+    if (!run::ValidaFecha(*args.hasta, messages))
+      return usageError("Fecha de Fin invalida, verifique por favor.....");
+    ctx.gcFechaFin = boxes.mskFechaFin = *args.hasta;
+  }
+  if (args.desde && args.hasta && run::dayNumber(*args.hasta) < run::dayNumber(*args.desde))
+    return usageError("La Fecha Inicial no puede ser mayor a la Fecha Final....");
+  if (args.unidades.empty()) {
+    ctx.gaUnidades = entries;
+  } else {
+    for (const auto& code : args.unidades) {
+      auto found = std::find_if(entries.begin(), entries.end(), [&](const std::string& e) {
+        return db::dialect::compareIgnoringCase(run::unitCode(e), code) == 0;
+      });
+      if (found == entries.end())
+        return usageError("La unidad " + code +
+                          " no está en la lista de unidades de la base de datos (vea --unidades).");
+      ctx.gaUnidades.push_back(*found);
+    }
+  }
+  if (ctx.gaUnidades.empty())
+    return usageError(
+        "Debe seleccionar al menos una Unidad Médica de Egresos, verifique por favor.....");
+
+  std::ofstream traceFile;
+  if (args.traza) {
+    traceFile.open(*args.traza, std::ios::trunc);
+    if (!traceFile) return usageError("No se puede escribir la traza en '" + *args.traza + "'.");
+  }
+  run::RunOutcome outcome;
+  {
+    TerminalProgress progress(isatty(STDERR_FILENO));
+    outcome = run::ProcesaValidacion(ctx, boxes, &progress, args.traza ? &traceFile : nullptr);
+  }
+  if (outcome.errorReport) {
+    std::cerr << outcome.errorReport->text() << '\n';
+    return kAbandoned;
+  }
+  std::cout << run::MensajeFinal(ctx, outcome) << '\n';
+  return kFinished;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  cli::Arguments args;
+  try {
+    args = cli::parseArguments(std::vector<std::string>(argv + 1, argv + argc));
+  } catch (const std::invalid_argument& e) {
+    return usageError(e.what());
+  }
+  if (args.help) {
+    std::cout << cli::kUsage;
+    return kFinished;
+  }
+  return validate(args, programFolder(argv[0]));
+}

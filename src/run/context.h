@@ -1,0 +1,44 @@
+// The state one validation session shares between the windows, the batch command and the run:
+// the connections and the run's values, under the names the program has always used for them.
+// One object per session, passed to whatever needs it; nothing of it is global.
+#pragma once
+
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "db/dialect/translation.h"
+
+namespace kolt::run {
+
+struct Context {
+  explicit Context(std::filesystem::path appFolder)
+      : app(std::move(appFolder)),
+        carpetaResultados(app / "RESULTADOS"),
+        cache(std::make_shared<db::TranslationCache>()),
+        cnnOrigen(cache),
+        cnnCatalogo(cache),
+        cnnNueva(cache) {}
+
+  std::filesystem::path app;                // {app}: the folder of the program's executables
+  std::filesystem::path carpetaResultados;  // "{app}/RESULTADOS" unless the caller chose another
+  std::shared_ptr<db::TranslationCache> cache;
+
+  db::Connection cnnOrigen;    // the source database (its engine file)
+  db::Connection cnnCatalogo;  // the catalogue database (its engine file)
+  db::Connection cnnNueva;     // the working database of the unit under validation
+
+  std::filesystem::path gcRutaOrigen;  // the source file the user chose
+  std::filesystem::path rutaCatalogo;  // the catalogue's engine file, for the link of Folio
+
+  std::vector<std::string> gaUnidades;  // list texts of the checked units, in list order
+  std::string gcUnidad;                 // the unit under validation
+  std::filesystem::path gcLibroExcel;   // its workbook
+  std::string gcFechaIni, gcFechaFin;   // the period bounds as typed, "dd/mm/yyyy"
+
+  const std::filesystem::path& resultados() const { return carpetaResultados; }
+};
+
+}  // namespace kolt::run

@@ -1,0 +1,40 @@
+#include "run/run_log.h"
+
+#include <chrono>
+#include <ctime>
+
+namespace kolt::run {
+namespace {
+
+std::string now() {
+  const std::time_t t = std::time(nullptr);
+  std::tm local{};
+  localtime_r(&t, &local);
+  char buffer[32];
+  std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
+  return buffer;
+}
+
+}  // namespace
+
+RunLog::RunLog(std::filesystem::path file) : file_(std::move(file)), out_(file_, std::ios::trunc) {
+  out_ << now() << "\tInicio de la validación\n";
+  out_.flush();
+}
+
+void RunLog::line(const std::string& unit, const std::string& text) {
+  out_ << now() << '\t' << (unit.empty() ? "-" : unit) << '\t' << text << '\n';
+  out_.flush();
+}
+
+void RunLog::failure(const std::string& unit, const rules::StatementRecord& record) {
+  ++failures_;
+  line(unit, "regla " + std::to_string(record.rule) + "\t" + record.text + "\tError " +
+                 std::to_string(record.errorNumber) + " - " + record.errorDescription);
+}
+
+void RunLog::note(const std::string& unit, const std::string& text) {
+  line(unit, text);
+}
+
+}  // namespace kolt::run

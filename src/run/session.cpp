@@ -1,0 +1,37 @@
+#include "run/session.h"
+
+#include "db/access/companion.h"
+
+namespace kolt::run {
+
+std::filesystem::path rutaCatalogo(const std::filesystem::path& app) {
+  const auto access = app / "ValidacionesKOLT.mdb";
+  std::error_code ec;
+  return std::filesystem::exists(access, ec) ? access : app / "ValidacionesKOLT.db";
+}
+
+void abreBases(Context& ctx, const std::filesystem::path& origen,
+               const db::ImportProgressFn& progress, const std::filesystem::path& catalogo) {
+  ctx.cnnOrigen.close();
+  ctx.cnnCatalogo.close();
+  db::ImportOptions options;
+  options.progress = progress;
+  try {
+    ctx.gcRutaOrigen = origen;
+    ctx.cnnOrigen.open(db::openSourceCompanion(origen, ctx.resultados(), options));
+    const auto catalogue = catalogo.empty() ? rutaCatalogo(ctx.app) : catalogo;
+    std::error_code ec;
+    if (!std::filesystem::exists(catalogue, ec))
+      throw db::DbError(db::kErrFile, "No se encuentra la base de datos de catálogos '" +
+                                          catalogue.string() +
+                                          "'. Póngala en la carpeta del programa.");
+    ctx.rutaCatalogo = db::openSourceCompanion(catalogue, ctx.resultados(), options);
+    ctx.cnnCatalogo.open(ctx.rutaCatalogo);
+  } catch (...) {
+    ctx.cnnOrigen.close();
+    ctx.cnnCatalogo.close();
+    throw;
+  }
+}
+
+}  // namespace kolt::run

@@ -1,0 +1,24 @@
+// Opening the two databases a session works on: the source the user chose and the program's
+// catalogue.
+#pragma once
+
+#include <filesystem>
+
+#include "db/access/import.h"
+#include "run/context.h"
+
+namespace kolt::run {
+
+// The catalogue database in {app}: the Access file when it is there, else the engine database the
+// program ships with.
+std::filesystem::path rutaCatalogo(const std::filesystem::path& app);
+
+// Sets ctx.gcRutaOrigen and opens ctx.cnnOrigen on the source (an Access file is read through its
+// companion engine database, imported when needed) and ctx.cnnCatalogo on the catalogue
+// (`catalogo`, or rutaCatalogo(ctx.app) when empty). Throws db::DbError, leaving both connections
+// closed, when either cannot be opened.
+void abreBases(Context& ctx, const std::filesystem::path& origen,
+               const db::ImportProgressFn& progress = {},
+               const std::filesystem::path& catalogo = {});
+
+}  // namespace kolt::run

@@ -1,0 +1,35 @@
+// The summary of a run: one verdict row per unit in RESULTADOSVALIDACION of the source database,
+// exported at the end as the sheet Resultados of ResultadosVal.xls.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "db/connection.h"
+#include "rules/statement_log.h"
+
+namespace kolt::run {
+
+inline constexpr const char* kARevisar = "A REVISAR";
+inline constexpr const char* kCorrecta = "CORRECTA";
+// A unit for which some statement failed and no rule found anything: its rules did not all run, so
+// it cannot be called correct.
+inline constexpr const char* kValidacionIncompleta = "VALIDACION INCOMPLETA";
+
+// Drops and makes anew the summary table. Throws db::DbError when it cannot be made.
+void creaResumen(db::Connection& cnnOrigen, rules::StatementLog& log);
+
+// The verdict of a unit: "A REVISAR" when its workbook exists or some rule found rows (even if
+// writing the workbook failed), else "VALIDACION INCOMPLETA" when a statement failed, else
+// "CORRECTA".
+std::string veredicto(bool workbookExists, bool findings, bool failures);
+
+// Inserts the unit's verdict row. Throws db::DbError (already in the log) when it fails.
+void registraVeredicto(db::Connection& cnnOrigen, rules::StatementLog& log, const std::string& unit,
+                       const std::string& periodo, const std::string& resultado);
+
+// Replaces "{resultados}/ResultadosVal.xls" with the summary table. Throws db::DbError.
+void exportaResumen(db::Connection& cnnOrigen, rules::StatementLog& log,
+                    const std::filesystem::path& resultados);
+
+}  // namespace kolt::run

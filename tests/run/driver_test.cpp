@@ -1,0 +1,168 @@
+// Whole validation runs on engine databases made by the test builder.
+#include "run/driver.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <sstream>
+
+#include "db/workbook.h"
+#include "run/session.h"
+#include "run/source_tables.h"
+#include "support/paths.h"
+#include "support/working_db.h"
+
+namespace kolt::run {
+namespace {
+
+namespace fs = std::filesystem;
+using test::kNull;
+using test::WorkingDb;
+
+constexpr const char* kOther = "DFSSA000002";
+
+class Run : public ::testing::Test {
+ protected:
+  Run() : app(dir.path() / "programa"), ctx(app) { fs::create_directories(app); }
+
+  // A source with the default unit (one clean discharge) and a second unit whose discharge of the
+  // 14th of March breaks rule 1.
+  void makeSource(const WorkingDb::Options& options = {}) {
+    WorkingDb source(dir.path() / "origen.db", options);
+    source.egreso();
+    source.egreso({{"clues", kOther}, {"egreso", "2023-03-14 00:00:00"}, {"edad", 131}});
+    source.egreso({{"clues", kOther}, {"egreso", "2023-03-16 00:00:00"}});
+    source.insert("CATCLUES", {{"CLUES", kOther}, {"DESCUNIDAD", "CLINICA NORTE"}});
+    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+    catalogue.insert("catValidaciones",
+                     {{"Validacion", 1}, {"Descripcion", "Edad fuera de rango"}});
+  }
+
+  void open() {
+    abreBases(ctx, dir.path() / "origen.db");
+    rules::StatementLog log;
+    ctx.gaUnidades = CargaUnidades(ctx.cnnOrigen, log);
+  }
+
+  RunOutcome validate(const char* desde = nullptr, const char* hasta = nullptr) {
+    DateBoxes boxes;
+    if (desde) ctx.gcFechaIni = boxes.mskFechaIni = desde;
+    if (hasta) ctx.gcFechaFin = boxes.mskFechaFin = hasta;
+    return ProcesaValidacion(ctx, boxes);
+  }
+
+  std::vector<std::string> summary() {
+    std::vector<std::string> out;
+    db::Recordset rs = ctx.cnnOrigen.openRecordset("select * from RESULTADOSVALIDACION");
+    for (; !rs.eof(); rs.moveNext())
+      out.push_back(test::text(rs.field("Unidad")) + "|" + test::text(rs.field("PERIODO")) + "|" +
+                    test::text(rs.field("RESULTADO")));
+    return out;
+  }
+
+  fs::path results(const std::string& name) { return ctx.resultados() / name; }
+
+  test::TempDir dir;
+  fs::path app;
+  Context ctx;
+};
+
+TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
+  makeSource();
+  open();
+  ASSERT_EQ(ctx.gaUnidades, (std::vector<std::string>{"DFSSA000001  HOSPITAL GENERAL",
+                                                      "DFSSA000002  CLINICA NORTE"}));
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(outcome.failedStatements, 0);
+  EXPECT_EQ(summary(),
+            (std::vector<std::string>{"DFSSA000001|TODO|CORRECTA", "DFSSA000002|TODO|A REVISAR"}));
+  EXPECT_FALSE(fs::exists(results("ValDFSSA000001.xls")));
+  EXPECT_EQ(db::sheetNames(results("ValDFSSA000002.xls")),
+            (std::vector<std::string>{"Validacion1", "catValidaciones"}));
+  EXPECT_EQ(db::sheetNames(results("ResultadosVal.xls")), std::vector<std::string>{"Resultados"});
+  EXPECT_FALSE(fs::exists(results("ValDFSSA000001.db")));
+  EXPECT_FALSE(fs::exists(results("ValDFSSA000002.db")));
+  EXPECT_EQ(MensajeFinal(ctx, outcome),
+            "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos "
+            "dentro de la carpeta de " +
+                ctx.resultados().string());
+
+  // A second run replaces the summary and the unit's workbook.
+  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  validate("15/03/2023", "16/03/2023");
+  EXPECT_EQ(summary(), std::vector<std::string>{
+                           "DFSSA000002|Fechaini: #2023/03/15#, Fechafin: #2023/03/16#|CORRECTA"});
+  EXPECT_EQ(summary()[0].size() - std::string("DFSSA000002||CORRECTA").size(), 46u);
+  EXPECT_FALSE(fs::exists(results("ValDFSSA000002.xls")));
+}
+
+TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
+  makeSource();
+  open();
+  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  validate("14/03/2023", "14/03/2023");
+  EXPECT_EQ(summary(), std::vector<std::string>{
+                           "DFSSA000002|Fechaini: #2023/03/14#, Fechafin: #2023/03/14#|A REVISAR"});
+  validate(nullptr, "14/03/2023");
+  EXPECT_EQ(summary(), std::vector<std::string>{"DFSSA000002| Fechafin: #2023/03/14#|A REVISAR"});
+  validate("15/03/2023");
+  EXPECT_EQ(summary(), std::vector<std::string>{"DFSSA000002|Fechaini: #2023/03/15#|CORRECTA"});
+}
+
+TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
+  app = dir.path() / "o'brien";
+  fs::create_directories(app);
+  Context quoted(app);
+  {
+    WorkingDb source(dir.path() / "origen.db");
+    source.egreso({{"clues", "DF'SSA0001"}, {"edad", 131}});
+    source.insert("CATCLUES", {{"CLUES", "DF'SSA0001"}, {"DESCUNIDAD", "SAN JUAN"}});
+    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+  }
+  abreBases(quoted, dir.path() / "origen.db");
+  quoted.gaUnidades = {"DF'SSA0001  SAN JUAN"};
+  RunOutcome outcome = ProcesaValidacion(quoted, {});
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(outcome.failedStatements, 0);
+  EXPECT_TRUE(fs::exists(quoted.resultados() / "ValDF'SSA0001.xls"));
+  EXPECT_EQ(quoted.cnnOrigen
+                .openRecordset("select RESULTADO from RESULTADOSVALIDACION where "
+                               "Unidad = 'DF''SSA0001'")
+                .recordCount(),
+            1);
+}
+
+TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
+  // Without EGRESO.edad, rule 1 and others cannot run; the clean unit must not be "CORRECTA".
+  makeSource({.omitColumns = {{"EGRESO", "edad"}}});
+  open();
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport);
+  EXPECT_GT(outcome.failedStatements, 0);
+  const auto rows = summary();
+  ASSERT_EQ(rows.size(), 2u);
+  EXPECT_EQ(rows[0], "DFSSA000001|TODO|VALIDACION INCOMPLETA");
+  std::ifstream log(results("Validacion.log"));
+  std::stringstream text;
+  text << log.rdbuf();
+  EXPECT_NE(text.str().find("DFSSA000001\tregla 1\t"), std::string::npos) << text.str();
+  EXPECT_NE(MensajeFinal(ctx, outcome).find("\nNo se pudieron ejecutar "), std::string::npos);
+}
+
+TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
+  makeSource();
+  open();
+  ctx.cnnOrigen.execute("Drop Table OBSTET");
+  fs::create_directories(ctx.resultados());
+  std::ofstream(results("ValDFSSA000009.db")) << "left by a killed run";
+  RunOutcome outcome = validate();
+  ASSERT_TRUE(outcome.errorReport);
+  EXPECT_EQ(outcome.errorReport->number, db::kErrNoSuchTable);
+  EXPECT_TRUE(summary().empty());
+  EXPECT_FALSE(fs::exists(results("ResultadosVal.xls")));
+  EXPECT_FALSE(fs::exists(results("ValDFSSA000009.db")));
+}
+
+}  // namespace
+}  // namespace kolt::run
