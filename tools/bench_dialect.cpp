@@ -32,16 +32,18 @@ int main(int argc, char** argv) {
   cnn.open(folder / "w.db");
 
   const int discharges = 10000;
-  cnn.execute("CREATE TABLE EGRESO(cedocve char(2) NULL, folio char(8) NULL, clues char(11) "
-              "NULL, egreso datetime NULL, sexo char(1) NULL, edad integer NULL, diag_ini char(4) "
-              "NULL, afecprin char(4) NULL)");
-  cnn.execute("CREATE TABLE AFECCIONES(folio char(8) NULL, clues char(11) NULL, egreso datetime "
-              "NULL, afec char(4) NULL)");
+  cnn.execute(
+      "CREATE TABLE EGRESO(cedocve char(2) NULL, folio char(8) NULL, clues char(11) "
+      "NULL, egreso datetime NULL, sexo char(1) NULL, edad integer NULL, diag_ini char(4) "
+      "NULL, afecprin char(4) NULL)");
+  cnn.execute(
+      "CREATE TABLE AFECCIONES(folio char(8) NULL, clues char(11) NULL, egreso datetime "
+      "NULL, afec char(4) NULL)");
   std::string values;
   for (int i = 0; i < discharges; ++i) {
     const std::string folio = std::to_string(100000 + i);
-    const std::string day = "2013-03-" + std::string(i % 28 < 9 ? "0" : "") +
-                            std::to_string(i % 28 + 1) + " 00:00:00";
+    const std::string day =
+        "2013-03-" + std::string(i % 28 < 9 ? "0" : "") + std::to_string(i % 28 + 1) + " 00:00:00";
     const std::string code = i % 50 == 0 ? "Z301" : "A0" + std::to_string(10 + i % 90);
     cnn.execute("INSERT INTO EGRESO VALUES ('09','" + folio + "','DFSSA000001','" + day + "','" +
                 std::to_string(1 + i % 2) + "'," + std::to_string(i % 90) + ",'" + code + "','" +
