@@ -1,0 +1,45 @@
+// The rule catalogue: every group of rules, and the order in which they run.
+//
+// Order of all rules: the fixed rules up to 41, then the generated passes (one per code-field pair,
+// numbered on from 41), then the fixed rules from 81 on. A rule's number is its place in that
+// order.
+#pragma once
+
+#include <array>
+#include <vector>
+
+#include "rules/rule.h"
+
+namespace kolt::rules {
+
+// The last fixed rule before the generated passes; the counter of those passes starts here.
+inline constexpr int kLastRuleBeforeGenerated = 41;
+// The first fixed rule after them.
+inline constexpr int kFirstRuleAfterGenerated = 81;
+
+inline constexpr std::array<CodeFieldPair, 5> kCodeFieldPairs = {{
+    {"Egreso", "Afecprin"},
+    {"Egreso", "Causaext"},
+    {"Egreso", "diag_ini"},
+    {"Defunc", "Causabas"},
+    {"Afecciones", "Afec"},
+}};
+
+// The groups, one file each.
+const std::vector<Rule>& dischargeFieldRules();            // 1 to 26
+const std::vector<Rule>& familyPlanningRules();            // 27 to 36
+const std::vector<Rule>& stayOutcomeRules();               // 37 to 41
+const std::vector<GeneratedCheck>& diagnosisCodeChecks();  // the generated 42 to 80
+const std::vector<Rule>& procedureRules();                 // 81 to 84
+const std::vector<Rule>& obstetricRules();                 // 85 to 113
+
+struct Catalogue {
+  std::vector<const Rule*> fixedRules;  // in number order
+  std::vector<GeneratedCheck> generatedChecks;
+  std::vector<CodeFieldPair> pairs;
+};
+
+// The catalogue the program runs.
+const Catalogue& ruleCatalogue();
+
+}  // namespace kolt::rules

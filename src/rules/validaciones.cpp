@@ -1,0 +1,100 @@
+#include "rules/validaciones.h"
+
+#include "db/error.h"
+#include "rules/frame_steps.h"
+#include "rules/rule_plan.h"
+
+namespace kolt::rules {
+namespace {
+
+// Resume-next for one step: the log has recorded the failure, the run goes on.
+template <typename Step>
+bool resumeNext(Step step) {
+  try {
+    step();
+    return true;
+  } catch (const db::DbError&) {
+    return false;
+  }
+}
+
+void buildWorkTables(db::Connection& cnnNueva, const PlannedRule& rule, StatementLog& log) {
+  if (rule.buildBefore == nullptr) return;
+  for (const WorkTable& work : *rule.buildBefore) {
+    BorrarTabla(cnnNueva, work.name, log, rule.number);
+    for (std::string_view lcSQL : work.statements)
+      resumeNext([&] { log.execute(cnnNueva, rule.number, StatementKind::WorkTable, lcSQL); });
+  }
+}
+
+void runRule(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+             const PlannedRule& rule, StatementLog& log, RuleRun& run) {
+  buildWorkTables(cnnNueva, rule, log);
+  BorrarTabla(cnnNueva, rule.table, log, rule.number);
+
+  bool created = false;
+  for (std::size_t i = 0; i < rule.statements.size(); ++i) {
+    const std::string& lcSQL = rule.statements[i];
+    const bool ok =
+        resumeNext([&] { log.execute(cnnNueva, rule.number, StatementKind::Rule, lcSQL); });
+    if (i == 0) created = ok;
+  }
+
+  // A table the first statement did not create is not this run's result: when its drop failed, it
+  // is the table of an earlier run, and exporting it would report old findings as new ones.
+  if (created) {
+    resumeNext([&] {
+      run.rows = ArchivoExcel(cnnNueva, gcLibroExcel, rule.table, log, rule.number);
+      run.exported = run.rows > 0;
+    });
+  }
+
+  if (rule.dropAfter != nullptr)
+    for (std::string_view name : *rule.dropAfter) BorrarTabla(cnnNueva, name, log, rule.number);
+}
+
+}  // namespace
+
+std::vector<const RuleRun*> FrameReport::findings() const {
+  std::vector<const RuleRun*> result;
+  for (const RuleRun& r : rules)
+    if (r.rows > 0) result.push_back(&r);
+  return result;
+}
+
+std::vector<const StatementRecord*> FrameReport::failures() const {
+  std::vector<const StatementRecord*> result;
+  for (const StatementRecord& s : statements)
+    if (s.failed()) result.push_back(&s);
+  return result;
+}
+
+FrameReport Validaciones(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+                         const FrameOptions& options) {
+  const Catalogue& catalogue = options.catalogue ? *options.catalogue : ruleCatalogue();
+  const std::vector<PlannedRule> plan = planRules(catalogue);
+  StatementLog log(options.trace);
+  FrameReport report;
+  report.rules.reserve(plan.size());
+
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    const PlannedRule& rule = plan[i];
+    if (options.progress)
+      options.progress({static_cast<int>(i + 1), static_cast<int>(plan.size()), rule.number});
+    RuleRun& run = report.rules.emplace_back();
+    run.number = rule.number;
+    run.table = rule.table;
+    run.description = rule.description;
+
+    const std::size_t firstRecord = log.records().size();
+    runRule(cnnNueva, gcLibroExcel, rule, log, run);
+    for (std::size_t r = firstRecord; r < log.records().size(); ++r)
+      run.failed = run.failed || log.records()[r].failed();
+  }
+
+  report.traceIntact = log.traceIntact();
+  report.statements = log.takeRecords();
+  return report;
+}
+
+}  // namespace kolt::rules

@@ -1,0 +1,62 @@
+// The rule frame: runs every rule of the catalogue, in order, against one unit's working database.
+//
+// Per rule: build the work tables it needs, drop its result table, run its statements, export the
+// table to the unit's workbook when it holds rows, drop the work tables of a finished group. A
+// failing statement is skipped and the next one runs, so one bad rule never stops the others; every
+// statement's outcome is kept in the report, so a failure is never mistaken for a clean result.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <functional>
+#include <ostream>
+#include <string>
+#include <vector>
+
+#include "db/connection.h"
+#include "rules/catalogue.h"
+#include "rules/statement_log.h"
+
+namespace kolt::rules {
+
+struct RuleProgress {
+  int position;  // 1 for the first rule run
+  int total;     // rules in the catalogue (113 when every group is present)
+  int rule;      // the rule's number
+};
+
+struct FrameOptions {
+  // Receives every statement text in execution order, one per line. The caller owns the stream.
+  std::ostream* trace = nullptr;
+  // Called as each rule starts.
+  std::function<void(const RuleProgress&)> progress = {};
+  // The catalogue to run; null runs the program's own.
+  const Catalogue* catalogue = nullptr;
+};
+
+struct RuleRun {
+  int number = 0;
+  std::string table;
+  std::string description;
+  bool failed = false;     // some statement of the rule's step failed
+  std::int64_t rows = -1;  // rows of its result table; -1 when they could not be counted
+  bool exported = false;   // its sheet was written to the workbook
+};
+
+struct FrameReport {
+  std::vector<RuleRun> rules;               // in the order they ran
+  std::vector<StatementRecord> statements;  // every statement, in the order they ran
+  bool traceIntact = true;                  // false: a trace line could not be written
+
+  // The rules whose result table held rows, exported or not.
+  std::vector<const RuleRun*> findings() const;
+  // The statements that failed (a drop of an absent table is not a failure).
+  std::vector<const StatementRecord*> failures() const;
+};
+
+// `cnnNueva` must be open on the unit's working database; `gcLibroExcel` is the unit's workbook,
+// created by the first export, so no file is written when no rule finds anything.
+FrameReport Validaciones(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+                         const FrameOptions& options = {});
+
+}  // namespace kolt::rules

@@ -1,0 +1,166 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <string>
+
+#include "rules/catalogue.h"
+#include "rules/rule_plan.h"
+
+namespace kolt::rules {
+namespace {
+
+std::string lower(std::string_view s) {
+  std::string out(s);
+  for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  return out;
+}
+
+// True when `text` holds "into {table}" followed by a blank or the end, ignoring case.
+bool writesInto(std::string_view text, std::string_view table) {
+  const std::string needle = "into " + lower(table);
+  const std::string haystack = lower(text);
+  for (std::size_t at = haystack.find(needle); at != std::string::npos;
+       at = haystack.find(needle, at + 1)) {
+    const std::size_t end = at + needle.size();
+    if (end == haystack.size() || haystack[end] == ' ') return true;
+  }
+  return false;
+}
+
+TEST(Catalogue, FixedRulesAreInNumberOrderAndEachWritesOnlyItsOwnTable) {
+  const Catalogue& catalogue = ruleCatalogue();
+  ASSERT_FALSE(catalogue.fixedRules.empty());
+  int previous = 0;
+  for (const Rule* rule : catalogue.fixedRules) {
+    SCOPED_TRACE(rule->number);
+    EXPECT_GT(rule->number, previous);
+    previous = rule->number;
+    EXPECT_TRUE(rule->number <= kLastRuleBeforeGenerated ||
+                rule->number >= kFirstRuleAfterGenerated);
+    EXPECT_EQ(rule->table, resultTableName(rule->number));
+    EXPECT_FALSE(rule->description.empty());
+    ASSERT_FALSE(rule->statements.empty());
+    EXPECT_EQ(lower(rule->statements[0]).rfind("select ", 0), 0u);
+    EXPECT_TRUE(writesInto(rule->statements[0], rule->table));
+    for (std::size_t i = 1; i < rule->statements.size(); ++i) {
+      EXPECT_EQ(lower(rule->statements[i]).rfind("insert into " + lower(rule->table) + " ", 0), 0u);
+    }
+  }
+}
+
+TEST(Catalogue, DischargeFieldRulesAreOneToTwentySixWithRuleTwoInTwoStatements) {
+  const std::vector<Rule>& rules = dischargeFieldRules();
+  ASSERT_EQ(rules.size(), 26u);
+  for (std::size_t i = 0; i < rules.size(); ++i) {
+    EXPECT_EQ(rules[i].number, static_cast<int>(i + 1));
+    EXPECT_TRUE(rules[i].buildBefore.empty());
+    EXPECT_TRUE(rules[i].dropAfter.empty());
+    EXPECT_EQ(rules[i].statements.size(), rules[i].number == 2 ? 2u : 1u);
+  }
+  // Blanks are part of the texts: a doubled one inside, a trailing one at the end.
+  EXPECT_EQ(rules[1].statements[1].substr(0, 28), "INSERT Into Validacion2  sel");
+  EXPECT_EQ(rules[2].statements[0].back(), ' ');
+  EXPECT_NE(rules[0].statements[0].back(), ' ');
+}
+
+TEST(Catalogue, EveryWorkTableBuiltIsDroppedAgainBeforeTheRunEnds) {
+  std::vector<std::string> built, dropped;
+  for (const Rule* rule : ruleCatalogue().fixedRules) {
+    for (const WorkTable& work : rule->buildBefore) {
+      built.push_back(lower(work.name));
+      ASSERT_FALSE(work.statements.empty());
+      EXPECT_TRUE(writesInto(work.statements[0], work.name)) << work.name;
+    }
+    for (std::string_view name : rule->dropAfter) dropped.push_back(lower(name));
+  }
+  for (const std::string& name : built)
+    EXPECT_NE(std::find(dropped.begin(), dropped.end(), name), dropped.end()) << name;
+}
+
+// Checks shaped like the generated ones: which checks run for which field decides the numbers.
+std::vector<std::string_view> oneStatement(std::string_view, std::string_view) {
+  return {"select folio,clues,egreso,{field} Into Validacion{N} From {table} "};
+}
+std::vector<std::string_view> twoForms(std::string_view lcTabla, std::string_view) {
+  if (lcTabla == "Egreso") return {"select {field} Into Validacion{N} From {table}"};
+  return {"select a.{field} Into Validacion{N} From {table} AS a",
+          "INSERT INTO Validacion{N} select a.{field} From {table} AS a"};
+}
+bool always(std::string_view, std::string_view) {
+  return true;
+}
+bool isCausaext(std::string_view, std::string_view f) {
+  return f == "Causaext";
+}
+bool isCausabas(std::string_view, std::string_view f) {
+  return f == "Causabas";
+}
+bool isAfecprin(std::string_view, std::string_view f) {
+  return f == "Afecprin";
+}
+bool otherwise(std::string_view t, std::string_view f) {
+  return !isCausaext(t, f) && !isCausabas(t, f) && !isAfecprin(t, f);
+}
+bool notCausaext(std::string_view t, std::string_view f) {
+  return !isCausaext(t, f);
+}
+
+std::vector<GeneratedCheck> generatedShapedChecks() {
+  return {{"1a", "d", isCausaext, oneStatement},
+          {"1b", "d", isCausabas, oneStatement},
+          {"1c", "d", isAfecprin, oneStatement},
+          {"1d", "d", otherwise, oneStatement},
+          {"2", "d", always, oneStatement},
+          {"3", "d", always, oneStatement},
+          {"4", "d", always, oneStatement},
+          {"5", "d", isCausabas, oneStatement},
+          {"6", "d", notCausaext, oneStatement},
+          {"7", "d", notCausaext, oneStatement},
+          {"8", "d {field} de {table}", always, twoForms},
+          {"9", "d", always, twoForms}};
+}
+
+TEST(RulePlan, GeneratedPassesNumberFortyTwoToEightyBetweenTheFixedRules) {
+  const Rule r41{41, "Validacion41", "d", {"select 1 Into Validacion41"}};
+  const Rule r81{81, "Validacion81", "d", {"select 1 Into Validacion81"}};
+  Catalogue catalogue{
+      {&r41, &r81}, generatedShapedChecks(), {kCodeFieldPairs.begin(), kCodeFieldPairs.end()}};
+  const std::vector<PlannedRule> plan = planRules(catalogue);
+  ASSERT_EQ(plan.size(), 41u);
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    EXPECT_EQ(plan[i].number, static_cast<int>(41 + i));
+    EXPECT_EQ(plan[i].table, resultTableName(plan[i].number));
+  }
+  // Pass boundaries: 42-49 Afecprin, 50-55 Causaext, 56-63 diag_ini, 64-72 Causabas, 73-80 Afec.
+  EXPECT_EQ(plan[49 - 41].statements[0], "select Afecprin Into Validacion49 From Egreso");
+  EXPECT_EQ(plan[50 - 41].statements[0],
+            "select folio,clues,egreso,Causaext Into Validacion50 From Egreso ");
+  EXPECT_EQ(plan[64 - 41].statements[0],
+            "select folio,clues,egreso,Causabas Into Validacion64 From Defunc ");
+  EXPECT_EQ(plan[79 - 41].description, "d Afec de Afecciones");
+  ASSERT_EQ(plan[80 - 41].statements.size(), 2u);
+  EXPECT_EQ(plan[80 - 41].statements[1],
+            "INSERT INTO Validacion80 select a.Afec From Afecciones AS a");
+}
+
+TEST(RulePlan, WithoutGeneratedChecksTheFixedRulesRunAloneInOrder) {
+  const std::vector<PlannedRule> plan = planRules(ruleCatalogue());
+  ASSERT_EQ(plan.size(), ruleCatalogue().fixedRules.size() +
+                             (ruleCatalogue().generatedChecks.empty() ? 0u : 39u));
+  for (std::size_t i = 1; i < plan.size(); ++i) EXPECT_GT(plan[i].number, plan[i - 1].number);
+  EXPECT_EQ(plan.front().number, 1);
+}
+
+TEST(RulePlan, ExpandGeneratedFillsEveryPlaceholder) {
+  EXPECT_EQ(expandGenerated("select folio,clues,egreso,{field} Into Validacion{N} From {table} "
+                            "Where LEFT({field},3) IN ('A22','A36','A80') OR {field} IN "
+                            "('A33X','A920','A922') ",
+                            "Defunc", "Causabas", 70),
+            "select folio,clues,egreso,Causabas Into Validacion70 From Defunc Where "
+            "LEFT(Causabas,3) IN ('A22','A36','A80') OR Causabas IN ('A33X','A920','A922') ");
+  EXPECT_EQ(expandGenerated("{N}{N}{x}", "t", "f", 7), "77{x}");
+}
+
+}  // namespace
+}  // namespace kolt::rules

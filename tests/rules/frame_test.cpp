@@ -1,0 +1,277 @@
+#include <gtest/gtest.h>
+#include <sqlite3.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+
+#include "db/error.h"
+#include "db/workbook.h"
+#include "rules/frame_steps.h"
+#include "rules/rule_plan.h"
+#include "rules/validaciones.h"
+#include "support/paths.h"
+#include "support/working_db.h"
+
+namespace kolt::rules {
+namespace {
+
+using test::kNull;
+using test::TempDir;
+using test::WorkingDb;
+
+std::vector<std::string> resultTables(WorkingDb& db) {
+  std::vector<std::string> names;
+  for (const std::string& name : db.tableNames())
+    if (name.rfind("Validacion", 0) == 0) names.push_back(name);
+  return names;
+}
+
+std::vector<std::string> allResultTablesOf(const FrameReport& report) {
+  std::vector<std::string> names;
+  for (const RuleRun& r : report.rules) names.push_back(r.table);
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+class Frame : public ::testing::Test {
+ protected:
+  TempDir dir;
+  std::filesystem::path book = dir / "Val.xls";
+};
+
+TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenAllIsClean) {
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso().obstet().defunc().afecciones();
+  const FrameReport report = Validaciones(db.connection(), book);
+
+  EXPECT_TRUE(report.failures().empty());
+  EXPECT_TRUE(report.findings().empty());
+  EXPECT_FALSE(std::filesystem::exists(book));
+  ASSERT_EQ(report.rules.size(), 26u);
+  EXPECT_EQ(resultTables(db), allResultTablesOf(report));
+
+  // Per rule: the drop finds nothing, the statements run, the count reads no row, no export.
+  int drops = 0, counts = 0, statements = 0;
+  for (const StatementRecord& s : report.statements) {
+    switch (s.kind) {
+      case StatementKind::Drop:
+        ++drops;
+        EXPECT_FALSE(s.ok);
+        EXPECT_EQ(s.errorNumber, db::kErrNoSuchTable);
+        EXPECT_FALSE(s.failed());
+        break;
+      case StatementKind::Rule:
+        ++statements;
+        EXPECT_TRUE(s.ok) << s.text << ": " << s.errorDescription;
+        break;
+      case StatementKind::Count:
+        ++counts;
+        EXPECT_EQ(s.rows, 0);
+        break;
+      default:
+        ADD_FAILURE() << s.text;
+    }
+  }
+  EXPECT_EQ(drops, 26);
+  EXPECT_EQ(statements, 27);
+  EXPECT_EQ(counts, 26);
+  EXPECT_EQ(report.statements[0].text, "Drop Table Validacion1");
+  EXPECT_EQ(report.statements[2].text, "Select * from Validacion1");
+  for (const RuleRun& r : report.rules) EXPECT_EQ(r.rows, 0) << r.table;
+}
+
+TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported) {
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso({{"sexo", "3"}}).egreso({{"edad", 0}}).egreso({{"vez", "7"}, {"sexo", ""}});
+  const FrameReport report = Validaciones(db.connection(), book);
+
+  EXPECT_TRUE(report.failures().empty());
+  EXPECT_EQ(db::sheetNames(book),
+            (std::vector<std::string>{"Validacion1", "Validacion3", "Validacion22"}));
+  std::vector<std::pair<int, std::int64_t>> found;
+  for (const RuleRun* r : report.findings()) {
+    EXPECT_TRUE(r->exported);
+    found.emplace_back(r->number, r->rows);
+  }
+  EXPECT_EQ(found, (std::vector<std::pair<int, std::int64_t>>{{1, 1}, {3, 2}, {22, 1}}));
+  EXPECT_TRUE(db.hasTable("Validacion2"));
+  EXPECT_TRUE(db.rows("Validacion2").empty());
+
+  int exports = 0;
+  for (const StatementRecord& s : report.statements) {
+    // Rows written are kept: rule 3's statement and its export both wrote its two rows.
+    if (s.rule == 3 && s.kind != StatementKind::Drop) {
+      EXPECT_EQ(s.rows, 2) << s.text;
+    }
+    if (s.kind != StatementKind::Export) continue;
+    ++exports;
+    EXPECT_EQ(s.text, exportStatement(resultTableName(s.rule), book));
+  }
+  EXPECT_EQ(exports, 3);
+}
+
+TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso({{"sexo", "3"}}).egreso({{"cveedad", "2"}, {"edad", 3}, {"nacioen", "9"}});
+  Validaciones(db.connection(), dir / "first.xls");
+  std::vector<std::vector<std::vector<std::string>>> first;
+  for (const std::string& t : resultTables(db)) first.push_back(db.rows(t));
+
+  const FrameReport second = Validaciones(db.connection(), dir / "second.xls");
+  std::vector<std::vector<std::vector<std::string>>> again;
+  for (const std::string& t : resultTables(db)) again.push_back(db.rows(t));
+  EXPECT_EQ(again, first);
+  EXPECT_TRUE(second.failures().empty());
+  for (const StatementRecord& s : second.statements) {
+    if (s.kind == StatementKind::Drop) {
+      EXPECT_TRUE(s.ok) << s.text;
+    }
+  }
+  EXPECT_EQ(db::sheetNames(dir / "second.xls"), db::sheetNames(dir / "first.xls"));
+}
+
+TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
+  WorkingDb db(dir / "Val.mdb", {.omitColumns = {{"EGRESO", "derhab"}}});
+  db.egreso({{"sexo", "3"}}).egreso({{"vez", ""}});
+  const FrameReport report = Validaciones(db.connection(), book);
+
+  std::vector<int> failedRules;
+  for (const StatementRecord* s : report.failures()) {
+    failedRules.push_back(s->rule);
+    EXPECT_EQ(s->kind, StatementKind::Rule);
+    EXPECT_NE(s->errorNumber, 0);
+    EXPECT_FALSE(s->errorDescription.empty());
+  }
+  EXPECT_EQ(failedRules, (std::vector<int>{4, 5}));
+  for (const RuleRun& r : report.rules) {
+    EXPECT_EQ(r.failed, r.number == 4 || r.number == 5) << r.table;
+    EXPECT_EQ(db.hasTable(r.table), !r.failed) << r.table;
+  }
+  // The rules around the failed ones still found and exported their rows.
+  EXPECT_EQ(db::sheetNames(book), (std::vector<std::string>{"Validacion3", "Validacion22"}));
+}
+
+TEST_F(Frame, TableLeftFromBeforeIsNeverExportedAsThisRunsResult) {
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso();
+  // Something named Validacion3 that "Drop Table" cannot remove: the rule's table cannot be made
+  // afresh, and what stands under its name is not this run's finding.
+  ASSERT_EQ(
+      sqlite3_exec(db.connection().handle(), "CREATE VIEW Validacion3 AS SELECT 'old' AS folio",
+                   nullptr, nullptr, nullptr),
+      SQLITE_OK);
+  const FrameReport report = Validaciones(db.connection(), book);
+
+  EXPECT_FALSE(std::filesystem::exists(book));
+  EXPECT_TRUE(report.rules[2].failed);
+  EXPECT_EQ(report.rules[2].rows, -1);
+  EXPECT_TRUE(report.findings().empty());
+  std::vector<StatementKind> kinds;
+  for (const StatementRecord* s : report.failures()) kinds.push_back(s->kind);
+  EXPECT_EQ(kinds, (std::vector<StatementKind>{StatementKind::Drop, StatementKind::Rule}));
+}
+
+TEST_F(Frame, TraceHoldsEveryStatementInOrderOnePerLine) {
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso({{"sexo", "3"}});
+  std::ostringstream trace;
+  const FrameReport report = Validaciones(db.connection(), book, {.trace = &trace});
+
+  std::string expected;
+  for (const StatementRecord& s : report.statements) expected += s.text + "\n";
+  EXPECT_EQ(trace.str(), expected);
+  EXPECT_TRUE(report.traceIntact);
+  // Texts go out as they are, trailing blank included.
+  EXPECT_NE(trace.str().find("WHERE sexo NOT IN ('1','2') \n"), std::string::npos);
+
+  std::ofstream unwritable;  // never opened: every write fails
+  EXPECT_FALSE(Validaciones(db.connection(), book, {.trace = &unwritable}).traceIntact);
+}
+
+TEST_F(Frame, ProgressCountsEveryRuleOfTheCatalogue) {
+  WorkingDb db(dir / "Val.mdb");
+  std::vector<int> positions, numbers;
+  const FrameReport report =
+      Validaciones(db.connection(), book, {.progress = [&](const RuleProgress& p) {
+                     positions.push_back(p.position);
+                     numbers.push_back(p.rule);
+                     EXPECT_EQ(p.total, static_cast<int>(planRules(ruleCatalogue()).size()));
+                   }});
+  ASSERT_EQ(positions.size(), report.rules.size());
+  for (std::size_t i = 0; i < positions.size(); ++i) {
+    EXPECT_EQ(positions[i], static_cast<int>(i + 1));
+    EXPECT_EQ(numbers[i], report.rules[i].number);
+  }
+}
+
+TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso({{"folio", "A"}}).egreso({{"folio", "B"}, {"sexo", "1"}});
+  const Rule first{27,
+                   "Validacion27",
+                   "d",
+                   {"select folio Into Validacion27 from W2 "},
+                   {{"W1", {"select folio,sexo Into  W1 from egreso where sexo='2'"}},
+                    {"W2",
+                     {"select folio Into  W2 from W1 ",
+                      "Insert into W2 select folio from egreso where sexo='1'"}}}};
+  const Rule second{28, "Validacion28", "d", {"select folio Into Validacion28 from W1 "},
+                    {}, {"W1", "W2"}};
+  const Catalogue catalogue{{&first, &second}, {}, {}};
+  const FrameReport report = Validaciones(db.connection(), book, {.catalogue = &catalogue});
+
+  EXPECT_TRUE(report.failures().empty());
+  EXPECT_FALSE(db.hasTable("W1"));
+  EXPECT_FALSE(db.hasTable("W2"));
+  EXPECT_EQ(db.column("Validacion27", "folio"), (std::vector<std::string>{"A", "B"}));
+  EXPECT_EQ(db.column("Validacion28", "folio"), (std::vector<std::string>{"A"}));
+  std::vector<std::string> texts;
+  for (const StatementRecord& s : report.statements) texts.push_back(s.text);
+  const std::string into = "' 'Excel 8.0;' FROM ";
+  EXPECT_EQ(texts, (std::vector<std::string>{
+                       "Drop Table W1",
+                       "select folio,sexo Into  W1 from egreso where sexo='2'",
+                       "Drop Table W2",
+                       "select folio Into  W2 from W1 ",
+                       "Insert into W2 select folio from egreso where sexo='1'",
+                       "Drop Table Validacion27",
+                       "select folio Into Validacion27 from W2 ",
+                       "Select * from Validacion27",
+                       exportStatement("Validacion27", book),
+                       "Drop Table Validacion28",
+                       "select folio Into Validacion28 from W1 ",
+                       "Select * from Validacion28",
+                       exportStatement("Validacion28", book),
+                       "Drop Table W1",
+                       "Drop Table W2",
+                   }));
+}
+
+TEST_F(Frame, WorkbookInAFolderWithAQuoteStillReceivesItsSheets) {
+  std::filesystem::create_directory(dir / "o'brien");
+  const std::filesystem::path quoted = dir / "o'brien" / "Val.xls";
+  EXPECT_EQ(exportStatement("Validacion3", quoted), "SELECT * INTO [Validacion3] IN '" +
+                                                        (dir / "o''brien" / "Val.xls").string() +
+                                                        "' 'Excel 8.0;' FROM Validacion3");
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso({{"sexo", "3"}});
+  const FrameReport report = Validaciones(db.connection(), quoted);
+  EXPECT_TRUE(report.failures().empty());
+  EXPECT_EQ(db::sheetNames(quoted), (std::vector<std::string>{"Validacion3"}));
+}
+
+TEST_F(Frame, ArchivoExcelPassesAMissingTableBackToItsCaller) {
+  WorkingDb db(dir / "Val.mdb");
+  StatementLog log;
+  EXPECT_THROW(ArchivoExcel(db.connection(), book, "catValidaciones_nowhere", log), db::DbError);
+  ASSERT_EQ(log.records().size(), 1u);
+  EXPECT_TRUE(log.records()[0].failed());
+
+  db.insert("catValidaciones", {{"Validacion", 1}, {"Descripcion", "Edad"}});
+  EXPECT_EQ(ArchivoExcel(db.connection(), book, "catValidaciones", log), 1);
+  EXPECT_EQ(db::sheetNames(book), (std::vector<std::string>{"catValidaciones"}));
+}
+
+}  // namespace
+}  // namespace kolt::rules
