@@ -374,6 +374,7 @@ void MdbReader::readTable(const std::string& name,
   mdb_rewind_table(table);
   table->cur_pg_num = 1;
   const int rowCountOffset = mdb->fmt->row_count_offset;
+  std::uint64_t rowsRead = 0;
   while (mdb_read_next_dpg(table)) {
     const int slots = mdb_get_int16(mdb->pg_buf, rowCountOffset);
     if (slots < 0 || rowCountOffset + 2 + slots * 2 > mdb->fmt->pg_size)
@@ -391,7 +392,14 @@ void MdbReader::readTable(const std::string& name,
       for (unsigned i = 0; i < table->num_cols; ++i)
         row[i] = state_->decode(plans[i], fields[i], name);
       onRow(row);
+      ++rowsRead;
     }
+  }
+  // libmdb ends a table quietly at the first page it cannot read; the count the table definition
+  // keeps is what tells a complete table from one cut short.
+  if (rowsRead != table->num_rows) {
+    state_->damaged(name, "se leyeron " + std::to_string(rowsRead) + " de " +
+                              std::to_string(table->num_rows) + " filas");
   }
 }
 

@@ -1,0 +1,224 @@
+// Files that are not sound Access databases, and importers that crash, hang or talk nonsense: each
+// must end in one clear DbError, with the test process alive and no file left behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "db/access/import_support.h"
+#include "support/paths.h"
+
+namespace kolt::test {
+namespace {
+
+std::vector<unsigned char> readAll(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+void writeAll(const std::filesystem::path& file, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+void writeScript(const std::filesystem::path& file, const std::string& body) {
+  std::ofstream(file) << "#!/bin/sh\n" << body << "\n";
+  ::chmod(file.c_str(), 0755);
+}
+
+// Imports `source` into an empty folder and returns the error; fails the test when there is none
+// or when anything was left in the folder.
+db::DbError importError(const std::filesystem::path& source,
+                        db::ImportOptions options = importOptions()) {
+  TempDir out;
+  try {
+    db::importAccess(source, out / "out.db", options);
+  } catch (const db::DbError& e) {
+    EXPECT_TRUE(folderListing(out.path()).empty()) << "left behind after: " << e.what();
+    return e;
+  }
+  ADD_FAILURE() << "import of " << source << " succeeded";
+  return db::DbError(0, "");
+}
+
+// The RC4 stream Jet XORs over the header from 0x18 on, to forge a password into a sample.
+void toggleHeaderMask(std::vector<unsigned char>& page) {
+  const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+  unsigned char s[256];
+  for (int i = 0; i < 256; ++i) s[i] = static_cast<unsigned char>(i);
+  for (int i = 0, j = 0; i < 256; ++i) {
+    j = (j + s[i] + key[i % 4]) & 0xFF;
+    std::swap(s[i], s[j]);
+  }
+  for (int n = 0, i = 0, j = 0; n < 128; ++n) {
+    i = (i + 1) & 0xFF;
+    j = (j + s[i]) & 0xFF;
+    std::swap(s[i], s[j]);
+    page[0x18 + static_cast<std::size_t>(n)] ^= s[(s[i] + s[j]) & 0xFF];
+  }
+}
+
+TEST(UnreadableSource, MissingFileIsAFileError) {
+  TempDir dir;
+  const auto e = importError(dir / "no-existe.mdb");
+  EXPECT_EQ(e.number(), db::kErrFile);
+  EXPECT_NE(e.description().find("no-existe.mdb"), std::string::npos);
+}
+
+TEST(UnreadableSource, FolderIsAFileError) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "carpeta.mdb");
+  EXPECT_EQ(importError(dir / "carpeta.mdb").number(), db::kErrFile);
+}
+
+TEST(UnreadableSource, NonAccessContentIsNotAnAccessFile) {
+  TempDir dir;
+  writeAll(dir / "vacio.mdb", {});
+  const std::string text = "folio,clues,egreso\n1,DFSSA000012,2020-01-01\n";
+  writeAll(dir / "texto.mdb", {text.begin(), text.end()});
+  std::mt19937 random(7);
+  std::vector<unsigned char> noise(64 * 1024);
+  for (auto& b : noise) b = static_cast<unsigned char>(random());
+  writeAll(dir / "ruido.mdb", noise);
+  for (const char* name : {"vacio.mdb", "texto.mdb", "ruido.mdb"}) {
+    const auto e = importError(dir / name);
+    EXPECT_EQ(e.number(), db::kErrNotAccessFile) << name;
+    EXPECT_NE(e.description().find("no es una base de datos de Access o está dañado"),
+              std::string::npos);
+  }
+}
+
+TEST(DamagedSource, TruncatedFilesAreRefused) {
+  TempDir dir;
+  const auto whole = readAll(sample("nwind.mdb"));
+  // Cut inside a page, and cut on page boundaries (the header still looks sound; rows are lost).
+  for (std::size_t size :
+       {std::size_t{1000}, std::size_t{4096 + 17}, whole.size() / 2, whole.size() / 4}) {
+    writeAll(dir / "cortado.mdb",
+             {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)});
+    EXPECT_EQ(importError(dir / "cortado.mdb").number(), db::kErrNotAccessFile) << size;
+  }
+}
+
+TEST(DamagedSource, GarbageAfterASoundHeaderIsRefused) {
+  TempDir dir;
+  auto bytes = readAll(sample("testV2010.accdb"));
+  std::mt19937 random(11);
+  for (std::size_t i = 4096; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(random());
+  writeAll(dir / "basura.accdb", bytes);
+  EXPECT_EQ(importError(dir / "basura.accdb").number(), db::kErrNotAccessFile);
+}
+
+// Flipped bits may land where nothing is read (then the import succeeds), or anywhere in the
+// catalogue, table definitions and rows; whatever libmdb does with them, the outcome is a result
+// or a DbError, never a crash or a hang of this process.
+TEST(DamagedSource, FlippedBitsEndInAResultOrAClearError) {
+  TempDir dir;
+  const auto original = readAll(sample("nwind.mdb"));
+  auto options = importOptions();
+  // Some of these files send libmdb into an endless loop: only the stall limit ends those.
+  options.limits.stallTimeout = std::chrono::seconds(5);
+  options.limits.timeout = std::chrono::seconds(60);
+  int refused = 0;
+  for (unsigned seed = 1; seed <= 24; ++seed) {
+    auto bytes = original;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::size_t> position(2048, bytes.size() - 1);
+    for (int flip = 0; flip < 200; ++flip)
+      bytes[position(random)] ^= static_cast<unsigned char>(1u << (random() % 8));
+    writeAll(dir / "dañado.mdb", bytes);
+    TempDir out;
+    try {
+      db::importAccess(dir / "dañado.mdb", out / "out.db", options);
+      EXPECT_EQ(folderListing(out.path()), std::vector<std::string>{"out.db"});
+    } catch (const db::DbError& e) {
+      ++refused;
+      EXPECT_TRUE(e.number() == db::kErrNotAccessFile || e.number() == db::kErrNoSuchTable)
+          << "seed " << seed << ": " << e.what();
+      EXPECT_TRUE(folderListing(out.path()).empty()) << "seed " << seed;
+    }
+  }
+  EXPECT_GT(refused, 0);
+}
+
+TEST(ProtectedSource, DatabasePasswordIsNamedAsSuch) {
+  TempDir dir;
+  for (const char* name : {"test2V2003.mdb", "delColTestV1997.mdb"}) {
+    auto bytes = readAll(sample(name));
+    const bool jet3 = bytes[0x14] == 0;
+    toggleHeaderMask(bytes);
+    // An unprotected file stores an empty password (Jet4: under a mask of the creation date), so
+    // XOR-ing "clave" in gives what Access writes for that password.
+    const std::string password = "clave";
+    for (std::size_t i = 0; i < password.size(); ++i)
+      bytes[0x42 + (jet3 ? i : 2 * i)] ^= static_cast<unsigned char>(password[i]);
+    toggleHeaderMask(bytes);
+    writeAll(dir / name, bytes);
+    const auto e = importError(dir / name);
+    EXPECT_EQ(e.number(), db::kErrAccessPassword) << name;
+    EXPECT_NE(e.description().find("contraseña"), std::string::npos);
+  }
+}
+
+class MisbehavingImporter : public ::testing::Test {
+ protected:
+  db::ImportOptions withImporter(const std::string& body) {
+    writeScript(scripts_ / "importer.sh", body);
+    auto options = importOptions();
+    options.importer = scripts_ / "importer.sh";
+    options.limits.stallTimeout = std::chrono::milliseconds(500);
+    options.limits.timeout = std::chrono::seconds(30);
+    return options;
+  }
+  TempDir scripts_;
+};
+
+TEST_F(MisbehavingImporter, CrashIsTheDamagedFileError) {
+  // It starts writing the target first: the half-made file must go too.
+  const auto e = importError(sample("nwind.mdb"), withImporter("echo x > \"$4\"; kill -SEGV $$"));
+  EXPECT_EQ(e.number(), db::kErrNotAccessFile);
+}
+
+TEST_F(MisbehavingImporter, HangIsKilled) {
+  const auto e = importError(sample("nwind.mdb"), withImporter("exec sleep 600"));
+  EXPECT_EQ(e.number(), db::kErrNotAccessFile);
+  EXPECT_NE(e.description().find("se detuvo"), std::string::npos);
+}
+
+TEST_F(MisbehavingImporter, SuccessWithoutTheEndReportIsNotTrusted) {
+  EXPECT_EQ(importError(sample("nwind.mdb"), withImporter("exit 0")).number(),
+            db::kErrNotAccessFile);
+  const auto garbled = withImporter(
+      "printf 'inicio\\tJET3\\t1\\t1\\ntabla\\t1\\t1\\tT\\nbasura\\nfin\\t1\\n' >&3; touch \"$4\"; "
+      "exit 0");
+  EXPECT_EQ(importError(sample("nwind.mdb"), garbled).number(), db::kErrNotAccessFile);
+}
+
+TEST_F(MisbehavingImporter, ErrorItNamesIsPassedOn) {
+  const auto e =
+      importError(sample("nwind.mdb"),
+                  withImporter("printf 'error\\t3011\\tLa tabla X no existe\\n' >&3; exit 2"));
+  EXPECT_EQ(e.number(), db::kErrNoSuchTable);
+  EXPECT_EQ(e.description(), "La tabla X no existe");
+}
+
+TEST_F(MisbehavingImporter, MissingImporterIsAFileError) {
+  auto options = importOptions();
+  options.importer = scripts_ / "no-existe";
+  EXPECT_EQ(importError(sample("nwind.mdb"), options).number(), db::kErrFile);
+}
+
+TEST_F(MisbehavingImporter, RunsUnderTheMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitized child cannot run under an address-space limit";
+#endif
+  auto options = withImporter("printf 'error\\t1\\t%s\\n' \"$(ulimit -v)\" >&3; exit 2");
+  options.limits.memoryBytes = std::uint64_t{256} << 20;
+  EXPECT_EQ(importError(sample("nwind.mdb"), options).description(), std::to_string(256 * 1024));
+}
+
+}  // namespace
+}  // namespace kolt::test
