@@ -32,12 +32,17 @@ inline constexpr std::size_t kRowsPerSheet = 65535;
 
 // Appends `rows` as the sheet `sheetName` (column names in row 1). Rows beyond kRowsPerSheet go on
 // to further sheets named "{sheetName} (2)", "{sheetName} (3)", ..., each with the header again.
-// Throws DbError (kErrWorkbook) when the file cannot be read back or written; the file on disk is
-// then unchanged.
+// The name is made acceptable to Excel: the characters []:*?/\ become "_", it is cut to 31
+// characters, and a name already in the workbook (letter case aside) gets " (2)", " (3)", ...
+// Every row must hold one value per column; a sheet holds at most 256 columns.
+// Throws DbError (kErrWorkbook) when the file cannot be read back or written, when it is not a
+// workbook written by this function, or when the rows do not fit; the file on disk is then
+// unchanged. Calls on different files are independent; two calls on one file must not overlap.
 void appendSheet(const std::filesystem::path& workbook, std::string_view sheetName,
                  const std::vector<SheetColumn>& columns, const std::vector<Row>& rows);
 
-// The names of the sheets of a workbook written by appendSheet, in order.
+// The names of the sheets of a workbook written by appendSheet, in order. Throws DbError
+// (kErrWorkbook) when the file is missing or is not such a workbook.
 std::vector<std::string> sheetNames(const std::filesystem::path& workbook);
 
 }  // namespace kolt::db

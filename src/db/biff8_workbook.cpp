@@ -1,0 +1,108 @@
+#include "db/biff8_workbook.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+#include "db/biff8_globals.h"
+#include "db/biff8_sheet.h"
+#include "db/biff8_sheet_names.h"
+#include "db/biff8_text.h"
+
+namespace kolt::db::biff8 {
+namespace {
+
+struct SheetEntry {
+  std::u16string name;
+  std::uint32_t offset = 0;
+};
+
+SheetEntry readBoundSheet(const Record& record) {
+  FieldReader in(record.data);
+  SheetEntry entry;
+  entry.offset = in.u32();
+  const std::uint8_t visibility = in.u8();
+  const std::uint8_t kind = in.u8();
+  const std::uint8_t length = in.u8();
+  const std::uint8_t flags = in.u8();
+  if (visibility != 0 || kind != 0 || length == 0 || length > kMaxSheetName || flags > 1)
+    throw MalformedWorkbook("la lista de hojas tiene una entrada que este programa no escribe");
+  const ByteView raw = in.take(flags ? 2u * length : length);
+  for (std::size_t k = 0; k < length; ++k)
+    entry.name.push_back(flags ? static_cast<char16_t>(raw[2 * k] | raw[2 * k + 1] << 8) : raw[k]);
+  if (!in.atEnd()) throw MalformedWorkbook("la lista de hojas tiene una entrada dañada");
+  return entry;
+}
+
+}  // namespace
+
+WorkbookContents readWorkbook(ByteView stream) {
+  StreamWriter prefix;
+  writeGlobalsPrefix(prefix);
+  const Bytes& expected = prefix.bytes();
+  if (stream.size() < expected.size() ||
+      !std::equal(expected.begin(), expected.end(), stream.begin()))
+    throw MalformedWorkbook("no empieza como los libros que escribe este programa");
+
+  RecordCursor cursor(stream, expected.size());
+  std::vector<SheetEntry> entries;
+  Record record = cursor.next();
+  for (; record.type == kBoundSheet; record = cursor.next())
+    entries.push_back(readBoundSheet(record));
+  if (entries.empty()) throw MalformedWorkbook("no tiene ninguna hoja");
+  if (record.type != kSst) throw MalformedWorkbook("le falta la tabla de textos");
+
+  WorkbookContents contents;
+  contents.strings = SharedStrings::read(record, cursor);
+  if (cursor.next().type != kExtSst)
+    throw MalformedWorkbook("le falta el índice de la tabla de textos");
+  const Record end = cursor.next();
+  if (end.type != kEof || !end.data.empty())
+    throw MalformedWorkbook("los datos generales del libro no terminan donde deben");
+
+  std::size_t position = cursor.position();
+  for (SheetEntry& entry : entries) {
+    if (entry.offset != position)
+      throw MalformedWorkbook("la lista de hojas no coincide con las hojas guardadas");
+    const std::size_t sheetEnd = checkSheet(stream, position, contents.strings.strings.size());
+    contents.sheets.push_back(
+        {std::move(entry.name), stream.subspan(position, sheetEnd - position)});
+    position = sheetEnd;
+  }
+  if (position != stream.size()) throw MalformedWorkbook("tiene datos después de su última hoja");
+  return contents;
+}
+
+Bytes writeWorkbook(const std::vector<Sheet>& sheets, const SharedStrings& strings) {
+  StreamWriter out;
+  writeGlobalsPrefix(out);
+
+  // Where each substream will begin is known only once the shared strings are written.
+  std::vector<std::size_t> offsetFields;
+  for (const Sheet& sheet : sheets) {
+    const bool oneByte = fitsOneByte(sheet.name);
+    out.begin(kBoundSheet);
+    offsetFields.push_back(out.size());
+    out.u32(0);
+    out.u8(0);  // visible
+    out.u8(0);  // a worksheet
+    out.u8(static_cast<std::uint8_t>(sheet.name.size()));
+    out.u8(oneByte ? 0 : 1);
+    out.chars(sheet.name, oneByte);
+    out.end();
+  }
+  strings.write(out);
+  out.begin(kEof);
+  out.end();
+
+  std::size_t total = out.size();
+  for (const Sheet& sheet : sheets) total += sheet.substream.size();
+  if (total > kMaxStreamSize) throw std::length_error("workbook stream too large");
+
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    out.patchU32(offsetFields[i], static_cast<std::uint32_t>(out.size()));
+    out.append(sheets[i].substream);
+  }
+  return out.take();
+}
+
+}  // namespace kolt::db::biff8

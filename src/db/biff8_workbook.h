@@ -1,0 +1,37 @@
+// The whole workbook stream: the globals, then each sheet's substream.
+//
+// The globals end with one BOUNDSHEET record per sheet (its name and the stream position of its
+// substream) and the shared string table. Sheet substreams hold no absolute positions, so a sheet
+// read from one stream can be copied into another unchanged; only the globals are rebuilt.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "db/biff8_records.h"
+#include "db/biff8_shared_strings.h"
+
+namespace kolt::db::biff8 {
+
+// The most a workbook stream may hold: its positions are 32-bit, and a compound file with
+// 512-byte sectors holds at most 2 GiB.
+inline constexpr std::size_t kMaxStreamSize = 0x7FFFFFFF;
+
+struct Sheet {
+  std::u16string name;
+  ByteView substream;  // from its BOF through its EOF
+};
+
+struct WorkbookContents {
+  std::vector<Sheet> sheets;  // substreams point into the stream that was read
+  SharedStrings::Contents strings;
+};
+
+// Reads a stream this program wrote, checking every record of it; throws MalformedWorkbook for
+// anything else.
+WorkbookContents readWorkbook(ByteView stream);
+
+// Throws std::length_error when the stream would exceed kMaxStreamSize.
+Bytes writeWorkbook(const std::vector<Sheet>& sheets, const SharedStrings& strings);
+
+}  // namespace kolt::db::biff8

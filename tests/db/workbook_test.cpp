@@ -1,0 +1,623 @@
+// Workbooks are read back with xlrd (tests/db/read_xls.py), a reader that shares nothing with the
+// writer, and compared cell by cell.
+#include "db/workbook.h"
+
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-output-stdio.h>
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cctype>
+#include <charconv>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <fstream>
+#include <functional>
+#include <iterator>
+#include <limits>
+
+#include "db/biff8_records.h"
+#include "db/biff8_shared_strings.h"
+#include "db/error.h"
+#include "support/paths.h"
+
+namespace kolt::db {
+namespace {
+
+namespace fs = std::filesystem;
+
+// Just enough JSON for the reader's output.
+struct Json {
+  enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
+  bool boolean = false;
+  double number = 0;
+  std::string text;
+  std::vector<Json> items;
+  std::vector<std::pair<std::string, Json>> fields;
+
+  const Json& at(std::string_view key) const {
+    for (const auto& [name, value] : fields)
+      if (name == key) return value;
+    throw std::runtime_error("no JSON field " + std::string(key));
+  }
+};
+
+class JsonParser {
+ public:
+  explicit JsonParser(std::string_view text) : s_(text) {}
+
+  Json parse() {
+    Json value = parseValue();
+    skipSpace();
+    if (pos_ != s_.size()) throw std::runtime_error("trailing JSON");
+    return value;
+  }
+
+ private:
+  Json parseValue() {
+    skipSpace();
+    Json v;
+    const char c = peek();
+    if (c == '{') {
+      v.kind = Json::Kind::Object;
+      ++pos_;
+      while (skipSpace(), peek() != '}') {
+        std::string key = parseString();
+        skipSpace();
+        expect(':');
+        v.fields.emplace_back(std::move(key), parseValue());
+        skipSpace();
+        if (peek() == ',') ++pos_;
+      }
+      ++pos_;
+    } else if (c == '[') {
+      v.kind = Json::Kind::Array;
+      ++pos_;
+      while (skipSpace(), peek() != ']') {
+        v.items.push_back(parseValue());
+        skipSpace();
+        if (peek() == ',') ++pos_;
+      }
+      ++pos_;
+    } else if (c == '"') {
+      v.kind = Json::Kind::String;
+      v.text = parseString();
+    } else if (s_.substr(pos_, 4) == "null") {
+      pos_ += 4;
+    } else if (s_.substr(pos_, 4) == "true" || s_.substr(pos_, 5) == "false") {
+      v.kind = Json::Kind::Bool;
+      v.boolean = s_[pos_] == 't';
+      pos_ += v.boolean ? 4 : 5;
+    } else {
+      v.kind = Json::Kind::Number;
+      const auto [end, error] = std::from_chars(s_.data() + pos_, s_.data() + s_.size(), v.number);
+      if (error != std::errc()) throw std::runtime_error("bad JSON number");
+      pos_ = static_cast<std::size_t>(end - s_.data());
+    }
+    return v;
+  }
+
+  std::string parseString() {
+    expect('"');
+    std::string out;
+    while (peek() != '"') {
+      char c = s_[pos_++];
+      if (c != '\\') {
+        out.push_back(c);
+        continue;
+      }
+      c = s_[pos_++];
+      switch (c) {
+        case 'n':
+          out.push_back('\n');
+          break;
+        case 't':
+          out.push_back('\t');
+          break;
+        case 'r':
+          out.push_back('\r');
+          break;
+        case 'b':
+          out.push_back('\b');
+          break;
+        case 'f':
+          out.push_back('\f');
+          break;
+        case 'u':
+          appendCodePoint(out, readEscapedCodePoint());
+          break;
+        default:
+          out.push_back(c);
+      }
+    }
+    ++pos_;
+    return out;
+  }
+
+  char32_t readEscapedCodePoint() {
+    char32_t cp = readHex4();
+    if (cp >= 0xD800 && cp <= 0xDBFF && s_.substr(pos_, 2) == "\\u") {
+      pos_ += 2;
+      cp = 0x10000 + ((cp - 0xD800) << 10) + (readHex4() - 0xDC00);
+    }
+    return cp;
+  }
+
+  char32_t readHex4() {
+    unsigned value = 0;
+    std::from_chars(s_.data() + pos_, s_.data() + pos_ + 4, value, 16);
+    pos_ += 4;
+    return value;
+  }
+
+  static void appendCodePoint(std::string& out, char32_t cp) {
+    if (cp < 0x80) {
+      out.push_back(static_cast<char>(cp));
+    } else if (cp < 0x800) {
+      out.push_back(static_cast<char>(0xC0 | cp >> 6));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else if (cp < 0x10000) {
+      out.push_back(static_cast<char>(0xE0 | cp >> 12));
+      out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    } else {
+      out.push_back(static_cast<char>(0xF0 | cp >> 18));
+      out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
+      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
+    }
+  }
+
+  char peek() const {
+    if (pos_ >= s_.size()) throw std::runtime_error("truncated JSON");
+    return s_[pos_];
+  }
+  void expect(char c) {
+    if (peek() != c) throw std::runtime_error(std::string("JSON: expected ") + c);
+    ++pos_;
+  }
+  void skipSpace() {
+    while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_;
+  }
+
+  std::string_view s_;
+  std::size_t pos_ = 0;
+};
+
+std::string formatNumber(double d) {
+  char buffer[64];
+  const auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
+  return std::string(buffer, result.ptr);
+}
+
+// One cell as a short text: "text:abc", "number:12.5", "date:2023-01-05 00:00:00|dd/mm/yyyy",
+// "bool:true", "" for an empty cell.
+std::string describe(const Json& cell) {
+  if (cell.kind == Json::Kind::Null) return "";
+  const std::string& kind = cell.items.at(0).text;
+  const Json& value = cell.items.at(1);
+  if (kind == "text") return "text:" + value.text;
+  if (kind == "number") return "number:" + formatNumber(value.number);
+  if (kind == "date") return "date:" + value.text + "|" + cell.items.at(2).text;
+  if (kind == "bool") return std::string("bool:") + (value.boolean ? "true" : "false");
+  return kind + ":" + formatNumber(value.number);
+}
+
+using SheetCells = std::vector<std::vector<std::string>>;
+
+struct ReadBack {
+  std::vector<std::string> names;
+  std::vector<SheetCells> sheets;
+  std::vector<std::vector<double>> dateSerials;  // of the date cells, in reading order per sheet
+};
+
+int runReader(const fs::path& book, std::string& output) {
+  const fs::path script = test::sourceDir() / "tests" / "db" / "read_xls.py";
+  return test::runCommand("/usr/bin/python3 '" + script.string() + "' '" + book.string() + "'",
+                          output);
+}
+
+ReadBack readBack(const fs::path& book) {
+  std::string output;
+  if (runReader(book, output) != 0)
+    throw std::runtime_error("xlrd could not read " + book.string());
+  const Json root = JsonParser(output).parse();
+  ReadBack result;
+  for (const Json& sheet : root.at("sheets").items) {
+    result.names.push_back(sheet.at("name").text);
+    SheetCells cells;
+    std::vector<double> serials;
+    for (const Json& row : sheet.at("rows").items) {
+      std::vector<std::string> line;
+      for (const Json& cell : row.items) {
+        line.push_back(describe(cell));
+        if (cell.kind == Json::Kind::Array && cell.items.at(0).text == "date")
+          serials.push_back(cell.items.at(3).number);
+      }
+      // xlrd pads short rows to the sheet's width; trailing empty cells carry no information.
+      while (!line.empty() && line.back().empty()) line.pop_back();
+      cells.push_back(std::move(line));
+    }
+    result.sheets.push_back(std::move(cells));
+    result.dateSerials.push_back(std::move(serials));
+  }
+  return result;
+}
+
+std::string fileBytes(const fs::path& path) {
+  std::ifstream in(path, std::ios::binary);
+  return std::string(std::istreambuf_iterator<char>(in), {});
+}
+
+void writeFile(const fs::path& path, std::string_view bytes) {
+  std::ofstream out(path, std::ios::binary);
+  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+std::vector<std::string> folderContents(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+Row row(std::initializer_list<Value> values) {
+  return Row(values);
+}
+
+const std::vector<SheetColumn> kTwoColumns = {{"folio"}, {"nombre"}};
+
+class Workbook : public ::testing::Test {
+ protected:
+  test::TempDir dir;
+  fs::path book = dir / "Val.xls";
+};
+
+TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
+  const std::vector<SheetColumn> columns = {{"texto"},
+                                            {"entero"},
+                                            {"real"},
+                                            {"egreso", ColumnKind::Date},
+                                            {"logico", ColumnKind::Boolean},
+                                            {"nada"}};
+  const std::vector<Row> rows = {
+      row({std::string("abc"), std::int64_t{42}, 2.5, std::string("2023-01-05 00:00:00"),
+           std::int64_t{-1}, Value{}}),
+      row({std::string(""), std::int64_t{-7}, -0.125, std::string("2023-01-05 13:45:30"),
+           std::int64_t{0}, Value{}}),
+      // Beyond RK's 30 bits, and beyond the 15 digits Excel keeps (so written as text).
+      row({Value{}, std::int64_t{1} << 40, 1e300, std::string("1900-03-01 00:00:00"),
+           std::int64_t{7}, Value{}}),
+      row({Blob{{1, 2, 3}}, std::int64_t{1234567890123456789},
+           std::numeric_limits<double>::infinity(), std::string("1900-02-28 00:00:00"), Value{},
+           Value{}}),
+      // Not dates Excel can show, or not dates at all: kept as the text they are.
+      row({Value{}, Value{}, Value{}, std::string("0632-01-01 00:00:00"), std::string("sí"),
+           Value{}}),
+      row({Value{}, Value{}, Value{}, std::string("05/01/2023"), Value{}, Value{}}),
+  };
+  appendSheet(book, "Validacion1", columns, rows);
+
+  const ReadBack got = readBack(book);
+  ASSERT_EQ(got.names, std::vector<std::string>{"Validacion1"});
+  const SheetCells expected = {
+      {"text:texto", "text:entero", "text:real", "text:egreso", "text:logico", "text:nada"},
+      {"text:abc", "number:42", "number:2.5", "date:2023-01-05 00:00:00|dd/mm/yyyy", "bool:true"},
+      {"text:", "number:-7", "number:-0.125", "date:2023-01-05 13:45:30|dd/mm/yyyy hh:mm:ss",
+       "bool:false"},
+      {"", "number:1099511627776", "number:1e+300", "date:1900-03-01 00:00:00|dd/mm/yyyy",
+       "bool:true"},
+      {"text:(binario, 3 bytes)", "text:1234567890123456789", "text:Infinito",
+       "text:1900-02-28 00:00:00"},
+      {"", "", "", "text:0632-01-01 00:00:00", "text:sí"},
+      {"", "", "", "text:05/01/2023"},
+  };
+  EXPECT_EQ(got.sheets.at(0), expected);
+  // Serials as the engine counts them: 1900-03-01 is day 61, and time is the fraction.
+  ASSERT_EQ(got.dateSerials.at(0).size(), 3u);
+  EXPECT_EQ(got.dateSerials[0][0], 44931.0);
+  EXPECT_NEAR(got.dateSerials[0][1], 44931.0 + (13 * 3600 + 45 * 60 + 30) / 86400.0, 1e-9);
+  EXPECT_EQ(got.dateSerials[0][2], 61.0);
+}
+
+TEST_F(Workbook, KeepsAnyUnicodeTextAndCutsWhatACellCannotHold) {
+  const std::string longAscii(40000, 'a');
+  std::string longSpanish;
+  while (longSpanish.size() < 3 * 33000) longSpanish += "ñ€";  // 2 + 3 bytes, 2 characters
+  const std::vector<Row> rows = {
+      row({std::int64_t{1}, std::string("José Muñoz, Álvarez; Ü")}),
+      row({std::int64_t{2}, std::string("病院 😀 ok")}),
+      row({std::int64_t{3}, std::string("bad \xff\xfe utf8")}),
+      row({std::int64_t{4}, longAscii}),
+      row({std::int64_t{5}, longSpanish}),
+      row({std::int64_t{6}, std::string(32766, 'b') + "😀"}),
+  };
+  appendSheet(book, "Ñandú", kTwoColumns, rows);
+
+  const ReadBack got = readBack(book);
+  EXPECT_EQ(got.names, std::vector<std::string>{"Ñandú"});
+  const SheetCells& cells = got.sheets.at(0);
+  ASSERT_EQ(cells.size(), 7u);
+  EXPECT_EQ(cells[1][1], "text:José Muñoz, Álvarez; Ü");
+  EXPECT_EQ(cells[2][1], "text:病院 😀 ok");
+  EXPECT_EQ(cells[3][1], "text:bad \uFFFD\uFFFD utf8");
+  EXPECT_EQ(cells[4][1], "text:" + std::string(32767, 'a'));
+  // 32,767 UTF-16 units of "ñ€ñ€...": an odd count, so it ends on "ñ".
+  std::string cut;
+  for (int i = 0; i < 32767; ++i) cut += i % 2 == 0 ? "ñ" : "€";
+  EXPECT_EQ(cells[5][1], "text:" + cut);
+  // The cut falls inside the emoji's surrogate pair: the whole emoji goes.
+  EXPECT_EQ(cells[6][1], "text:" + std::string(32766, 'b'));
+}
+
+// Thousands of distinct strings overflow the SST record into CONTINUE records; strings of one-byte
+// and two-byte characters mixed and of many lengths put the record boundary inside strings of
+// both kinds. Appending a second sheet makes the writer read that table back and write it again.
+TEST_F(Workbook, SharedStringsSurviveRecordBoundariesAndAReadBack) {
+  std::vector<Row> rows;
+  for (int i = 0; i < 3000; ++i) {
+    std::string text = std::to_string(i) + ":";
+    for (int k = 0; k < i % 37; ++k) text += (i % 3 == 0) ? "ü" : (i % 3 == 1 ? "x" : "€");
+    rows.push_back(row({std::int64_t{i}, text}));
+  }
+  appendSheet(book, "Primera", kTwoColumns, rows);
+  const SheetCells before = readBack(book).sheets.at(0);
+  ASSERT_EQ(before.size(), rows.size() + 1);
+  for (std::size_t i = 0; i < rows.size(); ++i)
+    ASSERT_EQ(before[i + 1][1], "text:" + std::get<std::string>(rows[i][1])) << "row " << i;
+
+  appendSheet(book, "Segunda", kTwoColumns, {row({std::int64_t{1}, std::string("nuevo")})});
+  const ReadBack after = readBack(book);
+  EXPECT_EQ(after.sheets.at(0), before);
+  EXPECT_EQ(after.sheets.at(1),
+            (SheetCells{{"text:folio", "text:nombre"}, {"number:1", "text:nuevo"}}));
+}
+
+TEST_F(Workbook, EachCallAddsASheetAfterTheOthers) {
+  appendSheet(book, "Validacion3", kTwoColumns, {row({std::int64_t{1}, std::string("uno")})});
+  appendSheet(book, "Validacion12", kTwoColumns, {row({std::int64_t{2}, std::string("dos")})});
+  appendSheet(book, "catValidaciones", {{"clave"}}, {row({std::string("uno")})});
+
+  const std::vector<std::string> names = {"Validacion3", "Validacion12", "catValidaciones"};
+  EXPECT_EQ(sheetNames(book), names);
+  const ReadBack got = readBack(book);
+  EXPECT_EQ(got.names, names);
+  EXPECT_EQ(got.sheets.at(0),
+            (SheetCells{{"text:folio", "text:nombre"}, {"number:1", "text:uno"}}));
+  EXPECT_EQ(got.sheets.at(1),
+            (SheetCells{{"text:folio", "text:nombre"}, {"number:2", "text:dos"}}));
+  EXPECT_EQ(got.sheets.at(2), (SheetCells{{"text:clave"}, {"text:uno"}}));
+  EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"Val.xls"});
+}
+
+TEST_F(Workbook, GivesEverySheetANameExcelAccepts) {
+  appendSheet(book, "a[b]c:d*e?f/g\\h", kTwoColumns, {});
+  appendSheet(book, "Una tabla con un nombre mucho más largo que 31", kTwoColumns, {});
+  appendSheet(book, "Una tabla con un nombre mucho más largo que 32", kTwoColumns, {});
+  appendSheet(book, "validacion1", kTwoColumns, {});
+  appendSheet(book, "VALIDACION1", kTwoColumns, {});
+  appendSheet(book, "history", kTwoColumns, {});
+  appendSheet(book, "'cita'", kTwoColumns, {});
+  appendSheet(book, "", kTwoColumns, {});
+
+  const std::vector<std::string> names = {"a_b_c_d_e_f_g_h",
+                                          "Una tabla con un nombre mucho m",
+                                          "Una tabla con un nombre muc (2)",
+                                          "validacion1",
+                                          "VALIDACION1 (2)",
+                                          "history (2)",
+                                          "_cita_",
+                                          "Hoja"};
+  EXPECT_EQ(sheetNames(book), names);
+  const ReadBack got = readBack(book);
+  EXPECT_EQ(got.names, names);
+  // A sheet without rows still shows its column names.
+  EXPECT_EQ(got.sheets.at(0), (SheetCells{{"text:folio", "text:nombre"}}));
+}
+
+TEST_F(Workbook, RowsBeyondOneSheetGoOnToFurtherSheetsWithTheHeaderAgain) {
+  const std::vector<SheetColumn> columns = {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}};
+  std::vector<Row> rows;
+  for (std::int64_t i = 0; i < 70000; ++i)
+    rows.push_back(row({i, "CLUES" + std::to_string(i % 97), std::string("2022-06-15 00:00:00")}));
+
+  const auto start = std::chrono::steady_clock::now();
+  appendSheet(book, "Validacion7", columns, rows);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  std::printf("[ timing   ] 70,000 rows x 3 columns: %.3f s, %ju bytes\n", took.count(),
+              static_cast<std::uintmax_t>(fs::file_size(book)));
+
+  const ReadBack got = readBack(book);
+  ASSERT_EQ(got.names, (std::vector<std::string>{"Validacion7", "Validacion7 (2)"}));
+  ASSERT_EQ(got.sheets[0].size(), kRowsPerSheet + 1);
+  ASSERT_EQ(got.sheets[1].size(), 70000 - kRowsPerSheet + 1);
+  std::size_t next = 0;
+  for (const SheetCells& sheet : got.sheets) {
+    EXPECT_EQ(sheet[0], (std::vector<std::string>{"text:folio", "text:clues", "text:egreso"}));
+    for (std::size_t r = 1; r < sheet.size(); ++r, ++next) {
+      const std::vector<std::string> expected = {"number:" + std::to_string(next),
+                                                 "text:CLUES" + std::to_string(next % 97),
+                                                 "date:2022-06-15 00:00:00|dd/mm/yyyy"};
+      ASSERT_EQ(sheet[r], expected) << "data row " << next;
+    }
+  }
+  EXPECT_EQ(next, 70000u);
+}
+
+TEST_F(Workbook, TenThousandRowsOfTenColumns) {
+  std::vector<SheetColumn> columns;
+  for (int c = 0; c < 10; ++c)
+    columns.push_back({"c" + std::to_string(c), c == 9 ? ColumnKind::Date : ColumnKind::Plain});
+  std::vector<Row> rows;
+  for (std::int64_t i = 0; i < 10000; ++i) {
+    Row r;
+    for (int c = 0; c < 9; ++c)
+      r.push_back(c % 3 == 0   ? Value{i * c}
+                  : c % 3 == 1 ? Value{i * 0.5}
+                               : Value{"t" + std::to_string(i)});
+    r.push_back(std::string("2021-12-31 08:30:00"));
+    rows.push_back(std::move(r));
+  }
+  const auto start = std::chrono::steady_clock::now();
+  appendSheet(book, "Validacion1", columns, rows);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  std::printf("[ timing   ] 10,000 rows x 10 columns: %.3f s, %ju bytes\n", took.count(),
+              static_cast<std::uintmax_t>(fs::file_size(book)));
+  const ReadBack got = readBack(book);
+  ASSERT_EQ(got.sheets.at(0).size(), 10001u);
+  EXPECT_EQ(got.sheets[0][10000][8], "text:t9999");
+}
+
+class RefusedWorkbook : public Workbook {
+ protected:
+  // The call fails with the workbook error, and the folder is exactly as it was.
+  void expectRefused(const std::function<void()>& call) {
+    const std::string before = fileBytes(book);
+    const std::vector<std::string> contents = folderContents(dir.path());
+    try {
+      call();
+      ADD_FAILURE() << "no error";
+    } catch (const DbError& e) {
+      EXPECT_EQ(e.number(), kErrWorkbook);
+      EXPECT_FALSE(e.description().empty());
+    }
+    EXPECT_EQ(fileBytes(book), before);
+    EXPECT_EQ(folderContents(dir.path()), contents);
+  }
+
+  void expectRefusedBoth() {
+    expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {}); });
+    expectRefused([&] { sheetNames(book); });
+  }
+
+  // A compound file holding one stream of the given name and content.
+  void writeCompoundFile(const char* streamName, std::string_view content) {
+    GError* error = nullptr;
+    GsfOutput* sink = gsf_output_stdio_new(book.c_str(), &error);
+    ASSERT_NE(sink, nullptr);
+    GsfOutfile* ole = gsf_outfile_msole_new(sink);
+    GsfOutput* child = gsf_outfile_new_child(ole, streamName, FALSE);
+    gsf_output_write(child, content.size(), reinterpret_cast<const guint8*>(content.data()));
+    gsf_output_close(child);
+    g_object_unref(child);
+    gsf_output_close(GSF_OUTPUT(ole));  // closes the sink too
+    g_object_unref(ole);
+    g_object_unref(sink);
+  }
+
+  // The Workbook stream of a valid one-sheet workbook written by appendSheet.
+  std::string validStream() {
+    const fs::path other = dir / "valid.xls";
+    appendSheet(other, "Hoja", kTwoColumns, {row({std::int64_t{1}, std::string("uno")})});
+    GError* error = nullptr;
+    GsfInput* file = gsf_input_stdio_new(other.c_str(), &error);
+    GsfInfile* ole = gsf_infile_msole_new(file, &error);
+    GsfInput* stream = gsf_infile_child_by_name(ole, "Workbook");
+    std::string bytes(static_cast<std::size_t>(gsf_input_size(stream)), '\0');
+    gsf_input_read(stream, bytes.size(), reinterpret_cast<guint8*>(bytes.data()));
+    g_object_unref(stream);
+    g_object_unref(ole);
+    g_object_unref(file);
+    fs::remove(other);
+    return bytes;
+  }
+};
+
+TEST_F(RefusedWorkbook, ATextFile) {
+  writeFile(book, "folio,nombre\n1,uno\n");
+  expectRefusedBoth();
+}
+
+TEST_F(RefusedWorkbook, AnEmptyFile) {
+  writeFile(book, "");
+  expectRefusedBoth();
+}
+
+TEST_F(RefusedWorkbook, ACompoundFileWithoutAWorkbookStream) {
+  writeCompoundFile("Book", validStream());
+  expectRefusedBoth();
+}
+
+TEST_F(RefusedWorkbook, AWorkbookStreamCutShort) {
+  const std::string stream = validStream();
+  for (std::size_t keep : {std::size_t{0}, std::size_t{10}, stream.size() / 2, stream.size() - 1}) {
+    SCOPED_TRACE(keep);
+    writeCompoundFile("Workbook", stream.substr(0, keep));
+    expectRefusedBoth();
+  }
+}
+
+TEST_F(RefusedWorkbook, AWorkbookStreamWithALengthOrIndexDamaged) {
+  const std::string stream = validStream();
+  // The last LABELSST holds the index of "uno"; point it past the string table.
+  std::string badIndex = stream;
+  const std::size_t label = badIndex.rfind(std::string("\xFD\x00\x0A\x00", 4));
+  ASSERT_NE(label, std::string::npos);
+  badIndex[label + 4 + 6] = '\x7F';
+  writeCompoundFile("Workbook", badIndex);
+  expectRefusedBoth();
+
+  // Garbage after the last sheet.
+  writeCompoundFile("Workbook", stream + std::string(8, '\0'));
+  expectRefusedBoth();
+}
+
+TEST_F(RefusedWorkbook, AFileOnlyCutShort) {
+  appendSheet(book, "Hoja", kTwoColumns, {row({std::int64_t{1}, std::string("uno")})});
+  const std::string whole = fileBytes(book);
+  writeFile(book, whole.substr(0, whole.size() / 2));
+  expectRefusedBoth();
+}
+
+TEST_F(RefusedWorkbook, RowsThatDoNotMatchTheColumnsOrTooManyColumns) {
+  appendSheet(book, "Hoja", kTwoColumns, {});
+  expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {row({std::int64_t{1}})}); });
+  expectRefused([&] { appendSheet(book, "Otra", std::vector<SheetColumn>(257, {"c"}), {}); });
+  EXPECT_EQ(sheetNames(book), std::vector<std::string>{"Hoja"});
+}
+
+TEST_F(RefusedWorkbook, AFolderThatDoesNotExist) {
+  book = dir / "falta" / "Val.xls";
+  try {
+    appendSheet(book, "Hoja", kTwoColumns, {});
+    ADD_FAILURE() << "no error";
+  } catch (const DbError& e) {
+    EXPECT_EQ(e.number(), kErrWorkbook);
+  }
+  EXPECT_TRUE(folderContents(dir.path()).empty());
+}
+
+// The SST writer against its own reader at the CONTINUE boundaries: strings that end exactly at,
+// or just past, a record's end, in one-byte and two-byte characters.
+TEST(SharedStrings, ReadsBackWhatItWritesAcrossContinueRecords) {
+  for (std::size_t length : {8213u, 8214u, 8215u, 4106u, 4107u, 20000u}) {
+    for (char16_t c : {u'a', u'\u00f1', u'\u20ac'}) {
+      SCOPED_TRACE(length);
+      biff8::SharedStrings strings;
+      std::vector<std::u16string> expected;
+      for (int i = 0; i < 4; ++i) {
+        expected.push_back(std::u16string(length + i, c) + static_cast<char16_t>(u'0' + i));
+        strings.add(expected.back());
+      }
+      expected.push_back(u"");
+      strings.add(u"");
+      biff8::StreamWriter out;
+      strings.write(out);
+      const biff8::Bytes bytes = out.take();
+      biff8::RecordCursor cursor(bytes);
+      const biff8::Record sst = cursor.next();
+      const auto contents = biff8::SharedStrings::read(sst, cursor);
+      EXPECT_EQ(contents.strings, expected);
+      EXPECT_EQ(contents.references, 5u);
+      EXPECT_EQ(cursor.next().type, biff8::kExtSst);
+      EXPECT_TRUE(cursor.atEnd());
+    }
+  }
+}
+
+}  // namespace
+}  // namespace kolt::db
