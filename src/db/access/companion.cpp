@@ -21,10 +21,12 @@ struct Fingerprint {
   std::int64_t size = 0;
   std::int64_t modifiedNs = 0;
   std::vector<unsigned char> header;
+  std::string tables;  // the tables asked for, one a line; empty for all of them
   friend bool operator==(const Fingerprint&, const Fingerprint&) = default;
 };
 
-Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader& header) {
+Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader& header,
+                          const std::vector<std::string>& tables) {
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) throw DbError(kErrFile, missingFileMessage(file));
   Fingerprint f;
@@ -35,6 +37,7 @@ Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader&
   f.modifiedNs =
       static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
   f.header = header.firstPage;
+  for (const auto& t : tables) f.tables += t + "\n";
   return f;
 }
 
@@ -61,8 +64,8 @@ std::optional<Fingerprint> recordedFingerprint(const std::filesystem::path& comp
   Handle db(companion, SQLITE_OPEN_READONLY);
   if (db.get() == nullptr) return std::nullopt;
   sqlite3_stmt* statement = nullptr;
-  const std::string sql =
-      std::string("SELECT ruta, tamano, modificado, cabecera FROM ") + kCompanionOriginTable;
+  const std::string sql = std::string("SELECT ruta, tamano, modificado, cabecera, tablas FROM ") +
+                          kCompanionOriginTable;
   if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     sqlite3_finalize(statement);
     return std::nullopt;
@@ -76,6 +79,8 @@ std::optional<Fingerprint> recordedFingerprint(const std::filesystem::path& comp
     f.modifiedNs = sqlite3_column_int64(statement, 2);
     const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(statement, 3));
     f.header.assign(bytes, bytes + sqlite3_column_bytes(statement, 3));
+    const auto* tables = sqlite3_column_text(statement, 4);
+    f.tables = tables != nullptr ? reinterpret_cast<const char*>(tables) : "";
     found = std::move(f);
   }
   sqlite3_finalize(statement);
@@ -90,10 +95,11 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
                                 "). Compruebe que hay espacio libre en el disco.");
   };
   if (db.get() == nullptr) fail();
-  const std::string create = std::string("CREATE TABLE ") + kCompanionOriginTable +
-                             " (ruta TEXT, tamano INTEGER, modificado INTEGER, cabecera BLOB)";
+  const std::string create =
+      std::string("CREATE TABLE ") + kCompanionOriginTable +
+      " (ruta TEXT, tamano INTEGER, modificado INTEGER, cabecera BLOB, tablas TEXT)";
   const std::string insert =
-      std::string("INSERT INTO ") + kCompanionOriginTable + " VALUES (?,?,?,?)";
+      std::string("INSERT INTO ") + kCompanionOriginTable + " VALUES (?,?,?,?,?)";
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_exec(db.get(), create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_prepare_v2(db.get(), insert.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
@@ -105,6 +111,7 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   sqlite3_bind_int64(statement, 3, f.modifiedNs);
   sqlite3_bind_blob(statement, 4, f.header.data(), static_cast<int>(f.header.size()),
                     SQLITE_TRANSIENT);
+  sqlite3_bind_text(statement, 5, f.tables.c_str(), -1, SQLITE_TRANSIENT);
   const int rc = sqlite3_step(statement);
   sqlite3_finalize(statement);
   if (rc != SQLITE_DONE) fail();
@@ -142,7 +149,7 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
     return sourceFile;
 
   const AccessHeader header = readAccessHeader(sourceFile);
-  const Fingerprint before = fingerprintOf(sourceFile, header);
+  const Fingerprint before = fingerprintOf(sourceFile, header, options.tables);
   const auto beside = companionBeside(sourceFile);
   const auto inResults = companionInResults(sourceFile, resultsDir);
   for (const auto& candidate : {beside, inResults})
@@ -157,7 +164,7 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
   try {
     importAccessInto(sourceFile, temporary, options);
     // A file saved while we read it may have been read half old, half new.
-    if (fingerprintOf(sourceFile, readAccessHeader(sourceFile)) != before) {
+    if (fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) != before) {
       throw DbError(kErrFile, "El archivo " + sourceFile.string() +
                                   " cambió mientras se leía. Cierre los programas que lo usan "
                                   "(Access) y vuelva a elegirlo.");

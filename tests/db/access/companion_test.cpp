@@ -75,6 +75,15 @@ TEST_F(Companion, IsRebuiltWhenTheFileChanges) {
   EXPECT_FALSE(hasTable(companion, "Table1"));
 }
 
+TEST_F(Companion, IsRebuiltWhenOtherTablesAreAskedFor) {
+  auto options = importOptions();
+  options.tables = {"Table1"};
+  const auto companion = db::openSourceCompanion(source_, results_.path(), options);
+  EXPECT_EQ(tableNames(companion), std::vector<std::string>{"Table1"});
+  EXPECT_EQ(open(), companion);
+  EXPECT_EQ(tableNames(companion).size(), 4u);
+}
+
 TEST_F(Companion, FailedRebuildLeavesNothingHalfMade) {
   open();
   std::ofstream(source_, std::ios::trunc) << "ya no es una base de datos";
