@@ -1,0 +1,74 @@
+#include "app/frm_revision.h"
+
+#include <QFileInfo>
+#include <QPushButton>
+
+#include "app/import_progress.h"
+#include "forms/busy_pointer.h"
+#include "forms/error_text.h"
+#include "forms/qt_text.h"
+#include "forms/twips.h"
+#include "forms/unit_listing.h"
+#include "forms/work_dialog.h"
+#include "run/session.h"
+
+namespace kolt::app {
+
+FrmRevision::FrmRevision(run::Context& ctx, forms::Dialogs& dialogs)
+    : ctx_(ctx), dialogs_(dialogs) {
+  setObjectName("frmRevision");
+  setWindowTitle("Validaciones KOLT");
+  const forms::Twips t = forms::Twips::forWidget(*this);
+
+  auto* cmdAceptar = new QPushButton("Seleccionar Base de Datos", this);
+  cmdAceptar->setObjectName("cmdAceptar");
+  cmdAceptar->setGeometry(t.rect(120, 120, 2895, 405));
+  auto* cmdCancelar = new QPushButton("Cerrar", this);
+  cmdCancelar->setObjectName("cmdCancelar");
+  cmdCancelar->setGeometry(t.rect(3165, 75, 900, 480));
+  for (QPushButton* button : {cmdAceptar, cmdCancelar}) button->setAutoDefault(true);
+
+  setFixedSize(t(4185), t(615));
+  QWidget::setTabOrder(cmdCancelar, cmdAceptar);
+  cmdCancelar->setFocus();
+
+  connect(cmdAceptar, &QPushButton::clicked, this, [this] { cmdAceptar_Click(); });
+  connect(cmdCancelar, &QPushButton::clicked, this, [this] { close(); });
+}
+
+FrmRevision::~FrmRevision() = default;
+
+void FrmRevision::cmdAceptar_Click() {
+  const QString file = dialogs_.openFile(this, kTituloDialogo, forms::q(ctx_.app), kFiltroDialogo);
+  if (file.isEmpty()) return;
+
+  // The open, the import of an Access file and the reading of the unit list all happen here, so a
+  // source that fails any of them is reported while the user can still choose another.
+  forms::UnitListing listing;
+  {
+    forms::BusyPointer busy;
+    try {
+      const QString name = QFileInfo(file).fileName();
+      forms::WorkDialog dialog(this, "Abriendo " + name);
+      dialog.run([&] {
+        run::abreBases(ctx_, forms::pathOf(file), [&](const db::ImportProgress& progress) {
+          showImportProgress(dialog, name, progress);
+        });
+        listing = forms::leeUnidades(ctx_.cnnOrigen);
+      });
+    } catch (const std::exception& e) {
+      ctx_.cnnOrigen.close();
+      ctx_.cnnCatalogo.close();
+      busy.release();
+      dialogs_.information(this, forms::errorText(e));
+      return;
+    }
+  }
+
+  frmEnvio_ = std::make_unique<forms::FrmEnvio>(ctx_, dialogs_);
+  frmEnvio_->carga(listing);
+  frmEnvio_->show();
+  close();
+}
+
+}  // namespace kolt::app

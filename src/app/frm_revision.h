@@ -1,0 +1,37 @@
+// frmRevision, the start window: "Seleccionar Base de Datos" chooses the source database, opens it
+// and the catalogue, and hands over to the validation window; "Cerrar" ends the program.
+//
+// A file that cannot be opened, a missing catalogue, or a source without EGRESO or CATCLUES is
+// reported ("{number} - {description}") and the user stays here to choose again: nothing of a
+// failed choice ends the program.
+#pragma once
+
+#include <QWidget>
+#include <memory>
+
+#include "forms/dialogs.h"
+#include "forms/frm_envio.h"
+#include "run/context.h"
+
+namespace kolt::app {
+
+inline constexpr const char* kTituloDialogo = "Seleccionar Base de Datos ...";
+inline constexpr const char* kFiltroDialogo = "Archivos de Base de Datos (*.mdb)";
+
+class FrmRevision : public QWidget {
+ public:
+  FrmRevision(run::Context& ctx, forms::Dialogs& dialogs);
+  ~FrmRevision() override;
+
+  // The validation window once a choice succeeded; null before.
+  forms::FrmEnvio* frmEnvio() const { return frmEnvio_.get(); }
+
+ private:
+  void cmdAceptar_Click();
+
+  run::Context& ctx_;
+  forms::Dialogs& dialogs_;
+  std::unique_ptr<forms::FrmEnvio> frmEnvio_;
+};
+
+}  // namespace kolt::app

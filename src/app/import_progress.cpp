@@ -1,0 +1,29 @@
+#include "app/import_progress.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace kolt::app {
+
+void showImportProgress(forms::WorkDialog& dialog, const QString& file,
+                        const db::ImportProgress& progress) {
+  const QString first =
+      QString("Importando %1 (%2)").arg(file, QString::fromStdString(progress.format));
+  QString second;
+  if (progress.finished)
+    second = "Importación terminada";
+  else if (progress.tableIndex > 0)
+    second = QString("Tabla %1 de %2: %3, %4 registros")
+                 .arg(progress.tableIndex)
+                 .arg(progress.tableCount)
+                 .arg(QString::fromStdString(progress.table))
+                 .arg(progress.tableRows);
+  // The bar counts rows; a file whose definitions record no row counts gets a bar without end.
+  const std::int64_t expected = std::max<std::int64_t>(progress.rowsExpected, 0);
+  const std::int64_t scale = expected / std::numeric_limits<int>::max() + 1;
+  const int maximum = static_cast<int>(expected / scale);
+  const int value = static_cast<int>(std::min(progress.rows, expected) / scale);
+  dialog.report(first, second, value, maximum);
+}
+
+}  // namespace kolt::app

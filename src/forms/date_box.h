@@ -1,0 +1,17 @@
+// A date box: digits only in the eight places of "##/##/####", "_" where nothing has been typed.
+// Its text is what the box shows, prompts included, so an empty box reads "__/__/____" and a
+// half-typed one "12/__/____"; that text is what the input checks and the run read.
+#pragma once
+
+#include <QLineEdit>
+#include <string>
+
+namespace kolt::forms {
+
+class DateBox : public QLineEdit {
+ public:
+  explicit DateBox(QWidget* parent = nullptr);
+  std::string boxText() const;
+};
+
+}  // namespace kolt::forms

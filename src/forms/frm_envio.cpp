@@ -1,0 +1,223 @@
+#include "forms/frm_envio.h"
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QStyle>
+
+#include "forms/busy_pointer.h"
+#include "forms/date_box.h"
+#include "forms/error_text.h"
+#include "forms/picture_button.h"
+#include "forms/qt_text.h"
+#include "forms/run_progress.h"
+#include "forms/twips.h"
+#include "forms/valida_datos.h"
+#include "forms/work_dialog.h"
+
+namespace kolt::forms {
+namespace {
+
+// The client area and the unit list, in twips.
+constexpr int kWidth = 7965, kHeight = 5280;
+constexpr int kListLeft = 60, kListTop = 450, kListWidth = 4680, kListHeight = 4560;
+// Room taken from the bottom of the list for the note on units it cannot show.
+constexpr int kNoticeHeight = 900;
+
+// The frames' captions sit in their top border, as on the screens the window was designed for, so
+// the controls placed just below the caption stay clear of the border.
+constexpr const char* kFrameStyle =
+    "QGroupBox { border: 1px solid palette(mid); border-radius: 2px; margin-top: 0.5em; }"
+    "QGroupBox::title { subcontrol-origin: margin; subcontrol-position: top left; left: 6px;"
+    " padding: 0 2px; }";
+
+// Captions keep their designed width unless this screen's font needs more: a clipped "Del" says
+// nothing.
+void fitCaption(QWidget* control) {
+  const int needed = control->sizeHint().width();
+  if (needed > control->width()) control->resize(needed, control->height());
+}
+
+// ValidaFecha speaks through the window's message boxes.
+class WindowDateMessages : public run::DateMessages {
+ public:
+  WindowDateMessages(Dialogs& dialogs, QWidget* window) : dialogs_(dialogs), window_(window) {}
+  void beep() override { dialogs_.beep(); }
+  void message(const std::string& text, const std::string& title) override {
+    dialogs_.information(window_, q(text), q(title));
+  }
+
+ private:
+  Dialogs& dialogs_;
+  QWidget* window_;
+};
+
+}  // namespace
+
+FrmEnvio::FrmEnvio(run::Context& ctx, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), ctx_(ctx), dialogs_(dialogs) {
+  setObjectName("frmEnvio");
+  setWindowTitle("Validaciones KOLT");
+  const Twips t = Twips::forWidget(*this);
+
+  auto* fraDatos = new QGroupBox(QString::fromUtf8("Unidad Médica"), this);
+  fraDatos->setObjectName("fraDatos");
+  fraDatos->setGeometry(t.rect(30, 75, 4815, 5070));
+  fraDatos->setStyleSheet(kFrameStyle);
+  chkTodasUnidades_ = new QCheckBox("Seleccionar todo", fraDatos);
+  chkTodasUnidades_->setObjectName("chkTodasUnidades");
+  chkTodasUnidades_->setGeometry(t.rect(60, 195, 2055, 255));
+  lstUnidades_ = new QListWidget(fraDatos);
+  lstUnidades_->setObjectName("lstUnidades");
+  lstUnidades_->setGeometry(t.rect(kListLeft, kListTop, kListWidth, kListHeight));
+  lblSinUnidades_ = new QLabel(fraDatos);
+  lblSinUnidades_->setObjectName("lblSinUnidades");
+  lblSinUnidades_->setWordWrap(true);
+  lblSinUnidades_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lblSinUnidades_->setGeometry(
+      t.rect(kListLeft, kListTop + kListHeight - kNoticeHeight + 60, kListWidth, kNoticeHeight));
+  lblSinUnidades_->hide();
+
+  auto* fraReportes = new QGroupBox("Periodo ", this);
+  fraReportes->setObjectName("fraReportes");
+  fraReportes->setGeometry(t.rect(5040, 240, 2025, 1185));
+  fraReportes->setStyleSheet(kFrameStyle);
+  auto* lblDel = new QLabel("Del", fraReportes);
+  lblDel->setObjectName("lblDatos");
+  lblDel->setGeometry(t.rect(150, 315, 255, 240));
+  mskFechaIni_ = new DateBox(fraReportes);
+  mskFechaIni_->setObjectName("mskFechaIni");
+  mskFechaIni_->setGeometry(t.rect(540, 330, 1185, 240));
+  auto* lblAl = new QLabel("Al", fraReportes);
+  lblAl->setObjectName("lblDatos");
+  lblAl->setGeometry(t.rect(150, 735, 255, 240));
+  mskFechaFin_ = new DateBox(fraReportes);
+  mskFechaFin_->setObjectName("mskFechaFin");
+  mskFechaFin_->setGeometry(t.rect(540, 735, 1185, 240));
+
+  cmdAceptar_ =
+      new PictureButton("&Validar", style()->standardIcon(QStyle::SP_DialogApplyButton), this);
+  cmdAceptar_->setObjectName("cmdAceptar");
+  cmdAceptar_->setGeometry(t.rect(5040, 4320, 975, 765));
+  cmdSalir_ =
+      new PictureButton("&Salir", style()->standardIcon(QStyle::SP_DialogCloseButton), this);
+  cmdSalir_->setObjectName("cmdSalir");
+  cmdSalir_->setGeometry(t.rect(6240, 4320, 972, 765));
+
+  for (QWidget* caption : {static_cast<QWidget*>(chkTodasUnidades_), static_cast<QWidget*>(lblDel),
+                           static_cast<QWidget*>(lblAl)})
+    fitCaption(caption);
+  setFixedSize(t(kWidth), t(kHeight));
+  QWidget::setTabOrder(cmdAceptar_, cmdSalir_);
+  QWidget::setTabOrder(cmdSalir_, lstUnidades_);
+  QWidget::setTabOrder(lstUnidades_, chkTodasUnidades_);
+  QWidget::setTabOrder(chkTodasUnidades_, mskFechaIni_);
+  QWidget::setTabOrder(mskFechaIni_, mskFechaFin_);
+  cmdAceptar_->setFocus();
+
+  // toggled, not clicked: setting the box from code must run the same handling as a click.
+  connect(chkTodasUnidades_, &QCheckBox::toggled, this,
+          [this](bool checked) { chkTodasUnidades_Click(checked); });
+  connect(lstUnidades_, &QListWidget::itemChanged, this,
+          [this](QListWidgetItem* item) { lstUnidades_ItemCheck(item); });
+  connect(cmdAceptar_, &QToolButton::clicked, this, [this] { ValidaDatos(); });
+  connect(cmdSalir_, &QToolButton::clicked, this, [this] { close(); });
+}
+
+void FrmEnvio::carga(const UnitListing& listing) {
+  lstUnidades_->clear();
+  for (const auto& entry : listing.entries) {
+    auto* item = new QListWidgetItem(q(entry));
+    item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
+    item->setCheckState(Qt::Unchecked);
+    lstUnidades_->addItem(item);
+  }
+  const QString notice = q(listing.notice());
+  lblSinUnidades_->setText(notice);
+  lblSinUnidades_->setVisible(!notice.isEmpty());
+  const Twips t = Twips::forWidget(*this);
+  lstUnidades_->setGeometry(t.rect(kListLeft, kListTop, kListWidth,
+                                   kListHeight - (notice.isEmpty() ? 0 : kNoticeHeight)));
+  if (listing.entries.empty()) return;
+  if (chkTodasUnidades_->isChecked())
+    chkTodasUnidades_Click(true);
+  else
+    chkTodasUnidades_->setChecked(true);
+}
+
+void FrmEnvio::chkTodasUnidades_Click(bool checked) {
+  // Unchecking the box by hand clears the list only when it was fully checked: the item handler
+  // unchecks the box when one entry is unchecked, and the others must keep their marks.
+  if (!checked && !allChecked()) return;
+  const Qt::CheckState state = checked ? Qt::Checked : Qt::Unchecked;
+  for (int i = 0; i < lstUnidades_->count(); ++i) {
+    QListWidgetItem* item = lstUnidades_->item(i);
+    if (item->text().isEmpty()) break;
+    item->setCheckState(state);
+  }
+}
+
+void FrmEnvio::lstUnidades_ItemCheck(QListWidgetItem* item) {
+  if (item->checkState() != Qt::Checked) chkTodasUnidades_->setChecked(false);
+  if (allChecked()) chkTodasUnidades_->setChecked(true);
+}
+
+bool FrmEnvio::allChecked() const {
+  for (int i = 0; i < lstUnidades_->count(); ++i)
+    if (lstUnidades_->item(i)->checkState() != Qt::Checked) return false;
+  return true;
+}
+
+std::vector<std::string> FrmEnvio::checkedEntries() const {
+  std::vector<std::string> entries;
+  for (int i = 0; i < lstUnidades_->count(); ++i)
+    if (lstUnidades_->item(i)->checkState() == Qt::Checked)
+      entries.push_back(utf8(lstUnidades_->item(i)->text()));
+  return entries;
+}
+
+void FrmEnvio::ValidaDatos() {
+  const Request request{mskFechaIni_->boxText(), mskFechaFin_->boxText(), checkedEntries()};
+  WindowDateMessages messages(dialogs_, this);
+  const auto refusal = forms::ValidaDatos(request, ctx_, messages);
+  if (!refusal) {
+    ProcesaValidacion(run::DateBoxes{request.mskFechaIni, request.mskFechaFin});
+    return;
+  }
+  dialogs_.information(this, q(refusal->message), q(refusal->title));
+  switch (refusal->focus) {
+    case Control::mskFechaIni:
+      mskFechaIni_->setFocus();
+      break;
+    case Control::mskFechaFin:
+      mskFechaFin_->setFocus();
+      break;
+    case Control::lstUnidades:
+      lstUnidades_->setFocus();
+      break;
+  }
+}
+
+void FrmEnvio::ProcesaValidacion(const run::DateBoxes& boxes) {
+  BusyPointer busy;
+  run::RunOutcome outcome;
+  try {
+    WorkDialog dialog(this, "Preparando la validación");
+    RunProgress progress(dialog);
+    dialog.run([&] { outcome = run::ProcesaValidacion(ctx_, boxes, &progress); });
+  } catch (const std::exception& e) {
+    busy.release();
+    dialogs_.information(this, errorText(e));
+    return;
+  }
+  if (outcome.errorReport) {
+    busy.release();
+    dialogs_.information(this, q(outcome.errorReport->text()));
+    return;
+  }
+  dialogs_.plain(this, q(run::MensajeFinal(ctx_, outcome)));
+  busy.release();
+}
+
+}  // namespace kolt::forms

@@ -1,0 +1,54 @@
+// frmEnvio, the validation window: the units of the source database with their check boxes,
+// "Seleccionar todo", the period boxes, and "&Validar", which checks the input and runs the
+// validation. Its controls carry their historical names as object names (lstUnidades,
+// chkTodasUnidades, mskFechaIni, ...).
+#pragma once
+
+#include <QWidget>
+#include <string>
+#include <vector>
+
+#include "forms/dialogs.h"
+#include "forms/unit_listing.h"
+#include "run/context.h"
+#include "run/driver.h"
+
+class QCheckBox;
+class QLabel;
+class QListWidget;
+class QListWidgetItem;
+
+namespace kolt::forms {
+
+class DateBox;
+class PictureButton;
+
+class FrmEnvio : public QWidget {
+ public:
+  // ctx.cnnOrigen and ctx.cnnCatalogo must be open for as long as the window is.
+  FrmEnvio(run::Context& ctx, Dialogs& dialogs, QWidget* parent = nullptr);
+
+  // The window load, once the list has been read (leeUnidades): lists the units and checks them
+  // all; an empty list leaves "Seleccionar todo" as it was. Says under the list what it lacks.
+  void carga(const UnitListing& listing);
+
+ private:
+  void chkTodasUnidades_Click(bool checked);
+  void lstUnidades_ItemCheck(QListWidgetItem* item);
+  void ValidaDatos();
+  void ProcesaValidacion(const run::DateBoxes& boxes);
+  bool allChecked() const;
+  std::vector<std::string> checkedEntries() const;
+
+  run::Context& ctx_;
+  Dialogs& dialogs_;
+  QCheckBox* chkTodasUnidades_;
+  QListWidget* lstUnidades_;
+  QLabel* lblSinUnidades_;
+  DateBox* mskFechaIni_;
+  DateBox* mskFechaFin_;
+  PictureButton* cmdAceptar_;
+  PictureButton* cmdSalir_;
+};
+
+}  // namespace kolt::forms

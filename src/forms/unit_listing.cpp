@@ -1,0 +1,57 @@
+#include "forms/unit_listing.h"
+
+#include "run/source_tables.h"
+
+namespace kolt::forms {
+namespace {
+
+constexpr std::size_t kCodesNamed = 5;
+
+std::string textOf(const db::Value& value) {
+  if (const auto* s = std::get_if<std::string>(&value)) return *s;
+  if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
+  return "";
+}
+
+std::string codeList(const std::vector<std::string>& codes) {
+  std::string list;
+  for (std::size_t i = 0; i < codes.size() && i < kCodesNamed; ++i)
+    list += (i == 0 ? "" : ", ") + codes[i];
+  if (codes.size() > kCodesNamed)
+    list += " y " + std::to_string(codes.size() - kCodesNamed) + " más";
+  return list;
+}
+
+}  // namespace
+
+std::string UnitListing::notice() const {
+  if (entries.empty() && notInCatalogue.empty())
+    return "La tabla EGRESO de esta base de datos no tiene egresos: no hay unidades que validar.";
+  if (notInCatalogue.empty()) return "";
+  const std::string advice =
+      " Agréguelas a la tabla CATCLUES y vuelva a abrir la base de datos para poder validarlas.";
+  if (entries.empty())
+    return "Ninguna unidad de EGRESO está en el catálogo CATCLUES (" + codeList(notInCatalogue) +
+           "), por eso la lista está vacía." + advice;
+  if (notInCatalogue.size() == 1)
+    return "La unidad " + notInCatalogue.front() +
+           " de EGRESO no está en el catálogo CATCLUES y no aparece en la lista." +
+           " Agréguela a la tabla CATCLUES y vuelva a abrir la base de datos para poder validarla.";
+  return "Las unidades " + codeList(notInCatalogue) +
+         " de EGRESO no están en el catálogo CATCLUES y no aparecen en la lista." + advice;
+}
+
+UnitListing leeUnidades(db::Connection& cnnOrigen) {
+  UnitListing listing;
+  rules::StatementLog log;
+  listing.entries = run::CargaUnidades(cnnOrigen, log);
+  // A NULL among the catalogue's codes would make NOT IN match nothing at all.
+  db::Recordset missing = cnnOrigen.openRecordset(
+      "SELECT CLUES FROM CLUESSEL WHERE CLUES NOT IN "
+      "(SELECT CLUES FROM CATCLUES WHERE CLUES IS NOT NULL) ORDER BY CLUES");
+  for (; !missing.eof(); missing.moveNext())
+    listing.notInCatalogue.push_back(textOf(missing.field("CLUES")));
+  return listing;
+}
+
+}  // namespace kolt::forms

@@ -1,0 +1,78 @@
+#include "forms/work_dialog.h"
+
+#include <QCloseEvent>
+#include <QLabel>
+#include <QProgressBar>
+#include <QVBoxLayout>
+#include <exception>
+#include <thread>
+
+namespace kolt::forms {
+
+WorkDialog::WorkDialog(QWidget* parent, const QString& firstLine)
+    : QDialog(parent, Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint),
+      lblPaso_(new QLabel(firstLine, this)),
+      lblDetalle_(new QLabel(this)),
+      barProgreso_(new QProgressBar(this)) {
+  setObjectName("dlgProgreso");
+  setWindowTitle("Validaciones KOLT");
+  setWindowModality(Qt::ApplicationModal);
+  lblPaso_->setObjectName("lblPaso");
+  lblDetalle_->setObjectName("lblDetalle");
+  barProgreso_->setObjectName("barProgreso");
+  barProgreso_->setRange(0, 0);
+  barProgreso_->setTextVisible(false);
+  auto* layout = new QVBoxLayout(this);
+  layout->addWidget(lblPaso_);
+  layout->addWidget(lblDetalle_);
+  layout->addWidget(barProgreso_);
+  setMinimumWidth(360);
+}
+
+void WorkDialog::run(const std::function<void()>& work) {
+  std::exception_ptr failure;
+  std::thread worker([&] {
+    try {
+      work();
+    } catch (...) {
+      failure = std::current_exception();
+    }
+    // Queued: it runs in the dialog's own loop, which may not have started yet.
+    QMetaObject::invokeMethod(
+        this,
+        [this] {
+          finished_ = true;
+          accept();
+        },
+        Qt::QueuedConnection);
+  });
+  exec();
+  worker.join();
+  if (failure) std::rethrow_exception(failure);
+}
+
+void WorkDialog::report(const QString& firstLine, const QString& secondLine, int value,
+                        int maximum) {
+  QMetaObject::invokeMethod(
+      this,
+      [=, this] {
+        lblPaso_->setText(firstLine);
+        lblDetalle_->setText(secondLine);
+        barProgreso_->setRange(0, maximum);
+        barProgreso_->setValue(value);
+      },
+      Qt::QueuedConnection);
+}
+
+void WorkDialog::reject() {
+  if (finished_) QDialog::reject();
+}
+
+void WorkDialog::closeEvent(QCloseEvent* event) {
+  if (finished_)
+    QDialog::closeEvent(event);
+  else
+    event->ignore();
+}
+
+}  // namespace kolt::forms

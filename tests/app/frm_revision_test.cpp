@@ -1,0 +1,171 @@
+// The start window: choosing the source, and every way a choice can fail without ending the
+// program.
+#include "app/frm_revision.h"
+
+#include <gtest/gtest.h>
+
+#include <QLabel>
+#include <QListWidget>
+#include <QPushButton>
+#include <fstream>
+#include <memory>
+
+#include "db/error.h"
+#include "forms/fake_dialogs.h"
+#include "forms/qt_text.h"
+#include "forms/window_fixture.h"
+
+namespace kolt::app {
+namespace {
+
+namespace fs = std::filesystem;
+using test::WorkingDb;
+
+class StartWindow : public ::testing::Test {
+ protected:
+  StartWindow() : ctx(folder.app) {}
+
+  void SetUp() override {
+    start = std::make_unique<FrmRevision>(ctx, dialogs);
+    ASSERT_TRUE(test::showActive(*start));
+  }
+
+  // Presses "Seleccionar Base de Datos"; the file dialog answers `file` (empty: cancel).
+  void choose(const fs::path& file) {
+    if (!file.empty()) dialogs.files.push_back(forms::q(file));
+    start->findChild<QPushButton*>("cmdAceptar")->click();
+  }
+
+  std::string dialogEvent() const {
+    return "openFile|Seleccionar Base de Datos ...|" + folder.app.string() +
+           "|Archivos de Base de Datos (*.mdb)";
+  }
+
+  void goodSource() {
+    folder.catalogue();
+    WorkingDb(folder.source).egreso();
+  }
+
+  // After a failed choice: the error was shown, the start window is still there and nothing is
+  // left open.
+  void expectBackAtStart(long errorNumber) {
+    ASSERT_EQ(dialogs.events.size(), 2u);
+    EXPECT_EQ(dialogs.events[1].rfind("information||" + std::to_string(errorNumber) + " - ", 0), 0u)
+        << dialogs.events[1];
+    EXPECT_TRUE(start->isVisible());
+    EXPECT_EQ(start->frmEnvio(), nullptr);
+    EXPECT_FALSE(ctx.cnnOrigen.isOpen());
+    EXPECT_FALSE(ctx.cnnCatalogo.isOpen());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  }
+
+  test::ProgramFolder folder;
+  run::Context ctx;
+  test::FakeDialogs dialogs;
+  std::unique_ptr<FrmRevision> start;
+};
+
+TEST_F(StartWindow, StartsOnCerrarWithItsCaptions) {
+  EXPECT_EQ(start->windowTitle(), "Validaciones KOLT");
+  auto* cmdAceptar = start->findChild<QPushButton*>("cmdAceptar");
+  auto* cmdCancelar = start->findChild<QPushButton*>("cmdCancelar");
+  EXPECT_EQ(cmdAceptar->text(), "Seleccionar Base de Datos");
+  EXPECT_EQ(cmdCancelar->text(), "Cerrar");
+  EXPECT_EQ(QApplication::focusWidget(), cmdCancelar);
+  QTest::keyClick(cmdCancelar, Qt::Key_Tab);
+  EXPECT_EQ(QApplication::focusWidget(), cmdAceptar);
+  cmdCancelar->click();
+  EXPECT_FALSE(start->isVisible());
+}
+
+TEST_F(StartWindow, CancellingTheFileDialogChangesNothing) {
+  choose({});
+  EXPECT_EQ(dialogs.events, std::vector<std::string>{dialogEvent()});
+  EXPECT_TRUE(start->isVisible());
+  EXPECT_EQ(start->frmEnvio(), nullptr);
+  EXPECT_FALSE(ctx.cnnOrigen.isOpen());
+  choose({});
+  EXPECT_EQ(dialogs.events, (std::vector<std::string>{dialogEvent(), dialogEvent()}));
+}
+
+TEST_F(StartWindow, AChosenSourceHandsOverToTheValidationWindow) {
+  goodSource();
+  choose(folder.source);
+  ASSERT_EQ(dialogs.events, std::vector<std::string>{dialogEvent()});
+  ASSERT_NE(start->frmEnvio(), nullptr);
+  EXPECT_TRUE(start->frmEnvio()->isVisible());
+  EXPECT_FALSE(start->isVisible());
+  EXPECT_EQ(ctx.gcRutaOrigen, folder.source);
+  EXPECT_TRUE(ctx.cnnOrigen.isOpen());
+  EXPECT_TRUE(ctx.cnnCatalogo.isOpen());
+  auto* list = start->frmEnvio()->findChild<QListWidget*>("lstUnidades");
+  ASSERT_EQ(list->count(), 1);
+  EXPECT_EQ(list->item(0)->text(), "DFSSA000001  HOSPITAL GENERAL");
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(StartWindow, ADamagedFileIsReportedAndAnotherCanBeChosen) {
+  goodSource();
+  const fs::path damaged = folder.dir.path() / "dañada.mdb";
+  std::ofstream(damaged, std::ios::binary) << std::string(4096, '\x7f') << "no es una base";
+  choose(damaged);
+  expectBackAtStart(db::kErrNotAccessFile);
+
+  choose(folder.source);
+  ASSERT_NE(start->frmEnvio(), nullptr);
+  EXPECT_TRUE(start->frmEnvio()->isVisible());
+  EXPECT_FALSE(start->isVisible());
+}
+
+TEST_F(StartWindow, AMissingFileIsReported) {
+  goodSource();
+  choose(folder.dir.path() / "no-existe.mdb");
+  expectBackAtStart(db::kErrFile);
+}
+
+TEST_F(StartWindow, AMissingCatalogueIsReported) {
+  WorkingDb(folder.source).egreso();
+  choose(folder.source);
+  expectBackAtStart(db::kErrFile);
+  EXPECT_NE(dialogs.events[1].find("ValidacionesKOLT"), std::string::npos) << dialogs.events[1];
+}
+
+TEST_F(StartWindow, ASourceWithoutEgresoOrCatcluesIsReported) {
+  goodSource();
+  {
+    db::Connection cnn;
+    cnn.open(folder.source);
+    cnn.execute("Drop Table CATCLUES");
+  }
+  choose(folder.source);
+  expectBackAtStart(db::kErrNoSuchTable);
+
+  dialogs.events.clear();
+  {
+    db::Connection cnn;
+    cnn.open(folder.source);
+    cnn.execute("Drop Table EGRESO");
+  }
+  choose(folder.source);
+  expectBackAtStart(db::kErrNoSuchTable);
+}
+
+TEST_F(StartWindow, AnAccessFileIsImportedUnderAProgressDialog) {
+  const fs::path sample = test::accessSamplesDir() / "nwind.mdb";
+  if (!fs::exists(sample)) GTEST_SKIP() << "no sample Access file at " << sample;
+  folder.catalogue();
+  const fs::path copy = folder.dir.path() / "nwind.mdb";
+  fs::copy_file(sample, copy);
+
+  test::ProgressWatch watch;
+  choose(copy);
+  EXPECT_TRUE(watch.opened);
+  EXPECT_TRUE(watch.busy);
+  ASSERT_FALSE(watch.seen.empty());
+  EXPECT_EQ(watch.seen.back().rfind("Importando nwind.mdb (JET", 0), 0u) << watch.seen.back();
+  // Northwind has no discharges: imported, then refused like any source without EGRESO.
+  expectBackAtStart(db::kErrNoSuchTable);
+}
+
+}  // namespace
+}  // namespace kolt::app

@@ -1,0 +1,359 @@
+// The validation window: its list and select-all, the input checks with their messages and focus,
+// and whole runs started from it.
+#include "forms/frm_envio.h"
+
+#include <gtest/gtest.h>
+
+#include <QCheckBox>
+#include <QGroupBox>
+#include <QLabel>
+#include <QListWidget>
+#include <QToolButton>
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <memory>
+
+#include "forms/date_box.h"
+#include "forms/fake_dialogs.h"
+#include "forms/unit_listing.h"
+#include "forms/valida_datos.h"
+#include "forms/window_fixture.h"
+#include "run/session.h"
+
+namespace kolt::forms {
+namespace {
+
+namespace fs = std::filesystem;
+using test::WorkingDb;
+
+constexpr const char* kOther = "DFSSA000002";
+const std::string kFechaInicioInvalida =
+    std::string("information|Valida Fecha|") + kMensajeFechaInicio;
+const std::string kFechaInvalida =
+    "information|Valida Fecha|Fecha invalida, verifique por favor.....";
+
+class ValidationWindow : public ::testing::Test {
+ protected:
+  ValidationWindow() : ctx(folder.app) { folder.catalogue(); }
+
+  // The default unit with one clean discharge, and a second unit whose discharge of the 14th of
+  // March breaks rule 1.
+  void twoUnits() {
+    WorkingDb source(folder.source);
+    source.egreso();
+    source.egreso({{"clues", kOther}, {"egreso", "2023-03-14 00:00:00"}, {"edad", 131}});
+    source.egreso({{"clues", kOther}, {"egreso", "2023-03-16 00:00:00"}});
+    source.insert("CATCLUES", {{"CLUES", kOther}, {"DESCUNIDAD", "CLINICA NORTE"}});
+  }
+
+  void open() {
+    run::abreBases(ctx, folder.source);
+    window = std::make_unique<FrmEnvio>(ctx, dialogs);
+    window->carga(leeUnidades(ctx.cnnOrigen));
+    ASSERT_TRUE(test::showActive(*window));
+  }
+
+  template <typename T>
+  T* control(const char* name) {
+    auto* found = window->findChild<T*>(name);
+    EXPECT_NE(found, nullptr) << name;
+    return found;
+  }
+  QListWidget* list() { return control<QListWidget>("lstUnidades"); }
+  QCheckBox* box() { return control<QCheckBox>("chkTodasUnidades"); }
+  DateBox* ini() { return control<DateBox>("mskFechaIni"); }
+  DateBox* fin() { return control<DateBox>("mskFechaFin"); }
+  QLabel* notice() { return control<QLabel>("lblSinUnidades"); }
+  QWidget* focused() { return QApplication::focusWidget(); }
+
+  std::vector<Qt::CheckState> checks() {
+    std::vector<Qt::CheckState> states;
+    for (int i = 0; i < list()->count(); ++i) states.push_back(list()->item(i)->checkState());
+    return states;
+  }
+
+  // The user's own way to tick an entry: select it and press the space bar.
+  void toggleEntry(int row) {
+    list()->setFocus();
+    list()->setCurrentRow(row);
+    QTest::keyClick(list(), Qt::Key_Space);
+  }
+
+  void type(DateBox* box, const char* text) {
+    box->setFocus();
+    box->home(false);
+    QTest::keyClicks(box, text);
+  }
+
+  void validar() { control<QToolButton>("cmdAceptar")->click(); }
+
+  test::ProgramFolder folder;
+  run::Context ctx;
+  test::FakeDialogs dialogs;
+  std::unique_ptr<FrmEnvio> window;
+};
+
+TEST_F(ValidationWindow, LoadListsEveryUnitCheckedWithTheControlsInTheirPlaces) {
+  twoUnits();
+  open();
+  EXPECT_EQ(window->windowTitle(), "Validaciones KOLT");
+  ASSERT_EQ(list()->count(), 2);
+  EXPECT_EQ(list()->item(0)->text(), "DFSSA000001  HOSPITAL GENERAL");
+  EXPECT_EQ(list()->item(1)->text(), "DFSSA000002  CLINICA NORTE");
+  EXPECT_EQ(checks(), (std::vector{Qt::Checked, Qt::Checked}));
+  EXPECT_TRUE(box()->isChecked());
+  EXPECT_EQ(box()->text(), "Seleccionar todo");
+  EXPECT_FALSE(notice()->isVisible());
+  EXPECT_EQ(control<QGroupBox>("fraDatos")->title(), QString::fromUtf8("Unidad Médica"));
+  EXPECT_EQ(control<QGroupBox>("fraReportes")->title(), "Periodo ");
+  EXPECT_EQ(control<QToolButton>("cmdSalir")->text(), "&Salir");
+  EXPECT_EQ(ini()->boxText(), "__/__/____");
+  EXPECT_TRUE(dialogs.events.empty());
+
+  // The focus starts on "&Validar" and Tab follows the designed order.
+  auto* cmdAceptar = control<QToolButton>("cmdAceptar");
+  EXPECT_EQ(cmdAceptar->text(), "&Validar");
+  EXPECT_EQ(focused(), cmdAceptar);
+  std::vector<std::string> order;
+  for (int i = 0; i < 6; ++i) {
+    QTest::keyClick(focused(), Qt::Key_Tab);
+    order.push_back(focused()->objectName().toStdString());
+  }
+  EXPECT_EQ(order, (std::vector<std::string>{"cmdSalir", "lstUnidades", "chkTodasUnidades",
+                                             "mskFechaIni", "mskFechaFin", "cmdAceptar"}));
+}
+
+TEST_F(ValidationWindow, EmptyEgresoGivesAnEmptyListAReasonAndNoRun) {
+  { WorkingDb source(folder.source); }
+  open();
+  EXPECT_EQ(list()->count(), 0);
+  EXPECT_FALSE(box()->isChecked());
+  EXPECT_TRUE(notice()->isVisible());
+  EXPECT_NE(notice()->text().indexOf("EGRESO"), -1) << notice()->text().toStdString();
+
+  validar();
+  EXPECT_EQ(dialogs.events,
+            std::vector<std::string>{std::string("information||") + kMensajeSinUnidades});
+  EXPECT_EQ(focused(), list());
+  EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
+}
+
+TEST_F(ValidationWindow, UnitsMissingFromTheCatalogueAreNamedUnderTheList) {
+  {
+    WorkingDb source(folder.source);
+    source.egreso({{"clues", "DFSSA000009"}});
+    source.egreso({{"clues", "DFSSA000008"}});
+  }
+  open();
+  EXPECT_EQ(list()->count(), 0);
+  EXPECT_FALSE(box()->isChecked());
+  ASSERT_TRUE(notice()->isVisible());
+  const std::string all = notice()->text().toStdString();
+  EXPECT_NE(all.find("Ninguna unidad de EGRESO"), std::string::npos) << all;
+  EXPECT_NE(all.find("DFSSA000008, DFSSA000009"), std::string::npos) << all;
+
+  // One unit listed and one left out: the list keeps the first, the note names the other.
+  WorkingDb(folder.dir.path() / "otra.db").egreso().egreso({{"clues", "DFSSA000009"}});
+  folder.source = folder.dir.path() / "otra.db";
+  open();
+  EXPECT_EQ(list()->count(), 1);
+  EXPECT_TRUE(box()->isChecked());
+  const std::string some = notice()->text().toStdString();
+  EXPECT_NE(some.find("La unidad DFSSA000009 de EGRESO no está"), std::string::npos) << some;
+  EXPECT_LT(list()->geometry().bottom(), notice()->geometry().top());
+}
+
+TEST_F(ValidationWindow, UncheckingOneEntryUnchecksSelectAllButKeepsTheOthers) {
+  twoUnits();
+  open();
+  toggleEntry(0);
+  EXPECT_EQ(checks(), (std::vector{Qt::Unchecked, Qt::Checked}));
+  EXPECT_FALSE(box()->isChecked());
+  toggleEntry(0);
+  EXPECT_EQ(checks(), (std::vector{Qt::Checked, Qt::Checked}));
+  EXPECT_TRUE(box()->isChecked());
+
+  // Setting an entry from code runs the same handling.
+  list()->item(1)->setCheckState(Qt::Unchecked);
+  EXPECT_FALSE(box()->isChecked());
+  EXPECT_EQ(checks(), (std::vector{Qt::Checked, Qt::Unchecked}));
+  // Checking the box then checks every entry.
+  box()->click();
+  EXPECT_EQ(checks(), (std::vector{Qt::Checked, Qt::Checked}));
+}
+
+TEST_F(ValidationWindow, UncheckingSelectAllWithAllCheckedClearsTheList) {
+  twoUnits();
+  open();
+  box()->click();
+  EXPECT_FALSE(box()->isChecked());
+  EXPECT_EQ(checks(), (std::vector{Qt::Unchecked, Qt::Unchecked}));
+  validar();
+  EXPECT_EQ(dialogs.events,
+            std::vector<std::string>{std::string("information||") + kMensajeSinUnidades});
+  EXPECT_EQ(focused(), list());
+}
+
+TEST_F(ValidationWindow, DateBoxesTakeDigitsOnlyInTheirPlaces) {
+  twoUnits();
+  open();
+  type(ini(), "1a5/0x6-2013");
+  EXPECT_EQ(ini()->boxText(), "15/06/2013");
+  ini()->clear();
+  EXPECT_EQ(ini()->boxText(), "__/__/____");
+  type(ini(), "3");
+  EXPECT_EQ(ini()->boxText(), "3_/__/____");
+}
+
+TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
+  twoUnits();
+  open();
+  box()->click();  // no unit either: the date messages must come first
+
+  // A start date refused without a message of its own, and a bad end date as well: only the start
+  // is reported.
+  type(ini(), "31042013");
+  type(fin(), "15132013");
+  validar();
+  EXPECT_EQ(dialogs.events, std::vector<std::string>{kFechaInicioInvalida});
+  EXPECT_EQ(focused(), ini());
+
+  dialogs.events.clear();
+  ini()->clear();
+  type(ini(), "01032013");
+  validar();
+  EXPECT_EQ(dialogs.events,
+            std::vector<std::string>{std::string("information|Valida Fecha|") + kMensajeFechaFin});
+  EXPECT_EQ(focused(), fin());
+
+  dialogs.events.clear();
+  fin()->clear();
+  type(fin(), "28022013");
+  ini()->clear();
+  type(ini(), "01032013");
+  fin()->setFocus();
+  validar();
+  EXPECT_EQ(dialogs.events,
+            std::vector<std::string>{std::string("information||") + kMensajeOrdenFechas});
+  EXPECT_EQ(focused(), ini());
+
+  // Equal dates pass; then the missing units are reported.
+  dialogs.events.clear();
+  fin()->clear();
+  type(fin(), "01032013");
+  validar();
+  EXPECT_EQ(dialogs.events,
+            std::vector<std::string>{std::string("information||") + kMensajeSinUnidades});
+  EXPECT_EQ(ctx.gcFechaIni, "01/03/2013");
+  EXPECT_EQ(ctx.gcFechaFin, "01/03/2013");
+}
+
+TEST_F(ValidationWindow, HalfTypedDateBeepsAndShowsBothMessages) {
+  twoUnits();
+  open();
+  type(ini(), "12");
+  EXPECT_EQ(ini()->boxText(), "12/__/____");
+  control<QToolButton>("cmdAceptar")->setFocus();
+  validar();
+  EXPECT_EQ(dialogs.events,
+            (std::vector<std::string>{"beep", kFechaInvalida, kFechaInicioInvalida}));
+  EXPECT_EQ(focused(), ini());
+  EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
+}
+
+TEST_F(ValidationWindow, SalirClosesTheWindow) {
+  twoUnits();
+  open();
+  control<QToolButton>("cmdSalir")->click();
+  EXPECT_FALSE(window->isVisible());
+}
+
+std::string fileBytes(const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
+}
+
+std::vector<std::string> workbooks(const fs::path& folder) {
+  std::vector<std::string> names;
+  for (const auto& entry : fs::directory_iterator(folder))
+    if (entry.path().extension() == ".xls") names.push_back(entry.path().filename().string());
+  std::sort(names.begin(), names.end());
+  return names;
+}
+
+TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
+  twoUnits();
+  const fs::path batchSource = folder.dir.path() / "origen-lote.db";
+  fs::copy_file(folder.source, batchSource);
+  open();
+  type(ini(), "01032023");
+  type(fin(), "31032023");
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_EQ(dialogs.events[0],
+            "plain|El proceso de Validación de la Calidad ha Terminado, los resultados puede "
+            "revisarlos dentro de la carpeta de " +
+                ctx.resultados().string());
+
+  const fs::path batchResults = folder.dir.path() / "lote";
+  std::string output;
+  const std::string command = (test::binaryDir() / "bin" / "kolt-validar").string() + " '" +
+                              batchSource.string() +
+                              "' --desde 01/03/2023 --hasta 31/03/2023 --catalogo '" +
+                              (folder.app / "ValidacionesKOLT.db").string() + "' --resultados '" +
+                              batchResults.string() + "' 2>&1";
+  ASSERT_EQ(test::runCommand(command, output), 0) << output;
+
+  const auto names = workbooks(ctx.resultados());
+  EXPECT_EQ(names, (std::vector<std::string>{"ResultadosVal.xls", "ValDFSSA000002.xls"}));
+  EXPECT_EQ(workbooks(batchResults), names);
+  for (const auto& name : names)
+    EXPECT_EQ(fileBytes(ctx.resultados() / name), fileBytes(batchResults / name)) << name;
+}
+
+TEST_F(ValidationWindow, RunShowsItsProgressWithTheBusyPointerUntilTheEndMessage) {
+  twoUnits();
+  open();
+  test::ProgressWatch watch;
+  bool dialogGoneAtEndMessage = false, busyAtEndMessage = false;
+  dialogs.whileShown = [&] {
+    dialogGoneAtEndMessage = QApplication::activeModalWidget() == nullptr;
+    busyAtEndMessage = QApplication::overrideCursor() != nullptr;
+  };
+  validar();
+
+  EXPECT_TRUE(watch.opened);
+  EXPECT_TRUE(watch.busy);
+  // The last unit's rules cannot have been missed, whenever the watch began.
+  const auto& seen = watch.seen;
+  const auto lastUnitRule = std::find_if(seen.begin(), seen.end(), [](const std::string& line) {
+    return line.starts_with("Validando la unidad 2 de 2: DFSSA000002 / Regla 1 de ") &&
+           line.ends_with(" (Validacion1)");
+  });
+  EXPECT_NE(lastUnitRule, seen.end()) << (seen.empty() ? "" : seen.back());
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_EQ(dialogs.events[0].rfind("plain|", 0), 0u);
+  EXPECT_TRUE(dialogGoneAtEndMessage);
+  EXPECT_TRUE(busyAtEndMessage);
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+}
+
+TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
+  twoUnits();
+  {
+    db::Connection cnn;
+    cnn.open(folder.source);
+    cnn.execute("Drop Table OBSTET");
+  }
+  open();
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_EQ(dialogs.events[0].rfind("information||3011 - ", 0), 0u) << dialogs.events[0];
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
+  EXPECT_TRUE(window->isVisible());
+}
+
+}  // namespace
+}  // namespace kolt::forms
