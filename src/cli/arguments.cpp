@@ -6,7 +6,7 @@ namespace kolt::cli {
 
 const char* const kUsage =
     "Uso: kolt-validar ORIGEN [--desde dd/mm/aaaa] [--hasta dd/mm/aaaa] [--unidad CLUES]...\n"
-    "                  [--catalogo ARCHIVO] [--resultados CARPETA] [--traza ARCHIVO]\n"
+    "                  [--catalogo ARCHIVO] [--resultados CARPETA] [--traza ARCHIVO] [--tiempos]\n"
     "     kolt-validar --unidades ORIGEN\n"
     "\n"
     "Valida la base de datos de egresos ORIGEN (.mdb, .accdb o base del programa) con las 113\n"
@@ -20,6 +20,7 @@ const char* const kUsage =
     "  --resultados      carpeta del programa en la que se crea RESULTADOS (por omisión la del\n"
     "                    programa)\n"
     "  --traza ARCHIVO   escribe cada instrucción ejecutada, una por línea\n"
+    "  --tiempos         al final, el tiempo de copia, de reglas y de escritura de libros\n"
     "  --unidades        muestra la lista de unidades (CLUES  Nombre) y termina\n"
     "\n"
     "Estado de salida: 0 validación terminada, 1 validación interrumpida por un error,\n"

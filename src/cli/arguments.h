@@ -17,6 +17,7 @@ struct Arguments {
   std::optional<std::string> catalogo;
   std::optional<std::string> resultados;
   std::optional<std::string> traza;
+  bool tiempos = false;  // print where the run's time went
 };
 
 // Throws std::invalid_argument with a Spanish message on a bad command line.

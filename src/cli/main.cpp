@@ -136,6 +136,12 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return kAbandoned;
   }
   std::cout << run::MensajeFinal(ctx, outcome) << '\n';
+  if (args.tiempos) {
+    auto seconds = [](std::chrono::microseconds t) { return std::to_string(t.count() / 1e6); };
+    std::cout << "Tiempos (s): copia " << seconds(outcome.times.copying) << ", reglas "
+              << seconds(outcome.times.rules) << ", libros " << seconds(outcome.times.workbooks)
+              << '\n';
+  }
   return kFinished;
 }
 

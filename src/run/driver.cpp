@@ -67,6 +67,17 @@ bool tryExecute(StatementLog& log, db::Connection& cnn, StatementKind kind,
   }
 }
 
+void addTimes(RunTimes& times, const std::vector<rules::StatementRecord>& records, bool ofRules) {
+  for (const auto& r : records) {
+    if (r.kind == StatementKind::Export)
+      times.workbooks += r.duration;
+    else if (ofRules)
+      times.rules += r.duration;
+    else
+      times.copying += r.duration;
+  }
+}
+
 class ObserverProgress {
  public:
   explicit ObserverProgress(RunObserver* observer) : observer_(observer) {}
@@ -184,6 +195,8 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
       }
     }
 
+    addTimes(outcome.times, unitStatements.records(), false);
+    addTimes(outcome.times, report.statements, true);
     const bool workbook = fs::exists(ctx.gcLibroExcel, ec);
     for (const auto* failure : report.failures()) runLog.failure(ctx.gcUnidad, *failure);
     for (const auto& r : unitStatements.records())
@@ -219,6 +232,7 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
   }
   for (const auto& r : runStatements.records())
     if (r.failed()) runLog.failure("", r);
+  addTimes(outcome.times, runStatements.records(), false);
   outcome.failedStatements = runLog.failures();
   return outcome;
 }

@@ -3,6 +3,7 @@
 // summary workbook. The windows and the batch command both run it; it shows nothing itself.
 #pragma once
 
+#include <chrono>
 #include <filesystem>
 #include <optional>
 #include <ostream>
@@ -47,11 +48,19 @@ struct UnitResult {
   int failedStatements = 0;
 };
 
+// Where a run's time went, summed over its statements.
+struct RunTimes {
+  std::chrono::microseconds copying{0};  // the unit's records and the catalogues into its database
+  std::chrono::microseconds rules{0};    // the rules' statements, drops and counts
+  std::chrono::microseconds workbooks{0};  // writing sheets
+};
+
 struct RunOutcome {
   std::optional<ErrorReport> errorReport;  // set when the run was abandoned
   std::vector<UnitResult> units;
   int failedStatements = 0;
   std::filesystem::path log;
+  RunTimes times;
 };
 
 // Runs the validation of ctx.gaUnidades for the period of `boxes` (bounds from ctx.gcFechaIni and

@@ -1,0 +1,93 @@
+// Builds the demo catalogue database from its readable sources in catalog/.
+//
+//   kolt-catalogo SALIDA.db TABLA.csv...
+//
+// Each file makes the table named like the file; its first line names the columns. Columns the
+// program knows take their engine type from the schema (numbers stay numbers); any other column is
+// text. An empty field is NULL. The database is built under a temporary name and renamed, so a
+// failed build never leaves a half-made catalogue behind.
+#include <charconv>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <string>
+#include <vector>
+
+#include "csv.h"
+#include "db/access/bulk_loader.h"
+#include "db/error.h"
+#include "schema/tables.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kolt::db::Value;
+
+Value cell(const std::string& text, std::string_view type, const fs::path& file) {
+  if (text.empty()) return std::monostate{};
+  if (type == kolt::schema::kIntegerType) {
+    std::int64_t n = 0;
+    auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+    if (ec != std::errc() || end != text.data() + text.size())
+      throw std::runtime_error(file.string() + ": '" + text + "' no es un número entero");
+    return n;
+  }
+  return text;
+}
+
+void loadTable(kolt::db::access::BulkLoader& loader, const fs::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("no se puede leer " + file.string());
+  const std::string name = file.stem().string();
+  auto header = kolt::tools::readCsvRecord(in);
+  if (!header) throw std::runtime_error(file.string() + " está vacío");
+  const kolt::schema::Table* known = kolt::schema::findTable(name);
+  std::vector<kolt::db::access::SourceColumn> columns;
+  for (const auto& column : *header) {
+    const kolt::schema::Column* c = known ? known->column(column) : nullptr;
+    columns.push_back({column, std::string(c ? c->type : kolt::schema::kTextType)});
+  }
+  loader.beginTable(name, columns);
+  int line = 1;
+  while (auto record = kolt::tools::readCsvRecord(in)) {
+    ++line;
+    if (record->size() != columns.size())
+      throw std::runtime_error(file.string() + ":" + std::to_string(line) + ": " +
+                               std::to_string(record->size()) + " campos en vez de " +
+                               std::to_string(columns.size()));
+    std::vector<Value> row;
+    for (std::size_t i = 0; i < columns.size(); ++i)
+      row.push_back(cell((*record)[i], columns[i].declaredType, file));
+    loader.insert(row);
+  }
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 3) {
+    std::fprintf(stderr, "Uso: kolt-catalogo SALIDA.db TABLA.csv...\n");
+    return 2;
+  }
+  const fs::path output = argv[1];
+  const fs::path temporary = output.string() + ".tmp";
+  std::error_code ignored;
+  fs::remove(temporary, ignored);
+  try {
+    {
+      kolt::db::access::BulkLoader loader(temporary);
+      for (int i = 2; i < argc; ++i) loadTable(loader, argv[i]);
+      loader.finish();
+    }
+    fs::rename(temporary, output);
+  } catch (const kolt::db::DbError& e) {
+    fs::remove(temporary, ignored);
+    std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());
+    return 1;
+  } catch (const std::exception& e) {
+    fs::remove(temporary, ignored);
+    std::fprintf(stderr, "kolt-catalogo: %s\n", e.what());
+    return 1;
+  }
+  return 0;
+}

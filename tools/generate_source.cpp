@@ -1,0 +1,467 @@
+// Generates a synthetic discharge database (engine database) for demonstrations, tests by hand and
+// benchmarks: N discharges over U units of one year, with realistic obstetric events and their
+// products, deaths with certificates, further conditions and procedures, all consistent with the
+// demo catalogue in catalog/, and a chosen share of deliberate errors of every kind the rules look
+// for. The same seed gives the same database.
+//
+//   kolt-generar SALIDA.db [--egresos N] [--unidades U] [--errores FRACCION] [--semilla S]
+//                          [--anio AAAA] [--limpias K]
+//
+// The first K units (1 unless told) get no deliberate error, so a run shows clean units too.
+#include <array>
+#include <cstdio>
+#include <cstdlib>
+#include <filesystem>
+#include <map>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "db/access/bulk_loader.h"
+#include "db/error.h"
+#include "schema/tables.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using kolt::db::Value;
+using Row = std::map<std::string, Value>;
+
+// splitmix64: small, fast, and the same sequence on every machine.
+class Random {
+ public:
+  explicit Random(std::uint64_t seed) : state_(seed) {}
+  std::uint64_t next() {
+    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
+    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
+    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
+    return z ^ (z >> 31);
+  }
+  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
+  int between(int lo, int hi) { return lo + below(hi - lo + 1); }
+  bool chance(double p) { return static_cast<double>(next() >> 11) * 0x1.0p-53 < p; }
+  template <typename T>
+  const T& pick(const std::vector<T>& items) {
+    return items[static_cast<std::size_t>(below(static_cast<int>(items.size())))];
+  }
+
+ private:
+  std::uint64_t state_;
+};
+
+std::string digits(std::uint64_t n, int width) {
+  std::string s = std::to_string(n);
+  return std::string(width > static_cast<int>(s.size()) ? width - s.size() : 0, '0') + s;
+}
+
+// One discharge and its child rows.
+struct Discharge {
+  Row egreso;
+  std::vector<Row> obstet, productos, defunc, afecciones, procedimientos;
+};
+
+// Codes of the demo catalogue a clean record may carry.
+const std::vector<std::string> kAdultDiagnoses = {
+    "J189", "J441", "I219", "I500", "I639", "K359", "K802", "K810", "K409", "E119", "E112",
+    "N390", "N179", "A419", "L039", "I10X", "K746", "S720", "S525", "M179", "C349", "C189"};
+const std::vector<std::string> kFurtherConditions = {"I10X", "E119", "E669", "D649",
+                                                     "N189", "J449", "F329", "E039"};
+const std::vector<std::string> kDeathCauses = {"I219", "J189", "I639", "A419", "K746", "C349"};
+const std::vector<std::string> kAdultProcedures = {"4709", "5123", "5300", "7935",
+                                                   "8703", "9904", "3893", "8659"};
+const std::vector<std::string> kAdultServices = {"10", "11", "12", "20", "21", "22", "60", "70"};
+const std::vector<std::array<const char*, 3>> kLocalities = {
+    {"09", "002", "0001"}, {"09", "007", "0001"}, {"15", "058", "0001"}, {"15", "106", "0001"},
+    {"14", "039", "0001"}, {"19", "039", "0001"}, {"21", "114", "0001"}, {"09", "015", "0001"}};
+
+class Generator {
+ public:
+  Generator(int units, int cleanUnits, double errorShare, std::uint64_t seed, int year)
+      : random_(seed), cleanUnits_(cleanUnits), errorShare_(errorShare), year_(year) {
+    for (int u = 0; u < units; ++u)
+      units_.push_back("DFSSA" + digits(static_cast<std::uint64_t>(u + 1) * 17, 6));
+  }
+
+  const std::vector<std::string>& units() const { return units_; }
+
+  Discharge discharge(int index) {
+    Discharge d;
+    const std::string& clues = units_[static_cast<std::size_t>(index) % units_.size()];
+    const int day = random_.below(365);
+    char date[32];
+    std::snprintf(date, sizeof date, "%04d-%02d-%02d 00:00:00", year_, monthOf(day), dayOf(day));
+    const auto& place =
+        kLocalities[static_cast<std::size_t>(random_.below(static_cast<int>(kLocalities.size())))];
+    d.egreso = {
+        {"cedocve", "09"},
+        {"folio", digits(static_cast<std::uint64_t>(index) + 1, 8)},
+        {"clues", clues},
+        {"egreso", std::string(date)},
+        {"cveedad", "3"},
+        {"nacioen", "9"},
+        {"derhab", std::string(1, "0123456P"[random_.below(8)])},
+        {"entidad", place[0]},
+        {"munic", place[1]},
+        {"loc", place[2]},
+        {"expediente", "EXP" + digits(static_cast<std::uint64_t>(random_.below(999999)), 6)},
+        {"tipserv", "1"},
+        {"dias_esta", static_cast<std::int64_t>(random_.between(1, 5))},
+        {"proced", "1"},
+        {"motegre", "1"},
+        {"vez", random_.chance(0.7) ? "1" : "2"},
+        {"infec", "2"}};
+    if (random_.chance(0.5))
+      d.egreso["CURP"] = "GOML800101MDFRRS0" + std::to_string(random_.below(10));
+
+    const int kind = random_.below(100);
+    if (kind < 18)
+      obstetric(d, false);
+    else if (kind < 21)
+      obstetric(d, true);
+    else if (kind < 26)
+      newborn(d);
+    else if (kind < 34)
+      pediatric(d);
+    else
+      adult(d);
+
+    const bool clean =
+        static_cast<std::size_t>(index) % units_.size() < static_cast<std::size_t>(cleanUnits_);
+    if (random_.chance(errorShare_) && !clean) mistake(d);
+    return d;
+  }
+
+  // Units in CATCLUES beyond those with discharges: referral targets.
+  std::vector<Row> unitCatalogue() const {
+    std::vector<Row> rows;
+    for (std::size_t i = 0; i < units_.size(); ++i)
+      rows.push_back(
+          {{"CLUES", units_[i]}, {"DESCUNIDAD", "HOSPITAL GENERAL " + std::to_string(i + 1)}});
+    rows.push_back({{"CLUES", "DFSSA009999"}, {"DESCUNIDAD", "HOSPITAL DE REFERENCIA"}});
+    return rows;
+  }
+
+ private:
+  static int monthOf(int dayOfYear) {
+    static const int starts[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
+    int m = 0;
+    while (dayOfYear >= starts[m + 1]) ++m;
+    return m + 1;
+  }
+  static int dayOf(int dayOfYear) {
+    static const int starts[] = {0, 31, 59, 90, 120, 151, 181, 212, 243, 273, 304, 334, 365};
+    return dayOfYear - starts[monthOf(dayOfYear) - 1] + 1;
+  }
+
+  Row keyed(const Discharge& d, Row row) const {
+    for (const char* key : {"folio", "clues", "egreso"}) row[key] = d.egreso.at(key);
+    return row;
+  }
+
+  void diagnose(Discharge& d, const std::string& code) {
+    d.egreso["diag_ini"] = code;
+    d.egreso["afecprin"] = code;
+  }
+
+  void adult(Discharge& d) {
+    const bool man = random_.chance(0.45);
+    d.egreso["sexo"] = man ? "1" : "2";
+    d.egreso["edad"] = static_cast<std::int64_t>(random_.between(19, 92));
+    const std::string service = random_.pick(kAdultServices);
+    d.egreso["servicioingre"] = random_.chance(0.3) ? std::string("70") : service;
+    d.egreso["servicioegre"] = service;
+    diagnose(d, random_.pick(kAdultDiagnoses));
+    if (d.egreso["afecprin"] == Value(std::string("S720")) ||
+        d.egreso["afecprin"] == Value(std::string("S525"))) {
+      d.egreso["causaext"] = std::string("W019");
+      d.egreso["traumat"] = "1";
+      d.egreso["lugar"] = "0";
+    }
+    for (int n = random_.below(3); n > 0; --n)
+      d.afecciones.push_back(keyed(d, {{"afec", random_.pick(kFurtherConditions)}}));
+    if (random_.chance(0.25))
+      d.procedimientos.push_back(keyed(d, {{"promed", random_.pick(kAdultProcedures)}}));
+    if (random_.chance(0.04)) {
+      d.egreso["motegre"] = "5";
+      diagnose(d, random_.pick(kDeathCauses));
+      d.egreso.erase("causaext");
+      d.defunc.push_back(keyed(d, {{"certif", "23" + digits(nextCertificate_++, 7)},
+                                   {"causabas", d.egreso.at("afecprin")}}));
+    } else if (random_.chance(0.03)) {
+      d.egreso["motegre"] = "4";
+      d.egreso["cluesreferido"] = "DFSSA009999";
+    }
+  }
+
+  void pediatric(Discharge& d) {
+    d.egreso["sexo"] = random_.chance(0.5) ? "1" : "2";
+    d.egreso["edad"] = static_cast<std::int64_t>(random_.between(1, 17));
+    d.egreso["servicioegre"] = random_.chance(0.7) ? "40" : "42";
+    d.egreso["servicioingre"] = d.egreso["servicioegre"];
+    diagnose(d, random_.pick(std::vector<std::string>{"J189", "K359", "A09X", "J459", "S525"}));
+    if (d.egreso["afecprin"] == Value(std::string("S525"))) {
+      d.egreso["causaext"] = std::string("W109");
+      d.egreso["traumat"] = "1";
+      d.egreso["lugar"] = "0";
+    }
+    if (d.egreso["afecprin"] == Value(std::string("K359")))
+      d.procedimientos.push_back(keyed(d, {{"promed", "4709"}}));
+  }
+
+  void newborn(Discharge& d) {
+    d.egreso["sexo"] = random_.chance(0.5) ? "1" : "2";
+    d.egreso["cveedad"] = "1";
+    d.egreso["edad"] = static_cast<std::int64_t>(random_.between(1, 20));
+    d.egreso["nacioen"] = "1";
+    d.egreso["servicioingre"] = "41";
+    d.egreso["servicioegre"] = "41";
+    diagnose(d, random_.pick(std::vector<std::string>{"P599", "P220", "P221", "P073"}));
+    if (random_.chance(0.3)) d.procedimientos.push_back(keyed(d, {{"promed", "9983"}}));
+  }
+
+  // A delivery or an abortion of a woman of 15 to 44, with its obstetric event and products.
+  void obstetric(Discharge& d, bool abortion) {
+    d.egreso["sexo"] = "2";
+    d.egreso["edad"] = static_cast<std::int64_t>(random_.between(15, 44));
+    d.egreso["servicioingre"] = "31";
+    d.egreso["servicioegre"] = abortion ? "30" : "32";
+    d.egreso["dias_esta"] = static_cast<std::int64_t>(random_.between(1, 3));
+    Row event = keyed(d, {{"hayprod", std::int64_t{1}}, {"producto", "1"}, {"planfam", "5"}});
+    Row product = keyed(d, {{"numproducto", "1"},
+                            {"sexprod", random_.chance(0.5) ? "1" : "2"},
+                            {"condnac", "1"},
+                            {"condegre", "3"}});
+    if (abortion) {
+      diagnose(d, random_.pick(std::vector<std::string>{"O034", "O039", "O064", "O021"}));
+      event["tipaten"] = "1";
+      event["gestac"] = digits(static_cast<std::uint64_t>(random_.between(8, 20)), 2);
+      product["pesoprod"] = digits(static_cast<std::uint64_t>(random_.between(20, 480)), 4);
+      d.procedimientos.push_back(keyed(d, {{"promed", "6952"}}));
+    } else {
+      const bool cesarean = random_.chance(0.35);
+      diagnose(d, cesarean ? "O821" : "O800");
+      event["tipaten"] = "2";
+      event["tipnaci"] = cesarean ? "3" : "1";
+      event["gestac"] = digits(static_cast<std::uint64_t>(random_.between(36, 41)), 2);
+      product["pesoprod"] = digits(static_cast<std::uint64_t>(random_.between(2300, 4200)), 4);
+      if (cesarean) d.procedimientos.push_back(keyed(d, {{"promed", "7410"}}));
+      d.afecciones.push_back(keyed(d, {{"afec", "Z370"}}));
+      // A family-planning method, recorded consistently in all three places.
+      const int method = random_.below(10);
+      if (method == 0) {
+        event["planfam"] = "1";
+        d.afecciones.push_back(keyed(d, {{"afec", "Z301"}}));
+        d.procedimientos.push_back(keyed(d, {{"promed", "697X"}}));
+      } else if (method == 1) {
+        event["planfam"] = "6";
+        d.afecciones.push_back(keyed(d, {{"afec", "Z308"}}));
+        d.procedimientos.push_back(keyed(d, {{"promed", "9923"}}));
+      }
+    }
+    d.obstet.push_back(event);
+    d.productos.push_back(product);
+  }
+
+  // One deliberate error, of a kind some rule looks for.
+  void mistake(Discharge& d) {
+    Row& e = d.egreso;
+    switch (random_.below(31)) {
+      case 0:
+        e["edad"] = std::int64_t{131}, e["cveedad"] = "3";
+        break;  // rule 1
+      case 1:
+        e["cveedad"] = "5";
+        break;  // rule 1
+      case 2:
+        e["nacioen"] = std::string(e["cveedad"] == Value(std::string("3")) ? "1" : "9");
+        break;  // 2
+      case 3:
+        e["sexo"] = "3";
+        break;  // rule 3
+      case 4:
+        e["derhab"] = "X";
+        break;  // rule 4
+      case 5:
+        e["derhab"] = "8", e["spss"] = "9999999999", e["spss_dv"] = "99";
+        break;  // rule 5
+      case 6:
+        e["loc"] = "9999";
+        break;  // rule 6
+      case 7:
+        e["expediente"] = "9999";
+        break;  // rule 7
+      case 8:
+        e["CURP"] = "GOML800101";
+        break;  // rule 8
+      case 9:
+        e["tipserv"] = "5";
+        break;  // rule 9
+      case 10:
+        e["tipserv"] = "2", e["dias_esta"] = std::int64_t{3};
+        break;  // rule 10
+      case 11:
+        e["dias_esta"] = std::int64_t{-1};
+        break;  // rule 11
+      case 12:
+        e["servicioegre"] = "99";
+        break;  // rule 12
+      case 13:
+        e["cveedad"] = "3", e["edad"] = std::int64_t{40}, e["servicioegre"] = "40";
+        break;  // 13
+      case 14:
+        e["sexo"] = "1", e["servicio02"] = "30";
+        break;  // rule 14
+      case 15:
+        e["proced"] = "7";
+        break;  // rule 15
+      case 16:
+        e["proced"] = "3", e["cluesproced"] = "DFSSA000000";
+        break;  // rule 16
+      case 17:
+        e["motegre"] = "8";
+        break;  // rule 17
+      case 18:
+        e["motegre"] = "4", e["cluesreferido"] = "NOEXISTE001";
+        break;  // rule 18
+      case 19:
+        e["motegre"] = "5", d.defunc.clear();
+        break;  // rule 19
+      case 20:
+        e["causaext"] = "W019", e["traumat"] = "5", e["lugar"] = "1";
+        break;  // rule 20
+      case 21:
+        e["causaext"] = "W019", e["traumat"] = std::monostate{}, e["lugar"] = "1";
+        break;  // 21
+      case 22:
+        e["vez"] = "4";
+        break;  // rule 22
+      case 23:
+        e["infec"] = "4";
+        break;  // rule 23
+      case 24:
+        e["sexo"] = "1", e["sa_labor"] = "3";
+        break;  // rule 24
+      case 25:
+        e["sexo"] = "1", e["sa_expul"] = "2";
+        break;  // rule 25
+      case 26:  // rule 26
+        e["sexo"] = "1";
+        if (d.obstet.empty()) d.obstet.push_back(keyed(d, {{"hayprod", std::int64_t{2}}}));
+        break;
+      case 27:
+        e["afecprin"] = "ZZZZ";
+        break;  // a code the catalogue does not hold
+      case 28:
+        e["diag_ini"] = "J18";
+        break;  // a code too short
+      case 29:
+        d.procedimientos.push_back(keyed(d, {{"promed", "0000"}}));
+        break;  // unknown procedure
+      case 30:  // a certificate never issued
+        e["motegre"] = "5";
+        d.defunc.clear();
+        d.defunc.push_back(keyed(d, {{"certif", "990000001"}, {"causabas", std::string("I219")}}));
+        break;
+    }
+  }
+
+  Random random_;
+  int cleanUnits_;
+  double errorShare_;
+  int year_;
+  std::vector<std::string> units_;
+  std::uint64_t nextCertificate_ = 1;
+};
+
+std::vector<kolt::db::access::SourceColumn> columnsOf(const kolt::schema::Table& table) {
+  std::vector<kolt::db::access::SourceColumn> columns;
+  for (const auto& c : table.columns) columns.push_back({std::string(c.name), std::string(c.type)});
+  return columns;
+}
+
+void write(kolt::db::access::BulkLoader& loader, const kolt::schema::Table& table, const Row& row) {
+  std::vector<Value> values;
+  for (const auto& c : table.columns) {
+    auto it = row.find(std::string(c.name));
+    values.push_back(it == row.end() ? Value{} : it->second);
+  }
+  loader.insert(values);
+}
+
+int usage() {
+  std::fprintf(stderr,
+               "Uso: kolt-generar SALIDA.db [--egresos N] [--unidades U] [--errores FRACCION] "
+               "[--semilla S] [--anio AAAA] [--limpias K]\n");
+  return 2;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc < 2) return usage();
+  const fs::path output = argv[1];
+  long discharges = 5000, units = 6, seed = 1, year = 2023, clean = 1;
+  double errors = 0.05;
+  for (int i = 2; i < argc; i += 2) {
+    if (i + 1 >= argc) return usage();
+    const std::string option = argv[i];
+    char* end = nullptr;
+    const char* value = argv[i + 1];
+    if (option == "--egresos")
+      discharges = std::strtol(value, &end, 10);
+    else if (option == "--unidades")
+      units = std::strtol(value, &end, 10);
+    else if (option == "--semilla")
+      seed = std::strtol(value, &end, 10);
+    else if (option == "--anio")
+      year = std::strtol(value, &end, 10);
+    else if (option == "--errores")
+      errors = std::strtod(value, &end);
+    else
+      return usage();
+    if (end == value || *end != '\0') return usage();
+  }
+  if (discharges < 1 || units < 1 || clean < 0 || errors < 0 || errors > 1) return usage();
+
+  Generator generator(static_cast<int>(units), static_cast<int>(clean), errors,
+                      static_cast<std::uint64_t>(seed), static_cast<int>(year));
+  std::vector<Discharge> all;
+  all.reserve(static_cast<std::size_t>(discharges));
+  for (long i = 0; i < discharges; ++i) all.push_back(generator.discharge(static_cast<int>(i)));
+
+  const fs::path temporary = output.string() + ".tmp";
+  std::error_code ignored;
+  fs::remove(temporary, ignored);
+  try {
+    {
+      kolt::db::access::BulkLoader loader(temporary);
+      using Member = std::vector<Row> Discharge::*;
+      const std::pair<const char*, Member> children[] = {
+          {"OBSTET", &Discharge::obstet},
+          {"PRODUCTOS", &Discharge::productos},
+          {"DEFUNC", &Discharge::defunc},
+          {"AFECCIONES", &Discharge::afecciones},
+          {"PROCEDIMIENTOS", &Discharge::procedimientos}};
+      const auto& egreso = *kolt::schema::findTable("EGRESO");
+      loader.beginTable("EGRESO", columnsOf(egreso));
+      for (const auto& d : all) write(loader, egreso, d.egreso);
+      for (const auto& [name, member] : children) {
+        const auto& table = *kolt::schema::findTable(name);
+        loader.beginTable(name, columnsOf(table));
+        for (const auto& d : all)
+          for (const auto& row : d.*member) write(loader, table, row);
+      }
+      const auto& catclues = *kolt::schema::findTable("CATCLUES");
+      loader.beginTable("CATCLUES", columnsOf(catclues));
+      for (const auto& row : generator.unitCatalogue()) write(loader, catclues, row);
+      loader.finish();
+    }
+    fs::rename(temporary, output);
+  } catch (const kolt::db::DbError& e) {
+    fs::remove(temporary, ignored);
+    std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());
+    return 1;
+  }
+  std::printf("%s: %ld egresos en %ld unidades\n", output.c_str(), discharges, units);
+  return 0;
+}
