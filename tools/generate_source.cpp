@@ -415,6 +415,8 @@ int main(int argc, char** argv) {
       seed = std::strtol(value, &end, 10);
     else if (option == "--anio")
       year = std::strtol(value, &end, 10);
+    else if (option == "--limpias")
+      clean = std::strtol(value, &end, 10);
     else if (option == "--errores")
       errors = std::strtod(value, &end);
     else

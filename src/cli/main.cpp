@@ -68,7 +68,7 @@ int usageError(const std::string& message) {
 
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::Context ctx(app);
-  if (args.resultados) ctx.carpetaResultados = *args.resultados;
+  if (args.resultados) ctx.carpetaResultados = std::filesystem::absolute(*args.resultados);
   try {
     run::abreBases(ctx, args.origen, {}, args.catalogo ? *args.catalogo : "");
   } catch (const db::DbError& e) {
@@ -135,6 +135,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     std::cerr << outcome.errorReport->text() << '\n';
     return kAbandoned;
   }
+  for (const auto& unit : outcome.units) std::cout << unit.unidad << "  " << unit.resultado << '\n';
   std::cout << run::MensajeFinal(ctx, outcome) << '\n';
   if (args.tiempos) {
     auto seconds = [](std::chrono::microseconds t) { return std::to_string(t.count() / 1e6); };

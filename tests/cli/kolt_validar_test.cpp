@@ -1,0 +1,88 @@
+// The batch command as a user runs it: arguments, messages and exit status.
+#include <gtest/gtest.h>
+
+#include <fstream>
+
+#include "cli/arguments.h"
+#include "support/paths.h"
+#include "support/working_db.h"
+
+namespace kolt::cli {
+namespace {
+
+namespace fs = std::filesystem;
+
+TEST(Arguments, BadCommandLinesAreRefused) {
+  for (const std::vector<std::string>& args : std::vector<std::vector<std::string>>{
+           {}, {"--desde"}, {"a.mdb", "b.mdb"}, {"a.mdb", "--nada"}, {"a.mdb", "--unidad"}})
+    EXPECT_THROW(parseArguments(args), std::invalid_argument);
+  Arguments a = parseArguments(
+      {"a.mdb", "--unidad", "X1", "--unidad", "X2", "--desde", "01/01/2023", "--traza", "t.txt"});
+  EXPECT_EQ(a.origen, "a.mdb");
+  EXPECT_EQ(a.unidades, (std::vector<std::string>{"X1", "X2"}));
+  EXPECT_EQ(a.desde, "01/01/2023");
+  EXPECT_FALSE(a.hasta);
+  EXPECT_TRUE(parseArguments({"--help"}).help);
+}
+
+class KoltValidar : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    test::WorkingDb source(dir / "origen.db");
+    source.egreso();
+    source.egreso({{"clues", "DFSSA000002"}, {"edad", 131}});
+    source.insert("CATCLUES", {{"CLUES", "DFSSA000002"}, {"DESCUNIDAD", "CLINICA NORTE"}});
+    test::WorkingDb catalogue(dir / "catalogo.db");
+  }
+
+  // Runs kolt-validar with `args`; returns its exit status, its output in `out`.
+  int run(const std::string& args, std::string& out) {
+    const fs::path exe = test::binaryDir() / "bin" / "kolt-validar";
+    return test::runCommand(exe.string() + " " + args + " --catalogo '" +
+                                (dir / "catalogo.db").string() + "' --resultados '" +
+                                (dir / "R").string() + "' 2>&1",
+                            out);
+  }
+
+  std::string origen() { return "'" + (dir / "origen.db").string() + "'"; }
+
+  test::TempDir dir;
+};
+
+TEST_F(KoltValidar, ValidatesTheChosenUnitsAndSaysWhereTheResultsAre) {
+  std::string out;
+  EXPECT_EQ(run(origen() + " --unidades", out), 0);
+  EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
+  EXPECT_EQ(run(origen() + " --unidad dfssa000002 --traza '" + (dir / "t.txt").string() + "'", out),
+            0);
+  EXPECT_NE(out.find("DFSSA000002  A REVISAR\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("dentro de la carpeta de " + (dir / "R").string() + "\n"), std::string::npos);
+  EXPECT_TRUE(fs::exists(dir / "R" / "ValDFSSA000002.xls"));
+  EXPECT_FALSE(fs::exists(dir / "R" / "ValDFSSA000001.xls"));
+  EXPECT_GT(fs::file_size(dir / "t.txt"), 1000u);
+}
+
+TEST_F(KoltValidar, RefusesWhatTheWindowRefusesWithItsMessages) {
+  std::string out;
+  EXPECT_EQ(run(origen() + " --desde 31/04/2023", out), 2);
+  EXPECT_NE(out.find("Fecha de Inicio invalida, verifique por favor....."), std::string::npos);
+  EXPECT_EQ(run(origen() + " --hasta 29/02/2023", out), 2);
+  EXPECT_NE(out.find("Valida Fecha: Fecha invalida"), std::string::npos);
+  EXPECT_NE(out.find("Fecha de Fin invalida"), std::string::npos);
+  EXPECT_EQ(run(origen() + " --desde 02/03/2023 --hasta 01/03/2023", out), 2);
+  EXPECT_NE(out.find("La Fecha Inicial no puede ser mayor a la Fecha Final...."),
+            std::string::npos);
+  EXPECT_EQ(run(origen() + " --unidad DFSSA000099", out), 2);
+  EXPECT_FALSE(fs::exists(dir / "R" / "ResultadosVal.xls"));
+}
+
+TEST_F(KoltValidar, AnUnreadableSourceEndsWithTheErrorAndStatusOne) {
+  std::string out;
+  std::ofstream(dir / "roto.mdb") << "esto no es una base de datos";
+  EXPECT_EQ(run("'" + (dir / "roto.mdb").string() + "'", out), 1);
+  EXPECT_NE(out.find(" - "), std::string::npos) << out;
+  EXPECT_EQ(run("'" + (dir / "no-existe.mdb").string() + "'", out), 1);
+}
+
+}  // namespace
+}  // namespace kolt::cli
