@@ -29,6 +29,7 @@ void buildWorkTables(db::Connection& cnnNueva, const PlannedRule& rule, Statemen
 
 void runRule(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
              const PlannedRule& rule, StatementLog& log, RuleRun& run) {
+  const std::size_t firstRecord = log.records().size();
   buildWorkTables(cnnNueva, rule, log);
   BorrarTabla(cnnNueva, rule.table, log, rule.number);
 
@@ -44,9 +45,13 @@ void runRule(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel
   // is the table of an earlier run, and exporting it would report old findings as new ones.
   if (created) {
     resumeNext([&] {
-      run.rows = ArchivoExcel(cnnNueva, gcLibroExcel, rule.table, log, rule.number);
-      run.exported = run.rows > 0;
+      run.exported = ArchivoExcel(cnnNueva, gcLibroExcel, rule.table, log, rule.number) > 0;
     });
+    // The count stands when the export after it failed: the rule did find those rows.
+    for (std::size_t r = firstRecord; r < log.records().size(); ++r) {
+      const StatementRecord& record = log.records()[r];
+      if (record.kind == StatementKind::Count && record.ok) run.rows = record.rows;
+    }
   }
 
   if (rule.dropAfter != nullptr)

@@ -49,16 +49,9 @@ TEST(Catalogue, FixedRulesAreInNumberOrderAndEachWritesOnlyItsOwnTable) {
   }
 }
 
-TEST(Catalogue, DischargeFieldRulesAreOneToTwentySixWithRuleTwoInTwoStatements) {
+TEST(Catalogue, RuleTextsKeepTheirBlanks) {
   const std::vector<Rule>& rules = dischargeFieldRules();
   ASSERT_EQ(rules.size(), 26u);
-  for (std::size_t i = 0; i < rules.size(); ++i) {
-    EXPECT_EQ(rules[i].number, static_cast<int>(i + 1));
-    EXPECT_TRUE(rules[i].buildBefore.empty());
-    EXPECT_TRUE(rules[i].dropAfter.empty());
-    EXPECT_EQ(rules[i].statements.size(), rules[i].number == 2 ? 2u : 1u);
-  }
-  // Blanks are part of the texts: a doubled one inside, a trailing one at the end.
   EXPECT_EQ(rules[1].statements[1].substr(0, 28), "INSERT Into Validacion2  sel");
   EXPECT_EQ(rules[2].statements[0].back(), ' ');
   EXPECT_NE(rules[0].statements[0].back(), ' ');
@@ -142,24 +135,6 @@ TEST(RulePlan, GeneratedPassesNumberFortyTwoToEightyBetweenTheFixedRules) {
   ASSERT_EQ(plan[80 - 41].statements.size(), 2u);
   EXPECT_EQ(plan[80 - 41].statements[1],
             "INSERT INTO Validacion80 select a.Afec From Afecciones AS a");
-}
-
-TEST(RulePlan, WithoutGeneratedChecksTheFixedRulesRunAloneInOrder) {
-  const std::vector<PlannedRule> plan = planRules(ruleCatalogue());
-  ASSERT_EQ(plan.size(), ruleCatalogue().fixedRules.size() +
-                             (ruleCatalogue().generatedChecks.empty() ? 0u : 39u));
-  for (std::size_t i = 1; i < plan.size(); ++i) EXPECT_GT(plan[i].number, plan[i - 1].number);
-  EXPECT_EQ(plan.front().number, 1);
-}
-
-TEST(RulePlan, ExpandGeneratedFillsEveryPlaceholder) {
-  EXPECT_EQ(expandGenerated("select folio,clues,egreso,{field} Into Validacion{N} From {table} "
-                            "Where LEFT({field},3) IN ('A22','A36','A80') OR {field} IN "
-                            "('A33X','A920','A922') ",
-                            "Defunc", "Causabas", 70),
-            "select folio,clues,egreso,Causabas Into Validacion70 From Defunc Where "
-            "LEFT(Causabas,3) IN ('A22','A36','A80') OR Causabas IN ('A33X','A920','A922') ");
-  EXPECT_EQ(expandGenerated("{N}{N}{x}", "t", "f", 7), "77{x}");
 }
 
 }  // namespace

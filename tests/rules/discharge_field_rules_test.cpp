@@ -99,15 +99,6 @@ TEST_F(DischargeRules, NullCodesPassNotInWhileEmptyOnesAreListed) {
   }
 }
 
-TEST_F(DischargeRules, CodesCompareWithoutRegardToLetterCase) {
-  db.egreso({{"folio", "g"}, {"derhab", "g"}, {"spss", "1234567890"}});
-  db.egreso({{"folio", "xxx"}, {"expediente", "xxx"}});
-  db.egreso({{"folio", "X"}, {"derhab", "X"}});
-  run();
-  EXPECT_EQ(listed(4), Folios{"X"});
-  EXPECT_EQ(listed(7), Folios{"xxx"});
-}
-
 TEST_F(DischargeRules, Rule1AgeBoundsPerUnit) {
   const std::vector<std::tuple<std::string, std::string, int>> ages = {
       {"h0", "0", 0},     {"h23", "0", 23}, {"h24", "0", 24},   {"d0", "1", 0},
@@ -182,16 +173,6 @@ TEST_F(DischargeRules, Rule8CurpEitherEmptyOrEighteen) {
   db.egreso({{"folio", "19"}, {"CURP", std::string(19, 'A')}});
   run();
   EXPECT_EQ(listed(8), (Folios{"17", "19"}));
-}
-
-TEST_F(DischargeRules, Rules10And11LengthOfStayByServiceType) {
-  db.egreso({{"folio", "2-0"}, {"tipserv", "2"}, {"dias_esta", 0}});
-  db.egreso({{"folio", "2-1"}, {"tipserv", "2"}, {"dias_esta", 1}});
-  db.egreso({{"folio", "1-0"}, {"tipserv", "1"}, {"dias_esta", 0}});
-  db.egreso({{"folio", "1-neg"}, {"tipserv", "1"}, {"dias_esta", -1}});
-  run();
-  EXPECT_EQ(listed(10), Folios{"2-1"});
-  EXPECT_EQ(listed(11), Folios{"1-neg"});
 }
 
 TEST_F(DischargeRules, Rule12EmptyServicesCountOnlyForTheDischargeService) {
