@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStyle>
+#include <initializer_list>
 
 #include "forms/busy_pointer.h"
 #include "forms/date_box.h"
@@ -105,8 +106,7 @@ FrmEnvio::FrmEnvio(run::Context& ctx, Dialogs& dialogs, QWidget* parent)
   cmdSalir_->setObjectName("cmdSalir");
   cmdSalir_->setGeometry(t.rect(6240, 4320, 972, 765));
 
-  for (QWidget* caption : {static_cast<QWidget*>(chkTodasUnidades_), static_cast<QWidget*>(lblDel),
-                           static_cast<QWidget*>(lblAl)})
+  for (QWidget* caption : std::initializer_list<QWidget*>{chkTodasUnidades_, lblDel, lblAl})
     fitCaption(caption);
   setFixedSize(t(kWidth), t(kHeight));
   QWidget::setTabOrder(cmdAceptar_, cmdSalir_);

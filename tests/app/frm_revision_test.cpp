@@ -104,23 +104,21 @@ TEST_F(StartWindow, AChosenSourceHandsOverToTheValidationWindow) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(StartWindow, ADamagedFileIsReportedAndAnotherCanBeChosen) {
+TEST_F(StartWindow, DamagedOrMissingFilesAreReportedAndAnotherCanBeChosen) {
   goodSource();
   const fs::path damaged = folder.dir.path() / "dañada.mdb";
   std::ofstream(damaged, std::ios::binary) << std::string(4096, '\x7f') << "no es una base";
   choose(damaged);
   expectBackAtStart(db::kErrNotAccessFile);
 
+  dialogs.events.clear();
+  choose(folder.dir.path() / "no-existe.mdb");
+  expectBackAtStart(db::kErrFile);
+
   choose(folder.source);
   ASSERT_NE(start->frmEnvio(), nullptr);
   EXPECT_TRUE(start->frmEnvio()->isVisible());
   EXPECT_FALSE(start->isVisible());
-}
-
-TEST_F(StartWindow, AMissingFileIsReported) {
-  goodSource();
-  choose(folder.dir.path() / "no-existe.mdb");
-  expectBackAtStart(db::kErrFile);
 }
 
 TEST_F(StartWindow, AMissingCatalogueIsReported) {
