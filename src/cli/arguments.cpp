@@ -17,7 +17,7 @@ const char* const kUsage =
     "  --desde, --hasta  periodo de egresos (ambos incluidos); sin ellos, todo\n"
     "  --unidad CLUES    unidad a validar (repetible); sin ella, todas las de la lista\n"
     "  --catalogo        base de catálogos (por omisión ValidacionesKOLT.mdb o .db del programa)\n"
-    "  --resultados      carpeta del programa en la que se crea RESULTADOS (por omisión la del\n"
+    "  --resultados      carpeta de los resultados (por omisión RESULTADOS en la carpeta del\n"
     "                    programa)\n"
     "  --traza ARCHIVO   escribe cada instrucción ejecutada, una por línea\n"
     "  --tiempos         al final, el tiempo de copia, de reglas y de escritura de libros\n"
@@ -50,6 +50,8 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       a.resultados = value(i);
     else if (arg == "--traza")
       a.traza = value(i);
+    else if (arg == "--tiempos")
+      a.tiempos = true;
     else if (arg.starts_with("--"))
       throw std::invalid_argument("Opción desconocida: " + arg + ".");
     else if (a.origen.empty())

@@ -285,6 +285,12 @@ void Connection::open(const std::filesystem::path& file) {
   file_ = file;
 }
 
+void Connection::setScratch() {
+  if (!db_) throw DbError(kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  exec(db_, "PRAGMA journal_mode = OFF");
+  exec(db_, "PRAGMA synchronous = OFF");
+}
+
 void Connection::close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;

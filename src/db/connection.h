@@ -66,6 +66,11 @@ class Connection {
   void open(const std::filesystem::path& file);
   void close();
   bool isOpen() const { return db_ != nullptr; }
+
+  // For a scratch database that is deleted after use (a unit's working database): no journal and
+  // no waiting for the disk. A crash may leave the file unusable, which is why only a database that
+  // is rebuilt on every run may be opened so.
+  void setScratch();
   const std::filesystem::path& file() const { return file_; }
 
   // Runs one statement text; its result, if any, is discarded.

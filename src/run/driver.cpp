@@ -178,6 +178,7 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
           "SELECT * INTO catValidaciones" + inDb + " FROM catValidaciones ORDER BY Validacion");
       try {
         ctx.cnnNueva.open(lcBaseNueva);
+        ctx.cnnNueva.setScratch();
         try {
           ctx.cnnNueva.link("Folio", ctx.rutaCatalogo, "Folio");
         } catch (const db::DbError& e) {

@@ -23,6 +23,7 @@ TEST(Arguments, BadCommandLinesAreRefused) {
   EXPECT_EQ(a.desde, "01/01/2023");
   EXPECT_FALSE(a.hasta);
   EXPECT_TRUE(parseArguments({"--help"}).help);
+  EXPECT_TRUE(parseArguments({"a.mdb", "--tiempos"}).tiempos);
 }
 
 class KoltValidar : public ::testing::Test {
