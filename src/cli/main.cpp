@@ -131,6 +131,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     TerminalProgress progress(isatty(STDERR_FILENO));
     outcome = run::ProcesaValidacion(ctx, boxes, &progress, args.traza ? &traceFile : nullptr);
   }
+  if (args.traza && (!outcome.traceIntact || !traceFile.flush()))
+    std::cerr << "Aviso: la traza '" << *args.traza
+              << "' quedó incompleta (no se pudo escribir en el archivo).\n";
   if (outcome.errorReport) {
     std::cerr << outcome.errorReport->text() << '\n';
     return kAbandoned;

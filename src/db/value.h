@@ -17,6 +17,8 @@ struct Blob {
 // text in the canonical form of schema/date_text.h; Yes/No values are the integers -1 and 0.
 using Value = std::variant<std::monostate, std::int64_t, double, std::string, Blob>;
 
-inline bool isNull(const Value& v) { return std::holds_alternative<std::monostate>(v); }
+inline bool isNull(const Value& v) {
+  return std::holds_alternative<std::monostate>(v);
+}
 
 }  // namespace kolt::db

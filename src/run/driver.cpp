@@ -198,6 +198,7 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
 
     addTimes(outcome.times, unitStatements.records(), false);
     addTimes(outcome.times, report.statements, true);
+    outcome.traceIntact = outcome.traceIntact && report.traceIntact && unitStatements.traceIntact();
     const bool workbook = fs::exists(ctx.gcLibroExcel, ec);
     for (const auto* failure : report.failures()) runLog.failure(ctx.gcUnidad, *failure);
     for (const auto& r : unitStatements.records())
@@ -234,6 +235,7 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
   for (const auto& r : runStatements.records())
     if (r.failed()) runLog.failure("", r);
   addTimes(outcome.times, runStatements.records(), false);
+  outcome.traceIntact = outcome.traceIntact && runStatements.traceIntact();
   outcome.failedStatements = runLog.failures();
   return outcome;
 }

@@ -61,6 +61,7 @@ struct RunOutcome {
   int failedStatements = 0;
   std::filesystem::path log;
   RunTimes times;
+  bool traceIntact = true;  // false: some statement could not be written to the trace
 };
 
 // Runs the validation of ctx.gaUnidades for the period of `boxes` (bounds from ctx.gcFechaIni and

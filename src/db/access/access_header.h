@@ -14,7 +14,6 @@
 namespace kolt::db {
 
 // Jet's own number for a database opened without its password.
-inline constexpr long kErrAccessPassword = 3031;
 
 struct AccessHeader {
   int version = 0;  // byte 0x14: 0 Jet3, 1 Jet4, 2 ACE12, 3 ACE14, 4 ACE15, 5 ACE16, 6 ACE17
