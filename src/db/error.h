@@ -10,14 +10,15 @@ namespace kolt::db {
 // Numbers of the errors the layer raises itself. Errors of the SQLite engine keep SQLite's
 // (extended) result code as their number.
 enum ErrorNumber : long {
-  kErrSyntax = 3000,         // a statement text the dialect does not accept
-  kErrTableExists = 3010,    // SELECT ... INTO or CREATE TABLE onto an existing table
-  kErrNoSuchTable = 3011,    // Drop Table or a read of an absent table
-  kErrNoSuchColumn = 3061,   // a name that is no column of the tables read
-  kErrNotOpen = 3704,        // an operation on a closed connection
-  kErrWorkbook = 3274,       // the workbook could not be written or read back
-  kErrFile = 3044,           // a database file that cannot be opened or made
-  kErrNotAccessFile = 3343,  // a file that is not an Access database, or is damaged
+  kErrSyntax = 3000,          // a statement text the dialect does not accept
+  kErrTableExists = 3010,     // SELECT ... INTO or CREATE TABLE onto an existing table
+  kErrNoSuchTable = 3011,     // Drop Table or a read of an absent table
+  kErrNoSuchColumn = 3061,    // a name that is no column of the tables read
+  kErrNotOpen = 3704,         // an operation on a closed connection
+  kErrWorkbook = 3274,        // the workbook could not be written or read back
+  kErrFile = 3044,            // a database file that cannot be opened or made
+  kErrNotAccessFile = 3343,   // a file that is not an Access database, or is damaged
+  kErrAccessPassword = 3031,  // an Access file protected by a database password
 };
 
 class DbError : public std::runtime_error {
