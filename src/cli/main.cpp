@@ -12,6 +12,7 @@
 #include "run/driver.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "run/valida_datos.h"
 
 namespace {
 
@@ -89,23 +90,12 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return kFinished;
   }
 
-  // The checks of the validation window, in its order and with its messages.
-  StderrMessages messages;
-  run::DateBoxes boxes;
-  if (args.desde) {
-    if (!run::ValidaFecha(*args.desde, messages))
-      return usageError("Fecha de Inicio invalida, verifique por favor.....");
-    ctx.gcFechaIni = boxes.mskFechaIni = *args.desde;
-  }
-  if (args.hasta) {
-    if (!run::ValidaFecha(*args.hasta, messages))
-      return usageError("Fecha de Fin invalida, verifique por favor.....");
-    ctx.gcFechaFin = boxes.mskFechaFin = *args.hasta;
-  }
-  if (args.desde && args.hasta && run::dayNumber(*args.hasta) < run::dayNumber(*args.desde))
-    return usageError("La Fecha Inicial no puede ser mayor a la Fecha Final....");
+  // The units asked for, in list order, then the checks of the validation window.
+  run::Request request;
+  if (args.desde) request.mskFechaIni = *args.desde;
+  if (args.hasta) request.mskFechaFin = *args.hasta;
   if (args.unidades.empty()) {
-    ctx.gaUnidades = entries;
+    request.checked = entries;
   } else {
     for (const auto& code : args.unidades) {
       auto found = std::find_if(entries.begin(), entries.end(), [&](const std::string& e) {
@@ -114,12 +104,12 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
       if (found == entries.end())
         return usageError("La unidad " + code +
                           " no está en la lista de unidades de la base de datos (vea --unidades).");
-      ctx.gaUnidades.push_back(*found);
+      request.checked.push_back(*found);
     }
   }
-  if (ctx.gaUnidades.empty())
-    return usageError(
-        "Debe seleccionar al menos una Unidad Médica de Egresos, verifique por favor.....");
+  StderrMessages messages;
+  if (auto refusal = run::ValidaDatos(request, ctx, messages)) return usageError(refusal->message);
+  const run::DateBoxes boxes{request.mskFechaIni, request.mskFechaFin};
 
   std::ofstream traceFile;
   if (args.traza) {

@@ -14,8 +14,8 @@
 #include "forms/qt_text.h"
 #include "forms/run_progress.h"
 #include "forms/twips.h"
-#include "forms/valida_datos.h"
 #include "forms/work_dialog.h"
+#include "run/valida_datos.h"
 
 namespace kolt::forms {
 namespace {
@@ -178,22 +178,22 @@ std::vector<std::string> FrmEnvio::checkedEntries() const {
 }
 
 void FrmEnvio::ValidaDatos() {
-  const Request request{mskFechaIni_->boxText(), mskFechaFin_->boxText(), checkedEntries()};
+  const run::Request request{mskFechaIni_->boxText(), mskFechaFin_->boxText(), checkedEntries()};
   WindowDateMessages messages(dialogs_, this);
-  const auto refusal = forms::ValidaDatos(request, ctx_, messages);
+  const auto refusal = run::ValidaDatos(request, ctx_, messages);
   if (!refusal) {
     ProcesaValidacion(run::DateBoxes{request.mskFechaIni, request.mskFechaFin});
     return;
   }
   dialogs_.information(this, q(refusal->message), q(refusal->title));
   switch (refusal->focus) {
-    case Control::mskFechaIni:
+    case run::Control::mskFechaIni:
       mskFechaIni_->setFocus();
       break;
-    case Control::mskFechaFin:
+    case run::Control::mskFechaFin:
       mskFechaFin_->setFocus();
       break;
-    case Control::lstUnidades:
+    case run::Control::lstUnidades:
       lstUnidades_->setFocus();
       break;
   }

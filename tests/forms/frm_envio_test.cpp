@@ -17,9 +17,9 @@
 #include "forms/date_box.h"
 #include "forms/fake_dialogs.h"
 #include "forms/unit_listing.h"
-#include "forms/valida_datos.h"
 #include "forms/window_fixture.h"
 #include "run/session.h"
+#include "run/valida_datos.h"
 
 namespace kolt::forms {
 namespace {
@@ -29,7 +29,7 @@ using test::WorkingDb;
 
 constexpr const char* kOther = "DFSSA000002";
 const std::string kFechaInicioInvalida =
-    std::string("information|Valida Fecha|") + kMensajeFechaInicio;
+    std::string("information|Valida Fecha|") + run::kMensajeFechaInicio;
 const std::string kFechaInvalida =
     "information|Valida Fecha|Fecha invalida, verifique por favor.....";
 
@@ -134,7 +134,7 @@ TEST_F(ValidationWindow, EmptyEgresoGivesAnEmptyListAReasonAndNoRun) {
 
   validar();
   EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + kMensajeSinUnidades});
+            std::vector<std::string>{std::string("information||") + run::kMensajeSinUnidades});
   EXPECT_EQ(focused(), list());
   EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
 }
@@ -191,7 +191,7 @@ TEST_F(ValidationWindow, UncheckingSelectAllWithAllCheckedClearsTheList) {
   EXPECT_EQ(checks(), (std::vector{Qt::Unchecked, Qt::Unchecked}));
   validar();
   EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + kMensajeSinUnidades});
+            std::vector<std::string>{std::string("information||") + run::kMensajeSinUnidades});
   EXPECT_EQ(focused(), list());
 }
 
@@ -223,8 +223,8 @@ TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
   ini()->clear();
   type(ini(), "01032013");
   validar();
-  EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information|Valida Fecha|") + kMensajeFechaFin});
+  EXPECT_EQ(dialogs.events, std::vector<std::string>{std::string("information|Valida Fecha|") +
+                                                     run::kMensajeFechaFin});
   EXPECT_EQ(focused(), fin());
 
   dialogs.events.clear();
@@ -235,7 +235,7 @@ TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
   fin()->setFocus();
   validar();
   EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + kMensajeOrdenFechas});
+            std::vector<std::string>{std::string("information||") + run::kMensajeOrdenFechas});
   EXPECT_EQ(focused(), ini());
 
   // Equal dates pass; then the missing units are reported.
@@ -244,7 +244,7 @@ TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
   type(fin(), "01032013");
   validar();
   EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + kMensajeSinUnidades});
+            std::vector<std::string>{std::string("information||") + run::kMensajeSinUnidades});
   EXPECT_EQ(ctx.gcFechaIni, "01/03/2013");
   EXPECT_EQ(ctx.gcFechaFin, "01/03/2013");
 }

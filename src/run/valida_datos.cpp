@@ -1,13 +1,13 @@
-#include "forms/valida_datos.h"
+#include "run/valida_datos.h"
 
 #include <functional>
 
 #include "run/driver.h"
 
-namespace kolt::forms {
+namespace kolt::run {
 namespace {
 
-std::optional<Refusal> check(const Request& request, run::Context& ctx,
+std::optional<Refusal> check(const Request& request, Context& ctx,
                              const std::function<bool(std::string_view)>& ValidaFecha) {
   const bool ini = run::isFilled(request.mskFechaIni);
   const bool fin = run::isFilled(request.mskFechaFin);
@@ -31,17 +31,16 @@ std::optional<Refusal> check(const Request& request, run::Context& ctx,
 
 }  // namespace
 
-std::optional<Refusal> ValidaDatos(const Request& request, run::Context& ctx,
-                                   run::DateMessages& messages, int currentYear) {
+std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx, DateMessages& messages,
+                                   int currentYear) {
   return check(request, ctx, [&](std::string_view fecha) {
     return run::ValidaFecha(fecha, messages, currentYear);
   });
 }
 
-std::optional<Refusal> ValidaDatos(const Request& request, run::Context& ctx,
-                                   run::DateMessages& messages) {
+std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx, DateMessages& messages) {
   return check(request, ctx,
                [&](std::string_view fecha) { return run::ValidaFecha(fecha, messages); });
 }
 
-}  // namespace kolt::forms
+}  // namespace kolt::run

@@ -9,8 +9,9 @@
 
 #include "run/context.h"
 #include "run/date_utilities.h"
+#include "run/driver.h"
 
-namespace kolt::forms {
+namespace kolt::run {
 
 inline constexpr const char* kMensajeFechaInicio =
     "Fecha de Inicio invalida, verifique por favor.....";
@@ -22,8 +23,9 @@ inline constexpr const char* kMensajeSinUnidades =
 
 // What "&Validar" found in the window.
 struct Request {
-  std::string mskFechaIni, mskFechaFin;  // the date boxes' texts, prompts included
-  std::vector<std::string> checked;      // the checked list entries, in list order
+  std::string mskFechaIni = kEmptyDateBox;  // the date boxes' texts, prompts included
+  std::string mskFechaFin = kEmptyDateBox;
+  std::vector<std::string> checked;  // the checked list entries, in list order
 };
 
 // The control that gets the focus back with a refusal.
@@ -39,9 +41,9 @@ struct Refusal {
 // ctx.gcFechaIni / ctx.gcFechaFin the filled date boxes' texts. A filled box's text is stored as
 // soon as it passed its own check, even when a later check refuses the request. `currentYear` is
 // the last year ValidaFecha accepts.
-std::optional<Refusal> ValidaDatos(const Request& request, run::Context& ctx,
-                                   run::DateMessages& messages, int currentYear);
-std::optional<Refusal> ValidaDatos(const Request& request, run::Context& ctx,
-                                   run::DateMessages& messages);  // with this year
+std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx, DateMessages& messages,
+                                   int currentYear);
+std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx,
+                                   DateMessages& messages);  // with this year
 
-}  // namespace kolt::forms
+}  // namespace kolt::run
