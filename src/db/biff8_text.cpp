@@ -1,5 +1,7 @@
 #include "db/biff8_text.h"
 
+#include "db/utf8.h"
+
 #include <algorithm>
 
 namespace kolt::db::biff8 {
@@ -21,24 +23,6 @@ void appendUtf16(std::u16string& out, char32_t cp) {
     cp -= 0x10000;
     out.push_back(static_cast<char16_t>(0xD800 + (cp >> 10)));
     out.push_back(static_cast<char16_t>(0xDC00 + (cp & 0x3FF)));
-  }
-}
-
-void appendUtf8(std::string& out, char32_t cp) {
-  if (cp < 0x80) {
-    out.push_back(static_cast<char>(cp));
-  } else if (cp < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | cp >> 6));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else if (cp < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | cp >> 12));
-    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | cp >> 18));
-    out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
   }
 }
 

@@ -3,19 +3,10 @@
 #include <cmath>
 #include <cstdio>
 
+#include "schema/names.h"
+
 namespace kolt::schema {
 namespace {
-
-bool equalsIgnoringCase(std::string_view a, std::string_view b) {
-  if (a.size() != b.size()) return false;
-  for (std::size_t i = 0; i < a.size(); ++i) {
-    char x = a[i], y = b[i];
-    if (x >= 'a' && x <= 'z') x = static_cast<char>(x - 'a' + 'A');
-    if (y >= 'a' && y <= 'z') y = static_cast<char>(y - 'a' + 'A');
-    if (x != y) return false;
-  }
-  return true;
-}
 
 // Days since 1970-01-01 of a proleptic Gregorian date (H. Hinnant's days_from_civil).
 std::int64_t daysFromCivil(std::int64_t y, unsigned m, unsigned d) {
@@ -54,11 +45,11 @@ bool readDigits(std::string_view text, std::size_t pos, std::size_t count, int& 
 }  // namespace
 
 bool isDateType(std::string_view declaredType) {
-  return equalsIgnoringCase(declaredType, kDateType) || equalsIgnoringCase(declaredType, "DATE");
+  return sameName(declaredType, kDateType) || sameName(declaredType, "DATE");
 }
 
 bool isBooleanType(std::string_view declaredType) {
-  return equalsIgnoringCase(declaredType, kBooleanType);
+  return sameName(declaredType, kBooleanType);
 }
 
 bool isValidDate(int year, int month, int day) {

@@ -4,8 +4,8 @@
 // ".fffffff" (100-ns units) appended only when the value has a fraction of a second. Years are
 // always four digits ("0632-01-01 00:00:00"), so comparing two such texts character by character
 // orders them in time, and a date with a time of day sorts after the midnight of its day. Columns
-// holding dates are declared with the type kDateType, which is how the workbook export knows to write
-// them as dates.
+// holding dates are declared with the type kDateType, which is how the workbook export knows to
+// write them as dates.
 #pragma once
 
 #include <cstdint>

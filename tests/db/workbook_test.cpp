@@ -23,6 +23,7 @@
 #include "db/biff8_records.h"
 #include "db/biff8_shared_strings.h"
 #include "db/error.h"
+#include "db/utf8.h"
 #include "support/paths.h"
 
 namespace kolt::db {
@@ -128,7 +129,7 @@ class JsonParser {
           out.push_back('\f');
           break;
         case 'u':
-          appendCodePoint(out, readEscapedCodePoint());
+          db::appendUtf8(out, readEscapedCodePoint());
           break;
         default:
           out.push_back(c);
@@ -152,24 +153,6 @@ class JsonParser {
     std::from_chars(s_.data() + pos_, s_.data() + pos_ + 4, value, 16);
     pos_ += 4;
     return value;
-  }
-
-  static void appendCodePoint(std::string& out, char32_t cp) {
-    if (cp < 0x80) {
-      out.push_back(static_cast<char>(cp));
-    } else if (cp < 0x800) {
-      out.push_back(static_cast<char>(0xC0 | cp >> 6));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else if (cp < 0x10000) {
-      out.push_back(static_cast<char>(0xE0 | cp >> 12));
-      out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    } else {
-      out.push_back(static_cast<char>(0xF0 | cp >> 18));
-      out.push_back(static_cast<char>(0x80 | (cp >> 12 & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp >> 6 & 0x3F)));
-      out.push_back(static_cast<char>(0x80 | (cp & 0x3F)));
-    }
   }
 
   char peek() const {

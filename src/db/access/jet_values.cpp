@@ -1,5 +1,7 @@
 #include "db/access/jet_values.h"
 
+#include "db/utf8.h"
+
 #include <iconv.h>
 
 #include <array>
@@ -80,25 +82,6 @@ std::optional<std::string> decodeWithIconv(Bytes bytes, int codePage) {
 }
 
 }  // namespace
-
-void appendUtf8(std::string& out, char32_t c) {
-  if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = kReplacement;
-  if (c < 0x80) {
-    out.push_back(static_cast<char>(c));
-  } else if (c < 0x800) {
-    out.push_back(static_cast<char>(0xC0 | (c >> 6)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else if (c < 0x10000) {
-    out.push_back(static_cast<char>(0xE0 | (c >> 12)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  } else {
-    out.push_back(static_cast<char>(0xF0 | (c >> 18)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 12) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | ((c >> 6) & 0x3F)));
-    out.push_back(static_cast<char>(0x80 | (c & 0x3F)));
-  }
-}
 
 std::string decodeUnicodeText(Bytes bytes) {
   std::u16string units;

@@ -27,9 +27,6 @@ std::string decodeUnicodeText(Bytes bytes);
 // through iconv, and a code page iconv does not know is read as Windows-1252.
 std::string decodeSingleByteText(Bytes bytes, int codePage);
 
-// Appends the UTF-8 form of one code point.
-void appendUtf8(std::string& out, char32_t codePoint);
-
 // A Currency value: a little-endian 64-bit count of ten-thousandths, as exact decimal text with
 // four decimals ("-8540982423.4500").
 std::string currencyText(std::int64_t tenThousandths);
