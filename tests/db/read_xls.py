@@ -1,41 +1,47 @@
 #!/usr/bin/python3
-"""Dumps an Excel 97-2003 workbook as JSON, read with xlrd (a reader independent of the writer).
+"""Dumps an Excel 97-2003 workbook read with xlrd (a reader independent of the writer).
 
-Output: {"sheets": [{"name": ..., "rows": [[cell, ...], ...]}, ...]} with the sheets in workbook
-order and each cell one of
-  null                                   empty
-  ["text", "..."]
-  ["number", 1.5]
-  ["date", "YYYY-MM-DD HH:MM:SS", "format", serial]
-  ["bool", true]
-  ["error", code]
+One line per item, fields separated by tabs (a tab, line break or backslash inside a text is
+written \\t, \\n, \\r, \\\\):
+  sheet  NAME                 a sheet, in workbook order; its rows follow
+  row    CELL  CELL ...       each cell as "text:abc", "number:12.5",
+                              "date:YYYY-MM-DD HH:MM:SS|format", "bool:true", "error:code",
+                              or empty
+  serial VALUE                the stored number of each date cell, in reading order
 Exit status 2 when xlrd cannot read the file (its message on stderr).
 
 Run with Debian's /usr/bin/python3, which has python3-xlrd.
 """
-import json
 import sys
 
 import xlrd
 
 
-def cell_json(book, sheet, row, col):
-    cell = sheet.cell(row, col)
+def number(value):
+    return str(int(value)) if value.is_integer() and abs(value) < 1e16 else repr(value)
+
+
+def escape(text):
+    return (text.replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n")
+            .replace("\r", "\\r"))
+
+
+def describe(book, cell, serials):
     kind = cell.ctype
     if kind in (xlrd.XL_CELL_EMPTY, xlrd.XL_CELL_BLANK):
-        return None
+        return ""
     if kind == xlrd.XL_CELL_TEXT:
-        return ["text", cell.value]
+        return "text:" + escape(cell.value)
     if kind == xlrd.XL_CELL_NUMBER:
-        return ["number", cell.value]
+        return "number:" + number(cell.value)
     if kind == xlrd.XL_CELL_DATE:
+        serials.append(cell.value)
         parts = xlrd.xldate.xldate_as_tuple(cell.value, book.datemode)
-        text = "%04d-%02d-%02d %02d:%02d:%02d" % parts
         fmt = book.format_map[book.xf_list[cell.xf_index].format_key].format_str
-        return ["date", text, fmt, cell.value]
+        return "date:%04d-%02d-%02d %02d:%02d:%02d|" % parts + escape(fmt)
     if kind == xlrd.XL_CELL_BOOLEAN:
-        return ["bool", bool(cell.value)]
-    return ["error", cell.value]
+        return "bool:" + ("true" if cell.value else "false")
+    return "error:" + number(float(cell.value))
 
 
 def main():
@@ -45,12 +51,15 @@ def main():
     except Exception as error:  # xlrd raises many kinds; any of them means "unreadable"
         print("xlrd: %s" % error, file=sys.stderr)
         return 2
-    sheets = []
+    out = []
     for sheet in book.sheets():
-        rows = [[cell_json(book, sheet, r, c) for c in range(sheet.ncols)]
-                for r in range(sheet.nrows)]
-        sheets.append({"name": sheet.name, "rows": rows})
-    sys.stdout.buffer.write(json.dumps({"sheets": sheets}, ensure_ascii=False).encode("utf-8"))
+        out.append("sheet\t" + escape(sheet.name))
+        serials = []
+        for r in range(sheet.nrows):
+            out.append("\t".join(["row"] + [describe(book, sheet.cell(r, c), serials)
+                                            for c in range(sheet.ncols)]))
+        out.extend("serial\t" + repr(s) for s in serials)
+    sys.stdout.buffer.write(("\n".join(out) + "\n").encode("utf-8"))
     return 0
 
 

@@ -31,165 +31,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Just enough JSON for the reader's output.
-struct Json {
-  enum class Kind { Null, Bool, Number, String, Array, Object } kind = Kind::Null;
-  bool boolean = false;
-  double number = 0;
-  std::string text;
-  std::vector<Json> items;
-  std::vector<std::pair<std::string, Json>> fields;
-
-  const Json& at(std::string_view key) const {
-    for (const auto& [name, value] : fields)
-      if (name == key) return value;
-    throw std::runtime_error("no JSON field " + std::string(key));
-  }
-};
-
-class JsonParser {
- public:
-  explicit JsonParser(std::string_view text) : s_(text) {}
-
-  Json parse() {
-    Json value = parseValue();
-    skipSpace();
-    if (pos_ != s_.size()) throw std::runtime_error("trailing JSON");
-    return value;
-  }
-
- private:
-  Json parseValue() {
-    skipSpace();
-    Json v;
-    const char c = peek();
-    if (c == '{') {
-      v.kind = Json::Kind::Object;
-      ++pos_;
-      while (skipSpace(), peek() != '}') {
-        std::string key = parseString();
-        skipSpace();
-        expect(':');
-        v.fields.emplace_back(std::move(key), parseValue());
-        skipSpace();
-        if (peek() == ',') ++pos_;
-      }
-      ++pos_;
-    } else if (c == '[') {
-      v.kind = Json::Kind::Array;
-      ++pos_;
-      while (skipSpace(), peek() != ']') {
-        v.items.push_back(parseValue());
-        skipSpace();
-        if (peek() == ',') ++pos_;
-      }
-      ++pos_;
-    } else if (c == '"') {
-      v.kind = Json::Kind::String;
-      v.text = parseString();
-    } else if (s_.substr(pos_, 4) == "null") {
-      pos_ += 4;
-    } else if (s_.substr(pos_, 4) == "true" || s_.substr(pos_, 5) == "false") {
-      v.kind = Json::Kind::Bool;
-      v.boolean = s_[pos_] == 't';
-      pos_ += v.boolean ? 4 : 5;
-    } else {
-      v.kind = Json::Kind::Number;
-      const auto [end, error] = std::from_chars(s_.data() + pos_, s_.data() + s_.size(), v.number);
-      if (error != std::errc()) throw std::runtime_error("bad JSON number");
-      pos_ = static_cast<std::size_t>(end - s_.data());
-    }
-    return v;
-  }
-
-  std::string parseString() {
-    expect('"');
-    std::string out;
-    while (peek() != '"') {
-      char c = s_[pos_++];
-      if (c != '\\') {
-        out.push_back(c);
-        continue;
-      }
-      c = s_[pos_++];
-      switch (c) {
-        case 'n':
-          out.push_back('\n');
-          break;
-        case 't':
-          out.push_back('\t');
-          break;
-        case 'r':
-          out.push_back('\r');
-          break;
-        case 'b':
-          out.push_back('\b');
-          break;
-        case 'f':
-          out.push_back('\f');
-          break;
-        case 'u':
-          db::appendUtf8(out, readEscapedCodePoint());
-          break;
-        default:
-          out.push_back(c);
-      }
-    }
-    ++pos_;
-    return out;
-  }
-
-  char32_t readEscapedCodePoint() {
-    char32_t cp = readHex4();
-    if (cp >= 0xD800 && cp <= 0xDBFF && s_.substr(pos_, 2) == "\\u") {
-      pos_ += 2;
-      cp = 0x10000 + ((cp - 0xD800) << 10) + (readHex4() - 0xDC00);
-    }
-    return cp;
-  }
-
-  char32_t readHex4() {
-    unsigned value = 0;
-    std::from_chars(s_.data() + pos_, s_.data() + pos_ + 4, value, 16);
-    pos_ += 4;
-    return value;
-  }
-
-  char peek() const {
-    if (pos_ >= s_.size()) throw std::runtime_error("truncated JSON");
-    return s_[pos_];
-  }
-  void expect(char c) {
-    if (peek() != c) throw std::runtime_error(std::string("JSON: expected ") + c);
-    ++pos_;
-  }
-  void skipSpace() {
-    while (pos_ < s_.size() && std::isspace(static_cast<unsigned char>(s_[pos_]))) ++pos_;
-  }
-
-  std::string_view s_;
-  std::size_t pos_ = 0;
-};
-
-std::string formatNumber(double d) {
-  char buffer[64];
-  const auto result = std::to_chars(buffer, buffer + sizeof buffer, d);
-  return std::string(buffer, result.ptr);
-}
-
-// One cell as a short text: "text:abc", "number:12.5", "date:2023-01-05 00:00:00|dd/mm/yyyy",
-// "bool:true", "" for an empty cell.
-std::string describe(const Json& cell) {
-  if (cell.kind == Json::Kind::Null) return "";
-  const std::string& kind = cell.items.at(0).text;
-  const Json& value = cell.items.at(1);
-  if (kind == "text") return "text:" + value.text;
-  if (kind == "number") return "number:" + formatNumber(value.number);
-  if (kind == "date") return "date:" + value.text + "|" + cell.items.at(2).text;
-  if (kind == "bool") return std::string("bool:") + (value.boolean ? "true" : "false");
-  return kind + ":" + formatNumber(value.number);
-}
-
 using SheetCells = std::vector<std::vector<std::string>>;
 
 struct ReadBack {
@@ -197,6 +38,30 @@ struct ReadBack {
   std::vector<SheetCells> sheets;
   std::vector<std::vector<double>> dateSerials;  // of the date cells, in reading order per sheet
 };
+
+// Undoes the reader's escapes of tab, line break and backslash (see read_xls.py).
+std::string unescape(std::string_view field) {
+  std::string out;
+  for (std::size_t i = 0; i < field.size(); ++i) {
+    if (field[i] != '\\' || i + 1 == field.size()) {
+      out += field[i];
+      continue;
+    }
+    const char c = field[++i];
+    out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+  }
+  return out;
+}
+
+std::vector<std::string> splitTabs(std::string_view line) {
+  std::vector<std::string> fields;
+  for (std::size_t start = 0;;) {
+    const std::size_t tab = line.find('\t', start);
+    fields.push_back(unescape(line.substr(start, tab - start)));
+    if (tab == std::string_view::npos) return fields;
+    start = tab + 1;
+  }
+}
 
 int runReader(const fs::path& book, std::string& output) {
   const fs::path script = test::sourceDir() / "tests" / "db" / "read_xls.py";
@@ -208,25 +73,26 @@ ReadBack readBack(const fs::path& book) {
   std::string output;
   if (runReader(book, output) != 0)
     throw std::runtime_error("xlrd could not read " + book.string());
-  const Json root = JsonParser(output).parse();
   ReadBack result;
-  for (const Json& sheet : root.at("sheets").items) {
-    result.names.push_back(sheet.at("name").text);
-    SheetCells cells;
-    std::vector<double> serials;
-    for (const Json& row : sheet.at("rows").items) {
-      std::vector<std::string> line;
-      for (const Json& cell : row.items) {
-        line.push_back(describe(cell));
-        if (cell.kind == Json::Kind::Array && cell.items.at(0).text == "date")
-          serials.push_back(cell.items.at(3).number);
-      }
+  std::size_t start = 0;
+  while (start < output.size()) {
+    const std::size_t end = output.find('\n', start);
+    std::vector<std::string> fields =
+        splitTabs(std::string_view(output).substr(start, end - start));
+    start = end == std::string::npos ? output.size() : end + 1;
+    const std::string kind = fields.front();
+    fields.erase(fields.begin());
+    if (kind == "sheet") {
+      result.names.push_back(fields.at(0));
+      result.sheets.emplace_back();
+      result.dateSerials.emplace_back();
+    } else if (kind == "row") {
       // xlrd pads short rows to the sheet's width; trailing empty cells carry no information.
-      while (!line.empty() && line.back().empty()) line.pop_back();
-      cells.push_back(std::move(line));
+      while (!fields.empty() && fields.back().empty()) fields.pop_back();
+      result.sheets.back().push_back(std::move(fields));
+    } else if (kind == "serial") {
+      result.dateSerials.back().push_back(std::stod(fields.at(0)));
     }
-    result.sheets.push_back(std::move(cells));
-    result.dateSerials.push_back(std::move(serials));
   }
   return result;
 }
