@@ -433,6 +433,7 @@ int main(int argc, char** argv) {
 
   const fs::path temporary = output.string() + ".tmp";
   std::error_code ignored;
+  if (output.has_parent_path()) fs::create_directories(output.parent_path(), ignored);
   fs::remove(temporary, ignored);
   try {
     {
