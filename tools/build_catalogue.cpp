@@ -16,6 +16,7 @@
 #include "csv.h"
 #include "db/access/bulk_loader.h"
 #include "db/error.h"
+#include "loaded_database.h"
 #include "schema/tables.h"
 
 namespace {
@@ -69,25 +70,7 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Uso: kolt-catalogo SALIDA.db TABLA.csv...\n");
     return 2;
   }
-  const fs::path output = argv[1];
-  const fs::path temporary = output.string() + ".tmp";
-  std::error_code ignored;
-  fs::remove(temporary, ignored);
-  try {
-    {
-      kolt::db::access::BulkLoader loader(temporary);
-      for (int i = 2; i < argc; ++i) loadTable(loader, argv[i]);
-      loader.finish();
-    }
-    fs::rename(temporary, output);
-  } catch (const kolt::db::DbError& e) {
-    fs::remove(temporary, ignored);
-    std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());
-    return 1;
-  } catch (const std::exception& e) {
-    fs::remove(temporary, ignored);
-    std::fprintf(stderr, "kolt-catalogo: %s\n", e.what());
-    return 1;
-  }
-  return 0;
+  return kolt::tools::writeDatabase(argv[1], "kolt-catalogo", [&](auto& loader) {
+    for (int i = 2; i < argc; ++i) loadTable(loader, argv[i]);
+  });
 }

@@ -19,6 +19,7 @@
 
 #include "db/access/bulk_loader.h"
 #include "db/error.h"
+#include "loaded_database.h"
 #include "schema/tables.h"
 
 namespace {
@@ -431,40 +432,28 @@ int main(int argc, char** argv) {
   all.reserve(static_cast<std::size_t>(discharges));
   for (long i = 0; i < discharges; ++i) all.push_back(generator.discharge(static_cast<int>(i)));
 
-  const fs::path temporary = output.string() + ".tmp";
-  std::error_code ignored;
-  if (output.has_parent_path()) fs::create_directories(output.parent_path(), ignored);
-  fs::remove(temporary, ignored);
-  try {
-    {
-      kolt::db::access::BulkLoader loader(temporary);
-      using Member = std::vector<Row> Discharge::*;
-      const std::pair<const char*, Member> children[] = {
-          {"OBSTET", &Discharge::obstet},
-          {"PRODUCTOS", &Discharge::productos},
-          {"DEFUNC", &Discharge::defunc},
-          {"AFECCIONES", &Discharge::afecciones},
-          {"PROCEDIMIENTOS", &Discharge::procedimientos}};
-      const auto& egreso = *kolt::schema::findTable("EGRESO");
-      loader.beginTable("EGRESO", columnsOf(egreso));
-      for (const auto& d : all) write(loader, egreso, d.egreso);
-      for (const auto& [name, member] : children) {
-        const auto& table = *kolt::schema::findTable(name);
-        loader.beginTable(name, columnsOf(table));
-        for (const auto& d : all)
-          for (const auto& row : d.*member) write(loader, table, row);
-      }
-      const auto& catclues = *kolt::schema::findTable("CATCLUES");
-      loader.beginTable("CATCLUES", columnsOf(catclues));
-      for (const auto& row : generator.unitCatalogue()) write(loader, catclues, row);
-      loader.finish();
+  const int status = kolt::tools::writeDatabase(output, "kolt-generar", [&](auto& loader) {
+    using Member = std::vector<Row> Discharge::*;
+    const std::pair<const char*, Member> children[] = {
+        {"OBSTET", &Discharge::obstet},
+        {"PRODUCTOS", &Discharge::productos},
+        {"DEFUNC", &Discharge::defunc},
+        {"AFECCIONES", &Discharge::afecciones},
+        {"PROCEDIMIENTOS", &Discharge::procedimientos}};
+    const auto& egreso = *kolt::schema::findTable("EGRESO");
+    loader.beginTable("EGRESO", columnsOf(egreso));
+    for (const auto& d : all) write(loader, egreso, d.egreso);
+    for (const auto& [name, member] : children) {
+      const auto& table = *kolt::schema::findTable(name);
+      loader.beginTable(name, columnsOf(table));
+      for (const auto& d : all)
+        for (const auto& row : d.*member) write(loader, table, row);
     }
-    fs::rename(temporary, output);
-  } catch (const kolt::db::DbError& e) {
-    fs::remove(temporary, ignored);
-    std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());
-    return 1;
-  }
+    const auto& catclues = *kolt::schema::findTable("CATCLUES");
+    loader.beginTable("CATCLUES", columnsOf(catclues));
+    for (const auto& row : generator.unitCatalogue()) write(loader, catclues, row);
+  });
+  if (status != 0) return status;
   std::printf("%s: %ld egresos en %ld unidades\n", output.c_str(), discharges, units);
   return 0;
 }
