@@ -4,8 +4,10 @@
 //
 // Each file makes the table named like the file; its first line names the columns. Columns the
 // program knows take their engine type from the schema (numbers stay numbers); any other column is
-// text. An empty field is NULL. The database is built under a temporary name and renamed, so a
-// failed build never leaves a half-made catalogue behind.
+// text. An empty field is NULL. The rule catalogue `catValidaciones` is not read from a file: it is
+// written from the rules the program runs, so a description can never disagree with its rule. The
+// database is built under a temporary name and renamed, so a failed build never leaves a half-made
+// catalogue behind.
 #include <charconv>
 #include <cstdio>
 #include <filesystem>
@@ -17,6 +19,7 @@
 #include "db/access/bulk_loader.h"
 #include "db/error.h"
 #include "loaded_database.h"
+#include "rules/rule_plan.h"
 #include "schema/tables.h"
 
 namespace {
@@ -63,6 +66,14 @@ void loadTable(kolt::db::access::BulkLoader& loader, const fs::path& file) {
   }
 }
 
+// One row per rule, in number order, with the description the program itself gives the rule.
+void loadRuleCatalogue(kolt::db::access::BulkLoader& loader) {
+  loader.beginTable("catValidaciones", {{"Validacion", std::string(kolt::schema::kIntegerType)},
+                                        {"Descripcion", std::string(kolt::schema::kTextType)}});
+  for (const auto& rule : kolt::rules::planRules(kolt::rules::ruleCatalogue()))
+    loader.insert({std::int64_t{rule.number}, rule.description});
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -72,5 +83,6 @@ int main(int argc, char** argv) {
   }
   return kolt::tools::writeDatabase(argv[1], "kolt-catalogo", [&](auto& loader) {
     for (int i = 2; i < argc; ++i) loadTable(loader, argv[i]);
+    loadRuleCatalogue(loader);
   });
 }

@@ -20,46 +20,18 @@
 #include "db/access/bulk_loader.h"
 #include "db/error.h"
 #include "loaded_database.h"
+#include "mistakes.h"
 #include "schema/tables.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using kolt::db::Value;
-using Row = std::map<std::string, Value>;
-
-// splitmix64: small, fast, and the same sequence on every machine.
-class Random {
- public:
-  explicit Random(std::uint64_t seed) : state_(seed) {}
-  std::uint64_t next() {
-    std::uint64_t z = (state_ += 0x9E3779B97F4A7C15ull);
-    z = (z ^ (z >> 30)) * 0xBF58476D1CE4E5B9ull;
-    z = (z ^ (z >> 27)) * 0x94D049BB133111EBull;
-    return z ^ (z >> 31);
-  }
-  int below(int n) { return static_cast<int>(next() % static_cast<std::uint64_t>(n)); }
-  int between(int lo, int hi) { return lo + below(hi - lo + 1); }
-  bool chance(double p) { return static_cast<double>(next() >> 11) * 0x1.0p-53 < p; }
-  template <typename T>
-  const T& pick(const std::vector<T>& items) {
-    return items[static_cast<std::size_t>(below(static_cast<int>(items.size())))];
-  }
-
- private:
-  std::uint64_t state_;
-};
-
-std::string digits(std::uint64_t n, int width) {
-  std::string s = std::to_string(n);
-  return std::string(width > static_cast<int>(s.size()) ? width - s.size() : 0, '0') + s;
-}
-
-// One discharge and its child rows.
-struct Discharge {
-  Row egreso;
-  std::vector<Row> obstet, productos, defunc, afecciones, procedimientos;
-};
+using kolt::tools::digits;
+using kolt::tools::Discharge;
+using kolt::tools::Mistake;
+using kolt::tools::Random;
+using kolt::tools::Row;
 
 // Codes of the demo catalogue a clean record may carry.
 const std::vector<std::string> kAdultDiagnoses = {
@@ -128,7 +100,10 @@ class Generator {
 
     const bool clean =
         static_cast<std::size_t>(index) % units_.size() < static_cast<std::size_t>(cleanUnits_);
-    if (random_.chance(errorShare_) && !clean) mistake(d);
+    if (!clean && (pending_ != nullptr || random_.chance(errorShare_))) {
+      if (pending_ == nullptr) pending_ = &random_.pick(mistakes_);
+      if (pending_->apply(d, random_)) pending_ = nullptr;
+    }
     return d;
   }
 
@@ -154,11 +129,6 @@ class Generator {
     return dayOfYear - starts[monthOf(dayOfYear) - 1] + 1;
   }
 
-  Row keyed(const Discharge& d, Row row) const {
-    for (const char* key : {"folio", "clues", "egreso"}) row[key] = d.egreso.at(key);
-    return row;
-  }
-
   void diagnose(Discharge& d, const std::string& code) {
     d.egreso["diag_ini"] = code;
     d.egreso["afecprin"] = code;
@@ -179,15 +149,15 @@ class Generator {
       d.egreso["lugar"] = "0";
     }
     for (int n = random_.below(3); n > 0; --n)
-      d.afecciones.push_back(keyed(d, {{"afec", random_.pick(kFurtherConditions)}}));
+      d.afecciones.push_back(d.keyed({{"afec", random_.pick(kFurtherConditions)}}));
     if (random_.chance(0.25))
-      d.procedimientos.push_back(keyed(d, {{"promed", random_.pick(kAdultProcedures)}}));
+      d.procedimientos.push_back(d.keyed({{"promed", random_.pick(kAdultProcedures)}}));
     if (random_.chance(0.04)) {
       d.egreso["motegre"] = "5";
       diagnose(d, random_.pick(kDeathCauses));
       d.egreso.erase("causaext");
-      d.defunc.push_back(keyed(d, {{"certif", "23" + digits(nextCertificate_++, 7)},
-                                   {"causabas", d.egreso.at("afecprin")}}));
+      d.defunc.push_back(d.keyed({{"certif", "23" + digits(nextCertificate_++, 7)},
+                                  {"causabas", d.egreso.at("afecprin")}}));
     } else if (random_.chance(0.03)) {
       d.egreso["motegre"] = "4";
       d.egreso["cluesreferido"] = "DFSSA009999";
@@ -206,7 +176,7 @@ class Generator {
       d.egreso["lugar"] = "0";
     }
     if (d.egreso["afecprin"] == Value(std::string("K359")))
-      d.procedimientos.push_back(keyed(d, {{"promed", "4709"}}));
+      d.procedimientos.push_back(d.keyed({{"promed", "4709"}}));
   }
 
   void newborn(Discharge& d) {
@@ -217,7 +187,7 @@ class Generator {
     d.egreso["servicioingre"] = "41";
     d.egreso["servicioegre"] = "41";
     diagnose(d, random_.pick(std::vector<std::string>{"P599", "P220", "P221", "P073"}));
-    if (random_.chance(0.3)) d.procedimientos.push_back(keyed(d, {{"promed", "9983"}}));
+    if (random_.chance(0.3)) d.procedimientos.push_back(d.keyed({{"promed", "9983"}}));
   }
 
   // A delivery or an abortion of a woman of 15 to 44, with its obstetric event and products.
@@ -227,17 +197,17 @@ class Generator {
     d.egreso["servicioingre"] = "31";
     d.egreso["servicioegre"] = abortion ? "30" : "32";
     d.egreso["dias_esta"] = static_cast<std::int64_t>(random_.between(1, 3));
-    Row event = keyed(d, {{"hayprod", std::int64_t{1}}, {"producto", "1"}, {"planfam", "5"}});
-    Row product = keyed(d, {{"numproducto", "1"},
-                            {"sexprod", random_.chance(0.5) ? "1" : "2"},
-                            {"condnac", "1"},
-                            {"condegre", "3"}});
+    Row event = d.keyed({{"hayprod", std::int64_t{1}}, {"producto", "1"}, {"planfam", "5"}});
+    Row product = d.keyed({{"numproducto", "1"},
+                           {"sexprod", random_.chance(0.5) ? "1" : "2"},
+                           {"condnac", "1"},
+                           {"condegre", "3"}});
     if (abortion) {
       diagnose(d, random_.pick(std::vector<std::string>{"O034", "O039", "O064", "O021"}));
       event["tipaten"] = "1";
       event["gestac"] = digits(static_cast<std::uint64_t>(random_.between(8, 20)), 2);
       product["pesoprod"] = digits(static_cast<std::uint64_t>(random_.between(20, 480)), 4);
-      d.procedimientos.push_back(keyed(d, {{"promed", "6952"}}));
+      d.procedimientos.push_back(d.keyed({{"promed", "6952"}}));
     } else {
       const bool cesarean = random_.chance(0.35);
       diagnose(d, cesarean ? "O821" : "O800");
@@ -245,125 +215,22 @@ class Generator {
       event["tipnaci"] = cesarean ? "3" : "1";
       event["gestac"] = digits(static_cast<std::uint64_t>(random_.between(36, 41)), 2);
       product["pesoprod"] = digits(static_cast<std::uint64_t>(random_.between(2300, 4200)), 4);
-      if (cesarean) d.procedimientos.push_back(keyed(d, {{"promed", "7410"}}));
-      d.afecciones.push_back(keyed(d, {{"afec", "Z370"}}));
+      if (cesarean) d.procedimientos.push_back(d.keyed({{"promed", "7410"}}));
+      d.afecciones.push_back(d.keyed({{"afec", "Z370"}}));
       // A family-planning method, recorded consistently in all three places.
       const int method = random_.below(10);
       if (method == 0) {
         event["planfam"] = "1";
-        d.afecciones.push_back(keyed(d, {{"afec", "Z301"}}));
-        d.procedimientos.push_back(keyed(d, {{"promed", "697X"}}));
+        d.afecciones.push_back(d.keyed({{"afec", "Z301"}}));
+        d.procedimientos.push_back(d.keyed({{"promed", "697X"}}));
       } else if (method == 1) {
         event["planfam"] = "6";
-        d.afecciones.push_back(keyed(d, {{"afec", "Z308"}}));
-        d.procedimientos.push_back(keyed(d, {{"promed", "9923"}}));
+        d.afecciones.push_back(d.keyed({{"afec", "Z308"}}));
+        d.procedimientos.push_back(d.keyed({{"promed", "9923"}}));
       }
     }
     d.obstet.push_back(event);
     d.productos.push_back(product);
-  }
-
-  // One deliberate error, of a kind some rule looks for.
-  void mistake(Discharge& d) {
-    Row& e = d.egreso;
-    switch (random_.below(31)) {
-      case 0:
-        e["edad"] = std::int64_t{131}, e["cveedad"] = "3";
-        break;  // rule 1
-      case 1:
-        e["cveedad"] = "5";
-        break;  // rule 1
-      case 2:
-        e["nacioen"] = std::string(e["cveedad"] == Value(std::string("3")) ? "1" : "9");
-        break;  // 2
-      case 3:
-        e["sexo"] = "3";
-        break;  // rule 3
-      case 4:
-        e["derhab"] = "X";
-        break;  // rule 4
-      case 5:
-        e["derhab"] = "8", e["spss"] = "9999999999", e["spss_dv"] = "99";
-        break;  // rule 5
-      case 6:
-        e["loc"] = "9999";
-        break;  // rule 6
-      case 7:
-        e["expediente"] = "9999";
-        break;  // rule 7
-      case 8:
-        e["CURP"] = "GOML800101";
-        break;  // rule 8
-      case 9:
-        e["tipserv"] = "5";
-        break;  // rule 9
-      case 10:
-        e["tipserv"] = "2", e["dias_esta"] = std::int64_t{3};
-        break;  // rule 10
-      case 11:
-        e["dias_esta"] = std::int64_t{-1};
-        break;  // rule 11
-      case 12:
-        e["servicioegre"] = "99";
-        break;  // rule 12
-      case 13:
-        e["cveedad"] = "3", e["edad"] = std::int64_t{40}, e["servicioegre"] = "40";
-        break;  // 13
-      case 14:
-        e["sexo"] = "1", e["servicio02"] = "30";
-        break;  // rule 14
-      case 15:
-        e["proced"] = "7";
-        break;  // rule 15
-      case 16:
-        e["proced"] = "3", e["cluesproced"] = "DFSSA000000";
-        break;  // rule 16
-      case 17:
-        e["motegre"] = "8";
-        break;  // rule 17
-      case 18:
-        e["motegre"] = "4", e["cluesreferido"] = "NOEXISTE001";
-        break;  // rule 18
-      case 19:
-        e["motegre"] = "5", d.defunc.clear();
-        break;  // rule 19
-      case 20:
-        e["causaext"] = "W019", e["traumat"] = "5", e["lugar"] = "1";
-        break;  // rule 20
-      case 21:
-        e["causaext"] = "W019", e["traumat"] = std::monostate{}, e["lugar"] = "1";
-        break;  // 21
-      case 22:
-        e["vez"] = "4";
-        break;  // rule 22
-      case 23:
-        e["infec"] = "4";
-        break;  // rule 23
-      case 24:
-        e["sexo"] = "1", e["sa_labor"] = "3";
-        break;  // rule 24
-      case 25:
-        e["sexo"] = "1", e["sa_expul"] = "2";
-        break;  // rule 25
-      case 26:  // rule 26
-        e["sexo"] = "1";
-        if (d.obstet.empty()) d.obstet.push_back(keyed(d, {{"hayprod", std::int64_t{2}}}));
-        break;
-      case 27:
-        e["afecprin"] = "ZZZZ";
-        break;  // a code the catalogue does not hold
-      case 28:
-        e["diag_ini"] = "J18";
-        break;  // a code too short
-      case 29:
-        d.procedimientos.push_back(keyed(d, {{"promed", "0000"}}));
-        break;  // unknown procedure
-      case 30:  // a certificate never issued
-        e["motegre"] = "5";
-        d.defunc.clear();
-        d.defunc.push_back(keyed(d, {{"certif", "990000001"}, {"causabas", std::string("I219")}}));
-        break;
-    }
   }
 
   Random random_;
@@ -372,6 +239,9 @@ class Generator {
   int year_;
   std::vector<std::string> units_;
   std::uint64_t nextCertificate_ = 1;
+  const std::vector<Mistake> mistakes_ = kolt::tools::allMistakes();
+  // A deliberate error drawn for a discharge it did not fit: it goes to the next one that fits.
+  const Mistake* pending_ = nullptr;
 };
 
 std::vector<kolt::db::access::SourceColumn> columnsOf(const kolt::schema::Table& table) {

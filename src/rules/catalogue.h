@@ -16,6 +16,8 @@ namespace kolt::rules {
 inline constexpr int kLastRuleBeforeGenerated = 41;
 // The first fixed rule after them.
 inline constexpr int kFirstRuleAfterGenerated = 81;
+// The last rule of the complete catalogue.
+inline constexpr int kLastRule = 113;
 
 inline constexpr std::array<CodeFieldPair, 5> kCodeFieldPairs = {{
     {"Egreso", "Afecprin"},

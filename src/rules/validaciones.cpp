@@ -77,7 +77,10 @@ std::vector<const StatementRecord*> FrameReport::failures() const {
 FrameReport Validaciones(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
                          const FrameOptions& options) {
   const Catalogue& catalogue = options.catalogue ? *options.catalogue : ruleCatalogue();
-  const std::vector<PlannedRule> plan = planRules(catalogue);
+  std::vector<PlannedRule> plan = planRules(catalogue);
+  std::erase_if(plan, [&](const PlannedRule& rule) {
+    return rule.number < options.firstRule || rule.number > options.lastRule;
+  });
   StatementLog log(options.trace);
   FrameReport report;
   report.rules.reserve(plan.size());

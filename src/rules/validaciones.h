@@ -21,7 +21,7 @@ namespace kolt::rules {
 
 struct RuleProgress {
   int position;  // 1 for the first rule run
-  int total;     // rules in the catalogue (113 when every group is present)
+  int total;     // rules this call runs (113 for the whole catalogue)
   int rule;      // the rule's number
 };
 
@@ -32,6 +32,11 @@ struct FrameOptions {
   std::function<void(const RuleProgress&)> progress = {};
   // The catalogue to run; null runs the program's own.
   const Catalogue* catalogue = nullptr;
+  // Only the rules numbered from `firstRule` to `lastRule` run, each as it would in a whole run. A
+  // range must hold whole work-table groups: a rule whose group began before the range finds no
+  // work tables and fails, which the report shows.
+  int firstRule = 1;
+  int lastRule = kLastRule;
 };
 
 struct RuleRun {

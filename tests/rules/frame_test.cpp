@@ -34,6 +34,9 @@ std::vector<std::string> allResultTablesOf(const FrameReport& report) {
   return names;
 }
 
+// The frame's own behaviour is shown on the discharge-field rules, whose findings these tests know.
+const FrameOptions kFieldRules{.firstRule = 1, .lastRule = 26};
+
 class Frame : public ::testing::Test {
  protected:
   TempDir dir;
@@ -43,7 +46,7 @@ class Frame : public ::testing::Test {
 TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenAllIsClean) {
   WorkingDb db(dir / "Val.mdb");
   db.egreso().obstet().defunc().afecciones();
-  const FrameReport report = Validaciones(db.connection(), book);
+  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
   EXPECT_TRUE(report.failures().empty());
   EXPECT_TRUE(report.findings().empty());
@@ -70,7 +73,7 @@ TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenA
 TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported) {
   WorkingDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}}).egreso({{"edad", 0}}).egreso({{"vez", "7"}, {"sexo", ""}});
-  const FrameReport report = Validaciones(db.connection(), book);
+  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
   EXPECT_TRUE(report.failures().empty());
   EXPECT_EQ(db::sheetNames(book),
@@ -100,11 +103,11 @@ TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported)
 TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
   WorkingDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}}).egreso({{"cveedad", "2"}, {"edad", 3}, {"nacioen", "9"}});
-  Validaciones(db.connection(), dir / "first.xls");
+  Validaciones(db.connection(), dir / "first.xls", kFieldRules);
   std::vector<std::vector<std::vector<std::string>>> first;
   for (const std::string& t : resultTables(db)) first.push_back(db.rows(t));
 
-  const FrameReport second = Validaciones(db.connection(), dir / "second.xls");
+  const FrameReport second = Validaciones(db.connection(), dir / "second.xls", kFieldRules);
   std::vector<std::vector<std::vector<std::string>>> again;
   for (const std::string& t : resultTables(db)) again.push_back(db.rows(t));
   EXPECT_EQ(again, first);
@@ -120,7 +123,7 @@ TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
 TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
   WorkingDb db(dir / "Val.mdb", {.omitColumns = {{"EGRESO", "derhab"}}});
   db.egreso({{"sexo", "3"}}).egreso({{"vez", ""}});
-  const FrameReport report = Validaciones(db.connection(), book);
+  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
   std::vector<int> failedRules;
   for (const StatementRecord* s : report.failures()) {
@@ -142,7 +145,7 @@ TEST_F(Frame, FindingWhoseSheetCouldNotBeWrittenStaysAFinding) {
   WorkingDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}});
   std::filesystem::create_directory(book);  // a folder where the workbook should go
-  const FrameReport report = Validaciones(db.connection(), book);
+  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
   ASSERT_EQ(report.findings().size(), 1u);
   EXPECT_EQ(report.findings()[0]->rows, 1);
@@ -160,7 +163,7 @@ TEST_F(Frame, TableLeftFromBeforeIsNeverExportedAsThisRunsResult) {
       sqlite3_exec(db.connection().handle(), "CREATE VIEW Validacion3 AS SELECT 'old' AS folio",
                    nullptr, nullptr, nullptr),
       SQLITE_OK);
-  const FrameReport report = Validaciones(db.connection(), book);
+  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
   EXPECT_FALSE(std::filesystem::exists(book));
   EXPECT_TRUE(report.rules[2].failed);
@@ -175,7 +178,8 @@ TEST_F(Frame, TraceHoldsEveryStatementInOrderOnePerLine) {
   WorkingDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}});
   std::ostringstream trace;
-  const FrameReport report = Validaciones(db.connection(), book, {.trace = &trace});
+  const FrameReport report =
+      Validaciones(db.connection(), book, {.trace = &trace, .firstRule = 1, .lastRule = 26});
 
   std::string expected;
   for (const StatementRecord& s : report.statements) expected += s.text + "\n";
@@ -185,23 +189,43 @@ TEST_F(Frame, TraceHoldsEveryStatementInOrderOnePerLine) {
   EXPECT_NE(trace.str().find("WHERE sexo NOT IN ('1','2') \n"), std::string::npos);
 
   std::ofstream unwritable;  // never opened: every write fails
-  EXPECT_FALSE(Validaciones(db.connection(), book, {.trace = &unwritable}).traceIntact);
+  EXPECT_FALSE(
+      Validaciones(db.connection(), book, {.trace = &unwritable, .firstRule = 1, .lastRule = 26})
+          .traceIntact);
 }
 
-TEST_F(Frame, ProgressCountsEveryRuleOfTheCatalogue) {
+TEST_F(Frame, ARuleRangeRunsThoseRulesAloneAndProgressCountsThem) {
   WorkingDb db(dir / "Val.mdb");
+  db.egreso({{"sexo", "3"}, {"vez", "7"}});
   std::vector<int> positions, numbers;
-  const FrameReport report =
-      Validaciones(db.connection(), book, {.progress = [&](const RuleProgress& p) {
-                     positions.push_back(p.position);
-                     numbers.push_back(p.rule);
-                     EXPECT_EQ(p.total, static_cast<int>(planRules(ruleCatalogue()).size()));
-                   }});
-  ASSERT_EQ(positions.size(), report.rules.size());
-  for (std::size_t i = 0; i < positions.size(); ++i) {
-    EXPECT_EQ(positions[i], static_cast<int>(i + 1));
-    EXPECT_EQ(numbers[i], report.rules[i].number);
-  }
+  const FrameReport report = Validaciones(db.connection(), book,
+                                          {.progress =
+                                               [&](const RuleProgress& p) {
+                                                 positions.push_back(p.position);
+                                                 numbers.push_back(p.rule);
+                                                 EXPECT_EQ(p.total, 3);
+                                               },
+                                           .firstRule = 3,
+                                           .lastRule = 5});
+  EXPECT_EQ(positions, (std::vector<int>{1, 2, 3}));
+  EXPECT_EQ(numbers, (std::vector<int>{3, 4, 5}));
+  EXPECT_EQ(resultTables(db),
+            (std::vector<std::string>{"Validacion3", "Validacion4", "Validacion5"}));
+  EXPECT_EQ(db::sheetNames(book), (std::vector<std::string>{"Validacion3"}));
+}
+
+TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables) {
+  WorkingDb db(dir / "Val.mdb");
+  db.egreso().obstet().productos().defunc().afecciones().procedimientos();
+  const std::vector<std::string> before = db.tableNames();
+  const FrameReport report = Validaciones(db.connection(), book);
+
+  for (const StatementRecord* s : report.failures())
+    ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
+  std::vector<std::string> expected = before;
+  for (const PlannedRule& rule : planRules(ruleCatalogue())) expected.push_back(rule.table);
+  std::sort(expected.begin(), expected.end());
+  EXPECT_EQ(db.tableNames(), expected);  // every result table, and no work table left
 }
 
 TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
@@ -255,7 +279,7 @@ TEST_F(Frame, WorkbookInAFolderWithAQuoteStillReceivesItsSheets) {
                                                         "' 'Excel 8.0;' FROM Validacion3");
   WorkingDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}});
-  const FrameReport report = Validaciones(db.connection(), quoted);
+  const FrameReport report = Validaciones(db.connection(), quoted, kFieldRules);
   EXPECT_TRUE(report.failures().empty());
   EXPECT_EQ(db::sheetNames(quoted), (std::vector<std::string>{"Validacion3"}));
 }

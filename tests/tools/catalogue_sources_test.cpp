@@ -4,7 +4,8 @@
 #include <fstream>
 #include <map>
 
-#include "rules/catalogue.h"
+#include "db/connection.h"
+#include "rules/rule_plan.h"
 #include "schema/tables.h"
 #include "support/paths.h"
 #include "tools/csv.h"
@@ -20,8 +21,7 @@ std::vector<std::vector<std::string>> readCsv(const std::string& name) {
 }
 
 TEST(CatalogueSources, EveryTableHoldsTheColumnsTheRulesRead) {
-  for (const char* table :
-       {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS", "Folio", "catValidaciones"}) {
+  for (const char* table : {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS", "Folio"}) {
     auto records = readCsv(std::string(table) + ".csv");
     ASSERT_GT(records.size(), 1u) << table;
     const schema::Table* known = schema::findTable(table);
@@ -33,17 +33,17 @@ TEST(CatalogueSources, EveryTableHoldsTheColumnsTheRulesRead) {
   }
 }
 
-TEST(CatalogueSources, RuleCatalogueListsEveryRuleOnceWithTheProgramsOwnDescription) {
-  auto records = readCsv("catValidaciones.csv");
-  ASSERT_EQ(records.size(), 114u);
-  std::map<int, std::string> descriptions;
-  for (std::size_t i = 1; i < records.size(); ++i) {
-    EXPECT_EQ(records[i][0], std::to_string(i));
-    EXPECT_FALSE(records[i][1].empty());
-    descriptions[std::stoi(records[i][0])] = records[i][1];
+TEST(CatalogueSources, DemoRuleCatalogueHoldsEveryRuleOnceWithTheProgramsOwnDescription) {
+  db::Connection catalogue;
+  catalogue.open(test::binaryDir() / "bin" / "ValidacionesKOLT.db");
+  const db::Recordset rows =
+      catalogue.openRecordset("SELECT Validacion, Descripcion FROM catValidaciones");
+  const std::vector<rules::PlannedRule> plan = rules::planRules(rules::ruleCatalogue());
+  ASSERT_EQ(rows.rows().size(), plan.size());
+  for (std::size_t i = 0; i < plan.size(); ++i) {
+    EXPECT_EQ(rows.rows()[i][0], db::Value(std::int64_t{plan[i].number}));
+    EXPECT_EQ(rows.rows()[i][1], db::Value(plan[i].description));
   }
-  for (const rules::Rule* rule : rules::ruleCatalogue().fixedRules)
-    EXPECT_EQ(descriptions[rule->number], rule->description) << "regla " << rule->number;
 }
 
 TEST(CatalogueSources, CodesTheRulesNameAreInTheCatalogues) {

@@ -4,7 +4,7 @@
 #include <set>
 
 #include "db/workbook.h"
-#include "rules/catalogue.h"
+#include "rules/rule_plan.h"
 #include "run/driver.h"
 #include "run/session.h"
 #include "run/source_tables.h"
@@ -49,8 +49,8 @@ TEST(Generator, EveryRuleFindsADeliberateErrorInTwentyThousandDischarges) {
   test::TempDir dir;
   std::vector<std::string> verdicts;
   const auto found = validateGenerated(dir, "--egresos 20000 --unidades 4 --limpias 1", verdicts);
-  for (const rules::Rule* rule : rules::ruleCatalogue().fixedRules)
-    EXPECT_TRUE(found.count(rule->number)) << "regla " << rule->number;
+  for (const rules::PlannedRule& rule : rules::planRules(rules::ruleCatalogue()))
+    EXPECT_TRUE(found.count(rule.number)) << "regla " << rule.number;
   EXPECT_EQ(verdicts,
             (std::vector<std::string>{"CORRECTA", "A REVISAR", "A REVISAR", "A REVISAR"}));
 }
