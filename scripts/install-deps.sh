@@ -7,6 +7,7 @@ packages=(
   libsqlite3-dev libgsf-1-dev mdbtools-dev
   libgtest-dev python3 python3-xlrd
   qt6-base-dev xvfb xauth
+  dpkg-dev man-db desktop-file-utils
 )
 
 missing=()

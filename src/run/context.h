@@ -10,20 +10,23 @@
 
 #include "db/connection.h"
 #include "db/dialect/translation.h"
+#include "run/program_folders.h"
 
 namespace kolt::run {
 
 struct Context {
   explicit Context(std::filesystem::path appFolder)
       : app(std::move(appFolder)),
-        carpetaResultados(app / "RESULTADOS"),
+        carpetaResultados(defaultResultsFolder(app)),
         cache(std::make_shared<db::TranslationCache>()),
         cnnOrigen(cache),
         cnnCatalogo(cache),
         cnnNueva(cache) {}
 
-  std::filesystem::path app;                // {app}: the folder of the program's executables
-  std::filesystem::path carpetaResultados;  // "{app}/RESULTADOS" unless the caller chose another
+  std::filesystem::path app;  // {app}: the folder of the program's executables
+  // "{app}/RESULTADOS", or the user's when the program's folder is not its own to write (see
+  // program_folders.h), unless the caller chose another.
+  std::filesystem::path carpetaResultados;
   std::shared_ptr<db::TranslationCache> cache;
 
   db::Connection cnnOrigen;    // the source database (its engine file)

@@ -1,13 +1,16 @@
 #include "run/session.h"
 
 #include "db/access/companion.h"
+#include "run/program_folders.h"
 
 namespace kolt::run {
 
 std::filesystem::path rutaCatalogo(const std::filesystem::path& app) {
-  const auto access = app / "ValidacionesKOLT.mdb";
-  std::error_code ec;
-  return std::filesystem::exists(access, ec) ? access : app / "ValidacionesKOLT.db";
+  for (const auto& candidate : catalogueCandidates(app)) {
+    std::error_code ec;
+    if (std::filesystem::exists(candidate, ec)) return candidate;
+  }
+  return app / "ValidacionesKOLT.db";  // none: the open fails, naming the usual place
 }
 
 void abreBases(Context& ctx, const std::filesystem::path& origen,

@@ -9,8 +9,9 @@
 
 namespace kolt::run {
 
-// The catalogue database in {app}: the Access file when it is there, else the engine database the
-// program ships with.
+// The catalogue database: the first of catalogueCandidates(app) that exists (the official Access
+// file beside the program when it is there, else the demonstration database the program ships
+// with).
 std::filesystem::path rutaCatalogo(const std::filesystem::path& app);
 
 // Sets ctx.gcRutaOrigen and opens ctx.cnnOrigen on the source (an Access file is read through its

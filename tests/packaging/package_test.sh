@@ -1,0 +1,59 @@
+#!/usr/bin/env bash
+# Builds the Debian package, unpacks it into a scratch root as dpkg would install it, and runs the
+# installed kolt-validar as a user would: from a program folder it cannot write, with the results
+# going to the user's own folder.
+#   package_test.sh BUILD_DIR
+set -euo pipefail
+build=$(cd "$1" && pwd)
+for tool in dpkg-deb dpkg-shlibdeps cpack; do
+  if ! command -v "$tool" >/dev/null; then
+    echo "SKIP: $tool is missing; install dpkg-dev to build the package."
+    exit 77
+  fi
+done
+
+scratch=$(mktemp -d)
+trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
+
+(cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >cpack.log 2>&1) ||
+  { cat "$scratch/cpack.log"; exit 1; }
+deb=$(ls "$scratch"/out/validaciones-kolt_*_amd64.deb)
+echo "package: $(basename "$deb")"
+
+depends=$(dpkg-deb -f "$deb" Depends)
+echo "Depends: $depends"
+for lib in libsqlite3 libmdb libqt6widgets6 qt6-qpa-plugins; do
+  grep -q "$lib" <<<"$depends" || { echo "missing dependency on $lib"; exit 1; }
+done
+
+root="$scratch/root"
+dpkg -x "$deb" "$root"
+for file in usr/bin/validaciones-kolt usr/bin/kolt-validar usr/bin/kolt-importar \
+  usr/share/validaciones-kolt/ValidacionesKOLT.db \
+  usr/share/applications/validaciones-kolt.desktop \
+  usr/share/icons/hicolor/scalable/apps/validaciones-kolt.svg \
+  usr/share/man/man1/kolt-validar.1.gz; do
+  [ -e "$root/$file" ] || { echo "not installed: /$file"; exit 1; }
+done
+grep -q '^Exec=validaciones-kolt$' "$root/usr/share/applications/validaciones-kolt.desktop"
+if command -v desktop-file-validate >/dev/null; then
+  desktop-file-validate "$root/usr/share/applications/validaciones-kolt.desktop"
+fi
+
+if command -v man >/dev/null; then
+  page=$(MANWIDTH=100 man -l "$root/usr/share/man/man1/kolt-validar.1.gz" 2>&1)
+  grep -q "ESTADO DE SALIDA" <<<"$page" || { echo "$page"; echo "the manual page does not render"; exit 1; }
+fi
+
+# A user's run: program folder read-only, results in the user's data folder.
+chmod -R a-w "$root/usr"
+export HOME="$scratch/home" XDG_DATA_HOME="$scratch/home/datos"
+mkdir -p "$HOME"
+"$build/bin/kolt-generar" "$scratch/origen.db" --egresos 400 --unidades 2 >/dev/null
+"$root/usr/bin/kolt-validar" "$scratch/origen.db" >"$scratch/run.log" 2>&1 ||
+  { cat "$scratch/run.log"; exit 1; }
+results="$XDG_DATA_HOME/validaciones-kolt/RESULTADOS"
+[ -f "$results/ResultadosVal.xls" ] || { cat "$scratch/run.log"; echo "no summary in $results"; exit 1; }
+grep -q "$results" "$scratch/run.log" || { cat "$scratch/run.log"; echo "end message names another folder"; exit 1; }
+[ ! -e "$root/usr/bin/RESULTADOS" ] || { echo "results written into the program folder"; exit 1; }
+echo "installed run wrote its results to $results"
