@@ -128,8 +128,15 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     std::cerr << outcome.errorReport->text() << '\n';
     return kAbandoned;
   }
-  for (const auto& unit : outcome.units) std::cout << unit.unidad << "  " << unit.resultado << '\n';
+  for (const auto& unit : outcome.units)
+    std::cout << unit.unidad << "  " << unit.resultado << "  " << unit.findings()
+              << (unit.findings() == 1 ? " hallazgo\n" : " hallazgos\n");
   std::cout << run::MensajeFinal(ctx, outcome) << '\n';
+  if (outcome.findingsWorkbook.empty())
+    std::cout << "No se pudo escribir el resumen de hallazgos; el detalle está en "
+              << outcome.log.string() << '\n';
+  else
+    std::cout << "Hallazgos por unidad y por regla: " << outcome.findingsWorkbook.string() << '\n';
   if (args.tiempos) {
     auto seconds = [](std::chrono::microseconds t) { return std::to_string(t.count() / 1e6); };
     std::cout << "Tiempos (s): copia " << seconds(outcome.times.copying) << ", reglas "

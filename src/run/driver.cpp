@@ -1,10 +1,12 @@
 #include "run/driver.h"
 
+#include <algorithm>
 #include <array>
 
 #include "db/quoting.h"
 #include "rules/frame_steps.h"
 #include "run/date_utilities.h"
+#include "run/findings_workbook.h"
 #include "run/run_log.h"
 #include "run/source_tables.h"
 #include "run/summary.h"
@@ -90,6 +92,12 @@ class ObserverProgress {
 };
 
 }  // namespace
+
+std::int64_t UnitResult::findings() const {
+  std::int64_t rows = 0;
+  for (const rules::RuleRun& run : rules) rows += std::max<std::int64_t>(run.rows, 0);
+  return rows;
+}
 
 bool isFilled(std::string_view box) {
   const auto first = box.find_first_not_of(' ');
@@ -206,9 +214,12 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
     unitFailures += static_cast<int>(report.failures().size());
     for (const auto& r : unitStatements.records()) unitFailures += r.failed();
 
-    UnitResult result{ctx.gcUnidad, period.text,
+    UnitResult result{ctx.gcUnidad,
+                      period.text,
                       veredicto(workbook, !report.findings().empty(), unitFailures > 0),
-                      unitFailures};
+                      unitName(ctx.gaUnidades[static_cast<std::size_t>(i)]),
+                      unitFailures,
+                      std::move(report.rules)};
     try {
       registraVeredicto(ctx.cnnOrigen, runStatements, result.unidad, result.periodo,
                         result.resultado);
@@ -231,6 +242,12 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
     exportaResumen(ctx.cnnOrigen, runStatements, resultados);
   } catch (const db::DbError&) {
     // In the run's log with the other failures.
+  }
+  try {
+    outcome.findingsWorkbook = writeFindingsWorkbook(resultados, outcome.units);
+  } catch (const db::DbError& e) {
+    runLog.note("", std::string(kLibroHallazgos) + ": " + std::to_string(e.number()) + " - " +
+                        e.description());
   }
   for (const auto& r : runStatements.records())
     if (r.failed()) runLog.failure("", r);

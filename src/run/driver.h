@@ -45,7 +45,12 @@ struct ErrorReport {
 
 struct UnitResult {
   std::string unidad, periodo, resultado;
+  std::string nombre;  // the unit's name in CATCLUES, as the unit list shows it
   int failedStatements = 0;
+  std::vector<rules::RuleRun> rules;  // each rule's outcome and row count, in the order they ran
+
+  // Rows found over all rules.
+  std::int64_t findings() const;
 };
 
 // Where a run's time went, summed over its statements.
@@ -60,6 +65,7 @@ struct RunOutcome {
   std::vector<UnitResult> units;
   int failedStatements = 0;
   std::filesystem::path log;
+  std::filesystem::path findingsWorkbook;  // Hallazgos.xls; empty when it could not be written
   RunTimes times;
   bool traceIntact = true;  // false: some statement could not be written to the trace
 };

@@ -15,8 +15,9 @@ bool present(const fs::path& path) {
   return fs::exists(path, ec);
 }
 
+// A folder not made yet counts as writable: it is made where the program's own folders go.
 bool writable(const fs::path& folder) {
-  return ::access(folder.c_str(), W_OK) == 0;
+  return ::access(folder.c_str(), W_OK) == 0 || errno == ENOENT;
 }
 
 bool installed(const fs::path& app) {

@@ -40,4 +40,10 @@ std::string unitCode(std::string_view entry) {
   return std::string(entry.substr(0, entry.find("  ")));
 }
 
+std::string unitName(std::string_view entry) {
+  const std::size_t separator = entry.find("  ");
+  return separator == std::string_view::npos ? std::string()
+                                             : std::string(entry.substr(separator + 2));
+}
+
 }  // namespace kolt::run

@@ -21,5 +21,7 @@ std::vector<std::string> CargaUnidades(db::Connection& cnnOrigen, rules::Stateme
 // The unit code of a list entry: its text before the two-blank separator (the whole text when there
 // is none). Codes of any length come out whole, never cut or padded with part of the name.
 std::string unitCode(std::string_view entry);
+// The unit name of a list entry: its text after the two-blank separator ("" when there is none).
+std::string unitName(std::string_view entry);
 
 }  // namespace kolt::run

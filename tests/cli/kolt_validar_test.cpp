@@ -56,7 +56,7 @@ TEST_F(KoltValidar, ValidatesTheChosenUnitsAndSaysWhereTheResultsAre) {
   EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
   EXPECT_EQ(run(origen() + " --unidad dfssa000002 --traza '" + (dir / "t.txt").string() + "'", out),
             0);
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo\n"), std::string::npos) << out;
   EXPECT_NE(out.find("dentro de la carpeta de " + (dir / "R").string() + "\n"), std::string::npos);
   EXPECT_TRUE(fs::exists(dir / "R" / "ValDFSSA000002.xls"));
   EXPECT_FALSE(fs::exists(dir / "R" / "ValDFSSA000001.xls"));

@@ -306,7 +306,8 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
   ASSERT_EQ(test::runCommand(command, output), 0) << output;
 
   const auto names = workbooks(ctx.resultados());
-  EXPECT_EQ(names, (std::vector<std::string>{"ResultadosVal.xls", "ValDFSSA000002.xls"}));
+  EXPECT_EQ(names,
+            (std::vector<std::string>{"Hallazgos.xls", "ResultadosVal.xls", "ValDFSSA000002.xls"}));
   EXPECT_EQ(workbooks(batchResults), names);
   for (const auto& name : names)
     EXPECT_EQ(fileBytes(ctx.resultados() / name), fileBytes(batchResults / name)) << name;

@@ -1,0 +1,30 @@
+// Workbooks read back with xlrd (tests/db/read_xls.py), a reader that shares nothing with our
+// writer, so a test compares what a user's spreadsheet program would show.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kolt::test {
+
+// Rows of cells, each "text:abc", "number:12.5", "date:...|format", "bool:true" or "" (empty).
+// Trailing empty cells of a row are left out.
+using SheetCells = std::vector<std::vector<std::string>>;
+
+struct ReadBack {
+  std::vector<std::string> names;
+  std::vector<SheetCells> sheets;
+  std::vector<std::vector<double>> dateSerials;  // of the date cells, in reading order per sheet
+};
+
+// Runs the reader; returns its exit status (2: xlrd could not read the file) and its output.
+int runReader(const std::filesystem::path& book, std::string& output);
+
+// Every sheet of `book`. Throws std::runtime_error when xlrd cannot read it.
+ReadBack readBack(const std::filesystem::path& book);
+
+// The cells of the sheet named `name`, header row first. Throws when there is no such sheet.
+SheetCells sheet(const ReadBack& book, const std::string& name);
+
+}  // namespace kolt::test
