@@ -1,0 +1,43 @@
+#include "db/unit_index.h"
+
+#include <sqlite3.h>
+
+#include <string>
+
+#include "db/dialect/emitter.h"
+
+namespace kolt::db {
+namespace {
+
+bool hasColumn(sqlite3* db, std::string_view table, std::string_view column) {
+  sqlite3_stmt* stmt = nullptr;
+  const std::string sql = "SELECT 1 FROM pragma_table_info(?1) WHERE name = ?2 COLLATE NOCASE";
+  if (sqlite3_prepare_v2(db, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) return false;
+  sqlite3_bind_text(stmt, 1, table.data(), static_cast<int>(table.size()), SQLITE_TRANSIENT);
+  sqlite3_bind_text(stmt, 2, column.data(), static_cast<int>(column.size()), SQLITE_TRANSIENT);
+  const bool found = sqlite3_step(stmt) == SQLITE_ROW;
+  sqlite3_finalize(stmt);
+  return found;
+}
+
+}  // namespace
+
+std::vector<std::string> indexForTextLookups(Connection& cnn,
+                                             const std::vector<std::string_view>& tables,
+                                             std::string_view column) {
+  std::vector<std::string> indexed;
+  sqlite3* db = cnn.handle();
+  if (db == nullptr) return indexed;
+  for (std::string_view table : tables) {
+    if (!hasColumn(db, table, column)) continue;
+    const std::string name = "kolt_" + std::string(table) + "_" + std::string(column);
+    const std::string sql = "CREATE INDEX IF NOT EXISTS " + dialect::quoteName(name) + " ON " +
+                            dialect::quoteName(table) + "(" + dialect::quoteName(column) +
+                            " COLLATE " + dialect::kCollation + ")";
+    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+      indexed.emplace_back(table);
+  }
+  return indexed;
+}
+
+}  // namespace kolt::db

@@ -1,0 +1,25 @@
+// Indexes that let a run hand each unit its rows without reading the whole source for every unit.
+//
+// The copy statements select a unit's records with `clues = '{unit}'`, compared as the dialect
+// compares text (case-insensitive, collation KOLT). An index on `clues` under that same collation
+// serves the comparison, so copying one unit reads that unit's rows only; a state's source with
+// sixty units is then read about once instead of sixty times. The indexes are made once and stay
+// in the source (for an Access file: in its companion). Results never depend on them: a source
+// that cannot be written keeps being read by a full scan.
+#pragma once
+
+#include <string_view>
+#include <vector>
+
+#include "db/connection.h"
+
+namespace kolt::db {
+
+// Makes, where missing, an index on `column` of each of `tables` that has that column, under the
+// dialect's text comparison. Returns the tables indexed now or before; a table that is absent,
+// lacks the column or cannot be indexed (a read-only file) is left out, never an error.
+std::vector<std::string> indexForTextLookups(Connection& cnn,
+                                             const std::vector<std::string_view>& tables,
+                                             std::string_view column);
+
+}  // namespace kolt::db
