@@ -8,7 +8,7 @@ scripts/install-deps.sh
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build -j "$(nproc)" --target kolt-validar kolt-importar kolt-generar kolt-catalogue-db
 
-build/bin/kolt-generar build/demo/egresos-demo.db --egresos 3000 --unidades 5 --limpias 1
+build/bin/kolt-generar build/demo/egresos-demo.db --egresos 3000 --unidades 5 --limpias 1 --errores 0.1
 echo "Unidades de la base de demostración:"
 build/bin/kolt-validar --unidades build/demo/egresos-demo.db
 rm -rf build/demo/RESULTADOS

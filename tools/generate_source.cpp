@@ -101,7 +101,7 @@ class Generator {
     const bool clean =
         static_cast<std::size_t>(index) % units_.size() < static_cast<std::size_t>(cleanUnits_);
     if (!clean && (pending_ != nullptr || random_.chance(errorShare_))) {
-      if (pending_ == nullptr) pending_ = &random_.pick(mistakes_);
+      if (pending_ == nullptr) pending_ = &mistakes_[nextMistake_++ % mistakes_.size()];
       if (pending_->apply(d, random_)) pending_ = nullptr;
     }
     return d;
@@ -239,7 +239,10 @@ class Generator {
   int year_;
   std::vector<std::string> units_;
   std::uint64_t nextCertificate_ = 1;
+  // Kinds are taken in turn, not at random, so that as many errors as there are kinds make every
+  // kind at least once, whatever the seed.
   const std::vector<Mistake> mistakes_ = kolt::tools::allMistakes();
+  std::size_t nextMistake_ = 0;
   // A deliberate error drawn for a discharge it did not fit: it goes to the next one that fits.
   const Mistake* pending_ = nullptr;
 };
