@@ -16,13 +16,16 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-// True when `text` holds "into {table}" followed by a blank or the end, ignoring case.
+// True when `text` holds "into", one or more blanks and {table}, followed by a blank or the end,
+// ignoring case ("Into  Z301" is written with two blanks).
 bool writesInto(std::string_view text, std::string_view table) {
-  const std::string needle = "into " + lower(table);
   const std::string haystack = lower(text);
-  for (std::size_t at = haystack.find(needle); at != std::string::npos;
-       at = haystack.find(needle, at + 1)) {
-    const std::size_t end = at + needle.size();
+  const std::string name = lower(table);
+  for (std::size_t at = haystack.find("into "); at != std::string::npos;
+       at = haystack.find("into ", at + 1)) {
+    const std::size_t start = haystack.find_first_not_of(' ', at + 4);
+    if (start == std::string::npos || haystack.compare(start, name.size(), name) != 0) continue;
+    const std::size_t end = start + name.size();
     if (end == haystack.size() || haystack[end] == ' ') return true;
   }
   return false;
