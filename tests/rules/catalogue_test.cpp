@@ -16,14 +16,19 @@ std::string lower(std::string_view s) {
   return out;
 }
 
-// True when `text` holds "into {table}" followed by a blank or the end, ignoring case.
+// True when `text` holds "into", one or more blanks and "{table}" followed by a blank or the end,
+// ignoring case (several texts carry two or three blanks there).
 bool writesInto(std::string_view text, std::string_view table) {
-  const std::string needle = "into " + lower(table);
   const std::string haystack = lower(text);
-  for (std::size_t at = haystack.find(needle); at != std::string::npos;
-       at = haystack.find(needle, at + 1)) {
-    const std::size_t end = at + needle.size();
-    if (end == haystack.size() || haystack[end] == ' ') return true;
+  const std::string name = lower(table);
+  for (std::size_t at = haystack.find("into "); at != std::string::npos;
+       at = haystack.find("into ", at + 1)) {
+    std::size_t start = at + 4;
+    while (start < haystack.size() && haystack[start] == ' ') ++start;
+    const std::size_t end = start + name.size();
+    if (haystack.compare(start, name.size(), name) == 0 &&
+        (end == haystack.size() || haystack[end] == ' '))
+      return true;
   }
   return false;
 }
