@@ -275,7 +275,7 @@ TEST_F(ObstetricRules, NotifiableCodesAndCertificates) {
   discharge("not-in-catalogue", "J189", "B051");
   discharge("shared", "J189", "J189");
   db.defunc({{"certif", "D1"}, {"causabas", "A000"}});
-  db.defunc({{"certif", "D1"}}).defunc({{"certif", "D1"}});
+  db.defunc({{"certif", "D1"}}).defunc({{"certif", "d1"}});
   discharge("null-certif", "J189", "J189");
   db.defunc({{"certif", kNull}}).defunc({{"certif", kNull}});
   discharge("issued", "J189", "J189");
