@@ -180,23 +180,22 @@ TEST_F(ObstetricRules, EventCodesProductCountsAndNewbornFields) {
   db.egreso({{"folio", "p1-navi"}}).productos({{"naviapag", "8"}});
   db.egreso({{"folio", "p1-null-egre"}}).productos({{"condegre", kNull}});
   db.egreso({{"folio", "p1-egre1"}}).productos({{"condegre", "1"}});
-  const db::Value ok2[] = {"2", "8", "1", "1", "1"};
-  auto born = [&](const std::string& folio, std::size_t i, const db::Value& v) {
-    db::Value cells[] = {ok2[0], ok2[1], ok2[2], ok2[3], ok2[4]};
-    cells[i] = v;
+  // A product with condnac '2' and valid fields, but for `change` (the first value named wins).
+  auto born = [&](const std::string& folio, std::pair<std::string_view, db::Value> change) {
     db.egreso({{"folio", folio}})
-        .productos({{"condnac", cells[0]},
-                    {"naviapag", cells[1]},
-                    {"navirean", cells[2]},
-                    {"navicune", cells[3]},
-                    {"condegre", cells[4]}});
+        .productos({change,
+                    {"condnac", "2"},
+                    {"naviapag", "8"},
+                    {"navirean", "1"},
+                    {"navicune", "1"},
+                    {"condegre", "1"}});
   };
-  born("p2-ok", 0, "2");
-  born("p2-null-apgar", 1, kNull);
-  born("p2-null-rean", 2, kNull);
-  born("p2-rean3", 2, "3");
-  born("p2-blank-cune", 3, " ");
-  born("p2-egre4", 4, "4");
+  born("p2-ok", {"condnac", "2"});
+  born("p2-null-apgar", {"naviapag", kNull});
+  born("p2-null-rean", {"navirean", kNull});
+  born("p2-rean3", {"navirean", "3"});
+  born("p2-blank-cune", {"navicune", " "});
+  born("p2-egre4", {"condegre", "4"});
   run(91, 99);
   EXPECT_EQ(listed(91), (Folios{"ab-empty-prod"}));
   EXPECT_EQ(listed(94), (Folios{"de-blank-tipnaci", "de-pf7"}));
