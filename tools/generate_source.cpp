@@ -169,7 +169,7 @@ class Generator {
     d.egreso["edad"] = static_cast<std::int64_t>(random_.between(1, 17));
     d.egreso["servicioegre"] = random_.chance(0.7) ? "40" : "42";
     d.egreso["servicioingre"] = d.egreso["servicioegre"];
-    diagnose(d, random_.pick(std::vector<std::string>{"J189", "K359", "A09X", "J459", "S525"}));
+    diagnose(d, random_.pick(std::vector<std::string>{"J189", "K359", "J069", "J459", "S525"}));
     if (d.egreso["afecprin"] == Value(std::string("S525"))) {
       d.egreso["causaext"] = std::string("W109");
       d.egreso["traumat"] = "1";
@@ -211,6 +211,8 @@ class Generator {
     } else {
       const bool cesarean = random_.chance(0.35);
       diagnose(d, cesarean ? "O821" : "O800");
+      // A caesarean's main condition is its reason (a main condition of O81 to O84 rules one out).
+      if (cesarean) d.egreso["afecprin"] = "O342";
       event["tipaten"] = "2";
       event["tipnaci"] = cesarean ? "3" : "1";
       event["gestac"] = digits(static_cast<std::uint64_t>(random_.between(36, 41)), 2);

@@ -33,7 +33,11 @@ const std::vector<Rule>& familyPlanningRules();            // 27 to 36
 const std::vector<Rule>& stayOutcomeRules();               // 37 to 41
 const std::vector<GeneratedCheck>& diagnosisCodeChecks();  // the generated 42 to 80
 const std::vector<Rule>& procedureRules();                 // 81 to 84
-const std::vector<Rule>& obstetricRules();                 // 85 to 113
+const std::vector<Rule>& obstetricEventRules();            // 85 to 99
+const std::vector<Rule>& deliveryTypeRules();              // 100 to 106
+const std::vector<Rule>& notificationRules();              // 107 and 108
+const std::vector<Rule>& methodSixRules();                 // 109 to 111
+const std::vector<Rule>& deathCertificateRules();          // 112 and 113
 
 struct Catalogue {
   std::vector<const Rule*> fixedRules;  // in number order

@@ -90,6 +90,9 @@ TEST_F(Dialect, SelectIntoNamesColumnsWithoutAliasesAndKeepsDeclaredTypes) {
             (std::vector<std::string>{"1|2013-03-05 00:00:00", "2|2013-03-06 00:00:00",
                                       "3|2013-03-07 10:30:00"}));
   EXPECT_EQ(cnn.rowsWritten(), 3);
+  // A column keeps the letter case the statement gives it.
+  run("select e.Folio, SEXO into T3 from egreso as e");
+  EXPECT_EQ(columns("T3"), (std::vector<std::string>{"Folio:char(8)", "SEXO:char(1)"}));
   // An unnamed expression is named as the Access engine names it.
   run("select len(folio) into T2 from egreso");
   EXPECT_EQ(columns("T2"), (std::vector<std::string>{"Expr1000:"}));

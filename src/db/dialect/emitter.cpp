@@ -54,6 +54,10 @@ class Emitter {
       out += expr(*item.expr);
       if (!item.alias.empty()) {
         out += " AS " + quoteName(item.alias);
+      } else if (item.expr->kind == Expr::Kind::Column) {
+        // A column is named as the statement writes it ("Certif" stays "Certif" though the table
+        // says certif): the name becomes a heading in the unit's workbook.
+        out += " AS " + quoteName(item.expr->text);
       } else if (item.expr->kind != Expr::Kind::Column && item.expr->kind != Expr::Kind::Star) {
         out += " AS " + quoteName("Expr" + std::to_string(1000 + unnamed++));
       }
