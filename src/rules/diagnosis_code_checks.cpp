@@ -4,8 +4,8 @@
 //
 // Which checks run for a pair decides every number from 42 on, so the conditions compare the pair's
 // texts exactly, as written in the catalogue. The codes are joined to CATCIE10 as they stand,
-// neither side trimmed: a code with a leading blank has no catalogue row and only the membership
-// check lists it.
+// neither side trimmed: a code behind a blank has no catalogue row, so the membership check lists
+// it and the joined checks never do, while the first-letter checks judge it by its first non-blank.
 #include "rules/catalogue.h"
 
 namespace kolt::rules {
@@ -36,7 +36,7 @@ bool everyPair(std::string_view, std::string_view) {
 
 // The sex and age of a code's patient are always the discharge's: a child table's rows are joined
 // back to their discharge on all three key columns, so a row without its discharge is never listed.
-bool readsDischarge(std::string_view lcTabla) {
+bool isDischargeTable(std::string_view lcTabla) {
   return lcTabla == "Egreso";
 }
 
@@ -50,7 +50,7 @@ Statements sexLimit(std::string_view lcTabla, std::string_view) {
       "select e.cedocve,a.folio,a.clues,a.egreso,e.sexo,{field} Into Validacion{N} From ({table} AS a INNER JOIN CATCIE10 AS b ON a.{field} = b.CAUSA ) INNER JOIN EGRESO AS e ON e.folio=a.folio AND e.clues=a.clues AND e.egreso=a.egreso Where TRIM(b.lsex) = '2' AND e.SEXO <> '2' ",
       "Insert Into Validacion{N} select e.cedocve,a.folio,a.clues,a.egreso,e.sexo,{field} From ({table} AS a INNER JOIN CATCIE10 AS b ON a.{field} = b.CAUSA ) INNER JOIN EGRESO AS e ON e.folio=a.folio AND e.clues=a.clues AND e.egreso=a.egreso Where TRIM(b.lsex) = '1' AND e.SEXO <> '1' ",
   };
-  return readsDischarge(lcTabla) ? onRecord : joined;
+  return isDischargeTable(lcTabla) ? onRecord : joined;
 }
 
 // A limit is (unit, number) and so is the age; units are never converted into one another, so an
@@ -81,7 +81,7 @@ Statements ageLimit(std::string_view lcTabla, std::string_view) {
       "insert Into Validacion{N} select e.cedocve,a.folio,a.clues,a.egreso,e.cveedad,e.edad,{field} From ({table} AS a INNER JOIN CATCIE10 AS b ON a.{field} = b.CAUSA ) INNER JOIN EGRESO AS e ON e.folio=a.folio AND e.clues=a.clues AND e.egreso=a.egreso Where right(trim(b.lsup),1) = 'D'  AND (e.cveedad in ('3','2') OR (e.cveedad='1' AND e.edad>val(left(trim(b.lsup),3))))",
       "insert Into Validacion{N} select e.cedocve,a.folio,a.clues,a.egreso,e.cveedad,e.edad,{field} From ({table} AS a INNER JOIN CATCIE10 AS b ON a.{field} = b.CAUSA ) INNER JOIN EGRESO AS e ON e.folio=a.folio AND e.clues=a.clues AND e.egreso=a.egreso Where right(trim(b.lsup),1) = 'H'  AND (e.cveedad in ('3','2','1') OR (e.cveedad='0' AND e.edad>val(left(trim(b.lsup),3))))",
   };
-  return readsDischarge(lcTabla) ? onRecord : joined;
+  return isDischargeTable(lcTabla) ? onRecord : joined;
 }
 
 }  // namespace
