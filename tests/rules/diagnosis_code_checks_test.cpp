@@ -75,10 +75,6 @@ class DiagnosisCodeRules : public ::testing::Test {
   TempDir dir;
   WorkingDb db{dir / "Val.mdb"};
 
-  void SetUp() override {
-    // The defaults of a discharge (afecprin and diag_ini "J189") are clean codes.
-    cie10("J189");
-  }
   void cie10(std::string causa, test::Cells more = {}) {
     more.insert(more.end(), {{"CAUSA", causa}, {"NOMBRE", "Nombre de " + causa}});
     db.insert("CATCIE10", more);
