@@ -125,7 +125,7 @@ const std::vector<GeneratedCheck>& diagnosisCodeChecks() {
        notCausaext,
        [](std::string_view, std::string_view) -> Statements { return {"select folio,clues,egreso,{field} Into Validacion{N} From {table} AS a INNER JOIN CATCIE10 AS b ON a.{field} = b.CAUSA Where trim(b.errad)='T' "}; }},
       {"7",
-       "Código de {table}.{field} de la lista de vigilancia: empieza con A22, A36 o A80, o es A33X, A920 o A922.",
+       "Código de {table}.{field} que empieza con A22, A36 o A80, o que es A33X, A920 o A922 (tal como está escrito, sin quitar blancos).",
        notCausaext,
        [](std::string_view, std::string_view) -> Statements { return {"select folio,clues,egreso,{field} Into Validacion{N} From {table} Where LEFT({field},3) IN ('A22','A36','A80') OR {field} IN ('A33X','A920','A922') "}; }},
       {"8",

@@ -1,9 +1,10 @@
 // Errors that rules 42 to 84 find: diagnosis and procedure codes against their catalogues.
 //
 // The codes are rows of the demo catalogue with the flag, limit or absence each rule looks for:
-// W019 not a principal condition, K319 given up, B03X eradicated, A229 on the watch list, C539 and
-// C61X for one sex only, P220 for newborns, R509 not a basic cause of death, J999 not catalogued;
-// procedure 6639 for women, 6029 for men, 9983 for newborns and 5123 from five years on.
+// W019 not a principal condition, K319 given up, B03X eradicated, A229 in the fixed list of rules
+// 47, 61, 70 and 78, C539 and C61X for one sex only, P220 for newborns, R509 not a basic cause of
+// death, J999 not catalogued; procedure 6639 for women, 6029 for men, 9983 for newborns and 5123
+// from five years on.
 #include "mistakes.h"
 
 namespace kolt::tools {
