@@ -192,28 +192,6 @@ TEST_F(DiagnosisCodeRules, ChildTablePassesJudgeEveryRow) {
   EXPECT_EQ(listed(76), (Folios{"two-bad", "two-bad"}));
 }
 
-TEST_F(DiagnosisCodeRules, SexLimitIsTheDischargesSexAndNeedsTheWholeKey) {
-  cie10("O800", {{"lsex", " 2"}});
-  cie10("C61X", {{"lsex", "1"}});
-  cie10("J180", {{"lsex", "3"}});  // no limit
-  db.egreso({{"folio", "man-O800"}, {"sexo", "1"}, {"afecprin", "O800"}, {"cedocve", "15"}});
-  db.egreso({{"folio", "woman-C61X"}, {"sexo", "2"}, {"afecprin", "C61X"}});
-  db.egreso({{"folio", "null-O800"}, {"sexo", kNull}, {"afecprin", "O800"}});
-  db.egreso({{"folio", "man-J180"}, {"sexo", "1"}, {"afecprin", "J180"}});
-  db.afecciones({{"afec", "O800"}});
-  db.egreso({{"folio", "woman"}, {"sexo", "2"}});
-  db.defunc({{"causabas", "C61X"}});
-  db.defunc({{"causabas", "C61X"}, {"egreso", "2023-03-16 00:00:00"}});  // no such discharge
-  db.afecciones({{"afec", "C61X"}, {"folio", "orphan"}});
-  run(48, 80);
-  EXPECT_EQ(listed(48), (Folios{"man-O800", "woman-C61X"}));
-  EXPECT_EQ(db.rows("Validacion48")[0],
-            (std::vector<std::string>{"15", "man-O800", std::string(test::kClues),
-                                      std::string(test::kEgreso), "1", "O800"}));
-  EXPECT_EQ(listed(71), (Folios{"woman"}));
-  EXPECT_EQ(listed(79), (Folios{"man-J180"}));
-}
-
 TEST_F(DiagnosisCodeRules, AgeLimitRanksUnitsAndListsYearsOutsideYearsTwice) {
   const std::vector<std::tuple<std::string, db::Value, db::Value>> codes = {
       {"Y010", "010A", "054A"}, {"Y000", "000A", kNull},  {"M002", kNull, "002M"},
@@ -245,22 +223,32 @@ TEST_F(DiagnosisCodeRules, AgeLimitRanksUnitsAndListsYearsOutsideYearsTwice) {
                     "Y010-a999", "Y010-a999", "Y010-m500"}));
 }
 
-TEST_F(DiagnosisCodeRules, JoinedAgeLimitUsesTheDischargeOfEachRow) {
+TEST_F(DiagnosisCodeRules, SexAndAgeLimitsAreTheDischargesAndNeedItsWholeKey) {
+  cie10("O800", {{"lsex", " 2"}});
+  cie10("C61X", {{"lsex", "1"}});
+  cie10("J180", {{"lsex", "3"}});  // no limit
   cie10("P220", {{"linf", "000H"}, {"lsup", "028D"}});
-  db.egreso({{"folio", "adult"}, {"cveedad", "3"}, {"edad", 30}});
+  db.egreso({{"folio", "man-O800"}, {"sexo", "1"}, {"afecprin", "O800"}});
+  db.egreso({{"folio", "woman-C61X"}, {"sexo", "2"}, {"afecprin", "C61X"}});
+  db.egreso({{"folio", "null-O800"}, {"sexo", kNull}, {"afecprin", "O800"}});
+  db.egreso({{"folio", "man-J180"}, {"sexo", "1"}, {"afecprin", "J180"}, {"cedocve", "15"}});
+  db.afecciones({{"afec", "O800"}});
   db.afecciones({{"afec", "P220"}});
   db.afecciones({{"afec", "P220"}});
   db.afecciones({{"afec", "P220"}, {"egreso", "2023-03-16 00:00:00"}});  // no such discharge
-  db.egreso({{"folio", "newborn"}, {"cveedad", "1"}, {"edad", 3}});
+  db.egreso({{"folio", "woman-d3"}, {"sexo", "2"}, {"cveedad", "1"}, {"edad", 3}});
   db.afecciones({{"afec", "P220"}});
-  db.defunc({{"causabas", "P220"}});
-  db.egreso({{"folio", "dead-adult"}, {"cveedad", "3"}, {"edad", 1}});
-  db.defunc({{"causabas", "P220"}});
-  run(72, 80);
-  EXPECT_EQ(listed(72), (Folios{"dead-adult"}));
-  EXPECT_EQ(listed(80), (Folios{"adult", "adult"}));
+  db.defunc({{"causabas", "C61X"}});
+  db.defunc({{"causabas", "C61X"}, {"egreso", "2023-03-16 00:00:00"}});
+  db.afecciones({{"afec", "C61X"}, {"folio", "orphan"}});
+  run(48, 80);
+  EXPECT_EQ(listed(48), (Folios{"man-O800", "woman-C61X"}));
+  EXPECT_EQ(listed(71), (Folios{"woman-d3"}));
+  EXPECT_EQ(listed(72), Folios{});
+  EXPECT_EQ(listed(79), (Folios{"man-J180"}));
+  EXPECT_EQ(listed(80), (Folios{"man-J180", "man-J180"}));
   EXPECT_EQ(db.rows("Validacion80")[0],
-            (std::vector<std::string>{"09", "adult", std::string(test::kClues),
+            (std::vector<std::string>{"15", "man-J180", std::string(test::kClues),
                                       std::string(test::kEgreso), "3", "30", "P220"}));
 }
 
