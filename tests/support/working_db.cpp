@@ -95,6 +95,7 @@ WorkingDb::WorkingDb(std::filesystem::path file, const Options& options)
            {{"edo", "09"}, {"mpo", "002"}, {"Loc", "0001"}, {"descrip", "AZCAPOTZALCO"}});
     for (const char* clave : {"10", "20", "30", "40"}) insert("CATSERVICIOS", {{"CLAVE", clave}});
     insert("CATCLUES", {{"CLUES", std::string(kClues)}, {"DESCUNIDAD", "HOSPITAL GENERAL"}});
+    insert("CATCIE10", {{"CAUSA", "J189"}, {"NOMBRE", "Neumonía, no especificada"}});
   }
 }
 

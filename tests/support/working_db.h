@@ -6,9 +6,10 @@
 //   db.egreso({{"folio", "7"}, {"cveedad", "3"}, {"edad", 131}});
 //   db.obstet({{"hayprod", 1}});   // belongs to the last discharge added
 //
-// A discharge's unnamed columns take values under which it passes rules 1 to 26, and the baseline
-// catalogue rows those values need (a locality, the services, the unit) are present unless the
-// options leave them out. kNull is NULL, which is not the same as "" (the rules tell them apart).
+// A discharge's unnamed columns take values under which it passes rules 1 to 26 and the diagnosis
+// code rules, and the baseline catalogue rows those values need (a locality, the services, the
+// unit, the diagnosis) are present unless the options leave them out. kNull is NULL, which is not
+// the same as "" (the rules tell them apart).
 #pragma once
 
 #include <filesystem>

@@ -1,0 +1,256 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <filesystem>
+#include <map>
+#include <sstream>
+
+#include "rules/rule_plan.h"
+#include "rules/validaciones.h"
+#include "support/paths.h"
+#include "support/working_db.h"
+
+namespace kolt::rules {
+namespace {
+
+using test::kNull;
+using test::TempDir;
+using test::WorkingDb;
+using Folios = std::vector<std::string>;
+
+TEST(DiagnosisCodePlan, FivePassesNumberTheirChecksFromFortyTwoToEighty) {
+  const std::vector<PlannedRule> plan = planRules(ruleCatalogue());
+  // A fragment only one check's first statement holds, for every check.
+  const std::map<std::string, std::string> fragment = {{"1a", "NOT IN ('V','W','X','Y')"},
+                                                       {"1b", "IN ('S','T','U','Z')"},
+                                                       {"1c", "trim(b.no_aph)='T'"},
+                                                       {"1d", "1) IN ('V','W','X','Y')"},
+                                                       {"2", "LEN(TRIM("},
+                                                       {"3", "trim(b.actualizac)='B'"},
+                                                       {"4", "b.NOMBRE IS NULL"},
+                                                       {"5", "trim(b.no_cbd)='T'"},
+                                                       {"6", "trim(b.errad)='T'"},
+                                                       {"7", "IN ('A22','A36','A80')"},
+                                                       {"8", "TRIM(b.lsex) = '2'"},
+                                                       {"9", "CInt(left(trim(b.linf),3))"}};
+  const std::vector<std::pair<std::string, std::vector<std::string>>> passes = {
+      {"Egreso", {"1c", "2", "3", "4", "6", "7", "8", "9"}},
+      {"Egreso", {"1a", "2", "3", "4", "8", "9"}},
+      {"Egreso", {"1d", "2", "3", "4", "6", "7", "8", "9"}},
+      {"Defunc", {"1b", "2", "3", "4", "5", "6", "7", "8", "9"}},
+      {"Afecciones", {"1d", "2", "3", "4", "6", "7", "8", "9"}}};
+  auto rule = std::find_if(plan.begin(), plan.end(), [](auto& r) { return r.number == 42; });
+  ASSERT_NE(rule, plan.end());
+  const auto numbered = [&](int n) {
+    return std::find_if(plan.begin(), plan.end(), [n](auto& r) { return r.number == n; });
+  };
+  for (const auto& [table, checks] : passes) {
+    for (const std::string& check : checks) {
+      SCOPED_TRACE("Validacion" + std::to_string(rule->number) + " check " + check);
+      const std::string& first = rule->statements[0];
+      EXPECT_NE(first.find(fragment.at(check)), std::string::npos) << first;
+      EXPECT_EQ(rule->statements.size(), check == "8" ? 2u : check == "9" ? 9u : 1u);
+      // A child table's sex and age checks join it to its discharge.
+      const bool joined = table != "Egreso" && (check == "8" || check == "9");
+      EXPECT_NE(first.find((joined ? "From (" : "From ") + table + " "), std::string::npos);
+      ++rule;
+    }
+  }
+  EXPECT_EQ(rule->number, 81);
+  EXPECT_EQ(numbered(42)->statements[0],
+            "select folio,clues,egreso,Afecprin Into Validacion42 From Egreso AS a INNER JOIN "
+            "CATCIE10 AS b ON a.Afecprin = b.CAUSA Where trim(b.no_aph)='T' ");
+  EXPECT_EQ(numbered(70)->statements[0],
+            "select folio,clues,egreso,Causabas Into Validacion70 From Defunc Where "
+            "LEFT(Causabas,3) IN ('A22','A36','A80') OR Causabas IN ('A33X','A920','A922') ");
+  EXPECT_EQ(numbered(79)->description,
+            "Código de Afecciones.Afec que CATCIE10 admite solo en un sexo (lsex), en un egreso de "
+            "otro sexo (EGRESO.sexo).");
+}
+
+// Each case is a discharge (or child row) whose folio names it; the tests read back the folios a
+// rule listed, duplicates kept.
+class DiagnosisCodeRules : public ::testing::Test {
+ protected:
+  TempDir dir;
+  WorkingDb db{dir / "Val.mdb"};
+
+  void cie10(std::string causa, test::Cells more = {}) {
+    more.insert(more.end(), {{"CAUSA", causa}, {"NOMBRE", "Nombre de " + causa}});
+    db.insert("CATCIE10", more);
+  }
+  FrameReport run(int first = 42, int last = 80) {
+    FrameReport report =
+        Validaciones(db.connection(), dir / "Val.xls", {.firstRule = first, .lastRule = last});
+    for (const StatementRecord* s : report.failures())
+      ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
+    return report;
+  }
+  Folios listed(int rule) {
+    Folios folios = db.column("Validacion" + std::to_string(rule), "folio");
+    std::sort(folios.begin(), folios.end());
+    return folios;
+  }
+};
+
+TEST_F(DiagnosisCodeRules, EveryRunMakesThe39TablesInTheirColumnOrderAndNoSheetWhenAllIsClean) {
+  db.egreso({{"folio", "clean"}});
+  const FrameReport report = run();
+  ASSERT_EQ(report.rules.size(), 39u);
+  for (std::size_t i = 0; i < 39; ++i) {
+    EXPECT_EQ(report.rules[i].number, static_cast<int>(42 + i));
+    EXPECT_TRUE(db.hasTable(report.rules[i].table)) << report.rules[i].table;
+  }
+  EXPECT_TRUE(report.findings().empty());
+  EXPECT_FALSE(std::filesystem::exists(dir / "Val.xls"));
+  const std::vector<std::pair<int, std::string>> expected = {
+      {42, "folio,clues,egreso,afecprin"},
+      {48, "cedocve,folio,clues,egreso,sexo,afecprin"},
+      {49, "cedocve,folio,clues,egreso,cveedad,edad,afecprin"},
+      {50, "cedocve,folio,clues,egreso,causaext"},
+      {51, "folio,clues,egreso,causaext"},
+      {63, "cedocve,folio,clues,egreso,cveedad,edad,diag_ini"},
+      {70, "folio,clues,egreso,causabas"},
+      {71, "cedocve,folio,clues,egreso,sexo,causabas"},
+      {80, "cedocve,folio,clues,egreso,cveedad,edad,afec"}};
+  for (const auto& [rule, columns] : expected) {
+    std::string actual;
+    for (const std::string& c : db.columns("Validacion" + std::to_string(rule)))
+      actual += (actual.empty() ? "" : ",") + c;
+    EXPECT_EQ(actual, columns) << "Validacion" << rule;
+  }
+}
+
+TEST_F(DiagnosisCodeRules, CodeChecksOfThePrincipalCondition) {
+  cie10("K35", {});                      // catalogued, yet too short
+  cie10("R99X", {{"no_aph", " T"}});     // flags are trimmed...
+  cie10("Z370", {{"no_aph", "t"}});      // ...and compared ignoring case
+  cie10("K319", {{"actualizac", "b"}});  // given up
+  cie10("B03X", {{"errad", "T"}});       // eradicated
+  cie10("w019", {});                     // an external cause, lower-case key
+  cie10("A920", {});
+  for (const char* code : {"K35", "R99X", "Z370", "K319", "B03X", "A920", "A229"})
+    db.egreso({{"folio", code}, {"afecprin", code}});
+  db.egreso({{"folio", "null"}, {"afecprin", kNull}});
+  db.egreso({{"folio", "empty"}, {"afecprin", ""}});
+  db.egreso({{"folio", "blank-R99X"}, {"afecprin", " R99X"}});  // joins compare untrimmed
+  db.egreso({{"folio", "blank-A920"}, {"afecprin", " A920"}});  // and so does the list
+  db.egreso({{"folio", "W019"}, {"afecprin", "W019"}});         // no letter check in this pass
+  db.egreso({{"folio", "r99x"}, {"afecprin", "r99x"}});         // joined ignoring case
+  run(42, 49);
+  EXPECT_EQ(listed(42), (Folios{"R99X", "Z370", "r99x"}));
+  EXPECT_EQ(listed(43), (Folios{"K35"}));
+  EXPECT_EQ(listed(44), (Folios{"K319"}));
+  EXPECT_EQ(listed(45), (Folios{"A229", "blank-A920", "blank-R99X"}));
+  EXPECT_EQ(listed(46), (Folios{"B03X"}));
+  EXPECT_EQ(listed(47), (Folios{"A229", "A920"}));
+}
+
+TEST_F(DiagnosisCodeRules, FirstCharacterChecksTrimAndEmptyCodesAreNeverListed) {
+  cie10("W019");
+  for (const auto& [folio, causaext, diag] :
+       std::vector<std::tuple<std::string, db::Value, db::Value>>{
+           {"ext-ok", "W019", "J189"},
+           {"ext-blank-ok", " W019", "J189"},
+           {"ext-J", "J189", "J189"},
+           {"ext-empty", "", ""},
+           {"ext-null", kNull, kNull},
+           {"diag-blank-x", kNull, "  x590"}})
+    db.egreso({{"folio", folio}, {"causaext", causaext}, {"diag_ini", diag}});
+  run(50, 63);
+  EXPECT_EQ(listed(50), (Folios{"ext-J"}));
+  EXPECT_EQ(listed(53), (Folios{"ext-blank-ok"}));
+  EXPECT_EQ(listed(56), (Folios{"diag-blank-x"}));
+  EXPECT_EQ(listed(59), (Folios{"diag-blank-x"}));
+  for (int rule : {51, 52, 54, 55, 57, 58, 60, 61, 62, 63})
+    EXPECT_EQ(listed(rule), Folios{}) << rule;
+}
+
+TEST_F(DiagnosisCodeRules, ChildTablePassesJudgeEveryRow) {
+  cie10("I219");
+  cie10("E119");
+  cie10("S720", {{"no_cbd", "T"}});
+  cie10("R99X", {{"no_cbd", "T"}, {"errad", "T"}});
+  db.egreso({{"folio", "death"}});
+  db.defunc({{"causabas", " s720"}});  // a letter S behind a blank, and no catalogue row as written
+  db.defunc({{"causabas", "R99X"}});
+  db.defunc({{"causabas", "A229"}});
+  db.egreso({{"folio", "two-bad"}});
+  db.afecciones({{"afec", "XX1"}});  // an external-cause letter, too short, not catalogued
+  db.afecciones({{"afec", "V01"}});
+  db.afecciones({{"afec", "E119"}});
+  db.afecciones({{"afec", kNull}});
+  run(64, 80);
+  EXPECT_EQ(listed(64), (Folios{"death"}));
+  EXPECT_EQ(listed(65), Folios{});
+  EXPECT_EQ(listed(67), (Folios{"death", "death"}));
+  EXPECT_EQ(listed(68), (Folios{"death"}));
+  EXPECT_EQ(listed(69), (Folios{"death"}));
+  EXPECT_EQ(listed(70), (Folios{"death"}));
+  EXPECT_EQ(listed(73), (Folios{"two-bad", "two-bad"}));
+  EXPECT_EQ(listed(74), (Folios{"two-bad", "two-bad"}));
+  EXPECT_EQ(listed(76), (Folios{"two-bad", "two-bad"}));
+}
+
+TEST_F(DiagnosisCodeRules, AgeLimitRanksUnitsAndListsYearsOutsideYearsTwice) {
+  const std::vector<std::tuple<std::string, db::Value, db::Value>> codes = {
+      {"Y010", "010A", "054A"}, {"Y000", "000A", kNull},  {"M002", kNull, "002M"},
+      {"D028", "005D", "028D"}, {"H023", "006H", "023H"}, {"NOU", "010", " 054a "},
+      {"BAD", " 05A", "054A"}};
+  for (const auto& [code, linf, lsup] : codes) cie10(code, {{"linf", linf}, {"lsup", lsup}});
+  const std::vector<std::tuple<std::string, std::string, db::Value, int>> ages = {
+      {"Y010-a9", "Y010", "3", 9},     {"Y010-a10", "Y010", "3", 10},
+      {"Y010-a55", "Y010", "3", 55},   {"Y010-a999", "Y010", "3", 999},
+      {"Y010-m500", "Y010", "2", 500}, {"Y010-u4", "Y010", "4", 1},
+      {"Y010-null", "Y010", kNull, 1}, {"Y000-h0", "Y000", "0", 0},
+      {"Y000-a0", "Y000", "3", 0},     {"M002-a0", "M002", "3", 0},
+      {"M002-m3", "M002", "2", 3},     {"M002-d99", "M002", "1", 99},
+      {"D028-h99", "D028", "0", 99},   {"D028-d4", "D028", "1", 4},
+      {"D028-d28", "D028", "1", 28},   {"D028-d29", "D028", "1", 29},
+      {"D028-m1", "D028", "2", 1},     {"H023-h5", "H023", "0", 5},
+      {"H023-h24", "H023", "0", 24},   {"H023-d1", "H023", "1", 1},
+      {"NOU-a1", "NOU", "3", 1},       {"NOU-a55", "NOU", "3", 55},
+      {"BAD-a3", "BAD", "3", 3},       {"BAD-a60", "BAD", "3", 60}};
+  for (const auto& [folio, code, cveedad, edad] : ages)
+    db.egreso({{"folio", folio}, {"cveedad", cveedad}, {"edad", edad}, {"afecprin", code}});
+  run(49, 49);
+  // BAD: CInt(' 05A') gives NULL, so the first statement judges that row by its upper limit
+  // alone, while val(' 05A') is 5 for the others.
+  EXPECT_EQ(listed(49),
+            (Folios{"BAD-a3",    "BAD-a60",   "BAD-a60",  "D028-d29", "D028-d4", "D028-h99",
+                    "D028-m1",   "H023-d1",   "H023-h24", "H023-h5",  "M002-a0", "M002-m3",
+                    "NOU-a55",   "Y000-h0",   "Y010-a55", "Y010-a55", "Y010-a9", "Y010-a9",
+                    "Y010-a999", "Y010-a999", "Y010-m500"}));
+}
+
+TEST_F(DiagnosisCodeRules, SexAndAgeLimitsAreTheDischargesAndNeedItsWholeKey) {
+  cie10("O800", {{"lsex", " 2"}});
+  cie10("C61X", {{"lsex", "1"}});
+  cie10("J180", {{"lsex", "3"}});  // no limit
+  cie10("P220", {{"linf", "000H"}, {"lsup", "028D"}});
+  db.egreso({{"folio", "man-O800"}, {"sexo", "1"}, {"afecprin", "O800"}});
+  db.egreso({{"folio", "woman-C61X"}, {"sexo", "2"}, {"afecprin", "C61X"}});
+  db.egreso({{"folio", "null-O800"}, {"sexo", kNull}, {"afecprin", "O800"}});
+  db.egreso({{"folio", "man-J180"}, {"sexo", "1"}, {"afecprin", "J180"}, {"cedocve", "15"}});
+  db.afecciones({{"afec", "O800"}});
+  db.afecciones({{"afec", "P220"}});
+  db.afecciones({{"afec", "P220"}});
+  db.afecciones({{"afec", "P220"}, {"egreso", "2023-03-16 00:00:00"}});  // no such discharge
+  db.egreso({{"folio", "woman-d3"}, {"sexo", "2"}, {"cveedad", "1"}, {"edad", 3}});
+  db.afecciones({{"afec", "P220"}});
+  db.defunc({{"causabas", "C61X"}});
+  db.defunc({{"causabas", "C61X"}, {"egreso", "2023-03-16 00:00:00"}});
+  db.afecciones({{"afec", "C61X"}, {"folio", "orphan"}});
+  run(48, 80);
+  EXPECT_EQ(listed(48), (Folios{"man-O800", "woman-C61X"}));
+  EXPECT_EQ(listed(71), (Folios{"woman-d3"}));
+  EXPECT_EQ(listed(72), Folios{});
+  EXPECT_EQ(listed(79), (Folios{"man-J180"}));
+  EXPECT_EQ(listed(80), (Folios{"man-J180", "man-J180"}));
+  EXPECT_EQ(db.rows("Validacion80")[0],
+            (std::vector<std::string>{"15", "man-J180", std::string(test::kClues),
+                                      std::string(test::kEgreso), "3", "30", "P220"}));
+}
+
+}  // namespace
+}  // namespace kolt::rules
