@@ -103,16 +103,17 @@ TEST_F(DiagnosisCodeRules, EveryRunMakesThe39TablesInTheirColumnOrderAndNoSheetW
   }
   EXPECT_TRUE(report.findings().empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "Val.xls"));
+  // A column is named as the statement writes it: the pass's field text.
   const std::vector<std::pair<int, std::string>> expected = {
-      {42, "folio,clues,egreso,afecprin"},
-      {48, "cedocve,folio,clues,egreso,sexo,afecprin"},
-      {49, "cedocve,folio,clues,egreso,cveedad,edad,afecprin"},
-      {50, "cedocve,folio,clues,egreso,causaext"},
-      {51, "folio,clues,egreso,causaext"},
+      {42, "folio,clues,egreso,Afecprin"},
+      {48, "cedocve,folio,clues,egreso,sexo,Afecprin"},
+      {49, "cedocve,folio,clues,egreso,cveedad,edad,Afecprin"},
+      {50, "cedocve,folio,clues,egreso,Causaext"},
+      {51, "folio,clues,egreso,Causaext"},
       {63, "cedocve,folio,clues,egreso,cveedad,edad,diag_ini"},
-      {70, "folio,clues,egreso,causabas"},
-      {71, "cedocve,folio,clues,egreso,sexo,causabas"},
-      {80, "cedocve,folio,clues,egreso,cveedad,edad,afec"}};
+      {70, "folio,clues,egreso,Causabas"},
+      {71, "cedocve,folio,clues,egreso,sexo,Causabas"},
+      {80, "cedocve,folio,clues,egreso,cveedad,edad,Afec"}};
   for (const auto& [rule, columns] : expected) {
     std::string actual;
     for (const std::string& c : db.columns("Validacion" + std::to_string(rule)))

@@ -223,7 +223,12 @@ TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables
   for (const StatementRecord* s : report.failures())
     ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
   std::vector<std::string> expected = before;
-  for (const PlannedRule& rule : planRules(ruleCatalogue())) expected.push_back(rule.table);
+  int number = 0;
+  for (const PlannedRule& rule : planRules(ruleCatalogue())) {
+    EXPECT_EQ(rule.number, ++number);  // 1 to 113, no gap, no repeat
+    expected.push_back(rule.table);
+  }
+  EXPECT_EQ(number, kLastRule);
   std::sort(expected.begin(), expected.end());
   EXPECT_EQ(db.tableNames(), expected);  // every result table, and no work table left
 }

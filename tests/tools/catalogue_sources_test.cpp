@@ -3,6 +3,7 @@
 
 #include <fstream>
 #include <map>
+#include <set>
 
 #include "db/connection.h"
 #include "rules/rule_plan.h"
@@ -39,10 +40,17 @@ TEST(CatalogueSources, DemoRuleCatalogueHoldsEveryRuleOnceWithTheProgramsOwnDesc
   const db::Recordset rows =
       catalogue.openRecordset("SELECT Validacion, Descripcion FROM catValidaciones");
   const std::vector<rules::PlannedRule> plan = rules::planRules(rules::ruleCatalogue());
+  ASSERT_EQ(rows.rows().size(), std::size_t{rules::kLastRule});
   ASSERT_EQ(rows.rows().size(), plan.size());
+  std::set<std::string> distinct;
   for (std::size_t i = 0; i < plan.size(); ++i) {
     EXPECT_EQ(rows.rows()[i][0], db::Value(std::int64_t{plan[i].number}));
     EXPECT_EQ(rows.rows()[i][1], db::Value(plan[i].description));
+    // Said in full: no placeholder left, and no two rules described alike (a generated rule
+    // names its own table and field).
+    EXPECT_GT(plan[i].description.size(), 30u) << plan[i].number;
+    EXPECT_EQ(plan[i].description.find('{'), std::string::npos) << plan[i].number;
+    EXPECT_TRUE(distinct.insert(plan[i].description).second) << plan[i].number;
   }
 }
 
