@@ -62,6 +62,13 @@ class Run : public ::testing::Test {
 
   fs::path results(const std::string& name) { return ctx.resultados() / name; }
 
+  std::string log() {
+    std::ifstream in(results("Validacion.log"));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
+
   test::TempDir dir;
   fs::path app;
   Context ctx;
@@ -154,14 +161,40 @@ TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   makeSource();
   open();
   ctx.cnnOrigen.execute("Drop Table OBSTET");
-  fs::create_directories(ctx.resultados());
-  std::ofstream(results("ValDFSSA000009.db")) << "left by a killed run";
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, db::kErrNoSuchTable);
   EXPECT_TRUE(summary().empty());
   EXPECT_FALSE(fs::exists(results("ResultadosVal.xls")));
-  EXPECT_FALSE(fs::exists(results("ValDFSSA000009.db")));
+  // Only the failed copy is in the log, once, and the abandonment does not repeat its error.
+  const std::string text = log();
+  EXPECT_EQ(text.find("Error 0 -"), std::string::npos) << text;
+  EXPECT_NE(text.find("\tSELECT * INTO OBSTET IN "), std::string::npos) << text;
+  EXPECT_EQ(text.find("SELECT * INTO EGRESO IN "), std::string::npos) << text;
+  const auto first = text.find("La tabla 'OBSTET' no existe");
+  EXPECT_EQ(text.find("La tabla 'OBSTET' no existe", first + 1), std::string::npos) << text;
+  EXPECT_NE(text.find("Validación abandonada por el error anterior."), std::string::npos);
+}
+
+TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
+  // Without CATLOCAL in the catalogue its copy fails, and so does rule 6, which reads it.
+  makeSource();
+  {
+    db::Connection catalogue;
+    catalogue.open(app / "ValidacionesKOLT.db");
+    catalogue.execute("Drop Table CATLOCAL");
+  }
+  open();
+  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport);
+  const std::string text = log();
+  const auto copy = text.find("\tregla 0\tSELECT * INTO CATLOCAL IN ");
+  const auto rule = text.find("\tregla 6\t");
+  ASSERT_NE(copy, std::string::npos) << text;
+  ASSERT_NE(rule, std::string::npos) << text;
+  EXPECT_LT(copy, rule) << text;
+  EXPECT_EQ(summary(), std::vector<std::string>{"DFSSA000002|TODO|A REVISAR"});
 }
 
 }  // namespace
