@@ -83,8 +83,9 @@ class Failures {
       if (!r.failed()) continue;
       ++failed;
       log_.failure(unit, r);
-      outcome_.diskFull = outcome_.diskFull || r.errorNumber == db::kErrDiskFull;
+      diskFailures_ += r.errorNumber == db::kErrDiskFull;
     }
+    outcome_.diskFull = diskFailures_ > 0;
     return failed;
   }
   int statements(StatementLog& log, const std::string& unit) {
@@ -94,12 +95,17 @@ class Failures {
 
   void step(const std::string& unit, const std::string& what, const db::DbError& e) {
     log_.failure(unit, what, e);
-    outcome_.diskFull = outcome_.diskFull || e.number() == db::kErrDiskFull;
+    diskFailures_ += e.number() == db::kErrDiskFull;
+    outcome_.diskFull = diskFailures_ > 0;
   }
+
+  // Failures for want of room so far.
+  int diskFailures() const { return diskFailures_; }
 
  private:
   RunLog& log_;
   RunOutcome& outcome_;
+  int diskFailures_ = 0;
 };
 
 class ObserverProgress {
@@ -171,6 +177,7 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
     const std::string inDb = " IN '" + db::doubledQuotes(lcBaseNueva.string()) + "'";
     const fs::path book = folder->unitWorkbook(unit);
     StatementLog unitStatements(trace);
+    const int diskFailuresBefore = failures.diskFailures();
     int unitFailures = 0;
     bool unitUsable = true;
 
@@ -243,6 +250,8 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
     outcome.traceIntact = outcome.traceIntact && report.traceIntact;
     unitFailures += failures.statements(report.statements, unit, true);
 
+    // A workbook missing some sheet would pass for the unit's full findings: it takes its name only
+    // when every export succeeded and no rule was cut short by a full disk.
     bool workbookWritten = false;
     if (fs::exists(ctx.gcLibroExcel, ec) && ctx.cnnNueva.isOpen()) {
       try {
@@ -253,10 +262,11 @@ RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* 
       const bool whole =
           !anyExportFailed(report.statements) && !anyExportFailed(unitStatements.records());
       unitFailures += failures.statements(unitStatements, unit);
+      const bool cutShort = failures.diskFailures() > diskFailuresBefore;
       try {
-        // A workbook missing some sheet would pass for the unit's full findings: it is not kept.
-        if (!whole)
-          throw db::DbError(db::kErrWorkbook, "El libro quedó incompleto y no se guardó.");
+        if (!whole || cutShort)
+          throw db::DbError(db::kErrWorkbook,
+                            "El libro no se guardó porque le faltarían hallazgos de la unidad.");
         folder->publish(book);
         workbookWritten = true;
       } catch (const db::DbError& e) {

@@ -20,9 +20,9 @@ inline constexpr const char* kValidacionIncompleta = "VALIDACION INCOMPLETA";
 // Drops and makes anew the summary table. Throws db::DbError when it cannot be made.
 void creaResumen(db::Connection& cnnOrigen, rules::StatementLog& log);
 
-// The verdict of a unit: "A REVISAR" when some rule found rows and the unit's workbook was written
-// whole; "VALIDACION INCOMPLETA" when rows were found but the workbook could not be written (the
-// findings are nowhere to review), or when nothing was found but a statement failed; else
+// The verdict of a unit: "A REVISAR" when some rule found rows and its workbook was written (the
+// driver keeps a workbook only when it holds every finding); "VALIDACION INCOMPLETA" when rows were
+// found but no workbook holds them, or when nothing was found but a statement failed; else
 // "CORRECTA".
 std::string veredicto(bool findings, bool workbookWritten, bool failures);
 
