@@ -5,9 +5,9 @@
 namespace kolt::run {
 
 std::filesystem::path rutaCatalogo(const std::filesystem::path& app) {
-  const auto access = app / "ValidacionesKOLT.mdb";
+  const auto access = app / kCatalogoOficial;
   std::error_code ec;
-  return std::filesystem::exists(access, ec) ? access : app / "ValidacionesKOLT.db";
+  return std::filesystem::exists(access, ec) ? access : app / kCatalogoDemostracion;
 }
 
 void abreBases(Context& ctx, const std::filesystem::path& origen,
@@ -21,10 +21,17 @@ void abreBases(Context& ctx, const std::filesystem::path& origen,
     ctx.cnnOrigen.open(db::openSourceCompanion(origen, ctx.resultados(), options));
     const auto catalogue = catalogo.empty() ? rutaCatalogo(ctx.app) : catalogo;
     std::error_code ec;
-    if (!std::filesystem::exists(catalogue, ec))
-      throw db::DbError(db::kErrFile, "No se encuentra la base de datos de catálogos '" +
-                                          catalogue.string() +
-                                          "'. Póngala en la carpeta del programa.");
+    if (!std::filesystem::exists(catalogue, ec)) {
+      // Without a catalogue of its own choosing the user is expected to provide the official one;
+      // the demonstration's stands in for it only when present.
+      const std::string official =
+          catalogo.empty() ? (ctx.app / kCatalogoOficial).string() : catalogue.string();
+      std::string text = "No se encuentra la base de datos de catálogos '" + official + "'.";
+      if (catalogo.empty())
+        text += " Póngala en la carpeta del programa (sin ella se usa la de demostración '" +
+                (ctx.app / kCatalogoDemostracion).string() + "', que tampoco está).";
+      throw db::DbError(db::kErrFile, text);
+    }
     ctx.rutaCatalogo = db::openSourceCompanion(catalogue, ctx.resultados(), options);
     ctx.cnnCatalogo.open(ctx.rutaCatalogo);
   } catch (...) {

@@ -9,6 +9,9 @@
 
 namespace kolt::run {
 
+inline constexpr const char* kCatalogoOficial = "ValidacionesKOLT.mdb";
+inline constexpr const char* kCatalogoDemostracion = "ValidacionesKOLT.db";
+
 // The catalogue database in {app}: the Access file when it is there, else the engine database the
 // program ships with.
 std::filesystem::path rutaCatalogo(const std::filesystem::path& app);
