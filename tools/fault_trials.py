@@ -1,12 +1,16 @@
 #!/usr/bin/python3
 """Kills and starves kolt-validar and checks that nothing is lost and nothing is torn.
 
-  tools/fault_trials.py [--build DIR] [--kills N] [--limits N] [--seed S]
+  tools/fault_trials.py [--build DIR] [--kills N] [--limits N] [--imports N] [--seed S]
 
 Killed runs: kolt-validar is killed with SIGKILL at a random moment of a run (the statement trace
 tells in which step: copying, rules, workbook writing, verdicts). Afterwards every workbook in the
 results folder must open and hold whole sheets (read by tests/db/read_xls.py, through xlrd), and
 the next run must leave the folder exactly as a clean run does.
+
+Killed imports (--imports, with the Access samples): kolt-validar is killed while it reads an
+Access source into its companion database; the next start must list the same units as an
+undisturbed one and leave nothing beside the source but the source and its companion.
 
 Full disk: kolt-validar runs under a file-size limit (RLIMIT_FSIZE, through prlimit) at sizes
 spread between a few kilobytes and the largest file a run writes. Every run must either finish,
@@ -16,7 +20,7 @@ every workbook must equal the clean run's, the source database must keep its dat
 engine's integrity check, and a run without the limit must again give the clean results.
 
 Prints one line per trial and the figures at the end; exit status 1 when any trial failed. The CI
-runs a few trials of each kind; by hand: tools/fault_trials.py --kills 100 --limits 30.
+runs a few trials of each kind; by hand: tools/fault_trials.py --kills 100 --limits 30 --imports 30.
 """
 import argparse
 import hashlib
@@ -155,8 +159,49 @@ class Trials:
             self.rerun(results, trial)
         return steps
 
+    def imports(self, count, rng, sample):
+        """Kills kolt-validar while it imports an Access source into its companion."""
+        folder = os.path.join(self.work, "ACCESS")
+        os.makedirs(folder)
+        source = os.path.join(folder, os.path.basename(sample))
+        shutil.copyfile(sample, source)
+        listing = [os.path.join(self.bin, "kolt-validar"), "--unidades", source, "--resultados",
+                   os.path.join(folder, "R")]
+        started = time.monotonic()
+        clean = subprocess.run(listing, capture_output=True, text=True)
+        duration = time.monotonic() - started
+        companion = source + ".kolt.db"
+        steps = Counter()
+        seen = set()
+        for i in range(count):
+            trial = "importación %d" % (i + 1)
+            os.remove(companion)
+            delay = rng.uniform(0, duration)
+            child = subprocess.Popen(listing, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
+            time.sleep(delay)
+            child.send_signal(signal.SIGKILL)
+            child.wait()
+            cut = child.returncode == -signal.SIGKILL
+            step = "cortada" if cut and not os.path.exists(companion) else "terminada"
+            steps[step] += 1
+            print("%s a los %.2f s (%s)" % (trial, delay, step))
+            # An importer left running by its dead parent must not publish a companion later.
+            time.sleep(0.5)
+            again = subprocess.run(listing, capture_output=True, text=True)
+            if (again.returncode, again.stdout, again.stderr) != (
+                    clean.returncode, clean.stdout, clean.stderr):
+                self.fail(trial, "la lista de unidades cambió: " + again.stdout + again.stderr)
+            left = set(os.listdir(folder)) - {os.path.basename(source),
+                                              os.path.basename(companion), "R"} - seen
+            if left:
+                self.fail(trial, "quedaron archivos junto al origen: %s" % sorted(left))
+                seen |= left
+        return steps
+
     def limits(self, count):
         outcomes = Counter()
+        if count == 0:
+            return outcomes
         # One limit below the source, which stops the run at its first write; the rest between
         # the source's size and twice it, where the working databases and the workbooks fill up.
         low = os.path.getsize(self.source) + 4096
@@ -204,6 +249,10 @@ def main():
     parser.add_argument("--build", default=os.path.join(ROOT, "build"))
     parser.add_argument("--kills", type=int, default=100)
     parser.add_argument("--limits", type=int, default=30)
+    parser.add_argument("--imports", type=int, default=0,
+                        help="kills during the import of an Access file (needs --samples)")
+    parser.add_argument("--samples", default=os.path.join(os.path.dirname(ROOT), "shared",
+                                                           "access-samples"))
     parser.add_argument("--seed", type=int, default=None)
     args = parser.parse_args()
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
@@ -214,8 +263,12 @@ def main():
         print("semilla %d; ejecución limpia %.2f s; origen de %d bytes"
               % (seed, trials.duration, os.path.getsize(trials.source)))
         steps = trials.kills(args.kills, rng)
+        sample = os.path.join(args.samples, "nwind.mdb")
+        imports = trials.imports(args.imports, rng, sample) if os.path.exists(sample) else Counter()
         outcomes = trials.limits(args.limits)
     print("muertes: %d (%s)" % (args.kills, ", ".join("%s %d" % kv for kv in sorted(steps.items()))))
+    print("importaciones: %d (%s)" % (args.imports,
+                                       ", ".join("%s %d" % kv for kv in sorted(imports.items()))))
     print("límites: %d (%s)" % (args.limits,
                                 ", ".join("%s: %d" % kv for kv in sorted(outcomes.items()))))
     print("fallos: %d" % len(trials.failures))
