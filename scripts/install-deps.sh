@@ -6,7 +6,7 @@ packages=(
   build-essential cmake pkg-config clang-format
   libsqlite3-dev libgsf-1-dev mdbtools-dev
   libgtest-dev python3 python3-xlrd
-  qt6-base-dev xvfb xauth
+  qt6-base-dev qt6-translations-l10n xvfb xauth
   dpkg-dev man-db desktop-file-utils
 )
 

@@ -16,7 +16,7 @@
 namespace kolt::app {
 
 inline constexpr const char* kTituloDialogo = "Seleccionar Base de Datos ...";
-inline constexpr const char* kFiltroDialogo = "Archivos de Base de Datos (*.mdb)";
+inline constexpr const char* kFiltroDialogo = "Archivos de Base de Datos (*.mdb *.accdb)";
 
 class FrmRevision : public QWidget {
  public:

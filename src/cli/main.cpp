@@ -1,6 +1,8 @@
 // kolt-validar: the validation run from the command line, the same run the window starts.
 #include <unistd.h>
 
+#include <csignal>
+
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
@@ -149,6 +151,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  // Past a file-size limit a write must fail like a full disk, reported and survived, instead of
+  // killing the process halfway through a file.
+  std::signal(SIGXFSZ, SIG_IGN);
   cli::Arguments args;
   try {
     args = cli::parseArguments(std::vector<std::string>(argv + 1, argv + argc));

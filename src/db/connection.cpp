@@ -33,6 +33,12 @@ std::string afterPrefix(const std::string& message, std::string_view prefix) {
     throw DbError(kErrNoSuchColumn, "La columna '" + column + "' no existe en las tablas leídas.");
   if (message.starts_with("table ") && message.ends_with(" already exists"))
     throw DbError(kErrTableExists, "La " + message.substr(0, message.size() - 15) + " ya existe.");
+  // A full disk shows as SQLITE_FULL; a write refused outright (a quota or a file-size limit) as
+  // a failed write. Either way the user's remedy is room on the disk.
+  const int extended = sqlite3_extended_errcode(db);
+  if (extended == SQLITE_FULL || extended == SQLITE_IOERR_WRITE)
+    throw DbError(kErrDiskFull, "No se pudo escribir en el disco (" + message +
+                                    "). Libere espacio en el disco y vuelva a intentarlo.");
   throw DbError(sqlite3_extended_errcode(db) ? sqlite3_extended_errcode(db) : code,
                 "Error del motor de base de datos: " + message + ".");
 }

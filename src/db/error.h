@@ -19,6 +19,8 @@ enum ErrorNumber : long {
   kErrFile = 3044,            // a database file that cannot be opened or made
   kErrNotAccessFile = 3343,   // a file that is not an Access database, or is damaged
   kErrAccessPassword = 3031,  // an Access file protected by a database password
+  kErrDiskFull = 3026,        // a file could not be written: no room left (or a file-size limit)
+  kErrInUse = 3045,           // the results folder is held by another run
 };
 
 class DbError : public std::runtime_error {

@@ -4,8 +4,9 @@
 // compares text (case-insensitive, collation KOLT). An index on `clues` under that same collation
 // serves the comparison, so copying one unit reads that unit's rows only; a state's source with
 // sixty units is then read about once instead of sixty times. The indexes are made once and stay
-// in the source (for an Access file: in its companion). Results never depend on them: a source
-// that cannot be written keeps being read by a full scan.
+// in the database. Only the program's own databases may carry them (an Access file's companion):
+// any program that writes to an indexed table needs the collation, which only this one has.
+// Results never depend on them: a source without them is read by a full scan.
 #pragma once
 
 #include <string_view>

@@ -171,6 +171,10 @@ class TemporaryFile {
 
  private:
   [[noreturn]] void failWrite(int error) const {
+    if (error == ENOSPC || error == EFBIG || error == EDQUOT)
+      throw DbError(kErrDiskFull, "No queda espacio en el disco para escribir el libro " +
+                                      quoted(target_) + " (" + systemMessage(error) +
+                                      "). Libere espacio y vuelva a ejecutar la validación.");
     fail("No se pudo escribir el libro " + quoted(target_) + " (" + systemMessage(error) +
          "). Compruebe que la carpeta exista y admita escritura, que haya espacio en el disco y " +
          "que el libro no esté abierto en otro programa.");

@@ -38,7 +38,7 @@ struct Context {
 
   std::vector<std::string> gaUnidades;  // list texts of the checked units, in list order
   std::string gcUnidad;                 // the unit under validation
-  std::filesystem::path gcLibroExcel;   // its workbook
+  std::filesystem::path gcLibroExcel;   // its workbook as the rules fill it, until it is whole
   std::string gcFechaIni, gcFechaFin;   // the period bounds as typed, "dd/mm/yyyy"
 
   const std::filesystem::path& resultados() const { return carpetaResultados; }

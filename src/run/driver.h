@@ -63,20 +63,24 @@ struct RunTimes {
 struct RunOutcome {
   std::optional<ErrorReport> errorReport;  // set when the run was abandoned
   std::vector<UnitResult> units;
-  int failedStatements = 0;
+  int failedStatements = 0;  // statements and steps that failed, all in the log
+  bool diskFull = false;     // some file could not be written for want of room
   std::filesystem::path log;
   std::filesystem::path findingsWorkbook;  // Hallazgos.xls; empty when it could not be written
+  bool logIntact = true;  // false: some line could not be written to the log
   RunTimes times;
   bool traceIntact = true;  // false: some statement could not be written to the trace
 };
 
 // Runs the validation of ctx.gaUnidades for the period of `boxes` (bounds from ctx.gcFechaIni and
 // ctx.gcFechaFin). ctx.cnnOrigen and ctx.cnnCatalogo must be open. `trace`, when given, receives
-// every statement text the run executes, in order.
+// every statement text the run executes, in order. A run whose results folder another run holds is
+// refused (errorReport kErrInUse) without touching the folder.
 RunOutcome ProcesaValidacion(Context& ctx, const DateBoxes& boxes, RunObserver* observer = nullptr,
                              std::ostream* trace = nullptr);
 
-// The end message; a second line tells how many statements failed and where the log is.
+// The end message; further lines tell how many statements failed and where the log is, and that
+// the disk ran out of room.
 std::string MensajeFinal(const Context& ctx, const RunOutcome& outcome);
 
 }  // namespace kolt::run

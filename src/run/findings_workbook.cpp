@@ -20,7 +20,8 @@ struct RuleTotals {
 
 }  // namespace
 
-fs::path writeFindingsWorkbook(const fs::path& resultados, const std::vector<UnitResult>& units) {
+fs::path writeFindingsWorkbook(const db::ResultsFolder& folder,
+                               const std::vector<UnitResult>& units) {
   const std::vector<rules::PlannedRule> plan = rules::planRules(rules::ruleCatalogue());
 
   std::vector<SheetColumn> unitColumns = {{"Unidad"},    {"Nombre"}, {"PERIODO"}, {"RESULTADO"},
@@ -72,25 +73,15 @@ fs::path writeFindingsWorkbook(const fs::path& resultados, const std::vector<Uni
     row.emplace_back(total.failedUnits);
   }
 
-  // Written under a name the next run's clean-up recognises, then put in place whole.
-  const fs::path book = resultados / kLibroHallazgos;
-  const fs::path partial = resultados / (std::string(kLibroHallazgos) + ".tmp");
+  const fs::path book = folder.folder() / kLibroHallazgos;
+  const fs::path draft = folder.draftOf(book);
   std::error_code ec;
-  fs::remove(partial, ec);
-  try {
-    db::appendSheet(partial, "PorUnidad", unitColumns, unitRows);
-    db::appendSheet(partial, "PorRegla",
-                    {{"Validacion"}, {"Descripcion"}, {"Unidades"}, {"Hallazgos"}, {"Fallida"}},
-                    ruleRows);
-    fs::rename(partial, book);
-  } catch (const fs::filesystem_error& e) {
-    fs::remove(partial, ec);
-    throw db::DbError(db::kErrWorkbook,
-                      "No se pudo escribir '" + book.string() + "': " + e.code().message());
-  } catch (...) {
-    fs::remove(partial, ec);
-    throw;
-  }
+  fs::remove(draft, ec);
+  db::appendSheet(draft, "PorUnidad", unitColumns, unitRows);
+  db::appendSheet(draft, "PorRegla",
+                  {{"Validacion"}, {"Descripcion"}, {"Unidades"}, {"Hallazgos"}, {"Fallida"}},
+                  ruleRows);
+  folder.publish(book);
   return book;
 }
 

@@ -15,15 +15,17 @@
 #include <filesystem>
 #include <vector>
 
+#include "db/results_folder.h"
 #include "run/driver.h"
 
 namespace kolt::run {
 
 inline constexpr const char* kLibroHallazgos = "Hallazgos.xls";
 
-// Writes "{resultados}/Hallazgos.xls" for `units`, replacing the previous run's. The file appears
-// whole or not at all. Returns its path; throws db::DbError when it cannot be written.
-std::filesystem::path writeFindingsWorkbook(const std::filesystem::path& resultados,
+// Writes "Hallazgos.xls" in the results folder for `units`, replacing the previous run's. It is
+// written as a draft and published whole. Returns its path; throws db::DbError when it cannot be
+// written.
+std::filesystem::path writeFindingsWorkbook(const db::ResultsFolder& folder,
                                             const std::vector<UnitResult>& units);
 
 }  // namespace kolt::run

@@ -19,18 +19,23 @@ std::string now() {
 
 RunLog::RunLog(std::filesystem::path file) : file_(std::move(file)), out_(file_, std::ios::trunc) {
   out_ << now() << "\tInicio de la validación\n";
-  out_.flush();
+  intact_ = static_cast<bool>(out_.flush());
 }
 
 void RunLog::line(const std::string& unit, const std::string& text) {
   out_ << now() << '\t' << (unit.empty() ? "-" : unit) << '\t' << text << '\n';
-  out_.flush();
+  intact_ = static_cast<bool>(out_.flush()) && intact_;
 }
 
 void RunLog::failure(const std::string& unit, const rules::StatementRecord& record) {
   ++failures_;
   line(unit, "regla " + std::to_string(record.rule) + "\t" + record.text + "\tError " +
                  std::to_string(record.errorNumber) + " - " + record.errorDescription);
+}
+
+void RunLog::failure(const std::string& unit, const std::string& step, const db::DbError& error) {
+  ++failures_;
+  line(unit, step + "\tError " + std::to_string(error.number()) + " - " + error.description());
 }
 
 void RunLog::note(const std::string& unit, const std::string& text) {

@@ -1,11 +1,13 @@
-// The run's log "{app}/RESULTADOS/Validacion.log": every statement that failed, with its time,
-// unit, rule and the engine's error, so a failure never passes for a clean result.
+// The run's log "{app}/RESULTADOS/Validacion.log": every statement and every step that failed, in
+// the order they ran, with its time, unit, rule and error, so a failure never passes for a clean
+// result.
 #pragma once
 
 #include <filesystem>
 #include <fstream>
 #include <string>
 
+#include "db/error.h"
 #include "rules/statement_log.h"
 
 namespace kolt::run {
@@ -15,10 +17,16 @@ class RunLog {
   // Starts the log of a new run, replacing the previous run's.
   explicit RunLog(std::filesystem::path file);
 
+  // A statement that failed.
   void failure(const std::string& unit, const rules::StatementRecord& record);
+  // A step that is no statement (making a file, linking a table) and failed.
+  void failure(const std::string& unit, const std::string& step, const db::DbError& error);
   void note(const std::string& unit, const std::string& text);
+
   int failures() const { return failures_; }
   const std::filesystem::path& file() const { return file_; }
+  // False once a line could not be written (a full disk): the log is then incomplete.
+  bool intact() const { return intact_; }
 
  private:
   void line(const std::string& unit, const std::string& text);
@@ -26,6 +34,7 @@ class RunLog {
   std::filesystem::path file_;
   std::ofstream out_;
   int failures_ = 0;
+  bool intact_ = true;
 };
 
 }  // namespace kolt::run

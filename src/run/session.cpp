@@ -34,15 +34,25 @@ void abreBases(Context& ctx, const std::filesystem::path& origen,
   options.progress = progress;
   try {
     ctx.gcRutaOrigen = origen;
-    ctx.cnnOrigen.open(db::openSourceCompanion(origen, ctx.resultados(), options));
-    // Each unit's copy then reads that unit's rows, not the whole source.
-    db::indexForTextLookups(ctx.cnnOrigen, recordTables(), "clues");
+    const auto source = db::openSourceCompanion(origen, ctx.resultados(), options);
+    ctx.cnnOrigen.open(source);
+    // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
+    // which is the program's own: an index under the program's collation would stop other
+    // programs from writing to a user's engine database.
+    if (source != origen) db::indexForTextLookups(ctx.cnnOrigen, recordTables(), "clues");
     const auto catalogue = catalogo.empty() ? rutaCatalogo(ctx.app) : catalogo;
     std::error_code ec;
-    if (!std::filesystem::exists(catalogue, ec))
-      throw db::DbError(db::kErrFile, "No se encuentra la base de datos de catálogos '" +
-                                          catalogue.string() +
-                                          "'. Póngala en la carpeta del programa.");
+    if (!std::filesystem::exists(catalogue, ec)) {
+      // Without a catalogue of its own choosing the user is expected to provide the official one;
+      // the demonstration's stands in for it only when present.
+      const std::string official =
+          catalogo.empty() ? (ctx.app / kCatalogoOficial).string() : catalogue.string();
+      std::string text = "No se encuentra la base de datos de catálogos '" + official + "'.";
+      if (catalogo.empty())
+        text += " Póngala en la carpeta del programa (sin ella se usa la de demostración '" +
+                (ctx.app / kCatalogoDemostracion).string() + "', que tampoco está).";
+      throw db::DbError(db::kErrFile, text);
+    }
     ctx.rutaCatalogo = db::openSourceCompanion(catalogue, ctx.resultados(), options);
     ctx.cnnCatalogo.open(ctx.rutaCatalogo);
   } catch (...) {

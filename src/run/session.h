@@ -9,6 +9,9 @@
 
 namespace kolt::run {
 
+inline constexpr const char* kCatalogoOficial = "ValidacionesKOLT.mdb";
+inline constexpr const char* kCatalogoDemostracion = "ValidacionesKOLT.db";
+
 // The catalogue database: the first of catalogueCandidates(app) that exists (the official Access
 // file beside the program when it is there, else the demonstration database the program ships
 // with).

@@ -10,7 +10,8 @@
 
 namespace kolt::run {
 
-// Runs "Drop Table {name}" on the source database; a table that is not there is no error.
+// Runs "Drop Table {name}" on the source database; a table that is not there is no error, nor is
+// any other failure except a full disk (db::DbError kErrDiskFull), which is thrown.
 void BorrarTablaOrigen(db::Connection& cnnOrigen, std::string_view name, rules::StatementLog& log);
 
 // The entries of the unit list, "{CLUES}  {DescUnidad}", for the units present in EGRESO and listed

@@ -12,8 +12,8 @@ void creaResumen(db::Connection& cnnOrigen, rules::StatementLog& log) {
               "RESULTADO char(100) NULL) ");
 }
 
-std::string veredicto(bool workbookExists, bool findings, bool failures) {
-  if (workbookExists || findings) return kARevisar;
+std::string veredicto(bool findings, bool workbookWritten, bool failures) {
+  if (findings) return workbookWritten ? kARevisar : kValidacionIncompleta;
   return failures ? kValidacionIncompleta : kCorrecta;
 }
 
@@ -26,13 +26,13 @@ void registraVeredicto(db::Connection& cnnOrigen, rules::StatementLog& log, cons
 }
 
 void exportaResumen(db::Connection& cnnOrigen, rules::StatementLog& log,
-                    const std::filesystem::path& resultados) {
-  const std::filesystem::path book = resultados / "ResultadosVal.xls";
-  std::error_code ignored;
-  std::filesystem::remove(book, ignored);
+                    const db::ResultsFolder& folder) {
+  const std::filesystem::path book = folder.summaryWorkbook();
+  folder.discard(book);
   log.execute(cnnOrigen, 0, rules::StatementKind::Export,
-              "SELECT * INTO [Resultados] IN '" + db::doubledQuotes(book.string()) +
+              "SELECT * INTO [Resultados] IN '" + db::doubledQuotes(folder.draftOf(book).string()) +
                   "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  folder.publish(book);
 }
 
 }  // namespace kolt::run

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "db/connection.h"
+#include "db/results_folder.h"
 #include "rules/statement_log.h"
 
 namespace kolt::run {
@@ -19,17 +20,20 @@ inline constexpr const char* kValidacionIncompleta = "VALIDACION INCOMPLETA";
 // Drops and makes anew the summary table. Throws db::DbError when it cannot be made.
 void creaResumen(db::Connection& cnnOrigen, rules::StatementLog& log);
 
-// The verdict of a unit: "A REVISAR" when its workbook exists or some rule found rows (even if
-// writing the workbook failed), else "VALIDACION INCOMPLETA" when a statement failed, else
+// The verdict of a unit: "A REVISAR" when some rule found rows and its workbook was written (the
+// driver keeps a workbook only when it holds every finding); "VALIDACION INCOMPLETA" when rows were
+// found but no workbook holds them, or when nothing was found but a statement failed; else
 // "CORRECTA".
-std::string veredicto(bool workbookExists, bool findings, bool failures);
+std::string veredicto(bool findings, bool workbookWritten, bool failures);
 
 // Inserts the unit's verdict row. Throws db::DbError (already in the log) when it fails.
 void registraVeredicto(db::Connection& cnnOrigen, rules::StatementLog& log, const std::string& unit,
                        const std::string& periodo, const std::string& resultado);
 
-// Replaces "{resultados}/ResultadosVal.xls" with the summary table. Throws db::DbError.
+// Writes the summary table as "ResultadosVal.xls" of `folder`, replacing the previous run's; the
+// old workbook is removed first, so a failed export never leaves another run's summary in its
+// place. Throws db::DbError.
 void exportaResumen(db::Connection& cnnOrigen, rules::StatementLog& log,
-                    const std::filesystem::path& resultados);
+                    const db::ResultsFolder& folder);
 
 }  // namespace kolt::run

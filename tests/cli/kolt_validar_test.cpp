@@ -4,6 +4,9 @@
 #include <fstream>
 
 #include "cli/arguments.h"
+#include "db/access/companion.h"
+#include "db/connection.h"
+#include "db/results_folder.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -83,6 +86,55 @@ TEST_F(KoltValidar, AnUnreadableSourceEndsWithTheErrorAndStatusOne) {
   EXPECT_EQ(run("'" + (dir / "roto.mdb").string() + "'", out), 1);
   EXPECT_NE(out.find(" - "), std::string::npos) << out;
   EXPECT_EQ(run("'" + (dir / "no-existe.mdb").string() + "'", out), 1);
+}
+
+TEST_F(KoltValidar, ASecondRunOnTheSameResultsFolderIsRefused) {
+  db::ResultsFolder held(dir / "R");
+  std::string out;
+  EXPECT_EQ(run(origen(), out), 1);
+  EXPECT_EQ(out.rfind("3045 - La carpeta de resultados ", 0), 0u) << out;
+  EXPECT_NE(out.find("está en uso por otra validación"), std::string::npos) << out;
+}
+
+// The official catalogue is an Access file; in a folder the program cannot write, its companion
+// lives in the results folder, and the run's clean-up must leave it there.
+TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheRuns) {
+  const fs::path sample = test::accessSamplesDir() / "delColTestV1997.mdb";
+  if (!fs::exists(sample)) GTEST_SKIP() << "no sample Access file at " << sample;
+  const fs::path oficial = dir / "oficial", catalogue = oficial / "ValidacionesKOLT.mdb";
+  fs::create_directories(oficial);
+  fs::copy_file(sample, catalogue);
+  db::ImportOptions options;
+  options.importer = test::binaryDir() / "bin" / "kolt-importar";
+  const fs::path companion = db::companionInResults(catalogue, dir / "R");
+  fs::create_directories(dir / "R");
+  fs::rename(db::openSourceCompanion(catalogue, dir / "R", options), companion);
+  fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::remove);
+  {
+    db::Connection tables;
+    tables.open(dir / "catalogo.db");
+    for (const char* table :
+         {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS", "catValidaciones", "Folio"})
+      tables.execute(std::string("SELECT * INTO ") + table + " IN '" + companion.string() +
+                     "' FROM " + table);
+  }
+  const auto made = fs::last_write_time(companion);
+
+  const fs::path exe = test::binaryDir() / "bin" / "kolt-validar";
+  std::string out;
+  for (int run = 0; run < 2; ++run) {
+    EXPECT_EQ(
+        test::runCommand(exe.string() + " " + origen() + " --catalogo '" + catalogue.string() +
+                             "' --resultados '" + (dir / "R").string() + "' 2>&1",
+                         out),
+        0)
+        << out;
+    EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos\n"), std::string::npos) << out;
+    EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
+    ASSERT_TRUE(fs::exists(companion));
+    EXPECT_EQ(fs::last_write_time(companion), made) << "the companion was imported again";
+  }
+  fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::add);
 }
 
 }  // namespace

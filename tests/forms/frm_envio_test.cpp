@@ -14,6 +14,7 @@
 #include <iterator>
 #include <memory>
 
+#include "db/results_folder.h"
 #include "forms/date_box.h"
 #include "forms/fake_dialogs.h"
 #include "forms/unit_listing.h"
@@ -354,6 +355,17 @@ TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
   EXPECT_TRUE(window->isVisible());
+}
+
+TEST_F(ValidationWindow, ARunOnAResultsFolderInUseIsRefusedWithItsMessage) {
+  twoUnits();
+  open();
+  db::ResultsFolder otherRun(ctx.resultados());
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_EQ(dialogs.events[0].rfind("information||3045 - La carpeta de resultados ", 0), 0u)
+      << dialogs.events[0];
+  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
 }  // namespace

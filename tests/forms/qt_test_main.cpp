@@ -4,9 +4,12 @@
 
 #include <QApplication>
 
+#include "forms/spanish.h"
+
 int main(int argc, char** argv) {
   if (qEnvironmentVariableIsEmpty("QT_QPA_PLATFORM")) qputenv("QT_QPA_PLATFORM", "offscreen");
   QApplication application(argc, argv);
+  kolt::forms::installSpanishTranslations(application);
   ::testing::InitGoogleTest(&argc, argv);
   return RUN_ALL_TESTS();
 }

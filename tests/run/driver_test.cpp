@@ -3,9 +3,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
 #include <sstream>
 
+#include "db/results_folder.h"
 #include "db/workbook.h"
 #include "run/session.h"
 #include "run/source_tables.h"
@@ -61,6 +63,13 @@ class Run : public ::testing::Test {
   }
 
   fs::path results(const std::string& name) { return ctx.resultados() / name; }
+
+  std::string log() {
+    std::ifstream in(results("Validacion.log"));
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  }
 
   test::TempDir dir;
   fs::path app;
@@ -154,14 +163,106 @@ TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   makeSource();
   open();
   ctx.cnnOrigen.execute("Drop Table OBSTET");
-  fs::create_directories(ctx.resultados());
-  std::ofstream(results("ValDFSSA000009.db")) << "left by a killed run";
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, db::kErrNoSuchTable);
   EXPECT_TRUE(summary().empty());
   EXPECT_FALSE(fs::exists(results("ResultadosVal.xls")));
-  EXPECT_FALSE(fs::exists(results("ValDFSSA000009.db")));
+  // Only the failed copy is in the log, once, and the abandonment does not repeat its error.
+  const std::string text = log();
+  EXPECT_EQ(text.find("Error 0 -"), std::string::npos) << text;
+  EXPECT_NE(text.find("\tSELECT * INTO OBSTET IN "), std::string::npos) << text;
+  EXPECT_EQ(text.find("SELECT * INTO EGRESO IN "), std::string::npos) << text;
+  const auto first = text.find("La tabla 'OBSTET' no existe");
+  EXPECT_EQ(text.find("La tabla 'OBSTET' no existe", first + 1), std::string::npos) << text;
+  EXPECT_NE(text.find("Validación abandonada por el error anterior."), std::string::npos);
+}
+
+TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
+  // Without CATLOCAL in the catalogue its copy fails, and so does rule 6, which reads it.
+  makeSource();
+  {
+    db::Connection catalogue;
+    catalogue.open(app / "ValidacionesKOLT.db");
+    catalogue.execute("Drop Table CATLOCAL");
+  }
+  open();
+  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport);
+  const std::string text = log();
+  const auto copy = text.find("\tregla 0\tSELECT * INTO CATLOCAL IN ");
+  const auto rule = text.find("\tregla 6\t");
+  ASSERT_NE(copy, std::string::npos) << text;
+  ASSERT_NE(rule, std::string::npos) << text;
+  EXPECT_LT(copy, rule) << text;
+  EXPECT_EQ(summary(), std::vector<std::string>{"DFSSA000002|TODO|A REVISAR"});
+}
+
+TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
+  const std::vector<std::string> codes = {"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001",
+                                          "../../x"};
+  {
+    WorkingDb source(dir.path() / "origen.db");
+    for (const auto& code : codes) {
+      source.egreso({{"clues", code}, {"edad", 131}});
+      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
+    }
+    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+  }
+  abreBases(ctx, dir.path() / "origen.db");
+  for (const auto& code : codes) ctx.gaUnidades.push_back(code + "  UNIDAD");
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(outcome.failedStatements, 0);
+  std::vector<std::string> rows;
+  for (const auto& code : codes) rows.push_back(code + "|TODO|A REVISAR");
+  EXPECT_EQ(summary(), rows);
+  for (const char* name : {"ValDF%2FSSA0001.xls", "Val%2E%2E.xls", "ValDF%5CSSA0001.xls",
+                           "ValDF%3ASSA0001.xls", "Val%2E.%2F..%2Fx.xls"})
+    EXPECT_EQ(db::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
+  // Nothing was written beside the program or above it.
+  std::vector<std::string> outside;
+  for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
+    if (!entry.path().string().starts_with(ctx.resultados().string()))
+      outside.push_back(entry.path().lexically_relative(dir.path()).string());
+  std::sort(outside.begin(), outside.end());
+  EXPECT_EQ(outside,
+            (std::vector<std::string>{"origen.db", "programa", "programa/ValidacionesKOLT.db"}));
+  EXPECT_FALSE(fs::exists(results("Validacion.tmp")));
+}
+
+TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {
+  makeSource();
+  open();
+  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE", "DFSSA000001  HOSPITAL GENERAL"};
+  fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport);
+  EXPECT_EQ(summary(), (std::vector<std::string>{"DFSSA000002|TODO|VALIDACION INCOMPLETA",
+                                                 "DFSSA000001|TODO|CORRECTA"}));
+  EXPECT_GT(outcome.failedStatements, 0);
+  EXPECT_NE(log().find("DFSSA000002\tValDFSSA000002.xls\tError "), std::string::npos) << log();
+  EXPECT_TRUE(fs::is_empty(results("ValDFSSA000002.xls") / "ocupado"));
+}
+
+TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
+  makeSource();
+  open();
+  validate();
+  const auto before = summary();
+  std::ofstream(results("Validacion.log")) << "the other run's log";
+  db::ResultsFolder other(ctx.resultados());
+  const fs::path working = other.workingDatabase("DFSSA000001");
+  std::ofstream(working) << "the other run's database";
+  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  RunOutcome outcome = validate();
+  ASSERT_TRUE(outcome.errorReport);
+  EXPECT_EQ(outcome.errorReport->number, db::kErrInUse);
+  EXPECT_EQ(log(), "the other run's log");
+  EXPECT_TRUE(fs::exists(working));
+  EXPECT_EQ(summary(), before);
+  EXPECT_TRUE(fs::exists(results("ResultadosVal.xls")));
 }
 
 }  // namespace
