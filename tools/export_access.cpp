@@ -11,6 +11,7 @@
 
 #include "db/error.h"
 #include "db/jet_writer/engine_export.h"
+#include "help_option.h"
 
 namespace {
 
@@ -21,10 +22,7 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
-    std::fputs(kUsage, stdout);
-    return 0;
-  }
+  if (kolt::tools::asksForHelp(argc, argv)) return kolt::tools::printHelp(kUsage);
   if (argc < 3) {
     std::fputs(kUsage, stderr);
     return 2;
