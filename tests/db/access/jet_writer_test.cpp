@@ -63,10 +63,11 @@ Table valuesTable() {
            {s("Ágata Núñez € 中文 Ωμέγα 😀"), s("línea\r\nsegunda"), i(7), i(0), i(0), Value{-2.5},
             Value{0.0001}, s("1999-12-31 12:30:00"), i(-1)},
            {null, null, null, null, null, null, null, null, i(0)},
-           // U+0100 cannot be compressed; the memo stays in its row, the long one goes to pages.
+           // U+0100 cannot be compressed; the memo stays in its row, the long one goes to pages;
+           // Greek and Latin-1 mixed are compressed in runs.
            {s("Āā" + times("z", 253)), s(times("ĀĂ", 150)), i(1), i(-1), i(-1), Value{1e-300},
             i(-5), s(today()), i(-1)},
-           {s(times("x", 10)), s(times("Ωmega ", 3000)), i(2), i(2), i(2), Value{3.0}, i(0),
+           {s("Ωμέγα y ñandú €"), s(times("Ωmega ", 3000)), i(2), i(2), i(2), Value{3.0}, i(0),
             s(today().substr(0, 10) + " 17:45:01"), i(0)}}};
 }
 
