@@ -15,7 +15,7 @@ constexpr std::int64_t kRootFolderId = 0x0F000000;
 
 }  // namespace
 
-std::vector<ColumnSpec> catalogueColumns() {
+std::vector<JetColumn> catalogueColumns() {
   return {{"Id", ColumnType::Long},
           {"ParentId", ColumnType::Long},
           {"Name", ColumnType::Text, 255},

@@ -14,7 +14,7 @@ namespace kolt::db::jet {
 
 inline constexpr const char* kCatalogueName = "MSysObjects";
 
-std::vector<ColumnSpec> catalogueColumns();
+std::vector<JetColumn> catalogueColumns();
 
 // The catalogue rows of a database whose user tables are `tables` (name, definition page), the
 // catalogue's own row and the "Tables" folder included; `createdSerial` dates them all.

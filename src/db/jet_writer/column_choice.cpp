@@ -78,15 +78,15 @@ void ColumnSurvey::see(const Value& value) {
   }
 }
 
-ColumnSpec ColumnSurvey::choose(const std::string& name, const std::string& declaredType) const {
+JetColumn ColumnSurvey::choose(const std::string& name, const std::string& declaredType) const {
   if (blobs_)
     throw DbError(kErrSyntax, "La columna «" + name +
                                   "» guarda datos binarios, que la exportación a Access no "
                                   "escribe.");
   const ColumnType declared = declaredColumnType(declaredType);
   auto text = [&]() {
-    return longestText_ > kMaxTextCharacters ? ColumnSpec{name, ColumnType::Memo}
-                                             : ColumnSpec{name, ColumnType::Text};
+    return longestText_ > kMaxTextCharacters ? JetColumn{name, ColumnType::Memo}
+                                             : JetColumn{name, ColumnType::Text};
   };
   if (declared == ColumnType::Memo) return {name, ColumnType::Memo};
   if (texts_) {

@@ -20,7 +20,7 @@ class ColumnSurvey {
  public:
   void see(const Value& value);
   // Throws DbError when the column holds bytes, which this export does not write.
-  ColumnSpec choose(const std::string& name, const std::string& declaredType) const;
+  JetColumn choose(const std::string& name, const std::string& declaredType) const;
 
  private:
   bool nulls_ = false, blobs_ = false, reals_ = false, texts_ = false;

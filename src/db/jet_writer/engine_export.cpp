@@ -148,7 +148,7 @@ std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::
       engine.query(select, [&](const std::vector<Value>& row) {
         for (std::size_t i = 0; i < row.size(); ++i) surveys[i].see(row[i]);
       });
-      std::vector<ColumnSpec> columns;
+      std::vector<JetColumn> columns;
       try {
         for (std::size_t i = 0; i < source.size(); ++i)
           columns.push_back(surveys[i].choose(source[i].name, source[i].declaredType));

@@ -13,8 +13,8 @@
 namespace kolt::db::jet {
 namespace {
 
-[[noreturn]] void unfit(const ColumnSlot& column, const std::string& what) {
-  throw DbError(kErrSyntax, "La columna «" + column.spec.name + "» no admite " + what + ".");
+[[noreturn]] void unfit(const ColumnSlot& slot, const std::string& what) {
+  throw DbError(kErrSyntax, "La columna «" + slot.column.name + "» no admite " + what + ".");
 }
 
 std::string describe(const Value& value) {
@@ -39,7 +39,7 @@ std::optional<std::int64_t> wholeNumberOf(const Value& value) {
   return std::nullopt;
 }
 
-std::string textOf(const ColumnSlot& column, const Value& value) {
+std::string textOf(const ColumnSlot& slot, const Value& value) {
   if (const auto* s = std::get_if<std::string>(&value)) return *s;
   if (const auto* i = std::get_if<std::int64_t>(&value)) return std::to_string(*i);
   if (const auto* d = std::get_if<double>(&value)) {
@@ -47,29 +47,29 @@ std::string textOf(const ColumnSlot& column, const Value& value) {
     const auto result = std::to_chars(buffer, buffer + sizeof buffer, *d);
     return std::string(buffer, result.ptr);
   }
-  unfit(column, describe(value));
+  unfit(slot, describe(value));
 }
 
-void putWhole(const ColumnSlot& column, const Value& value, Field& field, std::int64_t low,
+void putWhole(const ColumnSlot& slot, const Value& value, Field& field, std::int64_t low,
               std::int64_t high) {
   const auto n = wholeNumberOf(value);
-  if (!n || *n < low || *n > high) unfit(column, describe(value));
-  field.bytes.resize(column.fixedSize);
-  for (std::size_t i = 0; i < column.fixedSize; ++i)
+  if (!n || *n < low || *n > high) unfit(slot, describe(value));
+  field.bytes.resize(slot.fixedSize);
+  for (std::size_t i = 0; i < slot.fixedSize; ++i)
     field.bytes[i] = static_cast<unsigned char>(static_cast<std::uint64_t>(*n) >> (8 * i));
 }
 
 }  // namespace
 
-void encodeField(const ColumnSlot& column, const Value& value, Field& field) {
+void encodeField(const ColumnSlot& slot, const Value& value, Field& field) {
   field.bytes.clear();
   field.null = isNull(value);
   field.yes = false;
-  const ColumnType type = column.spec.type;
+  const ColumnType type = slot.column.type;
   if (type == ColumnType::Boolean) {
     if (!field.null) {
       const auto n = wholeNumberOf(value);
-      if (!n) unfit(column, describe(value));
+      if (!n) unfit(slot, describe(value));
       field.yes = *n != 0;
     }
     field.null = false;
@@ -78,14 +78,14 @@ void encodeField(const ColumnSlot& column, const Value& value, Field& field) {
   if (field.null) return;
   switch (type) {
     case ColumnType::Byte:
-      putWhole(column, value, field, 0, 255);
+      putWhole(slot, value, field, 0, 255);
       return;
     case ColumnType::Integer:
-      putWhole(column, value, field, std::numeric_limits<std::int16_t>::min(),
+      putWhole(slot, value, field, std::numeric_limits<std::int16_t>::min(),
                std::numeric_limits<std::int16_t>::max());
       return;
     case ColumnType::Long:
-      putWhole(column, value, field, std::numeric_limits<std::int32_t>::min(),
+      putWhole(slot, value, field, std::numeric_limits<std::int32_t>::min(),
                std::numeric_limits<std::int32_t>::max());
       return;
     case ColumnType::Currency: {
@@ -93,13 +93,13 @@ void encodeField(const ColumnSlot& column, const Value& value, Field& field) {
       const auto n = numberOf(value);
       std::int64_t units = 0;
       if (const auto* i = std::get_if<std::int64_t>(&value)) {
-        if (*i > INT64_MAX / 10000 || *i < INT64_MIN / 10000) unfit(column, describe(value));
+        if (*i > INT64_MAX / 10000 || *i < INT64_MIN / 10000) unfit(slot, describe(value));
         units = *i * 10000;
       } else {
         const double scaled = n ? *n * 10000.0 : NAN;
         if (!std::isfinite(scaled) || std::fabs(scaled) >= 0x1p63 ||
             std::fabs(std::nearbyint(scaled) - scaled) > 1e-6 * std::max(1.0, std::fabs(scaled)))
-          unfit(column, describe(value));
+          unfit(slot, describe(value));
         units = static_cast<std::int64_t>(std::nearbyint(scaled));
       }
       field.bytes.resize(8);
@@ -108,7 +108,7 @@ void encodeField(const ColumnSlot& column, const Value& value, Field& field) {
     }
     case ColumnType::Double: {
       const auto n = numberOf(value);
-      if (!n) unfit(column, describe(value));
+      if (!n) unfit(slot, describe(value));
       field.bytes.resize(8);
       putDouble(field.bytes.data(), *n);
       return;
@@ -117,12 +117,12 @@ void encodeField(const ColumnSlot& column, const Value& value, Field& field) {
       double serial = 0;
       if (const auto* s = std::get_if<std::string>(&value)) {
         const auto date = schema::parseCanonical(*s);
-        if (!date || date->fraction100ns != 0) unfit(column, describe(value));
+        if (!date || date->fraction100ns != 0) unfit(slot, describe(value));
         serial = schema::toSerial(*date);
       } else if (const auto n = numberOf(value)) {
         serial = *n;  // a serial day number, as the importer keeps dates outside the years 1-9999
       } else {
-        unfit(column, describe(value));
+        unfit(slot, describe(value));
       }
       field.bytes.resize(8);
       putDouble(field.bytes.data(), serial);
@@ -130,16 +130,16 @@ void encodeField(const ColumnSlot& column, const Value& value, Field& field) {
     }
     case ColumnType::Text:
     case ColumnType::Memo: {
-      const std::u16string text = utf16FromUtf8(textOf(column, value));
+      const std::u16string text = utf16FromUtf8(textOf(slot, value));
       if (type == ColumnType::Text &&
-          text.size() > static_cast<std::size_t>(column.spec.maxCharacters))
-        unfit(column,
-              "textos de más de " + std::to_string(column.spec.maxCharacters) + " caracteres");
+          text.size() > static_cast<std::size_t>(slot.column.maxCharacters))
+        unfit(slot,
+              "textos de más de " + std::to_string(slot.column.maxCharacters) + " caracteres");
       field.bytes = encodeText(text, type == ColumnType::Text || text.size() <= kMaxCompressedMemo);
       return;
     }
     case ColumnType::Ole:
-      unfit(column, "valores binarios");
+      unfit(slot, "valores binarios");
     case ColumnType::Boolean:
       return;
   }

@@ -17,10 +17,10 @@ struct Field {
 // A memo longer than this many characters is stored uncompressed, as Access requires.
 inline constexpr std::size_t kMaxCompressedMemo = 1024;
 
-// Fills `field` (reusing its buffer) with `value` for `column`. A value the column type cannot
-// hold exactly (a text in a number column, a number out of range, a text longer than the column,
-// bytes) throws DbError naming the column; nothing is rounded or cut silently. A NULL Yes/No value
-// is stored as No, the only NULL a Yes/No column knows.
-void encodeField(const ColumnSlot& column, const Value& value, Field& field);
+// Fills `field` (reusing its buffer) with `value` for the column in `slot`. A value the column type
+// cannot hold exactly (a text in a number column, a number out of range, a text longer than the
+// column, bytes) throws DbError naming the column; nothing is rounded or cut silently. A NULL
+// Yes/No value is stored as No, the only NULL a Yes/No column knows.
+void encodeField(const ColumnSlot& slot, const Value& value, Field& field);
 
 }  // namespace kolt::db::jet

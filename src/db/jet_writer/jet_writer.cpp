@@ -126,7 +126,7 @@ struct JetWriter::State {
     return pageRow(first, 0);
   }
 
-  void open(const std::string& name, const std::vector<ColumnSpec>& columns,
+  void open(const std::string& name, const std::vector<JetColumn>& columns,
             std::uint32_t definitionPage, bool system) {
     table.emplace(name, layOut(columns), definitionPage, system);
     table->pageNumber = allocate();
@@ -174,10 +174,10 @@ struct JetWriter::State {
     Table& t = *table;
     std::vector<std::size_t> memos;
     for (std::size_t i = 0; i < fields.size(); ++i) {
-      if (t.layout.columns[i].spec.type != ColumnType::Memo || fields[i].null) continue;
+      if (t.layout.columns[i].column.type != ColumnType::Memo || fields[i].null) continue;
       if (fields[i].bytes.size() > kMaxMemoBytes)
         throw DbError(kErrSyntax, "Tabla " + t.name + ", fila " + std::to_string(t.rows + 1) +
-                                      ": el memo de «" + t.layout.columns[i].spec.name +
+                                      ": el memo de «" + t.layout.columns[i].column.name +
                                       "» pasa de 16 MB.");
       inlineMemo(fields[i].bytes);
       memos.push_back(i);
@@ -249,7 +249,7 @@ JetWriter::~JetWriter() {
   if (state_->fd >= 0) ::close(state_->fd);
 }
 
-void JetWriter::beginTable(const std::string& name, const std::vector<ColumnSpec>& columns) {
+void JetWriter::beginTable(const std::string& name, const std::vector<JetColumn>& columns) {
   if (state_->fd < 0) throw DbError(kErrNotOpen, "El archivo de Access ya está cerrado.");
   if (state_->table) state_->close();
   const std::size_t length = utf16FromUtf8(name).size();

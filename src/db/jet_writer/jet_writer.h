@@ -29,7 +29,7 @@ class JetWriter {
 
   // Ends the previous table, if any. Throws DbError for a name Access would refuse or that is
   // already used (names compare without regard to letter case, as Access does).
-  void beginTable(const std::string& name, const std::vector<ColumnSpec>& columns);
+  void beginTable(const std::string& name, const std::vector<JetColumn>& columns);
   // One value per column, in the order of beginTable. Throws DbError naming the table, the row and
   // the column when a value does not fit its column or the row does not fit a page, and when the
   // file would pass the 2 GiB a Jet 4 file may hold.

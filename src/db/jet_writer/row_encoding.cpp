@@ -34,7 +34,7 @@ void encodeRow(const TableLayout& layout, const std::vector<Field>& fields,
   for (std::size_t i = 0; i < columns; ++i) {
     const ColumnSlot& c = layout.columns[i];
     const Field& f = fields[i];
-    const bool bit = c.spec.type == ColumnType::Boolean ? f.yes : !f.null;
+    const bool bit = c.column.type == ColumnType::Boolean ? f.yes : !f.null;
     if (bit) mask[i / 8] |= static_cast<unsigned char>(1u << (i % 8));
     if (c.fixed && !f.null && !f.bytes.empty())
       std::memcpy(out.data() + 2 + c.fixedOffset, f.bytes.data(), f.bytes.size());

@@ -44,22 +44,22 @@ void checkName(const std::string& name, const char* what) {
 
 }  // namespace
 
-TableLayout layOut(const std::vector<ColumnSpec>& columns) {
+TableLayout layOut(const std::vector<JetColumn>& columns) {
   if (columns.empty() || columns.size() > kMaxColumns)
     throw DbError(kErrSyntax, "Una tabla de Access debe tener de 1 a 255 columnas; ésta tiene " +
                                   std::to_string(columns.size()) + ".");
   TableLayout layout;
-  for (const ColumnSpec& spec : columns) {
-    checkName(spec.name, "columna");
+  for (const JetColumn& column : columns) {
+    checkName(column.name, "columna");
     ColumnSlot slot;
-    slot.spec = spec;
-    if (spec.type == ColumnType::Text && (spec.maxCharacters < 1 || spec.maxCharacters > 255))
-      throw DbError(kErrSyntax,
-                    "La columna de texto «" + spec.name + "» debe admitir de 1 a 255 caracteres.");
-    slot.fixed = spec.type != ColumnType::Text && spec.type != ColumnType::Memo &&
-                 spec.type != ColumnType::Ole;
+    slot.column = column;
+    if (column.type == ColumnType::Text && (column.maxCharacters < 1 || column.maxCharacters > 255))
+      throw DbError(kErrSyntax, "La columna de texto «" + column.name +
+                                    "» debe admitir de 1 a 255 caracteres.");
+    slot.fixed = column.type != ColumnType::Text && column.type != ColumnType::Memo &&
+                 column.type != ColumnType::Ole;
     if (slot.fixed) {
-      slot.fixedSize = fixedSizeOf(spec.type);
+      slot.fixedSize = fixedSizeOf(column.type);
       // A Yes/No value lives in the null mask and takes no room in the row.
       slot.fixedOffset = slot.fixedSize == 0 ? 0 : static_cast<std::uint16_t>(layout.fixedPartSize);
       layout.fixedPartSize += slot.fixedSize;
@@ -89,23 +89,23 @@ std::vector<unsigned char> tableDefinition(const TableLayout& layout, const Tabl
   for (std::size_t i = 0; i < layout.columns.size(); ++i) {
     const ColumnSlot& c = layout.columns[i];
     unsigned char* e = at(63 + i * kColumnDescriptorSize);
-    e[0] = static_cast<unsigned char>(c.spec.type);
+    e[0] = static_cast<unsigned char>(c.column.type);
     put16(e + 5, static_cast<std::uint16_t>(i));
     put16(e + 7, c.variableIndex);
     put16(e + 9, static_cast<std::uint16_t>(i));
-    const bool text = c.spec.type == ColumnType::Text || c.spec.type == ColumnType::Memo;
+    const bool text = c.column.type == ColumnType::Text || c.column.type == ColumnType::Memo;
     if (text) put16(e + 11, kGeneralSortOrder);
     e[15] = static_cast<unsigned char>(kUpdatableFlag | (c.fixed ? kFixedLengthFlag : 0));
     e[16] = text ? kCompressedUnicodeFlag : 0;
     put16(e + 21, c.fixedOffset);
     std::uint16_t length = c.fixedSize;
-    if (c.spec.type == ColumnType::Boolean) length = 1;
-    if (c.spec.type == ColumnType::Text)
-      length = static_cast<std::uint16_t>(c.spec.maxCharacters * 2);
+    if (c.column.type == ColumnType::Boolean) length = 1;
+    if (c.column.type == ColumnType::Text)
+      length = static_cast<std::uint16_t>(c.column.maxCharacters * 2);
     put16(e + 23, length);
   }
   for (const ColumnSlot& c : layout.columns) {
-    const std::u16string name = utf16FromUtf8(c.spec.name);
+    const std::u16string name = utf16FromUtf8(c.column.name);
     const std::size_t start = d.size();
     d.resize(start + 2 + name.size() * 2);
     put16(&d[start], static_cast<std::uint16_t>(name.size() * 2));

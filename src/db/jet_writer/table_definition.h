@@ -22,7 +22,7 @@ enum class ColumnType : unsigned char {
   Memo = 0x0C,
 };
 
-struct ColumnSpec {
+struct JetColumn {
   std::string name;
   ColumnType type = ColumnType::Text;
   int maxCharacters = 255;  // Text only
@@ -30,7 +30,7 @@ struct ColumnSpec {
 
 // Where one column's value sits in a row.
 struct ColumnSlot {
-  ColumnSpec spec;
+  JetColumn column;
   bool fixed = false;               // in the fixed part of the row (numbers, dates, Yes/No)
   std::uint16_t fixedOffset = 0;    // from the end of the row's column count
   std::uint16_t fixedSize = 0;      // bytes in the fixed part (0 for Yes/No)
@@ -45,7 +45,7 @@ struct TableLayout {
 
 // Lays the columns out in the order given. Throws DbError for a name or a column count Access
 // would not accept.
-TableLayout layOut(const std::vector<ColumnSpec>& columns);
+TableLayout layOut(const std::vector<JetColumn>& columns);
 
 struct TableCounts {
   std::uint32_t rows = 0;
