@@ -2,6 +2,8 @@
 
 #include <sqlite3.h>
 
+#include <memory>
+
 #include "db/error.h"
 #include "db/jet_writer/column_choice.h"
 #include "db/jet_writer/jet_writer.h"
@@ -38,20 +40,22 @@ class EngineReader {
   EngineReader(const EngineReader&) = delete;
   EngineReader& operator=(const EngineReader&) = delete;
 
-  // Runs `sql` and hands each row to `onRow` as values.
+  // Runs `sql` and hands each row to `onRow` as values. The statement is finalized whatever
+  // `onRow` throws, so the database always closes.
   template <typename OnRow>
   void query(const std::string& sql, OnRow&& onRow) {
-    sqlite3_stmt* stmt = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &stmt, nullptr) != SQLITE_OK) fail(stmt);
-    const int columns = sqlite3_column_count(stmt);
+    sqlite3_stmt* raw = nullptr;
+    const int prepared = sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    if (prepared != SQLITE_OK) fail();
+    const int columns = sqlite3_column_count(raw);
     std::vector<Value> row(static_cast<std::size_t>(columns));
     int rc;
-    while ((rc = sqlite3_step(stmt)) == SQLITE_ROW) {
-      for (int i = 0; i < columns; ++i) row[static_cast<std::size_t>(i)] = valueAt(stmt, i);
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+      for (int i = 0; i < columns; ++i) row[static_cast<std::size_t>(i)] = valueAt(raw, i);
       onRow(row);
     }
-    if (rc != SQLITE_DONE) fail(stmt);
-    sqlite3_finalize(stmt);
+    if (rc != SQLITE_DONE) fail();
   }
 
  private:
@@ -73,11 +77,9 @@ class EngineReader {
     }
   }
 
-  [[noreturn]] void fail(sqlite3_stmt* stmt) {
-    const std::string message = sqlite3_errmsg(db_);
-    const long number = sqlite3_extended_errcode(db_);
-    sqlite3_finalize(stmt);
-    throw DbError(number, "Al leer " + file_.string() + ": " + message);
+  [[noreturn]] void fail() const {
+    throw DbError(sqlite3_extended_errcode(db_),
+                  "Al leer " + file_.string() + ": " + sqlite3_errmsg(db_));
   }
 
   fs::path file_;
