@@ -10,6 +10,7 @@
 
 #include "db/connection.h"
 #include "db/dialect/translation.h"
+#include "help_option.h"
 
 namespace {
 
@@ -23,6 +24,10 @@ double millisecondsSince(Clock::time_point start) {
 
 int main(int argc, char** argv) {
   namespace fs = std::filesystem;
+  if (kolt::tools::asksForHelp(argc, argv))
+    return kolt::tools::printHelp(
+        "Uso: kolt-bench-dialect [CARPETA]\n"
+        "Mide la traducción de sentencias, una regla con unión y la exportación de una hoja.\n");
   using kolt::db::Connection;
   const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "kolt-bench";
   fs::remove_all(folder);

@@ -18,6 +18,7 @@
 #include "csv.h"
 #include "db/access/bulk_loader.h"
 #include "db/error.h"
+#include "help_option.h"
 #include "loaded_database.h"
 #include "rules/rule_plan.h"
 #include "schema/tables.h"
@@ -77,6 +78,10 @@ void loadRuleCatalogue(kolt::db::access::BulkLoader& loader) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kolt::tools::asksForHelp(argc, argv))
+    return kolt::tools::printHelp(
+        "Uso: kolt-catalogo SALIDA.db TABLA.csv...\n"
+        "Construye la base del catálogo a partir de tablas CSV (una tabla por archivo).\n");
   if (argc < 3) {
     std::fprintf(stderr, "Uso: kolt-catalogo SALIDA.db TABLA.csv...\n");
     return 2;

@@ -19,6 +19,7 @@
 
 #include "db/access/bulk_loader.h"
 #include "db/error.h"
+#include "help_option.h"
 #include "loaded_database.h"
 #include "mistakes.h"
 #include "schema/tables.h"
@@ -274,6 +275,11 @@ int usage() {
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (kolt::tools::asksForHelp(argc, argv))
+    return kolt::tools::printHelp(
+        "Uso: kolt-generar SALIDA.db|SALIDA.mdb [--egresos N] [--unidades U] [--errores FRACCION]\n"
+        "                  [--semilla S] [--anio AAAA] [--limpias K]\n"
+        "Genera una base de egresos sintética (de Access si SALIDA termina en .mdb).\n");
   if (argc < 2) return usage();
   const fs::path output = argv[1];
   long discharges = 5000, units = 6, seed = 1, year = 2023, clean = 1;

@@ -1,14 +1,19 @@
-// Writes a new engine database through the bulk loader under a temporary name and renames it
-// into place, so a failed build never leaves a half-made file where the program would read it.
+// Writes a new database through the bulk loader under a temporary name and renames it into place,
+// so a failed build never leaves a half-made file where the program would read it. An output
+// named *.mdb becomes an Access file: the engine database is built beside it first, then written
+// out as Access and removed.
 #pragma once
 
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
 #include <functional>
+#include <string>
 
 #include "db/access/bulk_loader.h"
 #include "db/error.h"
+#include "db/jet_writer/engine_export.h"
 
 namespace kolt::tools {
 
@@ -16,7 +21,11 @@ namespace kolt::tools {
 inline int writeDatabase(const std::filesystem::path& output, const char* tool,
                          const std::function<void(db::access::BulkLoader&)>& fill) {
   namespace fs = std::filesystem;
-  const fs::path temporary = output.string() + ".tmp";
+  std::string extension = output.extension().string();
+  for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  const bool access = extension == ".mdb";
+  const fs::path engine = access ? fs::path(output.string() + ".origen.tmp") : output;
+  const fs::path temporary = engine.string() + ".tmp";
   std::error_code ignored;
   if (output.has_parent_path()) fs::create_directories(output.parent_path(), ignored);
   fs::remove(temporary, ignored);
@@ -26,13 +35,19 @@ inline int writeDatabase(const std::filesystem::path& output, const char* tool,
       fill(loader);
       loader.finish();
     }
-    fs::rename(temporary, output);
+    fs::rename(temporary, engine);
+    if (access) {
+      db::jet::exportToAccess(engine, output);
+      fs::remove(engine, ignored);
+    }
     return 0;
   } catch (const db::DbError& e) {
     fs::remove(temporary, ignored);
+    if (access) fs::remove(engine, ignored);
     std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());
   } catch (const std::exception& e) {
     fs::remove(temporary, ignored);
+    if (access) fs::remove(engine, ignored);
     std::fprintf(stderr, "%s: %s\n", tool, e.what());
   }
   return 1;

@@ -57,6 +57,22 @@ class TerminalProgress : public run::RunObserver {
   std::string unit_;
 };
 
+// "importando EGRESO (tabla 1 de 7): 120000 de 300000 filas" on one terminal line while an Access
+// source is imported into its companion; nothing when standard error is not a terminal.
+db::ImportProgressFn importProgress(bool enabled) {
+  if (!enabled) return {};
+  return [](const db::ImportProgress& p) {
+    if (p.finished) {
+      std::fputs("\r\033[K", stderr);
+    } else if (p.tableIndex > 0) {
+      std::fprintf(stderr, "\r\033[Kimportando %s (tabla %d de %d): %lld de %lld filas",
+                   p.table.c_str(), p.tableIndex, p.tableCount, static_cast<long long>(p.tableRows),
+                   static_cast<long long>(p.tableRowsExpected));
+    }
+    std::fflush(stderr);
+  };
+}
+
 std::filesystem::path programFolder(const char* argv0) {
   std::error_code ec;
   auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
@@ -73,7 +89,8 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::Context ctx(app);
   if (args.resultados) ctx.carpetaResultados = std::filesystem::absolute(*args.resultados);
   try {
-    run::abreBases(ctx, args.origen, {}, args.catalogo ? *args.catalogo : "");
+    run::abreBases(ctx, args.origen, importProgress(isatty(STDERR_FILENO)),
+                   args.catalogo ? *args.catalogo : "");
   } catch (const db::DbError& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;

@@ -107,6 +107,14 @@ int run(const Channel& channel, const std::string& source, const std::string& ta
 }  // namespace
 
 int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(
+        "Uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA]...\n"
+        "Lee un archivo de Access en una base nueva del motor, informando del avance en el\n"
+        "descriptor N. Lo arranca el programa; no hace falta usarlo a mano.\n",
+        stdout);
+    return 0;
+  }
   if (argc < 5 || std::strcmp(argv[1], "--progress-fd") != 0) {
     std::fprintf(stderr, "uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA...]\n");
     return 64;
