@@ -2,16 +2,24 @@
 
 #include <unistd.h>
 
+#include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <stdexcept>
-#include <sys/wait.h>
 
 namespace kolt::test {
 
-std::filesystem::path sourceDir() { return KOLT_SOURCE_DIR; }
-std::filesystem::path binaryDir() { return KOLT_BINARY_DIR; }
+std::filesystem::path sourceDir() {
+  return KOLT_SOURCE_DIR;
+}
+std::filesystem::path binaryDir() {
+  return KOLT_BINARY_DIR;
+}
+
+std::filesystem::path accessFixturesDir() {
+  return sourceDir() / "tests" / "data" / "access";
+}
 
 std::filesystem::path accessSamplesDir() {
   if (const char* env = std::getenv("KOLT_ACCESS_SAMPLES")) return env;
