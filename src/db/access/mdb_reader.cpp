@@ -160,6 +160,11 @@ struct MdbReader::State {
   int codePage = 1252;
   std::uint64_t pageCount = 0;
   std::filesystem::path file;
+  // What the long values of the table being read may still add up to. In a sound file each
+  // long-value row belongs to one value, so a table's long values together fit in the file; values
+  // of a damaged file that share or loop through the same pages run out of this instead of making
+  // every row read the whole file again.
+  std::uint64_t longValueBytesLeft = 0;
 
   [[noreturn]] void damaged(const std::string& table, const std::string& detail) const {
     throw DbError(kErrNotAccessFile,
@@ -186,12 +191,16 @@ struct MdbReader::State {
   }
 
   // A memo or OLE value: inline in the row, on one long-value page, or chained over several.
-  std::vector<unsigned char> longValue(jet::Bytes field, const std::string& table) const {
+  std::vector<unsigned char> longValue(jet::Bytes field, const std::string& table) {
     if (field.size() < 12) damaged(table, "valor largo truncado");
     const std::uint32_t header = le32(field, 0);
     const std::size_t length = header & 0x3FFFFFFF;
     const std::uint32_t kind = header & 0xC0000000;
     std::uint32_t pgRow = le32(field, 4);
+    if (kind != 0x80000000) {
+      if (length > longValueBytesLeft) damaged(table, "valores largos mayores que el archivo");
+      longValueBytesLeft -= length;
+    }
     if (kind == 0x80000000) {
       if (12 + length > field.size()) damaged(table, "valor largo truncado");
       return {field.begin() + 12, field.begin() + 12 + static_cast<std::ptrdiff_t>(length)};
@@ -216,7 +225,7 @@ struct MdbReader::State {
     return out;
   }
 
-  Value decode(const ColumnPlan& plan, const MdbField& field, const std::string& table) const {
+  Value decode(const ColumnPlan& plan, const MdbField& field, const std::string& table) {
     if (plan.kind == Kind::Boolean && !plan.calculated) {
       // A Yes/No value lives in the row's null mask: a set bit is Yes.
       return std::int64_t{field.is_null ? 0 : -1};
@@ -369,6 +378,8 @@ void MdbReader::readTable(const std::string& name,
   }
   onColumns(columns);
 
+  std::error_code ec;
+  state_->longValueBytesLeft = std::filesystem::file_size(file_, ec);
   std::vector<MdbField> fields(table->num_cols);
   std::vector<Value> row(table->num_cols);
   mdb_rewind_table(table);

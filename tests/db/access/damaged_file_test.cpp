@@ -137,6 +137,23 @@ TEST(DamagedSource, FlippedBitsEndInAResultOrAClearError) {
   EXPECT_GT(refused, 0);
 }
 
+// A property record that claims a length of zero keeps libmdb's catalogue reader on the same record
+// for ever, at full speed and without a word: the work budget must end it, long before the silence
+// limit would.
+TEST(DamagedSource, EndlessCatalogueIsStoppedByTheWorkBudget) {
+  TempDir dir;
+  auto bytes = readFixture(sample("testV2010.accdb"));
+  const std::string propertyBlock("MR2\0", 4);
+  const auto at =
+      std::search(bytes.begin(), bytes.end(), propertyBlock.begin(), propertyBlock.end());
+  ASSERT_NE(at, bytes.end());
+  std::fill(at + 4, at + 8, 0);
+  writeAll(dir / "propiedades.accdb", bytes);
+  const auto e = importError(dir / "propiedades.accdb");
+  EXPECT_EQ(e.number(), db::kErrNotAccessFile);
+  EXPECT_NE(e.description().find("más trabajo"), std::string::npos) << e.description();
+}
+
 TEST(ProtectedSource, DatabasePasswordIsNamedAsSuch) {
   TempDir dir;
   for (const char* name : {"test2V2003.mdb", "delColTestV1997.mdb"}) {
