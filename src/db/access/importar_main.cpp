@@ -49,7 +49,7 @@ class Channel {
 
 // Opening reads the catalogue only, whatever the file's size, yet a damaged property block can keep
 // libmdb parsing it without end. For as long as it lives, the processor-time limit the parent set
-// is lowered to a few seconds from now: past them the kernel ends this process with SIGXCPU, which
+// is lowered to a second or two from now: past it the kernel ends this process with SIGXCPU, which
 // the parent reports as a damaged file.
 class OpeningBudget {
  public:
@@ -58,8 +58,10 @@ class OpeningBudget {
     rusage used{};
     ::getrusage(RUSAGE_SELF, &used);
     rlimit lowered = saved_;
-    const rlim_t until =
-        static_cast<rlim_t>(used.ru_utime.tv_sec + used.ru_stime.tv_sec) + kSeconds;
+    // The seconds used so far, rounded up, and kSeconds more.
+    const auto usedMicros = (used.ru_utime.tv_sec + used.ru_stime.tv_sec) * 1'000'000 +
+                            used.ru_utime.tv_usec + used.ru_stime.tv_usec;
+    const rlim_t until = static_cast<rlim_t>((usedMicros + 999'999) / 1'000'000) + kSeconds;
     if (lowered.rlim_cur == RLIM_INFINITY || lowered.rlim_cur > until) lowered.rlim_cur = until;
     active_ = ::setrlimit(RLIMIT_CPU, &lowered) == 0;
   }
@@ -70,7 +72,7 @@ class OpeningBudget {
   OpeningBudget& operator=(const OpeningBudget&) = delete;
 
  private:
-  static constexpr rlim_t kSeconds = 2;
+  static constexpr rlim_t kSeconds = 1;
   rlimit saved_{};
   bool active_ = false;
 };
