@@ -16,6 +16,7 @@
 // behind.
 #include <fcntl.h>
 #include <signal.h>
+#include <sys/resource.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -311,8 +312,9 @@ struct Tally {
   std::map<long, std::uint64_t> byError;
   std::map<std::string, std::uint64_t> byReason;
   std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> byDamage;  // imported, refused
-  double slowest = 0;
+  double slowest = 0, slowestCpu = 0;  // wall-clock and processor seconds
   std::string slowestWhat;
+  double mostCpu = 0;  // the most processor time any refusal took
   std::uint64_t slowRefusals = 0;
   std::vector<std::string> faults;  // crashes, hangs, unexpected exceptions: the program's own
   std::uint64_t changed = 0, leftBehind = 0;
@@ -332,7 +334,7 @@ std::string describe(const Case& c) {
   return "caso " + std::to_string(c.number) + ", " + damageName(c.damage) + " en " + c.sample->name;
 }
 
-void finish(Running& r, int status, bool hung, Tally& t, const Options& options) {
+void finish(Running& r, int status, bool hung, double cpu, Tally& t, const Options& options) {
   const double seconds = std::chrono::duration<double>(Clock::now() - r.started).count();
   std::string line;
   char buffer[4096];
@@ -365,8 +367,10 @@ void finish(Running& r, int status, bool hung, Tally& t, const Options& options)
     ++t.byReason[reasonOf(description)];
     if (seconds > t.slowest) {
       t.slowest = seconds;
+      t.slowestCpu = cpu;
       t.slowestWhat = describe(r.c) + ": " + description;
     }
+    t.mostCpu = std::max(t.mostCpu, cpu);
     if (seconds > std::chrono::duration<double>(kPromptRefusal).count()) {
       ++t.slowRefusals;
       wrong = true;
@@ -414,14 +418,18 @@ void run(const Options& options, const std::vector<Sample>& samples, const fs::p
     bool progressed = false;
     for (std::size_t i = 0; i < running.size();) {
       int status = 0;
-      const pid_t done = ::waitpid(running[i].pid, &status, WNOHANG);
+      rusage usage{};  // the worker's and the importer's it waited for
+      const pid_t done = ::wait4(running[i].pid, &status, WNOHANG, &usage);
       const bool hung = done == 0 && Clock::now() - running[i].started > kProgramHang;
       if (hung) {
         ::kill(running[i].pid, SIGKILL);
-        ::waitpid(running[i].pid, &status, 0);
+        ::wait4(running[i].pid, &status, 0, &usage);
       }
       if (done == running[i].pid || hung) {
-        finish(running[i], status, hung, t, options);
+        const double cpu =
+            static_cast<double>(usage.ru_utime.tv_sec + usage.ru_stime.tv_sec) +
+            static_cast<double>(usage.ru_utime.tv_usec + usage.ru_stime.tv_usec) / 1e6;
+        finish(running[i], status, hung, cpu, t, options);
         running.erase(running.begin() + static_cast<std::ptrdiff_t>(i));
         progressed = true;
       } else {
@@ -432,10 +440,11 @@ void run(const Options& options, const std::vector<Sample>& samples, const fs::p
     if (Clock::now() - lastNote > std::chrono::seconds(30)) {
       std::fprintf(stderr,
                    "... %llu de %zu archivos: %llu importados, %llu rechazados, %zu fallos del "
-                   "programa, rechazo más lento %.2f s\n",
+                   "programa, rechazo más lento %.2f s (%.2f s de procesador)\n",
                    static_cast<unsigned long long>(t.files), numbers.size(),
                    static_cast<unsigned long long>(t.imported),
-                   static_cast<unsigned long long>(t.refused), t.faults.size(), t.slowest);
+                   static_cast<unsigned long long>(t.refused), t.faults.size(), t.slowest,
+                   t.slowestCpu);
       lastNote = Clock::now();
     }
   }
@@ -520,7 +529,9 @@ int main(int argc, char** argv) {
       std::printf("    %-24s %llu / %llu\n", damage.c_str(),
                   static_cast<unsigned long long>(counts.first),
                   static_cast<unsigned long long>(counts.second));
-    std::printf("  rechazo más lento:      %.2f s (%s)\n", t.slowest, t.slowestWhat.c_str());
+    std::printf("  rechazo más lento:      %.2f s de reloj, %.2f s de procesador (%s)\n", t.slowest,
+                t.slowestCpu, t.slowestWhat.c_str());
+    std::printf("  máximo procesador en un rechazo: %.2f s\n", t.mostCpu);
     std::printf("  rechazos de más de %lld s: %llu\n",
                 static_cast<long long>(kPromptRefusal.count()),
                 static_cast<unsigned long long>(t.slowRefusals));
