@@ -309,7 +309,7 @@ std::string causeNamedIn(const std::string& description) {
 
 struct Tally {
   std::uint64_t files = 0, imported = 0, refused = 0;
-  std::map<long, std::uint64_t> byError;
+  std::map<long, std::pair<std::uint64_t, std::string>> byError;  // count, first description
   std::map<std::string, std::uint64_t> byReason;
   std::map<std::string, std::pair<std::uint64_t, std::uint64_t>> byDamage;  // imported, refused
   double slowest = 0, slowestCpu = 0;  // wall-clock and processor seconds
@@ -363,7 +363,8 @@ void finish(Running& r, int status, bool hung, double cpu, Tally& t, const Optio
     ++perDamage.second;
     const auto tab = line.find('\t', 2);
     const std::string description = line.substr(tab + 1);
-    ++t.byError[std::strtol(line.c_str() + 2, nullptr, 10)];
+    auto& error = t.byError[std::strtol(line.c_str() + 2, nullptr, 10)];
+    if (error.first++ == 0) error.second = description;
     ++t.byReason[reasonOf(description)];
     if (seconds > t.slowest) {
       t.slowest = seconds;
@@ -518,9 +519,9 @@ int main(int argc, char** argv) {
                 static_cast<unsigned long long>(options.seed), elapsed);
     std::printf("  importados:             %llu\n", static_cast<unsigned long long>(t.imported));
     std::printf("  rechazados:             %llu\n", static_cast<unsigned long long>(t.refused));
-    for (const auto& [number, count] : t.byError)
-      std::printf("    error %-6ld          %llu\n", number,
-                  static_cast<unsigned long long>(count));
+    for (const auto& [number, error] : t.byError)
+      std::printf("    error %-6ld          %llu  (p. ej. %s)\n", number,
+                  static_cast<unsigned long long>(error.first), error.second.c_str());
     std::printf("  motivos de rechazo:\n");
     for (const auto& [reason, count] : t.byReason)
       std::printf("    %6llu  %s\n", static_cast<unsigned long long>(count), reason.c_str());

@@ -9,6 +9,7 @@
 #include "db/access/jet_values.h"
 #include "db/error.h"
 #include "schema/date_text.h"
+#include "schema/names.h"
 
 namespace kolt::db::access {
 namespace {
@@ -151,6 +152,18 @@ ColumnPlan planFor(MdbColumn* col, bool aceCalculated) {
       break;
   }
   return plan;
+}
+
+// Access gives every table and every column of a table a name of its own, compared without regard
+// to case; an empty or repeated one comes from a damaged file and the engine could not create it.
+template <typename Item, typename NameOf>
+const Item* emptyOrRepeatedName(const std::vector<Item>& items, NameOf nameOf) {
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (nameOf(items[i]).empty()) return &items[i];
+    for (std::size_t j = 0; j < i; ++j)
+      if (schema::sameName(nameOf(items[i]), nameOf(items[j]))) return &items[i];
+  }
+  return nullptr;
 }
 
 }  // namespace
@@ -346,6 +359,8 @@ MdbReader::MdbReader(const std::filesystem::path& file)
     }
     tables_.push_back(std::move(table));
   }
+  if (const auto* bad = emptyOrRepeatedName(tables_, [](const SourceTable& t) { return t.name; }))
+    state_->damaged(bad->name, "nombre de tabla vacío o repetido en el catálogo");
 }
 
 MdbReader::~MdbReader() {
@@ -376,6 +391,8 @@ void MdbReader::readTable(const std::string& name,
         planFor(static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i)), calculatedColumns));
     columns.push_back(plans.back().source);
   }
+  if (emptyOrRepeatedName(columns, [](const SourceColumn& c) { return c.name; }) != nullptr)
+    state_->damaged(name, "nombres de columna vacíos o repetidos");
   onColumns(columns);
 
   std::error_code ec;

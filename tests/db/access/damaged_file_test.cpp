@@ -154,6 +154,23 @@ TEST(DamagedSource, EndlessCatalogueIsStoppedByTheWorkBudget) {
   EXPECT_NE(e.description().find("más trabajo"), std::string::npos) << e.description();
 }
 
+// Column names of a damaged table definition may come out empty or repeated ("B" read as "a", the
+// same name as "A" to Access and to the engine): that is a damaged file, not a disk that refuses
+// the table.
+TEST(DamagedSource, RepeatedColumnNameIsADamagedFile) {
+  TempDir dir;
+  auto bytes = readFixture(sample("testV2010.accdb"));
+  // Table1's column names A, B, C as the definition stores them: a length, then UTF-16.
+  const unsigned char names[] = {2, 0, 'A', 0, 2, 0, 'B', 0, 2, 0, 'C', 0};
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(names), std::end(names));
+  ASSERT_NE(at, bytes.end());
+  at[6] = 'a';
+  writeAll(dir / "columnas.accdb", bytes);
+  const auto e = importError(dir / "columnas.accdb");
+  EXPECT_EQ(e.number(), db::kErrNotAccessFile) << e.description();
+  EXPECT_NE(e.description().find("Table1"), std::string::npos) << e.description();
+}
+
 TEST(ProtectedSource, DatabasePasswordIsNamedAsSuch) {
   TempDir dir;
   for (const char* name : {"test2V2003.mdb", "delColTestV1997.mdb"}) {
