@@ -301,7 +301,7 @@ std::string causeNamedIn(const std::string& description) {
   }
   if (description.find("no es una base de datos de Access") != std::string::npos)
     return "no se pudo abrir (o el importador terminó sin decir por qué)";
-  return description.substr(0, 60);
+  return description;
 }
 
 // ---- Tally
@@ -321,8 +321,14 @@ struct Tally {
 };
 
 // The cause named in the description, without the file and table names and the counts that vary.
-std::string reasonOf(const std::string& description) {
+std::string reasonOf(const std::string& description, const fs::path& caseFolder) {
   std::string reason = causeNamedIn(description);
+  // The case's own files are named by path: one word for all of them.
+  const std::string folder = caseFolder.string();
+  for (std::size_t at; (at = reason.find(folder)) != std::string::npos;) {
+    const auto end = reason.find_first_of(" ,", at);
+    reason.replace(at, end == std::string::npos ? std::string::npos : end - at, "{archivo}");
+  }
   std::string plain;
   for (char c : reason)
     if (!std::isdigit(static_cast<unsigned char>(c)) || plain.empty() || plain.back() != 'N')
@@ -365,7 +371,7 @@ void finish(Running& r, int status, bool hung, double cpu, Tally& t, const Optio
     const std::string description = line.substr(tab + 1);
     auto& error = t.byError[std::strtol(line.c_str() + 2, nullptr, 10)];
     if (error.first++ == 0) error.second = description;
-    ++t.byReason[reasonOf(description)];
+    ++t.byReason[reasonOf(description, r.folder)];
     if (seconds > t.slowest) {
       t.slowest = seconds;
       t.slowestCpu = cpu;
