@@ -43,8 +43,8 @@ namespace fs = std::filesystem;
 using Clock = std::chrono::steady_clock;
 using Bytes = std::vector<unsigned char>;
 
-// Longer than every limit the import sets itself (the silence limit is a minute): a worker still
-// running then is the program hanging, not the importer.
+// Twice the silence limit of the import, and far beyond its processor-time budget for these small
+// files: a worker still running then is the program hanging, not the importer.
 constexpr auto kProgramHang = std::chrono::seconds(120);
 // What a user may wait for a damaged file to be refused.
 constexpr auto kPromptRefusal = std::chrono::seconds(15);
