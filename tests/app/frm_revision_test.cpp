@@ -162,10 +162,10 @@ TEST_F(StartWindow, ASourceWithoutEgresoOrCatcluesIsReported) {
 }
 
 TEST_F(StartWindow, AnAccessFileIsImportedUnderAProgressDialog) {
-  const fs::path sample = test::accessSamplesDir() / "nwind.mdb";
-  if (!fs::exists(sample)) GTEST_SKIP() << "no sample Access file at " << sample;
+  const fs::path sample = test::accessFixturesDir() / "test2V2003.mdb";
+  ASSERT_TRUE(fs::exists(sample)) << "missing test file " << sample;
   folder.catalogue();
-  const fs::path copy = folder.dir.path() / "nwind.mdb";
+  const fs::path copy = folder.dir.path() / "test2V2003.mdb";
   fs::copy_file(sample, copy);
 
   test::ProgressWatch watch;
@@ -173,8 +173,8 @@ TEST_F(StartWindow, AnAccessFileIsImportedUnderAProgressDialog) {
   EXPECT_TRUE(watch.opened);
   EXPECT_TRUE(watch.busy);
   ASSERT_FALSE(watch.seen.empty());
-  EXPECT_EQ(watch.seen.back().rfind("Importando nwind.mdb (JET", 0), 0u) << watch.seen.back();
-  // Northwind has no discharges: imported, then refused like any source without EGRESO.
+  EXPECT_EQ(watch.seen.back().rfind("Importando test2V2003.mdb (JET", 0), 0u) << watch.seen.back();
+  // The sample has no discharges: imported, then refused like any source without EGRESO.
   expectBackAtStart(db::kErrNoSuchTable);
 }
 

@@ -99,8 +99,8 @@ TEST_F(KoltValidar, ASecondRunOnTheSameResultsFolderIsRefused) {
 // The official catalogue is an Access file; in a folder the program cannot write, its companion
 // lives in the results folder, and the run's clean-up must leave it there.
 TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheRuns) {
-  const fs::path sample = test::accessSamplesDir() / "delColTestV1997.mdb";
-  if (!fs::exists(sample)) GTEST_SKIP() << "no sample Access file at " << sample;
+  const fs::path sample = test::accessFixturesDir() / "delColTestV1997.mdb";
+  ASSERT_TRUE(fs::exists(sample)) << "missing test file " << sample;
   const fs::path oficial = dir / "oficial", catalogue = oficial / "ValidacionesKOLT.mdb";
   fs::create_directories(oficial);
   fs::copy_file(sample, catalogue);

@@ -17,6 +17,10 @@ std::filesystem::path binaryDir() {
   return KOLT_BINARY_DIR;
 }
 
+std::filesystem::path accessFixturesDir() {
+  return sourceDir() / "tests" / "data" / "access";
+}
+
 std::filesystem::path accessSamplesDir() {
   if (const char* env = std::getenv("KOLT_ACCESS_SAMPLES")) return env;
   return sourceDir().parent_path() / "shared" / "access-samples";

@@ -8,7 +8,11 @@ namespace kolt::test {
 
 std::filesystem::path sourceDir();
 std::filesystem::path binaryDir();
-// The folder of real Access files with their independent dumps (../shared/access-samples).
+// The licensed Access files with their independent dumps, part of the repository.
+std::filesystem::path accessFixturesDir();
+// The folder of further Access samples that may not travel with the repository:
+// $KOLT_ACCESS_SAMPLES, else ../shared/access-samples beside it. Tests that need one skip without
+// it.
 std::filesystem::path accessSamplesDir();
 
 // A fresh folder removed with everything in it when the object goes.

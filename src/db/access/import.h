@@ -18,7 +18,9 @@
 //         Text, Memo        TEXT, LONGTEXT  UTF-8
 //         Replication ID    CHAR(38)      "{8E39276A-BCA8-4AC4-891E-49911D8438DD}"
 //         Binary, OLE       BLOB          a zero-length value stays a zero-length blob
-//       The reading happens in the child process kolt-importar under time and memory limits;
+//       The reading happens in the child process kolt-importar under time and memory limits, and
+//       under a processor-time budget that grows with the file's size (a damaged file that keeps
+//       the reader busy without end is refused within seconds);
 //       `target` appears only when the whole import succeeded (it is built under a temporary name
 //       and renamed), replacing any older file of that name.
 //

@@ -5,12 +5,14 @@
 // It runs apart from the program because libmdb can fault on a damaged file: a crash here is one
 // clear error for the parent, never the end of the program. Progress and the outcome go to file
 // descriptor N as the lines of progress_protocol.h; exit status 0 together with "fin" is success.
+#include <sys/resource.h>
 #include <unistd.h>
 
 #include <chrono>
 #include <cstdio>
 #include <cstring>
 #include <new>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -45,6 +47,36 @@ class Channel {
   int fd_;
 };
 
+// Opening reads the catalogue only, whatever the file's size, yet a damaged property block can keep
+// libmdb parsing it without end. For as long as it lives, the processor-time limit the parent set
+// is lowered to a second or two from now: past it the kernel ends this process with SIGXCPU, which
+// the parent reports as a damaged file.
+class OpeningBudget {
+ public:
+  OpeningBudget() {
+    if (::getrlimit(RLIMIT_CPU, &saved_) != 0) return;
+    rusage used{};
+    ::getrusage(RUSAGE_SELF, &used);
+    rlimit lowered = saved_;
+    // The seconds used so far, rounded up, and kSeconds more.
+    const auto usedMicros = (used.ru_utime.tv_sec + used.ru_stime.tv_sec) * 1'000'000 +
+                            used.ru_utime.tv_usec + used.ru_stime.tv_usec;
+    const rlim_t until = static_cast<rlim_t>((usedMicros + 999'999) / 1'000'000) + kSeconds;
+    if (lowered.rlim_cur == RLIM_INFINITY || lowered.rlim_cur > until) lowered.rlim_cur = until;
+    active_ = ::setrlimit(RLIMIT_CPU, &lowered) == 0;
+  }
+  ~OpeningBudget() {
+    if (active_) ::setrlimit(RLIMIT_CPU, &saved_);
+  }
+  OpeningBudget(const OpeningBudget&) = delete;
+  OpeningBudget& operator=(const OpeningBudget&) = delete;
+
+ private:
+  static constexpr rlim_t kSeconds = 1;
+  rlimit saved_{};
+  bool active_ = false;
+};
+
 bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
   return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
 }
@@ -53,7 +85,9 @@ int run(const Channel& channel, const std::string& source, const std::string& ta
         const std::vector<std::string>& wanted) {
   using Clock = std::chrono::steady_clock;
   const auto header = kolt::db::readAccessHeader(source);
+  std::optional<OpeningBudget> opening(std::in_place);
   kolt::db::access::MdbReader reader(source);
+  opening.reset();
 
   std::vector<kolt::db::access::SourceTable> tables;
   if (wanted.empty()) {

@@ -9,6 +9,7 @@
 #include "db/access/jet_values.h"
 #include "db/error.h"
 #include "schema/date_text.h"
+#include "schema/names.h"
 
 namespace kolt::db::access {
 namespace {
@@ -153,6 +154,18 @@ ColumnPlan planFor(MdbColumn* col, bool aceCalculated) {
   return plan;
 }
 
+// Access gives every table and every column of a table a name of its own, compared without regard
+// to case; an empty or repeated one comes from a damaged file and the engine could not create it.
+template <typename Item, typename NameOf>
+const Item* emptyOrRepeatedName(const std::vector<Item>& items, NameOf nameOf) {
+  for (std::size_t i = 0; i < items.size(); ++i) {
+    if (nameOf(items[i]).empty()) return &items[i];
+    for (std::size_t j = 0; j < i; ++j)
+      if (schema::sameName(nameOf(items[i]), nameOf(items[j]))) return &items[i];
+  }
+  return nullptr;
+}
+
 }  // namespace
 
 struct MdbReader::State {
@@ -160,6 +173,11 @@ struct MdbReader::State {
   int codePage = 1252;
   std::uint64_t pageCount = 0;
   std::filesystem::path file;
+  // What the long values of the table being read may still add up to. In a sound file each
+  // long-value row belongs to one value, so a table's long values together fit in the file; values
+  // of a damaged file that share or loop through the same pages run out of this instead of making
+  // every row read the whole file again.
+  std::uint64_t longValueBytesLeft = 0;
 
   [[noreturn]] void damaged(const std::string& table, const std::string& detail) const {
     throw DbError(kErrNotAccessFile,
@@ -186,12 +204,16 @@ struct MdbReader::State {
   }
 
   // A memo or OLE value: inline in the row, on one long-value page, or chained over several.
-  std::vector<unsigned char> longValue(jet::Bytes field, const std::string& table) const {
+  std::vector<unsigned char> longValue(jet::Bytes field, const std::string& table) {
     if (field.size() < 12) damaged(table, "valor largo truncado");
     const std::uint32_t header = le32(field, 0);
     const std::size_t length = header & 0x3FFFFFFF;
     const std::uint32_t kind = header & 0xC0000000;
     std::uint32_t pgRow = le32(field, 4);
+    if (kind != 0x80000000) {
+      if (length > longValueBytesLeft) damaged(table, "valores largos mayores que el archivo");
+      longValueBytesLeft -= length;
+    }
     if (kind == 0x80000000) {
       if (12 + length > field.size()) damaged(table, "valor largo truncado");
       return {field.begin() + 12, field.begin() + 12 + static_cast<std::ptrdiff_t>(length)};
@@ -216,7 +238,7 @@ struct MdbReader::State {
     return out;
   }
 
-  Value decode(const ColumnPlan& plan, const MdbField& field, const std::string& table) const {
+  Value decode(const ColumnPlan& plan, const MdbField& field, const std::string& table) {
     if (plan.kind == Kind::Boolean && !plan.calculated) {
       // A Yes/No value lives in the row's null mask: a set bit is Yes.
       return std::int64_t{field.is_null ? 0 : -1};
@@ -337,6 +359,8 @@ MdbReader::MdbReader(const std::filesystem::path& file)
     }
     tables_.push_back(std::move(table));
   }
+  if (const auto* bad = emptyOrRepeatedName(tables_, [](const SourceTable& t) { return t.name; }))
+    state_->damaged(bad->name, "nombre de tabla vacío o repetido en el catálogo");
 }
 
 MdbReader::~MdbReader() {
@@ -367,8 +391,12 @@ void MdbReader::readTable(const std::string& name,
         planFor(static_cast<MdbColumn*>(g_ptr_array_index(table->columns, i)), calculatedColumns));
     columns.push_back(plans.back().source);
   }
+  if (emptyOrRepeatedName(columns, [](const SourceColumn& c) { return c.name; }) != nullptr)
+    state_->damaged(name, "nombres de columna vacíos o repetidos");
   onColumns(columns);
 
+  std::error_code ec;
+  state_->longValueBytesLeft = std::filesystem::file_size(file_, ec);
   std::vector<MdbField> fields(table->num_cols);
   std::vector<Value> row(table->num_cols);
   mdb_rewind_table(table);

@@ -68,10 +68,10 @@ TEST_F(Companion, IsRebuiltWhenTheFileChanges) {
   EXPECT_FALSE(hasTable(companion, "CLUESSEL"));
 
   // Replaced by another database of the same name.
-  std::filesystem::copy_file(sample("nwind.mdb"), source_,
+  std::filesystem::copy_file(sample("test2V2003.mdb"), source_,
                              std::filesystem::copy_options::overwrite_existing);
   EXPECT_EQ(open(), companion);
-  EXPECT_TRUE(hasTable(companion, "Orders"));
+  EXPECT_TRUE(hasTable(companion, "MSP_PROJECTS"));
   EXPECT_FALSE(hasTable(companion, "Table1"));
 }
 
@@ -122,32 +122,32 @@ TEST(ImportProgressReport, FollowsTablesAndRows) {
   auto options = importOptions();
   std::vector<db::ImportProgress> events;
   options.progress = [&](const db::ImportProgress& p) { events.push_back(p); };
-  db::importAccess(sample("nwind.mdb"), dir / "out.db", options);
+  db::importAccess(sample("testIndexCodesV1997.mdb"), dir / "out.db", options);
   ASSERT_FALSE(events.empty());
   EXPECT_EQ(events.front().format, "JET3");
-  EXPECT_EQ(events.front().tableCount, 9);
+  EXPECT_EQ(events.front().tableCount, 29);
   EXPECT_TRUE(events.back().finished);
-  EXPECT_EQ(events.back().rows, 4032);
+  EXPECT_EQ(events.back().rows, 1536);
   std::vector<std::string> tables;
   for (std::size_t i = 1; i < events.size(); ++i) {
     EXPECT_GE(events[i].rows, events[i - 1].rows);
     if (events[i].tableIndex != events[i - 1].tableIndex) tables.push_back(events[i].table);
   }
-  EXPECT_EQ(tables.size(), 9u);
-  EXPECT_EQ(tables.front(), "Order Details");
+  EXPECT_EQ(tables.size(), 29u);
+  EXPECT_EQ(tables.front(), "Table1");
 }
 
 TEST(NamedTables, OnlyThoseAreImported) {
   TempDir dir;
   auto options = importOptions();
-  options.tables = {"orders", "Umsätze"};
-  db::importAccess(sample("nwind.mdb"), dir / "out.db", options);
-  EXPECT_EQ(tableNames(dir / "out.db"), (std::vector<std::string>{"Orders", "Umsätze"}));
-  EXPECT_EQ(rowsOf(dir / "out.db", "Orders").size(), 830u);
+  options.tables = {"table14", "Table11"};
+  db::importAccess(sample("testIndexCodesV1997.mdb"), dir / "out.db", options);
+  EXPECT_EQ(tableNames(dir / "out.db"), (std::vector<std::string>{"Table14", "Table11"}));
+  EXPECT_EQ(rowsOf(dir / "out.db", "Table14").size(), 256u);
 
-  options.tables = {"Orders", "EGRESO"};
+  options.tables = {"Table14", "EGRESO"};
   try {
-    db::importAccess(sample("nwind.mdb"), dir / "missing.db", options);
+    db::importAccess(sample("testIndexCodesV1997.mdb"), dir / "missing.db", options);
     ADD_FAILURE() << "a missing table was not reported";
   } catch (const db::DbError& e) {
     EXPECT_EQ(e.number(), db::kErrNoSuchTable);

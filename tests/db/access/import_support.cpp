@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <fstream>
 #include <stdexcept>
 
 #include "db/access/bulk_loader.h"
@@ -42,7 +43,19 @@ std::filesystem::path importerPath() {
 }
 
 std::filesystem::path sample(const std::string& name) {
-  return accessSamplesDir() / name;
+  return accessFixturesDir() / name;
+}
+
+std::filesystem::path sharedSample(const std::string& name) {
+  const auto file = accessSamplesDir() / name;
+  std::error_code ec;
+  return std::filesystem::is_regular_file(file, ec) ? file : std::filesystem::path{};
+}
+
+std::vector<unsigned char> readFixture(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  if (!in) throw std::runtime_error("test input missing or unreadable: " + file.string());
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 db::ImportOptions importOptions() {

@@ -11,7 +11,13 @@
 namespace kolt::test {
 
 std::filesystem::path importerPath();
+// A file of the licensed sample set in tests/data/access.
 std::filesystem::path sample(const std::string& name);
+// A sample of the shared folder (accessSamplesDir()); empty when that folder does not have it.
+std::filesystem::path sharedSample(const std::string& name);
+// The bytes of a test input. Throws naming the file when it cannot be read, so that a missing
+// fixture fails its test with the path instead of handing it an empty file.
+std::vector<unsigned char> readFixture(const std::filesystem::path& file);
 // Options that use the importer of this build.
 db::ImportOptions importOptions();
 
