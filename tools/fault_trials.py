@@ -8,8 +8,8 @@ tells in which step: copying, rules, workbook writing, verdicts). Afterwards eve
 results folder must open and hold whole sheets (read by tests/db/read_xls.py, through xlrd), and
 the next run must leave the folder exactly as a clean run does.
 
-Killed imports (--imports, with the Access samples): kolt-validar is killed while it reads an
-Access source into its companion database; the next start must list the same units as an
+Killed imports (--imports): kolt-validar is killed while it reads a generated Access source of
+20,000 discharges into its companion database; the next start must list the same units as an
 undisturbed one and leave nothing beside the source but the source and its companion.
 
 Full disk: kolt-validar runs under a file-size limit (RLIMIT_FSIZE, through prlimit) at sizes
@@ -251,9 +251,7 @@ def main():
     parser.add_argument("--kills", type=int, default=100)
     parser.add_argument("--limits", type=int, default=30)
     parser.add_argument("--imports", type=int, default=0,
-                        help="kills during the import of an Access file (needs --samples)")
-    parser.add_argument("--samples", default=os.path.join(os.path.dirname(ROOT), "shared",
-                                                           "access-samples"))
+                        help="kills during the import of a generated Access file")
     parser.add_argument("--seed", type=int, default=None)
     args = parser.parse_args()
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
@@ -264,8 +262,12 @@ def main():
         print("semilla %d; ejecución limpia %.2f s; origen de %d bytes"
               % (seed, trials.duration, os.path.getsize(trials.source)))
         steps = trials.kills(args.kills, rng)
-        sample = os.path.join(args.samples, "nwind.mdb")
-        imports = trials.imports(args.imports, rng, sample) if os.path.exists(sample) else Counter()
+        imports = Counter()
+        if args.imports > 0:
+            sample = os.path.join(work, "egresos.mdb")
+            subprocess.run([os.path.join(trials.bin, "kolt-generar"), sample, "--egresos", "20000",
+                            "--unidades", "4"], check=True, capture_output=True)
+            imports = trials.imports(args.imports, rng, sample)
         outcomes = trials.limits(args.limits)
     print("muertes: %d (%s)" % (args.kills, ", ".join("%s %d" % kv for kv in sorted(steps.items()))))
     print("importaciones: %d (%s)" % (args.imports,

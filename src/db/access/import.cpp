@@ -4,6 +4,8 @@
 #include <unistd.h>
 
 #include <atomic>
+#include <cerrno>
+#include <cstdlib>
 #include <optional>
 #include <system_error>
 
@@ -46,7 +48,26 @@ std::filesystem::path defaultImporterPath() {
   return (ec ? std::filesystem::current_path() : self.parent_path()) / "kolt-importar";
 }
 
+namespace {
+
+// Removes "{target}.tmp-{pid}-..." files whose process is gone.
+void removeAbandonedTemporaries(const std::filesystem::path& target) {
+  const std::string prefix = target.filename().string() + ".tmp-";
+  std::error_code ec;
+  const auto folder = target.has_parent_path() ? target.parent_path() : ".";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix)) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+      removeQuietly(entry.path());
+  }
+}
+
+}  // namespace
+
 std::filesystem::path temporaryNameFor(const std::filesystem::path& target) {
+  removeAbandonedTemporaries(target);
   static std::atomic<unsigned> counter{0};
   return target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
 }

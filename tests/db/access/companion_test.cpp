@@ -60,6 +60,17 @@ TEST_F(Companion, IsBuiltBesideTheAccessFileAndReused) {
             (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
 }
 
+TEST_F(Companion, TemporariesOfAKilledImportAreRemovedByTheNextOne) {
+  const auto dead = folder_ / "EGRESOS.accdb.kolt.db.tmp-999999999-1";  // no such process
+  const auto alive = folder_ / ("EGRESOS.accdb.kolt.db.tmp-" + std::to_string(::getpid()) + "-9");
+  for (const auto& file : {dead, alive, folder_ / "EGRESOS.accdb.kolt.db.tmp-999999999-1-journal"})
+    std::ofstream(file) << "half";
+  open();
+  EXPECT_EQ(folderListing(folder_.path()),
+            (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db",
+                                      alive.filename().string()}));
+}
+
 TEST_F(Companion, IsRebuiltWhenTheFileChanges) {
   const auto companion = open();
   execute(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
