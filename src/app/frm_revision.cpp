@@ -39,7 +39,8 @@ FrmRevision::FrmRevision(run::Context& ctx, forms::Dialogs& dialogs)
 FrmRevision::~FrmRevision() = default;
 
 void FrmRevision::cmdAceptar_Click() {
-  const QString file = dialogs_.openFile(this, kTituloDialogo, forms::q(ctx_.app), kFiltroDialogo);
+  const QString file = dialogs_.openFile(
+      this, kTituloDialogo, forms::q(run::sourceDialogFolder(ctx_.app)), kFiltroDialogo);
   if (file.isEmpty()) return;
 
   // The open, the import of an Access file and the reading of the unit list all happen here, so a

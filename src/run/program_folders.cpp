@@ -47,6 +47,12 @@ fs::path defaultResultsFolder(const fs::path& app) {
   return userDataFolder() / "RESULTADOS";
 }
 
+fs::path sourceDialogFolder(const fs::path& app) {
+  const char* home = std::getenv("HOME");
+  if (!installed(app) || home == nullptr || *home == '\0') return app;
+  return home;
+}
+
 std::vector<fs::path> catalogueCandidates(const fs::path& app) {
   const fs::path shipped = installedDataFolder(app);
   return {app / "ValidacionesKOLT.mdb", app / "ValidacionesKOLT.db",

@@ -23,6 +23,10 @@ std::filesystem::path userDataFolder();
 // installedDataFolder) always writes to the user's folder, even when run by an administrator.
 std::filesystem::path defaultResultsFolder(const std::filesystem::path& app);
 
+// Where the dialog that chooses the source database opens: the program's folder, as always, or the
+// user's home folder for an installed program (whose folder holds only executables).
+std::filesystem::path sourceDialogFolder(const std::filesystem::path& app);
+
 // Where the catalogue database is looked for, in order: the official Access file, then the
 // demonstration database, beside the executables; the user's own copy of the official file; the
 // files an installed program ships.
