@@ -5,8 +5,8 @@
 #include <map>
 #include <sstream>
 
+#include "rules/rule_fixture.h"
 #include "rules/rule_plan.h"
-#include "rules/validaciones.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -14,9 +14,6 @@ namespace kolt::rules {
 namespace {
 
 using test::kNull;
-using test::TempDir;
-using test::WorkingDb;
-using Folios = std::vector<std::string>;
 
 TEST(DiagnosisCodePlan, FivePassesNumberTheirChecksFromFortyTwoToEighty) {
   const std::vector<PlannedRule> plan = planRules(ruleCatalogue());
@@ -70,26 +67,13 @@ TEST(DiagnosisCodePlan, FivePassesNumberTheirChecksFromFortyTwoToEighty) {
 
 // Each case is a discharge (or child row) whose folio names it; the tests read back the folios a
 // rule listed, duplicates kept.
-class DiagnosisCodeRules : public ::testing::Test {
+class DiagnosisCodeRules : public RuleTest {
  protected:
-  TempDir dir;
-  WorkingDb db{dir / "Val.mdb"};
+  DiagnosisCodeRules() : RuleTest(42, 80) {}
 
   void cie10(std::string causa, test::Cells more = {}) {
     more.insert(more.end(), {{"CAUSA", causa}, {"NOMBRE", "Nombre de " + causa}});
     db.insert("CATCIE10", more);
-  }
-  FrameReport run(int first = 42, int last = 80) {
-    FrameReport report =
-        Validaciones(db.connection(), dir / "Val.xls", {.firstRule = first, .lastRule = last});
-    for (const StatementRecord* s : report.failures())
-      ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-    return report;
-  }
-  Folios listed(int rule) {
-    Folios folios = db.column("Validacion" + std::to_string(rule), "folio");
-    std::sort(folios.begin(), folios.end());
-    return folios;
   }
 };
 

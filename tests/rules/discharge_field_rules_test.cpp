@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "rules/validaciones.h"
+#include "rules/rule_fixture.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -13,29 +13,13 @@ namespace {
 using test::kClues;
 using test::kEgreso;
 using test::kNull;
-using test::TempDir;
-using test::WorkingDb;
-using Folios = std::vector<std::string>;
 
 // Each test adds discharges whose folio names their case, runs the catalogue and reads back the
 // folios one rule listed.
-class DischargeRules : public ::testing::Test {
+class DischargeRules : public RuleTest {
  protected:
-  TempDir dir;
-  WorkingDb db{dir / "Val.mdb"};
+  DischargeRules() : RuleTest(1, 26) {}
 
-  void run() {
-    const FrameReport report =
-        Validaciones(db.connection(), dir / "Val.xls", {.firstRule = 1, .lastRule = 26});
-    for (const StatementRecord* s : report.failures())
-      ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-  }
-  // Sorted, for rules whose row order is not part of what they promise.
-  Folios listed(int rule) {
-    Folios folios = db.column("Validacion" + std::to_string(rule), "folio");
-    std::sort(folios.begin(), folios.end());
-    return folios;
-  }
   void woman(std::string folio, std::string cveedad, int edad, test::Cells more = {}) {
     more.insert(more.end(),
                 {{"folio", folio}, {"sexo", "2"}, {"cveedad", cveedad}, {"edad", edad}});

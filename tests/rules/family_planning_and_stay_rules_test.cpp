@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <map>
 
-#include "rules/validaciones.h"
+#include "rules/rule_fixture.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -11,28 +11,13 @@ namespace kolt::rules {
 namespace {
 
 using test::kNull;
-using test::TempDir;
-using test::WorkingDb;
-using Folios = std::vector<std::string>;
 
 // Rules 27 to 41: each case is a discharge whose folio names it; the family-planning block and
 // the stay rules after it run alone, as they do in a whole run.
-class FamilyPlanningRules : public ::testing::Test {
+class FamilyPlanningRules : public RuleTest {
  protected:
-  TempDir dir;
-  WorkingDb db{dir / "Val.mdb"};
+  FamilyPlanningRules() : RuleTest(27, 41) {}
 
-  void run() {
-    const FrameReport report =
-        Validaciones(db.connection(), dir / "Val.xls", {.firstRule = 27, .lastRule = 41});
-    for (const StatementRecord* s : report.failures())
-      ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-  }
-  Folios listed(int rule) {
-    Folios folios = db.column("Validacion" + std::to_string(rule), "folio");
-    std::sort(folios.begin(), folios.end());
-    return folios;
-  }
   // A discharge with the given diagnoses, procedures and further conditions.
   void discharge(std::string folio, std::string sexo, std::string diagIni, db::Value afecprin,
                  std::vector<std::string> procedures, std::vector<db::Value> conditions = {}) {

@@ -4,7 +4,7 @@
 #include <algorithm>
 #include <map>
 
-#include "rules/validaciones.h"
+#include "rules/rule_fixture.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -12,27 +12,11 @@ namespace kolt::rules {
 namespace {
 
 using test::kNull;
-using test::TempDir;
-using test::WorkingDb;
-using Folios = std::vector<std::string>;
 
-class ObstetricRules : public ::testing::Test {
+class ObstetricRules : public RuleTest {
  protected:
-  TempDir dir;
-  WorkingDb db{dir / "Val.mdb"};
+  ObstetricRules() : RuleTest(85, 113) {}
 
-  void run(int first, int last) {
-    const FrameReport report =
-        Validaciones(db.connection(), dir / "Val.xls", {.firstRule = first, .lastRule = last});
-    for (const StatementRecord* s : report.failures())
-      ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-  }
-  // Sorted, one entry per result row.
-  Folios listed(int rule) {
-    Folios folios = db.column("Validacion" + std::to_string(rule), "folio");
-    std::sort(folios.begin(), folios.end());
-    return folios;
-  }
   void discharge(const std::string& folio, const std::string& diag_ini,
                  const std::string& afecprin) {
     db.egreso({{"folio", folio}, {"diag_ini", diag_ini}, {"afecprin", afecprin}});

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "rules/validaciones.h"
+#include "rules/rule_fixture.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -10,36 +10,15 @@ namespace kolt::rules {
 namespace {
 
 using test::kNull;
-using test::TempDir;
-using test::WorkingDb;
-using Folios = std::vector<std::string>;
 
 // Each procedure row's discharge has a folio that names its case.
-class ProcedureRules : public ::testing::Test {
+class ProcedureRules : public RuleTest {
  protected:
-  TempDir dir;
-  WorkingDb db{dir / "Val.mdb"};
+  ProcedureRules() : RuleTest(81, 84) {}
 
   void cie9(std::string clave, test::Cells more = {}) {
     more.insert(more.end(), {{"CVE_PROC", clave}, {"DESCRIP", "Descripción de " + clave}});
     db.insert("CATCIE9MC", more);
-  }
-  void run() {
-    const FrameReport report =
-        Validaciones(db.connection(), dir / "Val.xls", {.firstRule = 81, .lastRule = 84});
-    for (const StatementRecord* s : report.failures())
-      ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-  }
-  Folios listed(int rule) {
-    Folios folios = db.column("Validacion" + std::to_string(rule), "folio");
-    std::sort(folios.begin(), folios.end());
-    return folios;
-  }
-  std::string columns(int rule) {
-    std::string out;
-    for (const std::string& c : db.columns("Validacion" + std::to_string(rule)))
-      out += (out.empty() ? "" : ",") + c;
-    return out;
   }
 };
 

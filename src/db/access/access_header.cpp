@@ -7,37 +7,17 @@
 #include <system_error>
 
 #include "db/error.h"
+#include "db/jet_header.h"
 
 namespace kolt::db {
 namespace {
 
-constexpr std::size_t kVersionOffset = 0x14;
-constexpr std::size_t kMaskedStart = 0x18;
-constexpr std::size_t kMaskedLength = 128;
-constexpr std::size_t kCodePageOffset = 0x3C;
-constexpr std::size_t kPasswordOffset = 0x42;
-constexpr std::size_t kCreationDateOffset = 0x72;
+using namespace jet_header;
+
 constexpr std::size_t kMinimumHeader = kMaskedStart + kMaskedLength;
 
-// The part of page 0 after 0x18 is stored XOR-ed with an RC4 stream of this fixed key.
-void unmaskHeader(std::vector<unsigned char>& page) {
-  const std::array<unsigned char, 4> key = {0xC7, 0xDA, 0x39, 0x6B};
-  std::array<unsigned char, 256> s{};
-  for (int i = 0; i < 256; ++i) s[static_cast<std::size_t>(i)] = static_cast<unsigned char>(i);
-  for (std::size_t i = 0, j = 0; i < 256; ++i) {
-    j = (j + s[i] + key[i % key.size()]) & 0xFF;
-    std::swap(s[i], s[j]);
-  }
-  for (std::size_t n = 0, i = 0, j = 0; n < kMaskedLength; ++n) {
-    i = (i + 1) & 0xFF;
-    j = (j + s[i]) & 0xFF;
-    std::swap(s[i], s[j]);
-    page[kMaskedStart + n] ^= s[(s[i] + s[j]) & 0xFF];
-  }
-}
-
 bool hasPassword(std::vector<unsigned char> page, int version) {
-  unmaskHeader(page);
+  jet_header::toggleMask(page.data());
   const std::size_t length = version == 0 ? 20 : 40;
   std::array<unsigned char, 4> mask{};
   if (version != 0) {
@@ -124,7 +104,7 @@ AccessHeader readAccessHeader(const std::filesystem::path& file) {
   page.resize(std::min<std::size_t>(page.size(), static_cast<std::size_t>(header.pageSize)));
 
   std::vector<unsigned char> unmasked = page;
-  unmaskHeader(unmasked);
+  jet_header::toggleMask(unmasked.data());
   header.codePage = unmasked[kCodePageOffset] | (unmasked[kCodePageOffset + 1] << 8);
   header.passwordProtected = hasPassword(page, header.version);
   header.firstPage = std::move(page);
