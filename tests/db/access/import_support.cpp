@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <stdexcept>
 
@@ -124,6 +125,16 @@ std::vector<std::string> folderListing(const std::filesystem::path& folder) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+std::string hexOf(const std::string& text) {
+  std::string out;
+  char buffer[3];
+  for (unsigned char c : text) {
+    std::snprintf(buffer, sizeof buffer, "%02x", c);
+    out += buffer;
+  }
+  return out;
 }
 
 }  // namespace kolt::test

@@ -36,4 +36,8 @@ std::vector<std::vector<db::Value>> rowsOf(const std::filesystem::path& database
 // The files of a folder, names only, sorted.
 std::vector<std::string> folderListing(const std::filesystem::path& folder);
 
+// The bytes of `text` as lower-case hex, two digits each: texts compared byte for byte, whatever
+// their encoding, and printable in a failure.
+std::string hexOf(const std::string& text);
+
 }  // namespace kolt::test

@@ -96,16 +96,6 @@ void writeEngineDatabase(const fs::path& file, const std::vector<Table>& tables)
   loader.finish();
 }
 
-std::string hexOf(const std::string& text) {
-  std::string out;
-  char buffer[3];
-  for (unsigned char c : text) {
-    std::snprintf(buffer, sizeof buffer, "%02x", c);
-    out += buffer;
-  }
-  return out;
-}
-
 double number(const Value& v) {
   return std::holds_alternative<double>(v) ? std::get<double>(v)
                                            : static_cast<double>(std::get<std::int64_t>(v));

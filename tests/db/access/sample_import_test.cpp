@@ -35,15 +35,9 @@ std::string unhex(const std::string& hex) {
   return out;
 }
 
-std::string hexOf(const std::string& text) {
-  if (text.empty()) return "-";
-  std::string out;
-  char buffer[3];
-  for (unsigned char c : text) {
-    std::snprintf(buffer, sizeof buffer, "%02x", c);
-    out += buffer;
-  }
-  return out;
+// The dumps write an empty text as "-".
+std::string dumpHex(const std::string& text) {
+  return text.empty() ? "-" : hexOf(text);
 }
 
 Dump loadDump(const std::filesystem::path& sampleFile) {
@@ -144,7 +138,7 @@ std::string encode(const std::string& dumpType, const db::Value& v, const std::s
   }
   if (!std::holds_alternative<std::string>(v)) return "not text";
   const std::string tag = (dumpType == "datetime" || dumpType == "datetimextended") ? "T:" : "S:";
-  return tag + hexOf(std::get<std::string>(v));
+  return tag + dumpHex(std::get<std::string>(v));
 }
 
 std::u32string codePoints(const std::string& utf8) {
