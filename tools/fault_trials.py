@@ -5,7 +5,7 @@
 
 Killed runs: kolt-validar is killed with SIGKILL at a random moment of a run (the statement trace
 tells in which step: copying, rules, workbook writing, verdicts). Afterwards every workbook in the
-results folder must open and hold whole sheets (read by tests/db/read_xls.py, through xlrd), and
+results folder must open and hold whole sheets (read by tests/xls/read_xls.py, through xlrd), and
 the next run must leave the folder exactly as a clean run does.
 
 Killed imports (--imports): kolt-validar is killed while it reads a generated Access source of
@@ -36,7 +36,7 @@ import time
 from collections import Counter
 
 ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
-READ_XLS = os.path.join(ROOT, "tests", "db", "read_xls.py")
+READ_XLS = os.path.join(ROOT, "tests", "xls", "read_xls.py")
 RECORD_TABLES = ["EGRESO", "OBSTET", "PRODUCTOS", "DEFUNC", "AFECCIONES", "PROCEDIMIENTOS",
                  "CATCLUES"]
 # What a run leaves in the results folder beside the workbooks, whatever happened.

@@ -8,8 +8,8 @@
 #include "db/dialect/emitter.h"
 #include "db/dialect/functions.h"
 #include "db/dialect/translation.h"
-#include "db/workbook.h"
 #include "schema/date_text.h"
+#include "xls/workbook.h"
 
 namespace kolt::db {
 namespace {
@@ -42,6 +42,12 @@ std::string afterPrefix(const std::string& message, std::string_view prefix) {
   throw DbError(sqlite3_extended_errcode(db) ? sqlite3_extended_errcode(db) : code,
                 "Error del motor de base de datos: " + message + ".");
 }
+
+// Units are validated side by side, each thread on connections of its own. Counting the engine's
+// memory, which nothing here reads, takes a lock that every allocation of every thread shares; it
+// must be switched off before the engine's first use, hence at start-up.
+[[maybe_unused]] const bool kMemoryNotCounted =
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
 
 class Statement {
  public:
@@ -124,6 +130,11 @@ class Attachment {
     Statement st(db, "ATTACH DATABASE ?1 AS " + quoteName(schema_));
     st.bind(1, file.string());
     st.run();
+    // The program writes into another file only to fill a unit's working database, which every
+    // run makes anew: waiting for the disk after each statement would buy nothing. The journal
+    // stays, in memory, so that a failed statement still leaves no half-made table.
+    exec(db, "PRAGMA " + quoteName(schema_) + ".journal_mode = MEMORY");
+    exec(db, "PRAGMA " + quoteName(schema_) + ".synchronous = OFF");
   }
   ~Attachment() {
     sqlite3_exec(db_, ("DETACH DATABASE " + quoteName(schema_)).c_str(), nullptr, nullptr, nullptr);
@@ -170,7 +181,8 @@ const Value& Recordset::field(std::string_view name) const {
 // Runs one translated statement on an open handle.
 class Connection::Executor {
  public:
-  Executor(sqlite3* db, std::int64_t& rowsWritten) : db_(db), rowsWritten_(rowsWritten) {}
+  Executor(sqlite3* db, std::int64_t& rowsWritten, xls::Workbook* workbook)
+      : db_(db), rowsWritten_(rowsWritten), workbook_(workbook) {}
 
   void run(const Translation& t) {
     switch (t.kind) {
@@ -231,17 +243,32 @@ class Connection::Executor {
     }
   }
 
+  // The rows go from the engine to the sheet one at a time, so a large result never sits in memory
+  // whole.
   void exportSheet(const Translation& t) {
-    Recordset rs = readAll(db_, t.sql);
-    std::vector<SheetColumn> columns;
-    for (const ColumnInfo& c : rs.columns()) {
-      ColumnKind kind = schema::isDateType(c.declaredType)      ? ColumnKind::Date
-                        : schema::isBooleanType(c.declaredType) ? ColumnKind::Boolean
-                                                                : ColumnKind::Plain;
+    Statement select(db_, t.sql);
+    std::vector<xls::SheetColumn> columns;
+    for (int i = 0; i < select.columnCount(); ++i) {
+      const ColumnInfo c = select.column(i);
+      xls::ColumnKind kind = schema::isDateType(c.declaredType)      ? xls::ColumnKind::Date
+                             : schema::isBooleanType(c.declaredType) ? xls::ColumnKind::Boolean
+                                                                     : xls::ColumnKind::Plain;
       columns.push_back({c.name, kind});
     }
-    appendSheet(std::filesystem::path(*t.inFile), t.target, columns, rs.rows());
-    rowsWritten_ = rs.recordCount();
+    auto rows = [&](xls::Row& row) {
+      if (!select.step()) return false;
+      row.reserve(columns.size());
+      for (int i = 0; i < select.columnCount(); ++i) row.push_back(select.value(i));
+      return true;
+    };
+    const std::filesystem::path file(*t.inFile);
+    if (workbook_ != nullptr && workbook_->file() == file) {
+      rowsWritten_ = static_cast<std::int64_t>(workbook_->addSheet(t.target, columns, rows));
+    } else {
+      xls::Workbook book = xls::Workbook::extending(file);
+      rowsWritten_ = static_cast<std::int64_t>(book.addSheet(t.target, columns, rows));
+      book.save();
+    }
   }
 
   static std::string upperAscii(std::string s) {
@@ -252,6 +279,7 @@ class Connection::Executor {
 
   sqlite3* db_;
   std::int64_t& rowsWritten_;
+  xls::Workbook* workbook_;
 };
 
 Connection::Connection(std::shared_ptr<TranslationCache> cache)
@@ -272,6 +300,9 @@ void Connection::open(const std::filesystem::path& file) {
     sqlite3_close(db);
     throw DbError(kErrFile, "No se puede abrir '" + file.string() + "': " + message + ".");
   }
+  // Another connection may be writing (the run's summary while units open theirs): wait for it
+  // rather than take a locked file for a damaged one.
+  sqlite3_busy_timeout(db, 5000);
   // A file that is not an engine database opens without complaint; the first read tells.
   if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
       SQLITE_OK) {
@@ -283,7 +314,6 @@ void Connection::open(const std::filesystem::path& file) {
   // A double-quoted name that matches no column must be an error, never a text constant.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-  sqlite3_busy_timeout(db, 5000);
   sqlite3_exec(db, "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -65536", nullptr, nullptr,
                nullptr);
   registerDialect(db);
@@ -298,6 +328,7 @@ void Connection::setScratch() {
 }
 
 void Connection::close() {
+  workbook_.reset();
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
 }
@@ -306,7 +337,12 @@ void Connection::execute(std::string_view statement) {
   if (!db_) throw DbError(kErrNotOpen, "La conexión con la base de datos está cerrada.");
   rowsWritten_ = 0;
   auto translation = cache_->get(statement);
-  Executor(db_, rowsWritten_).run(*translation);
+  Executor(db_, rowsWritten_, workbook_.get()).run(*translation);
+}
+
+void Connection::executeNative(const std::string& sql) {
+  if (!db_) throw DbError(kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  exec(db_, sql);
 }
 
 Recordset Connection::openRecordset(std::string_view statement) {
@@ -340,6 +376,21 @@ void Connection::unlink(std::string_view name) {
   if (!db_) throw DbError(kErrNotOpen, "La conexión con la base de datos está cerrada.");
   exec(db_, "DROP VIEW temp." + quoteName(name));
   exec(db_, "DETACH DATABASE " + quoteName(linkSchema(name)));
+}
+
+void Connection::beginWorkbook(const std::filesystem::path& file) {
+  workbook_ = std::make_unique<xls::Workbook>(file);
+}
+
+bool Connection::finishWorkbook() {
+  std::unique_ptr<xls::Workbook> book = std::move(workbook_);
+  if (!book || book->sheetCount() == 0) return false;
+  book->save();
+  return true;
+}
+
+void Connection::abandonWorkbook() {
+  workbook_.reset();
 }
 
 void Connection::createDatabase(const std::filesystem::path& file) {

@@ -5,7 +5,9 @@
 // failure as a DbError with a number and a description. The forms it accepts beyond ordinary
 // statements:
 //   SELECT ... INTO t FROM ...                    creates t from the select list
-//   SELECT ... INTO t IN 'file' FROM ...          creates t in another engine database file
+//   SELECT ... INTO t IN 'file' FROM ...          creates t in another engine database file, a
+//                                                 scratch one (written without waiting for the
+//                                                 disk)
 //   SELECT * INTO [sheet] IN 'book' 'Excel 8.0;' FROM t   adds t's rows as a sheet of a workbook
 #pragma once
 
@@ -20,6 +22,10 @@
 #include "db/value.h"
 
 struct sqlite3;
+
+namespace kolt::xls {
+class Workbook;
+}
 
 namespace kolt::db {
 
@@ -86,8 +92,23 @@ class Connection {
   void link(std::string_view name, const std::filesystem::path& file, std::string_view sourceTable);
   void unlink(std::string_view name);
 
+  // From now on, the sheets this connection exports to the workbook `file` are gathered and the
+  // workbook is written once, whole, by finishWorkbook: nobody sees it with some of its sheets, and
+  // its cost does not grow with the square of its sheets. Exports to other workbooks still add
+  // their sheet to the file at once. Throws DbError when the workbook cannot be begun.
+  void beginWorkbook(const std::filesystem::path& file);
+  // Writes the workbook begun with beginWorkbook and forgets it. Returns false, writing nothing,
+  // when no sheet was exported to it. Throws DbError (the file is then unchanged).
+  bool finishWorkbook();
+  // Forgets the workbook begun with beginWorkbook without writing it (also done by close).
+  void abandonWorkbook();
+
   // Creates an empty engine database file; fails when the file exists.
   static void createDatabase(const std::filesystem::path& file);
+
+  // Runs a statement in the engine's own SQL, untranslated (for the rest of src/db only). Throws
+  // DbError as execute does.
+  void executeNative(const std::string& sql);
 
   // The raw handle, for the rest of src/db only (the importer's bulk loading).
   sqlite3* handle() const { return db_; }
@@ -98,6 +119,7 @@ class Connection {
   sqlite3* db_ = nullptr;
   std::filesystem::path file_;
   std::int64_t rowsWritten_ = 0;
+  std::unique_ptr<xls::Workbook> workbook_;  // begun with beginWorkbook
 };
 
 // Registers the dialect's functions and collation on a raw SQLite handle. Every handle that runs

@@ -20,6 +20,21 @@ bool hasColumn(sqlite3* db, std::string_view table, std::string_view column) {
   return found;
 }
 
+// The statement that makes, where missing, an index on `columns` of `table`; empty when the table
+// lacks one of them.
+std::string indexStatement(sqlite3* db, std::string_view table,
+                           const std::vector<std::string_view>& columns) {
+  std::string name = "kolt_" + std::string(table), list;
+  for (std::string_view column : columns) {
+    if (!hasColumn(db, table, column)) return {};
+    name += "_" + std::string(column);
+    list +=
+        (list.empty() ? "" : ", ") + dialect::quoteName(column) + " COLLATE " + dialect::kCollation;
+  }
+  return "CREATE INDEX IF NOT EXISTS " + dialect::quoteName(name) + " ON " +
+         dialect::quoteName(table) + "(" + list + ")";
+}
+
 }  // namespace
 
 std::vector<std::string> indexForTextLookups(Connection& cnn,
@@ -29,15 +44,25 @@ std::vector<std::string> indexForTextLookups(Connection& cnn,
   sqlite3* db = cnn.handle();
   if (db == nullptr) return indexed;
   for (std::string_view table : tables) {
-    if (!hasColumn(db, table, column)) continue;
-    const std::string name = "kolt_" + std::string(table) + "_" + std::string(column);
-    const std::string sql = "CREATE INDEX IF NOT EXISTS " + dialect::quoteName(name) + " ON " +
-                            dialect::quoteName(table) + "(" + dialect::quoteName(column) +
-                            " COLLATE " + dialect::kCollation + ")";
-    if (sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
+    const std::string sql = indexStatement(db, table, {column});
+    if (!sql.empty() && sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr) == SQLITE_OK)
       indexed.emplace_back(table);
   }
   return indexed;
+}
+
+void indexWorkingDatabase(Connection& cnnNueva) {
+  sqlite3* db = cnnNueva.handle();
+  if (db == nullptr) return;
+  auto index = [&](std::string_view table, const std::vector<std::string_view>& columns) {
+    const std::string sql = indexStatement(db, table, columns);
+    if (!sql.empty()) cnnNueva.executeNative(sql);
+  };
+  for (std::string_view table :
+       {"EGRESO", "OBSTET", "PRODUCTOS", "DEFUNC", "AFECCIONES", "PROCEDIMIENTOS"})
+    index(table, {"folio", "clues", "egreso"});
+  index("CATCIE10", {"CAUSA"});
+  index("CATCIE9MC", {"CVE_PROC"});
 }
 
 }  // namespace kolt::db

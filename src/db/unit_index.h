@@ -23,4 +23,12 @@ std::vector<std::string> indexForTextLookups(Connection& cnn,
                                              const std::vector<std::string_view>& tables,
                                              std::string_view column);
 
+// The indexes of a unit's working database, made once its records and catalogues are in: the
+// record tables on the discharge key (folio, clues, egreso) and the diagnosis and procedure
+// catalogues on their codes, under the dialect's text comparison. The rules join on exactly
+// these; without them the engine would build the same index anew for every statement that joins.
+// A table without those columns is left out. Throws DbError when an index cannot be made: a
+// working database is written without a journal, so it must not be used after a failed write.
+void indexWorkingDatabase(Connection& cnnNueva);
+
 }  // namespace kolt::db

@@ -7,12 +7,12 @@
 #include <sstream>
 
 #include "db/error.h"
-#include "db/workbook.h"
 #include "rules/frame_steps.h"
 #include "rules/rule_plan.h"
 #include "rules/validaciones.h"
 #include "support/paths.h"
 #include "support/working_db.h"
+#include "xls/workbook.h"
 
 namespace kolt::rules {
 namespace {
@@ -76,7 +76,7 @@ TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported)
   const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
   EXPECT_TRUE(report.failures().empty());
-  EXPECT_EQ(db::sheetNames(book),
+  EXPECT_EQ(xls::sheetNames(book),
             (std::vector<std::string>{"Validacion1", "Validacion3", "Validacion22"}));
   std::vector<std::pair<int, std::int64_t>> found;
   for (const RuleRun* r : report.findings()) {
@@ -117,7 +117,7 @@ TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
       EXPECT_TRUE(s.ok) << s.text;
     }
   }
-  EXPECT_EQ(db::sheetNames(dir / "second.xls"), db::sheetNames(dir / "first.xls"));
+  EXPECT_EQ(xls::sheetNames(dir / "second.xls"), xls::sheetNames(dir / "first.xls"));
 }
 
 TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
@@ -138,7 +138,7 @@ TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
     EXPECT_EQ(db.hasTable(r.table), !r.failed) << r.table;
   }
   // The rules around the failed ones still found and exported their rows.
-  EXPECT_EQ(db::sheetNames(book), (std::vector<std::string>{"Validacion3", "Validacion22"}));
+  EXPECT_EQ(xls::sheetNames(book), (std::vector<std::string>{"Validacion3", "Validacion22"}));
 }
 
 TEST_F(Frame, FindingWhoseSheetCouldNotBeWrittenStaysAFinding) {
@@ -211,7 +211,7 @@ TEST_F(Frame, ARuleRangeRunsThoseRulesAloneAndProgressCountsThem) {
   EXPECT_EQ(numbers, (std::vector<int>{3, 4, 5}));
   EXPECT_EQ(resultTables(db),
             (std::vector<std::string>{"Validacion3", "Validacion4", "Validacion5"}));
-  EXPECT_EQ(db::sheetNames(book), (std::vector<std::string>{"Validacion3"}));
+  EXPECT_EQ(xls::sheetNames(book), (std::vector<std::string>{"Validacion3"}));
 }
 
 TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables) {
@@ -286,7 +286,7 @@ TEST_F(Frame, WorkbookInAFolderWithAQuoteStillReceivesItsSheets) {
   db.egreso({{"sexo", "3"}});
   const FrameReport report = Validaciones(db.connection(), quoted, kFieldRules);
   EXPECT_TRUE(report.failures().empty());
-  EXPECT_EQ(db::sheetNames(quoted), (std::vector<std::string>{"Validacion3"}));
+  EXPECT_EQ(xls::sheetNames(quoted), (std::vector<std::string>{"Validacion3"}));
 }
 
 TEST_F(Frame, ArchivoExcelPassesAMissingTableBackToItsCaller) {

@@ -279,7 +279,7 @@ TEST_F(ObstetricRules, NotifiableCodesAndCertificates) {
   // The headings keep their blank and accent in the sheet.
   std::string sheets;
   ASSERT_EQ(test::runCommand("/usr/bin/python3 '" +
-                                 (test::sourceDir() / "tests/db/read_xls.py").string() + "' '" +
+                                 (test::sourceDir() / "tests/xls/read_xls.py").string() + "' '" +
                                  (dir / "Val.xls").string() + "'",
                              sheets),
             0);

@@ -34,7 +34,7 @@ static std::vector<std::string> splitTabs(std::string_view line) {
 }
 
 int runReader(const fs::path& book, std::string& output) {
-  const fs::path script = test::sourceDir() / "tests" / "db" / "read_xls.py";
+  const fs::path script = test::sourceDir() / "tests" / "xls" / "read_xls.py";
   return test::runCommand("/usr/bin/python3 '" + script.string() + "' '" + book.string() + "'",
                           output);
 }

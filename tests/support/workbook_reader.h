@@ -1,4 +1,4 @@
-// Workbooks read back with xlrd (tests/db/read_xls.py), a reader that shares nothing with our
+// Workbooks read back with xlrd (tests/xls/read_xls.py), a reader that shares nothing with our
 // writer, so a test compares what a user's spreadsheet program would show.
 #pragma once
 

@@ -1,6 +1,6 @@
 #include "db/access/jet_values.h"
 
-#include "db/utf8.h"
+#include "schema/utf8.h"
 
 #include <iconv.h>
 
@@ -29,15 +29,15 @@ void appendUtf16(std::string& out, const char16_t* units, std::size_t count) {
     char32_t u = units[i];
     if (u >= 0xD800 && u <= 0xDBFF) {
       if (i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-        appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
+        schema::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
         ++i;
       } else {
-        appendUtf8(out, kReplacement);
+        schema::appendUtf8(out, kReplacement);
       }
     } else if (u >= 0xDC00 && u <= 0xDFFF) {
-      appendUtf8(out, kReplacement);
+      schema::appendUtf8(out, kReplacement);
     } else {
-      appendUtf8(out, u);
+      schema::appendUtf8(out, u);
     }
   }
 }
@@ -49,9 +49,9 @@ std::string decodeCp1252(Bytes bytes) {
     if (b < 0x80)
       out.push_back(static_cast<char>(b));
     else if (b < 0xA0)
-      appendUtf8(out, kCp1252High[b - 0x80]);
+      schema::appendUtf8(out, kCp1252High[b - 0x80]);
     else
-      appendUtf8(out, b);
+      schema::appendUtf8(out, b);
   }
   return out;
 }

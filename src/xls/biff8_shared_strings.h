@@ -10,9 +10,9 @@
 #include <unordered_map>
 #include <vector>
 
-#include "db/biff8_records.h"
+#include "xls/biff8_records.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 class SharedStrings {
  public:
@@ -48,4 +48,4 @@ class SharedStrings {
   std::uint32_t references_ = 0;
 };
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -13,7 +13,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 using Bytes = std::vector<unsigned char>;
 using ByteView = std::span<const unsigned char>;
@@ -120,4 +120,4 @@ class FieldReader {
   std::size_t position_ = 0;
 };
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

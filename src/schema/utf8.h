@@ -3,10 +3,10 @@
 
 #include <string>
 
-namespace kolt::db {
+namespace kolt::schema {
 
 // Appends the UTF-8 form of one code point; a surrogate or a value past U+10FFFF, which no text
 // may hold, becomes U+FFFD.
 void appendUtf8(std::string& out, char32_t codePoint);
 
-}  // namespace kolt::db
+}  // namespace kolt::schema

@@ -5,7 +5,7 @@
 #include <string>
 #include <string_view>
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 // The most characters a cell shows; longer texts are cut to it.
 inline constexpr std::size_t kMaxCellText = 32767;
@@ -21,4 +21,4 @@ std::u16string_view cutUtf16(std::u16string_view text, std::size_t maxUnits);
 // True when every code unit fits one byte, so the text can be stored "compressed" (Latin-1).
 bool fitsOneByte(std::u16string_view text);
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -1,9 +1,9 @@
-#include "db/biff8_records.h"
+#include "xls/biff8_records.h"
 
 #include <bit>
 #include <cstring>
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 void StreamWriter::begin(std::uint16_t type) {
   if (open_) throw std::logic_error("BIFF8 record begun inside another record");
@@ -94,4 +94,4 @@ ByteView FieldReader::take(std::size_t count) {
   return part;
 }
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -1,14 +1,14 @@
-#include "db/biff8_workbook.h"
+#include "xls/biff8_workbook.h"
 
 #include <algorithm>
 #include <stdexcept>
 
-#include "db/biff8_globals.h"
-#include "db/biff8_sheet.h"
-#include "db/biff8_sheet_names.h"
-#include "db/biff8_text.h"
+#include "xls/biff8_globals.h"
+#include "xls/biff8_sheet.h"
+#include "xls/biff8_sheet_names.h"
+#include "xls/biff8_text.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 namespace {
 
 struct SheetEntry {
@@ -72,13 +72,13 @@ WorkbookContents readWorkbook(ByteView stream) {
   return contents;
 }
 
-Bytes writeWorkbook(const std::vector<Sheet>& sheets, const SharedStrings& strings) {
+Bytes writeGlobals(const std::vector<SheetSize>& sheets, const SharedStrings& strings) {
   StreamWriter out;
   writeGlobalsPrefix(out);
 
   // Where each substream will begin is known only once the shared strings are written.
   std::vector<std::size_t> offsetFields;
-  for (const Sheet& sheet : sheets) {
+  for (const SheetSize& sheet : sheets) {
     const bool oneByte = fitsOneByte(sheet.name);
     out.begin(kBoundSheet);
     offsetFields.push_back(out.size());
@@ -94,15 +94,14 @@ Bytes writeWorkbook(const std::vector<Sheet>& sheets, const SharedStrings& strin
   out.begin(kEof);
   out.end();
 
-  std::size_t total = out.size();
-  for (const Sheet& sheet : sheets) total += sheet.substream.size();
-  if (total > kMaxStreamSize) throw std::length_error("workbook stream too large");
-
+  std::size_t position = out.size();
   for (std::size_t i = 0; i < sheets.size(); ++i) {
-    out.patchU32(offsetFields[i], static_cast<std::uint32_t>(out.size()));
-    out.append(sheets[i].substream);
+    if (sheets[i].size > kMaxStreamSize - position)
+      throw std::length_error("workbook stream too large");
+    out.patchU32(offsetFields[i], static_cast<std::uint32_t>(position));
+    position += sheets[i].size;
   }
   return out.take();
 }
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

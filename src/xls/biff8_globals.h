@@ -8,9 +8,9 @@
 
 #include <cstdint>
 
-#include "db/biff8_records.h"
+#include "xls/biff8_records.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 // Cell formats (indices of XF records). 0 to 14 are the style formats every workbook carries.
 enum CellFormat : std::uint16_t {
@@ -29,4 +29,4 @@ void writeWorksheetBof(StreamWriter& out);
 // BOF of the globals through the STYLE record.
 void writeGlobalsPrefix(StreamWriter& out);
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -1,6 +1,6 @@
-// Workbooks are read back with xlrd (tests/db/read_xls.py), a reader that shares nothing with the
+// Workbooks are read back with xlrd (tests/xls/read_xls.py), a reader that shares nothing with the
 // writer, and compared cell by cell.
-#include "db/workbook.h"
+#include "xls/workbook.h"
 
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
@@ -20,18 +20,22 @@
 #include <iterator>
 #include <limits>
 
-#include "db/biff8_records.h"
-#include "db/biff8_shared_strings.h"
 #include "db/error.h"
-#include "db/utf8.h"
+#include "schema/utf8.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
+#include "xls/biff8_records.h"
+#include "xls/biff8_shared_strings.h"
 
-namespace kolt::db {
+namespace kolt::xls {
 namespace {
 
 namespace fs = std::filesystem;
 
+using db::Blob;
+using db::DbError;
+using db::kErrWorkbook;
+using db::Value;
 using test::ReadBack;
 using test::readBack;
 using test::runReader;
@@ -409,4 +413,4 @@ TEST(SharedStrings, ReadsBackWhatItWritesAcrossContinueRecords) {
 }
 
 }  // namespace
-}  // namespace kolt::db
+}  // namespace kolt::xls

@@ -1,10 +1,10 @@
-#include "db/biff8_text.h"
+#include "xls/biff8_text.h"
 
-#include "db/utf8.h"
+#include "schema/utf8.h"
 
 #include <algorithm>
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 namespace {
 
 constexpr char32_t kReplacement = 0xFFFD;
@@ -81,13 +81,13 @@ std::string utf16ToUtf8(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-      appendUtf8(out,
-                 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
+      schema::appendUtf8(
+          out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-      appendUtf8(out, kReplacement);
+      schema::appendUtf8(out, kReplacement);
     } else {
-      appendUtf8(out, c);
+      schema::appendUtf8(out, c);
     }
   }
   return out;
@@ -104,4 +104,4 @@ bool fitsOneByte(std::u16string_view text) {
   return std::all_of(text.begin(), text.end(), [](char16_t c) { return c < 0x100; });
 }
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -1,6 +1,6 @@
-#include "db/utf8.h"
+#include "schema/utf8.h"
 
-namespace kolt::db {
+namespace kolt::schema {
 
 void appendUtf8(std::string& out, char32_t c) {
   if (c > 0x10FFFF || (c >= 0xD800 && c <= 0xDFFF)) c = 0xFFFD;
@@ -21,4 +21,4 @@ void appendUtf8(std::string& out, char32_t c) {
   }
 }
 
-}  // namespace kolt::db
+}  // namespace kolt::schema

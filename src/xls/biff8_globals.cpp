@@ -1,8 +1,8 @@
-#include "db/biff8_globals.h"
+#include "xls/biff8_globals.h"
 
 #include <string_view>
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 namespace {
 
 constexpr std::uint16_t kBiff8Version = 0x0600;
@@ -139,4 +139,4 @@ void writeGlobalsPrefix(StreamWriter& out) {
   out.end();
 }
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -7,7 +7,7 @@
 #include <string_view>
 #include <vector>
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 inline constexpr std::size_t kMaxSheetName = 31;
 
@@ -20,4 +20,4 @@ std::u16string cleanSheetName(std::u16string_view requested);
 std::u16string claimSheetName(std::u16string_view base, std::size_t part,
                               const std::vector<std::u16string>& taken);
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -1,10 +1,10 @@
-#include "db/biff8_sheet_names.h"
+#include "xls/biff8_sheet_names.h"
 
 #include <algorithm>
 
-#include "db/biff8_text.h"
+#include "xls/biff8_text.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 namespace {
 
 bool isForbidden(char16_t c) {
@@ -64,4 +64,4 @@ std::u16string claimSheetName(std::u16string_view base, std::size_t part,
   return name;
 }
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -8,10 +8,10 @@
 #include <string>
 #include <vector>
 
-#include "db/biff8_records.h"
-#include "db/biff8_shared_strings.h"
+#include "xls/biff8_records.h"
+#include "xls/biff8_shared_strings.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 // The most a workbook stream may hold: its positions are 32-bit, and a compound file with
 // 512-byte sectors holds at most 2 GiB.
@@ -31,7 +31,13 @@ struct WorkbookContents {
 // anything else.
 WorkbookContents readWorkbook(ByteView stream);
 
-// Throws std::length_error when the stream would exceed kMaxStreamSize.
-Bytes writeWorkbook(const std::vector<Sheet>& sheets, const SharedStrings& strings);
+struct SheetSize {
+  std::u16string name;
+  std::size_t size = 0;  // bytes of its substream
+};
 
-}  // namespace kolt::db::biff8
+// The globals of a workbook whose sheet substreams, of the given sizes, follow them in this order.
+// Throws std::length_error when globals and sheets together would exceed kMaxStreamSize.
+Bytes writeGlobals(const std::vector<SheetSize>& sheets, const SharedStrings& strings);
+
+}  // namespace kolt::xls::biff8

@@ -1,4 +1,4 @@
-#include "db/biff8_sheet.h"
+#include "xls/biff8_sheet.h"
 
 #include <algorithm>
 #include <cmath>
@@ -6,11 +6,11 @@
 #include <string>
 #include <tuple>
 
-#include "db/biff8_globals.h"
-#include "db/biff8_text.h"
 #include "schema/date_text.h"
+#include "xls/biff8_globals.h"
+#include "xls/biff8_text.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 namespace {
 
 constexpr std::size_t kMaxRows = kRowsPerSheet + 1;
@@ -55,7 +55,7 @@ class SheetWriter {
   ByteView cells() const { return out_.bytes(); }
 
  private:
-  void value(std::uint16_t r, std::size_t c, ColumnKind kind, const Value& v) {
+  void value(std::uint16_t r, std::size_t c, ColumnKind kind, const db::Value& v) {
     std::visit(Overloaded{
                    [](std::monostate) {},
                    [&](std::int64_t i) {
@@ -75,7 +75,7 @@ class SheetWriter {
                      if (kind == ColumnKind::Date && date(r, c, s)) return;
                      text(r, c, utf8ToUtf16(s), kXfGeneral);
                    },
-                   [&](const Blob& b) {
+                   [&](const db::Blob& b) {
                      text(r, c,
                           utf8ToUtf16("(binario, " + std::to_string(b.bytes.size()) + " bytes)"),
                           kXfGeneral);
@@ -288,4 +288,4 @@ std::size_t checkSheet(ByteView stream, std::size_t offset, std::size_t stringCo
   return cursor.position();
 }
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

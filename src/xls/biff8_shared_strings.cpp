@@ -1,11 +1,11 @@
-#include "db/biff8_shared_strings.h"
+#include "xls/biff8_shared_strings.h"
 
 #include <algorithm>
 #include <limits>
 
-#include "db/biff8_text.h"
+#include "xls/biff8_text.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 namespace {
 
 // Flags byte of a stored string: bit 0 set for UTF-16, clear for one byte per character. The
@@ -165,4 +165,4 @@ SharedStrings::Contents SharedStrings::read(const Record& sst, RecordCursor& cur
   return contents;
 }
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

@@ -5,11 +5,11 @@
 #include <span>
 #include <vector>
 
-#include "db/biff8_records.h"
-#include "db/biff8_shared_strings.h"
-#include "db/workbook.h"
+#include "xls/biff8_records.h"
+#include "xls/biff8_shared_strings.h"
+#include "xls/workbook.h"
 
-namespace kolt::db::biff8 {
+namespace kolt::xls::biff8 {
 
 inline constexpr std::size_t kMaxColumns = 256;
 
@@ -24,4 +24,4 @@ Bytes writeSheet(const std::vector<SheetColumn>& columns, std::span<const Row> r
 // Throws MalformedWorkbook otherwise.
 std::size_t checkSheet(ByteView stream, std::size_t offset, std::size_t stringCount);
 
-}  // namespace kolt::db::biff8
+}  // namespace kolt::xls::biff8

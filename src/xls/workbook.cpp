@@ -1,0 +1,410 @@
+#include "xls/workbook.h"
+
+#include <fcntl.h>
+#include <gsf/gsf-infile-msole.h>
+#include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-stdio.h>
+#include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-output-stdio.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <cstdint>
+#include <cstdio>
+#include <memory>
+#include <new>
+#include <random>
+#include <span>
+#include <stdexcept>
+#include <system_error>
+
+#include "db/error.h"
+#include "xls/biff8_records.h"
+#include "xls/biff8_sheet.h"
+#include "xls/biff8_sheet_names.h"
+#include "xls/biff8_text.h"
+#include "xls/biff8_workbook.h"
+
+namespace kolt::xls {
+namespace {
+
+namespace fs = std::filesystem;
+using biff8::Bytes;
+using biff8::ByteView;
+using db::DbError;
+using db::kErrDiskFull;
+using db::kErrWorkbook;
+
+constexpr const char* kStreamName = "Workbook";
+
+[[noreturn]] void fail(std::string description) {
+  throw DbError(kErrWorkbook, std::move(description));
+}
+
+std::string quoted(const fs::path& path) {
+  return "\"" + path.string() + "\"";
+}
+
+struct GObjectUnref {
+  void operator()(void* object) const { g_object_unref(object); }
+};
+template <class T>
+using GPtr = std::unique_ptr<T, GObjectUnref>;
+
+std::string takeMessage(GError* error) {
+  std::string message = error != nullptr ? error->message : "error desconocido";
+  if (error != nullptr) g_error_free(error);
+  return message;
+}
+
+std::string systemMessage(int error) {
+  return std::system_category().message(error);
+}
+
+[[noreturn]] void refuse(const fs::path& path, const std::string& detail) {
+  fail("El archivo " + quoted(path) +
+       " no es un libro de Excel escrito por este programa o está dañado (" + detail +
+       "). Bórrelo o muévalo a otra carpeta y vuelva a ejecutar la validación.");
+}
+
+// The Workbook stream of the compound file at `path`.
+Bytes readWorkbookStream(const fs::path& path) {
+  GError* error = nullptr;
+  GPtr<GsfInput> file(gsf_input_stdio_new(path.c_str(), &error));
+  if (!file)
+    fail("No se pudo abrir el libro " + quoted(path) + " (" + takeMessage(error) +
+         "). Compruebe que el archivo no esté abierto en otro programa y que pueda leerse.");
+  GPtr<GsfInfile> container(gsf_infile_msole_new(file.get(), &error));
+  if (!container) refuse(path, takeMessage(error));
+  GPtr<GsfInput> stream(gsf_infile_child_by_name(container.get(), kStreamName));
+  if (!stream) refuse(path, "no contiene el flujo \"Workbook\"");
+
+  // A damaged directory can claim any size; the stream cannot be larger than the file.
+  std::error_code sizeError;
+  const std::uintmax_t fileSize = fs::file_size(path, sizeError);
+  const gsf_off_t size = gsf_input_size(stream.get());
+  if (sizeError || size < 0 || static_cast<std::uintmax_t>(size) > fileSize ||
+      static_cast<std::uintmax_t>(size) > biff8::kMaxStreamSize)
+    refuse(path, "su flujo de datos tiene un tamaño imposible");
+  Bytes bytes(static_cast<std::size_t>(size));
+  if (!bytes.empty() && gsf_input_read(stream.get(), bytes.size(), bytes.data()) == nullptr)
+    refuse(path, "su flujo de datos no pudo leerse completo");
+  return bytes;
+}
+
+biff8::WorkbookContents parseWorkbook(const fs::path& path, ByteView stream) {
+  try {
+    return biff8::readWorkbook(stream);
+  } catch (const biff8::MalformedWorkbook& e) {
+    refuse(path, e.what());
+  }
+}
+
+[[noreturn]] void failWrite(const fs::path& target, int error) {
+  if (error == ENOSPC || error == EFBIG || error == EDQUOT)
+    throw DbError(kErrDiskFull, "No queda espacio en el disco para escribir el libro " +
+                                    quoted(target) + " (" + systemMessage(error) +
+                                    "). Libere espacio y vuelva a ejecutar la validación.");
+  fail("No se pudo escribir el libro " + quoted(target) + " (" + systemMessage(error) +
+       "). Compruebe que la carpeta exista y admita escritura, que haya espacio en el disco y " +
+       "que el libro no esté abierto en otro programa.");
+}
+
+fs::path folderOf(const fs::path& file) {
+  return file.has_parent_path() ? file.parent_path() : fs::path(".");
+}
+
+// A new file beside `target` under a name nobody else uses: O_EXCL never takes over a file someone
+// else made, and mode 0666 lets the umask decide, as for any file the user creates.
+int createBeside(const fs::path& target, const char* suffix, fs::path& made) {
+  std::random_device random;
+  int fd = -1;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    char tail[48];
+    std::snprintf(tail, sizeof tail, ".%08x%s", static_cast<unsigned>(random()), suffix);
+    made = folderOf(target) / (target.filename().string() + tail);
+    fd = ::open(made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) break;
+  }
+  if (fd < 0) failWrite(target, errno);
+  return fd;
+}
+
+void writeAll(int fd, ByteView bytes, const fs::path& target) {
+  std::size_t done = 0;
+  while (done < bytes.size()) {
+    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
+    if (n < 0 && errno == EINTR) continue;
+    if (n < 0) failWrite(target, errno);
+    done += static_cast<std::size_t>(n);
+  }
+}
+
+// The sheets' substreams, one after another, in a file without a name: the system removes it
+// when it is closed, whatever way the program ends.
+class Spool {
+ public:
+  explicit Spool(const fs::path& target) : target_(target) {
+    fs::path made;
+    fd_ = createBeside(target, ".spool", made);
+    ::unlink(made.c_str());
+  }
+  ~Spool() {
+    if (fd_ >= 0) ::close(fd_);
+  }
+  Spool(const Spool&) = delete;
+  Spool& operator=(const Spool&) = delete;
+
+  void append(ByteView bytes) {
+    writeAll(fd_, bytes, target_);
+    size_ += bytes.size();
+  }
+  std::uint64_t size() const { return size_; }
+
+  // Everything spooled, in order, into `out`.
+  void copyTo(GsfOutput* out) const {
+    std::vector<std::uint8_t> buffer(1 << 20);
+    for (std::uint64_t at = 0; at < size_;) {
+      const ssize_t n = ::pread(fd_, buffer.data(), buffer.size(), static_cast<off_t>(at));
+      if (n < 0 && errno == EINTR) continue;
+      if (n <= 0) failWrite(target_, n < 0 ? errno : EIO);
+      if (!gsf_output_write(out, static_cast<std::size_t>(n), buffer.data()))
+        failWrite(target_, errno != 0 ? errno : EIO);
+      at += static_cast<std::uint64_t>(n);
+    }
+  }
+
+ private:
+  fs::path target_;
+  int fd_ = -1;
+  std::uint64_t size_ = 0;
+};
+
+// The new file under a temporary name until publish() renames it over the target; removed if that
+// never happens.
+class TemporaryFile {
+ public:
+  explicit TemporaryFile(const fs::path& target) : target_(target) {
+    fd_ = createBeside(target, ".tmp", path_);
+  }
+  ~TemporaryFile() {
+    if (fd_ >= 0) ::close(fd_);
+    if (!published_) ::unlink(path_.c_str());
+  }
+  TemporaryFile(const TemporaryFile&) = delete;
+  TemporaryFile& operator=(const TemporaryFile&) = delete;
+
+  int fd() const { return fd_; }
+
+  void publish() {
+    // On disk before it replaces the old workbook, so that a crash cannot leave an empty file
+    // under the workbook's name.
+    if (::fsync(fd_) != 0) failWrite(target_, errno);
+    const int fd = fd_;
+    fd_ = -1;
+    if (::close(fd) != 0) failWrite(target_, errno);
+    if (::rename(path_.c_str(), target_.c_str()) != 0) failWrite(target_, errno);
+    published_ = true;
+  }
+
+ private:
+  fs::path target_;
+  fs::path path_;
+  int fd_ = -1;
+  bool published_ = false;
+};
+
+// Whether a workbook is already at `path`; anything there that is not a file is refused.
+bool workbookExists(const fs::path& path) {
+  std::error_code error;
+  const fs::file_status status = fs::status(path, error);
+  if (status.type() == fs::file_type::not_found) return false;
+  if (error)
+    fail("No se pudo consultar el libro " + quoted(path) + " (" + error.message() +
+         "). Compruebe que la carpeta exista y pueda leerse.");
+  if (status.type() != fs::file_type::regular)
+    fail(quoted(path) + " no es un archivo. Quite lo que ocupa ese nombre y vuelva a ejecutar la " +
+         "validación.");
+  return true;
+}
+
+void checkColumns(std::string_view table, const std::vector<SheetColumn>& columns) {
+  if (columns.size() > biff8::kMaxColumns)
+    fail("La tabla \"" + std::string(table) + "\" tiene " + std::to_string(columns.size()) +
+         " columnas y una hoja de Excel 97-2003 admite " + std::to_string(biff8::kMaxColumns) +
+         ". Reduzca las columnas de la tabla para poder exportarla.");
+}
+
+void checkRow(std::string_view table, const std::vector<SheetColumn>& columns, const Row& row,
+              std::size_t number) {
+  if (row.size() != columns.size())
+    fail("La fila " + std::to_string(number) + " de la tabla \"" + std::string(table) +
+         "\" tiene " + std::to_string(row.size()) + " valores para " +
+         std::to_string(columns.size()) +
+         " columnas; la hoja no se escribió. Es un error del programa: avise a quien lo "
+         "mantiene.");
+}
+
+[[noreturn]] void failTooLarge(const fs::path& workbook, std::string_view sheetName) {
+  fail("El libro " + quoted(workbook) + " superaría los 2 GB que admite el formato de Excel " +
+       "97-2003; la hoja \"" + std::string(sheetName) + "\" no se agregó. Valide un periodo " +
+       "más corto para obtener libros más pequeños.");
+}
+
+}  // namespace
+
+struct Workbook::State {
+  explicit State(fs::path target, const biff8::SharedStrings::Contents& old = {})
+      : file(std::move(target)), spool(file), strings(old.strings, old.references) {}
+
+  fs::path file;
+  Spool spool;
+  biff8::SharedStrings strings;
+  std::vector<biff8::SheetSize> sheets;
+};
+
+Workbook::Workbook(std::filesystem::path file) : state_(std::make_unique<State>(std::move(file))) {}
+
+Workbook Workbook::extending(std::filesystem::path file) {
+  if (!workbookExists(file)) return Workbook(std::move(file));
+  const Bytes stream = readWorkbookStream(file);
+  const biff8::WorkbookContents old = parseWorkbook(file, stream);
+  Workbook book(std::move(file));
+  book.state_ = std::make_unique<State>(book.state_->file, old.strings);
+  for (const biff8::Sheet& sheet : old.sheets) {
+    book.state_->spool.append(sheet.substream);
+    book.state_->sheets.push_back({sheet.name, sheet.substream.size()});
+  }
+  return book;
+}
+
+Workbook::~Workbook() = default;
+Workbook::Workbook(Workbook&&) noexcept = default;
+Workbook& Workbook::operator=(Workbook&&) noexcept = default;
+
+std::size_t Workbook::sheetCount() const {
+  return state_->sheets.size();
+}
+
+const std::filesystem::path& Workbook::file() const {
+  return state_->file;
+}
+
+std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<SheetColumn>& columns,
+                               const RowSource& rows) {
+  checkColumns(sheetName, columns);
+  State& s = *state_;
+  std::vector<std::u16string> taken;
+  for (const biff8::SheetSize& sheet : s.sheets) taken.push_back(sheet.name);
+  const std::u16string base = biff8::cleanSheetName(biff8::utf8ToUtf16(sheetName));
+
+  // One part per kRowsPerSheet rows, read one row ahead to know whether another part follows; a
+  // table without rows still gets its sheet with the header.
+  std::vector<Row> part;
+  Row row;
+  bool more = rows(row);
+  std::size_t count = 0;
+  for (std::size_t number = 1; number == 1 || more; ++number) {
+    part.clear();
+    while (more && part.size() < kRowsPerSheet) {
+      checkRow(sheetName, columns, row, ++count);
+      part.push_back(std::move(row));
+      row = Row();
+      more = rows(row);
+    }
+    std::u16string name = biff8::claimSheetName(base, number, taken);
+    taken.push_back(name);
+    Bytes substream;
+    try {
+      substream = biff8::writeSheet(columns, part, s.strings, s.sheets.empty());
+    } catch (const std::bad_alloc&) {
+      fail("No hubo memoria suficiente para escribir la hoja \"" + std::string(sheetName) +
+           "\" en el libro " + quoted(s.file) + ". Cierre otros programas y vuelva a intentarlo.");
+    }
+    if (s.spool.size() + substream.size() > biff8::kMaxStreamSize) failTooLarge(s.file, sheetName);
+    s.spool.append(substream);
+    s.sheets.push_back({std::move(name), substream.size()});
+  }
+  return count;
+}
+
+std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<SheetColumn>& columns,
+                               const std::vector<Row>& rows) {
+  std::size_t next = 0;
+  return addSheet(sheetName, columns, [&](Row& row) {
+    if (next == rows.size()) return false;
+    row = rows[next++];
+    return true;
+  });
+}
+
+void Workbook::save() {
+  State& s = *state_;
+  Bytes globals;
+  try {
+    globals = biff8::writeGlobals(s.sheets, s.strings);
+  } catch (const std::length_error&) {
+    failTooLarge(s.file, biff8::utf16ToUtf8(s.sheets.empty() ? u"" : s.sheets.back().name));
+  }
+
+  TemporaryFile temporary(s.file);
+  const int fd = ::dup(temporary.fd());
+  FILE* stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
+  if (stream == nullptr) {
+    const int error = errno;
+    if (fd >= 0) ::close(fd);
+    failWrite(s.file, error);
+  }
+  {
+    errno = 0;
+    GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(s.file.c_str(), stream, TRUE));
+    GPtr<GsfOutfile> container(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
+    GPtr<GsfOutput> child(container ? gsf_outfile_new_child(container.get(), kStreamName, FALSE)
+                                    : nullptr);
+    if (!child || !gsf_output_write(child.get(), globals.size(), globals.data())) {
+      std::fclose(stream);
+      failWrite(s.file, errno != 0 ? errno : EIO);
+    }
+    try {
+      s.spool.copyTo(child.get());
+    } catch (...) {
+      std::fclose(stream);
+      throw;
+    }
+    const bool closed = gsf_output_close(child.get()) &&
+                        gsf_output_close(GSF_OUTPUT(container.get())) &&
+                        (gsf_output_is_closed(sink.get()) || gsf_output_close(sink.get()));
+    if (!closed) {
+      std::fclose(stream);
+      failWrite(s.file, errno != 0 ? errno : EIO);
+    }
+  }
+  errno = 0;
+  if (std::fflush(stream) != 0 || std::ferror(stream)) {
+    const int error = errno != 0 ? errno : EIO;
+    std::fclose(stream);
+    failWrite(s.file, error);
+  }
+  std::fclose(stream);
+  temporary.publish();
+}
+
+void appendSheet(const std::filesystem::path& workbook, std::string_view sheetName,
+                 const std::vector<SheetColumn>& columns, const std::vector<Row>& rows) {
+  Workbook book = Workbook::extending(workbook);
+  book.addSheet(sheetName, columns, rows);
+  book.save();
+}
+
+std::vector<std::string> sheetNames(const std::filesystem::path& workbook) {
+  if (!workbookExists(workbook))
+    fail("El libro " + quoted(workbook) + " no existe. Compruebe la carpeta de resultados.");
+  const Bytes stream = readWorkbookStream(workbook);
+  const biff8::WorkbookContents contents = parseWorkbook(workbook, stream);
+  std::vector<std::string> names;
+  for (const biff8::Sheet& sheet : contents.sheets) names.push_back(biff8::utf16ToUtf8(sheet.name));
+  return names;
+}
+
+}  // namespace kolt::xls
