@@ -7,6 +7,7 @@ namespace kolt::cli {
 const char* const kUsage =
     "Uso: kolt-validar ORIGEN [--desde dd/mm/aaaa] [--hasta dd/mm/aaaa] [--unidad CLUES]...\n"
     "                  [--catalogo ARCHIVO] [--resultados CARPETA] [--traza ARCHIVO] [--tiempos]\n"
+    "                  [--hilos N]\n"
     "     kolt-validar --unidades ORIGEN\n"
     "\n"
     "Valida la base de datos de egresos ORIGEN (.mdb, .accdb o base del programa) con las 113\n"
@@ -21,10 +22,29 @@ const char* const kUsage =
     "  --resultados      carpeta de los resultados (por omisión la de arriba)\n"
     "  --traza ARCHIVO   escribe cada instrucción ejecutada, una por línea\n"
     "  --tiempos         al final, el tiempo de copia, de reglas y de escritura de libros\n"
+    "  --hilos N         unidades validadas a la vez (por omisión, una por núcleo); los\n"
+    "                    resultados no dependen de N\n"
     "  --unidades        muestra la lista de unidades (CLUES  Nombre) y termina\n"
     "\n"
     "Estado de salida: 0 validación terminada, 1 validación interrumpida por un error,\n"
     "2 uso incorrecto.\n";
+
+namespace {
+
+unsigned threadCount(const std::string& text) {
+  std::size_t used = 0;
+  unsigned long n = 0;
+  try {
+    n = std::stoul(text, &used);
+  } catch (const std::exception&) {
+    used = 0;
+  }
+  if (used != text.size() || text.empty() || text[0] == '-' || n < 1 || n > 256)
+    throw std::invalid_argument("--hilos espera un número de 1 a 256, no '" + text + "'.");
+  return static_cast<unsigned>(n);
+}
+
+}  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args) {
   Arguments a;
@@ -52,6 +72,8 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       a.traza = value(i);
     else if (arg == "--tiempos")
       a.tiempos = true;
+    else if (arg == "--hilos")
+      a.hilos = threadCount(value(i));
     else if (arg.starts_with("--"))
       throw std::invalid_argument("Opción desconocida: " + arg + ".");
     else if (a.origen.empty())

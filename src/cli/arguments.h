@@ -18,6 +18,7 @@ struct Arguments {
   std::optional<std::string> resultados;
   std::optional<std::string> traza;
   bool tiempos = false;  // print where the run's time went
+  unsigned hilos = 0;    // units validated side by side; 0: one per core
 };
 
 // Throws std::invalid_argument with a Spanish message on a bad command line.

@@ -30,31 +30,32 @@ class StderrMessages : public run::DateMessages {
   }
 };
 
-// "unidad i de n CLUES, regla k de 113" on one terminal line, rewritten as the run goes.
+// "3 de 60 unidades validadas; IMSSA000012: regla 45 de 113" on one terminal line, rewritten as
+// the run goes.
 class TerminalProgress : public run::RunObserver {
  public:
   explicit TerminalProgress(bool enabled) : enabled_(enabled) {}
   ~TerminalProgress() override {
     if (enabled_ && written_) std::fputs("\r\033[K", stderr);
   }
-  void unitStarted(int position, int count, const std::string& unit) override {
-    unit_ = "unidad " + std::to_string(position) + " de " + std::to_string(count) + " " + unit;
+  void unitFinished(int done, int count, const std::string&) override {
+    done_ = std::to_string(done) + " de " + std::to_string(count) + " unidades validadas";
     show("");
   }
-  void ruleStarted(const rules::RuleProgress& p) override {
-    show(", regla " + std::to_string(p.position) + " de " + std::to_string(p.total));
+  void ruleStarted(const std::string& unit, const rules::RuleProgress& p) override {
+    show("; " + unit + ": regla " + std::to_string(p.position) + " de " + std::to_string(p.total));
   }
 
  private:
   void show(const std::string& rule) {
     if (!enabled_) return;
-    std::fprintf(stderr, "\r\033[K%s%s", unit_.c_str(), rule.c_str());
+    std::fprintf(stderr, "\r\033[K%s%s", done_.c_str(), rule.c_str());
     std::fflush(stderr);
     written_ = true;
   }
   bool enabled_;
   bool written_ = false;
-  std::string unit_;
+  std::string done_ = "0 unidades validadas";
 };
 
 // "importando EGRESO (tabla 1 de 7): 120000 de 300000 filas" on one terminal line while an Access
@@ -128,7 +129,8 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   }
   StderrMessages messages;
   if (auto refusal = run::ValidaDatos(request, ctx, messages)) return usageError(refusal->message);
-  const run::DateBoxes boxes{request.mskFechaIni, request.mskFechaFin};
+  run::RunRequest runRequest = run::runRequest(request, ctx);
+  runRequest.threads = args.hilos;
 
   std::ofstream traceFile;
   if (args.traza) {
@@ -138,7 +140,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::RunOutcome outcome;
   {
     TerminalProgress progress(isatty(STDERR_FILENO));
-    outcome = run::ProcesaValidacion(ctx, boxes, &progress, args.traza ? &traceFile : nullptr);
+    outcome = run::ProcesaValidacion(ctx, runRequest, &progress, args.traza ? &traceFile : nullptr);
   }
   if (args.traza && (!outcome.traceIntact || !traceFile.flush()))
     std::cerr << "Aviso: la traza '" << *args.traza
@@ -150,7 +152,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   for (const auto& unit : outcome.units)
     std::cout << unit.unidad << "  " << unit.resultado << "  " << unit.findings()
               << (unit.findings() == 1 ? " hallazgo\n" : " hallazgos\n");
-  std::cout << run::MensajeFinal(ctx, outcome) << '\n';
+  std::cout << run::MensajeFinal(runRequest, outcome) << '\n';
   if (outcome.findingsWorkbook.empty())
     std::cout << "No se pudo escribir el resumen de hallazgos; el detalle está en "
               << outcome.log.string() << '\n';

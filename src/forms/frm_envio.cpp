@@ -182,7 +182,7 @@ void FrmEnvio::ValidaDatos() {
   WindowDateMessages messages(dialogs_, this);
   const auto refusal = run::ValidaDatos(request, ctx_, messages);
   if (!refusal) {
-    ProcesaValidacion(run::DateBoxes{request.mskFechaIni, request.mskFechaFin});
+    ProcesaValidacion(run::runRequest(request, ctx_));
     return;
   }
   dialogs_.information(this, q(refusal->message), q(refusal->title));
@@ -199,13 +199,13 @@ void FrmEnvio::ValidaDatos() {
   }
 }
 
-void FrmEnvio::ProcesaValidacion(const run::DateBoxes& boxes) {
+void FrmEnvio::ProcesaValidacion(const run::RunRequest& request) {
   BusyPointer busy;
   run::RunOutcome outcome;
   try {
     WorkDialog dialog(this, "Preparando la validación");
-    RunProgress progress(dialog);
-    dialog.run([&] { outcome = run::ProcesaValidacion(ctx_, boxes, &progress); });
+    RunProgress progress(dialog, static_cast<int>(request.units.size()));
+    dialog.run([&] { outcome = run::ProcesaValidacion(ctx_, request, &progress); });
   } catch (const std::exception& e) {
     busy.release();
     dialogs_.information(this, errorText(e));
@@ -216,7 +216,7 @@ void FrmEnvio::ProcesaValidacion(const run::DateBoxes& boxes) {
     dialogs_.information(this, q(outcome.errorReport->text()));
     return;
   }
-  dialogs_.plain(this, q(run::MensajeFinal(ctx_, outcome)));
+  dialogs_.plain(this, q(run::MensajeFinal(request, outcome)));
   busy.release();
 }
 

@@ -36,7 +36,7 @@ class FrmEnvio : public QWidget {
   void chkTodasUnidades_Click(bool checked);
   void lstUnidades_ItemCheck(QListWidgetItem* item);
   void ValidaDatos();
-  void ProcesaValidacion(const run::DateBoxes& boxes);
+  void ProcesaValidacion(const run::RunRequest& request);
   bool allChecked() const;
   std::vector<std::string> checkedEntries() const;
 

@@ -8,22 +8,25 @@
 
 namespace kolt::forms {
 
-// Called from the run's thread; every call only posts to the dialog.
+// Called from the run's threads, one call at a time; every call only posts to the dialog.
 class RunProgress : public run::RunObserver {
  public:
-  explicit RunProgress(WorkDialog& dialog) : dialog_(dialog) {}
-  void unitStarted(int position, int count, const std::string& unit) override;
-  void ruleStarted(const rules::RuleProgress& progress) override;
+  explicit RunProgress(WorkDialog& dialog, int units) : dialog_(dialog), count_(units) {}
+  void ruleStarted(const std::string& unit, const rules::RuleProgress& progress) override;
+  void unitFinished(int done, int count, const std::string& unit) override;
 
-  static QString unitLine(int position, int count, const std::string& unit);
-  static QString ruleLine(const rules::RuleProgress& progress);
+  static QString unitsLine(int done, int count);
+  static QString ruleLine(const std::string& unit, const rules::RuleProgress& progress);
 
  private:
   static constexpr int kStepsPerUnit = 1000;
+  // The bar never goes back, though the units side by side report rules at different places.
+  void show(const QString& detail, int value);
+
   WorkDialog& dialog_;
-  QString unitLine_;
-  int position_ = 0;
-  int count_ = 0;
+  int done_ = 0;
+  int count_;
+  int value_ = 0;
 };
 
 }  // namespace kolt::forms

@@ -20,8 +20,7 @@ struct Context {
         carpetaResultados(defaultResultsFolder(app)),
         cache(std::make_shared<db::TranslationCache>()),
         cnnOrigen(cache),
-        cnnCatalogo(cache),
-        cnnNueva(cache) {}
+        cnnCatalogo(cache) {}
 
   std::filesystem::path app;  // {app}: the folder of the program's executables
   // "{app}/RESULTADOS", or the user's when the program's folder is not its own to write (see
@@ -31,14 +30,11 @@ struct Context {
 
   db::Connection cnnOrigen;    // the source database (its engine file)
   db::Connection cnnCatalogo;  // the catalogue database (its engine file)
-  db::Connection cnnNueva;     // the working database of the unit under validation
 
   std::filesystem::path gcRutaOrigen;  // the source file the user chose
   std::filesystem::path rutaCatalogo;  // the catalogue's engine file, for the link of Folio
 
   std::vector<std::string> gaUnidades;  // list texts of the checked units, in list order
-  std::string gcUnidad;                 // the unit under validation
-  std::filesystem::path gcLibroExcel;   // its workbook as the rules fill it, until it is whole
   std::string gcFechaIni, gcFechaFin;   // the period bounds as typed, "dd/mm/yyyy"
 
   const std::filesystem::path& resultados() const { return carpetaResultados; }

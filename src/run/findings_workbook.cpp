@@ -3,16 +3,16 @@
 #include <map>
 
 #include "db/error.h"
-#include "db/workbook.h"
 #include "rules/rule_plan.h"
+#include "xls/workbook.h"
 
 namespace kolt::run {
 namespace {
 
 namespace fs = std::filesystem;
-using db::Row;
-using db::SheetColumn;
 using db::Value;
+using xls::Row;
+using xls::SheetColumn;
 
 struct RuleTotals {
   std::int64_t units = 0, rows = 0, failedUnits = 0;
@@ -77,10 +77,10 @@ fs::path writeFindingsWorkbook(const db::ResultsFolder& folder,
   const fs::path draft = folder.draftOf(book);
   std::error_code ec;
   fs::remove(draft, ec);
-  db::appendSheet(draft, "PorUnidad", unitColumns, unitRows);
-  db::appendSheet(draft, "PorRegla",
-                  {{"Validacion"}, {"Descripcion"}, {"Unidades"}, {"Hallazgos"}, {"Fallida"}},
-                  ruleRows);
+  xls::appendSheet(draft, "PorUnidad", unitColumns, unitRows);
+  xls::appendSheet(draft, "PorRegla",
+                   {{"Validacion"}, {"Descripcion"}, {"Unidades"}, {"Hallazgos"}, {"Fallida"}},
+                   ruleRows);
   folder.publish(book);
   return book;
 }

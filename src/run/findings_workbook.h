@@ -16,7 +16,7 @@
 #include <vector>
 
 #include "db/results_folder.h"
-#include "run/driver.h"
+#include "run/unit_validation.h"
 
 namespace kolt::run {
 

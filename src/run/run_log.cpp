@@ -2,6 +2,8 @@
 
 #include <chrono>
 #include <ctime>
+#include <fstream>
+#include <sstream>
 
 namespace kolt::run {
 namespace {
@@ -17,24 +19,40 @@ std::string now() {
 
 }  // namespace
 
-RunLog::RunLog(std::filesystem::path file) : file_(std::move(file)), out_(file_, std::ios::trunc) {
-  out_ << now() << "\tInicio de la validación\n";
-  intact_ = static_cast<bool>(out_.flush());
+RunLog::RunLog(std::filesystem::path file)
+    : file_(std::move(file)), out_(std::make_unique<std::ofstream>(file_, std::ios::trunc)) {
+  *out_ << now() << "\tInicio de la validación\n";
+  intact_ = static_cast<bool>(out_->flush());
+}
+
+RunLog::RunLog() : out_(std::make_unique<std::ostringstream>()) {}
+
+void RunLog::append(const RunLog& unitLog) {
+  const auto* memory = dynamic_cast<const std::ostringstream*>(unitLog.out_.get());
+  const std::string lines = memory ? memory->str() : std::string();
+  if (!lines.empty()) {
+    *out_ << lines;
+    intact_ = static_cast<bool>(out_->flush()) && intact_;
+  }
+  failures_ += unitLog.failures_;
+  diskFailures_ += unitLog.diskFailures_;
 }
 
 void RunLog::line(const std::string& unit, const std::string& text) {
-  out_ << now() << '\t' << (unit.empty() ? "-" : unit) << '\t' << text << '\n';
-  intact_ = static_cast<bool>(out_.flush()) && intact_;
+  *out_ << now() << '\t' << (unit.empty() ? "-" : unit) << '\t' << text << '\n';
+  intact_ = static_cast<bool>(out_->flush()) && intact_;
 }
 
 void RunLog::failure(const std::string& unit, const rules::StatementRecord& record) {
   ++failures_;
+  diskFailures_ += record.errorNumber == db::kErrDiskFull;
   line(unit, "regla " + std::to_string(record.rule) + "\t" + record.text + "\tError " +
                  std::to_string(record.errorNumber) + " - " + record.errorDescription);
 }
 
 void RunLog::failure(const std::string& unit, const std::string& step, const db::DbError& error) {
   ++failures_;
+  diskFailures_ += error.number() == db::kErrDiskFull;
   line(unit, step + "\tError " + std::to_string(error.number()) + " - " + error.description());
 }
 

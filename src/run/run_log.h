@@ -4,7 +4,8 @@
 #pragma once
 
 #include <filesystem>
-#include <fstream>
+#include <memory>
+#include <ostream>
 #include <string>
 
 #include "db/error.h"
@@ -16,6 +17,12 @@ class RunLog {
  public:
   // Starts the log of a new run, replacing the previous run's.
   explicit RunLog(std::filesystem::path file);
+  // One unit's lines, kept in memory until the run adds them to its log with append: units run
+  // side by side, and the log reads in the order of the unit list.
+  RunLog();
+
+  // The lines of a unit's log, in order, with their times.
+  void append(const RunLog& unitLog);
 
   // A statement that failed.
   void failure(const std::string& unit, const rules::StatementRecord& record);
@@ -24,6 +31,8 @@ class RunLog {
   void note(const std::string& unit, const std::string& text);
 
   int failures() const { return failures_; }
+  // Failures for want of room on the disk.
+  int diskFailures() const { return diskFailures_; }
   const std::filesystem::path& file() const { return file_; }
   // False once a line could not be written (a full disk): the log is then incomplete.
   bool intact() const { return intact_; }
@@ -31,9 +40,10 @@ class RunLog {
  private:
   void line(const std::string& unit, const std::string& text);
 
-  std::filesystem::path file_;
-  std::ofstream out_;
+  std::filesystem::path file_;  // empty for a unit's log
+  std::unique_ptr<std::ostream> out_;
   int failures_ = 0;
+  int diskFailures_ = 0;
   bool intact_ = true;
 };
 

@@ -2,8 +2,6 @@
 
 #include <functional>
 
-#include "run/driver.h"
-
 namespace kolt::run {
 namespace {
 
@@ -30,6 +28,23 @@ std::optional<Refusal> check(const Request& request, Context& ctx,
 }
 
 }  // namespace
+
+bool isFilled(std::string_view box) {
+  const auto first = box.find_first_not_of(' ');
+  if (first == std::string_view::npos) return true;  // differs from the empty box's text
+  return box.substr(first, box.find_last_not_of(' ') - first + 1) != kEmptyDateBox;
+}
+
+RunRequest runRequest(const Request& request, const Context& ctx) {
+  RunRequest run;
+  run.source = ctx.cnnOrigen.file();
+  run.catalogue = ctx.rutaCatalogo;
+  run.resultsFolder = ctx.resultados();
+  run.units = request.checked;
+  if (isFilled(request.mskFechaIni)) run.fechaIni = request.mskFechaIni;
+  if (isFilled(request.mskFechaFin)) run.fechaFin = request.mskFechaFin;
+  return run;
+}
 
 std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx, DateMessages& messages,
                                    int currentYear) {

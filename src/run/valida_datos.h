@@ -9,9 +9,14 @@
 
 #include "run/context.h"
 #include "run/date_utilities.h"
-#include "run/driver.h"
+#include "run/run_request.h"
 
 namespace kolt::run {
+
+// The text of an empty date box. A box is filled when its text, without surrounding blanks,
+// differs from it.
+inline constexpr const char* kEmptyDateBox = "__/__/____";
+bool isFilled(std::string_view dateBox);
 
 inline constexpr const char* kMensajeFechaInicio =
     "Fecha de Inicio invalida, verifique por favor.....";
@@ -45,5 +50,9 @@ std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx, DateMes
                                    int currentYear);
 std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx,
                                    DateMessages& messages);  // with this year
+
+// The run a request that ValidaDatos accepted asks for: the session's source, catalogue and
+// results folder, the checked units, the dates of the filled boxes.
+RunRequest runRequest(const Request& request, const Context& ctx);
 
 }  // namespace kolt::run

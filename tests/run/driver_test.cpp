@@ -8,11 +8,12 @@
 #include <sstream>
 
 #include "db/results_folder.h"
-#include "db/workbook.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/paths.h"
+#include "support/run_request.h"
 #include "support/working_db.h"
+#include "xls/workbook.h"
 
 namespace kolt::run {
 namespace {
@@ -47,10 +48,7 @@ class Run : public ::testing::Test {
   }
 
   RunOutcome validate(const char* desde = nullptr, const char* hasta = nullptr) {
-    DateBoxes boxes;
-    if (desde) ctx.gcFechaIni = boxes.mskFechaIni = desde;
-    if (hasta) ctx.gcFechaFin = boxes.mskFechaFin = hasta;
-    return ProcesaValidacion(ctx, boxes);
+    return ProcesaValidacion(ctx, test::requestFor(ctx, desde, hasta));
   }
 
   std::vector<std::string> summary() {
@@ -87,12 +85,12 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
   EXPECT_EQ(summary(),
             (std::vector<std::string>{"DFSSA000001|TODO|CORRECTA", "DFSSA000002|TODO|A REVISAR"}));
   EXPECT_FALSE(fs::exists(results("ValDFSSA000001.xls")));
-  EXPECT_EQ(db::sheetNames(results("ValDFSSA000002.xls")),
+  EXPECT_EQ(xls::sheetNames(results("ValDFSSA000002.xls")),
             (std::vector<std::string>{"Validacion1", "catValidaciones"}));
-  EXPECT_EQ(db::sheetNames(results("ResultadosVal.xls")), std::vector<std::string>{"Resultados"});
+  EXPECT_EQ(xls::sheetNames(results("ResultadosVal.xls")), std::vector<std::string>{"Resultados"});
   EXPECT_FALSE(fs::exists(results("ValDFSSA000001.db")));
   EXPECT_FALSE(fs::exists(results("ValDFSSA000002.db")));
-  EXPECT_EQ(MensajeFinal(ctx, outcome),
+  EXPECT_EQ(MensajeFinal(test::requestFor(ctx), outcome),
             "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos "
             "dentro de la carpeta de " +
                 ctx.resultados().string());
@@ -131,7 +129,7 @@ TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
   }
   abreBases(quoted, dir.path() / "origen.db");
   quoted.gaUnidades = {"DF'SSA0001  SAN JUAN"};
-  RunOutcome outcome = ProcesaValidacion(quoted, {});
+  RunOutcome outcome = ProcesaValidacion(quoted, test::requestFor(quoted));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
   EXPECT_TRUE(fs::exists(quoted.resultados() / "ValDF'SSA0001.xls"));
@@ -156,7 +154,8 @@ TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
   std::stringstream text;
   text << log.rdbuf();
   EXPECT_NE(text.str().find("DFSSA000001\tregla 1\t"), std::string::npos) << text.str();
-  EXPECT_NE(MensajeFinal(ctx, outcome).find("\nNo se pudieron ejecutar "), std::string::npos);
+  EXPECT_NE(MensajeFinal(test::requestFor(ctx), outcome).find("\nNo se pudieron ejecutar "),
+            std::string::npos);
 }
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
@@ -220,7 +219,7 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
   EXPECT_EQ(summary(), rows);
   for (const char* name : {"ValDF%2FSSA0001.xls", "Val%2E%2E.xls", "ValDF%5CSSA0001.xls",
                            "ValDF%3ASSA0001.xls", "Val%2E.%2F..%2Fx.xls"})
-    EXPECT_EQ(db::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
+    EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
   // Nothing was written beside the program or above it.
   std::vector<std::string> outside;
   for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
@@ -230,6 +229,30 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
   EXPECT_EQ(outside,
             (std::vector<std::string>{"origen.db", "programa", "programa/ValidacionesKOLT.db"}));
   EXPECT_FALSE(fs::exists(results("Validacion.tmp")));
+}
+
+TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
+  // A code too long for a file name: the unit's working database cannot be created.
+  const std::string tooLong(300, 'X');
+  const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
+  {
+    WorkingDb source(dir.path() / "origen.db");
+    for (const auto& code : codes) {
+      source.egreso({{"clues", code}, {"edad", 131}});
+      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
+      ctx.gaUnidades.push_back(code + "  UNIDAD");
+    }
+    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+  }
+  abreBases(ctx, dir.path() / "origen.db");
+  RunOutcome outcome = ProcesaValidacion(ctx, test::requestFor(ctx, nullptr, nullptr, 3));
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(summary(),
+            (std::vector<std::string>{tooLong + "|TODO|VALIDACION INCOMPLETA",
+                                      "DFSSA000001|TODO|A REVISAR", "DFSSA000002|TODO|A REVISAR"}));
+  EXPECT_NE(log().find(tooLong + "\tbase de trabajo\tError "), std::string::npos) << log();
+  for (const char* name : {"ValDFSSA000001.xls", "ValDFSSA000002.xls"})
+    EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
 }
 
 TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {

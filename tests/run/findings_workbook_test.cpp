@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 
 #include "rules/rule_plan.h"
+#include "run/driver.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/paths.h"
+#include "support/run_request.h"
 #include "support/workbook_reader.h"
 #include "support/working_db.h"
 
@@ -34,7 +36,7 @@ RunOutcome validateAll(Context& ctx, const fs::path& dir) {
   ctx.gaUnidades = CargaUnidades(ctx.cnnOrigen, log);
   // Not in code order, to show the list's order is kept.
   std::swap(ctx.gaUnidades[0], ctx.gaUnidades[2]);
-  return ProcesaValidacion(ctx, {});
+  return ProcesaValidacion(ctx, test::requestFor(ctx));
 }
 
 std::string cell(const test::SheetCells& rows, std::size_t row, std::size_t column) {

@@ -1,14 +1,19 @@
 // The synthetic discharge databases: clean where they should be, and with an error for every rule.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <fstream>
+#include <map>
 #include <set>
+#include <sstream>
 
-#include "db/workbook.h"
 #include "rules/rule_plan.h"
 #include "run/driver.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/paths.h"
+#include "support/run_request.h"
+#include "xls/workbook.h"
 
 namespace kolt {
 namespace {
@@ -31,7 +36,7 @@ std::set<int> validateGenerated(const test::TempDir& dir, const std::string& opt
   run::abreBases(ctx, dir.path() / "origen.db");
   rules::StatementLog log;
   ctx.gaUnidades = run::CargaUnidades(ctx.cnnOrigen, log);
-  run::RunOutcome outcome = run::ProcesaValidacion(ctx, {});
+  run::RunOutcome outcome = run::ProcesaValidacion(ctx, test::requestFor(ctx));
   EXPECT_FALSE(outcome.errorReport);
   EXPECT_EQ(outcome.failedStatements, 0);
   std::set<int> found;
@@ -39,7 +44,7 @@ std::set<int> validateGenerated(const test::TempDir& dir, const std::string& opt
     verdicts.push_back(unit.resultado);
     const fs::path book = ctx.resultados() / ("Val" + unit.unidad + ".xls");
     if (!fs::exists(book)) continue;
-    for (const auto& sheet : db::sheetNames(book))
+    for (const auto& sheet : xls::sheetNames(book))
       if (sheet.starts_with("Validacion")) found.insert(std::stoi(sheet.substr(10)));
   }
   return found;
@@ -60,6 +65,63 @@ TEST(Generator, CleanDataBreaksNoRule) {
   std::vector<std::string> verdicts;
   EXPECT_TRUE(validateGenerated(dir, "--egresos 5000 --unidades 2 --errores 0", verdicts).empty());
   EXPECT_EQ(verdicts, (std::vector<std::string>{"CORRECTA", "CORRECTA"}));
+}
+
+// Every file of a results folder, by name; the log without the time that opens each line.
+std::map<std::string, std::string> resultFiles(const fs::path& folder) {
+  std::map<std::string, std::string> files;
+  for (const auto& entry : fs::directory_iterator(folder)) {
+    std::ifstream in(entry.path(), std::ios::binary);
+    std::string text((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    if (entry.path().filename() == "Validacion.log") {
+      std::string lines;
+      std::istringstream log(text);
+      for (std::string line; std::getline(log, line);) lines += line.substr(line.find('\t')) + "\n";
+      text = lines;
+    }
+    files[entry.path().filename().string()] = text;
+  }
+  return files;
+}
+
+TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
+  test::TempDir dir;
+  std::string out;
+  const fs::path bin = test::binaryDir() / "bin";
+  ASSERT_EQ(test::runCommand((bin / "kolt-generar").string() + " '" +
+                                 (dir.path() / "origen.db").string() +
+                                 "' --egresos 3000 --unidades 5 --limpias 1",
+                             out),
+            0)
+      << out;
+  run::Context ctx(bin);
+  ctx.carpetaResultados = dir.path() / "R";
+  run::abreBases(ctx, dir.path() / "origen.db");
+  rules::StatementLog log;
+  ctx.gaUnidades = run::CargaUnidades(ctx.cnnOrigen, log);
+  // A list order other than the source's: the results must follow the list.
+  std::reverse(ctx.gaUnidades.begin(), ctx.gaUnidades.end());
+
+  std::vector<std::map<std::string, std::string>> files;
+  std::vector<std::string> traces, summaries;
+  for (unsigned threads : {1u, 3u}) {
+    std::ostringstream trace;
+    const run::RunOutcome outcome = run::ProcesaValidacion(
+        ctx, test::requestFor(ctx, nullptr, nullptr, threads), nullptr, &trace);
+    ASSERT_FALSE(outcome.errorReport);
+    std::string summary;
+    for (const auto& unit : outcome.units)
+      summary += unit.unidad + " " + unit.resultado + " " + std::to_string(unit.findings()) + "\n";
+    summaries.push_back(summary);
+    traces.push_back(trace.str());
+    files.push_back(resultFiles(ctx.resultados()));
+    fs::rename(ctx.resultados(), dir.path() / ("R" + std::to_string(threads)));
+  }
+  EXPECT_EQ(summaries[0], summaries[1]);
+  EXPECT_EQ(traces[0], traces[1]);
+  ASSERT_GT(files[0].size(), 5u);  // workbooks of four units, the summaries and the log
+  for (const auto& [name, bytes] : files[0]) EXPECT_TRUE(files[1][name] == bytes) << name;
+  EXPECT_EQ(files[0].size(), files[1].size());
 }
 
 }  // namespace

@@ -1,0 +1,20 @@
+// What one validation run is asked to do. The window and kolt-validar both build it from what the
+// user chose; the run reads nothing else of theirs.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace kolt::run {
+
+struct RunRequest {
+  std::filesystem::path source;     // the source's engine file (an Access file's companion)
+  std::filesystem::path catalogue;  // the catalogue's engine file
+  std::filesystem::path resultsFolder;
+  std::vector<std::string> units;  // list texts of the units, in list order
+  std::string fechaIni, fechaFin;  // the period's bounds as typed, "dd/mm/yyyy"; empty: unbounded
+  unsigned threads = 0;            // units validated side by side; 0: one per processor core
+};
+
+}  // namespace kolt::run

@@ -1,0 +1,155 @@
+#include "run/unit_pool.h"
+
+#include <algorithm>
+#include <condition_variable>
+#include <exception>
+#include <future>
+#include <mutex>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "run/source_tables.h"
+
+namespace kolt::run {
+namespace {
+
+// A unit's validation, or what it threw, or nothing when it was skipped.
+struct Slot {
+  bool done = false;
+  std::optional<UnitValidation> validation;
+  std::exception_ptr error;
+};
+
+class Pool {
+ public:
+  Pool(const RunRequest& request, const db::ResultsFolder& folder,
+       std::shared_ptr<db::TranslationCache> cache, bool keepTrace, RunObserver* observer)
+      : request_(request),
+        folder_(folder),
+        cache_(std::move(cache)),
+        keepTrace_(keepTrace),
+        observer_(observer),
+        slots_(request.units.size()),
+        // Finished units wait for the ones before them in list order; how far the threads may run
+        // ahead bounds the memory those waiting results hold.
+        window_(4 * threadsFor(request) + 4),
+        sourceChecked_(firstCopies_.get_future().share()) {}
+
+  ~Pool() {
+    {
+      std::lock_guard lock(mutex_);
+      stopping_ = true;
+    }
+    changed_.notify_all();
+    for (std::thread& t : threads_) t.join();
+  }
+
+  void start() {
+    for (unsigned i = 0; i < threadsFor(request_); ++i) threads_.emplace_back([this] { work(); });
+  }
+
+  // Waits for unit `index`; the slot is the caller's until it calls release.
+  Slot& await(std::size_t index) {
+    std::unique_lock lock(mutex_);
+    changed_.wait(lock, [&] { return slots_[index].done; });
+    return slots_[index];
+  }
+
+  void release(std::size_t index) {
+    {
+      std::lock_guard lock(mutex_);
+      slots_[index] = Slot{true, std::nullopt, nullptr};
+      emitted_ = index + 1;
+    }
+    changed_.notify_all();
+  }
+
+ private:
+  void work() {
+    UnitValidator validator(request_, folder_, cache_, keepTrace_,
+                            [this](const std::string& unit, const auto& p) {
+                              if (!observer_) return;
+                              std::lock_guard lock(observerMutex_);
+                              observer_->ruleStarted(unit, p);
+                            });
+    for (;;) {
+      std::size_t index;
+      {
+        std::unique_lock lock(mutex_);
+        changed_.wait(lock, [&] {
+          return stopping_ || next_ >= slots_.size() || next_ < emitted_ + window_;
+        });
+        if (stopping_ || next_ >= slots_.size()) return;
+        index = next_++;
+      }
+      Slot slot;
+      slot.done = true;
+      try {
+        const bool first = index == 0;
+        if (first || sourceChecked_.get())
+          slot.validation =
+              validator.validate(request_.units[index], first ? &firstCopies_ : nullptr);
+      } catch (...) {
+        slot.error = std::current_exception();
+      }
+      if (observer_ && slot.validation) {
+        std::lock_guard lock(observerMutex_);
+        observer_->unitFinished(++finished_, static_cast<int>(slots_.size()),
+                                slot.validation->result.unidad);
+      }
+      {
+        std::lock_guard lock(mutex_);
+        slots_[index] = std::move(slot);
+      }
+      changed_.notify_all();
+    }
+  }
+
+  const RunRequest& request_;
+  const db::ResultsFolder& folder_;
+  std::shared_ptr<db::TranslationCache> cache_;
+  bool keepTrace_;
+  RunObserver* observer_;
+
+  std::mutex mutex_;
+  std::condition_variable changed_;
+  std::vector<Slot> slots_;
+  std::size_t next_ = 0;     // the next unit a thread takes
+  std::size_t emitted_ = 0;  // units the caller has released
+  const std::size_t window_;
+  bool stopping_ = false;
+
+  std::promise<bool> firstCopies_;
+  std::shared_future<bool> sourceChecked_;
+
+  std::mutex observerMutex_;
+  int finished_ = 0;
+
+  std::vector<std::thread> threads_;  // last: joined before the rest goes
+};
+
+}  // namespace
+
+unsigned threadsFor(const RunRequest& request) {
+  unsigned threads = request.threads;
+  if (threads == 0) threads = std::max(1u, std::thread::hardware_concurrency());
+  return static_cast<unsigned>(
+      std::max<std::size_t>(1, std::min<std::size_t>(threads, request.units.size())));
+}
+
+void validateUnits(const RunRequest& request, const db::ResultsFolder& folder,
+                   std::shared_ptr<db::TranslationCache> cache, bool keepTrace,
+                   RunObserver* observer, const std::function<bool(UnitValidation&)>& take) {
+  if (request.units.empty()) return;
+  Pool pool(request, folder, std::move(cache), keepTrace, observer);
+  pool.start();
+  for (std::size_t i = 0; i < request.units.size(); ++i) {
+    Slot& slot = pool.await(i);
+    if (slot.error) std::rethrow_exception(slot.error);
+    if (!slot.validation || !take(*slot.validation)) return;
+    pool.release(i);
+  }
+}
+
+}  // namespace kolt::run

@@ -1,0 +1,43 @@
+// Units validated side by side. Each thread validates one unit at a time with connections of its
+// own; the calling thread receives the validations in the order of the unit list, whatever order
+// they finish in, so the log, the trace and the summary read the same for any number of threads.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <ostream>
+
+#include "db/dialect/translation.h"
+#include "db/results_folder.h"
+#include "run/run_request.h"
+#include "run/unit_validation.h"
+
+namespace kolt::run {
+
+class RunObserver {
+ public:
+  virtual ~RunObserver() = default;
+  // Calls come from the threads that validate the units, one call at a time: an observer needs no
+  // lock of its own, but must not wait for the window's thread.
+  virtual void ruleStarted(const std::string& unit, const rules::RuleProgress& progress) {
+    (void)unit, (void)progress;
+  }
+  // `done` of the run's `count` units are validated; `unit` is the one just finished.
+  virtual void unitFinished(int done, int count, const std::string& unit) {
+    (void)done, (void)count, (void)unit;
+  }
+};
+
+// The number of threads a request asks for: request.threads, or one per processor core, never
+// more than there are units.
+unsigned threadsFor(const RunRequest& request);
+
+// Validates request.units and hands each validation to `take` on the calling thread, in list
+// order. The first unit's copies run before any other unit starts: when they show that the source
+// lacks what every unit needs, no other unit is touched. When `take` returns false, units not yet
+// begun are never begun. Rethrows, on the calling thread, anything but a DbError a unit threw.
+void validateUnits(const RunRequest& request, const db::ResultsFolder& folder,
+                   std::shared_ptr<db::TranslationCache> cache, bool keepTrace,
+                   RunObserver* observer, const std::function<bool(UnitValidation&)>& take);
+
+}  // namespace kolt::run
