@@ -113,9 +113,8 @@ UnitValidation UnitValidator::validate(const std::string& entry, std::promise<bo
   const std::string unit = unitCode(entry);
   std::ostringstream traceText;
   std::ostream* trace = keepTrace_ ? &traceText : nullptr;
-  const std::string inDb =
-      " IN '" + db::doubledQuotes(folder_.workingDatabase(unit).string()) + "'";
   const fs::path lcBaseNueva = folder_.workingDatabase(unit);
+  const std::string inDb = " IN '" + db::doubledQuotes(lcBaseNueva.string()) + "'";
   const fs::path book = folder_.unitWorkbook(unit);
   const fs::path gcLibroExcel = folder_.draftOf(book);
   StatementLog unitStatements(trace);

@@ -22,20 +22,25 @@ namespace fs = std::filesystem;
 
 // Generates a database and validates all its units against the demo catalogue; returns the rule
 // numbers that found something, and the verdicts.
-std::set<int> validateGenerated(const test::TempDir& dir, const std::string& options,
-                                std::vector<std::string>& verdicts) {
+// Generates a database in `dir` and opens it in `ctx` with all its units checked, results in
+// "R".
+void openGenerated(const test::TempDir& dir, const std::string& options, run::Context& ctx) {
   std::string out;
-  const fs::path bin = test::binaryDir() / "bin";
-  EXPECT_EQ(test::runCommand((bin / "kolt-generar").string() + " '" +
+  ASSERT_EQ(test::runCommand((ctx.app / "kolt-generar").string() + " '" +
                                  (dir.path() / "origen.db").string() + "' " + options,
                              out),
             0)
       << out;
-  run::Context ctx(bin);
   ctx.carpetaResultados = dir.path() / "R";
   run::abreBases(ctx, dir.path() / "origen.db");
   rules::StatementLog log;
   ctx.gaUnidades = run::CargaUnidades(ctx.cnnOrigen, log);
+}
+
+std::set<int> validateGenerated(const test::TempDir& dir, const std::string& options,
+                                std::vector<std::string>& verdicts) {
+  run::Context ctx(test::binaryDir() / "bin");
+  openGenerated(dir, options, ctx);
   run::RunOutcome outcome = run::ProcesaValidacion(ctx, test::requestFor(ctx));
   EXPECT_FALSE(outcome.errorReport);
   EXPECT_EQ(outcome.failedStatements, 0);
@@ -86,19 +91,9 @@ std::map<std::string, std::string> resultFiles(const fs::path& folder) {
 
 TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
   test::TempDir dir;
-  std::string out;
-  const fs::path bin = test::binaryDir() / "bin";
-  ASSERT_EQ(test::runCommand((bin / "kolt-generar").string() + " '" +
-                                 (dir.path() / "origen.db").string() +
-                                 "' --egresos 3000 --unidades 5 --limpias 1",
-                             out),
-            0)
-      << out;
-  run::Context ctx(bin);
-  ctx.carpetaResultados = dir.path() / "R";
-  run::abreBases(ctx, dir.path() / "origen.db");
-  rules::StatementLog log;
-  ctx.gaUnidades = run::CargaUnidades(ctx.cnnOrigen, log);
+  run::Context ctx(test::binaryDir() / "bin");
+  openGenerated(dir, "--egresos 3000 --unidades 5 --limpias 1", ctx);
+  ASSERT_FALSE(ctx.gaUnidades.empty());
   // A list order other than the source's: the results must follow the list.
   std::reverse(ctx.gaUnidades.begin(), ctx.gaUnidades.end());
 
