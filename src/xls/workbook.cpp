@@ -270,14 +270,15 @@ Workbook Workbook::extending(std::filesystem::path file) {
   if (!workbookExists(file)) return Workbook(std::move(file));
   const Bytes stream = readWorkbookStream(file);
   const biff8::WorkbookContents old = parseWorkbook(file, stream);
-  Workbook book(std::move(file));
-  book.state_ = std::make_unique<State>(book.state_->file, old.strings);
+  Workbook book(std::make_unique<State>(std::move(file), old.strings));
   for (const biff8::Sheet& sheet : old.sheets) {
     book.state_->spool.append(sheet.substream);
     book.state_->sheets.push_back({sheet.name, sheet.substream.size()});
   }
   return book;
 }
+
+Workbook::Workbook(std::unique_ptr<State> state) : state_(std::move(state)) {}
 
 Workbook::~Workbook() = default;
 Workbook::Workbook(Workbook&&) noexcept = default;

@@ -70,6 +70,7 @@ class Workbook {
 
  private:
   struct State;
+  explicit Workbook(std::unique_ptr<State> state);
   std::unique_ptr<State> state_;
 };
 
