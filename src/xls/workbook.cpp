@@ -3,9 +3,13 @@
 #include <fcntl.h>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
+#include <gsf/gsf-input-memory.h>
+#include <gsf/gsf-input-proxy.h>
 #include <gsf/gsf-input-stdio.h>
 #include <gsf/gsf-outfile-msole.h>
+#include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-output-stdio.h>
+#include <gsf/gsf-utils.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -13,6 +17,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <mutex>
 #include <new>
 #include <random>
 #include <span>
@@ -68,8 +73,25 @@ std::string systemMessage(int error) {
        "). Bórrelo o muévalo a otra carpeta y vuelva a ejecutar la validación.");
 }
 
+// libgsf registers each of its classes the first time it is asked for it, with no lock: two
+// units saving their first workbooks at the same moment can both register "GsfOutput", and the
+// loser gets an invalid type and crashes. Every class this file uses is registered here, once,
+// before any thread touches one.
+void registerGsfClasses() {
+  static std::once_flag once;
+  std::call_once(once, [] {
+    gsf_init();
+    for (GType type :
+         {gsf_input_stdio_get_type(), gsf_infile_msole_get_type(), gsf_input_memory_get_type(),
+          gsf_input_proxy_get_type(), gsf_output_stdio_get_type(), gsf_outfile_msole_get_type(),
+          gsf_output_memory_get_type()})
+      g_type_class_unref(g_type_class_ref(type));
+  });
+}
+
 // The Workbook stream of the compound file at `path`.
 Bytes readWorkbookStream(const fs::path& path) {
+  registerGsfClasses();
   GError* error = nullptr;
   GPtr<GsfInput> file(gsf_input_stdio_new(path.c_str(), &error));
   if (!file)
@@ -341,6 +363,7 @@ std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<She
 }
 
 void Workbook::save() {
+  registerGsfClasses();
   State& s = *state_;
   Bytes globals;
   try {

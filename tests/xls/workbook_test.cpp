@@ -18,7 +18,9 @@
 #include <fstream>
 #include <functional>
 #include <iterator>
+#include <latch>
 #include <limits>
+#include <thread>
 
 #include "db/error.h"
 #include "schema/utf8.h"
@@ -185,6 +187,24 @@ TEST_F(Workbook, EachCallAddsASheetAfterTheOthers) {
             (SheetCells{{"text:folio", "text:nombre"}, {"number:2", "text:dos"}}));
   EXPECT_EQ(got.sheets.at(2), (SheetCells{{"text:clave"}, {"text:uno"}}));
   EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"Val.xls"});
+}
+
+// Units save their workbooks from threads of their own; the first saves of a process race to set
+// the writer's library up. Every workbook must come out whole all the same.
+TEST_F(Workbook, FirstWorkbooksOfAProcessSavedAtOnceFromManyThreadsAreWhole) {
+  constexpr int kThreads = 16;
+  std::latch start(kThreads);
+  std::vector<std::thread> threads;
+  for (int i = 0; i < kThreads; ++i)
+    threads.emplace_back([&, i] {
+      start.arrive_and_wait();
+      appendSheet(dir / ("Val" + std::to_string(i) + ".xls"), "Validacion1", kTwoColumns,
+                  {row({std::int64_t{i}, std::string("uno")})});
+    });
+  for (std::thread& thread : threads) thread.join();
+  for (int i = 0; i < kThreads; ++i)
+    EXPECT_EQ(sheetNames(dir / ("Val" + std::to_string(i) + ".xls")),
+              std::vector<std::string>{"Validacion1"});
 }
 
 TEST_F(Workbook, GivesEverySheetANameExcelAccepts) {
