@@ -284,6 +284,14 @@ TEST(CaseFolding, LatinGreekAndCyrillicLettersFoldAndOrderStays) {
   EXPECT_LT(compareIgnoringCase("A00", "a09"), 0);
   EXPECT_LT(compareIgnoringCase("abc", "ABCD"), 0);
   EXPECT_GT(compareIgnoringCase("b", "A"), 0);
+  // Past a long shared prefix, inside a character, and with a lead byte cut short.
+  EXPECT_EQ(compareIgnoringCase("DFSSA000170 2023-12-28 Ñ", "DFSSA000170 2023-12-28 ñ"), 0);
+  EXPECT_EQ(compareIgnoringCase("2023-12-28 00:00:00", "2023-12-28 00:00:00"), 0);
+  EXPECT_LT(compareIgnoringCase("2023-12-28 00:00:00", "2023-12-28 00:00:01"), 0);
+  EXPECT_EQ(compareIgnoringCase("xxxxxxxxÁ", "xxxxxxxxá"), 0);
+  EXPECT_GT(compareIgnoringCase("ÁÉÍÓÚÑ b", "áéíóúñ A"), 0);
+  EXPECT_GT(compareIgnoringCase("x\xC3", "x\xC3\xA1"), 0);  // Ã after á
+  EXPECT_LT(compareIgnoringCase("\xC3\xC3\xA1", "\xC3\xC3\xA2"), 0);
 }
 
 TEST(AccessConversions, ValCIntAndCDateEdges) {
