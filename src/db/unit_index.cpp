@@ -63,6 +63,7 @@ void indexWorkingDatabase(Connection& cnnNueva) {
     index(table, {"folio", "clues", "egreso"});
   index("CATCIE10", {"CAUSA"});
   index("CATCIE9MC", {"CVE_PROC"});
+  cnnNueva.executeNative("ANALYZE");
 }
 
 }  // namespace kolt::db

@@ -27,6 +27,9 @@ std::vector<std::string> indexForTextLookups(Connection& cnn,
 // record tables on the discharge key (folio, clues, egreso) and the diagnosis and procedure
 // catalogues on their codes, under the dialect's text comparison. The rules join on exactly
 // these; without them the engine would build the same index anew for every statement that joins.
+// The tables' statistics are gathered last: without them the engine guesses that a three-column
+// key picks fewer rows than a code, and joins every diagnosis to its discharge before looking up
+// the catalogue row that would have set most of them aside.
 // A table without those columns is left out. Throws DbError when an index cannot be made: a
 // working database is written without a journal, so it must not be used after a failed write.
 void indexWorkingDatabase(Connection& cnnNueva);
