@@ -325,6 +325,7 @@ void Connection::setScratch() {
   if (!db_) throw DbError(kErrNotOpen, "La conexión con la base de datos está cerrada.");
   exec(db_, "PRAGMA journal_mode = OFF");
   exec(db_, "PRAGMA synchronous = OFF");
+  exec(db_, "PRAGMA main.locking_mode = EXCLUSIVE");
 }
 
 void Connection::close() {

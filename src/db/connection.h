@@ -73,9 +73,11 @@ class Connection {
   void close();
   bool isOpen() const { return db_ != nullptr; }
 
-  // For a scratch database that is deleted after use (a unit's working database): no journal and
-  // no waiting for the disk. A crash may leave the file unusable, which is why only a database that
-  // is rebuilt on every run may be opened so.
+  // For a scratch database that is deleted after use (a unit's working database): no journal, no
+  // waiting for the disk, and the file's lock taken once and kept, since no other connection opens
+  // it meanwhile (the engine would otherwise lock, unlock and recheck the file around every
+  // statement). A crash may leave the file unusable, which is why only a database that is rebuilt
+  // on every run may be opened so.
   void setScratch();
   const std::filesystem::path& file() const { return file_; }
 
