@@ -2,9 +2,26 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
+#include <cctype>
+
 #include "db/error.h"
 
 namespace kolt::db::access {
+namespace {
+
+bool sameName(std::string_view a, std::string_view b) {
+  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
+    return std::tolower(static_cast<unsigned char>(x)) ==
+           std::tolower(static_cast<unsigned char>(y));
+  });
+}
+
+// Rowids are unit << kRowBits | row: room for 2^40 rows of a table and 2^22 units.
+constexpr int kRowBits = 40;
+constexpr std::int64_t kMostUnits = (std::int64_t{1} << 22) - 1;
+
+}  // namespace
 
 std::string quoteIdentifier(const std::string& name) {
   std::string out = "\"";
@@ -49,23 +66,56 @@ void BulkLoader::finishStatement() {
 void BulkLoader::beginTable(const std::string& name, const std::vector<SourceColumn>& columns) {
   finishStatement();
   table_ = name;
+  unitColumn_.reset();
+  unitNumbers_.clear();
+  rowsInTable_ = 0;
+  // The rowid is set through whichever of its names no column has taken.
+  const char* rowidName = nullptr;
+  for (const char* candidate : {"rowid", "_rowid_", "oid"})
+    if (rowidName == nullptr && std::none_of(columns.begin(), columns.end(), [&](const auto& c) {
+          return sameName(c.name, candidate);
+        }))
+      rowidName = candidate;
+  for (std::size_t i = 0; i < columns.size() && rowidName != nullptr; ++i)
+    if (sameName(columns[i].name, "clues")) unitColumn_ = i;
+
   std::string create = "CREATE TABLE " + quoteIdentifier(name) + " (";
-  std::string insert = "INSERT INTO " + quoteIdentifier(name) + " VALUES (";
+  std::string names, slots;
+  if (unitColumn_) names = rowidName, slots = "?";
   for (std::size_t i = 0; i < columns.size(); ++i) {
     create += (i ? ", " : "") + quoteIdentifier(columns[i].name) + " " + columns[i].declaredType;
-    insert += i ? ", ?" : "?";
+    names += (names.empty() ? "" : ", ") + quoteIdentifier(columns[i].name);
+    slots += slots.empty() ? "?" : ", ?";
   }
   create += ")";
-  insert += ")";
+  const std::string insert =
+      "INSERT INTO " + quoteIdentifier(name) + " (" + names + ") VALUES (" + slots + ")";
   if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
     fail("no admite la tabla " + name);
   if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
     fail("no admite la tabla " + name);
 }
 
+std::int64_t BulkLoader::rowidFor(const Value& unit) {
+  // Rows without a unit code share number 0; past the last number units share it too, which
+  // costs only their closeness.
+  std::int64_t number = 0;
+  if (const auto* code = std::get_if<std::string>(&unit)) {
+    const auto [it, added] =
+        unitNumbers_.try_emplace(*code, static_cast<std::int64_t>(unitNumbers_.size()) + 1);
+    if (it->second <= kMostUnits) number = it->second;
+  }
+  return (number << kRowBits) | ++rowsInTable_;
+}
+
 void BulkLoader::insert(const std::vector<Value>& row) {
+  const int first = unitColumn_ ? 2 : 1;
+  if (unitColumn_ && sqlite3_bind_int64(insert_, 1,
+                                        rowidFor(*unitColumn_ < row.size() ? row[*unitColumn_]
+                                                                           : Value{})) != SQLITE_OK)
+    fail("no admite un valor de la tabla " + table_);
   for (std::size_t i = 0; i < row.size(); ++i) {
-    const int slot = static_cast<int>(i) + 1;
+    const int slot = static_cast<int>(i) + first;
     const Value& v = row[i];
     int rc = SQLITE_OK;
     if (std::holds_alternative<std::monostate>(v)) {
