@@ -3,6 +3,7 @@
 #include <sqlite3.h>
 
 #include <algorithm>
+#include <bit>
 #include <cctype>
 #include <cmath>
 #include <cstdint>
@@ -202,10 +203,64 @@ void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_null(ctx);
 }
 
+// The rest of a comparison, character by character, from position i: a boundary of both texts
+// before which they are equal. Kept apart so that the common case stays small enough to inline.
+[[gnu::noinline]] int compareCharacters(std::string_view a, std::string_view b, std::size_t i) {
+  std::size_t j = i;
+  while (i < a.size() && j < b.size()) {
+    const unsigned char ca = static_cast<unsigned char>(a[i]),
+                        cb = static_cast<unsigned char>(b[j]);
+    char32_t x, y;
+    if (ca < 0x80 && cb < 0x80) {
+      x = fold(ca), y = fold(cb);
+      ++i, ++j;
+    } else {
+      x = fold(decode(a, i)), y = fold(decode(b, j));
+    }
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+// Every index lookup on a text key compares a dozen times, mostly short ASCII texts that agree for
+// a while (a unit's one clues, dates of one year), so equal bytes are skipped eight at a time,
+// then one at a time, and only a difference between ASCII letters needs folding. At the first byte
+// outside ASCII that differs, comparing goes on by characters from the last boundary both texts
+// share: the start, or the byte after an ASCII one, which no decoding ever joins to the character
+// before it.
+inline int compareText(std::string_view a, std::string_view b) {
+  const std::size_t shorter = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (std::uint64_t x, y; i + 8 <= shorter; i += 8) {
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+      if constexpr (std::endian::native == std::endian::little)
+        i += static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+      break;
+    }
+  }
+  for (; i < shorter; ++i) {
+    const unsigned char ca = static_cast<unsigned char>(a[i]),
+                        cb = static_cast<unsigned char>(b[i]);
+    if (ca == cb) continue;
+    if ((ca | cb) >= 0x80) break;
+    const unsigned x = ca - 65u < 26u ? ca + 32u : ca, y = cb - 65u < 26u ? cb + 32u : cb;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  // A text that ends inside a character reads that character differently from one that goes on.
+  if (i == shorter &&
+      (a.size() == b.size() || i == 0 || static_cast<unsigned char>(a[i - 1]) < 0x80))
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+  while (i > 0 && static_cast<unsigned char>(a[i - 1]) >= 0x80) --i;
+  return compareCharacters(a, b, i);
+}
+
 int collate(void*, int na, const void* a, int nb, const void* b) {
-  return compareIgnoringCase(
-      std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(na)),
-      std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(nb)));
+  return compareText(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(na)),
+                     std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(nb)));
 }
 
 // A decimal number at the start of s: sign, digits, point, digits, exponent. Returns its length.
@@ -240,48 +295,7 @@ double toDouble(std::string text) {
 }  // namespace
 
 int compareIgnoringCase(std::string_view a, std::string_view b) {
-  // Every index lookup on a text key calls this a dozen times, mostly on short ASCII texts that
-  // agree for a while (a unit's one clues, dates of one year), so equal bytes are skipped eight at
-  // a time, then one at a time, and only a difference between ASCII letters needs folding. At the
-  // first byte outside ASCII that differs, comparing goes on by characters from the last boundary
-  // both texts share: the start, or the byte after an ASCII one, which no decoding ever joins to
-  // the character before it.
-  const std::size_t shorter = std::min(a.size(), b.size());
-  std::size_t i = 0;
-  for (std::uint64_t x, y; i + 8 <= shorter; i += 8) {
-    std::memcpy(&x, a.data() + i, 8);
-    std::memcpy(&y, b.data() + i, 8);
-    if (x != y) break;
-  }
-  for (; i < shorter; ++i) {
-    const unsigned char ca = static_cast<unsigned char>(a[i]),
-                        cb = static_cast<unsigned char>(b[i]);
-    if (ca == cb) continue;
-    if ((ca | cb) >= 0x80) break;
-    const char32_t x = fold(ca), y = fold(cb);
-    if (x != y) return x < y ? -1 : 1;
-  }
-  // A text that ends inside a character reads that character differently from one that goes on.
-  if (i == shorter &&
-      (a.size() == b.size() || i == 0 || static_cast<unsigned char>(a[i - 1]) < 0x80))
-    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
-  while (i > 0 && static_cast<unsigned char>(a[i - 1]) >= 0x80) --i;
-  std::size_t j = i;
-  while (i < a.size() && j < b.size()) {
-    const unsigned char ca = static_cast<unsigned char>(a[i]),
-                        cb = static_cast<unsigned char>(b[j]);
-    char32_t x, y;
-    if (ca < 0x80 && cb < 0x80) {
-      x = fold(ca), y = fold(cb);
-      ++i, ++j;
-    } else {
-      x = fold(decode(a, i)), y = fold(decode(b, j));
-    }
-    if (x != y) return x < y ? -1 : 1;
-  }
-  if (i < a.size()) return 1;
-  if (j < b.size()) return -1;
-  return 0;
+  return compareText(a, b);
 }
 
 std::optional<double> accessVal(std::string_view text) {
