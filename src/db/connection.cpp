@@ -148,16 +148,14 @@ class Attachment {
 };
 
 bool tableExists(sqlite3* db, const std::string& schema, std::string_view table) {
-  Statement st(db, "SELECT name FROM " + quoteName(schema) +
-                       ".sqlite_master WHERE type IN ('table', 'view')");
-  while (st.step())
-    if (sameName(std::get<std::string>(st.value(0)), table)) return true;
-  if (schema == "main") {
-    Statement temp(db, "SELECT name FROM temp.sqlite_master WHERE type IN ('table', 'view')");
-    while (temp.step())
-      if (sameName(std::get<std::string>(temp.value(0)), table)) return true;
-  }
-  return false;
+  // Names compare as the dialect compares them, which the collation does inside the engine.
+  const std::string where =
+      ".sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE " +
+      std::string(dialect::kCollation);
+  Statement st(db, "SELECT 1 FROM " + quoteName(schema) + where +
+                       (schema == "main" ? " UNION ALL SELECT 1 FROM temp" + where : ""));
+  st.bind(1, table);
+  return st.step();
 }
 
 std::string linkSchema(std::string_view name) {
