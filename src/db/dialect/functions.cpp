@@ -85,6 +85,28 @@ std::optional<std::string> textOf(sqlite3_value* v) {
   }
 }
 
+// An argument's text for the string functions: read in place when it is text already, since they
+// run for every row a rule reads; a number is written out first, as textOf does.
+class TextArgument {
+ public:
+  explicit TextArgument(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      view_ = std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    } else {
+      owned_ = textOf(v).value_or("");
+      view_ = owned_;
+    }
+  }
+  TextArgument(const TextArgument&) = delete;
+  TextArgument& operator=(const TextArgument&) = delete;
+  std::string_view view() const { return view_; }
+
+ private:
+  std::string owned_;
+  std::string_view view_;
+};
+
 void resultText(sqlite3_context* ctx, std::string_view text) {
   sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
 }
@@ -118,26 +140,28 @@ void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
     return;
   }
-  auto text = textOf(argv[0]);
-  if (!text) return sqlite3_result_null(ctx);
-  sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(codePointCount(*text)));
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const TextArgument text(argv[0]);
+  sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(codePointCount(text.view())));
 }
 
 void leftFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   std::size_t n;
   if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
   if (!countArgument(ctx, argv[1], n)) return;
-  auto text = *textOf(argv[0]);
-  resultText(ctx, std::string_view(text).substr(0, byteOffset(text, n)));
+  const TextArgument argument(argv[0]);
+  const std::string_view text = argument.view();
+  resultText(ctx, text.substr(0, byteOffset(text, n)));
 }
 
 void rightFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   std::size_t n;
   if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
   if (!countArgument(ctx, argv[1], n)) return;
-  auto text = *textOf(argv[0]);
+  const TextArgument argument(argv[0]);
+  const std::string_view text = argument.view();
   const std::size_t count = codePointCount(text);
-  resultText(ctx, std::string_view(text).substr(byteOffset(text, count > n ? count - n : 0)));
+  resultText(ctx, text.substr(byteOffset(text, count > n ? count - n : 0)));
 }
 
 void midFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
@@ -149,11 +173,12 @@ void midFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
     return;
   }
-  auto text = *textOf(argv[0]);
+  const TextArgument argument(argv[0]);
+  const std::string_view text = argument.view();
   const std::size_t from = byteOffset(text, start - 1);
   const std::size_t to =
       byteOffset(text, start - 1 + std::min(length, static_cast<std::size_t>(1e9)));
-  resultText(ctx, std::string_view(text).substr(from, to - from));
+  resultText(ctx, text.substr(from, to - from));
 }
 
 void valFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
