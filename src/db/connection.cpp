@@ -326,6 +326,11 @@ void Connection::setScratch() {
   exec(db_, "PRAGMA main.locking_mode = EXCLUSIVE");
 }
 
+void Connection::setReadOnce() {
+  if (!db_) throw DbError(kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  exec(db_, "PRAGMA cache_size = -4096");
+}
+
 void Connection::close() {
   workbook_.reset();
   if (db_) sqlite3_close_v2(db_);

@@ -79,6 +79,10 @@ class Connection {
   // statement). A crash may leave the file unusable, which is why only a database that is rebuilt
   // on every run may be opened so.
   void setScratch();
+  // For a database whose pages are each read once (a source from which every unit copies its own
+  // rows): a small page cache, since keeping what was read would only let the cache fill up to its
+  // limit with pages that are never read again.
+  void setReadOnce();
   const std::filesystem::path& file() const { return file_; }
 
   // Runs one statement text; its result, if any, is discarded.

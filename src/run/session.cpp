@@ -36,6 +36,7 @@ void abreBases(Context& ctx, const std::filesystem::path& origen,
     ctx.gcRutaOrigen = origen;
     const auto source = db::openSourceCompanion(origen, ctx.resultados(), options);
     ctx.cnnOrigen.open(source);
+    ctx.cnnOrigen.setReadOnce();
     // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
     // which is the program's own: an index under the program's collation would stop other
     // programs from writing to a user's engine database.

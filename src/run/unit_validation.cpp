@@ -128,7 +128,10 @@ UnitValidation UnitValidator::validate(const std::string& entry, std::promise<bo
   std::error_code ec;
   fs::remove(lcBaseNueva, ec);
   try {
-    if (!origen_.isOpen()) origen_.open(request_.source);
+    if (!origen_.isOpen()) {
+      origen_.open(request_.source);
+      origen_.setReadOnce();
+    }
     if (!catalogo_.isOpen()) catalogo_.open(request_.catalogue);
     db::Connection::createDatabase(lcBaseNueva);
   } catch (const db::DbError& e) {
