@@ -5,6 +5,7 @@
 
 #include "db/connection.h"
 #include "db/dialect/functions.h"
+#include "db/dialect/translation.h"
 #include "support/paths.h"
 
 namespace kolt::db {
@@ -272,6 +273,20 @@ TEST_F(Dialect, RejectedTextsSayWhere) {
       EXPECT_NE(e.description().find("posición"), std::string::npos) << e.description();
     }
   }
+}
+
+// A national run names each of hundreds of units' files once; the rules' texts come back for all.
+TEST(TranslationCache, StaysBoundedAndKeepsTheTextsInUse) {
+  TranslationCache cache;
+  const std::string rule = "SELECT a FROM t WHERE b = 1";
+  const auto first = cache.get(rule);
+  for (int i = 0; i < 5000; ++i) {
+    cache.get("SELECT a FROM t WHERE b = " + std::to_string(i + 2));
+    if (i % 100 == 0) {
+      EXPECT_EQ(cache.get(rule), first);
+    }
+  }
+  EXPECT_LE(cache.size(), 2 * TranslationCache::kGeneration);
 }
 
 TEST(CaseFolding, LatinGreekAndCyrillicLettersFoldAndOrderStays) {

@@ -39,14 +39,33 @@ Translation translate(std::string_view statement) {
 }
 
 std::shared_ptr<const Translation> TranslationCache::get(std::string_view statement) {
-  std::string key(statement);
+  std::string text(statement);
   {
     std::lock_guard lock(mutex_);
-    if (auto it = entries_.find(key); it != entries_.end()) return it->second;
+    if (auto it = newer_.find(text); it != newer_.end()) return it->second;
+    if (auto it = older_.find(text); it != older_.end()) {
+      auto translation = it->second;
+      keep(std::move(text), translation);
+      return translation;
+    }
   }
   auto translation = std::make_shared<const Translation>(translate(statement));
   std::lock_guard lock(mutex_);
-  return entries_.try_emplace(std::move(key), std::move(translation)).first->second;
+  keep(std::move(text), translation);
+  return translation;
+}
+
+std::size_t TranslationCache::size() {
+  std::lock_guard lock(mutex_);
+  return newer_.size() + older_.size();
+}
+
+void TranslationCache::keep(std::string text, std::shared_ptr<const Translation> translation) {
+  if (newer_.size() >= kGeneration) {
+    older_ = std::move(newer_);
+    newer_.clear();
+  }
+  newer_.try_emplace(std::move(text), std::move(translation));
 }
 
 }  // namespace kolt::db

@@ -28,14 +28,23 @@ struct Translation {
 Translation translate(std::string_view statement);
 
 // Translations by statement text. A run repeats the same few hundred texts for every unit, so each
-// is translated once. Safe to share between threads.
+// is translated once. The texts that name one unit's files (its copies, its sheets) never come
+// back, and a national run has hundreds of units: so the cache keeps two generations of at most
+// kGeneration texts each. When the newer is full the older is dropped, and a text still in use
+// moves to the newer the next time it is asked for. Safe to share between threads.
 class TranslationCache {
  public:
+  static constexpr std::size_t kGeneration = 1024;
+
   std::shared_ptr<const Translation> get(std::string_view statement);
+  std::size_t size();
 
  private:
+  using Entries = std::unordered_map<std::string, std::shared_ptr<const Translation>>;
+  void keep(std::string text, std::shared_ptr<const Translation> translation);
+
   std::mutex mutex_;
-  std::unordered_map<std::string, std::shared_ptr<const Translation>> entries_;
+  Entries newer_, older_;
 };
 
 }  // namespace kolt::db
