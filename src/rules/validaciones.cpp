@@ -92,7 +92,6 @@ FrameReport Validaciones(db::Connection& cnnNueva, const std::filesystem::path& 
     RuleRun& run = report.rules.emplace_back();
     run.number = rule.number;
     run.table = rule.table;
-    run.description = rule.description;
 
     const std::size_t firstRecord = log.records().size();
     runRule(cnnNueva, gcLibroExcel, rule, log, run);

@@ -42,7 +42,6 @@ struct FrameOptions {
 struct RuleRun {
   int number = 0;
   std::string table;
-  std::string description;
   bool failed = false;     // some statement of the rule's step failed
   std::int64_t rows = -1;  // rows of its result table; -1 when they could not be counted
   bool exported = false;   // its sheet was written to the workbook
