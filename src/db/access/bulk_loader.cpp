@@ -3,23 +3,20 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cctype>
 
 #include "db/error.h"
+#include "schema/names.h"
 
 namespace kolt::db::access {
 namespace {
 
-bool sameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
+using schema::sameName;
 
-// Rowids are unit << kRowBits | row: room for 2^40 rows of a table and 2^22 units.
+// Rowids are unit << kRowBits | row: room for 2^40 rows of a table. A country has some tens of
+// thousands of units; a column that merely bears the name, with a different code on every row,
+// stops being grouped at kMostUnits rather than filling memory with its codes.
 constexpr int kRowBits = 40;
-constexpr std::int64_t kMostUnits = (std::int64_t{1} << 22) - 1;
+constexpr std::size_t kMostUnits = 65535;
 
 }  // namespace
 
@@ -97,13 +94,16 @@ void BulkLoader::beginTable(const std::string& name, const std::vector<SourceCol
 }
 
 std::int64_t BulkLoader::rowidFor(const Value& unit) {
-  // Rows without a unit code share number 0; past the last number units share it too, which
-  // costs only their closeness.
+  // Rows without a unit code share number 0, and so do units past the last number, which costs
+  // them only their closeness.
   std::int64_t number = 0;
   if (const auto* code = std::get_if<std::string>(&unit)) {
-    const auto [it, added] =
-        unitNumbers_.try_emplace(*code, static_cast<std::int64_t>(unitNumbers_.size()) + 1);
-    if (it->second <= kMostUnits) number = it->second;
+    if (auto it = unitNumbers_.find(*code); it != unitNumbers_.end())
+      number = it->second;
+    else if (unitNumbers_.size() < kMostUnits) {
+      number = static_cast<std::int64_t>(unitNumbers_.size()) + 1;
+      unitNumbers_.emplace(*code, number);
+    }
   }
   return (number << kRowBits) | ++rowsInTable_;
 }
