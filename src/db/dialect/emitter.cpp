@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cctype>
+#include <vector>
 
 #include "db/error.h"
 #include "schema/date_text.h"
@@ -147,17 +148,70 @@ class Emitter {
 
  private:
   std::string binary(const Expr& e) {
+    if (e.text == "OR") return orChain(e);
     const std::string l = expr(*e.args[0]), r = expr(*e.args[1]);
     const std::string& op = e.text;
     if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
       return "(" + l + " " + op + " " + r + kCollate + ")";
-    if (op == "AND" || op == "OR") return "(" + l + " " + op + " " + r + ")";
+    if (op == "AND") return "(" + l + " AND " + r + ")";
     if (op == "&") return "(coalesce(" + l + ", '') || coalesce(" + r + ", ''))";
     if (op == "MOD") return "(" + l + " % " + r + ")";
     if (op == "\\") return "(CAST(" + l + " AS INTEGER) / CAST(" + r + " AS INTEGER))";
     if (op == "^")
       throw DbError(kErrSyntax, "El operador ^ no está disponible en esta versión del programa.");
     return "(" + l + " " + op + " " + r + ")";
+  }
+
+  // The terms of a chain a OR b OR c, left to right.
+  static void orTerms(const Expr& e, std::vector<const Expr*>& terms) {
+    if (e.kind == Expr::Kind::Binary && e.text == "OR") {
+      orTerms(*e.args[0], terms);
+      orTerms(*e.args[1], terms);
+    } else {
+      terms.push_back(&e);
+    }
+  }
+
+  // The left side, as emitted, of a term f(x) = literal; empty for any other term.
+  std::string computedEqualityLeft(const Expr& term) {
+    if (term.kind != Expr::Kind::Binary || term.text != "=" ||
+        term.args[0]->kind != Expr::Kind::Function ||
+        (term.args[1]->kind != Expr::Kind::String && term.args[1]->kind != Expr::Kind::Number))
+      return {};
+    return expr(*term.args[0]);
+  }
+
+  // a OR b OR c as one flat chain. The engine would compute f(x) again for every term of
+  // f(x) = 'a' OR f(x) = 'b' OR ...; neighbouring terms of that form become one
+  // f(x) IN ('a', 'b', ...), which computes it once. Only neighbours are joined, so what is
+  // evaluated, and in which order, stays as written.
+  std::string orChain(const Expr& e) {
+    std::vector<const Expr*> terms;
+    orTerms(e, terms);
+    std::string chain;
+    std::string runLeft;
+    std::vector<const Expr*> run;
+    auto append = [&](const std::string& term) { chain += (chain.empty() ? "(" : " OR ") + term; };
+    auto closeRun = [&] {
+      if (run.size() == 1) append(expr(*run[0]));
+      if (run.size() > 1) {
+        std::string in = "(" + runLeft + kCollate + " IN (";
+        for (std::size_t i = 0; i < run.size(); ++i) in += (i ? ", " : "") + expr(*run[i]->args[1]);
+        append(in + "))");
+      }
+      run.clear();
+    };
+    for (const Expr* term : terms) {
+      std::string left = computedEqualityLeft(*term);
+      if (left.empty() || left != runLeft) closeRun();
+      runLeft = std::move(left);
+      if (runLeft.empty())
+        append(expr(*term));
+      else
+        run.push_back(term);
+    }
+    closeRun();
+    return chain + ")";
   }
 
   std::string function(const Expr& e) {
