@@ -107,149 +107,181 @@ UnitValidator::UnitValidator(const RunRequest& request, const db::ResultsFolder&
       origen_(cache),
       catalogo_(cache) {}
 
+// One unit's validation in progress: its files, its statements not yet logged, its failures and
+// its outcome so far.
+struct UnitValidator::Pass {
+  Pass(const db::ResultsFolder& folder, const std::string& entry,
+       std::shared_ptr<db::TranslationCache> cache, bool keepTrace)
+      : unit(unitCode(entry)),
+        lcBaseNueva(folder.workingDatabase(unit)),
+        inDb(" IN '" + db::doubledQuotes(lcBaseNueva.string()) + "'"),
+        book(folder.unitWorkbook(unit)),
+        gcLibroExcel(folder.draftOf(book)),
+        statements(keepTrace ? &traceText : nullptr),
+        cnnNueva(std::move(cache)) {}
+
+  // A step of the unit that failed outside any statement.
+  void failed(const std::string& step, const db::DbError& e) {
+    out.log.failure(unit, step, e);
+    ++failures;
+  }
+  // Logs the statements run since the last call; their time counts as copying unless `ofRules`.
+  void logSince(bool ofRules = false) {
+    failures += logStatements(out.log, unit, statements.takeRecords(), out.times, ofRules);
+  }
+  UnitValidation finish() {
+    out.trace = traceText.str();
+    out.traceIntact = out.traceIntact && statements.traceIntact();
+    return std::move(out);
+  }
+
+  const std::string unit;
+  const fs::path lcBaseNueva;
+  const std::string inDb;
+  const fs::path book, gcLibroExcel;
+  std::ostringstream traceText;
+  StatementLog statements;
+  db::Connection cnnNueva;
+  rules::FrameReport report;
+  int failures = 0;
+  UnitValidation out;
+};
+
 UnitValidation UnitValidator::validate(const std::string& entry, std::promise<bool>* copied) {
   CopyGate gate(copied);
-  UnitValidation out;
-  const std::string unit = unitCode(entry);
-  std::ostringstream traceText;
-  std::ostream* trace = keepTrace_ ? &traceText : nullptr;
-  const fs::path lcBaseNueva = folder_.workingDatabase(unit);
-  const std::string inDb = " IN '" + db::doubledQuotes(lcBaseNueva.string()) + "'";
-  const fs::path book = folder_.unitWorkbook(unit);
-  const fs::path gcLibroExcel = folder_.draftOf(book);
-  StatementLog unitStatements(trace);
-  int unitFailures = 0;
-  bool unitUsable = true;
-  auto finishTrace = [&] {
-    out.trace = traceText.str();
-    out.traceIntact = out.traceIntact && unitStatements.traceIntact();
-  };
-
+  Pass pass(folder_, entry, cache_, keepTrace_);
   std::error_code ec;
-  fs::remove(lcBaseNueva, ec);
+  fs::remove(pass.lcBaseNueva, ec);
+  const bool usable = makeWorkingDatabase(pass);
+  if (usable && !copyRecords(pass, copied != nullptr)) return pass.finish();
+  gate.open(true);
+
+  // The rules fill the workbook in memory; it is written once, whole, and takes its name then.
+  try {
+    folder_.discard(pass.book);
+  } catch (const db::DbError& e) {
+    pass.failed("libro anterior", e);
+  }
+  if (usable) runRules(pass);
+  const bool workbookWritten = writeWorkbook(pass);
+  pass.cnnNueva.close();
+  fs::remove(pass.gcLibroExcel, ec);
+  fs::remove(pass.lcBaseNueva, ec);
+
+  const std::string resultado =
+      veredicto(!pass.report.findings().empty(), workbookWritten, pass.failures > 0);
+  pass.out.result = UnitResult{pass.unit,       periodText(request_), resultado,
+                               unitName(entry), pass.failures,        std::move(pass.report.rules)};
+  return pass.finish();
+}
+
+bool UnitValidator::makeWorkingDatabase(Pass& pass) {
   try {
     if (!origen_.isOpen()) {
       origen_.open(request_.source);
       origen_.setReadOnce();
     }
     if (!catalogo_.isOpen()) catalogo_.open(request_.catalogue);
-    db::Connection::createDatabase(lcBaseNueva);
+    db::Connection::createDatabase(pass.lcBaseNueva);
+    return true;
   } catch (const db::DbError& e) {
     // This unit's files cannot be made; the other units may still be validated.
-    out.log.failure(unit, "base de trabajo", e);
-    ++unitFailures;
-    unitUsable = false;
+    pass.failed("base de trabajo", e);
+    return false;
   }
-  if (unitUsable) {
-    const std::string where = " WHERE  clues = '" + db::doubledQuotes(unit) + "'" + dates_;
-    std::vector<std::string> copies;
-    for (const char* table : kRecordTables)
-      copies.push_back(std::string("SELECT * INTO ") + table + inDb + " FROM " + table + " " +
-                       where);
-    copies.push_back("SELECT * INTO CATCLUES" + inDb + " FROM CATCLUES");
-    for (const auto& copy : copies) {
-      try {
-        unitStatements.execute(origen_, 0, StatementKind::WorkTable, copy);
-      } catch (const db::DbError& e) {
-        // The source lacks what every unit needs; a disk without room is this unit's trouble.
-        if (copied != nullptr && e.number() != db::kErrDiskFull) {
-          logStatements(out.log, unit, unitStatements.takeRecords(), out.times, false);
-          fs::remove(lcBaseNueva, ec);
-          out.sourceUnusable = e;
-          finishTrace();
-          return out;
-        }
-      }
-    }
-    for (const char* table : kCatalogues) {
-      try {
-        unitStatements.execute(catalogo_, 0, StatementKind::WorkTable,
-                               std::string("SELECT * INTO ") + table + inDb + " FROM " + table);
-      } catch (const db::DbError&) {
-        // In its record.
-      }
-    }
-    try {
-      unitStatements.execute(
-          catalogo_, 0, StatementKind::WorkTable,
-          "SELECT * INTO catValidaciones" + inDb + " FROM catValidaciones ORDER BY Validacion");
-    } catch (const db::DbError&) {
-    }
-    unitFailures += logStatements(out.log, unit, unitStatements.takeRecords(), out.times, false);
-  }
-  gate.open(true);
+}
 
-  // The rules fill the workbook in memory; it is written once, whole, and takes its name then.
+bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
+  const std::string where = " WHERE  clues = '" + db::doubledQuotes(pass.unit) + "'" + dates_;
+  std::vector<std::string> copies;
+  for (const char* table : kRecordTables)
+    copies.push_back(std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table + " " +
+                     where);
+  copies.push_back("SELECT * INTO CATCLUES" + pass.inDb + " FROM CATCLUES");
+  for (const auto& copy : copies) {
+    try {
+      pass.statements.execute(origen_, 0, StatementKind::WorkTable, copy);
+    } catch (const db::DbError& e) {
+      // The source lacks what every unit needs; a disk without room is this unit's trouble.
+      if (firstUnit && e.number() != db::kErrDiskFull) {
+        pass.logSince();
+        std::error_code ec;
+        fs::remove(pass.lcBaseNueva, ec);
+        pass.out.sourceUnusable = e;
+        return false;
+      }
+    }
+  }
+  for (const char* table : kCatalogues) {
+    try {
+      pass.statements.execute(catalogo_, 0, StatementKind::WorkTable,
+                              std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table);
+    } catch (const db::DbError&) {
+      // In its record.
+    }
+  }
   try {
-    folder_.discard(book);
+    pass.statements.execute(
+        catalogo_, 0, StatementKind::WorkTable,
+        "SELECT * INTO catValidaciones" + pass.inDb + " FROM catValidaciones ORDER BY Validacion");
+  } catch (const db::DbError&) {
+  }
+  pass.logSince();
+  return true;
+}
+
+void UnitValidator::runRules(Pass& pass) {
+  db::Connection& cnnNueva = pass.cnnNueva;
+  try {
+    cnnNueva.open(pass.lcBaseNueva);
+    cnnNueva.setScratch();
+    db::indexWorkingDatabase(cnnNueva);
+    cnnNueva.beginWorkbook(pass.gcLibroExcel);
+    try {
+      cnnNueva.link("Folio", request_.catalogue, "Folio");
+    } catch (const db::DbError& e) {
+      pass.failed("vínculo Folio", e);
+    }
+    rules::FrameOptions options;
+    options.trace = keepTrace_ ? &pass.traceText : nullptr;
+    if (progress_)
+      options.progress = [&](const rules::RuleProgress& p) { progress_(pass.unit, p); };
+    pass.report = rules::Validaciones(cnnNueva, pass.gcLibroExcel, options);
   } catch (const db::DbError& e) {
-    out.log.failure(unit, "libro anterior", e);
-    ++unitFailures;
+    pass.failed("base de trabajo", e);
   }
-  rules::FrameReport report;
-  db::Connection cnnNueva(cache_);
-  if (unitUsable) {
-    try {
-      cnnNueva.open(lcBaseNueva);
-      cnnNueva.setScratch();
-      db::indexWorkingDatabase(cnnNueva);
-      cnnNueva.beginWorkbook(gcLibroExcel);
-      try {
-        cnnNueva.link("Folio", request_.catalogue, "Folio");
-      } catch (const db::DbError& e) {
-        out.log.failure(unit, "vínculo Folio", e);
-        ++unitFailures;
-      }
-      rules::FrameOptions options;
-      options.trace = trace;
-      if (progress_) options.progress = [&](const rules::RuleProgress& p) { progress_(unit, p); };
-      report = rules::Validaciones(cnnNueva, gcLibroExcel, options);
-    } catch (const db::DbError& e) {
-      out.log.failure(unit, "base de trabajo", e);
-      ++unitFailures;
-    }
-  }
-  out.traceIntact = report.traceIntact;
-  unitFailures += logStatements(out.log, unit, report.statements, out.times, true);
+  pass.out.traceIntact = pass.report.traceIntact;
+  pass.failures +=
+      logStatements(pass.out.log, pass.unit, pass.report.statements, pass.out.times, true);
+}
 
-  // A workbook missing some sheet would pass for the unit's full findings: it is written only
-  // when every export succeeded and no rule was cut short by a full disk.
-  bool workbookWritten = false;
-  const bool anySheet = std::any_of(report.rules.begin(), report.rules.end(),
+// A workbook missing some sheet would pass for the unit's full findings: it is written only when
+// every export succeeded and no rule was cut short by a full disk.
+bool UnitValidator::writeWorkbook(Pass& pass) {
+  const bool anySheet = std::any_of(pass.report.rules.begin(), pass.report.rules.end(),
                                     [](const rules::RuleRun& r) { return r.exported; });
-  if (anySheet && cnnNueva.isOpen()) {
-    try {
-      rules::ArchivoExcel(cnnNueva, gcLibroExcel, "catValidaciones", unitStatements);
-    } catch (const db::DbError&) {
-      // In its record, like the rules' exports.
-    }
-    const bool whole =
-        !anyExportFailed(report.statements) && !anyExportFailed(unitStatements.records());
-    unitFailures += logStatements(out.log, unit, unitStatements.takeRecords(), out.times, false);
-    const bool cutShort = out.log.diskFailures() > 0;
-    try {
-      if (!whole || cutShort)
-        throw db::DbError(db::kErrWorkbook,
-                          "El libro no se guardó porque le faltarían hallazgos de la unidad.");
-      if (cnnNueva.finishWorkbook()) {
-        folder_.publish(book);
-        workbookWritten = true;
-      }
-    } catch (const db::DbError& e) {
-      out.log.failure(unit, book.filename().string(), e);
-      ++unitFailures;
-    }
+  if (!anySheet || !pass.cnnNueva.isOpen()) return false;
+  try {
+    rules::ArchivoExcel(pass.cnnNueva, pass.gcLibroExcel, "catValidaciones", pass.statements);
+  } catch (const db::DbError&) {
+    // In its record, like the rules' exports.
   }
-  cnnNueva.close();
-  fs::remove(gcLibroExcel, ec);
-  fs::remove(lcBaseNueva, ec);
-
-  const std::string resultado =
-      veredicto(!report.findings().empty(), workbookWritten, unitFailures > 0);
-  out.result = UnitResult{unit,         periodText(request_),   resultado, unitName(entry),
-                          unitFailures, std::move(report.rules)};
-  finishTrace();
-  return out;
+  const bool whole =
+      !anyExportFailed(pass.report.statements) && !anyExportFailed(pass.statements.records());
+  pass.logSince();
+  const bool cutShort = pass.out.log.diskFailures() > 0;
+  try {
+    if (!whole || cutShort)
+      throw db::DbError(db::kErrWorkbook,
+                        "El libro no se guardó porque le faltarían hallazgos de la unidad.");
+    if (pass.cnnNueva.finishWorkbook()) {
+      folder_.publish(pass.book);
+      return true;
+    }
+  } catch (const db::DbError& e) {
+    pass.failed(pass.book.filename().string(), e);
+  }
+  return false;
 }
 
 }  // namespace kolt::run

@@ -78,6 +78,17 @@ class UnitValidator {
   UnitValidation validate(const std::string& entry, std::promise<bool>* copied = nullptr);
 
  private:
+  struct Pass;
+  // Opens this thread's connections and makes the unit's working database; false when it cannot.
+  bool makeWorkingDatabase(Pass& pass);
+  // The unit's records of the period and the catalogues into its working database. False when,
+  // for the first unit, the source lacks what every unit needs: the outcome then says so.
+  bool copyRecords(Pass& pass, bool firstUnit);
+  // The rule plan over the working database; its sheets go to the workbook in memory.
+  void runRules(Pass& pass);
+  // Writes the unit's workbook; true when it was written.
+  bool writeWorkbook(Pass& pass);
+
   const RunRequest& request_;
   const db::ResultsFolder& folder_;
   std::shared_ptr<db::TranslationCache> cache_;
