@@ -210,25 +210,18 @@ TEST_F(Workbook, GivesEverySheetANameExcelAccepts) {
 TEST_F(Workbook, RowsBeyondOneSheetGoOnToFurtherSheetsWithTheHeaderAgain) {
   const std::vector<SheetColumn> columns = {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}};
   std::vector<Row> rows;
-  for (std::int64_t i = 0; i < 70000; ++i)
-    rows.push_back(Row{i, "CLUES" + std::to_string(i % 97), std::string("2022-06-15 00:00:00")});
+  std::vector<SheetCells> sheets(2, {{"text:folio", "text:clues", "text:egreso"}});
+  for (std::int64_t i = 0; i < 70000; ++i) {
+    const std::string clues = "CLUES" + std::to_string(i % 97);
+    rows.push_back(Row{i, clues, std::string("2022-06-15 00:00:00")});
+    sheets[i < std::int64_t{kRowsPerSheet} ? 0 : 1].push_back(
+        {"number:" + std::to_string(i), "text:" + clues, "date:2022-06-15 00:00:00|dd/mm/yyyy"});
+  }
   appendSheet(book, "Validacion7", columns, rows);
 
   const ReadBack got = readBack(book);
-  ASSERT_EQ(got.names, (std::vector<std::string>{"Validacion7", "Validacion7 (2)"}));
-  ASSERT_EQ(got.sheets[0].size(), kRowsPerSheet + 1);
-  ASSERT_EQ(got.sheets[1].size(), 70000 - kRowsPerSheet + 1);
-  std::size_t next = 0;
-  for (const SheetCells& sheet : got.sheets) {
-    EXPECT_EQ(sheet[0], (std::vector<std::string>{"text:folio", "text:clues", "text:egreso"}));
-    for (std::size_t r = 1; r < sheet.size(); ++r, ++next) {
-      const std::vector<std::string> expected = {"number:" + std::to_string(next),
-                                                 "text:CLUES" + std::to_string(next % 97),
-                                                 "date:2022-06-15 00:00:00|dd/mm/yyyy"};
-      ASSERT_EQ(sheet[r], expected) << "data row " << next;
-    }
-  }
-  EXPECT_EQ(next, 70000u);
+  EXPECT_EQ(got.names, (std::vector<std::string>{"Validacion7", "Validacion7 (2)"}));
+  EXPECT_EQ(got.sheets, sheets);
 }
 
 class RefusedWorkbook : public Workbook {
@@ -331,13 +324,7 @@ TEST_F(RefusedWorkbook, RowsThatDoNotMatchTheColumnsOrTooManyColumns) {
 
 TEST_F(RefusedWorkbook, AFolderThatDoesNotExist) {
   book = dir / "falta" / "Val.xls";
-  try {
-    appendSheet(book, "Hoja", kTwoColumns, {});
-    ADD_FAILURE() << "no error";
-  } catch (const DbError& e) {
-    EXPECT_EQ(e.number(), kErrWorkbook);
-  }
-  EXPECT_TRUE(folderContents(dir.path()).empty());
+  expectRefused([&] { appendSheet(book, "Hoja", kTwoColumns, {}); });
 }
 
 // The SST writer against its own reader at the CONTINUE boundaries: strings that end exactly at,
