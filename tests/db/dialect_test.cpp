@@ -7,6 +7,7 @@
 #include "db/dialect/functions.h"
 #include "db/dialect/translation.h"
 #include "support/paths.h"
+#include "support/working_db.h"
 
 namespace kolt::db {
 namespace {
@@ -20,35 +21,23 @@ class Dialect : public ::testing::Test {
 
   void run(std::string_view sql) { cnn.execute(sql); }
 
-  // The rows of a query as text, one line per row, fields separated by '|', NULL as '~'.
-  std::vector<std::string> rows(std::string_view sql) {
-    Recordset rs = cnn.openRecordset(sql);
-    std::vector<std::string> out;
+  // The rows of a query as one text: fields separated by '|', rows by ';', NULL as "NULL".
+  std::string rows(std::string_view sql) {
+    const Recordset rs = cnn.openRecordset(sql);
+    std::string out;
     for (const auto& row : rs.rows()) {
-      std::string line;
-      for (std::size_t i = 0; i < row.size(); ++i) {
-        if (i) line += "|";
-        const Value& v = row[i];
-        if (isNull(v))
-          line += "~";
-        else if (auto* n = std::get_if<std::int64_t>(&v))
-          line += std::to_string(*n);
-        else if (auto* d = std::get_if<double>(&v))
-          line += std::to_string(*d);
-        else if (auto* s = std::get_if<std::string>(&v))
-          line += *s;
-        else
-          line += "<blob>";
-      }
-      out.push_back(line);
+      if (&row != &rs.rows().front()) out += ";";
+      for (std::size_t i = 0; i < row.size(); ++i) out += (i ? "|" : "") + test::text(row[i]);
     }
     return out;
   }
 
-  std::vector<std::string> columns(std::string_view table) {
-    std::vector<std::string> out;
-    Recordset rs = cnn.openRecordset("select * from " + std::string(table));
-    for (const auto& c : rs.columns()) out.push_back(c.name + ":" + c.declaredType);
+  // A table's columns as "name:declared type", separated by ','.
+  std::string columns(std::string_view table) {
+    const Recordset rs = cnn.openRecordset("select * from " + std::string(table));
+    std::string out;
+    for (const auto& c : rs.columns())
+      out += (out.empty() ? "" : ",") + c.name + ":" + c.declaredType;
     return out;
   }
 
@@ -84,26 +73,25 @@ TEST_F(Dialect, SelectIntoNamesColumnsWithoutAliasesAndKeepsDeclaredTypes) {
   run("select e.cedocve,e.folio,e.egreso,count(*) as numproducto,[e].edad, e.sexo AS "
       "[Notificación Diaria] Into  Z301 from egreso as e GROUP BY e.cedocve,e.folio,e.egreso,"
       "e.edad,e.sexo");
-  EXPECT_EQ(columns("Z301"), (std::vector<std::string>{
-                                 "cedocve:char(2)", "folio:char(8)", "egreso:DATETIME",
-                                 "numproducto:", "edad:INTEGER", "Notificación Diaria:char(1)"}));
+  EXPECT_EQ(columns("Z301"),
+            "cedocve:char(2),folio:char(8),egreso:DATETIME,numproducto:,edad:INTEGER,Notificación "
+            "Diaria:char(1)");
   EXPECT_EQ(rows("select folio, egreso from z301 order by folio"),
-            (std::vector<std::string>{"1|2013-03-05 00:00:00", "2|2013-03-06 00:00:00",
-                                      "3|2013-03-07 10:30:00"}));
+            "1|2013-03-05 00:00:00;2|2013-03-06 00:00:00;3|2013-03-07 10:30:00");
   EXPECT_EQ(cnn.rowsWritten(), 3);
   // A column keeps the letter case the statement gives it.
   run("select e.Folio, SEXO into T3 from egreso as e");
-  EXPECT_EQ(columns("T3"), (std::vector<std::string>{"Folio:char(8)", "SEXO:char(1)"}));
+  EXPECT_EQ(columns("T3"), "Folio:char(8),SEXO:char(1)");
   // An unnamed expression is named as the Access engine names it.
   run("select len(folio) into T2 from egreso");
-  EXPECT_EQ(columns("T2"), (std::vector<std::string>{"Expr1000:"}));
+  EXPECT_EQ(columns("T2"), "Expr1000:");
 }
 
 TEST_F(Dialect, SelectIntoFailsWithoutLeavingAnything) {
   discharges();
   run("select folio into Z from egreso");
   EXPECT_EQ(errorOf("select folio into z from egreso"), kErrTableExists);
-  EXPECT_EQ(rows("select count(*) from Z"), std::vector<std::string>{"3"});
+  EXPECT_EQ(rows("select count(*) from Z"), "3");
   // A select that cannot run creates no table, so the rule's later inserts fail too.
   EXPECT_EQ(errorOf("select nocolumn into Y from egreso"), kErrNoSuchColumn);
   EXPECT_EQ(errorOf("select * from Y"), kErrNoSuchTable);
@@ -117,10 +105,10 @@ TEST_F(Dialect, TableNamesBeginningWithDigitsStandAsWritten) {
   run("select e.folio,e.clues,e.egreso Into  74 from egreso as e WHERE e.sexo='2'");
   run("select cedocve,folio,clues,egreso Into  Z301697X from 697X ");
   run("Insert into Z301697X select cedocve,folio,clues,egreso from 697X ");
-  EXPECT_EQ(rows("select count(*) from Z301697X"), std::vector<std::string>{"2"});
+  EXPECT_EQ(rows("select count(*) from Z301697X"), "2");
   EXPECT_EQ(rows("select e.folio,o.folio from egreso as e left join 74 as o on e.folio=o.folio "
                  "and e.clues=o.clues and e.egreso=o.egreso WHERE o.folio IS NOT NULL"),
-            (std::vector<std::string>{"2|2", "3|3"}));
+            "2|2;3|3");
   run("Drop Table 74");
   run("Drop Table 697X");
   EXPECT_EQ(errorOf("Drop Table 74"), kErrNoSuchTable);
@@ -132,34 +120,28 @@ TEST_F(Dialect, TextComparisonsJoinsAndGroupsIgnoreLetterCase) {
   // of folio 1 dated another day belongs to no discharge.
   EXPECT_EQ(rows("select e.folio,b.afec from Egreso AS e left JOIN afecciones as b ON "
                  "e.folio=b.folio and e.clues=b.clues and e.egreso=B.egreso ORDER BY e.folio"),
-            (std::vector<std::string>{"1|A001", "2|~", "3|z302"}));
-  EXPECT_EQ(rows("select folio from egreso where afecprin='O800'"), std::vector<std::string>{"2"});
-  EXPECT_EQ(rows("select folio from egreso where trim(afecprin)='z301'"),
-            std::vector<std::string>{"1"});
-  EXPECT_EQ(rows("select folio from egreso where LEFT(afecprin,3) BETWEEN 'O80' AND 'o84'"),
-            std::vector<std::string>{"2"});
+            "1|A001;2|NULL;3|z302");
+  EXPECT_EQ(rows("select folio from egreso where afecprin='O800'"), "2");
+  EXPECT_EQ(rows("select folio from egreso where trim(afecprin)='z301'"), "1");
+  EXPECT_EQ(rows("select folio from egreso where LEFT(afecprin,3) BETWEEN 'O80' AND 'o84'"), "2");
   EXPECT_EQ(rows("select afec from afecciones where afec IN ('Z302','b002') ORDER BY afec"),
-            (std::vector<std::string>{"B002", "z302"}));
-  EXPECT_EQ(rows("select count(*) from (select clues from egreso GROUP BY clues)"),
-            std::vector<std::string>{"1"});
+            "B002;z302");
+  EXPECT_EQ(rows("select count(*) from (select clues from egreso GROUP BY clues)"), "1");
   EXPECT_EQ(
       rows("select count(*) as n from afecciones where afec IN (select afecprin from egreso)"),
-      std::vector<std::string>{"0"});
+      "0");
   EXPECT_EQ(
       rows("select count(*) from egreso where clues > 'DFSSA000000' and clues < 'dfssa000002'"),
-      std::vector<std::string>{"3"});
+      "3");
 }
 
 TEST_F(Dialect, NullPassesNeitherInNorNotIn) {
   discharges();
-  EXPECT_EQ(rows("select folio from egreso where afecprin NOT IN ('Z301') ORDER BY folio"),
-            std::vector<std::string>{"2"});
+  EXPECT_EQ(rows("select folio from egreso where afecprin NOT IN ('Z301') ORDER BY folio"), "2");
   EXPECT_EQ(rows("select folio from egreso where afecprin IN ('Z301','O800') ORDER BY folio"),
-            (std::vector<std::string>{"1", "2"}));
-  EXPECT_EQ(rows("select folio from egreso where edad<>30 or edad=30 ORDER BY folio"),
-            (std::vector<std::string>{"1", "2"}));
-  EXPECT_EQ(rows("select folio from egreso where afecprin IS NULL OR trim(afecprin)=''"),
-            std::vector<std::string>{"3"});
+            "1;2");
+  EXPECT_EQ(rows("select folio from egreso where edad<>30 or edad=30 ORDER BY folio"), "1;2");
+  EXPECT_EQ(rows("select folio from egreso where afecprin IS NULL OR trim(afecprin)=''"), "3");
 }
 
 TEST_F(Dialect, FunctionsBehaveAsTheAccessEngineDoes) {
@@ -167,15 +149,15 @@ TEST_F(Dialect, FunctionsBehaveAsTheAccessEngineDoes) {
   run("INSERT INTO T VALUES ('  ñandú  ', 5), ('028', NULL), ('12A', -3), ('', 0), (NULL, 40000)");
   EXPECT_EQ(rows("select trim(s), len(trim(s)), len(s), LEFT(trim(s),3), RIGHT(trim(s),2), "
                  "LEFT(trim(s),50) from T where n=5"),
-            std::vector<std::string>{"ñandú|5|9|ñan|dú|ñandú"});
-  EXPECT_EQ(rows("select val(s) from T"), (std::vector<std::string>{"0", "28", "12", "0", "~"}));
+            "ñandú|5|9|ñan|dú|ñandú");
+  EXPECT_EQ(rows("select val(s) from T"), "0;28;12;0;NULL");
   EXPECT_EQ(rows("select CInt(s), CInt(n), IIf(n>0,'pos','no') from T"),
-            (std::vector<std::string>{"~|5|pos", "28|~|no", "~|-3|no", "~|0|no", "~|~|pos"}));
+            "NULL|5|pos;28|NULL|no;NULL|-3|no;NULL|0|no;NULL|NULL|pos");
   EXPECT_EQ(rows("select CInt('2.5'), CInt('3.5'), CInt(' -2.5 '), CInt('32767'), CInt('32768')"),
-            std::vector<std::string>{"2|4|-2|32767|~"});
+            "2|4|-2|32767|NULL");
   // A value CInt cannot convert leaves its row out of the comparison, not the statement.
-  EXPECT_EQ(rows("select count(*) from T where CInt(s) < 100"), std::vector<std::string>{"1"});
-  EXPECT_EQ(rows("select count(*), count(s) from T"), std::vector<std::string>{"5|4"});
+  EXPECT_EQ(rows("select count(*) from T where CInt(s) < 100"), "1");
+  EXPECT_EQ(rows("select count(*), count(s) from T"), "5|4");
   EXPECT_EQ(errorOf("select LEFT(s,-1) into X from T"), SQLITE_ERROR);
   EXPECT_EQ(errorOf("select nofunction(s) into X from T"), kErrSyntax);
 }
@@ -185,13 +167,12 @@ TEST_F(Dialect, DatesCompareInTimeAndConvertFromTheirTextForms) {
   // Both period bounds are inclusive, and a time of day is later than the literal of its day.
   EXPECT_EQ(rows("select folio from EGRESO  WHERE  clues = 'DFSSA000001' AND CDATE(egreso) >= "
                  "#2013/03/06# AND CDATE(egreso) <= #2013/03/07# ORDER BY folio"),
-            std::vector<std::string>{"2"});
-  EXPECT_EQ(rows("select folio from EGRESO WHERE CDATE(egreso) > #2013/03/07# "),
-            std::vector<std::string>{"3"});
-  EXPECT_EQ(rows("select CDATE('05/03/2013'), CDATE('2013-03-05'), CDATE('2013-03-05 08:09:10'), "
-                 "CDATE('31/02/2013'), CDATE('ayer'), CDATE(41338)"),
-            std::vector<std::string>{"2013-03-05 00:00:00|2013-03-05 00:00:00|2013-03-05 "
-                                     "08:09:10|~|~|2013-03-05 00:00:00"});
+            "2");
+  EXPECT_EQ(rows("select folio from EGRESO WHERE CDATE(egreso) > #2013/03/07# "), "3");
+  EXPECT_EQ(
+      rows("select CDATE('05/03/2013'), CDATE('2013-03-05'), CDATE('2013-03-05 08:09:10'), "
+           "CDATE('31/02/2013'), CDATE('ayer'), CDATE(41338)"),
+      "2013-03-05 00:00:00|2013-03-05 00:00:00|2013-03-05 08:09:10|NULL|NULL|2013-03-05 00:00:00");
 }
 
 TEST_F(Dialect, StatementFormsOfTheRunDriverAndTheRules) {
@@ -201,24 +182,22 @@ TEST_F(Dialect, StatementFormsOfTheRunDriverAndTheRules) {
   run("INSERT INTO RESULTADOSVALIDACION(UNIDAD,PERIODO,RESULTADO) SELECT "
       "'DFSSA000001','Fechaini: #2013/01/01#, Fechafin: #2013/12/31#','A REVISAR'");
   EXPECT_EQ(rows("select * from resultadosvalidacion"),
-            std::vector<std::string>{
-                "DFSSA000001|Fechaini: #2013/01/01#, Fechafin: #2013/12/31#|A REVISAR"});
+            "DFSSA000001|Fechaini: #2013/01/01#, Fechafin: #2013/12/31#|A REVISAR");
   EXPECT_EQ(errorOf("CREATE TABLE resultadosvalidacion(x char(1) NULL)"), kErrTableExists);
 
   // Joins nested in parentheses, HAVING, and an IN subquery over a grouped alias.
   run("select e.folio,a.afec,e.sexo Into Validacion1 From (afecciones AS a INNER JOIN egreso AS b "
       "ON a.folio = b.folio ) INNER JOIN EGRESO AS e ON e.folio=a.folio AND e.clues=a.clues AND "
       "e.egreso=a.egreso Where e.SEXO <> '1' ");
-  EXPECT_EQ(rows("select * from Validacion1"), std::vector<std::string>{"3|z302|2"});
+  EXPECT_EQ(rows("select * from Validacion1"), "3|z302|2");
   run("select folio,clues,egreso Into   Validacion2 From AFECCIONES Where folio In (Select folio "
       "From AFECCIONES As Tmp Group By folio Having Count(*)>1 )");
-  EXPECT_EQ(rows("select count(*) from Validacion2"), std::vector<std::string>{"2"});
+  EXPECT_EQ(rows("select count(*) from Validacion2"), "2");
   run("CREATE TABLE CATCIE9MC(CVE_PROC char(4) NULL, DESCRIP char(20) NULL)");
   run("INSERT INTO CATCIE9MC VALUES ('a001', 'uno')");
   run("select folio,clues,egreso,afec Into Validacion3 From afecciones AS a LEFT OUTER JOIN "
       "CATCIE9MC b ON a.afec = b.CVE_PROC Where b.DESCRIP IS NULL");
-  EXPECT_EQ(rows("select folio, afec from Validacion3 order by afec"),
-            (std::vector<std::string>{"1|B002", "3|z302"}));
+  EXPECT_EQ(rows("select folio, afec from Validacion3 order by afec"), "1|B002;3|z302");
 }
 
 TEST_F(Dialect, SelectIntoAnotherDatabaseFile) {
@@ -245,8 +224,7 @@ TEST_F(Dialect, LinkedTableReadsTheOtherFilesCurrentRows) {
   catalogue.execute("INSERT INTO Folio VALUES ('A1')");
   cnn.link("Folio", dir.path() / "cat.db", "Folio");
   catalogue.execute("INSERT INTO Folio VALUES ('a2')");
-  EXPECT_EQ(rows("select count(*) from folio where certificado IN ('a1','A2')"),
-            std::vector<std::string>{"2"});
+  EXPECT_EQ(rows("select count(*) from folio where certificado IN ('a1','A2')"), "2");
   cnn.unlink("Folio");
   EXPECT_EQ(errorOf("select * into X from Folio"), kErrNoSuchTable);
 }

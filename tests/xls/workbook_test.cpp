@@ -10,11 +10,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cctype>
-#include <charconv>
-#include <chrono>
-#include <cmath>
-#include <cstdio>
 #include <fstream>
 #include <functional>
 #include <iterator>
@@ -23,7 +18,6 @@
 #include <thread>
 
 #include "db/error.h"
-#include "schema/utf8.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
 #include "xls/biff8_records.h"
@@ -40,7 +34,6 @@ using db::kErrWorkbook;
 using db::Value;
 using test::ReadBack;
 using test::readBack;
-using test::runReader;
 using test::SheetCells;
 
 std::string fileBytes(const fs::path& path) {
@@ -60,10 +53,6 @@ std::vector<std::string> folderContents(const fs::path& folder) {
   return names;
 }
 
-Row row(std::initializer_list<Value> values) {
-  return Row(values);
-}
-
 const std::vector<SheetColumn> kTwoColumns = {{"folio"}, {"nombre"}};
 
 class Workbook : public ::testing::Test {
@@ -80,20 +69,20 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
                                             {"logico", ColumnKind::Boolean},
                                             {"nada"}};
   const std::vector<Row> rows = {
-      row({std::string("abc"), std::int64_t{42}, 2.5, std::string("2023-01-05 00:00:00"),
-           std::int64_t{-1}, Value{}}),
-      row({std::string(""), std::int64_t{-7}, -0.125, std::string("2023-01-05 13:45:30"),
-           std::int64_t{0}, Value{}}),
+      Row{std::string("abc"), std::int64_t{42}, 2.5, std::string("2023-01-05 00:00:00"),
+          std::int64_t{-1}, Value{}},
+      Row{std::string(""), std::int64_t{-7}, -0.125, std::string("2023-01-05 13:45:30"),
+          std::int64_t{0}, Value{}},
       // Beyond RK's 30 bits, and beyond the 15 digits Excel keeps (so written as text).
-      row({Value{}, std::int64_t{1} << 40, 1e300, std::string("1900-03-01 00:00:00"),
-           std::int64_t{7}, Value{}}),
-      row({Blob{{1, 2, 3}}, std::int64_t{1234567890123456789},
-           std::numeric_limits<double>::infinity(), std::string("1900-02-28 00:00:00"), Value{},
-           Value{}}),
+      Row{Value{}, std::int64_t{1} << 40, 1e300, std::string("1900-03-01 00:00:00"),
+          std::int64_t{7}, Value{}},
+      Row{Blob{{1, 2, 3}}, std::int64_t{1234567890123456789},
+          std::numeric_limits<double>::infinity(), std::string("1900-02-28 00:00:00"), Value{},
+          Value{}},
       // Not dates Excel can show, or not dates at all: kept as the text they are.
-      row({Value{}, Value{}, Value{}, std::string("0632-01-01 00:00:00"), std::string("sí"),
-           Value{}}),
-      row({Value{}, Value{}, Value{}, std::string("05/01/2023"), Value{}, Value{}}),
+      Row{Value{}, Value{}, Value{}, std::string("0632-01-01 00:00:00"), std::string("sí"),
+          Value{}},
+      Row{Value{}, Value{}, Value{}, std::string("05/01/2023"), Value{}, Value{}},
   };
   appendSheet(book, "Validacion1", columns, rows);
 
@@ -120,33 +109,26 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
 }
 
 TEST_F(Workbook, KeepsAnyUnicodeTextAndCutsWhatACellCannotHold) {
-  const std::string longAscii(40000, 'a');
   std::string longSpanish;
   while (longSpanish.size() < 3 * 33000) longSpanish += "ñ€";  // 2 + 3 bytes, 2 characters
-  const std::vector<Row> rows = {
-      row({std::int64_t{1}, std::string("José Muñoz, Álvarez; Ü")}),
-      row({std::int64_t{2}, std::string("病院 😀 ok")}),
-      row({std::int64_t{3}, std::string("bad \xff\xfe utf8")}),
-      row({std::int64_t{4}, longAscii}),
-      row({std::int64_t{5}, longSpanish}),
-      row({std::int64_t{6}, std::string(32766, 'b') + "😀"}),
-  };
-  appendSheet(book, "Ñandú", kTwoColumns, rows);
-
-  const ReadBack got = readBack(book);
-  EXPECT_EQ(got.names, std::vector<std::string>{"Ñandú"});
-  const SheetCells& cells = got.sheets.at(0);
-  ASSERT_EQ(cells.size(), 7u);
-  EXPECT_EQ(cells[1][1], "text:José Muñoz, Álvarez; Ü");
-  EXPECT_EQ(cells[2][1], "text:病院 😀 ok");
-  EXPECT_EQ(cells[3][1], "text:bad \uFFFD\uFFFD utf8");
-  EXPECT_EQ(cells[4][1], "text:" + std::string(32767, 'a'));
   // 32,767 UTF-16 units of "ñ€ñ€...": an odd count, so it ends on "ñ".
   std::string cut;
   for (int i = 0; i < 32767; ++i) cut += i % 2 == 0 ? "ñ" : "€";
-  EXPECT_EQ(cells[5][1], "text:" + cut);
-  // The cut falls inside the emoji's surrogate pair: the whole emoji goes.
-  EXPECT_EQ(cells[6][1], "text:" + std::string(32766, 'b'));
+  appendSheet(book, "Ñandú", {{"nombre"}},
+              {Row{std::string("José Muñoz, Álvarez; Ü")}, Row{std::string("病院 😀 ok")},
+               Row{std::string("bad \xff\xfe utf8")}, Row{std::string(40000, 'a')},
+               Row{longSpanish}, Row{std::string(32766, 'b') + "😀"}});
+
+  const ReadBack got = readBack(book);
+  EXPECT_EQ(got.names, std::vector<std::string>{"Ñandú"});
+  // The last cut falls inside the emoji's surrogate pair: the whole emoji goes.
+  EXPECT_EQ(got.sheets.at(0), (SheetCells{{"text:nombre"},
+                                          {"text:José Muñoz, Álvarez; Ü"},
+                                          {"text:病院 😀 ok"},
+                                          {"text:bad \uFFFD\uFFFD utf8"},
+                                          {"text:" + std::string(32767, 'a')},
+                                          {"text:" + cut},
+                                          {"text:" + std::string(32766, 'b')}}));
 }
 
 // Thousands of distinct strings overflow the SST record into CONTINUE records; strings of one-byte
@@ -154,38 +136,35 @@ TEST_F(Workbook, KeepsAnyUnicodeTextAndCutsWhatACellCannotHold) {
 // both kinds. Appending a second sheet makes the writer read that table back and write it again.
 TEST_F(Workbook, SharedStringsSurviveRecordBoundariesAndAReadBack) {
   std::vector<Row> rows;
+  SheetCells first = {{"text:folio", "text:nombre"}};
   for (int i = 0; i < 3000; ++i) {
     std::string text = std::to_string(i) + ":";
     for (int k = 0; k < i % 37; ++k) text += (i % 3 == 0) ? "ü" : (i % 3 == 1 ? "x" : "€");
-    rows.push_back(row({std::int64_t{i}, text}));
+    rows.push_back(Row{std::int64_t{i}, text});
+    first.push_back({"number:" + std::to_string(i), "text:" + text});
   }
   appendSheet(book, "Primera", kTwoColumns, rows);
-  const SheetCells before = readBack(book).sheets.at(0);
-  ASSERT_EQ(before.size(), rows.size() + 1);
-  for (std::size_t i = 0; i < rows.size(); ++i)
-    ASSERT_EQ(before[i + 1][1], "text:" + std::get<std::string>(rows[i][1])) << "row " << i;
+  ASSERT_EQ(readBack(book).sheets, std::vector<SheetCells>{first});
 
-  appendSheet(book, "Segunda", kTwoColumns, {row({std::int64_t{1}, std::string("nuevo")})});
-  const ReadBack after = readBack(book);
-  EXPECT_EQ(after.sheets.at(0), before);
-  EXPECT_EQ(after.sheets.at(1),
-            (SheetCells{{"text:folio", "text:nombre"}, {"number:1", "text:nuevo"}}));
+  appendSheet(book, "Segunda", kTwoColumns, {Row{std::int64_t{1}, std::string("nuevo")}});
+  EXPECT_EQ(readBack(book).sheets,
+            (std::vector<SheetCells>{first,
+                                     {{"text:folio", "text:nombre"}, {"number:1", "text:nuevo"}}}));
 }
 
 TEST_F(Workbook, EachCallAddsASheetAfterTheOthers) {
-  appendSheet(book, "Validacion3", kTwoColumns, {row({std::int64_t{1}, std::string("uno")})});
-  appendSheet(book, "Validacion12", kTwoColumns, {row({std::int64_t{2}, std::string("dos")})});
-  appendSheet(book, "catValidaciones", {{"clave"}}, {row({std::string("uno")})});
+  appendSheet(book, "Validacion3", kTwoColumns, {Row{std::int64_t{1}, std::string("uno")}});
+  appendSheet(book, "Validacion12", kTwoColumns, {Row{std::int64_t{2}, std::string("dos")}});
+  appendSheet(book, "catValidaciones", {{"clave"}}, {Row{std::string("uno")}});
 
   const std::vector<std::string> names = {"Validacion3", "Validacion12", "catValidaciones"};
   EXPECT_EQ(sheetNames(book), names);
   const ReadBack got = readBack(book);
   EXPECT_EQ(got.names, names);
-  EXPECT_EQ(got.sheets.at(0),
-            (SheetCells{{"text:folio", "text:nombre"}, {"number:1", "text:uno"}}));
-  EXPECT_EQ(got.sheets.at(1),
-            (SheetCells{{"text:folio", "text:nombre"}, {"number:2", "text:dos"}}));
-  EXPECT_EQ(got.sheets.at(2), (SheetCells{{"text:clave"}, {"text:uno"}}));
+  EXPECT_EQ(got.sheets,
+            (std::vector<SheetCells>{{{"text:folio", "text:nombre"}, {"number:1", "text:uno"}},
+                                     {{"text:folio", "text:nombre"}, {"number:2", "text:dos"}},
+                                     {{"text:clave"}, {"text:uno"}}}));
   EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"Val.xls"});
 }
 
@@ -199,7 +178,7 @@ TEST_F(Workbook, FirstWorkbooksOfAProcessSavedAtOnceFromManyThreadsAreWhole) {
     threads.emplace_back([&, i] {
       start.arrive_and_wait();
       appendSheet(dir / ("Val" + std::to_string(i) + ".xls"), "Validacion1", kTwoColumns,
-                  {row({std::int64_t{i}, std::string("uno")})});
+                  {Row{std::int64_t{i}, std::string("uno")}});
     });
   for (std::thread& thread : threads) thread.join();
   for (int i = 0; i < kThreads; ++i)
@@ -208,14 +187,10 @@ TEST_F(Workbook, FirstWorkbooksOfAProcessSavedAtOnceFromManyThreadsAreWhole) {
 }
 
 TEST_F(Workbook, GivesEverySheetANameExcelAccepts) {
-  appendSheet(book, "a[b]c:d*e?f/g\\h", kTwoColumns, {});
-  appendSheet(book, "Una tabla con un nombre mucho más largo que 31", kTwoColumns, {});
-  appendSheet(book, "Una tabla con un nombre mucho más largo que 32", kTwoColumns, {});
-  appendSheet(book, "validacion1", kTwoColumns, {});
-  appendSheet(book, "VALIDACION1", kTwoColumns, {});
-  appendSheet(book, "history", kTwoColumns, {});
-  appendSheet(book, "'cita'", kTwoColumns, {});
-  appendSheet(book, "", kTwoColumns, {});
+  for (const char* name : {"a[b]c:d*e?f/g\\h", "Una tabla con un nombre mucho más largo que 31",
+                           "Una tabla con un nombre mucho más largo que 32", "validacion1",
+                           "VALIDACION1", "history", "'cita'", ""})
+    appendSheet(book, name, kTwoColumns, {});
 
   const std::vector<std::string> names = {"a_b_c_d_e_f_g_h",
                                           "Una tabla con un nombre mucho m",
@@ -235,54 +210,18 @@ TEST_F(Workbook, GivesEverySheetANameExcelAccepts) {
 TEST_F(Workbook, RowsBeyondOneSheetGoOnToFurtherSheetsWithTheHeaderAgain) {
   const std::vector<SheetColumn> columns = {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}};
   std::vector<Row> rows;
-  for (std::int64_t i = 0; i < 70000; ++i)
-    rows.push_back(row({i, "CLUES" + std::to_string(i % 97), std::string("2022-06-15 00:00:00")}));
-
-  const auto start = std::chrono::steady_clock::now();
+  std::vector<SheetCells> sheets(2, {{"text:folio", "text:clues", "text:egreso"}});
+  for (std::int64_t i = 0; i < 70000; ++i) {
+    const std::string clues = "CLUES" + std::to_string(i % 97);
+    rows.push_back(Row{i, clues, std::string("2022-06-15 00:00:00")});
+    sheets[i < std::int64_t{kRowsPerSheet} ? 0 : 1].push_back(
+        {"number:" + std::to_string(i), "text:" + clues, "date:2022-06-15 00:00:00|dd/mm/yyyy"});
+  }
   appendSheet(book, "Validacion7", columns, rows);
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("[ timing   ] 70,000 rows x 3 columns: %.3f s, %ju bytes\n", took.count(),
-              static_cast<std::uintmax_t>(fs::file_size(book)));
 
   const ReadBack got = readBack(book);
-  ASSERT_EQ(got.names, (std::vector<std::string>{"Validacion7", "Validacion7 (2)"}));
-  ASSERT_EQ(got.sheets[0].size(), kRowsPerSheet + 1);
-  ASSERT_EQ(got.sheets[1].size(), 70000 - kRowsPerSheet + 1);
-  std::size_t next = 0;
-  for (const SheetCells& sheet : got.sheets) {
-    EXPECT_EQ(sheet[0], (std::vector<std::string>{"text:folio", "text:clues", "text:egreso"}));
-    for (std::size_t r = 1; r < sheet.size(); ++r, ++next) {
-      const std::vector<std::string> expected = {"number:" + std::to_string(next),
-                                                 "text:CLUES" + std::to_string(next % 97),
-                                                 "date:2022-06-15 00:00:00|dd/mm/yyyy"};
-      ASSERT_EQ(sheet[r], expected) << "data row " << next;
-    }
-  }
-  EXPECT_EQ(next, 70000u);
-}
-
-TEST_F(Workbook, TenThousandRowsOfTenColumns) {
-  std::vector<SheetColumn> columns;
-  for (int c = 0; c < 10; ++c)
-    columns.push_back({"c" + std::to_string(c), c == 9 ? ColumnKind::Date : ColumnKind::Plain});
-  std::vector<Row> rows;
-  for (std::int64_t i = 0; i < 10000; ++i) {
-    Row r;
-    for (int c = 0; c < 9; ++c)
-      r.push_back(c % 3 == 0   ? Value{i * c}
-                  : c % 3 == 1 ? Value{i * 0.5}
-                               : Value{"t" + std::to_string(i)});
-    r.push_back(std::string("2021-12-31 08:30:00"));
-    rows.push_back(std::move(r));
-  }
-  const auto start = std::chrono::steady_clock::now();
-  appendSheet(book, "Validacion1", columns, rows);
-  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("[ timing   ] 10,000 rows x 10 columns: %.3f s, %ju bytes\n", took.count(),
-              static_cast<std::uintmax_t>(fs::file_size(book)));
-  const ReadBack got = readBack(book);
-  ASSERT_EQ(got.sheets.at(0).size(), 10001u);
-  EXPECT_EQ(got.sheets[0][10000][8], "text:t9999");
+  EXPECT_EQ(got.names, (std::vector<std::string>{"Validacion7", "Validacion7 (2)"}));
+  EXPECT_EQ(got.sheets, sheets);
 }
 
 class RefusedWorkbook : public Workbook {
@@ -325,7 +264,7 @@ class RefusedWorkbook : public Workbook {
   // The Workbook stream of a valid one-sheet workbook written by appendSheet.
   std::string validStream() {
     const fs::path other = dir / "valid.xls";
-    appendSheet(other, "Hoja", kTwoColumns, {row({std::int64_t{1}, std::string("uno")})});
+    appendSheet(other, "Hoja", kTwoColumns, {Row{std::int64_t{1}, std::string("uno")}});
     GError* error = nullptr;
     GsfInput* file = gsf_input_stdio_new(other.c_str(), &error);
     GsfInfile* ole = gsf_infile_msole_new(file, &error);
@@ -340,68 +279,52 @@ class RefusedWorkbook : public Workbook {
   }
 };
 
-TEST_F(RefusedWorkbook, ATextFile) {
-  writeFile(book, "folio,nombre\n1,uno\n");
-  expectRefusedBoth();
-}
-
-TEST_F(RefusedWorkbook, AnEmptyFile) {
-  writeFile(book, "");
-  expectRefusedBoth();
-}
-
-TEST_F(RefusedWorkbook, ACompoundFileWithoutAWorkbookStream) {
-  writeCompoundFile("Book", validStream());
-  expectRefusedBoth();
-}
-
-TEST_F(RefusedWorkbook, AWorkbookStreamCutShort) {
-  const std::string stream = validStream();
-  for (std::size_t keep : {std::size_t{0}, std::size_t{10}, stream.size() / 2, stream.size() - 1}) {
-    SCOPED_TRACE(keep);
-    writeCompoundFile("Workbook", stream.substr(0, keep));
+TEST_F(RefusedWorkbook, FilesThatAreNotWholeWorkbooks) {
+  appendSheet(book, "Hoja", kTwoColumns, {Row{std::int64_t{1}, std::string("uno")}});
+  const std::string whole = fileBytes(book);
+  for (const std::string& bytes :
+       {std::string("folio,nombre\n1,uno\n"), std::string(), whole.substr(0, whole.size() / 2)}) {
+    SCOPED_TRACE(bytes.size());
+    writeFile(book, bytes);
     expectRefusedBoth();
   }
 }
 
-TEST_F(RefusedWorkbook, AWorkbookStreamWithALengthOrIndexDamaged) {
+// Compound files that open, with a Workbook stream that is missing, cut short, or whose lengths and
+// indexes do not hold together.
+TEST_F(RefusedWorkbook, DamagedWorkbookStreams) {
   const std::string stream = validStream();
   // The last LABELSST holds the index of "uno"; point it past the string table.
   std::string badIndex = stream;
   const std::size_t label = badIndex.rfind(std::string("\xFD\x00\x0A\x00", 4));
   ASSERT_NE(label, std::string::npos);
   badIndex[label + 4 + 6] = '\x7F';
-  writeCompoundFile("Workbook", badIndex);
-  expectRefusedBoth();
-
-  // Garbage after the last sheet.
-  writeCompoundFile("Workbook", stream + std::string(8, '\0'));
-  expectRefusedBoth();
-}
-
-TEST_F(RefusedWorkbook, AFileOnlyCutShort) {
-  appendSheet(book, "Hoja", kTwoColumns, {row({std::int64_t{1}, std::string("uno")})});
-  const std::string whole = fileBytes(book);
-  writeFile(book, whole.substr(0, whole.size() / 2));
-  expectRefusedBoth();
+  const std::vector<std::pair<const char*, std::string>> files = {
+      {"Book", stream},
+      {"Workbook", ""},
+      {"Workbook", stream.substr(0, 10)},
+      {"Workbook", stream.substr(0, stream.size() / 2)},
+      {"Workbook", stream.substr(0, stream.size() - 1)},
+      {"Workbook", badIndex},
+      {"Workbook", stream + std::string(8, '\0')},  // garbage after the last sheet
+  };
+  for (std::size_t i = 0; i < files.size(); ++i) {
+    SCOPED_TRACE(i);
+    writeCompoundFile(files[i].first, files[i].second);
+    expectRefusedBoth();
+  }
 }
 
 TEST_F(RefusedWorkbook, RowsThatDoNotMatchTheColumnsOrTooManyColumns) {
   appendSheet(book, "Hoja", kTwoColumns, {});
-  expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {row({std::int64_t{1}})}); });
+  expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {Row{std::int64_t{1}}}); });
   expectRefused([&] { appendSheet(book, "Otra", std::vector<SheetColumn>(257, {"c"}), {}); });
   EXPECT_EQ(sheetNames(book), std::vector<std::string>{"Hoja"});
 }
 
 TEST_F(RefusedWorkbook, AFolderThatDoesNotExist) {
   book = dir / "falta" / "Val.xls";
-  try {
-    appendSheet(book, "Hoja", kTwoColumns, {});
-    ADD_FAILURE() << "no error";
-  } catch (const DbError& e) {
-    EXPECT_EQ(e.number(), kErrWorkbook);
-  }
-  EXPECT_TRUE(folderContents(dir.path()).empty());
+  expectRefused([&] { appendSheet(book, "Hoja", kTwoColumns, {}); });
 }
 
 // The SST writer against its own reader at the CONTINUE boundaries: strings that end exactly at,

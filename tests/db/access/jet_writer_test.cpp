@@ -1,14 +1,11 @@
 // Access files we write, read back by two readers that share nothing with the writer (mdbtools'
 // command-line tools and the npm package mdb-reader) and by our own import: every value must come
-// back as it was written. Damaged copies of them must go through the importer's damaged-file
-// handling like any other file.
+// back as it was written.
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cmath>
 #include <cstring>
-#include <fstream>
-#include <random>
 #include <sstream>
 
 #include "db/access/bulk_loader.h"
@@ -75,12 +72,8 @@ Table valuesTable() {
 Table largeTable() {
   Table t{"Grande", {{"n", "INTEGER"}, {"etiqueta", "TEXT"}, {"fecha", "DATETIME"}}, {}};
   for (std::int64_t n = 0; n < 100000; ++n) {
-    schema::DateTime d;
-    d.year = 1990 + static_cast<int>(n % 37);
-    d.month = 1 + static_cast<int>(n % 12);
-    d.day = 1 + static_cast<int>(n % 28);
-    d.hour = static_cast<int>(n % 24);
-    d.second = static_cast<int>(n * 7 % 60);
+    const int i = static_cast<int>(n);
+    const schema::DateTime d{1990 + i % 37, 1 + i % 12, 1 + i % 28, i % 24, 0, i * 7 % 60};
     t.rows.push_back(
         {n, n % 7 == 0 ? Value{} : Value{"fila " + std::to_string(n)}, schema::formatCanonical(d)});
   }
@@ -171,11 +164,9 @@ class WrittenAccessFile : public ::testing::Test {
   static const std::vector<Table>& tables() { return *tables_; }
 
  private:
-  static TempDir* dir_;
-  static std::vector<Table>* tables_;
+  static inline TempDir* dir_ = nullptr;
+  static inline std::vector<Table>* tables_ = nullptr;
 };
-TempDir* WrittenAccessFile::dir_ = nullptr;
-std::vector<Table>* WrittenAccessFile::tables_ = nullptr;
 
 TEST_F(WrittenAccessFile, OurImportGivesBackEveryTableValueForValue) {
   TempDir out;
@@ -183,10 +174,10 @@ TEST_F(WrittenAccessFile, OurImportGivesBackEveryTableValueForValue) {
   EXPECT_EQ(summary.format, "JET4");
   ASSERT_EQ(tableNames(out / "copia.db"), (std::vector<std::string>{"Valores", "Grande"}));
   for (const Table& t : tables()) {
-    std::vector<std::string> declared;
-    for (const auto& c : columnsOf(out / "copia.db", t.name)) declared.push_back(c.declaredType);
-    std::vector<std::string> expected;
-    for (const auto& c : t.columns) expected.push_back(c.declaredType);
+    std::vector<std::pair<std::string, std::string>> declared, expected;
+    for (const auto& c : columnsOf(out / "copia.db", t.name))
+      declared.emplace_back(c.name, c.declaredType);
+    for (const auto& c : t.columns) expected.emplace_back(c.name, c.declaredType);
     EXPECT_EQ(declared, expected) << t.name;
     EXPECT_TRUE(rowsOf(out / "copia.db", t.name) == t.rows) << t.name;
   }
@@ -248,37 +239,6 @@ TEST_F(WrittenAccessFile, MdbReaderReadsEveryValue) {
   const auto got = split(output, '\n'), want = split(expected, '\n');
   ASSERT_EQ(got.size(), want.size());
   for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "line " << i;
-}
-
-// Bit flips in every part of the file (definition page, catalogue, table definitions, data and
-// long-value pages) and cuts: each copy is imported or refused with a numbered error, and the
-// test process lives on.
-TEST_F(WrittenAccessFile, DamagedCopiesAreImportedOrRefusedWithANumberedError) {
-  std::ifstream in(mdb(), std::ios::binary);
-  const std::vector<char> original{std::istreambuf_iterator<char>(in), {}};
-  TempDir dir;
-  std::mt19937 random(5);
-  for (int copy = 0; copy < 12; ++copy) {
-    std::vector<char> bytes = original;
-    if (copy % 4 == 3) {
-      bytes.resize(bytes.size() * static_cast<std::size_t>(copy) / 16 + 1000);
-    } else {
-      const std::size_t page = copy < 6 ? static_cast<std::size_t>(copy) : random() % 64;
-      for (int flip = 0; flip < 40; ++flip)
-        bytes[page * 4096 + random() % 4096] ^= static_cast<char>(1 << (random() % 8));
-    }
-    const fs::path damaged = dir / ("danado" + std::to_string(copy) + ".mdb");
-    std::ofstream(damaged, std::ios::binary)
-        .write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-    try {
-      db::importAccess(damaged, dir / ("copia" + std::to_string(copy) + ".db"), importOptions());
-    } catch (const db::DbError& e) {
-      // A flip in the header's password bytes makes it look protected: refused all the same.
-      EXPECT_TRUE(e.number() == db::kErrNotAccessFile || e.number() == db::kErrFile ||
-                  e.number() == db::kErrAccessPassword)
-          << e.what();
-    }
-  }
 }
 
 TEST(AccessExport, RefusesWhatAnAccessFileCannotHoldAndLeavesNoFile) {

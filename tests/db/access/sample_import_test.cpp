@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <cinttypes>
 #include <cstdio>
 #include <map>
 #include <sstream>
@@ -33,11 +32,6 @@ std::string unhex(const std::string& hex) {
   for (std::size_t i = 0; i + 1 < hex.size(); i += 2)
     out.push_back(static_cast<char>(std::stoi(hex.substr(i, 2), nullptr, 16)));
   return out;
-}
-
-// The dumps write an empty text as "-".
-std::string dumpHex(const std::string& text) {
-  return text.empty() ? "-" : hexOf(text);
 }
 
 Dump loadDump(const std::filesystem::path& sampleFile) {
@@ -84,11 +78,6 @@ std::string declaredTypeFor(const std::string& dumpType, const std::string& actu
   return found == kTypes.end() ? "?" : found->second;
 }
 
-int decimalsOf(const std::string& expected) {
-  const auto point = expected.find('.');
-  return point == std::string::npos ? 0 : static_cast<int>(expected.size() - point - 1);
-}
-
 // Our value in the dump's encoding. `expected` lends the number of decimals of exact numbers.
 std::string encode(const std::string& dumpType, const db::Value& v, const std::string& expected) {
   char buffer[128];
@@ -111,7 +100,9 @@ std::string encode(const std::string& dumpType, const db::Value& v, const std::s
   if (dumpType == "currency" || dumpType == "numeric") {
     // Stored as numbers so the rules compare them as numbers; printed back with the dump's decimals
     // they must give exactly the dump's digits.
-    const int decimals = decimalsOf(expected);
+    const auto point = expected.find('.');
+    const int decimals =
+        point == std::string::npos ? 0 : static_cast<int>(expected.size() - point - 1);
     if (const auto* i = std::get_if<std::int64_t>(&v)) {
       std::string text = std::to_string(*i);
       if (decimals > 0) text += "." + std::string(static_cast<std::size_t>(decimals), '0');
@@ -138,7 +129,8 @@ std::string encode(const std::string& dumpType, const db::Value& v, const std::s
   }
   if (!std::holds_alternative<std::string>(v)) return "not text";
   const std::string tag = (dumpType == "datetime" || dumpType == "datetimextended") ? "T:" : "S:";
-  return tag + dumpHex(std::get<std::string>(v));
+  const std::string& text = std::get<std::string>(v);
+  return tag + (text.empty() ? "-" : hexOf(text));  // the dumps write an empty text as "-"
 }
 
 std::u32string codePoints(const std::string& utf8) {
