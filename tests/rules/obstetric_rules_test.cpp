@@ -25,9 +25,9 @@ class ObstetricRules : public RuleTest {
     return listed(rule);
   }
 
-  void discharge(const std::string& folio, const std::string& diag_ini,
-                 const std::string& afecprin) {
-    db.egreso({{"folio", folio}, {"diag_ini", diag_ini}, {"afecprin", afecprin}});
+  test::WorkingDb& discharge(const std::string& folio, const std::string& diag_ini,
+                             const std::string& afecprin) {
+    return db.egreso({{"folio", folio}, {"diag_ini", diag_ini}, {"afecprin", afecprin}});
   }
   // An obstetric event with one product per weight.
   void event(const std::string& folio, const std::string& tipaten, const db::Value& gestac,
@@ -76,33 +76,21 @@ TEST_F(ObstetricRules, ResultColumnsComeInTheStatedOrderAndNoWorkTableRemains) {
 
 TEST_F(ObstetricRules, TipatenAgainstAbortionAndDeliveryDiagnoses) {
   discharge("ab-no-obstet", "J189", "O034");
-  discharge("ab-two-afec", "J189", "O039");
-  db.afecciones({{"afec", "E119"}}).afecciones({{"afec", "O021"}}).obstet();
-  discharge("ab-dup-obstet", "J189", "O039");
-  db.obstet().obstet();
-  discharge("both-1", "O034", "O800");
-  db.obstet({{"tipaten", "1"}});
-  discharge("both-empty", "O034", "O800");
-  db.obstet({{"tipaten", ""}});
-  discharge("ab-null", "J189", "O034");
-  db.obstet({{"tipaten", kNull}});
-  discharge("O07-blank1", "O070", "J189");
-  db.obstet({{"tipaten", " 1"}});
-  discharge("O08", "O085", "J189");
-  db.obstet();
-  discharge("O84-hp2", "J189", "O849");
-  db.obstet({{"hayprod", 2}, {"tipnaci", kNull}, {"producto", kNull}, {"planfam", kNull}});
-  discharge("afec-only", "J189", "J189");
-  db.afecciones({{"afec", "O800"}})
-      .afecciones({{"afec", "O842"}})
-      .afecciones()
-      .obstet({{"tipaten", "1"}});
-  discharge("hp-null", "J189", "J189");
-  db.obstet({{"hayprod", kNull}, {"tipaten", "7"}});
-  discharge("hp-3-blanks", "J189", "J189");
-  db.obstet({{"hayprod", 3}, {"tipaten", "  "}});
-  discharge("hp1-blanks", "J189", "J189");
-  db.obstet({{"tipaten", "  "}});
+  discharge("ab-two-afec", "J189", "O039").obstet();
+  db.afecciones({{"afec", "E119"}}).afecciones({{"afec", "O021"}});
+  discharge("ab-dup-obstet", "J189", "O039").obstet().obstet();
+  discharge("both-1", "O034", "O800").obstet({{"tipaten", "1"}});
+  discharge("both-empty", "O034", "O800").obstet({{"tipaten", ""}});
+  discharge("ab-null", "J189", "O034").obstet({{"tipaten", kNull}});
+  discharge("O07-blank1", "O070", "J189").obstet({{"tipaten", " 1"}});
+  discharge("O08", "O085", "J189").obstet();
+  discharge("O84-hp2", "J189", "O849")
+      .obstet({{"hayprod", 2}, {"tipnaci", kNull}, {"producto", kNull}, {"planfam", kNull}});
+  discharge("afec-only", "J189", "J189").obstet({{"tipaten", "1"}});
+  db.afecciones({{"afec", "O800"}}).afecciones({{"afec", "O842"}}).afecciones();
+  discharge("hp-null", "J189", "J189").obstet({{"hayprod", kNull}, {"tipaten", "7"}});
+  discharge("hp-3-blanks", "J189", "J189").obstet({{"hayprod", 3}, {"tipaten", "  "}});
+  discharge("hp1-blanks", "J189", "J189").obstet({{"tipaten", "  "}});
   EXPECT_EQ(listedAlone(85),
             (Folios{"O07-blank1", "ab-dup-obstet", "ab-two-afec", "ab-two-afec", "both-empty"}));
   EXPECT_EQ(listedAlone(86), (Folios{"afec-only", "afec-only", "both-1", "both-empty"}));
@@ -192,25 +180,22 @@ TEST_F(ObstetricRules, EventCodesProductCountsAndNewbornFields) {
 
 TEST_F(ObstetricRules, DeliveryTypeAgainstDiagnosesAndCaesareanProcedures) {
   auto obstetric = [&](const std::string& folio, const std::string& afecprin, db::Value hayprod,
-                       db::Value tipnaci, std::vector<std::string> procedures) {
-    discharge(folio, "J189", afecprin);
-    db.obstet({{"hayprod", hayprod}, {"tipnaci", tipnaci}});
+                       db::Value tipnaci, std::vector<std::string> procedures) -> auto& {
+    discharge(folio, "J189", afecprin).obstet({{"hayprod", hayprod}, {"tipnaci", tipnaci}});
     for (const std::string& p : procedures) db.procedimientos({{"promed", p}});
+    return db;
   };
   obstetric("O80-null", "O800", 1, kNull, {});
   obstetric("O80-3", "O809", 1, "3", {"7410"});
   obstetric("O80-hp2", "O800", 2, "3", {});
   obstetric("O80-two74", "O800", 1, "1", {"7410", "7499", "7410"});
-  obstetric("O82-1", "O342", 1, "1", {});
-  db.afecciones({{"afec", "O821"}});
-  obstetric("O82-ok", "O342", 1, "3", {"7401"});
-  db.afecciones({{"afec", "O821"}});
+  obstetric("O82-1", "O342", 1, "1", {}).afecciones({{"afec", "O821"}});
+  obstetric("O82-ok", "O342", 1, "3", {"7401"}).afecciones({{"afec", "O821"}});
   obstetric("O82-afecprin", "O821", 1, "3", {"7410"});
   obstetric("O81-afecprin", "O814", 1, "3", {"7410"});
   obstetric("tn3-no74", "O342", 1, "3", {"6952"});
   obstetric("74-hp-null", "J189", kNull, "3", {"7410"});
-  discharge("74-no-obstet", "J189", "J189");
-  db.procedimientos({{"promed", "7499"}});
+  discharge("74-no-obstet", "J189", "J189").procedimientos({{"promed", "7499"}});
   run(100, 106);  // the group that shares its work tables
   EXPECT_EQ(listed(100), (Folios{"O80-3"}));
   EXPECT_EQ(listed(101), (Folios{"O82-1"}));
@@ -236,8 +221,8 @@ TEST_F(ObstetricRules, MethodSixAgainstZ308And9923) {
   method("pf6-Z3080", "Z30", "O800", {"Z3080"}, true, "6");
   method("pf4-both", "O800", "O800", {"Z308", "Z370"}, true, "4");
   method("pf-null-9923", "O800", "O800", {}, true, kNull);
-  db.egreso({{"folio", "hp2-Z308"}, {"afecprin", "Z308"}});
-  db.obstet({{"hayprod", 2}, {"planfam", ""}});
+  db.egreso({{"folio", "hp2-Z308"}, {"afecprin", "Z308"}})
+      .obstet({{"hayprod", 2}, {"planfam", ""}});
   run(109, 111);  // the group that shares its work tables
   EXPECT_EQ(listed(109), (Folios{"pf6-Z3080", "pf6-diag-ini", "pf6-none"}));
   EXPECT_EQ(listed(110), (Folios{"pf6-none"}));
@@ -251,13 +236,11 @@ TEST_F(ObstetricRules, NotifiableCodesAndCertificates) {
   for (const char* c : {"230000001", "ab1"}) db.insert("Folio", {{"certificado", c}});
   discharge("immediate", "J189", "B050");
   discharge("not-in-catalogue", "J189", "B051");
-  discharge("shared", "J189", "J189");
-  db.defunc({{"certif", "D1"}, {"causabas", "A000"}});
+  discharge("shared", "J189", "J189").defunc({{"certif", "D1"}, {"causabas", "A000"}});
   db.defunc({{"certif", "D1"}}).defunc({{"certif", "d1"}});
-  discharge("null-certif", "J189", "J189");
-  db.defunc({{"certif", kNull}}).defunc({{"certif", kNull}});
-  discharge("issued", "J189", "J189");
-  db.defunc({{"certif", "230000001"}}).defunc({{"folio", "case"}, {"certif", "AB1"}});
+  discharge("null-certif", "J189", "J189").defunc({{"certif", kNull}}).defunc({{"certif", kNull}});
+  discharge("issued", "J189", "J189").defunc({{"certif", "230000001"}});
+  db.defunc({{"folio", "case"}, {"certif", "AB1"}});
   run(107, 107);
   EXPECT_EQ(db.rows("Validacion107"),
             (Rows{{"09", "immediate", kClues, kEgreso, "B050", "No", "No", "Si", "No"}}));
