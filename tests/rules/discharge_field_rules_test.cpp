@@ -25,10 +25,10 @@ class DischargeRules : public RuleTest {
     return listed(rule);
   }
 
-  void woman(std::string folio, std::string cveedad, int edad, test::Cells more = {}) {
+  test::WorkingDb& woman(std::string folio, std::string cveedad, int edad, test::Cells more = {}) {
     more.insert(more.end(),
                 {{"folio", folio}, {"sexo", "2"}, {"cveedad", cveedad}, {"edad", edad}});
-    db.egreso(more);
+    return db.egreso(more);
   }
 };
 
@@ -231,15 +231,12 @@ TEST_F(DischargeRules, Rules24To26PregnancyFieldsOnlyForWomenOfTenToFiftyFour) {
 }
 
 TEST_F(DischargeRules, Rule26OneRowPerObstetricRecordOfItsDischarge) {
-  woman("w30", "3", 30);
-  db.obstet();
-  woman("w999", "3", 999);
-  db.obstet();
+  woman("w30", "3", 30).obstet();
+  woman("w999", "3", 999).obstet();
   db.egreso({{"folio", "man"}, {"sexo", "1"}}).obstet().obstet();
   db.egreso({{"folio", "man-other-date"}, {"sexo", "1"}})
       .obstet({{"egreso", "2023-03-16 00:00:00"}});
-  woman("w55", "3", 55);
-  db.obstet();
+  woman("w55", "3", 55).obstet();
   EXPECT_EQ(listedAlone(26), (Folios{"man", "man", "w55"}));
 }
 
