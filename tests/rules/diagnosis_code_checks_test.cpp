@@ -150,15 +150,11 @@ TEST_F(DiagnosisCodeRules, ChildTablePassesJudgeEveryRow) {
   cie10("E119");
   cie10("S720", {{"no_cbd", "T"}});
   cie10("R99X", {{"no_cbd", "T"}, {"errad", "T"}});
-  db.egreso({{"folio", "death"}});
+  db.egreso({{"folio", "death"}}).defunc({{"causabas", "R99X"}}).defunc({{"causabas", "A229"}});
   db.defunc({{"causabas", " s720"}});  // a letter S behind a blank, and no catalogue row as written
-  db.defunc({{"causabas", "R99X"}});
-  db.defunc({{"causabas", "A229"}});
-  db.egreso({{"folio", "two-bad"}});
-  db.afecciones({{"afec", "XX1"}});  // an external-cause letter, too short, not catalogued
-  db.afecciones({{"afec", "V01"}});
-  db.afecciones({{"afec", "E119"}});
+  db.egreso({{"folio", "two-bad"}}).afecciones({{"afec", "V01"}}).afecciones({{"afec", "E119"}});
   db.afecciones({{"afec", kNull}});
+  db.afecciones({{"afec", "XX1"}});  // an external-cause letter, too short, not catalogued
   EXPECT_EQ(listedAlone(64), (Folios{"death"}));
   EXPECT_EQ(listedAlone(65), Folios{});
   EXPECT_EQ(listedAlone(67), (Folios{"death", "death"}));
@@ -209,13 +205,11 @@ TEST_F(DiagnosisCodeRules, SexAndAgeLimitsAreTheDischargesAndNeedItsWholeKey) {
   db.egreso({{"folio", "woman-C61X"}, {"sexo", "2"}, {"afecprin", "C61X"}});
   db.egreso({{"folio", "null-O800"}, {"sexo", kNull}, {"afecprin", "O800"}});
   db.egreso({{"folio", "man-J180"}, {"sexo", "1"}, {"afecprin", "J180"}, {"cedocve", "15"}});
-  db.afecciones({{"afec", "O800"}});
-  db.afecciones({{"afec", "P220"}});
-  db.afecciones({{"afec", "P220"}});
+  db.afecciones({{"afec", "O800"}}).afecciones({{"afec", "P220"}}).afecciones({{"afec", "P220"}});
   db.afecciones({{"afec", "P220"}, {"egreso", "2023-03-16 00:00:00"}});  // no such discharge
-  db.egreso({{"folio", "woman-d3"}, {"sexo", "2"}, {"cveedad", "1"}, {"edad", 3}});
-  db.afecciones({{"afec", "P220"}});
-  db.defunc({{"causabas", "C61X"}});
+  db.egreso({{"folio", "woman-d3"}, {"sexo", "2"}, {"cveedad", "1"}, {"edad", 3}})
+      .afecciones({{"afec", "P220"}})
+      .defunc({{"causabas", "C61X"}});
   db.defunc({{"causabas", "C61X"}, {"egreso", "2023-03-16 00:00:00"}});
   db.afecciones({{"afec", "C61X"}, {"folio", "orphan"}});
   EXPECT_EQ(listedAlone(48), (Folios{"man-O800", "woman-C61X"}));
