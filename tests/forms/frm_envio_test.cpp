@@ -132,7 +132,7 @@ TEST_F(ValidationWindow, LoadListsEveryUnitCheckedWithTheControlsInTheirPlacesAn
   EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(ValidationWindow, EmptyEgresoGivesAnEmptyListAReasonAndNoRun) {
+TEST_F(ValidationWindow, UnitsLeftOutOfTheListAreExplainedUnderItAndNoRunStarts) {
   { WorkingDb source(folder.source); }
   open();
   EXPECT_EQ(list()->count(), 0);
@@ -144,14 +144,12 @@ TEST_F(ValidationWindow, EmptyEgresoGivesAnEmptyListAReasonAndNoRun) {
   EXPECT_EQ(dialogs.events, std::vector<std::string>{kSinUnidades});
   EXPECT_EQ(focused(), list());
   EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
-}
 
-TEST_F(ValidationWindow, UnitsMissingFromTheCatalogueAreNamedUnderTheList) {
-  {
-    WorkingDb source(folder.source);
-    source.egreso({{"clues", "DFSSA000009"}});
-    source.egreso({{"clues", "DFSSA000008"}});
-  }
+  // Units missing from the catalogue are named under the list.
+  WorkingDb(folder.dir.path() / "ninguna.db")
+      .egreso({{"clues", "DFSSA000009"}})
+      .egreso({{"clues", "DFSSA000008"}});
+  folder.source = folder.dir.path() / "ninguna.db";
   open();
   EXPECT_EQ(list()->count(), 0);
   EXPECT_FALSE(box()->isChecked());

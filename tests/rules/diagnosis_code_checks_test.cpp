@@ -77,15 +77,10 @@ class DiagnosisCodeRules : public RuleTest {
   }
 };
 
-TEST_F(DiagnosisCodeRules, EveryRunMakesThe39TablesInTheirColumnOrderAndNoSheetWhenAllIsClean) {
+// The numbering is the plan's to show, and making every table the frame's.
+TEST_F(DiagnosisCodeRules, CleanDischargeFindsNothingAndColumnsAreNamedAsTheStatementWritesThem) {
   db.egreso({{"folio", "clean"}});
-  const FrameReport report = run();
-  ASSERT_EQ(report.rules.size(), 39u);
-  for (std::size_t i = 0; i < 39; ++i) {
-    EXPECT_EQ(report.rules[i].number, static_cast<int>(42 + i));
-    EXPECT_TRUE(db.hasTable(report.rules[i].table)) << report.rules[i].table;
-  }
-  EXPECT_TRUE(report.findings().empty());
+  EXPECT_TRUE(run().findings().empty());
   EXPECT_FALSE(std::filesystem::exists(dir / "Val.xls"));
   // A column is named as the statement writes it: the pass's field text.
   const std::vector<std::pair<int, std::string>> expected = {
