@@ -33,6 +33,7 @@ const std::string kFechaInicioInvalida =
     std::string("information|Valida Fecha|") + run::kMensajeFechaInicio;
 const std::string kFechaInvalida =
     "information|Valida Fecha|Fecha invalida, verifique por favor.....";
+const std::string kSinUnidades = std::string("information||") + run::kMensajeSinUnidades;
 
 class ValidationWindow : public ::testing::Test {
  protected:
@@ -53,6 +54,10 @@ class ValidationWindow : public ::testing::Test {
     window = std::make_unique<FrmEnvio>(ctx, dialogs);
     window->carga(leeUnidades(ctx.cnnOrigen));
     ASSERT_TRUE(test::showActive(*window));
+  }
+  void openOnTwoUnits() {
+    twoUnits();
+    open();
   }
 
   template <typename T>
@@ -95,9 +100,8 @@ class ValidationWindow : public ::testing::Test {
   std::unique_ptr<FrmEnvio> window;
 };
 
-TEST_F(ValidationWindow, LoadListsEveryUnitCheckedWithTheControlsInTheirPlaces) {
-  twoUnits();
-  open();
+TEST_F(ValidationWindow, LoadListsEveryUnitCheckedWithTheControlsInTheirPlacesAndSalirCloses) {
+  openOnTwoUnits();
   EXPECT_EQ(window->windowTitle(), "Validaciones KOLT");
   ASSERT_EQ(list()->count(), 2);
   EXPECT_EQ(list()->item(0)->text(), "DFSSA000001  HOSPITAL GENERAL");
@@ -123,9 +127,12 @@ TEST_F(ValidationWindow, LoadListsEveryUnitCheckedWithTheControlsInTheirPlaces) 
   }
   EXPECT_EQ(order, (std::vector<std::string>{"cmdSalir", "lstUnidades", "chkTodasUnidades",
                                              "mskFechaIni", "mskFechaFin", "cmdAceptar"}));
+
+  control<QToolButton>("cmdSalir")->click();
+  EXPECT_FALSE(window->isVisible());
 }
 
-TEST_F(ValidationWindow, EmptyEgresoGivesAnEmptyListAReasonAndNoRun) {
+TEST_F(ValidationWindow, UnitsLeftOutOfTheListAreExplainedUnderItAndNoRunStarts) {
   { WorkingDb source(folder.source); }
   open();
   EXPECT_EQ(list()->count(), 0);
@@ -134,18 +141,15 @@ TEST_F(ValidationWindow, EmptyEgresoGivesAnEmptyListAReasonAndNoRun) {
   EXPECT_NE(notice()->text().indexOf("EGRESO"), -1) << notice()->text().toStdString();
 
   validar();
-  EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + run::kMensajeSinUnidades});
+  EXPECT_EQ(dialogs.events, std::vector<std::string>{kSinUnidades});
   EXPECT_EQ(focused(), list());
   EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
-}
 
-TEST_F(ValidationWindow, UnitsMissingFromTheCatalogueAreNamedUnderTheList) {
-  {
-    WorkingDb source(folder.source);
-    source.egreso({{"clues", "DFSSA000009"}});
-    source.egreso({{"clues", "DFSSA000008"}});
-  }
+  // Units missing from the catalogue are named under the list.
+  WorkingDb(folder.dir.path() / "ninguna.db")
+      .egreso({{"clues", "DFSSA000009"}})
+      .egreso({{"clues", "DFSSA000008"}});
+  folder.source = folder.dir.path() / "ninguna.db";
   open();
   EXPECT_EQ(list()->count(), 0);
   EXPECT_FALSE(box()->isChecked());
@@ -165,9 +169,8 @@ TEST_F(ValidationWindow, UnitsMissingFromTheCatalogueAreNamedUnderTheList) {
   EXPECT_LT(list()->geometry().bottom(), notice()->geometry().top());
 }
 
-TEST_F(ValidationWindow, UncheckingOneEntryUnchecksSelectAllButKeepsTheOthers) {
-  twoUnits();
-  open();
+TEST_F(ValidationWindow, SelectAllFollowsTheEntriesAndClearsThemAll) {
+  openOnTwoUnits();
   toggleEntry(0);
   EXPECT_EQ(checks(), (std::vector{Qt::Unchecked, Qt::Checked}));
   EXPECT_FALSE(box()->isChecked());
@@ -179,26 +182,16 @@ TEST_F(ValidationWindow, UncheckingOneEntryUnchecksSelectAllButKeepsTheOthers) {
   list()->item(1)->setCheckState(Qt::Unchecked);
   EXPECT_FALSE(box()->isChecked());
   EXPECT_EQ(checks(), (std::vector{Qt::Checked, Qt::Unchecked}));
-  // Checking the box then checks every entry.
+  // Checking the box then checks every entry, and unchecking it clears them all.
   box()->click();
   EXPECT_EQ(checks(), (std::vector{Qt::Checked, Qt::Checked}));
-}
-
-TEST_F(ValidationWindow, UncheckingSelectAllWithAllCheckedClearsTheList) {
-  twoUnits();
-  open();
   box()->click();
   EXPECT_FALSE(box()->isChecked());
   EXPECT_EQ(checks(), (std::vector{Qt::Unchecked, Qt::Unchecked}));
-  validar();
-  EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + run::kMensajeSinUnidades});
-  EXPECT_EQ(focused(), list());
 }
 
 TEST_F(ValidationWindow, DateBoxesTakeDigitsOnlyInTheirPlaces) {
-  twoUnits();
-  open();
+  openOnTwoUnits();
   type(ini(), "1a5/0x6-2013");
   EXPECT_EQ(ini()->boxText(), "15/06/2013");
   ini()->clear();
@@ -208,51 +201,35 @@ TEST_F(ValidationWindow, DateBoxesTakeDigitsOnlyInTheirPlaces) {
 }
 
 TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
-  twoUnits();
-  open();
-  box()->click();  // no unit either: the date messages must come first
-
-  // A start date refused without a message of its own, and a bad end date as well: only the start
-  // is reported.
-  type(ini(), "31042013");
-  type(fin(), "15132013");
-  validar();
-  EXPECT_EQ(dialogs.events, std::vector<std::string>{kFechaInicioInvalida});
-  EXPECT_EQ(focused(), ini());
-
-  dialogs.events.clear();
-  ini()->clear();
-  type(ini(), "01032013");
-  validar();
-  EXPECT_EQ(dialogs.events, std::vector<std::string>{std::string("information|Valida Fecha|") +
-                                                     run::kMensajeFechaFin});
-  EXPECT_EQ(focused(), fin());
-
-  dialogs.events.clear();
-  fin()->clear();
-  type(fin(), "28022013");
-  ini()->clear();
-  type(ini(), "01032013");
-  fin()->setFocus();
-  validar();
-  EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + run::kMensajeOrdenFechas});
-  EXPECT_EQ(focused(), ini());
-
-  // Equal dates pass; then the missing units are reported.
-  dialogs.events.clear();
-  fin()->clear();
-  type(fin(), "01032013");
-  validar();
-  EXPECT_EQ(dialogs.events,
-            std::vector<std::string>{std::string("information||") + run::kMensajeSinUnidades});
+  openOnTwoUnits();
+  box()->click();  // no unit checked either: the date messages must come first
+  const std::string badEnd = std::string("information|Valida Fecha|") + run::kMensajeFechaFin;
+  const std::string order = std::string("information||") + run::kMensajeOrdenFechas;
+  // First a start date refused without a message of its own beside a bad end date: only the start
+  // is reported. Equal dates pass, and then the missing units are reported.
+  const std::vector<std::tuple<const char*, const char*, std::string, QWidget*>> cases = {
+      {"31042013", "15132013", kFechaInicioInvalida, ini()},
+      {"01032013", "15132013", badEnd, fin()},
+      {"01032013", "28022013", order, ini()},
+      {"01032013", "01032013", kSinUnidades, list()}};
+  for (const auto& [start, end, message, focus] : cases) {
+    SCOPED_TRACE(std::string(start) + " - " + end);
+    ini()->clear();
+    type(ini(), start);
+    fin()->clear();
+    type(fin(), end);
+    control<QToolButton>("cmdAceptar")->setFocus();
+    dialogs.events.clear();
+    validar();
+    EXPECT_EQ(dialogs.events, std::vector<std::string>{message});
+    EXPECT_EQ(focused(), focus);
+  }
   EXPECT_EQ(ctx.gcFechaIni, "01/03/2013");
   EXPECT_EQ(ctx.gcFechaFin, "01/03/2013");
 }
 
 TEST_F(ValidationWindow, HalfTypedDateBeepsAndShowsBothMessages) {
-  twoUnits();
-  open();
+  openOnTwoUnits();
   type(ini(), "12");
   EXPECT_EQ(ini()->boxText(), "12/__/____");
   control<QToolButton>("cmdAceptar")->setFocus();
@@ -261,13 +238,6 @@ TEST_F(ValidationWindow, HalfTypedDateBeepsAndShowsBothMessages) {
             (std::vector<std::string>{"beep", kFechaInvalida, kFechaInicioInvalida}));
   EXPECT_EQ(focused(), ini());
   EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
-}
-
-TEST_F(ValidationWindow, SalirClosesTheWindow) {
-  twoUnits();
-  open();
-  control<QToolButton>("cmdSalir")->click();
-  EXPECT_FALSE(window->isVisible());
 }
 
 std::string fileBytes(const fs::path& file) {
@@ -315,8 +285,7 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
 }
 
 TEST_F(ValidationWindow, RunShowsItsProgressWithTheBusyPointerUntilTheEndMessage) {
-  twoUnits();
-  open();
+  openOnTwoUnits();
   test::ProgressWatch watch;
   bool dialogGoneAtEndMessage = false, busyAtEndMessage = false;
   dialogs.whileShown = [&] {
@@ -360,8 +329,7 @@ TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
 }
 
 TEST_F(ValidationWindow, ARunOnAResultsFolderInUseIsRefusedWithItsMessage) {
-  twoUnits();
-  open();
+  openOnTwoUnits();
   db::ResultsFolder otherRun(ctx.resultados());
   validar();
   ASSERT_EQ(dialogs.events.size(), 1u);

@@ -27,13 +27,6 @@ std::vector<std::string> resultTables(WorkingDb& db) {
   return names;
 }
 
-std::vector<std::string> allResultTablesOf(const FrameReport& report) {
-  std::vector<std::string> names;
-  for (const RuleRun& r : report.rules) names.push_back(r.table);
-  std::sort(names.begin(), names.end());
-  return names;
-}
-
 // The frame's own behaviour is shown on the discharge-field rules, whose findings these tests know.
 const FrameOptions kFieldRules{.firstRule = 1, .lastRule = 26};
 
@@ -52,16 +45,18 @@ TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenA
   EXPECT_TRUE(report.findings().empty());
   EXPECT_FALSE(std::filesystem::exists(book));
   ASSERT_EQ(report.rules.size(), 26u);
-  EXPECT_EQ(resultTables(db), allResultTablesOf(report));
+  std::vector<std::string> tables;
+  for (const RuleRun& r : report.rules) tables.push_back(r.table);
+  std::sort(tables.begin(), tables.end());
+  EXPECT_EQ(resultTables(db), tables);
 
   // Per rule: the drop finds nothing, the statements run, the count reads no row, no export.
   std::map<StatementKind, int> kinds;
   for (const StatementRecord& s : report.statements) {
     ++kinds[s.kind];
     EXPECT_EQ(s.ok, s.kind != StatementKind::Drop) << s.text;
-    if (s.kind == StatementKind::Drop) {
-      EXPECT_EQ(s.errorNumber, db::kErrNoSuchTable);
-    }
+    EXPECT_EQ(s.errorNumber, s.kind == StatementKind::Drop ? long{db::kErrNoSuchTable} : 0L)
+        << s.text;
   }
   EXPECT_EQ(kinds,
             (std::map<StatementKind, int>{
@@ -87,17 +82,15 @@ TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported)
   EXPECT_TRUE(db.hasTable("Validacion2"));
   EXPECT_TRUE(db.rows("Validacion2").empty());
 
-  int exports = 0;
-  for (const StatementRecord& s : report.statements) {
-    // Rows written are kept: rule 3's statement and its export both wrote its two rows.
-    if (s.rule == 3 && s.kind != StatementKind::Drop) {
-      EXPECT_EQ(s.rows, 2) << s.text;
-    }
-    if (s.kind != StatementKind::Export) continue;
-    ++exports;
-    EXPECT_EQ(s.text, exportStatement(resultTableName(s.rule), book));
-  }
-  EXPECT_EQ(exports, 3);
+  // Rows written are kept: rule 3's statement, its count and its export all saw its two rows.
+  std::vector<std::pair<StatementKind, std::int64_t>> rule3;
+  for (const StatementRecord& s : report.statements)
+    if (s.rule == 3) rule3.emplace_back(s.kind, s.rows);
+  EXPECT_EQ(rule3,
+            (std::vector<std::pair<StatementKind, std::int64_t>>{{StatementKind::Drop, 0},
+                                                                 {StatementKind::Rule, 2},
+                                                                 {StatementKind::Count, 2},
+                                                                 {StatementKind::Export, 2}}));
 }
 
 TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
@@ -112,11 +105,6 @@ TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
   for (const std::string& t : resultTables(db)) again.push_back(db.rows(t));
   EXPECT_EQ(again, first);
   EXPECT_TRUE(second.failures().empty());
-  for (const StatementRecord& s : second.statements) {
-    if (s.kind == StatementKind::Drop) {
-      EXPECT_TRUE(s.ok) << s.text;
-    }
-  }
   EXPECT_EQ(xls::sheetNames(dir / "second.xls"), xls::sheetNames(dir / "first.xls"));
 }
 
@@ -279,9 +267,6 @@ TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
 TEST_F(Frame, WorkbookInAFolderWithAQuoteStillReceivesItsSheets) {
   std::filesystem::create_directory(dir / "o'brien");
   const std::filesystem::path quoted = dir / "o'brien" / "Val.xls";
-  EXPECT_EQ(exportStatement("Validacion3", quoted), "SELECT * INTO [Validacion3] IN '" +
-                                                        (dir / "o''brien" / "Val.xls").string() +
-                                                        "' 'Excel 8.0;' FROM Validacion3");
   WorkingDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}});
   const FrameReport report = Validaciones(db.connection(), quoted, kFieldRules);

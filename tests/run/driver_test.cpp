@@ -41,6 +41,20 @@ class Run : public ::testing::Test {
                      {{"Validacion", 1}, {"Descripcion", "Edad fuera de rango"}});
   }
 
+  // A source whose every unit has one discharge that breaks rule 1, each unit chosen for the run.
+  void unitsBreakingRule1(Context& session, const std::vector<std::string>& codes) {
+    {
+      WorkingDb source(dir.path() / "origen.db");
+      for (const auto& code : codes) {
+        source.egreso({{"clues", code}, {"edad", 131}});
+        source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
+      }
+      WorkingDb catalogue(session.app / "ValidacionesKOLT.db");
+    }
+    abreBases(session, dir.path() / "origen.db");
+    for (const auto& code : codes) session.gaUnidades.push_back(code + "  UNIDAD");
+  }
+
   void open() {
     abreBases(ctx, dir.path() / "origen.db");
     rules::StatementLog log;
@@ -100,7 +114,6 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
   validate("15/03/2023", "16/03/2023");
   EXPECT_EQ(summary(), std::vector<std::string>{
                            "DFSSA000002|Fechaini: #2023/03/15#, Fechafin: #2023/03/16#|CORRECTA"});
-  EXPECT_EQ(summary()[0].size() - std::string("DFSSA000002||CORRECTA").size(), 46u);
   EXPECT_FALSE(fs::exists(results("ValDFSSA000002.xls")));
 }
 
@@ -118,17 +131,9 @@ TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
 }
 
 TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
-  app = dir.path() / "o'brien";
-  fs::create_directories(app);
-  Context quoted(app);
-  {
-    WorkingDb source(dir.path() / "origen.db");
-    source.egreso({{"clues", "DF'SSA0001"}, {"edad", 131}});
-    source.insert("CATCLUES", {{"CLUES", "DF'SSA0001"}, {"DESCUNIDAD", "SAN JUAN"}});
-    WorkingDb catalogue(app / "ValidacionesKOLT.db");
-  }
-  abreBases(quoted, dir.path() / "origen.db");
-  quoted.gaUnidades = {"DF'SSA0001  SAN JUAN"};
+  fs::create_directories(dir.path() / "o'brien");
+  Context quoted(dir.path() / "o'brien");
+  unitsBreakingRule1(quoted, {"DF'SSA0001"});
   RunOutcome outcome = ProcesaValidacion(quoted, test::requestFor(quoted));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
@@ -147,13 +152,9 @@ TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
   EXPECT_GT(outcome.failedStatements, 0);
-  const auto rows = summary();
-  ASSERT_EQ(rows.size(), 2u);
-  EXPECT_EQ(rows[0], "DFSSA000001|TODO|VALIDACION INCOMPLETA");
-  std::ifstream log(results("Validacion.log"));
-  std::stringstream text;
-  text << log.rdbuf();
-  EXPECT_NE(text.str().find("DFSSA000001\tregla 1\t"), std::string::npos) << text.str();
+  EXPECT_EQ(summary(), (std::vector<std::string>{"DFSSA000001|TODO|VALIDACION INCOMPLETA",
+                                                 "DFSSA000002|TODO|VALIDACION INCOMPLETA"}));
+  EXPECT_NE(log().find("DFSSA000001\tregla 1\t"), std::string::npos) << log();
   EXPECT_NE(MensajeFinal(test::requestFor(ctx), outcome).find("\nNo se pudieron ejecutar "),
             std::string::npos);
 }
@@ -201,16 +202,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
 TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
   const std::vector<std::string> codes = {"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001",
                                           "../../x"};
-  {
-    WorkingDb source(dir.path() / "origen.db");
-    for (const auto& code : codes) {
-      source.egreso({{"clues", code}, {"edad", 131}});
-      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
-    }
-    WorkingDb catalogue(app / "ValidacionesKOLT.db");
-  }
-  abreBases(ctx, dir.path() / "origen.db");
-  for (const auto& code : codes) ctx.gaUnidades.push_back(code + "  UNIDAD");
+  unitsBreakingRule1(ctx, codes);
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
@@ -235,16 +227,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
   // A code too long for a file name: the unit's working database cannot be created.
   const std::string tooLong(300, 'X');
   const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
-  {
-    WorkingDb source(dir.path() / "origen.db");
-    for (const auto& code : codes) {
-      source.egreso({{"clues", code}, {"edad", 131}});
-      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
-      ctx.gaUnidades.push_back(code + "  UNIDAD");
-    }
-    WorkingDb catalogue(app / "ValidacionesKOLT.db");
-  }
-  abreBases(ctx, dir.path() / "origen.db");
+  unitsBreakingRule1(ctx, codes);
   RunOutcome outcome = ProcesaValidacion(ctx, test::requestFor(ctx, nullptr, nullptr, 3));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(summary(),
