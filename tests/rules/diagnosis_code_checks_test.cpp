@@ -66,11 +66,6 @@ class DiagnosisCodeRules : public RuleTest {
  protected:
   DiagnosisCodeRules() : RuleTest(42, 80) {}
 
-  Folios listedAlone(int rule) {
-    run(rule, rule);
-    return listed(rule);
-  }
-
   void cie10(std::string causa, test::Cells more = {}) {
     more.insert(more.end(), {{"CAUSA", causa}, {"NOMBRE", "Nombre de " + causa}});
     db.insert("CATCIE10", more);

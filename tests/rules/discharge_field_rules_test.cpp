@@ -20,11 +20,6 @@ class DischargeRules : public RuleTest {
  protected:
   DischargeRules() : RuleTest(1, 26) {}
 
-  Folios listedAlone(int rule) {
-    run(rule, rule);
-    return listed(rule);
-  }
-
   test::WorkingDb& woman(std::string folio, std::string cveedad, int edad, test::Cells more = {}) {
     more.insert(more.end(),
                 {{"folio", folio}, {"sexo", "2"}, {"cveedad", cveedad}, {"edad", edad}});

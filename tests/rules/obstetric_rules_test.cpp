@@ -20,11 +20,6 @@ class ObstetricRules : public RuleTest {
  protected:
   ObstetricRules() : RuleTest(85, 113) {}
 
-  Folios listedAlone(int rule) {
-    run(rule, rule);
-    return listed(rule);
-  }
-
   test::WorkingDb& discharge(const std::string& folio, const std::string& diag_ini,
                              const std::string& afecprin) {
     return db.egreso({{"folio", folio}, {"diag_ini", diag_ini}, {"afecprin", afecprin}});
