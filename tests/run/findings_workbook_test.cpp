@@ -19,45 +19,41 @@ namespace {
 namespace fs = std::filesystem;
 using test::WorkingDb;
 
-// Three units: one clean, one with a finding of rule 1, one with two of rule 3 and one of rule 1.
-void makeSource(const fs::path& dir, const WorkingDb::Options& options = {}) {
-  WorkingDb source(dir / "origen.db", options);
-  source.egreso();
-  source.egreso({{"clues", "DFSSA000002"}, {"edad", 131}});
-  source.egreso({{"clues", "DFSSA000003"}, {"sexo", "3"}});
-  source.egreso({{"clues", "DFSSA000003"}, {"sexo", "3"}, {"edad", 0}});
-  source.insert("CATCLUES", {{"CLUES", "DFSSA000002"}, {"DESCUNIDAD", "CLINICA NORTE"}});
-  source.insert("CATCLUES", {{"CLUES", "DFSSA000003"}, {"DESCUNIDAD", "CLINICA SUR"}});
-}
+// Validates three units, not in code order to show the list's order is kept: one with two
+// findings of rule 3 and one of rule 1, one with a finding of rule 1, and a clean one.
+class FindingsWorkbook : public ::testing::Test {
+ protected:
+  RunOutcome validateAll(const WorkingDb::Options& options = {}) {
+    WorkingDb source(dir / "origen.db", options);
+    source.egreso();
+    source.egreso({{"clues", "DFSSA000002"}, {"edad", 131}});
+    source.egreso({{"clues", "DFSSA000003"}, {"sexo", "3"}});
+    source.egreso({{"clues", "DFSSA000003"}, {"sexo", "3"}, {"edad", 0}});
+    source.insert("CATCLUES", {{"CLUES", "DFSSA000002"}, {"DESCUNIDAD", "CLINICA NORTE"}});
+    source.insert("CATCLUES", {{"CLUES", "DFSSA000003"}, {"DESCUNIDAD", "CLINICA SUR"}});
+    fs::create_directories(ctx.app);
+    WorkingDb(ctx.app / "ValidacionesKOLT.db");
+    abreBases(ctx, dir / "origen.db");
+    rules::StatementLog log;
+    ctx.gaUnidades = CargaUnidades(ctx.cnnOrigen, log);
+    std::swap(ctx.gaUnidades[0], ctx.gaUnidades[2]);
+    return ProcesaValidacion(ctx, test::requestFor(ctx));
+  }
 
-RunOutcome validateAll(Context& ctx, const fs::path& dir) {
-  abreBases(ctx, dir / "origen.db");
-  rules::StatementLog log;
-  ctx.gaUnidades = CargaUnidades(ctx.cnnOrigen, log);
-  // Not in code order, to show the list's order is kept.
-  std::swap(ctx.gaUnidades[0], ctx.gaUnidades[2]);
-  return ProcesaValidacion(ctx, test::requestFor(ctx));
-}
+  test::TempDir dir;
+  Context ctx{dir / "programa"};
+};
 
-std::string cell(const test::SheetCells& rows, std::size_t row, std::size_t column) {
+// The cell of `row` under `heading`; "" when the row stops before it, as for a rule not counted.
+std::string cell(const test::SheetCells& rows, std::size_t row, const std::string& heading) {
+  const auto& header = rows.at(0);
+  const auto column = static_cast<std::size_t>(
+      std::find(header.begin(), header.end(), "text:" + heading) - header.begin());
   return column < rows.at(row).size() ? rows[row][column] : "";
 }
 
-// The column of a heading in the header row.
-std::size_t column(const test::SheetCells& rows, const std::string& heading) {
-  const auto& header = rows.at(0);
-  return static_cast<std::size_t>(std::find(header.begin(), header.end(), "text:" + heading) -
-                                  header.begin());
-}
-
-TEST(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
-  test::TempDir dir;
-  const fs::path app = dir / "programa";
-  fs::create_directories(app);
-  makeSource(dir.path());
-  WorkingDb(app / "ValidacionesKOLT.db");
-  Context ctx(app);
-  const RunOutcome outcome = validateAll(ctx, dir.path());
+TEST_F(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
+  const RunOutcome outcome = validateAll();
   ASSERT_FALSE(outcome.errorReport);
   ASSERT_EQ(outcome.findingsWorkbook, ctx.resultados() / "Hallazgos.xls");
 
@@ -86,7 +82,8 @@ TEST(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
       std::size_t rows = 0;
       for (std::size_t s = 0; s < sheets.names.size(); ++s)
         if (sheets.names[s] == rule) rows = sheets.sheets[s].size() - 1;
-      EXPECT_EQ(cell(units, u + 1, c), "number:" + std::to_string(rows)) << rule;
+      EXPECT_EQ(cell(units, u + 1, units[0][c].substr(5)), "number:" + std::to_string(rows))
+          << rule;
     }
   }
 
@@ -101,27 +98,21 @@ TEST(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
             (std::vector<std::string>{"number:1", "number:2", "number:0"}));
 }
 
-TEST(FindingsWorkbook, FailedRuleIsCountedAsFailedNeverAsNothingFound) {
-  test::TempDir dir;
-  const fs::path app = dir / "programa";
-  fs::create_directories(app);
-  makeSource(dir.path(), {.omitColumns = {{"EGRESO", "derhab"}}});  // rules 4 and 5 cannot run
-  WorkingDb(app / "ValidacionesKOLT.db");
-  Context ctx(app);
-  const RunOutcome outcome = validateAll(ctx, dir.path());
+TEST_F(FindingsWorkbook, FailedRuleIsCountedAsFailedNeverAsNothingFound) {
+  const RunOutcome outcome = validateAll({.omitColumns = {{"EGRESO", "derhab"}}});  // no rule 4, 5
   ASSERT_FALSE(outcome.errorReport);
 
   const test::ReadBack book = test::readBack(outcome.findingsWorkbook);
   const test::SheetCells units = test::sheet(book, "PorUnidad");
   for (std::size_t u = 1; u <= 3; ++u) {
-    EXPECT_NE(cell(units, u, column(units, "Fallidas")), "number:0");
-    EXPECT_EQ(cell(units, u, column(units, "V4")), "");  // not counted: the rule did not run
-    EXPECT_EQ(cell(units, u, column(units, "V3")), u == 1 ? "number:2" : "number:0");
+    EXPECT_NE(cell(units, u, "Fallidas"), "number:0");
+    EXPECT_EQ(cell(units, u, "V4"), "");  // not counted: the rule did not run
+    EXPECT_EQ(cell(units, u, "V3"), u == 1 ? "number:2" : "number:0");
   }
-  EXPECT_EQ(cell(units, 3, column(units, "RESULTADO")), "text:VALIDACION INCOMPLETA");
+  EXPECT_EQ(cell(units, 3, "RESULTADO"), "text:VALIDACION INCOMPLETA");
   const test::SheetCells rules = test::sheet(book, "PorRegla");
-  EXPECT_EQ(cell(rules, 4, 4), "number:3");
-  EXPECT_EQ(cell(rules, 3, 4), "number:0");
+  EXPECT_EQ(cell(rules, 4, "Fallida"), "number:3");
+  EXPECT_EQ(cell(rules, 3, "Fallida"), "number:0");
 }
 
 }  // namespace

@@ -1,7 +1,5 @@
 #include "support/working_db.h"
 
-#include <sqlite3.h>
-
 #include <algorithm>
 #include <cctype>
 #include <stdexcept>
@@ -138,43 +136,43 @@ WorkingDb& WorkingDb::egreso(const Cells& cells) {
   return add("EGRESO", defaults, cells);
 }
 
+// A child row: the last discharge's key, then the table's own defaults.
+WorkingDb& WorkingDb::child(std::string_view table, Cells defaults, const Cells& cells) {
+  defaults.insert(defaults.begin(), lastKey_.begin(), lastKey_.end());
+  return add(table, defaults, cells);
+}
+
 WorkingDb& WorkingDb::obstet(const Cells& cells) {
-  Cells defaults = lastKey_;
-  defaults.insert(defaults.end(), {{"hayprod", 1},
-                                   {"tipaten", "2"},
-                                   {"producto", "1"},
-                                   {"tipnaci", "1"},
-                                   {"planfam", "4"},
-                                   {"gestac", "39"}});
-  return add("OBSTET", defaults, cells);
+  return child("OBSTET",
+               {{"hayprod", 1},
+                {"tipaten", "2"},
+                {"producto", "1"},
+                {"tipnaci", "1"},
+                {"planfam", "4"},
+                {"gestac", "39"}},
+               cells);
 }
 
 WorkingDb& WorkingDb::productos(const Cells& cells) {
-  Cells defaults = lastKey_;
-  defaults.insert(defaults.end(), {{"numproducto", "1"},
-                                   {"pesoprod", "3200"},
-                                   {"sexprod", "1"},
-                                   {"condnac", "1"},
-                                   {"condegre", "3"}});
-  return add("PRODUCTOS", defaults, cells);
+  return child("PRODUCTOS",
+               {{"numproducto", "1"},
+                {"pesoprod", "3200"},
+                {"sexprod", "1"},
+                {"condnac", "1"},
+                {"condegre", "3"}},
+               cells);
 }
 
 WorkingDb& WorkingDb::defunc(const Cells& cells) {
-  Cells defaults = lastKey_;
-  defaults.insert(defaults.end(), {{"certif", "230000001"}, {"causabas", "I219"}});
-  return add("DEFUNC", defaults, cells);
+  return child("DEFUNC", {{"certif", "230000001"}, {"causabas", "I219"}}, cells);
 }
 
 WorkingDb& WorkingDb::afecciones(const Cells& cells) {
-  Cells defaults = lastKey_;
-  defaults.emplace_back("afec", "E119");
-  return add("AFECCIONES", defaults, cells);
+  return child("AFECCIONES", {{"afec", "E119"}}, cells);
 }
 
 WorkingDb& WorkingDb::procedimientos(const Cells& cells) {
-  Cells defaults = lastKey_;
-  defaults.emplace_back("promed", "8901");
-  return add("PROCEDIMIENTOS", defaults, cells);
+  return child("PROCEDIMIENTOS", {{"promed", "8901"}}, cells);
 }
 
 bool WorkingDb::hasTable(std::string_view table) {
@@ -185,14 +183,9 @@ bool WorkingDb::hasTable(std::string_view table) {
 
 std::vector<std::string> WorkingDb::tableNames() {
   std::vector<std::string> names;
-  sqlite3_stmt* stmt = nullptr;
-  if (sqlite3_prepare_v2(cnn_.handle(), "SELECT name FROM sqlite_master WHERE type='table'", -1,
-                         &stmt, nullptr) != SQLITE_OK)
-    throw std::runtime_error(sqlite3_errmsg(cnn_.handle()));
-  while (sqlite3_step(stmt) == SQLITE_ROW)
-    names.emplace_back(reinterpret_cast<const char*>(sqlite3_column_text(stmt, 0)));
-  sqlite3_finalize(stmt);
-  std::sort(names.begin(), names.end());
+  const db::Recordset rs = cnn_.openRecordset("SELECT name FROM sqlite_master WHERE type='table'");
+  for (const auto& row : rs.rows()) names.push_back(text(row[0]));
+  std::sort(names.begin(), names.end());  // byte order: the engine's would ignore case
   return names;
 }
 
@@ -214,14 +207,12 @@ std::vector<std::vector<std::string>> WorkingDb::rows(std::string_view table) {
 }
 
 std::vector<std::string> WorkingDb::column(std::string_view table, std::string_view name) {
-  const db::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
-  std::size_t index = rs.columns().size();
-  for (std::size_t i = 0; i < rs.columns().size(); ++i)
-    if (sameName(rs.columns()[i].name, name)) index = i;
-  if (index == rs.columns().size())
-    throw std::invalid_argument("working_db: no column " + std::string(name));
+  const std::vector<std::string> names = columns(table);
+  const auto at = std::find_if(names.begin(), names.end(),
+                               [&](const std::string& n) { return sameName(n, name); });
+  if (at == names.end()) throw std::invalid_argument("working_db: no column " + std::string(name));
   std::vector<std::string> values;
-  for (const auto& row : rs.rows()) values.push_back(text(row[index]));
+  for (const auto& row : rows(table)) values.push_back(row[at - names.begin()]);
   return values;
 }
 

@@ -67,6 +67,7 @@ class WorkingDb {
 
  private:
   WorkingDb& add(std::string_view table, const Cells& defaults, const Cells& cells);
+  WorkingDb& child(std::string_view table, Cells defaults, const Cells& cells);
 
   std::filesystem::path file_;
   db::Connection cnn_;
