@@ -78,23 +78,19 @@ std::string text(const db::Value& value) {
 
 WorkingDb::WorkingDb(std::filesystem::path file) : WorkingDb(std::move(file), Options{}) {}
 
-WorkingDb::WorkingDb(std::filesystem::path file, const Options& options)
-    : file_(std::move(file)), options_(options) {
-  db::Connection::createDatabase(file_);
-  cnn_.open(file_);
+WorkingDb::WorkingDb(std::filesystem::path file, const Options& options) : options_(options) {
+  db::Connection::createDatabase(file);
+  cnn_.open(file);
   for (const schema::Table* table : schema::workingTables()) {
     std::vector<std::string_view> omitted;
     for (const auto& [t, c] : options_.omitColumns)
       if (sameName(t, table->name)) omitted.push_back(c);
     cnn_.execute(schema::createTableStatement(*table, omitted));
   }
-  if (options_.baselineCatalogues) {
-    insert("CATLOCAL",
-           {{"edo", "09"}, {"mpo", "002"}, {"Loc", "0001"}, {"descrip", "AZCAPOTZALCO"}});
-    for (const char* clave : {"10", "20", "30", "40"}) insert("CATSERVICIOS", {{"CLAVE", clave}});
-    insert("CATCLUES", {{"CLUES", std::string(kClues)}, {"DESCUNIDAD", "HOSPITAL GENERAL"}});
-    insert("CATCIE10", {{"CAUSA", "J189"}, {"NOMBRE", "Neumonía, no especificada"}});
-  }
+  insert("CATLOCAL", {{"edo", "09"}, {"mpo", "002"}, {"Loc", "0001"}, {"descrip", "AZCAPOTZALCO"}});
+  for (const char* clave : {"10", "20", "30", "40"}) insert("CATSERVICIOS", {{"CLAVE", clave}});
+  insert("CATCLUES", {{"CLUES", std::string(kClues)}, {"DESCUNIDAD", "HOSPITAL GENERAL"}});
+  insert("CATCIE10", {{"CAUSA", "J189"}, {"NOMBRE", "Neumonía, no especificada"}});
 }
 
 WorkingDb& WorkingDb::add(std::string_view tableName, const Cells& defaults, const Cells& cells) {

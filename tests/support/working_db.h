@@ -8,7 +8,7 @@
 //
 // A discharge's unnamed columns take values under which it passes rules 1 to 26 and the diagnosis
 // code rules, and the baseline catalogue rows those values need (a locality, the services, the
-// unit, the diagnosis) are present unless the options leave them out. kNull is NULL, which is not
+// unit, the diagnosis) are present. kNull is NULL, which is not
 // the same as "" (the rules tell them apart).
 #pragma once
 
@@ -36,7 +36,6 @@ class WorkingDb {
   struct Options {
     // (table, column) pairs left out of the created tables, to make a rule's statement fail.
     std::vector<std::pair<std::string_view, std::string_view>> omitColumns = {};
-    bool baselineCatalogues = true;
   };
 
   // Creates the database file (which must not exist) and opens a connection on it.
@@ -44,7 +43,6 @@ class WorkingDb {
   WorkingDb(std::filesystem::path file, const Options& options);
 
   db::Connection& connection() { return cnn_; }
-  const std::filesystem::path& file() const { return file_; }
 
   // A discharge; its folio is "1", "2", ... in order of addition unless named.
   WorkingDb& egreso(const Cells& cells = {});
@@ -69,7 +67,6 @@ class WorkingDb {
   WorkingDb& add(std::string_view table, const Cells& defaults, const Cells& cells);
   WorkingDb& child(std::string_view table, Cells defaults, const Cells& cells);
 
-  std::filesystem::path file_;
   db::Connection cnn_;
   Options options_;
   int nextFolio_ = 1;
