@@ -231,7 +231,7 @@ TEST_F(ObstetricRules, NotifiableCodesAndCertificates) {
   for (const char* c : {"230000001", "ab1"}) db.insert("Folio", {{"certificado", c}});
   discharge("immediate", "J189", "B050");
   discharge("not-in-catalogue", "J189", "B051");
-  discharge("shared", "J189", "J189").defunc({{"certif", "D1"}, {"causabas", "A000"}});
+  discharge("one-certif", "J189", "J189").defunc({{"certif", "D1"}, {"causabas", "A000"}});
   db.defunc({{"certif", "D1"}}).defunc({{"certif", "d1"}});
   discharge("null-certif", "J189", "J189").defunc({{"certif", kNull}}).defunc({{"certif", kNull}});
   discharge("issued", "J189", "J189").defunc({{"certif", "230000001"}});
@@ -253,9 +253,10 @@ TEST_F(ObstetricRules, NotifiableCodesAndCertificates) {
       << sheets;
   run(108, 108);
   EXPECT_EQ(db.rows("Validacion108"),
-            (Rows{{"shared", kClues, kEgreso, "A000", "Si", "No", "No", "Si"}}));
-  EXPECT_EQ(listedAlone(112), (Folios{"shared", "shared", "shared"}));
-  EXPECT_EQ(listedAlone(113), (Folios{"null-certif", "null-certif", "shared", "shared", "shared"}));
+            (Rows{{"one-certif", kClues, kEgreso, "A000", "Si", "No", "No", "Si"}}));
+  EXPECT_EQ(listedAlone(112), (Folios{"one-certif", "one-certif", "one-certif"}));
+  EXPECT_EQ(listedAlone(113),
+            (Folios{"null-certif", "null-certif", "one-certif", "one-certif", "one-certif"}));
 }
 
 }  // namespace
