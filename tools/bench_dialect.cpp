@@ -8,9 +8,10 @@
 #include <filesystem>
 #include <string>
 
-#include "db/connection.h"
-#include "db/dialect/translation.h"
+#include "engine/connection.h"
+#include "engine/dialect/translation.h"
 #include "help_option.h"
+#include "results/workbook_sink.h"
 
 namespace {
 
@@ -28,13 +29,15 @@ int main(int argc, char** argv) {
     return kolt::tools::printHelp(
         "Uso: kolt-bench-dialect [CARPETA]\n"
         "Mide la traducción de sentencias, una regla con unión y la exportación de una hoja.\n");
-  using kolt::db::Connection;
+  using kolt::engine::Connection;
   const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "kolt-bench";
   fs::remove_all(folder);
   fs::create_directories(folder);
   Connection::createDatabase(folder / "w.db");
+  kolt::results::WorkbookSink sheets;
   Connection cnn;
   cnn.open(folder / "w.db");
+  cnn.setExportSink(&sheets);
 
   const int discharges = 10000;
   cnn.execute(
@@ -66,7 +69,7 @@ int main(int argc, char** argv) {
 
   auto start = Clock::now();
   const int translations = 1000;
-  for (int i = 0; i < translations; ++i) (void)kolt::db::translate(rule);
+  for (int i = 0; i < translations; ++i) (void)kolt::engine::translate(rule);
   std::printf("translate one rule statement: %.1f us\n",
               millisecondsSince(start) * 1000.0 / translations);
 

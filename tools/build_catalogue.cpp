@@ -15,9 +15,9 @@
 #include <string>
 #include <vector>
 
+#include "access/bulk_loader.h"
+#include "base/error.h"
 #include "csv.h"
-#include "db/access/bulk_loader.h"
-#include "db/error.h"
 #include "help_option.h"
 #include "loaded_database.h"
 #include "rules/rule_plan.h"
@@ -26,7 +26,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kolt::db::Value;
+using kolt::base::Value;
 
 Value cell(const std::string& text, std::string_view type, const fs::path& file) {
   if (text.empty()) return std::monostate{};
@@ -40,14 +40,14 @@ Value cell(const std::string& text, std::string_view type, const fs::path& file)
   return text;
 }
 
-void loadTable(kolt::db::access::BulkLoader& loader, const fs::path& file) {
+void loadTable(kolt::access::BulkLoader& loader, const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) throw std::runtime_error("no se puede leer " + file.string());
   const std::string name = file.stem().string();
   auto header = kolt::tools::readCsvRecord(in);
   if (!header) throw std::runtime_error(file.string() + " está vacío");
   const kolt::schema::Table* known = kolt::schema::findTable(name);
-  std::vector<kolt::db::access::SourceColumn> columns;
+  std::vector<kolt::access::SourceColumn> columns;
   for (const auto& column : *header) {
     const kolt::schema::Column* c = known ? known->column(column) : nullptr;
     columns.push_back({column, std::string(c ? c->type : kolt::schema::kTextType)});
@@ -68,7 +68,7 @@ void loadTable(kolt::db::access::BulkLoader& loader, const fs::path& file) {
 }
 
 // One row per rule, in number order, with the description the program itself gives the rule.
-void loadRuleCatalogue(kolt::db::access::BulkLoader& loader) {
+void loadRuleCatalogue(kolt::access::BulkLoader& loader) {
   loader.beginTable("catValidaciones", {{"Validacion", std::string(kolt::schema::kIntegerType)},
                                         {"Descripcion", std::string(kolt::schema::kTextType)}});
   for (const auto& rule : kolt::rules::planRules(kolt::rules::ruleCatalogue()))

@@ -9,8 +9,8 @@
 #include <string>
 #include <vector>
 
-#include "db/error.h"
-#include "db/jet_writer/engine_export.h"
+#include "access_writer/engine_export.h"
+#include "base/error.h"
 #include "help_option.h"
 
 namespace {
@@ -29,9 +29,9 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::string> tables(argv + 3, argv + argc);
   try {
-    for (const auto& t : kolt::db::jet::exportToAccess(argv[1], argv[2], tables))
+    for (const auto& t : kolt::access_writer::exportToAccess(argv[1], argv[2], tables))
       std::printf("%s: %llu filas\n", t.name.c_str(), static_cast<unsigned long long>(t.rows));
-  } catch (const kolt::db::DbError& e) {
+  } catch (const kolt::base::Error& e) {
     std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());
     return 1;
   }

@@ -34,8 +34,8 @@
 #include <string>
 #include <vector>
 
-#include "db/access/import.h"
-#include "db/error.h"
+#include "access/import.h"
+#include "base/error.h"
 
 namespace {
 
@@ -249,9 +249,9 @@ struct Running {
 [[noreturn]] void importAndReport(const fs::path& source, const fs::path& target, int fd) {
   std::string line;
   try {
-    const auto summary = kolt::db::importAccess(source, target);
+    const auto summary = kolt::access::importAccess(source, target);
     line = "I\t" + std::to_string(summary.rows);
-  } catch (const kolt::db::DbError& e) {
+  } catch (const kolt::base::Error& e) {
     line = "R\t" + std::to_string(e.number()) + "\t" + e.description();
   } catch (const std::exception& e) {
     line = "X\t" + std::string(e.what());

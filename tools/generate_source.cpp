@@ -17,8 +17,8 @@
 #include <string_view>
 #include <vector>
 
-#include "db/access/bulk_loader.h"
-#include "db/error.h"
+#include "access/bulk_loader.h"
+#include "base/error.h"
 #include "help_option.h"
 #include "loaded_database.h"
 #include "mistakes.h"
@@ -27,7 +27,7 @@
 namespace {
 
 namespace fs = std::filesystem;
-using kolt::db::Value;
+using kolt::base::Value;
 using kolt::tools::digits;
 using kolt::tools::Discharge;
 using kolt::tools::Mistake;
@@ -250,13 +250,13 @@ class Generator {
   const Mistake* pending_ = nullptr;
 };
 
-std::vector<kolt::db::access::SourceColumn> columnsOf(const kolt::schema::Table& table) {
-  std::vector<kolt::db::access::SourceColumn> columns;
+std::vector<kolt::access::SourceColumn> columnsOf(const kolt::schema::Table& table) {
+  std::vector<kolt::access::SourceColumn> columns;
   for (const auto& c : table.columns) columns.push_back({std::string(c.name), std::string(c.type)});
   return columns;
 }
 
-void write(kolt::db::access::BulkLoader& loader, const kolt::schema::Table& table, const Row& row) {
+void write(kolt::access::BulkLoader& loader, const kolt::schema::Table& table, const Row& row) {
   std::vector<Value> values;
   for (const auto& c : table.columns) {
     auto it = row.find(std::string(c.name));

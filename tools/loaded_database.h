@@ -11,15 +11,15 @@
 #include <functional>
 #include <string>
 
-#include "db/access/bulk_loader.h"
-#include "db/error.h"
-#include "db/jet_writer/engine_export.h"
+#include "access/bulk_loader.h"
+#include "access_writer/engine_export.h"
+#include "base/error.h"
 
 namespace kolt::tools {
 
 // Returns 0, or 1 after printing the error (prefixed with `tool` when it is not the engine's).
 inline int writeDatabase(const std::filesystem::path& output, const char* tool,
-                         const std::function<void(db::access::BulkLoader&)>& fill) {
+                         const std::function<void(access::BulkLoader&)>& fill) {
   namespace fs = std::filesystem;
   std::string extension = output.extension().string();
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
@@ -31,17 +31,17 @@ inline int writeDatabase(const std::filesystem::path& output, const char* tool,
   fs::remove(temporary, ignored);
   try {
     {
-      db::access::BulkLoader loader(temporary);
+      access::BulkLoader loader(temporary);
       fill(loader);
       loader.finish();
     }
     fs::rename(temporary, engine);
     if (access) {
-      db::jet::exportToAccess(engine, output);
+      access_writer::exportToAccess(engine, output);
       fs::remove(engine, ignored);
     }
     return 0;
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     fs::remove(temporary, ignored);
     if (access) fs::remove(engine, ignored);
     std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());

@@ -7,11 +7,11 @@
 #include <string>
 #include <vector>
 
-#include "db/value.h"
+#include "base/value.h"
 
 namespace kolt::tools {
 
-using Row = std::map<std::string, db::Value>;
+using Row = std::map<std::string, base::Value>;
 
 // splitmix64: small, fast, and the same sequence on every machine.
 class Random {

@@ -52,7 +52,7 @@ void FrmRevision::cmdAceptar_Click() {
       const QString name = QFileInfo(file).fileName();
       forms::WorkDialog dialog(this, "Abriendo " + name);
       dialog.run([&] {
-        run::abreBases(ctx_, forms::pathOf(file), [&](const db::ImportProgress& progress) {
+        run::abreBases(ctx_, forms::pathOf(file), [&](const access::ImportProgress& progress) {
           showImportProgress(dialog, name, progress);
         });
         listing = forms::leeUnidades(ctx_.cnnOrigen);

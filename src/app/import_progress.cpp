@@ -6,7 +6,7 @@
 namespace kolt::app {
 
 void showImportProgress(forms::WorkDialog& dialog, const QString& file,
-                        const db::ImportProgress& progress) {
+                        const access::ImportProgress& progress) {
   const QString first =
       QString("Importando %1 (%2)").arg(file, QString::fromStdString(progress.format));
   QString second;

@@ -4,13 +4,13 @@
 
 #include <QString>
 
-#include "db/access/import.h"
+#include "access/import.h"
 #include "forms/work_dialog.h"
 
 namespace kolt::app {
 
 // Posts `progress` of importing `file` to `dialog`; callable from the import's thread.
 void showImportProgress(forms::WorkDialog& dialog, const QString& file,
-                        const db::ImportProgress& progress);
+                        const access::ImportProgress& progress);
 
 }  // namespace kolt::app

@@ -9,7 +9,7 @@
 #include <iostream>
 
 #include "cli/arguments.h"
-#include "db/dialect/functions.h"
+#include "engine/dialect/functions.h"
 #include "run/date_utilities.h"
 #include "run/driver.h"
 #include "run/session.h"
@@ -60,9 +60,9 @@ class TerminalProgress : public run::RunObserver {
 
 // "importando EGRESO (tabla 1 de 7): 120000 de 300000 filas" on one terminal line while an Access
 // source is imported into its companion; nothing when standard error is not a terminal.
-db::ImportProgressFn importProgress(bool enabled) {
+access::ImportProgressFn importProgress(bool enabled) {
   if (!enabled) return {};
-  return [](const db::ImportProgress& p) {
+  return [](const access::ImportProgress& p) {
     if (p.finished) {
       std::fputs("\r\033[K", stderr);
     } else if (p.tableIndex > 0) {
@@ -92,16 +92,16 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   try {
     run::abreBases(ctx, args.origen, importProgress(isatty(STDERR_FILENO)),
                    args.catalogo ? *args.catalogo : "");
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
 
   std::vector<std::string> entries;
   try {
-    rules::StatementLog log;
+    engine::StatementLog log;
     entries = run::CargaUnidades(ctx.cnnOrigen, log);
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
@@ -119,7 +119,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   } else {
     for (const auto& code : args.unidades) {
       auto found = std::find_if(entries.begin(), entries.end(), [&](const std::string& e) {
-        return db::dialect::compareIgnoringCase(run::unitCode(e), code) == 0;
+        return engine::dialect::compareIgnoringCase(run::unitCode(e), code) == 0;
       });
       if (found == entries.end())
         return usageError("La unidad " + code +

@@ -7,7 +7,7 @@ namespace {
 
 constexpr std::size_t kCodesNamed = 5;
 
-std::string textOf(const db::Value& value) {
+std::string textOf(const base::Value& value) {
   if (const auto* s = std::get_if<std::string>(&value)) return *s;
   if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
   return "";
@@ -41,12 +41,12 @@ std::string UnitListing::notice() const {
          " de EGRESO no están en el catálogo CATCLUES y no aparecen en la lista." + advice;
 }
 
-UnitListing leeUnidades(db::Connection& cnnOrigen) {
+UnitListing leeUnidades(engine::Connection& cnnOrigen) {
   UnitListing listing;
-  rules::StatementLog log;
+  engine::StatementLog log;
   listing.entries = run::CargaUnidades(cnnOrigen, log);
   // A NULL among the catalogue's codes would make NOT IN match nothing at all.
-  db::Recordset missing = cnnOrigen.openRecordset(
+  engine::Recordset missing = cnnOrigen.openRecordset(
       "SELECT CLUES FROM CLUESSEL WHERE CLUES NOT IN "
       "(SELECT CLUES FROM CATCLUES WHERE CLUES IS NOT NULL) ORDER BY CLUES");
   for (; !missing.eof(); missing.moveNext())

@@ -8,7 +8,7 @@
 #include <string>
 #include <vector>
 
-#include "db/connection.h"
+#include "engine/connection.h"
 
 namespace kolt::forms {
 
@@ -20,8 +20,8 @@ struct UnitListing {
   std::string notice() const;
 };
 
-// Rebuilds CLUESSEL in the source database and reads the list (CargaUnidades). Throws db::DbError
+// Rebuilds CLUESSEL in the source database and reads the list (CargaUnidades). Throws base::Error
 // when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the window thread.
-UnitListing leeUnidades(db::Connection& cnnOrigen);
+UnitListing leeUnidades(engine::Connection& cnnOrigen);
 
 }  // namespace kolt::forms

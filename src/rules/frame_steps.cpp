@@ -2,17 +2,29 @@
 
 #include <string>
 
-#include "db/error.h"
+#include "base/error.h"
 
 namespace kolt::rules {
 
-void BorrarTabla(db::Connection& cnnNueva, std::string_view name, StatementLog& log, int rule) {
+void BorrarTabla(engine::Connection& cnnNueva, std::string_view name, engine::StatementLog& log,
+                 int rule) {
   std::string lcSQL = "Drop Table ";
   lcSQL += name;
   try {
-    log.execute(cnnNueva, rule, StatementKind::Drop, lcSQL);
-  } catch (const db::DbError&) {
+    log.execute(cnnNueva, rule, engine::StatementKind::Drop, lcSQL);
+  } catch (const base::Error&) {
     // Recorded by the log; an absent table is the normal case on a fresh database.
+  }
+}
+
+void BorrarTablaOrigen(engine::Connection& cnnOrigen, std::string_view name,
+                       engine::StatementLog& log) {
+  try {
+    log.execute(cnnOrigen, 0, engine::StatementKind::Drop, "Drop Table " + std::string(name));
+  } catch (const base::Error& e) {
+    // Already in the log; an absent table is the usual case. A table that stays for want of room
+    // on the disk would only make the next statement fail with "ya existe", hiding the cause.
+    if (e.number() == base::kErrDiskFull) throw;
   }
 }
 
@@ -31,15 +43,17 @@ std::string exportStatement(std::string_view tcTabla, const std::filesystem::pat
   return lcSQL;
 }
 
-std::int64_t ArchivoExcel(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
-                          std::string_view tcTabla, StatementLog& log, int rule) {
+std::int64_t ArchivoExcel(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+                          std::string_view tcTabla, engine::StatementLog& log, int rule) {
   // The whole table is read only to learn its exact row count, as the export decision needs.
   std::string source = "Select * from ";
   source += tcTabla;
-  const db::Recordset rsTabla = log.openRecordset(cnnNueva, rule, StatementKind::Count, source);
+  const engine::Recordset rsTabla =
+      log.openRecordset(cnnNueva, rule, engine::StatementKind::Count, source);
   const std::int64_t rows = rsTabla.recordCount();
   if (rows > 0)
-    log.execute(cnnNueva, rule, StatementKind::Export, exportStatement(tcTabla, gcLibroExcel));
+    log.execute(cnnNueva, rule, engine::StatementKind::Export,
+                exportStatement(tcTabla, gcLibroExcel));
   return rows;
 }
 

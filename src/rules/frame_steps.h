@@ -11,21 +11,27 @@
 #include <string>
 #include <string_view>
 
-#include "db/connection.h"
-#include "rules/statement_log.h"
+#include "engine/connection.h"
+#include "engine/statement_log.h"
 
 namespace kolt::rules {
 
 // Runs "Drop Table {name}". A failure (usually: the table is not there) is recorded in `log` and
 // goes no further; there is deliberately no test whether the table exists.
-void BorrarTabla(db::Connection& cnnNueva, std::string_view name, StatementLog& log, int rule = 0);
+void BorrarTabla(engine::Connection& cnnNueva, std::string_view name, engine::StatementLog& log,
+                 int rule = 0);
+
+// Runs "Drop Table {name}" on the source database; a table that is not there is no error, nor is
+// any other failure except a full disk (base::Error kErrDiskFull), which is thrown.
+void BorrarTablaOrigen(engine::Connection& cnnOrigen, std::string_view name,
+                       engine::StatementLog& log);
 
 // Counts the rows of `tcTabla` and, when there are any, adds the table as the sheet of the same
 // name to the workbook `gcLibroExcel` (creating the file with its first sheet). Returns the row
-// count; a table without rows writes nothing. Throws db::DbError, already recorded in `log`, when
+// count; a table without rows writes nothing. Throws base::Error, already recorded in `log`, when
 // the table cannot be read or the sheet cannot be written.
-std::int64_t ArchivoExcel(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
-                          std::string_view tcTabla, StatementLog& log, int rule = 0);
+std::int64_t ArchivoExcel(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+                          std::string_view tcTabla, engine::StatementLog& log, int rule = 0);
 
 // The export statement for a table and a workbook. A quote in the workbook's path is doubled: put
 // in as it stands, it would end the file name early and turn the rest of the path into dialect.

@@ -1,6 +1,6 @@
 #include "rules/validaciones.h"
 
-#include "db/error.h"
+#include "base/error.h"
 #include "rules/frame_steps.h"
 #include "rules/rule_plan.h"
 
@@ -13,22 +13,24 @@ bool resumeNext(Step step) {
   try {
     step();
     return true;
-  } catch (const db::DbError&) {
+  } catch (const base::Error&) {
     return false;
   }
 }
 
-void buildWorkTables(db::Connection& cnnNueva, const PlannedRule& rule, StatementLog& log) {
+void buildWorkTables(engine::Connection& cnnNueva, const PlannedRule& rule,
+                     engine::StatementLog& log) {
   if (rule.buildBefore == nullptr) return;
   for (const WorkTable& work : *rule.buildBefore) {
     BorrarTabla(cnnNueva, work.name, log, rule.number);
     for (std::string_view lcSQL : work.statements)
-      resumeNext([&] { log.execute(cnnNueva, rule.number, StatementKind::WorkTable, lcSQL); });
+      resumeNext(
+          [&] { log.execute(cnnNueva, rule.number, engine::StatementKind::WorkTable, lcSQL); });
   }
 }
 
-void runRule(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
-             const PlannedRule& rule, StatementLog& log, RuleRun& run) {
+void runRule(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+             const PlannedRule& rule, engine::StatementLog& log, RuleRun& run) {
   const std::size_t firstRecord = log.records().size();
   buildWorkTables(cnnNueva, rule, log);
   BorrarTabla(cnnNueva, rule.table, log, rule.number);
@@ -37,7 +39,7 @@ void runRule(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel
   for (std::size_t i = 0; i < rule.statements.size(); ++i) {
     const std::string& lcSQL = rule.statements[i];
     const bool ok =
-        resumeNext([&] { log.execute(cnnNueva, rule.number, StatementKind::Rule, lcSQL); });
+        resumeNext([&] { log.execute(cnnNueva, rule.number, engine::StatementKind::Rule, lcSQL); });
     if (i == 0) created = ok;
   }
 
@@ -49,8 +51,8 @@ void runRule(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel
     });
     // The count stands when the export after it failed: the rule did find those rows.
     for (std::size_t r = firstRecord; r < log.records().size(); ++r) {
-      const StatementRecord& record = log.records()[r];
-      if (record.kind == StatementKind::Count && record.ok) run.rows = record.rows;
+      const engine::StatementRecord& record = log.records()[r];
+      if (record.kind == engine::StatementKind::Count && record.ok) run.rows = record.rows;
     }
   }
 
@@ -67,21 +69,21 @@ std::vector<const RuleRun*> FrameReport::findings() const {
   return result;
 }
 
-std::vector<const StatementRecord*> FrameReport::failures() const {
-  std::vector<const StatementRecord*> result;
-  for (const StatementRecord& s : statements)
+std::vector<const engine::StatementRecord*> FrameReport::failures() const {
+  std::vector<const engine::StatementRecord*> result;
+  for (const engine::StatementRecord& s : statements)
     if (s.failed()) result.push_back(&s);
   return result;
 }
 
-FrameReport Validaciones(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+FrameReport Validaciones(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
                          const FrameOptions& options) {
   const Catalogue& catalogue = options.catalogue ? *options.catalogue : ruleCatalogue();
   std::vector<PlannedRule> plan = planRules(catalogue);
   std::erase_if(plan, [&](const PlannedRule& rule) {
     return rule.number < options.firstRule || rule.number > options.lastRule;
   });
-  StatementLog log(options.trace);
+  engine::StatementLog log(options.trace);
   FrameReport report;
   report.rules.reserve(plan.size());
 

@@ -13,9 +13,9 @@
 #include <string>
 #include <vector>
 
-#include "db/connection.h"
+#include "engine/connection.h"
+#include "engine/statement_log.h"
 #include "rules/catalogue.h"
-#include "rules/statement_log.h"
 
 namespace kolt::rules {
 
@@ -48,19 +48,19 @@ struct RuleRun {
 };
 
 struct FrameReport {
-  std::vector<RuleRun> rules;               // in the order they ran
-  std::vector<StatementRecord> statements;  // every statement, in the order they ran
-  bool traceIntact = true;                  // false: a trace line could not be written
+  std::vector<RuleRun> rules;                       // in the order they ran
+  std::vector<engine::StatementRecord> statements;  // every statement, in the order they ran
+  bool traceIntact = true;                          // false: a trace line could not be written
 
   // The rules whose result table held rows, exported or not.
   std::vector<const RuleRun*> findings() const;
   // The statements that failed (a drop of an absent table is not a failure).
-  std::vector<const StatementRecord*> failures() const;
+  std::vector<const engine::StatementRecord*> failures() const;
 };
 
 // `cnnNueva` must be open on the unit's working database; `gcLibroExcel` is the unit's workbook,
 // created by the first export, so no file is written when no rule finds anything.
-FrameReport Validaciones(db::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+FrameReport Validaciones(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
                          const FrameOptions& options = {});
 
 }  // namespace kolt::rules

@@ -8,8 +8,8 @@
 #include <string>
 #include <vector>
 
-#include "db/connection.h"
-#include "db/dialect/translation.h"
+#include "engine/connection.h"
+#include "engine/dialect/translation.h"
 #include "run/program_folders.h"
 
 namespace kolt::run {
@@ -18,7 +18,7 @@ struct Context {
   explicit Context(std::filesystem::path appFolder)
       : app(std::move(appFolder)),
         carpetaResultados(defaultResultsFolder(app)),
-        cache(std::make_shared<db::TranslationCache>()),
+        cache(std::make_shared<engine::TranslationCache>()),
         cnnOrigen(cache),
         cnnCatalogo(cache) {}
 
@@ -26,10 +26,10 @@ struct Context {
   // "{app}/RESULTADOS", or the user's when the program's folder is not its own to write (see
   // program_folders.h), unless the caller chose another.
   std::filesystem::path carpetaResultados;
-  std::shared_ptr<db::TranslationCache> cache;
+  std::shared_ptr<engine::TranslationCache> cache;
 
-  db::Connection cnnOrigen;    // the source database (its engine file)
-  db::Connection cnnCatalogo;  // the catalogue database (its engine file)
+  engine::Connection cnnOrigen;    // the source database (its engine file)
+  engine::Connection cnnCatalogo;  // the catalogue database (its engine file)
 
   std::filesystem::path gcRutaOrigen;  // the source file the user chose
   std::filesystem::path rutaCatalogo;  // the catalogue's engine file, for the link of Folio

@@ -4,7 +4,7 @@
 #include <chrono>
 #include <optional>
 
-#include "schema/date_text.h"
+#include "base/date_text.h"
 
 namespace kolt::run {
 namespace {
@@ -33,7 +33,7 @@ std::optional<DayMonthYear> readDate(std::string_view text) {
     return std::nullopt;
   auto d = number(text, 0, first), m = number(text, first + 1, second - first - 1),
        y = number(text, second + 1, 4);
-  if (!d || !m || !y || !schema::isValidDate(*y, *m, *d)) return std::nullopt;
+  if (!d || !m || !y || !base::isValidDate(*y, *m, *d)) return std::nullopt;
   return DayMonthYear{*d, *m, *y};
 }
 
@@ -70,7 +70,7 @@ bool ValidaFecha(std::string_view fecha, DateMessages& messages, int currentYear
       (*month == 2 && *day > 29))
     return false;
   if (fecha.size() != 10 || fecha[2] != '/' || fecha[5] != '/' ||
-      !schema::isValidDate(*year, *month, *day))
+      !base::isValidDate(*year, *month, *day))
     return invalid();
   return true;
 }

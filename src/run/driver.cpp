@@ -1,25 +1,25 @@
 #include "run/driver.h"
 
-#include "db/results_folder.h"
-#include "run/findings_workbook.h"
+#include "results/findings_workbook.h"
+#include "results/results_folder.h"
+#include "results/summary.h"
 #include "run/run_log.h"
-#include "run/summary.h"
 
 namespace kolt::run {
 
 RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserver* observer,
                              std::ostream* trace) {
   RunOutcome outcome;
-  std::optional<db::ResultsFolder> folder;
+  std::optional<results::ResultsFolder> folder;
   try {
     folder.emplace(request.resultsFolder);
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     outcome.errorReport = ErrorReport{e.number(), e.description()};
     return outcome;
   }
   RunLog runLog(folder->folder() / "Validacion.log");
   outcome.log = runLog.file();
-  rules::StatementLog runStatements(trace);
+  engine::StatementLog runStatements(trace);
   // The run's own statements (the summary's), each failure logged as soon as it is over.
   auto logRun = [&](const std::string& unit) {
     outcome.traceIntact = outcome.traceIntact && runStatements.traceIntact();
@@ -32,7 +32,7 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
     return outcome;
   };
   // The failed statement is already in the log; its error is not repeated there.
-  auto abandon = [&](const std::string& unit, const db::DbError& e, bool logged) {
+  auto abandon = [&](const std::string& unit, const base::Error& e, bool logged) {
     runLog.note(unit, logged ? "Validación abandonada por el error anterior."
                              : "Validación abandonada: " + std::to_string(e.number()) + " - " +
                                    e.description());
@@ -41,17 +41,17 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
   };
 
   if (!ctx.cnnOrigen.isOpen())
-    return abandon("", db::DbError(db::kErrNotOpen, "La base de datos de origen no está abierta."),
-                   false);
+    return abandon(
+        "", base::Error(base::kErrNotOpen, "La base de datos de origen no está abierta."), false);
   try {
-    creaResumen(ctx.cnnOrigen, runStatements);
+    results::creaResumen(ctx.cnnOrigen, runStatements);
     logRun("");
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     logRun("");
     return abandon("", e, true);
   }
 
-  std::optional<std::pair<std::string, db::DbError>> unusable;
+  std::optional<std::pair<std::string, base::Error>> unusable;
   validateUnits(request, *folder, ctx.cache, trace != nullptr, observer, [&](UnitValidation& unit) {
     runLog.append(unit.log);
     if (trace) *trace << unit.trace;
@@ -62,9 +62,9 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
       return false;
     }
     try {
-      registraVeredicto(ctx.cnnOrigen, runStatements, unit.result.unidad, unit.result.periodo,
-                        unit.result.resultado);
-    } catch (const db::DbError&) {
+      results::registraVeredicto(ctx.cnnOrigen, runStatements, unit.result.unidad,
+                                 unit.result.periodo, unit.result.resultado);
+    } catch (const base::Error&) {
       // In its record.
     }
     logRun(unit.result.unidad);
@@ -75,13 +75,13 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
 
   try {
     exportaResumen(ctx.cnnOrigen, runStatements, *folder);
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     if (logRun("") == 0) runLog.failure("", "ResultadosVal.xls", e);
   }
   try {
     outcome.findingsWorkbook = writeFindingsWorkbook(*folder, outcome.units);
-  } catch (const db::DbError& e) {
-    runLog.failure("", kLibroHallazgos, e);
+  } catch (const base::Error& e) {
+    runLog.failure("", results::kLibroHallazgos, e);
   }
   logRun("");
   if (runLog.diskFailures() > 0)

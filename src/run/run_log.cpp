@@ -43,16 +43,16 @@ void RunLog::line(const std::string& unit, const std::string& text) {
   intact_ = static_cast<bool>(out_->flush()) && intact_;
 }
 
-void RunLog::failure(const std::string& unit, const rules::StatementRecord& record) {
+void RunLog::failure(const std::string& unit, const engine::StatementRecord& record) {
   ++failures_;
-  diskFailures_ += record.errorNumber == db::kErrDiskFull;
+  diskFailures_ += record.errorNumber == base::kErrDiskFull;
   line(unit, "regla " + std::to_string(record.rule) + "\t" + record.text + "\tError " +
                  std::to_string(record.errorNumber) + " - " + record.errorDescription);
 }
 
-void RunLog::failure(const std::string& unit, const std::string& step, const db::DbError& error) {
+void RunLog::failure(const std::string& unit, const std::string& step, const base::Error& error) {
   ++failures_;
-  diskFailures_ += error.number() == db::kErrDiskFull;
+  diskFailures_ += error.number() == base::kErrDiskFull;
   line(unit, step + "\tError " + std::to_string(error.number()) + " - " + error.description());
 }
 

@@ -8,8 +8,8 @@
 #include <ostream>
 #include <string>
 
-#include "db/error.h"
-#include "rules/statement_log.h"
+#include "base/error.h"
+#include "engine/statement_log.h"
 
 namespace kolt::run {
 
@@ -25,9 +25,9 @@ class RunLog {
   void append(const RunLog& unitLog);
 
   // A statement that failed.
-  void failure(const std::string& unit, const rules::StatementRecord& record);
+  void failure(const std::string& unit, const engine::StatementRecord& record);
   // A step that is no statement (making a file, linking a table) and failed.
-  void failure(const std::string& unit, const std::string& step, const db::DbError& error);
+  void failure(const std::string& unit, const std::string& step, const base::Error& error);
   void note(const std::string& unit, const std::string& text);
 
   int failures() const { return failures_; }

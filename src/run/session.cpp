@@ -1,7 +1,7 @@
 #include "run/session.h"
 
-#include "db/access/companion.h"
-#include "db/unit_index.h"
+#include "access/companion.h"
+#include "engine/unit_index.h"
 #include "run/program_folders.h"
 #include "schema/tables.h"
 
@@ -27,20 +27,20 @@ std::filesystem::path rutaCatalogo(const std::filesystem::path& app) {
 }
 
 void abreBases(Context& ctx, const std::filesystem::path& origen,
-               const db::ImportProgressFn& progress, const std::filesystem::path& catalogo) {
+               const access::ImportProgressFn& progress, const std::filesystem::path& catalogo) {
   ctx.cnnOrigen.close();
   ctx.cnnCatalogo.close();
-  db::ImportOptions options;
+  access::ImportOptions options;
   options.progress = progress;
   try {
     ctx.gcRutaOrigen = origen;
-    const auto source = db::openSourceCompanion(origen, ctx.resultados(), options);
+    const auto source = access::openSourceCompanion(origen, ctx.resultados(), options);
     ctx.cnnOrigen.open(source);
     ctx.cnnOrigen.setReadOnce();
     // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
     // which is the program's own: an index under the program's collation would stop other
     // programs from writing to a user's engine database.
-    if (source != origen) db::indexForTextLookups(ctx.cnnOrigen, recordTables(), "clues");
+    if (source != origen) engine::indexForTextLookups(ctx.cnnOrigen, recordTables(), "clues");
     const auto catalogue = catalogo.empty() ? rutaCatalogo(ctx.app) : catalogo;
     std::error_code ec;
     if (!std::filesystem::exists(catalogue, ec)) {
@@ -52,9 +52,9 @@ void abreBases(Context& ctx, const std::filesystem::path& origen,
       if (catalogo.empty())
         text += " Póngala en la carpeta del programa (sin ella se usa la de demostración '" +
                 (ctx.app / kCatalogoDemostracion).string() + "', que tampoco está).";
-      throw db::DbError(db::kErrFile, text);
+      throw base::Error(base::kErrFile, text);
     }
-    ctx.rutaCatalogo = db::openSourceCompanion(catalogue, ctx.resultados(), options);
+    ctx.rutaCatalogo = access::openSourceCompanion(catalogue, ctx.resultados(), options);
     ctx.cnnCatalogo.open(ctx.rutaCatalogo);
   } catch (...) {
     ctx.cnnOrigen.close();

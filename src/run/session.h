@@ -4,7 +4,7 @@
 
 #include <filesystem>
 
-#include "db/access/import.h"
+#include "access/import.h"
 #include "run/context.h"
 
 namespace kolt::run {
@@ -19,10 +19,10 @@ std::filesystem::path rutaCatalogo(const std::filesystem::path& app);
 
 // Sets ctx.gcRutaOrigen and opens ctx.cnnOrigen on the source (an Access file is read through its
 // companion engine database, imported when needed) and ctx.cnnCatalogo on the catalogue
-// (`catalogo`, or rutaCatalogo(ctx.app) when empty). Throws db::DbError, leaving both connections
+// (`catalogo`, or rutaCatalogo(ctx.app) when empty). Throws base::Error, leaving both connections
 // closed, when either cannot be opened.
 void abreBases(Context& ctx, const std::filesystem::path& origen,
-               const db::ImportProgressFn& progress = {},
+               const access::ImportProgressFn& progress = {},
                const std::filesystem::path& catalogo = {});
 
 }  // namespace kolt::run

@@ -3,9 +3,11 @@
 #include <algorithm>
 
 namespace kolt::run {
+
+using rules::BorrarTablaOrigen;
 namespace {
 
-std::string textOf(const db::Value& v) {
+std::string textOf(const base::Value& v) {
   if (auto* s = std::get_if<std::string>(&v)) return *s;
   if (auto* n = std::get_if<std::int64_t>(&v)) return std::to_string(*n);
   return "";
@@ -13,22 +15,12 @@ std::string textOf(const db::Value& v) {
 
 }  // namespace
 
-void BorrarTablaOrigen(db::Connection& cnnOrigen, std::string_view name, rules::StatementLog& log) {
-  try {
-    log.execute(cnnOrigen, 0, rules::StatementKind::Drop, "Drop Table " + std::string(name));
-  } catch (const db::DbError& e) {
-    // Already in the log; an absent table is the usual case. A table that stays for want of room
-    // on the disk would only make the next statement fail with "ya existe", hiding the cause.
-    if (e.number() == db::kErrDiskFull) throw;
-  }
-}
-
-std::vector<std::string> CargaUnidades(db::Connection& cnnOrigen, rules::StatementLog& log) {
+std::vector<std::string> CargaUnidades(engine::Connection& cnnOrigen, engine::StatementLog& log) {
   BorrarTablaOrigen(cnnOrigen, "CLUESSEL", log);
-  log.execute(cnnOrigen, 0, rules::StatementKind::WorkTable,
+  log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
               "SELECT CLUES INTO CLUESSEL FROM EGRESO GROUP BY CLUES ORDER BY CLUES");
-  db::Recordset rs =
-      log.openRecordset(cnnOrigen, 0, rules::StatementKind::Count,
+  engine::Recordset rs =
+      log.openRecordset(cnnOrigen, 0, engine::StatementKind::Count,
                         "SELECT CLUES,DESCUNIDAD From CATCLUES WHERE CLUES IN (SELECT CLUES FROM "
                         "CLUESSEL)");
   std::vector<std::string> entries;

@@ -5,19 +5,16 @@
 #include <string_view>
 #include <vector>
 
-#include "db/connection.h"
-#include "rules/statement_log.h"
+#include "engine/connection.h"
+#include "engine/statement_log.h"
+#include "rules/frame_steps.h"
 
 namespace kolt::run {
 
-// Runs "Drop Table {name}" on the source database; a table that is not there is no error, nor is
-// any other failure except a full disk (db::DbError kErrDiskFull), which is thrown.
-void BorrarTablaOrigen(db::Connection& cnnOrigen, std::string_view name, rules::StatementLog& log);
-
 // The entries of the unit list, "{CLUES}  {DescUnidad}", for the units present in EGRESO and listed
-// in CATCLUES, sorted by their text. Rebuilds CLUESSEL on the way. Throws db::DbError when EGRESO
+// in CATCLUES, sorted by their text. Rebuilds CLUESSEL on the way. Throws base::Error when EGRESO
 // or CATCLUES cannot be read.
-std::vector<std::string> CargaUnidades(db::Connection& cnnOrigen, rules::StatementLog& log);
+std::vector<std::string> CargaUnidades(engine::Connection& cnnOrigen, engine::StatementLog& log);
 
 // The unit code of a list entry: its text before the two-blank separator (the whole text when there
 // is none). Codes of any length come out whole, never cut or padded with part of the name.

@@ -23,8 +23,8 @@ struct Slot {
 
 class Pool {
  public:
-  Pool(const RunRequest& request, const db::ResultsFolder& folder,
-       std::shared_ptr<db::TranslationCache> cache, bool keepTrace, RunObserver* observer)
+  Pool(const RunRequest& request, const results::ResultsFolder& folder,
+       std::shared_ptr<engine::TranslationCache> cache, bool keepTrace, RunObserver* observer)
       : request_(request),
         folder_(folder),
         cache_(std::move(cache)),
@@ -107,8 +107,8 @@ class Pool {
   }
 
   const RunRequest& request_;
-  const db::ResultsFolder& folder_;
-  std::shared_ptr<db::TranslationCache> cache_;
+  const results::ResultsFolder& folder_;
+  std::shared_ptr<engine::TranslationCache> cache_;
   bool keepTrace_;
   RunObserver* observer_;
 
@@ -138,8 +138,8 @@ unsigned threadsFor(const RunRequest& request) {
       std::max<std::size_t>(1, std::min<std::size_t>(threads, request.units.size())));
 }
 
-void validateUnits(const RunRequest& request, const db::ResultsFolder& folder,
-                   std::shared_ptr<db::TranslationCache> cache, bool keepTrace,
+void validateUnits(const RunRequest& request, const results::ResultsFolder& folder,
+                   std::shared_ptr<engine::TranslationCache> cache, bool keepTrace,
                    RunObserver* observer, const std::function<bool(UnitValidation&)>& take) {
   if (request.units.empty()) return;
   Pool pool(request, folder, std::move(cache), keepTrace, observer);

@@ -7,8 +7,8 @@
 #include <memory>
 #include <ostream>
 
-#include "db/dialect/translation.h"
-#include "db/results_folder.h"
+#include "engine/dialect/translation.h"
+#include "results/results_folder.h"
 #include "run/run_request.h"
 #include "run/unit_validation.h"
 
@@ -35,9 +35,9 @@ unsigned threadsFor(const RunRequest& request);
 // Validates request.units and hands each validation to `take` on the calling thread, in list
 // order. The first unit's copies run before any other unit starts: when they show that the source
 // lacks what every unit needs, no other unit is touched. When `take` returns false, units not yet
-// begun are never begun. Rethrows, on the calling thread, anything but a DbError a unit threw.
-void validateUnits(const RunRequest& request, const db::ResultsFolder& folder,
-                   std::shared_ptr<db::TranslationCache> cache, bool keepTrace,
+// begun are never begun. Rethrows, on the calling thread, anything but a base::Error a unit threw.
+void validateUnits(const RunRequest& request, const results::ResultsFolder& folder,
+                   std::shared_ptr<engine::TranslationCache> cache, bool keepTrace,
                    RunObserver* observer, const std::function<bool(UnitValidation&)>& take);
 
 }  // namespace kolt::run

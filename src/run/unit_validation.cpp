@@ -4,19 +4,20 @@
 #include <array>
 #include <sstream>
 
-#include "db/quoting.h"
-#include "db/unit_index.h"
+#include "base/quoting.h"
+#include "engine/unit_index.h"
+#include "results/summary.h"
+#include "results/workbook_sink.h"
 #include "rules/frame_steps.h"
 #include "run/date_utilities.h"
 #include "run/source_tables.h"
-#include "run/summary.h"
 
 namespace kolt::run {
 namespace {
 
 namespace fs = std::filesystem;
-using rules::StatementKind;
-using rules::StatementLog;
+using engine::StatementKind;
+using engine::StatementLog;
 
 constexpr std::array kRecordTables = {"EGRESO", "OBSTET",     "PRODUCTOS",
                                       "DEFUNC", "AFECCIONES", "PROCEDIMIENTOS"};
@@ -30,8 +31,8 @@ std::string periodDates(const RunRequest& request) {
   return dates;
 }
 
-bool anyExportFailed(const std::vector<rules::StatementRecord>& records) {
-  return std::any_of(records.begin(), records.end(), [](const rules::StatementRecord& r) {
+bool anyExportFailed(const std::vector<engine::StatementRecord>& records) {
+  return std::any_of(records.begin(), records.end(), [](const engine::StatementRecord& r) {
     return r.kind == StatementKind::Export && r.failed();
   });
 }
@@ -55,12 +56,6 @@ class CopyGate {
 
 }  // namespace
 
-std::int64_t UnitResult::findings() const {
-  std::int64_t rows = 0;
-  for (const rules::RuleRun& run : rules) rows += std::max<std::int64_t>(run.rows, 0);
-  return rows;
-}
-
 RunTimes& RunTimes::operator+=(const RunTimes& other) {
   copying += other.copying;
   rules += other.rules;
@@ -69,7 +64,7 @@ RunTimes& RunTimes::operator+=(const RunTimes& other) {
 }
 
 int logStatements(RunLog& log, const std::string& unit,
-                  const std::vector<rules::StatementRecord>& records, RunTimes& times,
+                  const std::vector<engine::StatementRecord>& records, RunTimes& times,
                   bool ofRules) {
   int failed = 0;
   for (const auto& r : records) {
@@ -95,8 +90,8 @@ std::string periodText(const RunRequest& request) {
   return "TODO";
 }
 
-UnitValidator::UnitValidator(const RunRequest& request, const db::ResultsFolder& folder,
-                             std::shared_ptr<db::TranslationCache> cache, bool keepTrace,
+UnitValidator::UnitValidator(const RunRequest& request, const results::ResultsFolder& folder,
+                             std::shared_ptr<engine::TranslationCache> cache, bool keepTrace,
                              UnitProgress progress)
     : request_(request),
       folder_(folder),
@@ -110,18 +105,20 @@ UnitValidator::UnitValidator(const RunRequest& request, const db::ResultsFolder&
 // One unit's validation in progress: its files, its statements not yet logged, its failures and
 // its outcome so far.
 struct UnitValidator::Pass {
-  Pass(const db::ResultsFolder& folder, const std::string& entry,
-       std::shared_ptr<db::TranslationCache> cache, bool keepTrace)
+  Pass(const results::ResultsFolder& folder, const std::string& entry,
+       std::shared_ptr<engine::TranslationCache> cache, bool keepTrace)
       : unit(unitCode(entry)),
         lcBaseNueva(folder.workingDatabase(unit)),
-        inDb(" IN '" + db::doubledQuotes(lcBaseNueva.string()) + "'"),
+        inDb(" IN '" + base::doubledQuotes(lcBaseNueva.string()) + "'"),
         book(folder.unitWorkbook(unit)),
         gcLibroExcel(folder.draftOf(book)),
         statements(keepTrace ? &traceText : nullptr),
-        cnnNueva(std::move(cache)) {}
+        cnnNueva(std::move(cache)) {
+    cnnNueva.setExportSink(&sheets);
+  }
 
   // A step of the unit that failed outside any statement.
-  void failed(const std::string& step, const db::DbError& e) {
+  void failed(const std::string& step, const base::Error& e) {
     out.log.failure(unit, step, e);
     ++failures;
   }
@@ -141,7 +138,8 @@ struct UnitValidator::Pass {
   const fs::path book, gcLibroExcel;
   std::ostringstream traceText;
   StatementLog statements;
-  db::Connection cnnNueva;
+  results::WorkbookSink sheets;  // before the connection that writes into it
+  engine::Connection cnnNueva;
   rules::FrameReport report;
   int failures = 0;
   UnitValidation out;
@@ -159,7 +157,7 @@ UnitValidation UnitValidator::validate(const std::string& entry, std::promise<bo
   // The rules fill the workbook in memory; it is written once, whole, and takes its name then.
   try {
     folder_.discard(pass.book);
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     pass.failed("libro anterior", e);
   }
   if (usable) runRules(pass);
@@ -169,7 +167,7 @@ UnitValidation UnitValidator::validate(const std::string& entry, std::promise<bo
   fs::remove(pass.lcBaseNueva, ec);
 
   const std::string resultado =
-      veredicto(!pass.report.findings().empty(), workbookWritten, pass.failures > 0);
+      results::veredicto(!pass.report.findings().empty(), workbookWritten, pass.failures > 0);
   pass.out.result = UnitResult{pass.unit,       periodText(request_), resultado,
                                unitName(entry), pass.failures,        std::move(pass.report.rules)};
   return pass.finish();
@@ -182,9 +180,9 @@ bool UnitValidator::makeWorkingDatabase(Pass& pass) {
       origen_.setReadOnce();
     }
     if (!catalogo_.isOpen()) catalogo_.open(request_.catalogue);
-    db::Connection::createDatabase(pass.lcBaseNueva);
+    engine::Connection::createDatabase(pass.lcBaseNueva);
     return true;
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     // This unit's files cannot be made; the other units may still be validated.
     pass.failed("base de trabajo", e);
     return false;
@@ -192,7 +190,7 @@ bool UnitValidator::makeWorkingDatabase(Pass& pass) {
 }
 
 bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
-  const std::string where = " WHERE  clues = '" + db::doubledQuotes(pass.unit) + "'" + dates_;
+  const std::string where = " WHERE  clues = '" + base::doubledQuotes(pass.unit) + "'" + dates_;
   std::vector<std::string> copies;
   for (const char* table : kRecordTables)
     copies.push_back(std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table + " " +
@@ -201,9 +199,9 @@ bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
   for (const auto& copy : copies) {
     try {
       pass.statements.execute(origen_, 0, StatementKind::WorkTable, copy);
-    } catch (const db::DbError& e) {
+    } catch (const base::Error& e) {
       // The source lacks what every unit needs; a disk without room is this unit's trouble.
-      if (firstUnit && e.number() != db::kErrDiskFull) {
+      if (firstUnit && e.number() != base::kErrDiskFull) {
         pass.logSince();
         std::error_code ec;
         fs::remove(pass.lcBaseNueva, ec);
@@ -216,7 +214,7 @@ bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
     try {
       pass.statements.execute(catalogo_, 0, StatementKind::WorkTable,
                               std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table);
-    } catch (const db::DbError&) {
+    } catch (const base::Error&) {
       // In its record.
     }
   }
@@ -224,22 +222,22 @@ bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
     pass.statements.execute(
         catalogo_, 0, StatementKind::WorkTable,
         "SELECT * INTO catValidaciones" + pass.inDb + " FROM catValidaciones ORDER BY Validacion");
-  } catch (const db::DbError&) {
+  } catch (const base::Error&) {
   }
   pass.logSince();
   return true;
 }
 
 void UnitValidator::runRules(Pass& pass) {
-  db::Connection& cnnNueva = pass.cnnNueva;
+  engine::Connection& cnnNueva = pass.cnnNueva;
   try {
     cnnNueva.open(pass.lcBaseNueva);
     cnnNueva.setScratch();
-    db::indexWorkingDatabase(cnnNueva);
-    cnnNueva.beginWorkbook(pass.gcLibroExcel);
+    engine::indexWorkingDatabase(cnnNueva);
+    pass.sheets.begin(pass.gcLibroExcel);
     try {
       cnnNueva.link("Folio", request_.catalogue, "Folio");
-    } catch (const db::DbError& e) {
+    } catch (const base::Error& e) {
       pass.failed("vínculo Folio", e);
     }
     rules::FrameOptions options;
@@ -247,7 +245,7 @@ void UnitValidator::runRules(Pass& pass) {
     if (progress_)
       options.progress = [&](const rules::RuleProgress& p) { progress_(pass.unit, p); };
     pass.report = rules::Validaciones(cnnNueva, pass.gcLibroExcel, options);
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     pass.failed("base de trabajo", e);
   }
   pass.out.traceIntact = pass.report.traceIntact;
@@ -263,7 +261,7 @@ bool UnitValidator::writeWorkbook(Pass& pass) {
   if (!anySheet || !pass.cnnNueva.isOpen()) return false;
   try {
     rules::ArchivoExcel(pass.cnnNueva, pass.gcLibroExcel, "catValidaciones", pass.statements);
-  } catch (const db::DbError&) {
+  } catch (const base::Error&) {
     // In its record, like the rules' exports.
   }
   const bool whole =
@@ -272,13 +270,13 @@ bool UnitValidator::writeWorkbook(Pass& pass) {
   const bool cutShort = pass.out.log.diskFailures() > 0;
   try {
     if (!whole || cutShort)
-      throw db::DbError(db::kErrWorkbook,
+      throw base::Error(base::kErrWorkbook,
                         "El libro no se guardó porque le faltarían hallazgos de la unidad.");
-    if (pass.cnnNueva.finishWorkbook()) {
+    if (pass.sheets.finish()) {
       folder_.publish(pass.book);
       return true;
     }
-  } catch (const db::DbError& e) {
+  } catch (const base::Error& e) {
     pass.failed(pass.book.filename().string(), e);
   }
   return false;

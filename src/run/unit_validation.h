@@ -14,24 +14,17 @@
 #include <string>
 #include <vector>
 
-#include "db/connection.h"
-#include "db/dialect/translation.h"
-#include "db/results_folder.h"
+#include "engine/connection.h"
+#include "engine/dialect/translation.h"
+#include "results/results_folder.h"
+#include "results/unit_result.h"
 #include "rules/validaciones.h"
 #include "run/run_log.h"
 #include "run/run_request.h"
 
 namespace kolt::run {
 
-struct UnitResult {
-  std::string unidad, periodo, resultado;
-  std::string nombre;  // the unit's name in CATCLUES, as the unit list shows it
-  int failedStatements = 0;
-  std::vector<rules::RuleRun> rules;  // each rule's outcome and row count, in the order they ran
-
-  // Rows found over all rules.
-  std::int64_t findings() const;
-};
+using results::UnitResult;
 
 // Where time went, summed over statements.
 struct RunTimes {
@@ -45,7 +38,7 @@ struct RunTimes {
 // Puts the failed statements among `records` in `log`, adds their times to `times` (as rules'
 // when `ofRules`, else as copying, exports always as workbooks) and returns how many failed.
 int logStatements(RunLog& log, const std::string& unit,
-                  const std::vector<rules::StatementRecord>& records, RunTimes& times,
+                  const std::vector<engine::StatementRecord>& records, RunTimes& times,
                   bool ofRules);
 
 // The summary's text of the period, and the copy condition's date part.
@@ -59,7 +52,7 @@ struct UnitValidation {
   std::string trace;  // its statements, when the run keeps a trace
   // Set when its records could not be copied for want of what every unit needs (the run is then
   // abandoned); nothing else was done for the unit.
-  std::optional<db::DbError> sourceUnusable;
+  std::optional<base::Error> sourceUnusable;
 };
 
 // The rule progress of one unit, called from the unit's thread.
@@ -69,8 +62,9 @@ using UnitProgress = std::function<void(const std::string& unit, const rules::Ru
 // source and the catalogue.
 class UnitValidator {
  public:
-  UnitValidator(const RunRequest& request, const db::ResultsFolder& folder,
-                std::shared_ptr<db::TranslationCache> cache, bool keepTrace, UnitProgress progress);
+  UnitValidator(const RunRequest& request, const results::ResultsFolder& folder,
+                std::shared_ptr<engine::TranslationCache> cache, bool keepTrace,
+                UnitProgress progress);
 
   // The unit of the list text `entry`. With `copied`, a copy that fails for any reason but a full
   // disk makes the result sourceUnusable, and `copied` learns, as soon as the copies are over,
@@ -90,12 +84,12 @@ class UnitValidator {
   bool writeWorkbook(Pass& pass);
 
   const RunRequest& request_;
-  const db::ResultsFolder& folder_;
-  std::shared_ptr<db::TranslationCache> cache_;
+  const results::ResultsFolder& folder_;
+  std::shared_ptr<engine::TranslationCache> cache_;
   bool keepTrace_;
   UnitProgress progress_;
   std::string dates_;
-  db::Connection origen_, catalogo_;
+  engine::Connection origen_, catalogo_;
 };
 
 }  // namespace kolt::run

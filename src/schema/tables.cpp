@@ -1,14 +1,14 @@
 #include "schema/tables.h"
 
-#include "schema/date_text.h"
-#include "schema/names.h"
+#include "base/date_text.h"
+#include "base/names.h"
 
 namespace kolt::schema {
 namespace {
 
 constexpr std::string_view T = kTextType;
 constexpr std::string_view I = kIntegerType;
-constexpr std::string_view D = kDateType;
+constexpr std::string_view D = base::kDateType;
 
 std::vector<Table> makeTables() {
   using R = TableRole;
@@ -94,7 +94,7 @@ std::vector<Table> makeTables() {
 
 const Column* Table::column(std::string_view wanted) const {
   for (const Column& c : columns)
-    if (sameName(c.name, wanted)) return &c;
+    if (base::sameName(c.name, wanted)) return &c;
   return nullptr;
 }
 
@@ -112,7 +112,7 @@ std::vector<const Table*> workingTables() {
 
 const Table* findTable(std::string_view name) {
   for (const Table& t : allTables())
-    if (sameName(t.name, name)) return &t;
+    if (base::sameName(t.name, name)) return &t;
   return nullptr;
 }
 
@@ -123,7 +123,7 @@ std::string createTableStatement(const Table& table, const std::vector<std::stri
   bool first = true;
   for (const Column& c : table.columns) {
     bool skip = false;
-    for (std::string_view o : omitted) skip = skip || sameName(o, c.name);
+    for (std::string_view o : omitted) skip = skip || base::sameName(o, c.name);
     if (skip) continue;
     if (!first) text += ", ";
     first = false;

@@ -106,7 +106,7 @@ void writeGlobalsPrefix(StreamWriter& out) {
   out.u16(0x0258);  // tab bar width: 60% of the window
   out.end();
 
-  // Date serials count from 1899-12-30 (the 1900 date system), as schema::toSerial does.
+  // Date serials count from 1899-12-30 (the 1900 date system), as base::toSerial does.
   out.begin(kDateMode);
   out.u16(0);
   out.end();

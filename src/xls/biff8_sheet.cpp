@@ -6,7 +6,7 @@
 #include <string>
 #include <tuple>
 
-#include "schema/date_text.h"
+#include "base/date_text.h"
 #include "xls/biff8_globals.h"
 #include "xls/biff8_text.h"
 
@@ -55,7 +55,7 @@ class SheetWriter {
   ByteView cells() const { return out_.bytes(); }
 
  private:
-  void value(std::uint16_t r, std::size_t c, ColumnKind kind, const db::Value& v) {
+  void value(std::uint16_t r, std::size_t c, ColumnKind kind, const base::Value& v) {
     std::visit(Overloaded{
                    [](std::monostate) {},
                    [&](std::int64_t i) {
@@ -75,7 +75,7 @@ class SheetWriter {
                      if (kind == ColumnKind::Date && date(r, c, s)) return;
                      text(r, c, utf8ToUtf16(s), kXfGeneral);
                    },
-                   [&](const db::Blob& b) {
+                   [&](const base::Blob& b) {
                      text(r, c,
                           utf8ToUtf16("(binario, " + std::to_string(b.bytes.size()) + " bytes)"),
                           kXfGeneral);
@@ -88,13 +88,13 @@ class SheetWriter {
   // text. Excel's day numbers agree with the engine's only from 1900-03-01 on (Excel counts a
   // 29 February 1900 that never was), and Excel shows no date before 1900.
   bool date(std::uint16_t r, std::size_t c, const std::string& s) {
-    const std::optional<schema::DateTime> parsed = schema::parseCanonical(s);
+    const std::optional<base::DateTime> parsed = base::parseCanonical(s);
     if (!parsed) return false;
     if (std::tie(parsed->year, parsed->month, parsed->day) < std::make_tuple(1900, 3, 1))
       return false;
     const bool midnight = parsed->hour == 0 && parsed->minute == 0 && parsed->second == 0 &&
                           parsed->fraction100ns == 0;
-    number(r, c, schema::toSerial(*parsed), midnight ? kXfDate : kXfDateTime, midnight ? 10 : 19);
+    number(r, c, base::toSerial(*parsed), midnight ? kXfDate : kXfDateTime, midnight ? 10 : 19);
     return true;
   }
 

@@ -1,6 +1,6 @@
 #include "xls/biff8_text.h"
 
-#include "schema/utf8.h"
+#include "base/utf8.h"
 
 #include <algorithm>
 
@@ -81,13 +81,13 @@ std::string utf16ToUtf8(std::u16string_view text) {
   for (std::size_t i = 0; i < text.size(); ++i) {
     const char16_t c = text[i];
     if (isHighSurrogate(c) && i + 1 < text.size() && isLowSurrogate(text[i + 1])) {
-      schema::appendUtf8(
+      base::appendUtf8(
           out, 0x10000 + ((static_cast<char32_t>(c) - 0xD800) << 10) + (text[i + 1] - 0xDC00));
       ++i;
     } else if (isHighSurrogate(c) || isLowSurrogate(c)) {
-      schema::appendUtf8(out, kReplacement);
+      base::appendUtf8(out, kReplacement);
     } else {
-      schema::appendUtf8(out, c);
+      base::appendUtf8(out, c);
     }
   }
   return out;

@@ -24,7 +24,7 @@
 #include <stdexcept>
 #include <system_error>
 
-#include "db/error.h"
+#include "base/error.h"
 #include "xls/biff8_records.h"
 #include "xls/biff8_sheet.h"
 #include "xls/biff8_sheet_names.h"
@@ -35,16 +35,16 @@ namespace kolt::xls {
 namespace {
 
 namespace fs = std::filesystem;
+using base::Error;
+using base::kErrDiskFull;
+using base::kErrWorkbook;
 using biff8::Bytes;
 using biff8::ByteView;
-using db::DbError;
-using db::kErrDiskFull;
-using db::kErrWorkbook;
 
 constexpr const char* kStreamName = "Workbook";
 
 [[noreturn]] void fail(std::string description) {
-  throw DbError(kErrWorkbook, std::move(description));
+  throw Error(kErrWorkbook, std::move(description));
 }
 
 std::string quoted(const fs::path& path) {
@@ -125,9 +125,9 @@ biff8::WorkbookContents parseWorkbook(const fs::path& path, ByteView stream) {
 
 [[noreturn]] void failWrite(const fs::path& target, int error) {
   if (error == ENOSPC || error == EFBIG || error == EDQUOT)
-    throw DbError(kErrDiskFull, "No queda espacio en el disco para escribir el libro " +
-                                    quoted(target) + " (" + systemMessage(error) +
-                                    "). Libere espacio y vuelva a ejecutar la validación.");
+    throw Error(kErrDiskFull, "No queda espacio en el disco para escribir el libro " +
+                                  quoted(target) + " (" + systemMessage(error) +
+                                  "). Libere espacio y vuelva a ejecutar la validación.");
   fail("No se pudo escribir el libro " + quoted(target) + " (" + systemMessage(error) +
        "). Compruebe que la carpeta exista y admita escritura, que haya espacio en el disco y " +
        "que el libro no esté abierto en otro programa.");

@@ -15,7 +15,7 @@
 #include <string_view>
 #include <vector>
 
-#include "db/value.h"
+#include "base/value.h"
 
 namespace kolt::xls {
 
@@ -29,18 +29,18 @@ struct SheetColumn {
   ColumnKind kind = ColumnKind::Plain;
 };
 
-using Row = std::vector<db::Value>;
+using Row = std::vector<base::Value>;
 
 // The most data rows one sheet holds below its header row (65,536 rows in all).
 inline constexpr std::size_t kRowsPerSheet = 65535;
 
 class Workbook {
  public:
-  // A new workbook that save() writes to `file`. Throws DbError (kErrWorkbook, kErrDiskFull) when
-  // its spool cannot be made in the file's folder.
+  // A new workbook that save() writes to `file`. Throws base::Error (kErrWorkbook, kErrDiskFull)
+  // when its spool cannot be made in the file's folder.
   explicit Workbook(std::filesystem::path file);
   // The workbook already at `file`, written by this program, to add sheets to; a new one when
-  // there is none. Throws DbError (kErrWorkbook) when the file is not such a workbook.
+  // there is none. Throws base::Error (kErrWorkbook) when the file is not such a workbook.
   static Workbook extending(std::filesystem::path file);
   ~Workbook();
   Workbook(Workbook&&) noexcept;
@@ -54,8 +54,8 @@ class Workbook {
   // each with the header again. The name is made acceptable to Excel: each of the characters
   // []:*?/\ becomes "_", it is cut to 31 characters, and a name already in the workbook (letter
   // case aside) gets " (2)", " (3)", ... Every row must hold one value per column; a sheet holds at
-  // most 256 columns. Throws DbError (kErrWorkbook, kErrDiskFull); the workbook must then not be
-  // saved, as it may hold part of the sheet.
+  // most 256 columns. Throws base::Error (kErrWorkbook, kErrDiskFull); the workbook must then not
+  // be saved, as it may hold part of the sheet.
   std::size_t addSheet(std::string_view sheetName, const std::vector<SheetColumn>& columns,
                        const RowSource& rows);
   std::size_t addSheet(std::string_view sheetName, const std::vector<SheetColumn>& columns,
@@ -64,7 +64,7 @@ class Workbook {
   std::size_t sheetCount() const;
   const std::filesystem::path& file() const;
 
-  // Writes the workbook to its file in one go. Throws DbError (kErrWorkbook, kErrDiskFull); the
+  // Writes the workbook to its file in one go. Throws base::Error (kErrWorkbook, kErrDiskFull); the
   // file on disk is then unchanged.
   void save();
 
@@ -78,7 +78,7 @@ class Workbook {
 void appendSheet(const std::filesystem::path& workbook, std::string_view sheetName,
                  const std::vector<SheetColumn>& columns, const std::vector<Row>& rows);
 
-// The names of the sheets of a workbook written by this program, in order. Throws DbError
+// The names of the sheets of a workbook written by this program, in order. Throws base::Error
 // (kErrWorkbook) when the file is missing or is not such a workbook.
 std::vector<std::string> sheetNames(const std::filesystem::path& workbook);
 

@@ -10,7 +10,7 @@
 #include <fstream>
 #include <memory>
 
-#include "db/error.h"
+#include "base/error.h"
 #include "forms/fake_dialogs.h"
 #include "forms/qt_text.h"
 #include "forms/window_fixture.h"
@@ -108,11 +108,11 @@ TEST_F(StartWindow, DamagedOrMissingFilesAreReportedAndAnotherCanBeChosen) {
   const fs::path damaged = folder.dir.path() / "dañada.mdb";
   std::ofstream(damaged, std::ios::binary) << std::string(4096, '\x7f') << "no es una base";
   choose(damaged);
-  expectBackAtStart(db::kErrNotAccessFile);
+  expectBackAtStart(base::kErrNotAccessFile);
 
   dialogs.events.clear();
   choose(folder.dir.path() / "no-existe.mdb");
-  expectBackAtStart(db::kErrFile);
+  expectBackAtStart(base::kErrFile);
 
   choose(folder.source);
   ASSERT_NE(start->frmEnvio(), nullptr);
@@ -123,7 +123,7 @@ TEST_F(StartWindow, DamagedOrMissingFilesAreReportedAndAnotherCanBeChosen) {
 TEST_F(StartWindow, AMissingCatalogueIsReported) {
   WorkingDb(folder.source).egreso();
   choose(folder.source);
-  expectBackAtStart(db::kErrFile);
+  expectBackAtStart(base::kErrFile);
   // Named by the file the user is to provide; the demonstration's only after it.
   const std::string& shown = dialogs.events[1];
   const auto official = shown.find("ValidacionesKOLT.mdb"),
@@ -146,12 +146,12 @@ TEST_F(StartWindow, ASourceWithoutEgresoOrCatcluesIsReported) {
     SCOPED_TRACE(table);
     dialogs.events.clear();
     {
-      db::Connection cnn;
+      engine::Connection cnn;
       cnn.open(folder.source);
       cnn.execute(std::string("Drop Table ") + table);
     }
     choose(folder.source);
-    expectBackAtStart(db::kErrNoSuchTable);
+    expectBackAtStart(base::kErrNoSuchTable);
   }
 }
 
@@ -169,7 +169,7 @@ TEST_F(StartWindow, AnAccessFileIsImportedUnderAProgressDialog) {
   ASSERT_FALSE(watch.seen.empty());
   EXPECT_EQ(watch.seen.back().rfind("Importando test2V2003.mdb (JET", 0), 0u) << watch.seen.back();
   // The sample has no discharges: imported, then refused like any source without EGRESO.
-  expectBackAtStart(db::kErrNoSuchTable);
+  expectBackAtStart(base::kErrNoSuchTable);
 }
 
 }  // namespace

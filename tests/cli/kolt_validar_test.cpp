@@ -3,10 +3,10 @@
 
 #include <fstream>
 
+#include "access/companion.h"
 #include "cli/arguments.h"
-#include "db/access/companion.h"
-#include "db/connection.h"
-#include "db/results_folder.h"
+#include "engine/connection.h"
+#include "results/results_folder.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -89,7 +89,7 @@ TEST_F(KoltValidar, AnUnreadableSourceEndsWithTheErrorAndStatusOne) {
 }
 
 TEST_F(KoltValidar, ASecondRunOnTheSameResultsFolderIsRefused) {
-  db::ResultsFolder held(dir / "R");
+  results::ResultsFolder held(dir / "R");
   std::string out;
   EXPECT_EQ(run(origen(), out), 1);
   EXPECT_EQ(out.rfind("3045 - La carpeta de resultados ", 0), 0u) << out;
@@ -104,14 +104,14 @@ TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheR
   const fs::path oficial = dir / "oficial", catalogue = oficial / "ValidacionesKOLT.mdb";
   fs::create_directories(oficial);
   fs::copy_file(sample, catalogue);
-  db::ImportOptions options;
+  access::ImportOptions options;
   options.importer = test::binaryDir() / "bin" / "kolt-importar";
-  const fs::path companion = db::companionInResults(catalogue, dir / "R");
+  const fs::path companion = access::companionInResults(catalogue, dir / "R");
   fs::create_directories(dir / "R");
-  fs::rename(db::openSourceCompanion(catalogue, dir / "R", options), companion);
+  fs::rename(access::openSourceCompanion(catalogue, dir / "R", options), companion);
   fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::remove);
   {
-    db::Connection tables;
+    engine::Connection tables;
     tables.open(dir / "catalogo.db");
     for (const char* table :
          {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS", "catValidaciones", "Folio"})

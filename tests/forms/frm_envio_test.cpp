@@ -14,11 +14,11 @@
 #include <iterator>
 #include <memory>
 
-#include "db/results_folder.h"
 #include "forms/date_box.h"
 #include "forms/fake_dialogs.h"
 #include "forms/unit_listing.h"
 #include "forms/window_fixture.h"
+#include "results/results_folder.h"
 #include "run/session.h"
 #include "run/valida_datos.h"
 
@@ -315,7 +315,7 @@ TEST_F(ValidationWindow, RunShowsItsProgressWithTheBusyPointerUntilTheEndMessage
 TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
   twoUnits();
   {
-    db::Connection cnn;
+    engine::Connection cnn;
     cnn.open(folder.source);
     cnn.execute("Drop Table OBSTET");
   }
@@ -330,7 +330,7 @@ TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
 
 TEST_F(ValidationWindow, ARunOnAResultsFolderInUseIsRefusedWithItsMessage) {
   openOnTwoUnits();
-  db::ResultsFolder otherRun(ctx.resultados());
+  results::ResultsFolder otherRun(ctx.resultados());
   validar();
   ASSERT_EQ(dialogs.events.size(), 1u);
   EXPECT_EQ(dialogs.events[0].rfind("information||3045 - La carpeta de resultados ", 0), 0u)

@@ -119,7 +119,7 @@ TEST_F(DiagnosisCodeRules, CodeChecksOfThePrincipalCondition) {
 TEST_F(DiagnosisCodeRules, FirstCharacterChecksTrimAndEmptyCodesAreNeverListed) {
   cie10("W019");
   for (const auto& [folio, causaext, diag] :
-       std::vector<std::tuple<std::string, db::Value, db::Value>>{
+       std::vector<std::tuple<std::string, base::Value, base::Value>>{
            {"ext-ok", "W019", "J189"},
            {"ext-blank-ok", " W019", "J189"},
            {"ext-J", "J189", "J189"},
@@ -157,12 +157,12 @@ TEST_F(DiagnosisCodeRules, ChildTablePassesJudgeEveryRow) {
 }
 
 TEST_F(DiagnosisCodeRules, AgeLimitRanksUnitsAndListsYearsOutsideYearsTwice) {
-  const std::vector<std::tuple<std::string, db::Value, db::Value>> codes = {
+  const std::vector<std::tuple<std::string, base::Value, base::Value>> codes = {
       {"Y010", "010A", "054A"}, {"Y000", "000A", kNull},  {"M002", kNull, "002M"},
       {"D028", "005D", "028D"}, {"H023", "006H", "023H"}, {"NOU", "010", " 054a "},
       {"BAD", " 05A", "054A"}};
   for (const auto& [code, linf, lsup] : codes) cie10(code, {{"linf", linf}, {"lsup", lsup}});
-  const std::vector<std::tuple<std::string, std::string, db::Value, int>> ages = {
+  const std::vector<std::tuple<std::string, std::string, base::Value, int>> ages = {
       {"Y010-a9", "Y010", "3", 9},     {"Y010-a10", "Y010", "3", 10},
       {"Y010-a55", "Y010", "3", 55},   {"Y010-a999", "Y010", "3", 999},
       {"Y010-m500", "Y010", "2", 500}, {"Y010-u4", "Y010", "4", 1},

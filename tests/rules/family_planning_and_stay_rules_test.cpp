@@ -19,13 +19,13 @@ class FamilyPlanningRules : public RuleTest {
   FamilyPlanningRules() : RuleTest(27, 41) {}
 
   // A discharge with the given diagnoses, procedures and further conditions.
-  void discharge(std::string folio, std::string sexo, std::string diagIni, db::Value afecprin,
-                 std::vector<std::string> procedures, std::vector<db::Value> conditions = {}) {
+  void discharge(std::string folio, std::string sexo, std::string diagIni, base::Value afecprin,
+                 std::vector<std::string> procedures, std::vector<base::Value> conditions = {}) {
     db.egreso({{"folio", folio}, {"sexo", sexo}, {"diag_ini", diagIni}, {"afecprin", afecprin}});
     for (const std::string& p : procedures) db.procedimientos({{"promed", p}});
-    for (const db::Value& a : conditions) db.afecciones({{"afec", a}});
+    for (const base::Value& a : conditions) db.afecciones({{"afec", a}});
   }
-  void stay(std::string folio, db::Value afecprin, int days) {
+  void stay(std::string folio, base::Value afecprin, int days) {
     db.egreso({{"folio", folio}, {"afecprin", afecprin}, {"dias_esta", days}});
   }
 };

@@ -6,8 +6,9 @@
 #include <map>
 #include <sstream>
 
-#include "db/error.h"
+#include "base/error.h"
 #include "rules/frame_steps.h"
+#include "rules/rule_fixture.h"
 #include "rules/rule_plan.h"
 #include "rules/validaciones.h"
 #include "support/paths.h"
@@ -37,7 +38,7 @@ class Frame : public ::testing::Test {
 };
 
 TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenAllIsClean) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso().obstet().defunc().afecciones();
   const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
@@ -51,22 +52,23 @@ TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenA
   EXPECT_EQ(resultTables(db), tables);
 
   // Per rule: the drop finds nothing, the statements run, the count reads no row, no export.
-  std::map<StatementKind, int> kinds;
-  for (const StatementRecord& s : report.statements) {
+  std::map<engine::StatementKind, int> kinds;
+  for (const engine::StatementRecord& s : report.statements) {
     ++kinds[s.kind];
-    EXPECT_EQ(s.ok, s.kind != StatementKind::Drop) << s.text;
-    EXPECT_EQ(s.errorNumber, s.kind == StatementKind::Drop ? long{db::kErrNoSuchTable} : 0L)
+    EXPECT_EQ(s.ok, s.kind != engine::StatementKind::Drop) << s.text;
+    EXPECT_EQ(s.errorNumber,
+              s.kind == engine::StatementKind::Drop ? long{base::kErrNoSuchTable} : 0L)
         << s.text;
   }
-  EXPECT_EQ(kinds,
-            (std::map<StatementKind, int>{
-                {StatementKind::Drop, 26}, {StatementKind::Rule, 27}, {StatementKind::Count, 26}}));
+  EXPECT_EQ(kinds, (std::map<engine::StatementKind, int>{{engine::StatementKind::Drop, 26},
+                                                         {engine::StatementKind::Rule, 27},
+                                                         {engine::StatementKind::Count, 26}}));
   EXPECT_EQ(report.statements[2].text, "Select * from Validacion1");
   for (const RuleRun& r : report.rules) EXPECT_EQ(r.rows, 0) << r.table;
 }
 
 TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}}).egreso({{"edad", 0}}).egreso({{"vez", "7"}, {"sexo", ""}});
   const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
@@ -83,18 +85,18 @@ TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported)
   EXPECT_TRUE(db.rows("Validacion2").empty());
 
   // Rows written are kept: rule 3's statement, its count and its export all saw its two rows.
-  std::vector<std::pair<StatementKind, std::int64_t>> rule3;
-  for (const StatementRecord& s : report.statements)
+  std::vector<std::pair<engine::StatementKind, std::int64_t>> rule3;
+  for (const engine::StatementRecord& s : report.statements)
     if (s.rule == 3) rule3.emplace_back(s.kind, s.rows);
-  EXPECT_EQ(rule3,
-            (std::vector<std::pair<StatementKind, std::int64_t>>{{StatementKind::Drop, 0},
-                                                                 {StatementKind::Rule, 2},
-                                                                 {StatementKind::Count, 2},
-                                                                 {StatementKind::Export, 2}}));
+  EXPECT_EQ(rule3, (std::vector<std::pair<engine::StatementKind, std::int64_t>>{
+                       {engine::StatementKind::Drop, 0},
+                       {engine::StatementKind::Rule, 2},
+                       {engine::StatementKind::Count, 2},
+                       {engine::StatementKind::Export, 2}}));
 }
 
 TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}}).egreso({{"cveedad", "2"}, {"edad", 3}, {"nacioen", "9"}});
   Validaciones(db.connection(), dir / "first.xls", kFieldRules);
   std::vector<std::vector<std::vector<std::string>>> first;
@@ -109,14 +111,14 @@ TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTables) {
 }
 
 TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
-  WorkingDb db(dir / "Val.mdb", {.omitColumns = {{"EGRESO", "derhab"}}});
+  SheetsDb db(dir / "Val.mdb", {.omitColumns = {{"EGRESO", "derhab"}}});
   db.egreso({{"sexo", "3"}}).egreso({{"vez", ""}});
   const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
 
   std::vector<int> failedRules;
-  for (const StatementRecord* s : report.failures()) {
+  for (const engine::StatementRecord* s : report.failures()) {
     failedRules.push_back(s->rule);
-    EXPECT_EQ(s->kind, StatementKind::Rule);
+    EXPECT_EQ(s->kind, engine::StatementKind::Rule);
     EXPECT_NE(s->errorNumber, 0);
     EXPECT_FALSE(s->errorDescription.empty());
   }
@@ -130,7 +132,7 @@ TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
 }
 
 TEST_F(Frame, FindingWhoseSheetCouldNotBeWrittenStaysAFinding) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}});
   std::filesystem::create_directory(book);  // a folder where the workbook should go
   const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
@@ -139,11 +141,11 @@ TEST_F(Frame, FindingWhoseSheetCouldNotBeWrittenStaysAFinding) {
   EXPECT_EQ(report.findings()[0]->rows, 1);
   EXPECT_FALSE(report.findings()[0]->exported);
   ASSERT_EQ(report.failures().size(), 1u);
-  EXPECT_EQ(report.failures()[0]->kind, StatementKind::Export);
+  EXPECT_EQ(report.failures()[0]->kind, engine::StatementKind::Export);
 }
 
 TEST_F(Frame, TableLeftFromBeforeIsNeverExportedAsThisRunsResult) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso();
   // Something named Validacion3 that "Drop Table" cannot remove: the rule's table cannot be made
   // afresh, and what stands under its name is not this run's finding.
@@ -157,20 +159,21 @@ TEST_F(Frame, TableLeftFromBeforeIsNeverExportedAsThisRunsResult) {
   EXPECT_TRUE(report.rules[2].failed);
   EXPECT_EQ(report.rules[2].rows, -1);
   EXPECT_TRUE(report.findings().empty());
-  std::vector<StatementKind> kinds;
-  for (const StatementRecord* s : report.failures()) kinds.push_back(s->kind);
-  EXPECT_EQ(kinds, (std::vector<StatementKind>{StatementKind::Drop, StatementKind::Rule}));
+  std::vector<engine::StatementKind> kinds;
+  for (const engine::StatementRecord* s : report.failures()) kinds.push_back(s->kind);
+  EXPECT_EQ(kinds, (std::vector<engine::StatementKind>{engine::StatementKind::Drop,
+                                                       engine::StatementKind::Rule}));
 }
 
 TEST_F(Frame, TraceHoldsEveryStatementInOrderOnePerLine) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}});
   std::ostringstream trace;
   const FrameReport report =
       Validaciones(db.connection(), book, {.trace = &trace, .firstRule = 1, .lastRule = 26});
 
   std::string expected;
-  for (const StatementRecord& s : report.statements) expected += s.text + "\n";
+  for (const engine::StatementRecord& s : report.statements) expected += s.text + "\n";
   EXPECT_EQ(trace.str(), expected);
   EXPECT_TRUE(report.traceIntact);
   // Texts go out as they are, trailing blank included.
@@ -183,7 +186,7 @@ TEST_F(Frame, TraceHoldsEveryStatementInOrderOnePerLine) {
 }
 
 TEST_F(Frame, ARuleRangeRunsThoseRulesAloneAndProgressCountsThem) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}, {"vez", "7"}});
   std::vector<int> positions, numbers;
   const FrameReport report = Validaciones(db.connection(), book,
@@ -203,12 +206,12 @@ TEST_F(Frame, ARuleRangeRunsThoseRulesAloneAndProgressCountsThem) {
 }
 
 TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso().obstet().productos().defunc().afecciones().procedimientos();
   const std::vector<std::string> before = db.tableNames();
   const FrameReport report = Validaciones(db.connection(), book);
 
-  for (const StatementRecord* s : report.failures())
+  for (const engine::StatementRecord* s : report.failures())
     ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
   std::vector<std::string> expected = before;
   int number = 0;
@@ -222,7 +225,7 @@ TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables
 }
 
 TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso({{"folio", "A"}}).egreso({{"folio", "B"}, {"sexo", "1"}});
   const Rule first{27,
                    "Validacion27",
@@ -243,7 +246,7 @@ TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
   EXPECT_EQ(db.column("Validacion27", "folio"), (std::vector<std::string>{"A", "B"}));
   EXPECT_EQ(db.column("Validacion28", "folio"), (std::vector<std::string>{"A"}));
   std::vector<std::string> texts;
-  for (const StatementRecord& s : report.statements) texts.push_back(s.text);
+  for (const engine::StatementRecord& s : report.statements) texts.push_back(s.text);
   const std::string into = "' 'Excel 8.0;' FROM ";
   EXPECT_EQ(texts, (std::vector<std::string>{
                        "Drop Table W1",
@@ -267,7 +270,7 @@ TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
 TEST_F(Frame, WorkbookInAFolderWithAQuoteStillReceivesItsSheets) {
   std::filesystem::create_directory(dir / "o'brien");
   const std::filesystem::path quoted = dir / "o'brien" / "Val.xls";
-  WorkingDb db(dir / "Val.mdb");
+  SheetsDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}});
   const FrameReport report = Validaciones(db.connection(), quoted, kFieldRules);
   EXPECT_TRUE(report.failures().empty());
@@ -275,9 +278,9 @@ TEST_F(Frame, WorkbookInAFolderWithAQuoteStillReceivesItsSheets) {
 }
 
 TEST_F(Frame, ArchivoExcelPassesAMissingTableBackToItsCaller) {
-  WorkingDb db(dir / "Val.mdb");
-  StatementLog log;
-  EXPECT_THROW(ArchivoExcel(db.connection(), book, "Validacion999", log), db::DbError);
+  SheetsDb db(dir / "Val.mdb");
+  engine::StatementLog log;
+  EXPECT_THROW(ArchivoExcel(db.connection(), book, "Validacion999", log), base::Error);
   ASSERT_EQ(log.records().size(), 1u);
   EXPECT_TRUE(log.records()[0].failed());
 }

@@ -25,11 +25,11 @@ class ObstetricRules : public RuleTest {
     return db.egreso({{"folio", folio}, {"diag_ini", diag_ini}, {"afecprin", afecprin}});
   }
   // An obstetric event with one product per weight.
-  void event(const std::string& folio, const std::string& tipaten, const db::Value& gestac,
-             const std::vector<db::Value>& weights) {
+  void event(const std::string& folio, const std::string& tipaten, const base::Value& gestac,
+             const std::vector<base::Value>& weights) {
     db.egreso({{"folio", folio}});
     db.obstet({{"tipaten", tipaten}, {"gestac", gestac}});
-    for (const db::Value& w : weights) db.productos({{"pesoprod", w}});
+    for (const base::Value& w : weights) db.productos({{"pesoprod", w}});
   }
 };
 
@@ -122,8 +122,8 @@ TEST_F(ObstetricRules, WeightsAndWeeksAtEveryBoundAndNonNumbersDropOut) {
 }
 
 TEST_F(ObstetricRules, EventCodesProductCountsAndNewbornFields) {
-  const std::pair<std::string_view, db::Value> abortion = {"tipaten", "1"},
-                                               noType = {"tipnaci", kNull};
+  const std::pair<std::string_view, base::Value> abortion = {"tipaten", "1"},
+                                                 noType = {"tipnaci", kNull};
   db.egreso({{"folio", "ab-1-none"}}).obstet({abortion, noType});
   db.egreso({{"folio", "ab-2-none"}}).obstet({abortion, noType, {"producto", "2"}});
   db.egreso({{"folio", "ab-1-two"}}).obstet({abortion, noType}).productos().productos();
@@ -145,7 +145,7 @@ TEST_F(ObstetricRules, EventCodesProductCountsAndNewbornFields) {
   db.egreso({{"folio", "p1-null-egre"}}).productos({{"condegre", kNull}});
   db.egreso({{"folio", "p1-egre1"}}).productos({{"condegre", "1"}});
   // A product with condnac '2' and valid fields, but for `change` (the first value named wins).
-  auto born = [&](const std::string& folio, std::pair<std::string_view, db::Value> change) {
+  auto born = [&](const std::string& folio, std::pair<std::string_view, base::Value> change) {
     db.egreso({{"folio", folio}})
         .productos({change,
                     {"condnac", "2"},
@@ -174,8 +174,8 @@ TEST_F(ObstetricRules, EventCodesProductCountsAndNewbornFields) {
 }
 
 TEST_F(ObstetricRules, DeliveryTypeAgainstDiagnosesAndCaesareanProcedures) {
-  auto obstetric = [&](const std::string& folio, const std::string& afecprin, db::Value hayprod,
-                       db::Value tipnaci, std::vector<std::string> procedures) -> auto& {
+  auto obstetric = [&](const std::string& folio, const std::string& afecprin, base::Value hayprod,
+                       base::Value tipnaci, std::vector<std::string> procedures) -> auto& {
     discharge(folio, "J189", afecprin).obstet({{"hayprod", hayprod}, {"tipnaci", tipnaci}});
     for (const std::string& p : procedures) db.procedimientos({{"promed", p}});
     return db;
@@ -202,9 +202,9 @@ TEST_F(ObstetricRules, DeliveryTypeAgainstDiagnosesAndCaesareanProcedures) {
 }
 
 TEST_F(ObstetricRules, MethodSixAgainstZ308And9923) {
-  auto method = [&](const std::string& folio, const db::Value& diag_ini, const db::Value& afecprin,
-                    const std::vector<std::string>& afec, bool injection,
-                    const db::Value& planfam) {
+  auto method = [&](const std::string& folio, const base::Value& diag_ini,
+                    const base::Value& afecprin, const std::vector<std::string>& afec,
+                    bool injection, const base::Value& planfam) {
     db.egreso({{"folio", folio}, {"diag_ini", diag_ini}, {"afecprin", afecprin}});
     for (const std::string& a : afec) db.afecciones({{"afec", a}});
     if (injection) db.procedimientos({{"promed", "9923"}});

@@ -27,13 +27,13 @@ TEST_F(ProcedureRules, LengthAndCatalogueHaveNoGuardAgainstEmptyCodes) {
   cie9("470");
   cie9("697X");
   for (const auto& [folio, promed] :
-       std::vector<std::pair<std::string, db::Value>>{{"ok", "4709"},
-                                                      {"lower-case", "697x"},
-                                                      {"empty", ""},
-                                                      {"null", kNull},
-                                                      {"blank", " 4709"},
-                                                      {"short-known", "470"},
-                                                      {"short-unknown", "47 "}}) {
+       std::vector<std::pair<std::string, base::Value>>{{"ok", "4709"},
+                                                        {"lower-case", "697x"},
+                                                        {"empty", ""},
+                                                        {"null", kNull},
+                                                        {"blank", " 4709"},
+                                                        {"short-known", "470"},
+                                                        {"short-unknown", "47 "}}) {
     db.egreso({{"folio", folio}});
     db.procedimientos({{"promed", promed}});
   }
@@ -70,7 +70,7 @@ TEST_F(ProcedureRules, AgeLimitRanksUnitsAndListsYearsOutsideYearsTwice) {
   cie9("NULL", {{"cve_edi", "3"}, {"cve_edf", "2"}, {"edad_i", kNull}, {"edad_f", kNull}});
   cie9("DAYS", {{"cve_edi", "0"}, {"cve_edf", "1"}, {"edad_i", 6}, {"edad_f", 28}});
   cie9("NONE", {{"cve_edi", "A"}, {"cve_edf", ""}, {"edad_i", 10}, {"edad_f", 20}});
-  const std::vector<std::tuple<std::string, std::string, db::Value, int>> cases = {
+  const std::vector<std::tuple<std::string, std::string, base::Value, int>> cases = {
       {"YRS-a11", "YRS", "3", 11},   {"YRS-a12", "YRS", "3", 12}, {"YRS-a55", "YRS", "3", 55},
       {"YRS-a999", "YRS", "3", 999}, {"YRS-m5", "YRS", "2", 5},   {"YRS-u4", "YRS", "4", 1},
       {"YRS-null", "YRS", kNull, 1}, {"ZERO-h0", "ZERO", "0", 0}, {"ZERO-d5", "ZERO", "1", 5},

@@ -9,11 +9,24 @@
 #include <string>
 #include <vector>
 
+#include "results/workbook_sink.h"
 #include "rules/validaciones.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
 namespace kolt::rules {
+
+// A working database whose exported result tables become workbook sheets, as in a run.
+class SheetsDb : public test::WorkingDb {
+ public:
+  explicit SheetsDb(std::filesystem::path file, const Options& options = {})
+      : WorkingDb(std::move(file), options) {
+    connection().setExportSink(&sheets_);
+  }
+
+ private:
+  results::WorkbookSink sheets_;
+};
 
 using Folios = std::vector<std::string>;
 
@@ -26,7 +39,7 @@ class RuleTest : public ::testing::Test {
   FrameReport run(int first, int last) {
     FrameReport report =
         Validaciones(db.connection(), dir / "Val.xls", {.firstRule = first, .lastRule = last});
-    for (const StatementRecord* s : report.failures())
+    for (const engine::StatementRecord* s : report.failures())
       ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
     return report;
   }
@@ -50,7 +63,7 @@ class RuleTest : public ::testing::Test {
   }
 
   test::TempDir dir;
-  test::WorkingDb db{dir / "Val.mdb"};
+  SheetsDb db{dir / "Val.mdb"};
 
  private:
   static std::string resultTable(int rule) { return "Validacion" + std::to_string(rule); }

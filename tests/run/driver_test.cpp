@@ -7,7 +7,7 @@
 #include <fstream>
 #include <sstream>
 
-#include "db/results_folder.h"
+#include "results/results_folder.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/paths.h"
@@ -57,7 +57,7 @@ class Run : public ::testing::Test {
 
   void open() {
     abreBases(ctx, dir.path() / "origen.db");
-    rules::StatementLog log;
+    engine::StatementLog log;
     ctx.gaUnidades = CargaUnidades(ctx.cnnOrigen, log);
   }
 
@@ -67,7 +67,7 @@ class Run : public ::testing::Test {
 
   std::vector<std::string> summary() {
     std::vector<std::string> out;
-    db::Recordset rs = ctx.cnnOrigen.openRecordset("select * from RESULTADOSVALIDACION");
+    engine::Recordset rs = ctx.cnnOrigen.openRecordset("select * from RESULTADOSVALIDACION");
     for (; !rs.eof(); rs.moveNext())
       out.push_back(test::text(rs.field("Unidad")) + "|" + test::text(rs.field("PERIODO")) + "|" +
                     test::text(rs.field("RESULTADO")));
@@ -165,7 +165,7 @@ TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   ctx.cnnOrigen.execute("Drop Table OBSTET");
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
-  EXPECT_EQ(outcome.errorReport->number, db::kErrNoSuchTable);
+  EXPECT_EQ(outcome.errorReport->number, base::kErrNoSuchTable);
   EXPECT_TRUE(summary().empty());
   EXPECT_FALSE(fs::exists(results("ResultadosVal.xls")));
   // Only the failed copy is in the log, once, and the abandonment does not repeat its error.
@@ -182,7 +182,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
   // Without CATLOCAL in the catalogue its copy fails, and so does rule 6, which reads it.
   makeSource();
   {
-    db::Connection catalogue;
+    engine::Connection catalogue;
     catalogue.open(app / "ValidacionesKOLT.db");
     catalogue.execute("Drop Table CATLOCAL");
   }
@@ -258,13 +258,13 @@ TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
   validate();
   const auto before = summary();
   std::ofstream(results("Validacion.log")) << "the other run's log";
-  db::ResultsFolder other(ctx.resultados());
+  results::ResultsFolder other(ctx.resultados());
   const fs::path working = other.workingDatabase("DFSSA000001");
   std::ofstream(working) << "the other run's database";
   ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
-  EXPECT_EQ(outcome.errorReport->number, db::kErrInUse);
+  EXPECT_EQ(outcome.errorReport->number, base::kErrInUse);
   EXPECT_EQ(log(), "the other run's log");
   EXPECT_TRUE(fs::exists(working));
   EXPECT_EQ(summary(), before);

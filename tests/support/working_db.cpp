@@ -17,14 +17,14 @@ bool sameName(std::string_view a, std::string_view b) {
   });
 }
 
-const db::Value* find(const Cells& cells, std::string_view column) {
+const base::Value* find(const Cells& cells, std::string_view column) {
   for (const auto& [name, value] : cells)
     if (sameName(name, column)) return &value;
   return nullptr;
 }
 
-std::string literal(const db::Value& value) {
-  if (db::isNull(value)) return "NULL";
+std::string literal(const base::Value& value) {
+  if (base::isNull(value)) return "NULL";
   if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
   if (const auto* s = std::get_if<std::string>(&value)) {
     std::string out = "'";
@@ -68,8 +68,8 @@ const Cells& dischargeDefaults() {
 
 }  // namespace
 
-std::string text(const db::Value& value) {
-  if (db::isNull(value)) return "NULL";
+std::string text(const base::Value& value) {
+  if (base::isNull(value)) return "NULL";
   if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
   if (const auto* d = std::get_if<double>(&value)) return std::to_string(*d);
   if (const auto* s = std::get_if<std::string>(&value)) return *s;
@@ -79,7 +79,7 @@ std::string text(const db::Value& value) {
 WorkingDb::WorkingDb(std::filesystem::path file) : WorkingDb(std::move(file), Options{}) {}
 
 WorkingDb::WorkingDb(std::filesystem::path file, const Options& options) : options_(options) {
-  db::Connection::createDatabase(file);
+  engine::Connection::createDatabase(file);
   cnn_.open(file);
   for (const schema::Table* table : schema::workingTables()) {
     std::vector<std::string_view> omitted;
@@ -108,7 +108,7 @@ WorkingDb& WorkingDb::add(std::string_view tableName, const Cells& defaults, con
     for (const auto& [t, c] : options_.omitColumns)
       omitted = omitted || (sameName(t, table->name) && sameName(c, column.name));
     if (omitted) continue;
-    const db::Value* value = find(cells, column.name);
+    const base::Value* value = find(cells, column.name);
     if (value == nullptr) value = find(defaults, column.name);
     if (!values.empty()) values += ", ";
     values += value ? literal(*value) : "NULL";
@@ -126,7 +126,7 @@ WorkingDb& WorkingDb::egreso(const Cells& cells) {
   defaults.emplace_back("folio", std::to_string(nextFolio_++));
   lastKey_.clear();
   for (std::string_view key : {"folio", "clues", "egreso"}) {
-    const db::Value* value = find(cells, key);
+    const base::Value* value = find(cells, key);
     lastKey_.emplace_back(key, value ? *value : *find(defaults, key));
   }
   return add("EGRESO", defaults, cells);
@@ -179,7 +179,8 @@ bool WorkingDb::hasTable(std::string_view table) {
 
 std::vector<std::string> WorkingDb::tableNames() {
   std::vector<std::string> names;
-  const db::Recordset rs = cnn_.openRecordset("SELECT name FROM sqlite_master WHERE type='table'");
+  const engine::Recordset rs =
+      cnn_.openRecordset("SELECT name FROM sqlite_master WHERE type='table'");
   for (const auto& row : rs.rows()) names.push_back(text(row[0]));
   std::sort(names.begin(), names.end());  // byte order: the engine's would ignore case
   return names;
@@ -187,17 +188,17 @@ std::vector<std::string> WorkingDb::tableNames() {
 
 std::vector<std::string> WorkingDb::columns(std::string_view table) {
   std::vector<std::string> names;
-  const db::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
-  for (const db::ColumnInfo& c : rs.columns()) names.push_back(c.name);
+  const engine::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
+  for (const engine::ColumnInfo& c : rs.columns()) names.push_back(c.name);
   return names;
 }
 
 std::vector<std::vector<std::string>> WorkingDb::rows(std::string_view table) {
   std::vector<std::vector<std::string>> result;
-  const db::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
+  const engine::Recordset rs = cnn_.openRecordset("select * from " + std::string(table));
   for (const auto& row : rs.rows()) {
     auto& out = result.emplace_back();
-    for (const db::Value& v : row) out.push_back(text(v));
+    for (const base::Value& v : row) out.push_back(text(v));
   }
   return result;
 }

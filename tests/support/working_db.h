@@ -18,14 +18,14 @@
 #include <utility>
 #include <vector>
 
-#include "db/connection.h"
-#include "db/value.h"
+#include "base/value.h"
+#include "engine/connection.h"
 
 namespace kolt::test {
 
-inline const db::Value kNull{};
+inline const base::Value kNull{};
 
-using Cells = std::vector<std::pair<std::string_view, db::Value>>;
+using Cells = std::vector<std::pair<std::string_view, base::Value>>;
 
 // The default discharge key, and the baseline catalogue values its default columns refer to.
 inline constexpr std::string_view kClues = "DFSSA000001";
@@ -42,7 +42,7 @@ class WorkingDb {
   explicit WorkingDb(std::filesystem::path file);
   WorkingDb(std::filesystem::path file, const Options& options);
 
-  db::Connection& connection() { return cnn_; }
+  engine::Connection& connection() { return cnn_; }
 
   // A discharge; its folio is "1", "2", ... in order of addition unless named.
   WorkingDb& egreso(const Cells& cells = {});
@@ -67,12 +67,12 @@ class WorkingDb {
   WorkingDb& add(std::string_view table, const Cells& defaults, const Cells& cells);
   WorkingDb& child(std::string_view table, Cells defaults, const Cells& cells);
 
-  db::Connection cnn_;
+  engine::Connection cnn_;
   Options options_;
   int nextFolio_ = 1;
   Cells lastKey_;
 };
 
-std::string text(const db::Value& value);
+std::string text(const base::Value& value);
 
 }  // namespace kolt::test

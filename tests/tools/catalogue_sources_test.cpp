@@ -5,7 +5,7 @@
 #include <map>
 #include <set>
 
-#include "db/connection.h"
+#include "engine/connection.h"
 #include "rules/rule_plan.h"
 #include "schema/tables.h"
 #include "support/paths.h"
@@ -35,17 +35,17 @@ TEST(CatalogueSources, EveryTableHoldsTheColumnsTheRulesRead) {
 }
 
 TEST(CatalogueSources, DemoRuleCatalogueHoldsEveryRuleOnceWithTheProgramsOwnDescription) {
-  db::Connection catalogue;
+  engine::Connection catalogue;
   catalogue.open(test::binaryDir() / "bin" / "ValidacionesKOLT.db");
-  const db::Recordset rows =
+  const engine::Recordset rows =
       catalogue.openRecordset("SELECT Validacion, Descripcion FROM catValidaciones");
   const std::vector<rules::PlannedRule> plan = rules::planRules(rules::ruleCatalogue());
   ASSERT_EQ(rows.rows().size(), std::size_t{rules::kLastRule});
   ASSERT_EQ(rows.rows().size(), plan.size());
   std::set<std::string> distinct;
   for (std::size_t i = 0; i < plan.size(); ++i) {
-    EXPECT_EQ(rows.rows()[i][0], db::Value(std::int64_t{plan[i].number}));
-    EXPECT_EQ(rows.rows()[i][1], db::Value(plan[i].description));
+    EXPECT_EQ(rows.rows()[i][0], base::Value(std::int64_t{plan[i].number}));
+    EXPECT_EQ(rows.rows()[i][1], base::Value(plan[i].description));
     // Said in full: no placeholder left, and no two rules described alike (a generated rule
     // names its own table and field).
     EXPECT_GT(plan[i].description.size(), 30u) << plan[i].number;

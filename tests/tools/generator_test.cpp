@@ -31,7 +31,7 @@ void openGenerated(const test::TempDir& dir, const std::string& options, run::Co
       << out;
   ctx.carpetaResultados = dir.path() / "R";
   run::abreBases(ctx, dir.path() / "origen.db");
-  rules::StatementLog log;
+  engine::StatementLog log;
   ctx.gaUnidades = run::CargaUnidades(ctx.cnnOrigen, log);
 }
 

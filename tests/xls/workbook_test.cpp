@@ -17,7 +17,7 @@
 #include <limits>
 #include <thread>
 
-#include "db/error.h"
+#include "base/error.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
 #include "xls/biff8_records.h"
@@ -28,10 +28,10 @@ namespace {
 
 namespace fs = std::filesystem;
 
-using db::Blob;
-using db::DbError;
-using db::kErrWorkbook;
-using db::Value;
+using base::Blob;
+using base::Error;
+using base::kErrWorkbook;
+using base::Value;
 using test::ReadBack;
 using test::readBack;
 using test::SheetCells;
@@ -233,7 +233,7 @@ class RefusedWorkbook : public Workbook {
     try {
       call();
       ADD_FAILURE() << "no error";
-    } catch (const DbError& e) {
+    } catch (const base::Error& e) {
       EXPECT_EQ(e.number(), kErrWorkbook);
       EXPECT_FALSE(e.description().empty());
     }

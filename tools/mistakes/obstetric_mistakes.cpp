@@ -7,13 +7,13 @@ namespace {
 
 using S = std::string;
 
-const db::Value kNullValue{};
+const base::Value kNullValue{};
 
 // The discharge's obstetric event when its tipaten is `tipaten`; null otherwise.
 Row* eventOf(Discharge& d, const char* tipaten) {
   if (d.obstet.empty()) return nullptr;
   Row& event = d.obstet.front();
-  return event["tipaten"] == db::Value(S(tipaten)) ? &event : nullptr;
+  return event["tipaten"] == base::Value(S(tipaten)) ? &event : nullptr;
 }
 
 // A delivery by caesarean section is the one with a procedure of group 74.
@@ -92,9 +92,9 @@ const std::vector<Mistake>& obstetricMistakes() {
       {107, [](Discharge& d, Random&) { if (!d.obstet.empty() || d.text("cveedad") != "3") return false; d.egreso["afecprin"] = "A010"; return true; }},
       {108, [](Discharge& d, Random&) { if (d.defunc.empty()) return false; d.defunc[0]["causabas"] = "A010"; return true; }},
       // Method 6 with only one of its two traces.
-      {109, [](Discharge& d, Random&) { Row* e = eventOf(d, "2"); if (!e || (*e)["planfam"] == db::Value(S("6"))) return false; (*e)["planfam"] = "6"; addProcedure(d, "9923"); return true; }},
-      {110, [](Discharge& d, Random&) { Row* e = eventOf(d, "2"); if (!e || (*e)["planfam"] == db::Value(S("6"))) return false; (*e)["planfam"] = "6"; addCondition(d, "Z308"); return true; }},
-      {111, [](Discharge& d, Random&) { Row* e = eventOf(d, "2"); if (!e || (*e)["planfam"] == db::Value(S("6"))) return false; addCondition(d, "Z308"); return true; }},
+      {109, [](Discharge& d, Random&) { Row* e = eventOf(d, "2"); if (!e || (*e)["planfam"] == base::Value(S("6"))) return false; (*e)["planfam"] = "6"; addProcedure(d, "9923"); return true; }},
+      {110, [](Discharge& d, Random&) { Row* e = eventOf(d, "2"); if (!e || (*e)["planfam"] == base::Value(S("6"))) return false; (*e)["planfam"] = "6"; addCondition(d, "Z308"); return true; }},
+      {111, [](Discharge& d, Random&) { Row* e = eventOf(d, "2"); if (!e || (*e)["planfam"] == base::Value(S("6"))) return false; addCondition(d, "Z308"); return true; }},
       // One death entered twice under the same certificate.
       {112, [](Discharge& d, Random&) { if (d.defunc.empty()) return false; d.defunc.push_back(d.defunc.front()); return true; }},
       // A certificate never issued (not in Folio).

@@ -1,0 +1,151 @@
+#include "access/bulk_loader.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+
+#include "base/error.h"
+#include "base/names.h"
+
+namespace kolt::access {
+namespace {
+
+using base::sameName;
+
+// Rowids are unit << kRowBits | row: room for 2^40 rows of a table. A country has some tens of
+// thousands of units; a column that merely bears the name, with a different code on every row,
+// stops being grouped at kMostUnits rather than filling memory with its codes.
+constexpr int kRowBits = 40;
+constexpr std::size_t kMostUnits = 65535;
+
+}  // namespace
+
+std::string quoteIdentifier(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out.push_back('"');
+    out.push_back(c);
+  }
+  out.push_back('"');
+  return out;
+}
+
+BulkLoader::BulkLoader(const std::filesystem::path& file) : file_(file) {
+  if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK)
+    fail("no se pudo crear");
+  // A half-written file is never used (it is renamed into place only when complete), so there is
+  // nothing for a journal to protect.
+  const char* setup =
+      "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+      "PRAGMA cache_size=-65536; PRAGMA encoding='UTF-8'; BEGIN;";
+  if (sqlite3_exec(db_, setup, nullptr, nullptr, nullptr) != SQLITE_OK) fail("no se pudo preparar");
+}
+
+BulkLoader::~BulkLoader() {
+  sqlite3_finalize(insert_);
+  sqlite3_close_v2(db_);
+}
+
+void BulkLoader::fail(const std::string& what) {
+  std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : "sin memoria";
+  throw base::Error(base::kErrFile, "La base de datos de trabajo " + file_.string() + " " + what +
+                                        " (" + detail +
+                                        "). Compruebe que hay espacio libre en el disco y permiso "
+                                        "de escritura en la carpeta.");
+}
+
+void BulkLoader::finishStatement() {
+  if (insert_ != nullptr) sqlite3_finalize(insert_);
+  insert_ = nullptr;
+}
+
+void BulkLoader::beginTable(const std::string& name, const std::vector<SourceColumn>& columns) {
+  finishStatement();
+  table_ = name;
+  unitColumn_.reset();
+  unitNumbers_.clear();
+  rowsInTable_ = 0;
+  // The rowid is set through whichever of its names no column has taken.
+  const char* rowidName = nullptr;
+  for (const char* candidate : {"rowid", "_rowid_", "oid"})
+    if (rowidName == nullptr && std::none_of(columns.begin(), columns.end(), [&](const auto& c) {
+          return base::sameName(c.name, candidate);
+        }))
+      rowidName = candidate;
+  for (std::size_t i = 0; i < columns.size() && rowidName != nullptr; ++i)
+    if (base::sameName(columns[i].name, "clues")) unitColumn_ = i;
+
+  std::string create = "CREATE TABLE " + quoteIdentifier(name) + " (";
+  std::string names, slots;
+  if (unitColumn_) names = rowidName, slots = "?";
+  for (std::size_t i = 0; i < columns.size(); ++i) {
+    create += (i ? ", " : "") + quoteIdentifier(columns[i].name) + " " + columns[i].declaredType;
+    names += (names.empty() ? "" : ", ") + quoteIdentifier(columns[i].name);
+    slots += slots.empty() ? "?" : ", ?";
+  }
+  create += ")";
+  const std::string insert =
+      "INSERT INTO " + quoteIdentifier(name) + " (" + names + ") VALUES (" + slots + ")";
+  if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
+    fail("no admite la tabla " + name);
+  if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
+    fail("no admite la tabla " + name);
+}
+
+std::int64_t BulkLoader::rowidFor(const base::Value& unit) {
+  // Rows without a unit code share number 0, and so do units past the last number, which costs
+  // them only their closeness.
+  std::int64_t number = 0;
+  if (const auto* code = std::get_if<std::string>(&unit)) {
+    if (auto it = unitNumbers_.find(*code); it != unitNumbers_.end())
+      number = it->second;
+    else if (unitNumbers_.size() < kMostUnits) {
+      number = static_cast<std::int64_t>(unitNumbers_.size()) + 1;
+      unitNumbers_.emplace(*code, number);
+    }
+  }
+  return (number << kRowBits) | ++rowsInTable_;
+}
+
+void BulkLoader::insert(const std::vector<base::Value>& row) {
+  const int first = unitColumn_ ? 2 : 1;
+  if (unitColumn_ &&
+      sqlite3_bind_int64(insert_, 1,
+                         rowidFor(*unitColumn_ < row.size() ? row[*unitColumn_] : base::Value{})) !=
+          SQLITE_OK)
+    fail("no admite un valor de la tabla " + table_);
+  for (std::size_t i = 0; i < row.size(); ++i) {
+    const int slot = static_cast<int>(i) + first;
+    const base::Value& v = row[i];
+    int rc = SQLITE_OK;
+    if (std::holds_alternative<std::monostate>(v)) {
+      rc = sqlite3_bind_null(insert_, slot);
+    } else if (const auto* n = std::get_if<std::int64_t>(&v)) {
+      rc = sqlite3_bind_int64(insert_, slot, *n);
+    } else if (const auto* d = std::get_if<double>(&v)) {
+      rc = sqlite3_bind_double(insert_, slot, *d);
+    } else if (const auto* s = std::get_if<std::string>(&v)) {
+      rc = sqlite3_bind_text64(insert_, slot, s->data(), s->size(), SQLITE_STATIC, SQLITE_UTF8);
+    } else {
+      const auto& bytes = std::get<base::Blob>(v).bytes;
+      // A zero-length value must stay a zero-length blob, not become NULL: bind a non-null pointer.
+      static const unsigned char kEmpty = 0;
+      rc = sqlite3_bind_blob64(insert_, slot, bytes.empty() ? &kEmpty : bytes.data(), bytes.size(),
+                               SQLITE_STATIC);
+    }
+    if (rc != SQLITE_OK) fail("no admite un valor de la tabla " + table_);
+  }
+  if (sqlite3_step(insert_) != SQLITE_DONE) fail("no admite una fila de la tabla " + table_);
+  sqlite3_reset(insert_);
+}
+
+void BulkLoader::finish() {
+  finishStatement();
+  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    fail("no se pudo guardar");
+  if (sqlite3_close(db_) != SQLITE_OK) fail("no se pudo cerrar");
+  db_ = nullptr;
+}
+
+}  // namespace kolt::access

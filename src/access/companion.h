@@ -1,0 +1,33 @@
+// The companion database: the engine-native copy of an Access file that the program works on.
+//
+// The Access file itself is only ever read. Its tables are imported once into "{file}.kolt.db"
+// beside it (or, when that folder cannot be written, into the results folder), and the tables the
+// program adds to the source database (CLUESSEL, RESULTADOSVALIDACION) are written there. The
+// companion records what it was made from (full path, size, modification time and the file's first
+// page) and is reused while all of these still match; otherwise it is rebuilt under a temporary
+// name and renamed into place, so a half-made companion is never used.
+#pragma once
+
+#include <filesystem>
+
+#include "access/import.h"
+
+namespace kolt::access {
+
+// The table in a companion that records its source.
+inline constexpr const char* kCompanionOriginTable = "kolt_origen";
+
+// The engine database to open for `sourceFile`: the file itself when it already is an engine
+// database (the program then adds its tables to it directly), else its companion, imported or
+// rebuilt when needed. `resultsDir` is where a companion goes when the source's folder is not
+// writable; it is created when needed. Throws base::Error as importAccess does.
+std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFile,
+                                          const std::filesystem::path& resultsDir,
+                                          const ImportOptions& options = {});
+
+// Where the companion of `sourceFile` lives when built beside it, and in `resultsDir`.
+std::filesystem::path companionBeside(const std::filesystem::path& sourceFile);
+std::filesystem::path companionInResults(const std::filesystem::path& sourceFile,
+                                         const std::filesystem::path& resultsDir);
+
+}  // namespace kolt::access

@@ -1,0 +1,206 @@
+#include "access/import.h"
+
+#include <signal.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <cerrno>
+#include <cstdlib>
+#include <optional>
+#include <system_error>
+
+#include "access/child_process.h"
+#include "access/progress_protocol.h"
+
+namespace kolt::access {
+namespace {
+
+using access::ProgressEvent;
+
+std::chrono::milliseconds timeoutFor(const ImportLimits& limits, std::uintmax_t fileSize) {
+  if (limits.timeout.count() > 0) return limits.timeout;
+  constexpr std::uintmax_t kBytesPerMinute = 50'000'000;
+  return std::chrono::minutes(5 + fileSize / kBytesPerMinute);
+}
+
+void removeQuietly(const std::filesystem::path& file) {
+  std::error_code ignored;
+  std::filesystem::remove(file, ignored);
+}
+
+// Processor time for reading a file of this size. A sound file needs a small part of it (imports
+// run at tens of megabytes a second); a damaged one that sends the reader round in circles is
+// stopped by it within seconds, where the wall-clock limits would let it burn a core for minutes.
+std::uint64_t cpuSecondsFor(std::uintmax_t fileSize) {
+  constexpr std::uintmax_t kBytesPerCpuSecond = 2'000'000;
+  return 3 + fileSize / kBytesPerCpuSecond;
+}
+
+std::string seconds(std::chrono::milliseconds d) {
+  return std::to_string((d.count() + 999) / 1000);
+}
+
+}  // namespace
+
+std::filesystem::path defaultImporterPath() {
+  std::error_code ec;
+  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
+  return (ec ? std::filesystem::current_path() : self.parent_path()) / "kolt-importar";
+}
+
+namespace {
+
+// Removes "{target}.tmp-{pid}-..." files whose process is gone.
+void removeAbandonedTemporaries(const std::filesystem::path& target) {
+  const std::string prefix = target.filename().string() + ".tmp-";
+  std::error_code ec;
+  const auto folder = target.has_parent_path() ? target.parent_path() : ".";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix)) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
+      removeQuietly(entry.path());
+  }
+}
+
+}  // namespace
+
+std::filesystem::path temporaryNameFor(const std::filesystem::path& target) {
+  removeAbandonedTemporaries(target);
+  static std::atomic<unsigned> counter{0};
+  return target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
+}
+
+ImportSummary importAccessInto(const std::filesystem::path& source,
+                               const std::filesystem::path& temporaryTarget,
+                               const ImportOptions& options) {
+  const AccessHeader header = readAccessHeader(source);
+  const std::filesystem::path importer =
+      options.importer.empty() ? defaultImporterPath() : options.importer;
+  if (::access(importer.c_str(), X_OK) != 0) {
+    throw base::Error(base::kErrFile,
+                      "No se encuentra el programa de importación " + importer.string() +
+                          ", necesario para leer bases de datos de Access. Reinstale el "
+                          "programa.");
+  }
+
+  std::vector<std::string> arguments = {"--progress-fd", std::to_string(access::kReportFd),
+                                        source.string(), temporaryTarget.string()};
+  arguments.insert(arguments.end(), options.tables.begin(), options.tables.end());
+
+  access::ChildLimits limits;
+  limits.timeout = timeoutFor(options.limits, header.fileSize);
+  limits.stallTimeout = options.limits.stallTimeout;
+  limits.memoryBytes = options.limits.memoryBytes;
+  limits.cpuSeconds = cpuSecondsFor(header.fileSize);
+
+  ImportProgress progress;
+  ImportSummary summary;
+  std::int64_t rowsBeforeTable = 0;
+  std::optional<access::ProgressEvent> failure;
+  bool ended = false;
+  bool garbled = false;
+  auto report = [&] {
+    if (options.progress) options.progress(progress);
+  };
+
+  access::ChildOutcome outcome;
+  try {
+    outcome = access::runChild(importer, arguments, limits, [&](std::string_view line) {
+      const auto event = access::decodeEvent(line);
+      if (!event) {
+        garbled = true;
+        return;
+      }
+      switch (event->kind) {
+        case ProgressEvent::Kind::Start:
+          progress.format = summary.format = event->text;
+          progress.tableCount = static_cast<int>(event->count);
+          progress.rowsExpected = event->total;
+          report();
+          break;
+        case ProgressEvent::Kind::Table:
+          rowsBeforeTable = progress.rows;
+          progress.tableIndex = static_cast<int>(event->index);
+          progress.table = event->text;
+          progress.tableRows = 0;
+          progress.tableRowsExpected = event->count;
+          summary.tables.push_back(event->text);
+          report();
+          break;
+        case ProgressEvent::Kind::Rows:
+          progress.tableRows = event->count;
+          progress.rows = rowsBeforeTable + event->count;
+          report();
+          break;
+        case ProgressEvent::Kind::End:
+          ended = true;
+          summary.rows = event->count;
+          progress.finished = true;
+          report();
+          break;
+        case ProgressEvent::Kind::Error:
+          failure = *event;
+          break;
+      }
+    });
+  } catch (const std::system_error& e) {
+    throw base::Error(base::kErrFile, "No se pudo iniciar la lectura de " + source.string() + " (" +
+                                          e.what() +
+                                          "). Cierre otros programas y vuelva a intentarlo.");
+  }
+
+  using End = access::ChildOutcome::End;
+  if (outcome.end == End::Exited && outcome.status == 0 && ended && !garbled && !failure)
+    return summary;
+  if (failure && outcome.end == End::Exited) {
+    // The child named the problem itself.
+    throw base::Error(failure->index, failure->text);
+  }
+  if (outcome.end == End::TimedOut || outcome.end == End::Stalled) {
+    const auto limit = outcome.end == End::TimedOut ? limits.timeout : limits.stallTimeout;
+    throw base::Error(
+        base::kErrNotAccessFile,
+        "La lectura de " + source.string() + " se detuvo: " +
+            (outcome.end == End::TimedOut ? "tardó más de " : "dejó de avanzar durante ") +
+            seconds(limit) +
+            " segundos. El archivo puede estar dañado; ábralo en Access y use «Compactar "
+            "y reparar», o elija otro archivo.");
+  }
+  if (outcome.end == End::Signalled && (outcome.status == SIGXCPU)) {
+    throw base::Error(
+        base::kErrNotAccessFile,
+        "La lectura de " + source.string() +
+            " se detuvo: necesitó mucho más trabajo del que pide un archivo de su "
+            "tamaño. El archivo puede estar dañado; ábralo en Access y use «Compactar "
+            "y reparar», o elija otro archivo.");
+  }
+  if (outcome.end == End::Exited && outcome.status == 127 && progress.format.empty()) {
+    throw base::Error(base::kErrFile, "No se pudo ejecutar el programa de importación " +
+                                          importer.string() + ". Reinstale el programa.");
+  }
+  // A crash, an abort (libmdb gives up on memory it cannot get), or output we cannot trust.
+  throw base::Error(base::kErrNotAccessFile, notAccessFileMessage(source));
+}
+
+ImportSummary importAccess(const std::filesystem::path& source, const std::filesystem::path& target,
+                           const ImportOptions& options) {
+  const auto temporary = temporaryNameFor(target);
+  try {
+    ImportSummary summary = importAccessInto(source, temporary, options);
+    std::error_code ec;
+    std::filesystem::rename(temporary, target, ec);
+    if (ec) {
+      throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +
+                                            ec.message() +
+                                            "). Compruebe el permiso de escritura en la carpeta.");
+    }
+    return summary;
+  } catch (...) {
+    removeQuietly(temporary);
+    throw;
+  }
+}
+
+}  // namespace kolt::access

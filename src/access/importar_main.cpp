@@ -1,0 +1,172 @@
+// kolt-importar: the child process that reads one Access file into a new engine database.
+//
+//   kolt-importar --progress-fd N SOURCE TARGET [TABLE...]
+//
+// It runs apart from the program because libmdb can fault on a damaged file: a crash here is one
+// clear error for the parent, never the end of the program. Progress and the outcome go to file
+// descriptor N as the lines of progress_protocol.h; exit status 0 together with "fin" is success.
+#include <sys/resource.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <new>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "access/access_header.h"
+#include "access/bulk_loader.h"
+#include "access/mdb_reader.h"
+#include "access/progress_protocol.h"
+#include "base/error.h"
+
+namespace {
+
+using kolt::access::ProgressEvent;
+
+class Channel {
+ public:
+  explicit Channel(int fd) : fd_(fd) {}
+  void send(const ProgressEvent& event) const {
+    std::string line = kolt::access::encodeEvent(event) + "\n";
+    const char* data = line.data();
+    std::size_t left = line.size();
+    while (left > 0) {
+      const ssize_t n = ::write(fd_, data, left);
+      if (n < 0 && errno == EINTR) continue;
+      // The parent is gone or has given up: nobody will use what we would write.
+      if (n <= 0) _exit(5);
+      data += n;
+      left -= static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+// Opening reads the catalogue only, whatever the file's size, yet a damaged property block can keep
+// libmdb parsing it without end. For as long as it lives, the processor-time limit the parent set
+// is lowered to a second or two from now: past it the kernel ends this process with SIGXCPU, which
+// the parent reports as a damaged file.
+class OpeningBudget {
+ public:
+  OpeningBudget() {
+    if (::getrlimit(RLIMIT_CPU, &saved_) != 0) return;
+    rusage used{};
+    ::getrusage(RUSAGE_SELF, &used);
+    rlimit lowered = saved_;
+    // The seconds used so far, rounded up, and kSeconds more.
+    const auto usedMicros = (used.ru_utime.tv_sec + used.ru_stime.tv_sec) * 1'000'000 +
+                            used.ru_utime.tv_usec + used.ru_stime.tv_usec;
+    const rlim_t until = static_cast<rlim_t>((usedMicros + 999'999) / 1'000'000) + kSeconds;
+    if (lowered.rlim_cur == RLIM_INFINITY || lowered.rlim_cur > until) lowered.rlim_cur = until;
+    active_ = ::setrlimit(RLIMIT_CPU, &lowered) == 0;
+  }
+  ~OpeningBudget() {
+    if (active_) ::setrlimit(RLIMIT_CPU, &saved_);
+  }
+  OpeningBudget(const OpeningBudget&) = delete;
+  OpeningBudget& operator=(const OpeningBudget&) = delete;
+
+ private:
+  static constexpr rlim_t kSeconds = 1;
+  rlimit saved_{};
+  bool active_ = false;
+};
+
+bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
+}
+
+int run(const Channel& channel, const std::string& source, const std::string& target,
+        const std::vector<std::string>& wanted) {
+  using Clock = std::chrono::steady_clock;
+  const auto header = kolt::access::readAccessHeader(source);
+  std::optional<OpeningBudget> opening(std::in_place);
+  kolt::access::MdbReader reader(source);
+  opening.reset();
+
+  std::vector<kolt::access::SourceTable> tables;
+  if (wanted.empty()) {
+    tables = reader.tables();
+  } else {
+    for (const auto& name : wanted) {
+      const kolt::access::SourceTable* found = nullptr;
+      for (const auto& t : reader.tables())
+        if (sameNameIgnoringCase(t.name, name)) found = &t;
+      if (found == nullptr)
+        throw kolt::base::Error(kolt::base::kErrNoSuchTable,
+                                "La tabla " + name + " no existe en " + source +
+                                    ". Compruebe que eligió la base de datos correcta.");
+      tables.push_back(*found);
+    }
+  }
+  std::int64_t expected = 0;
+  for (const auto& t : tables) expected += static_cast<std::int64_t>(t.rowEstimate);
+  channel.send({ProgressEvent::Kind::Start, header.formatName(), 0,
+                static_cast<std::int64_t>(tables.size()), expected});
+
+  kolt::access::BulkLoader loader(target);
+  std::int64_t total = 0;
+  for (std::size_t i = 0; i < tables.size(); ++i) {
+    const std::int64_t index = static_cast<std::int64_t>(i) + 1;
+    channel.send({ProgressEvent::Kind::Table, tables[i].name, index,
+                  static_cast<std::int64_t>(tables[i].rowEstimate), 0});
+    std::int64_t rows = 0;
+    auto lastReport = Clock::now();
+    reader.readTable(
+        tables[i].name,
+        [&](const std::vector<kolt::access::SourceColumn>& columns) {
+          loader.beginTable(tables[i].name, columns);
+        },
+        [&](const std::vector<kolt::base::Value>& row) {
+          loader.insert(row);
+          // A few reports a second are enough for a progress bar, and they prove the child alive.
+          if ((++rows & 1023) == 0 && Clock::now() - lastReport > std::chrono::milliseconds(200)) {
+            channel.send({ProgressEvent::Kind::Rows, {}, index, rows, 0});
+            lastReport = Clock::now();
+          }
+        });
+    channel.send({ProgressEvent::Kind::Rows, {}, index, rows, 0});
+    total += rows;
+  }
+  loader.finish();
+  channel.send({ProgressEvent::Kind::End, {}, 0, total, 0});
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+    std::fputs(
+        "Uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA]...\n"
+        "Lee un archivo de Access en una base nueva del motor, informando del avance en el\n"
+        "descriptor N. Lo arranca el programa; no hace falta usarlo a mano.\n",
+        stdout);
+    return 0;
+  }
+  if (argc < 5 || std::strcmp(argv[1], "--progress-fd") != 0) {
+    std::fprintf(stderr, "uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA...]\n");
+    return 64;
+  }
+  const Channel channel(std::atoi(argv[2]));
+  std::vector<std::string> wanted(argv + 5, argv + argc);
+  try {
+    return run(channel, argv[3], argv[4], wanted);
+  } catch (const kolt::base::Error& e) {
+    channel.send({ProgressEvent::Kind::Error, e.description(), e.number(), 0, 0});
+    return 2;
+  } catch (const std::bad_alloc&) {
+    // Within the memory limit only a damaged file (a value claiming an absurd length) gets here.
+    channel.send({ProgressEvent::Kind::Error,
+                  "La lectura de " + std::string(argv[3]) +
+                      " necesitó más memoria de la permitida. El archivo puede estar dañado; "
+                      "ábralo en Access y use «Compactar y reparar», o elija otro archivo.",
+                  kolt::base::kErrNotAccessFile, 0, 0});
+    return 3;
+  }
+}

@@ -1,0 +1,184 @@
+#include "access_writer/engine_export.h"
+
+#include <sqlite3.h>
+
+#include <memory>
+
+#include "access_writer/column_choice.h"
+#include "access_writer/jet_writer.h"
+#include "base/error.h"
+#include "base/value.h"
+
+namespace kolt::access_writer {
+namespace {
+
+namespace fs = std::filesystem;
+
+std::string quoted(const std::string& name) {
+  std::string out = "\"";
+  for (char c : name) {
+    if (c == '"') out += '"';
+    out += c;
+  }
+  return out + "\"";
+}
+
+class EngineReader {
+ public:
+  explicit EngineReader(const fs::path& file) : file_(file) {
+    if (!fs::exists(file))
+      throw base::Error(base::kErrFile, "No se encuentra el archivo " + file.string() +
+                                            ". Compruebe la ruta de la base de datos de origen.");
+    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+      const std::string message = db_ ? sqlite3_errmsg(db_) : "sin memoria";
+      sqlite3_close(db_);
+      db_ = nullptr;
+      throw base::Error(base::kErrFile, "No se puede abrir " + file.string() + ": " + message);
+    }
+  }
+  ~EngineReader() { sqlite3_close(db_); }
+  EngineReader(const EngineReader&) = delete;
+  EngineReader& operator=(const EngineReader&) = delete;
+
+  // Runs `sql` and hands each row to `onRow` as values. The statement is finalized whatever
+  // `onRow` throws, so the database always closes.
+  template <typename OnRow>
+  void query(const std::string& sql, OnRow&& onRow) {
+    sqlite3_stmt* raw = nullptr;
+    const int prepared = sqlite3_prepare_v2(db_, sql.c_str(), -1, &raw, nullptr);
+    const std::unique_ptr<sqlite3_stmt, int (*)(sqlite3_stmt*)> stmt(raw, sqlite3_finalize);
+    if (prepared != SQLITE_OK) fail();
+    const int columns = sqlite3_column_count(raw);
+    std::vector<base::Value> row(static_cast<std::size_t>(columns));
+    int rc;
+    while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
+      for (int i = 0; i < columns; ++i) row[static_cast<std::size_t>(i)] = valueAt(raw, i);
+      onRow(row);
+    }
+    if (rc != SQLITE_DONE) fail();
+  }
+
+ private:
+  static base::Value valueAt(sqlite3_stmt* stmt, int i) {
+    switch (sqlite3_column_type(stmt, i)) {
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt, i);
+      case SQLITE_TEXT:
+        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
+      case SQLITE_BLOB: {
+        const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
+        return base::Blob{{data, data + sqlite3_column_bytes(stmt, i)}};
+      }
+      default:
+        return std::monostate{};
+    }
+  }
+
+  [[noreturn]] void fail() const {
+    throw base::Error(sqlite3_extended_errcode(db_),
+                      "Al leer " + file_.string() + ": " + sqlite3_errmsg(db_));
+  }
+
+  fs::path file_;
+  sqlite3* db_ = nullptr;
+};
+
+std::string literal(const std::string& text) {
+  std::string out = "'";
+  for (char c : text) {
+    if (c == '\'') out += '\'';
+    out += c;
+  }
+  return out + "'";
+}
+
+struct SourceColumn {
+  std::string name, declaredType;
+};
+
+std::vector<std::string> tableNames(EngineReader& engine, const std::vector<std::string>& wanted) {
+  std::vector<std::string> all;
+  engine.query(
+      "SELECT name FROM sqlite_master WHERE type = 'table' AND name NOT LIKE 'sqlite\\_%' "
+      "ESCAPE '\\' ORDER BY rowid",
+      [&](const std::vector<base::Value>& row) { all.push_back(std::get<std::string>(row[0])); });
+  if (wanted.empty()) return all;
+  std::vector<std::string> chosen;
+  for (const std::string& name : wanted) {
+    std::string found;
+    engine.query(
+        "SELECT name FROM sqlite_master WHERE type = 'table' AND name = " + literal(name) +
+            " COLLATE NOCASE",
+        [&](const std::vector<base::Value>& row) { found = std::get<std::string>(row[0]); });
+    if (found.empty())
+      throw base::Error(base::kErrNoSuchTable,
+                        "La base de datos de origen no tiene la tabla " + name + ".");
+    chosen.push_back(found);
+  }
+  return chosen;
+}
+
+std::vector<SourceColumn> columnsOf(EngineReader& engine, const std::string& table) {
+  std::vector<SourceColumn> columns;
+  engine.query("PRAGMA table_info(" + quoted(table) + ")",
+               [&](const std::vector<base::Value>& row) {
+                 const auto* type = std::get_if<std::string>(&row[2]);
+                 columns.push_back({std::get<std::string>(row[1]), type ? *type : std::string()});
+               });
+  return columns;
+}
+
+}  // namespace
+
+std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::path& accessFile,
+                                          const std::vector<std::string>& tables) {
+  EngineReader engine(engineFile);
+  const std::vector<std::string> names = tableNames(engine, tables);
+  const fs::path temporary = accessFile.string() + ".tmp";
+  std::error_code ignored;
+  std::vector<ExportedTable> exported;
+  try {
+    JetWriter writer(temporary);
+    for (const std::string& name : names) {
+      const auto source = columnsOf(engine, name);
+      std::string select = "SELECT ";
+      for (std::size_t i = 0; i < source.size(); ++i)
+        select += (i ? ", " : "") + quoted(source[i].name);
+      select += " FROM " + quoted(name);
+
+      std::vector<ColumnSurvey> surveys(source.size());
+      engine.query(select, [&](const std::vector<base::Value>& row) {
+        for (std::size_t i = 0; i < row.size(); ++i) surveys[i].see(row[i]);
+      });
+      std::vector<JetColumn> columns;
+      try {
+        for (std::size_t i = 0; i < source.size(); ++i)
+          columns.push_back(surveys[i].choose(source[i].name, source[i].declaredType));
+      } catch (const base::Error& e) {
+        throw base::Error(e.number(), "Tabla " + name + ": " + e.description());
+      }
+      writer.beginTable(name, columns);
+      ExportedTable done{name, 0};
+      engine.query(select, [&](const std::vector<base::Value>& row) {
+        writer.insert(row);
+        ++done.rows;
+      });
+      exported.push_back(done);
+    }
+    writer.finish();
+    std::error_code renamed;
+    fs::rename(temporary, accessFile, renamed);
+    if (renamed)
+      throw base::Error(base::kErrFile, "No se puede poner el archivo en " + accessFile.string() +
+                                            " (" + renamed.message() + ").");
+  } catch (...) {
+    fs::remove(temporary, ignored);
+    throw;
+  }
+  return exported;
+}
+
+}  // namespace kolt::access_writer

@@ -1,0 +1,409 @@
+#include "engine/connection.h"
+
+#include <sqlite3.h>
+
+#include <chrono>
+#include <set>
+
+#include "base/date_text.h"
+#include "engine/dialect/emitter.h"
+#include "engine/dialect/functions.h"
+#include "engine/dialect/translation.h"
+
+namespace kolt::engine {
+namespace {
+
+using dialect::quoteName;
+
+bool sameName(std::string_view a, std::string_view b) {
+  return dialect::compareIgnoringCase(a, b) == 0;
+}
+
+std::string afterPrefix(const std::string& message, std::string_view prefix) {
+  return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : "";
+}
+
+// The engine's message as the user should read it.
+[[noreturn]] void raise(sqlite3* db, int code) {
+  const std::string message = sqlite3_errmsg(db);
+  if (auto table = afterPrefix(message, "no such table: "); !table.empty())
+    throw base::Error(base::kErrNoSuchTable,
+                      "La tabla '" + table + "' no existe en la base de datos.");
+  if (auto column = afterPrefix(message, "no such column: "); !column.empty())
+    throw base::Error(base::kErrNoSuchColumn,
+                      "La columna '" + column + "' no existe en las tablas leídas.");
+  if (message.starts_with("table ") && message.ends_with(" already exists"))
+    throw base::Error(base::kErrTableExists,
+                      "La " + message.substr(0, message.size() - 15) + " ya existe.");
+  // A full disk shows as SQLITE_FULL; a write refused outright (a quota or a file-size limit) as
+  // a failed write. Either way the user's remedy is room on the disk.
+  const int extended = sqlite3_extended_errcode(db);
+  if (extended == SQLITE_FULL || extended == SQLITE_IOERR_WRITE)
+    throw base::Error(base::kErrDiskFull,
+                      "No se pudo escribir en el disco (" + message +
+                          "). Libere espacio en el disco y vuelva a intentarlo.");
+  throw base::Error(sqlite3_extended_errcode(db) ? sqlite3_extended_errcode(db) : code,
+                    "Error del motor de base de datos: " + message + ".");
+}
+
+// Units are validated side by side, each thread on connections of its own. Counting the engine's
+// memory, which nothing here reads, takes a lock that every allocation of every thread shares; it
+// must be switched off before the engine's first use, hence at start-up.
+[[maybe_unused]] const bool kMemoryNotCounted =
+    sqlite3_config(SQLITE_CONFIG_MEMSTATUS, 0) == SQLITE_OK;
+
+class Statement {
+ public:
+  Statement(sqlite3* db, const std::string& sql) : db_(db) {
+    const int rc =
+        sqlite3_prepare_v2(db, sql.c_str(), static_cast<int>(sql.size()), &stmt_, nullptr);
+    if (rc != SQLITE_OK) raise(db, rc);
+  }
+  ~Statement() { sqlite3_finalize(stmt_); }
+  Statement(const Statement&) = delete;
+  Statement& operator=(const Statement&) = delete;
+
+  bool step() {
+    const int rc = sqlite3_step(stmt_);
+    if (rc == SQLITE_ROW) return true;
+    if (rc != SQLITE_DONE) raise(db_, rc);
+    return false;
+  }
+  void run() {
+    while (step()) {
+    }
+  }
+  void bind(int index, std::string_view text) {
+    sqlite3_bind_text(stmt_, index, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+  }
+  int columnCount() const { return sqlite3_column_count(stmt_); }
+  ColumnInfo column(int i) const {
+    const char* type = sqlite3_column_decltype(stmt_, i);
+    return {sqlite3_column_name(stmt_, i), type ? type : ""};
+  }
+  base::Value value(int i) const {
+    switch (sqlite3_column_type(stmt_, i)) {
+      case SQLITE_INTEGER:
+        return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i));
+      case SQLITE_FLOAT:
+        return sqlite3_column_double(stmt_, i);
+      case SQLITE_TEXT:
+        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
+                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
+      case SQLITE_BLOB: {
+        const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(stmt_, i));
+        return base::Blob{std::vector<unsigned char>(p, p + sqlite3_column_bytes(stmt_, i))};
+      }
+      default:
+        return std::monostate{};
+    }
+  }
+
+ private:
+  sqlite3* db_;
+  sqlite3_stmt* stmt_ = nullptr;
+};
+
+void exec(sqlite3* db, const std::string& sql) {
+  Statement(db, sql).run();
+}
+
+Recordset readAll(sqlite3* db, const std::string& sql) {
+  Statement st(db, sql);
+  std::vector<ColumnInfo> columns;
+  for (int i = 0; i < st.columnCount(); ++i) columns.push_back(st.column(i));
+  std::vector<std::vector<base::Value>> rows;
+  while (st.step()) {
+    std::vector<base::Value> row;
+    row.reserve(columns.size());
+    for (int i = 0; i < st.columnCount(); ++i) row.push_back(st.value(i));
+    rows.push_back(std::move(row));
+  }
+  return Recordset(std::move(columns), std::move(rows));
+}
+
+// Another database file attached for the length of one statement.
+class Attachment {
+ public:
+  Attachment(sqlite3* db, const std::filesystem::path& file, std::string schema)
+      : db_(db), schema_(std::move(schema)) {
+    std::error_code ec;
+    if (!std::filesystem::is_regular_file(file, ec))
+      throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
+    Statement st(db, "ATTACH DATABASE ?1 AS " + quoteName(schema_));
+    st.bind(1, file.string());
+    st.run();
+    // The program writes into another file only to fill a unit's working database, which every
+    // run makes anew: waiting for the disk after each statement would buy nothing. The journal
+    // stays, in memory, so that a failed statement still leaves no half-made table.
+    exec(db, "PRAGMA " + quoteName(schema_) + ".journal_mode = MEMORY");
+    exec(db, "PRAGMA " + quoteName(schema_) + ".synchronous = OFF");
+  }
+  ~Attachment() {
+    sqlite3_exec(db_, ("DETACH DATABASE " + quoteName(schema_)).c_str(), nullptr, nullptr, nullptr);
+  }
+  Attachment(const Attachment&) = delete;
+  Attachment& operator=(const Attachment&) = delete;
+
+ private:
+  sqlite3* db_;
+  std::string schema_;
+};
+
+bool tableExists(sqlite3* db, const std::string& schema, std::string_view table) {
+  // Names compare as the dialect compares them, which the collation does inside the engine.
+  const std::string where =
+      ".sqlite_master WHERE type IN ('table', 'view') AND name = ?1 COLLATE " +
+      std::string(dialect::kCollation);
+  Statement st(db, "SELECT 1 FROM " + quoteName(schema) + where +
+                       (schema == "main" ? " UNION ALL SELECT 1 FROM temp" + where : ""));
+  st.bind(1, table);
+  return st.step();
+}
+
+std::string linkSchema(std::string_view name) {
+  return "kolt_link_" + std::string(name);
+}
+
+}  // namespace
+
+Recordset::Recordset(std::vector<ColumnInfo> columns, std::vector<std::vector<base::Value>> rows)
+    : columns_(std::move(columns)), rows_(std::move(rows)) {}
+
+const base::Value& Recordset::field(std::string_view name) const {
+  if (eof())
+    throw base::Error(base::kErrNoSuchColumn,
+                      "No hay una fila actual de la que leer '" + std::string(name) + "'.");
+  for (std::size_t i = 0; i < columns_.size(); ++i)
+    if (sameName(columns_[i].name, name)) return rows_[position_][i];
+  throw base::Error(base::kErrNoSuchColumn,
+                    "El resultado no tiene la columna '" + std::string(name) + "'.");
+}
+
+// Runs one translated statement on an open handle.
+class Connection::Executor {
+ public:
+  Executor(sqlite3* db, std::int64_t& rowsWritten, ExportSink* sink)
+      : db_(db), rowsWritten_(rowsWritten), sink_(sink) {}
+
+  void run(const Translation& t) {
+    switch (t.kind) {
+      case Translation::Kind::Query:
+        exec(db_, t.sql);
+        break;
+      case Translation::Kind::Command:
+        exec(db_, t.sql);
+        rowsWritten_ = sqlite3_changes64(db_);
+        break;
+      case Translation::Kind::SelectInto:
+        selectInto(t);
+        break;
+      case Translation::Kind::Export:
+        exportSheet(t);
+        break;
+    }
+  }
+
+ private:
+  void selectInto(const Translation& t) {
+    std::optional<Attachment> attachment;
+    std::string schema = "main";
+    if (t.inFile) {
+      schema = "kolt_into";
+      attachment.emplace(db_, std::filesystem::path(*t.inFile), schema);
+    }
+    if (tableExists(db_, schema, t.target))
+      throw base::Error(base::kErrTableExists, "La tabla '" + t.target + "' ya existe.");
+
+    // The new table keeps each source column's declared type: dates stay dates and numbers
+    // numbers when it is exported or compared later.
+    std::string create = "CREATE TABLE " + quoteName(schema) + "." + quoteName(t.target) + " (";
+    {
+      Statement select(db_, t.sql);
+      std::set<std::string> used;
+      for (int i = 0; i < select.columnCount(); ++i) {
+        ColumnInfo c = select.column(i);
+        std::string name = c.name;
+        for (int n = 1; !used.insert(upperAscii(name)).second; ++n)
+          name = c.name + "_" + std::to_string(n);
+        create += (i ? ", " : "") + quoteName(name) +
+                  (c.declaredType.empty() ? "" : " " + c.declaredType);
+      }
+    }
+    create += ")";
+
+    exec(db_, "SAVEPOINT kolt_select_into");
+    try {
+      exec(db_, create);
+      exec(db_, "INSERT INTO " + quoteName(schema) + "." + quoteName(t.target) + " " + t.sql);
+      rowsWritten_ = sqlite3_changes64(db_);
+      exec(db_, "RELEASE kolt_select_into");
+    } catch (...) {
+      sqlite3_exec(db_, "ROLLBACK TO kolt_select_into; RELEASE kolt_select_into", nullptr, nullptr,
+                   nullptr);
+      throw;
+    }
+  }
+
+  void exportSheet(const Translation& t) {
+    if (sink_ == nullptr)
+      throw base::Error(base::kErrWorkbook,
+                        "Esta conexión no puede exportar tablas a libros de cálculo.");
+    Statement select(db_, t.sql);
+    std::vector<ExportColumn> columns;
+    for (int i = 0; i < select.columnCount(); ++i) {
+      const ColumnInfo c = select.column(i);
+      const ExportKind kind = base::isDateType(c.declaredType)      ? ExportKind::Date
+                              : base::isBooleanType(c.declaredType) ? ExportKind::Boolean
+                                                                    : ExportKind::Plain;
+      columns.push_back({c.name, kind});
+    }
+    auto rows = [&](std::vector<base::Value>& row) {
+      if (!select.step()) return false;
+      row.reserve(columns.size());
+      for (int i = 0; i < select.columnCount(); ++i) row.push_back(select.value(i));
+      return true;
+    };
+    rowsWritten_ = sink_->write(std::filesystem::path(*t.inFile), t.target, columns, rows);
+  }
+
+  static std::string upperAscii(std::string s) {
+    for (char& c : s)
+      if (c >= 'a' && c <= 'z') c = static_cast<char>(c - 32);
+    return s;
+  }
+
+  sqlite3* db_;
+  std::int64_t& rowsWritten_;
+  ExportSink* sink_;
+};
+
+Connection::Connection(std::shared_ptr<TranslationCache> cache)
+    : cache_(cache ? std::move(cache) : std::make_shared<TranslationCache>()) {}
+
+Connection::~Connection() {
+  close();
+}
+
+void Connection::open(const std::filesystem::path& file) {
+  close();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec))
+    throw base::Error(base::kErrFile,
+                      "No se encuentra el archivo de base de datos '" + file.string() + "'.");
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+    const std::string message = db ? sqlite3_errmsg(db) : "sin memoria";
+    sqlite3_close(db);
+    throw base::Error(base::kErrFile,
+                      "No se puede abrir '" + file.string() + "': " + message + ".");
+  }
+  // Another connection may be writing (the run's summary while units open theirs): wait for it
+  // rather than take a locked file for a damaged one.
+  sqlite3_busy_timeout(db, 5000);
+  // A file that is not an engine database opens without complaint; the first read tells.
+  if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close(db);
+    throw base::Error(base::kErrFile,
+                      "El archivo '" + file.string() +
+                          "' no es una base de datos que el programa pueda leer, o está dañado.");
+  }
+  // A double-quoted name that matches no column must be an error, never a text constant.
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
+  sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
+  sqlite3_exec(db, "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -65536", nullptr, nullptr,
+               nullptr);
+  registerDialect(db);
+  db_ = db;
+  file_ = file;
+}
+
+void Connection::setScratch() {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  exec(db_, "PRAGMA journal_mode = OFF");
+  exec(db_, "PRAGMA synchronous = OFF");
+  exec(db_, "PRAGMA main.locking_mode = EXCLUSIVE");
+}
+
+void Connection::setReadOnce() {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  exec(db_, "PRAGMA cache_size = -4096");
+}
+
+void Connection::close() {
+  if (db_) sqlite3_close_v2(db_);
+  db_ = nullptr;
+}
+
+void Connection::execute(std::string_view statement) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  rowsWritten_ = 0;
+  auto translation = cache_->get(statement);
+  Executor(db_, rowsWritten_, exportSink_).run(*translation);
+}
+
+void Connection::executeNative(const std::string& sql) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  exec(db_, sql);
+}
+
+Recordset Connection::openRecordset(std::string_view statement) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  auto translation = cache_->get(statement);
+  if (translation->kind != Translation::Kind::Query)
+    throw base::Error(base::kErrSyntax,
+                      "Solo una consulta SELECT sin INTO devuelve filas que leer.");
+  return readAll(db_, translation->sql);
+}
+
+void Connection::link(std::string_view name, const std::filesystem::path& file,
+                      std::string_view sourceTable) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec))
+    throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
+  const std::string schema = linkSchema(name);
+  Statement attach(db_, "ATTACH DATABASE ?1 AS " + quoteName(schema));
+  attach.bind(1, file.string());
+  attach.run();
+  try {
+    exec(db_, "CREATE TEMP VIEW " + quoteName(name) + " AS SELECT * FROM " + quoteName(schema) +
+                  "." + quoteName(sourceTable));
+  } catch (...) {
+    sqlite3_exec(db_, ("DETACH DATABASE " + quoteName(schema)).c_str(), nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+void Connection::unlink(std::string_view name) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  exec(db_, "DROP VIEW temp." + quoteName(name));
+  exec(db_, "DETACH DATABASE " + quoteName(linkSchema(name)));
+}
+
+void Connection::createDatabase(const std::filesystem::path& file) {
+  std::error_code ec;
+  if (std::filesystem::exists(file, ec))
+    throw base::Error(base::kErrFile, "El archivo '" + file.string() + "' ya existe.");
+  sqlite3* db = nullptr;
+  const int rc =
+      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  // An empty SQLite file is written only with its first table; write the header now so the file
+  // exists with its real size at once.
+  const bool ok = rc == SQLITE_OK && sqlite3_exec(db, "PRAGMA user_version = 0; VACUUM", nullptr,
+                                                  nullptr, nullptr) == SQLITE_OK;
+  const std::string message = db ? sqlite3_errmsg(db) : "sin memoria";
+  sqlite3_close(db);
+  if (!ok) {
+    std::filesystem::remove(file, ec);
+    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" + file.string() +
+                                          "': " + message + ".");
+  }
+}
+
+void registerDialect(sqlite3* db) {
+  dialect::registerFunctions(db);
+}
+
+}  // namespace kolt::engine

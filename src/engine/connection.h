@@ -1,0 +1,125 @@
+// A connection to one engine database: the only way the program runs statements.
+//
+// Statement texts are written in the Access (Jet) dialect, exactly as the rules and the run driver
+// build them. The connection carries each text into SQLite (see dialect/), runs it, and reports a
+// failure as a base::Error with a number and a description. The forms it accepts beyond ordinary
+// statements:
+//   SELECT ... INTO t FROM ...                    creates t from the select list
+//   SELECT ... INTO t IN 'file' FROM ...          creates t in another engine database file, a
+//                                                 scratch one (written without waiting for the
+//                                                 disk)
+//   SELECT * INTO [sheet] IN 'book' 'Excel 8.0;' FROM t   hands t's rows to the export sink
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "base/error.h"
+#include "base/value.h"
+#include "engine/export_sink.h"
+
+struct sqlite3;
+
+namespace kolt::engine {
+
+class TranslationCache;
+
+struct ColumnInfo {
+  std::string name;
+  std::string declaredType;  // the source column's declared type; empty for an expression
+};
+
+// A static, fully read result: every row is in memory, so the row count is exact.
+class Recordset {
+ public:
+  Recordset() = default;
+  Recordset(std::vector<ColumnInfo> columns, std::vector<std::vector<base::Value>> rows);
+
+  bool eof() const { return position_ >= rows_.size(); }
+  void moveNext() { ++position_; }
+  // The current row's value of the named field, found without regard to letter case.
+  // Throws base::Error when there is no such field or no current row.
+  const base::Value& field(std::string_view name) const;
+  long recordCount() const { return static_cast<long>(rows_.size()); }
+
+  const std::vector<ColumnInfo>& columns() const { return columns_; }
+  const std::vector<std::vector<base::Value>>& rows() const { return rows_; }
+
+ private:
+  std::vector<ColumnInfo> columns_;
+  std::vector<std::vector<base::Value>> rows_;
+  std::size_t position_ = 0;
+};
+
+class Connection {
+ public:
+  // Statements already translated are kept in `cache`; connections of one run may share it
+  // (it is safe to use from several threads). Without one, the connection keeps its own.
+  explicit Connection(std::shared_ptr<TranslationCache> cache = nullptr);
+  ~Connection();
+  Connection(const Connection&) = delete;
+  Connection& operator=(const Connection&) = delete;
+
+  // Opens an existing engine database. Throws base::Error (base::kErrFile) when the file is missing
+  // or is not an engine database.
+  void open(const std::filesystem::path& file);
+  void close();
+  bool isOpen() const { return db_ != nullptr; }
+
+  // For a scratch database that is deleted after use (a unit's working database): no journal, no
+  // waiting for the disk, and the file's lock taken once and kept, since no other connection opens
+  // it meanwhile (the engine would otherwise lock, unlock and recheck the file around every
+  // statement). A crash may leave the file unusable, which is why only a database that is rebuilt
+  // on every run may be opened so.
+  void setScratch();
+  // For a database whose pages are each read once (a source from which every unit copies its own
+  // rows): a small page cache, since keeping what was read would only let the cache fill up to its
+  // limit with pages that are never read again.
+  void setReadOnce();
+  const std::filesystem::path& file() const { return file_; }
+
+  // Runs one statement text; its result, if any, is discarded.
+  void execute(std::string_view statement);
+  // Rows written by the last execute (inserted into a table or a workbook).
+  std::int64_t rowsWritten() const { return rowsWritten_; }
+
+  Recordset openRecordset(std::string_view statement);
+
+  // Makes the table `sourceTable` of the engine database `file` readable here as `name`, reading
+  // that file's current rows (the Access engine's linked table). The link lasts until unlink or
+  // close and leaves nothing in this database's file.
+  void link(std::string_view name, const std::filesystem::path& file, std::string_view sourceTable);
+  void unlink(std::string_view name);
+
+  // Where export statements send their rows from now on; nullptr refuses them. The sink must
+  // outlive its use here.
+  void setExportSink(ExportSink* sink) { exportSink_ = sink; }
+
+  // Creates an empty engine database file; fails when the file exists.
+  static void createDatabase(const std::filesystem::path& file);
+
+  // Runs a statement in the engine's own SQL, untranslated (for the rest of src/db only). Throws
+  // base::Error as execute does.
+  void executeNative(const std::string& sql);
+
+  // The raw handle, for the rest of src/db only (the importer's bulk loading).
+  sqlite3* handle() const { return db_; }
+
+ private:
+  class Executor;
+  std::shared_ptr<TranslationCache> cache_;
+  sqlite3* db_ = nullptr;
+  std::filesystem::path file_;
+  std::int64_t rowsWritten_ = 0;
+  ExportSink* exportSink_ = nullptr;
+};
+
+// Registers the dialect's functions and collation on a raw SQLite handle. Every handle that runs
+// translated statements needs them; Connection does it on open.
+void registerDialect(sqlite3* db);
+
+}  // namespace kolt::engine

@@ -1,0 +1,25 @@
+// Writes the tree of an Access-dialect statement as SQLite text.
+//
+// The differences it bridges: names are quoted so that 697X and [Notificación Diaria] stand as
+// written; every text comparison, IN, BETWEEN, GROUP BY and ORDER BY uses the collation KOLT, which
+// ignores letter case as the Access engine does (also when a side is a function result, which has
+// no column collation to inherit); #yyyy/mm/dd# becomes canonical date text; the Access functions
+// map to the dialect's own SQLite functions (see functions.h); an expression without an alias is
+// named Expr1000, Expr1001, ... as the Access engine names it.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+#include "engine/dialect/ast.h"
+
+namespace kolt::engine::dialect {
+
+inline constexpr const char* kCollation = "KOLT";
+
+std::string emitSelect(const Select& select);  // without its INTO clause
+std::string emitCommand(const Statement& statement);
+std::string quoteName(std::string_view name);
+bool isExcelConnect(std::string_view connect);
+
+}  // namespace kolt::engine::dialect

@@ -1,0 +1,411 @@
+#include "engine/dialect/functions.h"
+
+#include <sqlite3.h>
+
+#include <algorithm>
+#include <bit>
+#include <cctype>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+#include "base/date_text.h"
+#include "engine/dialect/emitter.h"
+
+namespace kolt::engine::dialect {
+namespace {
+
+// Decodes one UTF-8 code point at s[i], advancing i; a malformed byte stands for itself.
+char32_t decode(std::string_view s, std::size_t& i) {
+  const unsigned char c = static_cast<unsigned char>(s[i]);
+  int extra = c >= 0xF0 ? 3 : c >= 0xE0 ? 2 : c >= 0xC0 ? 1 : 0;
+  if (i + static_cast<std::size_t>(extra) >= s.size()) extra = 0;  // cut short: stands for itself
+  char32_t cp = extra == 0 ? c : c & (0x3F >> extra);
+  for (int k = 1; k <= extra; ++k) {
+    const unsigned char cont = static_cast<unsigned char>(s[i + static_cast<std::size_t>(k)]);
+    if ((cont & 0xC0) != 0x80) {
+      ++i;
+      return c;
+    }
+    cp = (cp << 6) | (cont & 0x3F);
+  }
+  i += static_cast<std::size_t>(extra) + 1;
+  return cp;
+}
+
+// Lower case of the letters whose case the Access engine ignores: Latin, Greek and Cyrillic.
+char32_t fold(char32_t c) {
+  if (c < 0x80) return (c >= 'A' && c <= 'Z') ? c + 32 : c;
+  if ((c >= 0xC0 && c <= 0xDE && c != 0xD7) || (c >= 0x391 && c <= 0x3AB && c != 0x3A2) ||
+      (c >= 0x410 && c <= 0x42F))
+    return c + 32;
+  if (c >= 0x400 && c <= 0x40F) return c + 80;
+  if (c == 0x178) return 0xFF;
+  if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+    return c | 1;
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c + 1 : c;
+  return c;
+}
+
+std::size_t codePointCount(std::string_view s) {
+  std::size_t n = 0;
+  for (unsigned char c : s) n += (c & 0xC0) != 0x80;
+  return n;
+}
+
+// Byte offset of the code point number `index` (0-based), or s.size() past the end.
+std::size_t byteOffset(std::string_view s, std::size_t index) {
+  std::size_t i = 0;
+  for (; i < s.size(); ++i)
+    if ((static_cast<unsigned char>(s[i]) & 0xC0) != 0x80 && index-- == 0) return i;
+  return s.size();
+}
+
+bool isBlank(char c) {
+  return c == ' ' || c == '\t' || c == '\n' || c == '\r';
+}
+
+// The text an Access function sees for a value: numbers as the engine prints them.
+std::optional<std::string> textOf(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_NULL:
+      return std::nullopt;
+    case SQLITE_INTEGER:
+      return std::to_string(sqlite3_value_int64(v));
+    case SQLITE_FLOAT: {
+      char buffer[32];
+      std::snprintf(buffer, sizeof buffer, "%.15g", sqlite3_value_double(v));
+      return std::string(buffer);
+    }
+    default:
+      return std::string(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                         static_cast<std::size_t>(sqlite3_value_bytes(v)));
+  }
+}
+
+// An argument's text for the string functions: read in place when it is text already, since they
+// run for every row a rule reads; a number is written out first, as textOf does.
+class TextArgument {
+ public:
+  explicit TextArgument(sqlite3_value* v) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+      const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
+      view_ = std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(v)));
+    } else {
+      owned_ = textOf(v).value_or("");
+      view_ = owned_;
+    }
+  }
+  TextArgument(const TextArgument&) = delete;
+  TextArgument& operator=(const TextArgument&) = delete;
+  std::string_view view() const { return view_; }
+
+ private:
+  std::string owned_;
+  std::string_view view_;
+};
+
+void resultText(sqlite3_context* ctx, std::string_view text) {
+  sqlite3_result_text(ctx, text.data(), static_cast<int>(text.size()), SQLITE_TRANSIENT);
+}
+
+void resultNumber(sqlite3_context* ctx, double value) {
+  if (std::floor(value) == value && std::fabs(value) < 9007199254740992.0)
+    sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(value));
+  else
+    sqlite3_result_double(ctx, value);
+}
+
+bool anyNull(int argc, sqlite3_value** argv) {
+  for (int i = 0; i < argc; ++i)
+    if (sqlite3_value_type(argv[i]) == SQLITE_NULL) return true;
+  return false;
+}
+
+// A character count argument; negative counts are the Access engine's "invalid procedure call".
+bool countArgument(sqlite3_context* ctx, sqlite3_value* v, std::size_t& out) {
+  const double n = sqlite3_value_double(v);
+  if (n < 0) {
+    sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
+    return false;
+  }
+  out = n > 1e9 ? static_cast<std::size_t>(1e9) : static_cast<std::size_t>(std::llround(n));
+  return true;
+}
+
+void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
+    sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
+    return;
+  }
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const TextArgument text(argv[0]);
+  sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(codePointCount(text.view())));
+}
+
+void leftFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  std::size_t n;
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  if (!countArgument(ctx, argv[1], n)) return;
+  const TextArgument argument(argv[0]);
+  const std::string_view text = argument.view();
+  resultText(ctx, text.substr(0, byteOffset(text, n)));
+}
+
+void rightFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  std::size_t n;
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  if (!countArgument(ctx, argv[1], n)) return;
+  const TextArgument argument(argv[0]);
+  const std::string_view text = argument.view();
+  const std::size_t count = codePointCount(text);
+  resultText(ctx, text.substr(byteOffset(text, count > n ? count - n : 0)));
+}
+
+void midFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  std::size_t start, length = static_cast<std::size_t>(1e9);
+  if (!countArgument(ctx, argv[1], start) || (argc == 3 && !countArgument(ctx, argv[2], length)))
+    return;
+  if (start == 0) {
+    sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
+    return;
+  }
+  const TextArgument argument(argv[0]);
+  const std::string_view text = argument.view();
+  const std::size_t from = byteOffset(text, start - 1);
+  const std::size_t to =
+      byteOffset(text, start - 1 + std::min(length, static_cast<std::size_t>(1e9)));
+  resultText(ctx, text.substr(from, to - from));
+}
+
+void valFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const int type = sqlite3_value_type(argv[0]);
+  if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
+  if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
+    return resultNumber(ctx, sqlite3_value_double(argv[0]));
+  resultNumber(ctx, accessVal(*textOf(argv[0])).value_or(0));
+}
+
+void cintFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  std::optional<int> result;
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      result = accessCInt(sqlite3_value_double(argv[0]));
+      break;
+    case SQLITE_TEXT:
+      result = accessCInt(*textOf(argv[0]));
+      break;
+    default:
+      break;
+  }
+  if (result)
+    sqlite3_result_int(ctx, *result);
+  else
+    sqlite3_result_null(ctx);
+}
+
+void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  std::optional<std::string> result;
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      if (auto d = base::fromSerial(sqlite3_value_double(argv[0])))
+        result = base::formatCanonical(*d);
+      break;
+    case SQLITE_TEXT:
+      result = accessCDate(*textOf(argv[0]));
+      break;
+    default:
+      break;
+  }
+  if (result)
+    resultText(ctx, *result);
+  else
+    sqlite3_result_null(ctx);
+}
+
+// The rest of a comparison, character by character, from position i: a boundary of both texts
+// before which they are equal. Kept apart so that the common case stays small enough to inline.
+[[gnu::noinline]] int compareCharacters(std::string_view a, std::string_view b, std::size_t i) {
+  std::size_t j = i;
+  while (i < a.size() && j < b.size()) {
+    const unsigned char ca = static_cast<unsigned char>(a[i]),
+                        cb = static_cast<unsigned char>(b[j]);
+    char32_t x, y;
+    if (ca < 0x80 && cb < 0x80) {
+      x = fold(ca), y = fold(cb);
+      ++i, ++j;
+    } else {
+      x = fold(decode(a, i)), y = fold(decode(b, j));
+    }
+    if (x != y) return x < y ? -1 : 1;
+  }
+  if (i < a.size()) return 1;
+  if (j < b.size()) return -1;
+  return 0;
+}
+
+// Every index lookup on a text key compares a dozen times, mostly short ASCII texts that agree for
+// a while (a unit's one clues, dates of one year), so equal bytes are skipped eight at a time,
+// then one at a time, and only a difference between ASCII letters needs folding. At the first byte
+// outside ASCII that differs, comparing goes on by characters from the last boundary both texts
+// share: the start, or the byte after an ASCII one, which no decoding ever joins to the character
+// before it.
+inline int compareText(std::string_view a, std::string_view b) {
+  const std::size_t shorter = std::min(a.size(), b.size());
+  std::size_t i = 0;
+  for (std::uint64_t x, y; i + 8 <= shorter; i += 8) {
+    std::memcpy(&x, a.data() + i, 8);
+    std::memcpy(&y, b.data() + i, 8);
+    if (x != y) {
+      if constexpr (std::endian::native == std::endian::little)
+        i += static_cast<std::size_t>(std::countr_zero(x ^ y)) / 8;
+      break;
+    }
+  }
+  for (; i < shorter; ++i) {
+    const unsigned char ca = static_cast<unsigned char>(a[i]),
+                        cb = static_cast<unsigned char>(b[i]);
+    if (ca == cb) continue;
+    if ((ca | cb) >= 0x80) break;
+    const unsigned x = ca - 65u < 26u ? ca + 32u : ca, y = cb - 65u < 26u ? cb + 32u : cb;
+    if (x != y) return x < y ? -1 : 1;
+  }
+  // A text that ends inside a character reads that character differently from one that goes on.
+  if (i == shorter &&
+      (a.size() == b.size() || i == 0 || static_cast<unsigned char>(a[i - 1]) < 0x80))
+    return a.size() == b.size() ? 0 : a.size() < b.size() ? -1 : 1;
+  while (i > 0 && static_cast<unsigned char>(a[i - 1]) >= 0x80) --i;
+  return compareCharacters(a, b, i);
+}
+
+int collate(void*, int na, const void* a, int nb, const void* b) {
+  return compareText(std::string_view(static_cast<const char*>(a), static_cast<std::size_t>(na)),
+                     std::string_view(static_cast<const char*>(b), static_cast<std::size_t>(nb)));
+}
+
+// A decimal number at the start of s: sign, digits, point, digits, exponent. Returns its length.
+std::size_t numberPrefix(std::string_view s, bool allowDExponent) {
+  std::size_t i = 0;
+  if (i < s.size() && (s[i] == '+' || s[i] == '-')) ++i;
+  std::size_t digits = 0;
+  while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+  if (i < s.size() && s[i] == '.') {
+    ++i;
+    while (i < s.size() && std::isdigit(static_cast<unsigned char>(s[i]))) ++i, ++digits;
+  }
+  if (digits == 0) return 0;
+  if (i < s.size() &&
+      (s[i] == 'e' || s[i] == 'E' || (allowDExponent && (s[i] == 'd' || s[i] == 'D')))) {
+    std::size_t j = i + 1;
+    if (j < s.size() && (s[j] == '+' || s[j] == '-')) ++j;
+    if (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) {
+      while (j < s.size() && std::isdigit(static_cast<unsigned char>(s[j]))) ++j;
+      i = j;
+    }
+  }
+  return i;
+}
+
+double toDouble(std::string text) {
+  for (char& c : text)
+    if (c == 'd' || c == 'D') c = 'e';
+  return std::strtod(text.c_str(), nullptr);
+}
+
+}  // namespace
+
+int compareIgnoringCase(std::string_view a, std::string_view b) {
+  return compareText(a, b);
+}
+
+std::optional<double> accessVal(std::string_view text) {
+  std::string s;
+  for (char c : text)
+    if (!isBlank(c)) s += c;
+  if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
+    const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
+    return static_cast<double>(std::strtoll(s.c_str() + 2, nullptr, base));
+  }
+  const std::size_t n = numberPrefix(s, true);
+  return n == 0 ? 0.0 : toDouble(s.substr(0, n));
+}
+
+std::optional<int> accessCInt(double value) {
+  if (!std::isfinite(value)) return std::nullopt;
+  const double rounded = std::nearbyint(value);  // the default rounding mode: half to even
+  if (rounded < -32768 || rounded > 32767) return std::nullopt;
+  return static_cast<int>(rounded);
+}
+
+std::optional<int> accessCInt(std::string_view text) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  const std::string_view s = text.substr(begin, end - begin);
+  if (s.empty() || numberPrefix(s, false) != s.size()) return std::nullopt;
+  return accessCInt(toDouble(std::string(s)));
+}
+
+std::optional<std::string> accessCDate(std::string_view text) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  const std::string s(text.substr(begin, end - begin));
+  if (auto canonical = base::parseCanonical(s)) return base::formatCanonical(*canonical);
+
+  // The date part: three runs of digits with one separator, '-' or '/'.
+  const std::size_t dateEnd = std::min(s.find(' '), s.size());
+  const std::string datePart = s.substr(0, dateEnd);
+  const char separator = datePart.find('/') != std::string::npos ? '/' : '-';
+  std::string parts[3];
+  int count = 0;
+  for (char c : datePart) {
+    if (c == separator) {
+      if (++count > 2) return std::nullopt;
+    } else if (std::isdigit(static_cast<unsigned char>(c))) {
+      parts[count] += c;
+    } else {
+      return std::nullopt;
+    }
+  }
+  if (count != 2 || parts[0].empty() || parts[1].empty() || parts[2].empty()) return std::nullopt;
+  base::DateTime d;
+  if (parts[0].size() == 4 && parts[1].size() <= 2 && parts[2].size() <= 2) {
+    d.year = std::stoi(parts[0]), d.month = std::stoi(parts[1]), d.day = std::stoi(parts[2]);
+  } else if (separator == '/' && parts[0].size() <= 2 && parts[1].size() <= 2 &&
+             parts[2].size() == 4) {
+    // dd/mm/yyyy: day first, whatever the machine's locale.
+    d.day = std::stoi(parts[0]), d.month = std::stoi(parts[1]), d.year = std::stoi(parts[2]);
+  } else {
+    return std::nullopt;
+  }
+  if (dateEnd < s.size()) {
+    int used = 0;
+    const std::string time = s.substr(dateEnd + 1);
+    if (std::sscanf(time.c_str(), "%2d:%2d:%2d%n", &d.hour, &d.minute, &d.second, &used) != 3 ||
+        static_cast<std::size_t>(used) != time.size() || d.hour < 0 || d.hour > 23 ||
+        d.minute < 0 || d.minute > 59 || d.second < 0 || d.second > 59)
+      return std::nullopt;
+  }
+  if (!base::isValidDate(d.year, d.month, d.day)) return std::nullopt;
+  return base::formatCanonical(d);
+}
+
+void registerFunctions(sqlite3* db) {
+  const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  sqlite3_create_collation(db, kCollation, SQLITE_UTF8, nullptr, collate);
+  sqlite3_create_function(db, "kolt_len", 1, flags, nullptr, lenFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "kolt_left", 2, flags, nullptr, leftFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "kolt_right", 2, flags, nullptr, rightFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "kolt_mid", -1, flags, nullptr, midFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "kolt_val", 1, flags, nullptr, valFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "kolt_cint", 1, flags, nullptr, cintFunction, nullptr, nullptr);
+  sqlite3_create_function(db, "kolt_cdate", 1, flags, nullptr, cdateFunction, nullptr, nullptr);
+}
+
+}  // namespace kolt::engine::dialect

@@ -1,0 +1,69 @@
+// The record of every statement the rule frame runs.
+//
+// The frame goes on past a failing statement, as the rule catalogue always has; what it must not do
+// is forget the failure. A rule whose statement the engine rejected looks, in the workbook, exactly
+// like a rule that found nothing, so each statement's outcome is kept here for the run's log and
+// for the verdict.
+#pragma once
+
+#include <chrono>
+#include <cstdint>
+#include <ostream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "engine/connection.h"
+
+namespace kolt::engine {
+
+enum class StatementKind {
+  Drop,       // "Drop Table ..." of a result or work table
+  WorkTable,  // builds a work table
+  Rule,       // one of a rule's own statements
+  Count,      // reads a result table to count its rows before the export
+  Export,     // writes a result table as a sheet of the unit's workbook
+};
+
+struct StatementRecord {
+  int rule = 0;  // the rule in whose step it ran; 0 outside any rule
+  StatementKind kind = StatementKind::Rule;
+  std::string text;
+  bool ok = false;
+  long errorNumber = 0;  // the engine's number when not ok; 0 when the failure carried none
+  std::string errorDescription;
+  std::int64_t rows = 0;  // rows written; for a Count, rows read
+  std::chrono::microseconds duration{0};
+
+  // Dropping a table that is not there is the normal first step on a fresh database: it is kept in
+  // the record but is not a failure.
+  bool failed() const;
+};
+
+class StatementLog {
+ public:
+  // Every statement text is written to `trace` (when given) on a line of its own, before it runs,
+  // so the trace ends with the statement in progress if the run is cut short.
+  explicit StatementLog(std::ostream* trace = nullptr) : trace_(trace) {}
+
+  // Runs `text`, records the outcome and, on failure, rethrows it as a base::Error.
+  void execute(engine::Connection& cnn, int rule, StatementKind kind, std::string_view text);
+  engine::Recordset openRecordset(engine::Connection& cnn, int rule, StatementKind kind,
+                                  std::string_view text);
+
+  const std::vector<StatementRecord>& records() const { return records_; }
+  std::vector<StatementRecord> takeRecords() { return std::move(records_); }
+  // False once a line could not be written to the trace: the trace is then incomplete.
+  bool traceIntact() const { return traceIntact_; }
+
+ private:
+  template <typename Step>
+  auto run(int rule, StatementKind kind, std::string_view text, Step step);
+  void writeTrace(std::string_view text);
+
+  std::ostream* trace_;
+  bool traceIntact_ = true;
+  std::vector<StatementRecord> records_;
+};
+
+}  // namespace kolt::engine

@@ -1,0 +1,43 @@
+#include "results/summary.h"
+
+#include "base/quoting.h"
+#include "results/workbook_sink.h"
+#include "rules/frame_steps.h"
+
+namespace kolt::results {
+
+void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log) {
+  rules::BorrarTablaOrigen(cnnOrigen, "RESULTADOSVALIDACION", log);
+  log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
+              "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
+              "RESULTADO char(100) NULL) ");
+}
+
+std::string veredicto(bool findings, bool workbookWritten, bool failures) {
+  if (findings) return workbookWritten ? kARevisar : kValidacionIncompleta;
+  return failures ? kValidacionIncompleta : kCorrecta;
+}
+
+void registraVeredicto(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                       const std::string& unit, const std::string& periodo,
+                       const std::string& resultado) {
+  log.execute(cnnOrigen, 0, engine::StatementKind::Rule,
+              "INSERT INTO RESULTADOSVALIDACION(UNIDAD,PERIODO,RESULTADO) SELECT '" +
+                  base::doubledQuotes(unit) + "','" + base::doubledQuotes(periodo) + "','" +
+                  resultado + "'");
+}
+
+void exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                    const results::ResultsFolder& folder) {
+  const std::filesystem::path book = folder.summaryWorkbook();
+  folder.discard(book);
+  WorkbookSink sheets;
+  SinkInUse inUse(cnnOrigen, sheets);
+  log.execute(cnnOrigen, 0, engine::StatementKind::Export,
+              "SELECT * INTO [Resultados] IN '" +
+                  base::doubledQuotes(folder.draftOf(book).string()) +
+                  "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  folder.publish(book);
+}
+
+}  // namespace kolt::results

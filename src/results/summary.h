@@ -1,0 +1,40 @@
+// The summary of a run: one verdict row per unit in RESULTADOSVALIDACION of the source database,
+// exported at the end as the sheet Resultados of ResultadosVal.xls.
+#pragma once
+
+#include <filesystem>
+#include <string>
+
+#include "engine/connection.h"
+#include "engine/statement_log.h"
+#include "results/results_folder.h"
+
+namespace kolt::results {
+
+inline constexpr const char* kARevisar = "A REVISAR";
+inline constexpr const char* kCorrecta = "CORRECTA";
+// A unit for which some statement failed and no rule found anything: its rules did not all run, so
+// it cannot be called correct.
+inline constexpr const char* kValidacionIncompleta = "VALIDACION INCOMPLETA";
+
+// Drops and makes anew the summary table. Throws base::Error when it cannot be made.
+void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log);
+
+// The verdict of a unit: "A REVISAR" when some rule found rows and its workbook was written (the
+// driver keeps a workbook only when it holds every finding); "VALIDACION INCOMPLETA" when rows were
+// found but no workbook holds them, or when nothing was found but a statement failed; else
+// "CORRECTA".
+std::string veredicto(bool findings, bool workbookWritten, bool failures);
+
+// Inserts the unit's verdict row. Throws base::Error (already in the log) when it fails.
+void registraVeredicto(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                       const std::string& unit, const std::string& periodo,
+                       const std::string& resultado);
+
+// Writes the summary table as "ResultadosVal.xls" of `folder`, replacing the previous run's; the
+// old workbook is removed first, so a failed export never leaves another run's summary in its
+// place. Throws base::Error.
+void exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                    const results::ResultsFolder& folder);
+
+}  // namespace kolt::results

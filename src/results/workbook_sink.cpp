@@ -1,0 +1,42 @@
+#include "results/workbook_sink.h"
+
+namespace kolt::results {
+namespace {
+
+std::vector<xls::SheetColumn> sheetColumns(const std::vector<engine::ExportColumn>& columns) {
+  std::vector<xls::SheetColumn> out;
+  out.reserve(columns.size());
+  for (const auto& c : columns) {
+    const xls::ColumnKind kind = c.kind == engine::ExportKind::Date      ? xls::ColumnKind::Date
+                                 : c.kind == engine::ExportKind::Boolean ? xls::ColumnKind::Boolean
+                                                                         : xls::ColumnKind::Plain;
+    out.push_back({c.name, kind});
+  }
+  return out;
+}
+
+}  // namespace
+
+void WorkbookSink::begin(const std::filesystem::path& file) {
+  gathered_ = std::make_unique<xls::Workbook>(file);
+}
+
+bool WorkbookSink::finish() {
+  std::unique_ptr<xls::Workbook> book = std::move(gathered_);
+  if (!book || book->sheetCount() == 0) return false;
+  book->save();
+  return true;
+}
+
+std::int64_t WorkbookSink::write(const std::filesystem::path& file, std::string_view sheet,
+                                 const std::vector<engine::ExportColumn>& columns,
+                                 const RowSource& rows) {
+  if (gathered_ != nullptr && gathered_->file() == file)
+    return static_cast<std::int64_t>(gathered_->addSheet(sheet, sheetColumns(columns), rows));
+  xls::Workbook book = xls::Workbook::extending(file);
+  const auto written = static_cast<std::int64_t>(book.addSheet(sheet, sheetColumns(columns), rows));
+  book.save();
+  return written;
+}
+
+}  // namespace kolt::results

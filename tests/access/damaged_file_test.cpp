@@ -1,0 +1,243 @@
+// Files that are not sound Access databases, and importers that crash, hang or talk nonsense: each
+// must end in one clear base::Error, with the test process alive and no file left behind.
+#include <gtest/gtest.h>
+#include <sys/stat.h>
+
+#include <algorithm>
+#include <cstring>
+#include <fstream>
+#include <random>
+
+#include "access/import_support.h"
+#include "support/paths.h"
+
+namespace kolt::test {
+namespace {
+
+void writeAll(const std::filesystem::path& file, const std::vector<unsigned char>& bytes) {
+  std::ofstream out(file, std::ios::binary | std::ios::trunc);
+  out.write(reinterpret_cast<const char*>(bytes.data()),
+            static_cast<std::streamsize>(bytes.size()));
+}
+
+// Imports `source` into an empty folder and returns the error; fails the test when there is none
+// or when anything was left in the folder.
+base::Error importError(const std::filesystem::path& source,
+                        access::ImportOptions options = importOptions()) {
+  TempDir out;
+  try {
+    access::importAccess(source, out / "out.db", options);
+  } catch (const base::Error& e) {
+    EXPECT_TRUE(folderListing(out.path()).empty()) << "left behind after: " << e.what();
+    return e;
+  }
+  ADD_FAILURE() << "import of " << source << " succeeded";
+  return base::Error(0, "");
+}
+
+// The RC4 stream Jet XORs over the header from 0x18 on, to forge a password into a sample.
+void toggleHeaderMask(std::vector<unsigned char>& page) {
+  const unsigned char key[4] = {0xC7, 0xDA, 0x39, 0x6B};
+  unsigned char s[256];
+  for (int i = 0; i < 256; ++i) s[i] = static_cast<unsigned char>(i);
+  for (int i = 0, j = 0; i < 256; ++i) {
+    j = (j + s[i] + key[i % 4]) & 0xFF;
+    std::swap(s[i], s[j]);
+  }
+  for (int n = 0, i = 0, j = 0; n < 128; ++n) {
+    i = (i + 1) & 0xFF;
+    j = (j + s[i]) & 0xFF;
+    std::swap(s[i], s[j]);
+    page[0x18 + static_cast<std::size_t>(n)] ^= s[(s[i] + s[j]) & 0xFF];
+  }
+}
+
+TEST(UnreadableSource, MissingFileOrFolderIsAFileErrorNamingIt) {
+  TempDir dir;
+  std::filesystem::create_directory(dir / "carpeta.mdb");
+  for (const char* name : {"no-existe.mdb", "carpeta.mdb"}) {
+    const auto e = importError(dir / name);
+    EXPECT_EQ(e.number(), base::kErrFile) << name;
+    EXPECT_NE(e.description().find(name), std::string::npos) << e.description();
+  }
+}
+
+TEST(UnreadableSource, NonAccessContentIsNotAnAccessFile) {
+  TempDir dir;
+  writeAll(dir / "vacio.mdb", {});
+  const std::string text = "folio,clues,egreso\n1,DFSSA000012,2020-01-01\n";
+  writeAll(dir / "texto.mdb", {text.begin(), text.end()});
+  std::mt19937 random(7);
+  std::vector<unsigned char> noise(64 * 1024);
+  for (auto& b : noise) b = static_cast<unsigned char>(random());
+  writeAll(dir / "ruido.mdb", noise);
+  for (const char* name : {"vacio.mdb", "texto.mdb", "ruido.mdb"}) {
+    const auto e = importError(dir / name);
+    EXPECT_EQ(e.number(), base::kErrNotAccessFile) << name;
+    EXPECT_NE(e.description().find("no es una base de datos de Access o está dañado"),
+              std::string::npos);
+  }
+}
+
+TEST(DamagedSource, TruncatedFilesAreRefused) {
+  TempDir dir;
+  const auto whole = readFixture(sample("testIndexCodesV1997.mdb"));
+  // Cut inside a page, and cut on page boundaries (the header still looks sound; rows are lost).
+  for (std::size_t size :
+       {std::size_t{1000}, std::size_t{4096 + 17}, whole.size() / 2, whole.size() / 4}) {
+    writeAll(dir / "cortado.mdb",
+             {whole.begin(), whole.begin() + static_cast<std::ptrdiff_t>(size)});
+    EXPECT_EQ(importError(dir / "cortado.mdb").number(), base::kErrNotAccessFile) << size;
+  }
+}
+
+TEST(DamagedSource, GarbageAfterASoundHeaderIsRefused) {
+  TempDir dir;
+  auto bytes = readFixture(sample("testV2010.accdb"));
+  std::mt19937 random(11);
+  for (std::size_t i = 4096; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(random());
+  writeAll(dir / "basura.accdb", bytes);
+  EXPECT_EQ(importError(dir / "basura.accdb").number(), base::kErrNotAccessFile);
+}
+
+// Flipped bits may land where nothing is read (then the import succeeds), or anywhere in the
+// catalogue, table definitions and rows; whatever libmdb does with them, the outcome is a result
+// or a base::Error, never a crash or a hang of this process. (kolt-fuzz-importar does this at
+// length.)
+TEST(DamagedSource, FlippedBitsEndInAResultOrAClearError) {
+  TempDir dir;
+  const auto original = readFixture(sample("testIndexCodesV1997.mdb"));
+  const auto options = importOptions();
+  int refused = 0;
+  for (unsigned seed = 1; seed <= 24; ++seed) {
+    auto bytes = original;
+    std::mt19937 random(seed);
+    std::uniform_int_distribution<std::size_t> position(2048, bytes.size() - 1);
+    for (int flip = 0; flip < 200; ++flip)
+      bytes[position(random)] ^= static_cast<unsigned char>(1u << (random() % 8));
+    writeAll(dir / "dañado.mdb", bytes);
+    TempDir out;
+    try {
+      access::importAccess(dir / "dañado.mdb", out / "out.db", options);
+      EXPECT_EQ(folderListing(out.path()), std::vector<std::string>{"out.db"});
+    } catch (const base::Error& e) {
+      ++refused;
+      EXPECT_TRUE(e.number() == base::kErrNotAccessFile || e.number() == base::kErrNoSuchTable)
+          << "seed " << seed << ": " << e.what();
+      EXPECT_TRUE(folderListing(out.path()).empty()) << "seed " << seed;
+    }
+  }
+  EXPECT_GT(refused, 0);
+}
+
+// A property record that claims a length of zero keeps libmdb's catalogue reader on the same record
+// for ever, at full speed and without a word: the work budget must end it, long before the silence
+// limit would.
+TEST(DamagedSource, EndlessCatalogueIsStoppedByTheWorkBudget) {
+  TempDir dir;
+  auto bytes = readFixture(sample("testV2010.accdb"));
+  const std::string propertyBlock("MR2\0", 4);
+  const auto at =
+      std::search(bytes.begin(), bytes.end(), propertyBlock.begin(), propertyBlock.end());
+  ASSERT_NE(at, bytes.end());
+  std::fill(at + 4, at + 8, 0);
+  writeAll(dir / "propiedades.accdb", bytes);
+  const auto e = importError(dir / "propiedades.accdb");
+  EXPECT_EQ(e.number(), base::kErrNotAccessFile);
+  EXPECT_NE(e.description().find("más trabajo"), std::string::npos) << e.description();
+}
+
+// Column names of a damaged table definition may come out empty or repeated ("B" read as "a", the
+// same name as "A" to Access and to the engine): that is a damaged file, not a disk that refuses
+// the table.
+TEST(DamagedSource, RepeatedColumnNameIsADamagedFile) {
+  TempDir dir;
+  auto bytes = readFixture(sample("testV2010.accdb"));
+  // Table1's column names A, B, C as the definition stores them: a length, then UTF-16.
+  const unsigned char names[] = {2, 0, 'A', 0, 2, 0, 'B', 0, 2, 0, 'C', 0};
+  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(names), std::end(names));
+  ASSERT_NE(at, bytes.end());
+  at[6] = 'a';
+  writeAll(dir / "columnas.accdb", bytes);
+  const auto e = importError(dir / "columnas.accdb");
+  EXPECT_EQ(e.number(), base::kErrNotAccessFile) << e.description();
+  EXPECT_NE(e.description().find("Table1"), std::string::npos) << e.description();
+}
+
+TEST(ProtectedSource, DatabasePasswordIsNamedAsSuch) {
+  TempDir dir;
+  for (const char* name : {"test2V2003.mdb", "delColTestV1997.mdb"}) {
+    auto bytes = readFixture(sample(name));
+    const bool jet3 = bytes[0x14] == 0;
+    toggleHeaderMask(bytes);
+    // An unprotected file stores an empty password (Jet4: under a mask of the creation date), so
+    // XOR-ing "clave" in gives what Access writes for that password.
+    const std::string password = "clave";
+    for (std::size_t i = 0; i < password.size(); ++i)
+      bytes[0x42 + (jet3 ? i : 2 * i)] ^= static_cast<unsigned char>(password[i]);
+    toggleHeaderMask(bytes);
+    writeAll(dir / name, bytes);
+    const auto e = importError(dir / name);
+    EXPECT_EQ(e.number(), base::kErrAccessPassword) << name;
+    EXPECT_NE(e.description().find("contraseña"), std::string::npos);
+  }
+}
+
+class MisbehavingImporter : public ::testing::Test {
+ protected:
+  access::ImportOptions withImporter(const std::string& body) {
+    std::ofstream(scripts_ / "importer.sh") << "#!/bin/sh\n" << body << "\n";
+    ::chmod((scripts_ / "importer.sh").c_str(), 0755);
+    auto options = importOptions();
+    options.importer = scripts_ / "importer.sh";
+    options.limits.stallTimeout = std::chrono::milliseconds(500);
+    options.limits.timeout = std::chrono::seconds(30);
+    return options;
+  }
+  TempDir scripts_;
+};
+
+// An importer that crashes, hangs, or ends without its end report (or with a garbled one) has not
+// read the file: it counts as damaged, and nothing it began to write stays.
+TEST_F(MisbehavingImporter, CrashHangOrNoSoundEndReportIsTheDamagedFileError) {
+  const std::pair<const char*, const char*> importers[] = {
+      {"echo x > \"$4\"; kill -SEGV $$", ""},  // the half-made target it began must go too
+      {"exec sleep 600", "se detuvo"},
+      {"exit 0", ""},
+      {"printf 'inicio\\tJET3\\t1\\t1\\ntabla\\t1\\t1\\tT\\nbasura\\nfin\\t1\\n' >&3; "
+       "touch \"$4\"; exit 0",
+       ""}};
+  for (const auto& [script, words] : importers) {
+    SCOPED_TRACE(script);
+    const auto e = importError(sample("testV2010.accdb"), withImporter(script));
+    EXPECT_EQ(e.number(), base::kErrNotAccessFile);
+    EXPECT_NE(e.description().find(words), std::string::npos) << e.description();
+  }
+}
+
+TEST_F(MisbehavingImporter, ErrorItNamesIsPassedOn) {
+  const auto e =
+      importError(sample("testV2010.accdb"),
+                  withImporter("printf 'error\\t3011\\tLa tabla X no existe\\n' >&3; exit 2"));
+  EXPECT_EQ(e.number(), base::kErrNoSuchTable);
+  EXPECT_EQ(e.description(), "La tabla X no existe");
+}
+
+TEST_F(MisbehavingImporter, MissingImporterIsAFileError) {
+  auto options = importOptions();
+  options.importer = scripts_ / "no-existe";
+  EXPECT_EQ(importError(sample("testV2010.accdb"), options).number(), base::kErrFile);
+}
+
+TEST_F(MisbehavingImporter, RunsUnderTheMemoryLimit) {
+#if defined(__SANITIZE_ADDRESS__)
+  GTEST_SKIP() << "a sanitized child cannot run under an address-space limit";
+#endif
+  auto options = withImporter("printf 'error\\t1\\t%s\\n' \"$(ulimit -v)\" >&3; exit 2");
+  options.limits.memoryBytes = std::uint64_t{256} << 20;
+  EXPECT_EQ(importError(sample("testV2010.accdb"), options).description(),
+            std::to_string(256 * 1024));
+}
+
+}  // namespace
+}  // namespace kolt::test

@@ -1,0 +1,43 @@
+// Shared by the importer tests: where the samples and the importer are, and reading results back.
+#pragma once
+
+#include <filesystem>
+#include <string>
+#include <vector>
+
+#include "access/import.h"
+#include "base/value.h"
+
+namespace kolt::test {
+
+std::filesystem::path importerPath();
+// A file of the licensed sample set in tests/data/access.
+std::filesystem::path sample(const std::string& name);
+// A sample of the shared folder (accessSamplesDir()); empty when that folder does not have it.
+std::filesystem::path sharedSample(const std::string& name);
+// The bytes of a test input. Throws naming the file when it cannot be read, so that a missing
+// fixture fails its test with the path instead of handing it an empty file.
+std::vector<unsigned char> readFixture(const std::filesystem::path& file);
+// Options that use the importer of this build.
+access::ImportOptions importOptions();
+
+struct ColumnDecl {
+  std::string name;
+  std::string declaredType;
+};
+
+// Tables of an engine database in creation order, without the companion's own record.
+std::vector<std::string> tableNames(const std::filesystem::path& database);
+std::vector<ColumnDecl> columnsOf(const std::filesystem::path& database, const std::string& table);
+// Every row of a table in insertion order.
+std::vector<std::vector<base::Value>> rowsOf(const std::filesystem::path& database,
+                                             const std::string& table);
+
+// The files of a folder, names only, sorted.
+std::vector<std::string> folderListing(const std::filesystem::path& folder);
+
+// The bytes of `text` as lower-case hex, two digits each: texts compared byte for byte, whatever
+// their encoding, and printable in a failure.
+std::string hexOf(const std::string& text);
+
+}  // namespace kolt::test

@@ -1,0 +1,39 @@
+// The child's report lines: every name survives the trip, and nothing else passes for a report.
+#include "access/progress_protocol.h"
+
+#include <gtest/gtest.h>
+
+namespace kolt::access {
+namespace {
+
+TEST(ProgressProtocol, EventsSurviveTheTripWhateverTheName) {
+  const std::string awkward = "Asset Items\twith\ttabs\\ and\nnewline Umsätze";
+  const std::vector<ProgressEvent> events = {
+      {ProgressEvent::Kind::Start, "ACE17", 0, 4, 123456789012},
+      {ProgressEvent::Kind::Table, awkward, 3, 2155, 0},
+      {ProgressEvent::Kind::Rows, {}, 3, 1024, 0},
+      {ProgressEvent::Kind::End, {}, 0, 4032, 0},
+      {ProgressEvent::Kind::Error, "El archivo C:\\datos\\x.mdb\nestá dañado", 3343, 0, 0}};
+  for (const auto& sent : events) {
+    const std::string line = encodeEvent(sent);
+    EXPECT_EQ(line.find('\n'), std::string::npos);
+    const auto received = decodeEvent(line);
+    ASSERT_TRUE(received) << line;
+    EXPECT_EQ(received->kind, sent.kind);
+    EXPECT_EQ(received->text, sent.text);
+    EXPECT_EQ(received->index, sent.index);
+    EXPECT_EQ(received->count, sent.count);
+    EXPECT_EQ(received->total, sent.total);
+  }
+}
+
+TEST(ProgressProtocol, AnythingElseIsRejected) {
+  for (const char* line : {"", "fin", "fin\t", "fin\t12x", "fin\t1\t2", "filas\t1", "tabla\t1\t2",
+                           "error\tx\tmensaje", "inicio\tJET4\t1", "tabla\t1\t2\tmal\\q",
+                           "tabla\t1\t2\tfinal\\", "hecho\t1", "AddressSanitizer: SEGV"}) {
+    EXPECT_FALSE(decodeEvent(line)) << line;
+  }
+}
+
+}  // namespace
+}  // namespace kolt::access

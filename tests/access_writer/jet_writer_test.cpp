@@ -1,0 +1,278 @@
+// Access files we write, read back by two readers that share nothing with the writer (mdbtools'
+// command-line tools and the npm package mdb-reader) and by our own import: every value must come
+// back as it was written.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cmath>
+#include <cstring>
+#include <sstream>
+
+#include "access/bulk_loader.h"
+#include "access/import_support.h"
+#include "access/jet_values.h"
+#include "access_writer/engine_export.h"
+#include "base/date_text.h"
+#include "support/paths.h"
+
+namespace kolt::test {
+namespace {
+
+namespace fs = std::filesystem;
+using base::Value;
+
+struct Table {
+  std::string name;
+  std::vector<access::SourceColumn> columns;
+  std::vector<std::vector<Value>> rows;
+};
+
+std::string times(const std::string& piece, int n) {
+  std::string out;
+  for (int i = 0; i < n; ++i) out += piece;
+  return out;
+}
+
+std::string today() {
+  const auto now = std::chrono::system_clock::now().time_since_epoch();
+  const double serial = std::floor(std::chrono::duration<double>(now).count() / 86400.0) + 25569;
+  return base::formatCanonical(*base::fromSerial(serial));
+}
+
+Table valuesTable() {
+  const Value null;
+  auto i = [](std::int64_t v) { return Value{v}; };
+  auto s = [](std::string v) { return Value{std::move(v)}; };
+  return {"Valores",
+          {{"texto", "TEXT"},
+           {"memo", "LONGTEXT"},
+           {"byte", "TINYINT"},
+           {"entero", "SMALLINT"},
+           {"largo", "INTEGER"},
+           {"doble", "DOUBLE"},
+           {"moneda", "CURRENCY"},
+           {"fecha", "DATETIME"},
+           {"sino", "BOOLEAN"}},
+          {{s(""), s(""), i(0), i(-32768), i(INT32_MIN), Value{-1.5e300}, Value{-12345678.9876},
+            s("1900-01-01 00:00:00"), i(0)},
+           {s(times("ñ", 255)), s(times("Éé", 2500)), i(255), i(32767), i(INT32_MAX),
+            Value{0.1 + 0.2}, i(922337203685), s("1900-03-01 06:00:00"), i(-1)},
+           {s("Ágata Núñez € 中文 Ωμέγα 😀"), s("línea\r\nsegunda"), i(7), i(0), i(0), Value{-2.5},
+            Value{0.0001}, s("1999-12-31 12:30:00"), i(-1)},
+           {null, null, null, null, null, null, null, null, i(0)},
+           // U+0100 cannot be compressed; the memo stays in its row, the long one goes to pages;
+           // Greek and Latin-1 mixed are compressed in runs.
+           {s("Āā" + times("z", 253)), s(times("ĀĂ", 150)), i(1), i(-1), i(-1), Value{1e-300},
+            i(-5), s(today()), i(-1)},
+           {s("Ωμέγα y ñandú €"), s(times("Ωmega ", 3000)), i(2), i(2), i(2), Value{3.0}, i(0),
+            s(today().substr(0, 10) + " 17:45:01"), i(0)}}};
+}
+
+// A table over many pages: 100,000 rows, with NULLs and dates of every month.
+Table largeTable() {
+  Table t{"Grande", {{"n", "INTEGER"}, {"etiqueta", "TEXT"}, {"fecha", "DATETIME"}}, {}};
+  for (std::int64_t n = 0; n < 100000; ++n) {
+    const int i = static_cast<int>(n);
+    const base::DateTime d{1990 + i % 37, 1 + i % 12, 1 + i % 28, i % 24, 0, i * 7 % 60};
+    t.rows.push_back(
+        {n, n % 7 == 0 ? Value{} : Value{"fila " + std::to_string(n)}, base::formatCanonical(d)});
+  }
+  return t;
+}
+
+void writeEngineDatabase(const fs::path& file, const std::vector<Table>& tables) {
+  access::BulkLoader loader(file);
+  for (const Table& t : tables) {
+    loader.beginTable(t.name, t.columns);
+    for (const auto& row : t.rows) loader.insert(row);
+  }
+  loader.finish();
+}
+
+double number(const Value& v) {
+  return std::holds_alternative<double>(v) ? std::get<double>(v)
+                                           : static_cast<double>(std::get<std::int64_t>(v));
+}
+
+std::string currency(const Value& v) {
+  return access::currencyText(std::llround(number(v) * 10000));
+}
+
+// A value as read_with_mdb_reader.mjs prints it.
+std::string mdbReaderForm(const std::string& type, const Value& v) {
+  if (type == "BOOLEAN") return std::get<std::int64_t>(v) ? "I:-1" : "I:0";
+  if (base::isNull(v)) return "N";
+  if (type == "TEXT" || type == "LONGTEXT") return "S:" + hexOf(std::get<std::string>(v));
+  if (type == "DATETIME") {
+    std::string iso = std::get<std::string>(v);
+    iso[10] = 'T';
+    return "T:" + iso + ".000Z";
+  }
+  if (type == "CURRENCY") return "M:" + currency(v);
+  if (type == "DOUBLE") {
+    const double d = number(v);
+    unsigned char bytes[8];
+    std::memcpy(bytes, &d, 8);
+    return "D:" + hexOf(std::string(reinterpret_cast<char*>(bytes), 8));
+  }
+  return "I:" + std::to_string(std::get<std::int64_t>(v));
+}
+
+// mdb-export's form: NULL and the empty text as the NULL mark, Yes/No as 1/0, four decimals for
+// Currency, characters outside the Basic Multilingual Plane as "??" (mdbtools reads UCS-2 only).
+std::string mdbExportForm(const std::string& type, const Value& v) {
+  if (type == "BOOLEAN") return std::get<std::int64_t>(v) ? "1" : "0";
+  if (base::isNull(v)) return "\035";
+  if (type == "CURRENCY") return currency(v);
+  if (const auto* text = std::get_if<std::string>(&v)) {
+    if (text->empty()) return "\035";
+    std::string out;
+    for (std::size_t k = 0; k < text->size();) {
+      const auto c = static_cast<unsigned char>((*text)[k]);
+      const std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
+      out += length == 4 ? "??" : text->substr(k, length);
+      k += length;
+    }
+    return out;
+  }
+  return std::to_string(std::get<std::int64_t>(v));
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::string part;
+  std::istringstream in(text);
+  while (std::getline(in, part, separator)) parts.push_back(part);
+  return parts;
+}
+
+class WrittenAccessFile : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    dir_ = new TempDir;
+    tables_ = new std::vector<Table>{valuesTable(), largeTable()};
+    writeEngineDatabase(*dir_ / "origen.db", *tables_);
+    const auto exported = access_writer::exportToAccess(*dir_ / "origen.db", mdb());
+    ASSERT_EQ(exported.size(), 2u);
+    EXPECT_EQ(exported[1].rows, 100000u);
+  }
+  static void TearDownTestSuite() {
+    delete tables_;
+    delete dir_;
+  }
+  static fs::path mdb() { return *dir_ / "escrito.mdb"; }
+  static const std::vector<Table>& tables() { return *tables_; }
+
+ private:
+  static inline TempDir* dir_ = nullptr;
+  static inline std::vector<Table>* tables_ = nullptr;
+};
+
+TEST_F(WrittenAccessFile, OurImportGivesBackEveryTableValueForValue) {
+  TempDir out;
+  const auto summary = access::importAccess(mdb(), out / "copia.db", importOptions());
+  EXPECT_EQ(summary.format, "JET4");
+  ASSERT_EQ(tableNames(out / "copia.db"), (std::vector<std::string>{"Valores", "Grande"}));
+  for (const Table& t : tables()) {
+    std::vector<std::pair<std::string, std::string>> declared, expected;
+    for (const auto& c : columnsOf(out / "copia.db", t.name))
+      declared.emplace_back(c.name, c.declaredType);
+    for (const auto& c : t.columns) expected.emplace_back(c.name, c.declaredType);
+    EXPECT_EQ(declared, expected) << t.name;
+    EXPECT_TRUE(rowsOf(out / "copia.db", t.name) == t.rows) << t.name;
+  }
+}
+
+TEST_F(WrittenAccessFile, MdbToolsReadsTheSchemaAndEveryValue) {
+  std::string schema;
+  ASSERT_EQ(runCommand("mdb-schema '" + mdb().string() + "' 2>&1", schema), 0) << schema;
+  for (const char* line :
+       {"[texto]\t\t\tText (255)", "[memo]\t\t\tMemo/Hyperlink", "Byte", "[entero]\t\t\tInteger",
+        "Long Integer", "Double", "Currency", "DateTime", "Boolean", "CREATE TABLE [Grande]"})
+    EXPECT_NE(schema.find(line), std::string::npos) << line << "\n" << schema;
+  for (const Table& t : tables()) {
+    std::string output;
+    ASSERT_EQ(runCommand("mdb-export -H -Q -d \"$(printf '\\037')\" -R \"$(printf '\\036')\" "
+                         "-0 \"$(printf '\\035')\" -T '%Y-%m-%d %H:%M:%S' '" +
+                             mdb().string() + "' " + t.name,
+                         output),
+              0);
+    const auto rows = split(output, '\036');
+    ASSERT_EQ(rows.size(), t.rows.size()) << t.name;
+    for (std::size_t r = 0; r < rows.size(); ++r) {
+      auto fields = split(rows[r], '\037');
+      fields.resize(t.columns.size());
+      for (std::size_t c = 0; c < t.columns.size(); ++c) {
+        const std::string& type = t.columns[c].declaredType;
+        const Value& v = t.rows[r][c];
+        if (type == "DOUBLE" && !base::isNull(v))  // printed with 15 significant digits
+          EXPECT_NEAR(std::stod(fields[c]), number(v), std::fabs(number(v)) * 1e-14) << r;
+        else
+          EXPECT_EQ(fields[c], mdbExportForm(type, v)) << t.name << " row " << r << " column " << c;
+      }
+    }
+  }
+}
+
+TEST_F(WrittenAccessFile, MdbReaderReadsEveryValue) {
+  const fs::path modules = binaryDir() / "npm";
+  if (!fs::exists(modules / "node_modules" / "mdb-reader"))
+    GTEST_SKIP() << "mdb-reader is not installed: npm install --prefix " << modules
+                 << " mdb-reader (scripts/test.sh does it)";
+  const fs::path script = sourceDir() / "tests" / "access_writer" / "read_with_mdb_reader.mjs";
+  std::string output;
+  ASSERT_EQ(runCommand("node '" + script.string() + "' '" + modules.string() + "' '" +
+                           mdb().string() + "' 2>&1",
+                       output),
+            0)
+      << output;
+  std::string expected;
+  for (const Table& t : tables()) {
+    expected += "T " + hexOf(t.name) + "\n";
+    for (const auto& row : t.rows) {
+      expected += "R";
+      for (std::size_t c = 0; c < row.size(); ++c)
+        expected += " " + mdbReaderForm(t.columns[c].declaredType, row[c]);
+      expected += "\n";
+    }
+  }
+  const auto got = split(output, '\n'), want = split(expected, '\n');
+  ASSERT_EQ(got.size(), want.size());
+  for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "line " << i;
+}
+
+TEST(AccessExport, RefusesWhatAnAccessFileCannotHoldAndLeavesNoFile) {
+  TempDir dir;
+  std::vector<access::SourceColumn> wide;
+  std::vector<Value> wideRow;
+  for (int c = 0; c < 9; ++c) {
+    wide.push_back({"c" + std::to_string(c), "TEXT"});
+    wideRow.emplace_back(times("Ā", 255));  // 510 bytes each: the row passes a page
+  }
+  writeEngineDatabase(dir / "ancha.db", {{"Ancha", wide, {wideRow}}});
+  writeEngineDatabase(dir / "binaria.db",
+                      {{"Binaria", {{"b", "BLOB"}}, {{base::Blob{{1, 2, 3}}}}}});
+  struct Case {
+    const char* source;
+    std::vector<std::string> tables;
+    long number;
+    const char* words;
+  };
+  for (const Case& c :
+       std::vector<Case>{{"ancha.db", {}, base::kErrSyntax, "Access admite como mucho 4080"},
+                         {"binaria.db", {}, base::kErrSyntax, "datos binarios"},
+                         {"binaria.db", {"NoEsta"}, base::kErrNoSuchTable, "NoEsta"},
+                         {"falta.db", {}, base::kErrFile, "falta.db"}}) {
+    try {
+      access_writer::exportToAccess(dir / c.source, dir / "salida.mdb", c.tables);
+      ADD_FAILURE() << c.source << " exported";
+    } catch (const base::Error& e) {
+      EXPECT_EQ(e.number(), c.number) << e.what();
+      EXPECT_NE(e.description().find(c.words), std::string::npos) << e.what();
+    }
+    EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"ancha.db", "binaria.db"}));
+  }
+}
+
+}  // namespace
+}  // namespace kolt::test
