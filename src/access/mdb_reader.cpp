@@ -349,6 +349,7 @@ MdbReader::MdbReader(const std::filesystem::path& file)
   std::error_code ec;
   state_->pageCount =
       std::filesystem::file_size(file, ec) / static_cast<std::uintmax_t>(mdb->fmt->pg_size);
+  checkCatalogueWhole();
   for (unsigned i = 0; i < mdb->num_catalog; ++i) {
     auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
     if (entry->object_type != MDB_TABLE || !mdb_is_user_table(entry)) continue;
@@ -363,6 +364,31 @@ MdbReader::MdbReader(const std::filesystem::path& file)
   }
   if (const auto* bad = emptyOrRepeatedName(tables_, [](const SourceTable& t) { return t.name; }))
     state_->damaged(bad->name, "nombre de tabla vacío o repetido en el catálogo");
+}
+
+// libmdb reads the pages a file cut short lacks as nothing: the catalogue then comes back with
+// fewer objects, or none, and the file would pass for a database without the tables it has. The
+// catalogue table's own definition keeps its row count, as every table's does, and every table
+// definition it names must lie inside the file.
+void MdbReader::checkCatalogueWhole() const {
+  MdbHandle* mdb = state_->mdb;
+  MdbCatalogEntry objects{};
+  objects.mdb = mdb;
+  g_strlcpy(objects.object_name, "MSysObjects", sizeof objects.object_name);
+  objects.object_type = MDB_TABLE;
+  objects.table_pg = kCataloguePage;
+  MdbTableDef* def = kCataloguePage < state_->pageCount ? mdb_read_table(&objects) : nullptr;
+  if (def == nullptr) state_->damaged("MSysObjects", "definición ilegible");
+  const auto rows = static_cast<std::uint64_t>(def->num_rows);
+  mdb_free_tabledef(def);
+  if (rows != mdb->num_catalog)
+    state_->damaged("MSysObjects", "se leyeron " + std::to_string(mdb->num_catalog) + " de " +
+                                       std::to_string(rows) + " filas");
+  for (unsigned i = 0; i < mdb->num_catalog; ++i) {
+    const auto* entry = static_cast<MdbCatalogEntry*>(g_ptr_array_index(mdb->catalog, i));
+    if (entry->object_type == MDB_TABLE && entry->table_pg >= state_->pageCount)
+      state_->damaged(entry->object_name, "definición fuera del archivo");
+  }
 }
 
 MdbReader::~MdbReader() {

@@ -47,6 +47,10 @@ class MdbReader {
                  const RowSink& onRow);
 
  private:
+  // Where every Access file keeps the definition of its catalogue table, MSysObjects.
+  static constexpr unsigned kCataloguePage = 2;
+  void checkCatalogueWhole() const;
+
   struct State;
   std::unique_ptr<State> state_;
   std::filesystem::path file_;
