@@ -19,6 +19,7 @@
 #include "access_writer/usage_map.h"
 #include "base/error.h"
 #include "base/names.h"
+#include "base/utf8.h"
 
 namespace kolt::access_writer {
 namespace {
@@ -257,7 +258,7 @@ JetWriter::~JetWriter() {
 void JetWriter::beginTable(const std::string& name, const std::vector<JetColumn>& columns) {
   if (state_->fd < 0) throw base::Error(base::kErrNotOpen, "El archivo de Access ya está cerrado.");
   if (state_->table) state_->close();
-  const std::size_t length = utf16FromUtf8(name).size();
+  const std::size_t length = base::utf16FromUtf8(name).size();
   if (length == 0 || length > 64)
     throw base::Error(
         base::kErrSyntax,

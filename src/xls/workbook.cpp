@@ -25,6 +25,7 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/utf8.h"
 #include "xls/biff8_records.h"
 #include "xls/biff8_sheet.h"
 #include "xls/biff8_sheet_names.h"
@@ -320,7 +321,7 @@ std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<She
   State& s = *state_;
   std::vector<std::u16string> taken;
   for (const biff8::SheetSize& sheet : s.sheets) taken.push_back(sheet.name);
-  const std::u16string base = biff8::cleanSheetName(biff8::utf8ToUtf16(sheetName));
+  const std::u16string base = biff8::cleanSheetName(base::utf16FromUtf8(sheetName));
 
   // One part per kRowsPerSheet rows, read one row ahead to know whether another part follows; a
   // table without rows still gets its sheet with the header.
