@@ -8,6 +8,7 @@
 #include "access_writer/jet_writer.h"
 #include "base/error.h"
 #include "base/quoting.h"
+#include "base/replace_file.h"
 #include "base/value.h"
 #include "engine/sqlite_value.h"
 
@@ -113,9 +114,8 @@ std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::
   EngineReader engine(engineFile);
   const std::vector<std::string> names = tableNames(engine, tables);
   const fs::path temporary = accessFile.string() + ".tmp";
-  std::error_code ignored;
   std::vector<ExportedTable> exported;
-  try {
+  const std::error_code renamed = base::replaceFile(temporary, accessFile, [&] {
     JetWriter writer(temporary);
     for (const std::string& name : names) {
       const auto source = columnsOf(engine, name);
@@ -144,15 +144,10 @@ std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::
       exported.push_back(done);
     }
     writer.finish();
-    std::error_code renamed;
-    fs::rename(temporary, accessFile, renamed);
-    if (renamed)
-      throw base::Error(base::kErrFile, "No se puede poner el archivo en " + accessFile.string() +
-                                            " (" + renamed.message() + ").");
-  } catch (...) {
-    fs::remove(temporary, ignored);
-    throw;
-  }
+  });
+  if (renamed)
+    throw base::Error(base::kErrFile, "No se puede poner el archivo en " + accessFile.string() +
+                                          " (" + renamed.message() + ").");
   return exported;
 }
 

@@ -1,4 +1,4 @@
-#include "access/child_process.h"
+#include "base/platform/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,7 +11,7 @@
 #include <system_error>
 #include <thread>
 
-namespace kolt::access {
+namespace kolt::platform {
 namespace {
 
 #if defined(__SANITIZE_ADDRESS__)
@@ -59,7 +59,7 @@ void makePipe(Fd& readEnd, Fd& writeEnd) {
   ::setpgid(0, 0);
   const int devNull = ::open("/dev/null", O_RDWR);
   if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(devNull, 1) < 0) _exit(126);
-  if (::dup2(errorFd, 2) < 0 || ::dup2(reportFd, kReportFd) < 0) _exit(126);
+  if (::dup2(errorFd, 2) < 0 || ::dup2(reportFd, kReportChannel) < 0) _exit(126);
   struct rlimit noCore = {0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
   // AddressSanitizer reserves terabytes of address space up front, so a sanitized child cannot run
@@ -198,8 +198,9 @@ ChildOutcome runChild(const std::filesystem::path& program,
       outcome.end = ChildOutcome::End::Exited;
       outcome.status = WEXITSTATUS(status);
     } else {
-      outcome.end = ChildOutcome::End::Signalled;
       outcome.status = WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+      outcome.end =
+          outcome.status == SIGXCPU ? ChildOutcome::End::CpuLimit : ChildOutcome::End::Signalled;
     }
   } else {
     outcome.status = SIGKILL;
@@ -207,4 +208,4 @@ ChildOutcome runChild(const std::filesystem::path& program,
   return outcome;
 }
 
-}  // namespace kolt::access
+}  // namespace kolt::platform

@@ -1,8 +1,9 @@
 // Running a helper program as a child process that may crash, hang or eat memory.
 //
 // The child gets its limits (address space, CPU time, no core file) before it starts, writes its
-// reports as lines to file descriptor 3, and has its standard error kept (the tail of it) for
-// diagnosis. The parent kills it when it runs past its time, or stays silent too long.
+// reports as lines to the report channel (file descriptor 3 on POSIX), and has its standard error
+// kept (the tail of it) for diagnosis. The parent kills it when it runs past its time, or stays
+// silent too long.
 #pragma once
 
 #include <chrono>
@@ -13,9 +14,10 @@
 #include <string_view>
 #include <vector>
 
-namespace kolt::access {
+namespace kolt::platform {
 
-inline constexpr int kReportFd = 3;
+// Where the child finds the report channel; passed to it on its command line.
+inline constexpr int kReportChannel = 3;
 
 struct ChildLimits {
   std::chrono::milliseconds timeout{0};       // the whole run; 0 = none
@@ -25,9 +27,12 @@ struct ChildLimits {
 };
 
 struct ChildOutcome {
-  enum class End { Exited, Signalled, TimedOut, Stalled };
+  // Ended by itself; ended by a fault (a crash, an abort); ended by the system for going past its
+  // processor-time limit; killed for running past `timeout`; killed for being silent past
+  // `stallTimeout`.
+  enum class End { Exited, Signalled, CpuLimit, TimedOut, Stalled };
   End end = End::Exited;
-  int status = 0;           // exit code, or the signal number
+  int status = 0;           // exit code, or what ended it (on POSIX the signal number)
   std::string diagnostics;  // the last few kilobytes the child wrote to standard error
 };
 
@@ -38,4 +43,4 @@ ChildOutcome runChild(const std::filesystem::path& program,
                       const std::vector<std::string>& arguments, const ChildLimits& limits,
                       const std::function<void(std::string_view)>& onLine);
 
-}  // namespace kolt::access
+}  // namespace kolt::platform
