@@ -19,6 +19,21 @@ namespace kolt::platform {
 // Where the child finds the report channel; passed to it on its command line.
 inline constexpr int kReportChannel = 3;
 
+// AddressSanitizer reserves terabytes of address space up front, so a sanitized child cannot run
+// under an address-space limit: in such a build `memoryBytes` is not applied; the time limits
+// still hold.
+#if defined(__SANITIZE_ADDRESS__)
+inline constexpr bool kMemoryLimitApplies = false;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+inline constexpr bool kMemoryLimitApplies = false;
+#else
+inline constexpr bool kMemoryLimitApplies = true;
+#endif
+#else
+inline constexpr bool kMemoryLimitApplies = true;
+#endif
+
 struct ChildLimits {
   std::chrono::milliseconds timeout{0};       // the whole run; 0 = none
   std::chrono::milliseconds stallTimeout{0};  // longest silence on the report channel; 0 = none

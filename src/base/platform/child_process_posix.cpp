@@ -14,18 +14,6 @@
 namespace kolt::platform {
 namespace {
 
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
-
 constexpr std::size_t kDiagnosticsKept = 8192;
 
 class Fd {
@@ -62,9 +50,7 @@ void makePipe(Fd& readEnd, Fd& writeEnd) {
   if (::dup2(errorFd, 2) < 0 || ::dup2(reportFd, kReportChannel) < 0) _exit(126);
   struct rlimit noCore = {0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
-  // AddressSanitizer reserves terabytes of address space up front, so a sanitized child cannot run
-  // under an address-space limit; the time limits still hold.
-  if (limits.memoryBytes != 0 && !kSanitized) {
+  if (limits.memoryBytes != 0 && kMemoryLimitApplies) {
     struct rlimit memory = {limits.memoryBytes, limits.memoryBytes};
     ::setrlimit(RLIMIT_AS, &memory);
   }
