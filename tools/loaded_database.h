@@ -14,6 +14,7 @@
 #include "access/bulk_loader.h"
 #include "access_writer/engine_export.h"
 #include "base/error.h"
+#include "base/replace_file.h"
 
 namespace kolt::tools {
 
@@ -30,12 +31,12 @@ inline int writeDatabase(const std::filesystem::path& output, const char* tool,
   if (output.has_parent_path()) fs::create_directories(output.parent_path(), ignored);
   fs::remove(temporary, ignored);
   try {
-    {
+    const std::error_code renamed = base::replaceFile(temporary, engine, [&] {
       access::BulkLoader loader(temporary);
       fill(loader);
       loader.finish();
-    }
-    fs::rename(temporary, engine);
+    });
+    if (renamed) throw fs::filesystem_error("cannot rename", temporary, engine, renamed);
     if (access) {
       access_writer::exportToAccess(engine, output);
       fs::remove(engine, ignored);

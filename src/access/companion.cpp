@@ -1,15 +1,15 @@
 #include "access/companion.h"
 
-#include <fcntl.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cstdint>
 #include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
+
+#include "base/platform/files.h"
+#include "base/replace_file.h"
 
 namespace kolt::access {
 namespace {
@@ -27,15 +27,14 @@ struct Fingerprint {
 
 Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader& header,
                           const std::vector<std::string>& tables) {
-  struct stat info {};
-  if (::stat(file.c_str(), &info) != 0) throw base::Error(base::kErrFile, missingFileMessage(file));
+  const auto stamp = platform::fileStamp(file);
+  if (!stamp) throw base::Error(base::kErrFile, missingFileMessage(file));
   Fingerprint f;
   std::error_code ec;
   f.path = std::filesystem::weakly_canonical(std::filesystem::absolute(file), ec).string();
   if (ec) f.path = std::filesystem::absolute(file).string();
-  f.size = static_cast<std::int64_t>(info.st_size);
-  f.modifiedNs =
-      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec;
+  f.size = stamp->size;
+  f.modifiedNs = stamp->modifiedNs;
   f.header = header.firstPage;
   for (const auto& t : tables) f.tables += t + "\n";
   return f;
@@ -118,17 +117,6 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   if (rc != SQLITE_DONE) fail();
 }
 
-// Tried rather than asked: permissions alone miss read-only mounts and immutable folders.
-bool folderWritable(const std::filesystem::path& folder) {
-  const auto probe = (folder.empty() ? std::filesystem::path(".") : folder) /
-                     (".kolt-prueba-" + std::to_string(::getpid()));
-  const int fd = ::open(probe.c_str(), O_CREAT | O_EXCL | O_WRONLY | O_CLOEXEC, 0600);
-  if (fd < 0) return false;
-  ::close(fd);
-  ::unlink(probe.c_str());
-  return true;
-}
-
 }  // namespace
 
 std::filesystem::path companionBeside(const std::filesystem::path& sourceFile) {
@@ -157,12 +145,12 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
     if (recordedFingerprint(candidate) == before) return candidate;
 
   std::filesystem::path target = beside;
-  if (!folderWritable(sourceFile.parent_path())) {
+  if (!platform::canCreateFilesIn(sourceFile.parent_path())) {
     std::filesystem::create_directories(resultsDir, ec);
     target = inResults;
   }
-  const auto temporary = temporaryNameFor(target);
-  try {
+  const auto temporary = base::temporaryNameFor(target);
+  const std::error_code renamed = base::replaceFile(temporary, target, [&] {
     importAccessInto(sourceFile, temporary, options);
     // A file saved while we read it may have been read half old, half new.
     if (fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) != before) {
@@ -172,15 +160,11 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
                             "(Access) y vuelva a elegirlo.");
     }
     recordFingerprint(temporary, before);
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-      throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +
-                                            ec.message() +
-                                            "). Compruebe el permiso de escritura en la carpeta.");
-    }
-  } catch (...) {
-    std::filesystem::remove(temporary, ec);
-    throw;
+  });
+  if (renamed) {
+    throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +
+                                          renamed.message() +
+                                          "). Compruebe el permiso de escritura en la carpeta.");
   }
   return target;
 }

@@ -1,16 +1,12 @@
 #include "access/import.h"
 
-#include <signal.h>
-#include <unistd.h>
-
-#include <atomic>
-#include <cerrno>
-#include <cstdlib>
 #include <optional>
 #include <system_error>
 
-#include "access/child_process.h"
 #include "access/progress_protocol.h"
+#include "base/platform/child_process.h"
+#include "base/platform/files.h"
+#include "base/replace_file.h"
 
 namespace kolt::access {
 namespace {
@@ -21,11 +17,6 @@ std::chrono::milliseconds timeoutFor(const ImportLimits& limits, std::uintmax_t 
   if (limits.timeout.count() > 0) return limits.timeout;
   constexpr std::uintmax_t kBytesPerMinute = 50'000'000;
   return std::chrono::minutes(5 + fileSize / kBytesPerMinute);
-}
-
-void removeQuietly(const std::filesystem::path& file) {
-  std::error_code ignored;
-  std::filesystem::remove(file, ignored);
 }
 
 // Processor time for reading a file of this size. A sound file needs a small part of it (imports
@@ -48,48 +39,24 @@ std::filesystem::path defaultImporterPath() {
   return (ec ? std::filesystem::current_path() : self.parent_path()) / "kolt-importar";
 }
 
-namespace {
-
-// Removes "{target}.tmp-{pid}-..." files whose process is gone.
-void removeAbandonedTemporaries(const std::filesystem::path& target) {
-  const std::string prefix = target.filename().string() + ".tmp-";
-  std::error_code ec;
-  const auto folder = target.has_parent_path() ? target.parent_path() : ".";
-  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
-    if (!name.starts_with(prefix)) continue;
-    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
-    if (pid <= 0 || (::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH))
-      removeQuietly(entry.path());
-  }
-}
-
-}  // namespace
-
-std::filesystem::path temporaryNameFor(const std::filesystem::path& target) {
-  removeAbandonedTemporaries(target);
-  static std::atomic<unsigned> counter{0};
-  return target.string() + ".tmp-" + std::to_string(::getpid()) + "-" + std::to_string(++counter);
-}
-
 ImportSummary importAccessInto(const std::filesystem::path& source,
                                const std::filesystem::path& temporaryTarget,
                                const ImportOptions& options) {
   const AccessHeader header = readAccessHeader(source);
   const std::filesystem::path importer =
       options.importer.empty() ? defaultImporterPath() : options.importer;
-  if (::access(importer.c_str(), X_OK) != 0) {
+  if (!platform::isExecutable(importer)) {
     throw base::Error(base::kErrFile,
                       "No se encuentra el programa de importación " + importer.string() +
                           ", necesario para leer bases de datos de Access. Reinstale el "
                           "programa.");
   }
 
-  std::vector<std::string> arguments = {"--progress-fd", std::to_string(access::kReportFd),
+  std::vector<std::string> arguments = {"--progress-fd", std::to_string(platform::kReportChannel),
                                         source.string(), temporaryTarget.string()};
   arguments.insert(arguments.end(), options.tables.begin(), options.tables.end());
 
-  access::ChildLimits limits;
+  platform::ChildLimits limits;
   limits.timeout = timeoutFor(options.limits, header.fileSize);
   limits.stallTimeout = options.limits.stallTimeout;
   limits.memoryBytes = options.limits.memoryBytes;
@@ -105,9 +72,9 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
     if (options.progress) options.progress(progress);
   };
 
-  access::ChildOutcome outcome;
+  platform::ChildOutcome outcome;
   try {
-    outcome = access::runChild(importer, arguments, limits, [&](std::string_view line) {
+    outcome = platform::runChild(importer, arguments, limits, [&](std::string_view line) {
       const auto event = access::decodeEvent(line);
       if (!event) {
         garbled = true;
@@ -151,7 +118,7 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
                                           "). Cierre otros programas y vuelva a intentarlo.");
   }
 
-  using End = access::ChildOutcome::End;
+  using End = platform::ChildOutcome::End;
   if (outcome.end == End::Exited && outcome.status == 0 && ended && !garbled && !failure)
     return summary;
   if (failure && outcome.end == End::Exited) {
@@ -168,7 +135,7 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
             " segundos. El archivo puede estar dañado; ábralo en Access y use «Compactar "
             "y reparar», o elija otro archivo.");
   }
-  if (outcome.end == End::Signalled && (outcome.status == SIGXCPU)) {
+  if (outcome.end == End::CpuLimit) {
     throw base::Error(
         base::kErrNotAccessFile,
         "La lectura de " + source.string() +
@@ -186,21 +153,16 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
 
 ImportSummary importAccess(const std::filesystem::path& source, const std::filesystem::path& target,
                            const ImportOptions& options) {
-  const auto temporary = temporaryNameFor(target);
-  try {
-    ImportSummary summary = importAccessInto(source, temporary, options);
-    std::error_code ec;
-    std::filesystem::rename(temporary, target, ec);
-    if (ec) {
-      throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +
-                                            ec.message() +
-                                            "). Compruebe el permiso de escritura en la carpeta.");
-    }
-    return summary;
-  } catch (...) {
-    removeQuietly(temporary);
-    throw;
+  const auto temporary = base::temporaryNameFor(target);
+  ImportSummary summary;
+  const std::error_code ec = base::replaceFile(
+      temporary, target, [&] { summary = importAccessInto(source, temporary, options); });
+  if (ec) {
+    throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +
+                                          ec.message() +
+                                          "). Compruebe el permiso de escritura en la carpeta.");
   }
+  return summary;
 }
 
 }  // namespace kolt::access

@@ -94,9 +94,4 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
                                const std::filesystem::path& temporaryTarget,
                                const ImportOptions& options);
 
-// A name beside `target` that no other process uses: "{target}.tmp-{pid}-{n}". Temporaries of the
-// same target left by a process that no longer runs (an import that was killed) are removed first,
-// with their journals, so they never pile up beside the user's file.
-std::filesystem::path temporaryNameFor(const std::filesystem::path& target);
-
 }  // namespace kolt::access

@@ -5,11 +5,9 @@
 // It runs apart from the program because libmdb can fault on a damaged file: a crash here is one
 // clear error for the parent, never the end of the program. Progress and the outcome go to file
 // descriptor N as the lines of progress_protocol.h; exit status 0 together with "fin" is success.
-#include <sys/resource.h>
-#include <unistd.h>
-
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <new>
 #include <optional>
@@ -21,71 +19,35 @@
 #include "access/mdb_reader.h"
 #include "access/progress_protocol.h"
 #include "base/error.h"
+#include "base/names.h"
+#include "base/platform/process.h"
 
 namespace {
 
 using kolt::access::ProgressEvent;
 
+constexpr unsigned kOpeningSeconds = 1;
+
 class Channel {
  public:
   explicit Channel(int fd) : fd_(fd) {}
   void send(const ProgressEvent& event) const {
-    std::string line = kolt::access::encodeEvent(event) + "\n";
-    const char* data = line.data();
-    std::size_t left = line.size();
-    while (left > 0) {
-      const ssize_t n = ::write(fd_, data, left);
-      if (n < 0 && errno == EINTR) continue;
-      // The parent is gone or has given up: nobody will use what we would write.
-      if (n <= 0) _exit(5);
-      data += n;
-      left -= static_cast<std::size_t>(n);
-    }
+    // The parent is gone or has given up: nobody will use what we would write.
+    if (!kolt::platform::writeToChannel(fd_, kolt::access::encodeEvent(event) + "\n"))
+      std::_Exit(5);
   }
 
  private:
   int fd_;
 };
 
-// Opening reads the catalogue only, whatever the file's size, yet a damaged property block can keep
-// libmdb parsing it without end. For as long as it lives, the processor-time limit the parent set
-// is lowered to a second or two from now: past it the kernel ends this process with SIGXCPU, which
-// the parent reports as a damaged file.
-class OpeningBudget {
- public:
-  OpeningBudget() {
-    if (::getrlimit(RLIMIT_CPU, &saved_) != 0) return;
-    rusage used{};
-    ::getrusage(RUSAGE_SELF, &used);
-    rlimit lowered = saved_;
-    // The seconds used so far, rounded up, and kSeconds more.
-    const auto usedMicros = (used.ru_utime.tv_sec + used.ru_stime.tv_sec) * 1'000'000 +
-                            used.ru_utime.tv_usec + used.ru_stime.tv_usec;
-    const rlim_t until = static_cast<rlim_t>((usedMicros + 999'999) / 1'000'000) + kSeconds;
-    if (lowered.rlim_cur == RLIM_INFINITY || lowered.rlim_cur > until) lowered.rlim_cur = until;
-    active_ = ::setrlimit(RLIMIT_CPU, &lowered) == 0;
-  }
-  ~OpeningBudget() {
-    if (active_) ::setrlimit(RLIMIT_CPU, &saved_);
-  }
-  OpeningBudget(const OpeningBudget&) = delete;
-  OpeningBudget& operator=(const OpeningBudget&) = delete;
-
- private:
-  static constexpr rlim_t kSeconds = 1;
-  rlimit saved_{};
-  bool active_ = false;
-};
-
-bool sameNameIgnoringCase(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strncasecmp(a.c_str(), b.c_str(), a.size()) == 0;
-}
-
 int run(const Channel& channel, const std::string& source, const std::string& target,
         const std::vector<std::string>& wanted) {
   using Clock = std::chrono::steady_clock;
   const auto header = kolt::access::readAccessHeader(source);
-  std::optional<OpeningBudget> opening(std::in_place);
+  // Opening reads the catalogue only, whatever the file's size, yet a damaged property block can
+  // keep libmdb parsing it without end: a second or two of processor time must do.
+  std::optional<kolt::platform::CpuBudget> opening(std::in_place, kOpeningSeconds);
   kolt::access::MdbReader reader(source);
   opening.reset();
 
@@ -96,7 +58,7 @@ int run(const Channel& channel, const std::string& source, const std::string& ta
     for (const auto& name : wanted) {
       const kolt::access::SourceTable* found = nullptr;
       for (const auto& t : reader.tables())
-        if (sameNameIgnoringCase(t.name, name)) found = &t;
+        if (kolt::base::sameName(t.name, name)) found = &t;
       if (found == nullptr)
         throw kolt::base::Error(kolt::base::kErrNoSuchTable,
                                 "La tabla " + name + " no existe en " + source +

@@ -7,7 +7,10 @@
 #include "access_writer/column_choice.h"
 #include "access_writer/jet_writer.h"
 #include "base/error.h"
+#include "base/quoting.h"
+#include "base/replace_file.h"
 #include "base/value.h"
+#include "engine/sqlite_value.h"
 
 namespace kolt::access_writer {
 namespace {
@@ -15,12 +18,7 @@ namespace {
 namespace fs = std::filesystem;
 
 std::string quoted(const std::string& name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
+  return "\"" + base::doubledQuotes(name, '"') + "\"";
 }
 
 class EngineReader {
@@ -52,31 +50,14 @@ class EngineReader {
     std::vector<base::Value> row(static_cast<std::size_t>(columns));
     int rc;
     while ((rc = sqlite3_step(raw)) == SQLITE_ROW) {
-      for (int i = 0; i < columns; ++i) row[static_cast<std::size_t>(i)] = valueAt(raw, i);
+      for (int i = 0; i < columns; ++i)
+        row[static_cast<std::size_t>(i)] = engine::columnValue(raw, i);
       onRow(row);
     }
     if (rc != SQLITE_DONE) fail();
   }
 
  private:
-  static base::Value valueAt(sqlite3_stmt* stmt, int i) {
-    switch (sqlite3_column_type(stmt, i)) {
-      case SQLITE_INTEGER:
-        return static_cast<std::int64_t>(sqlite3_column_int64(stmt, i));
-      case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt, i);
-      case SQLITE_TEXT:
-        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt, i)),
-                           static_cast<std::size_t>(sqlite3_column_bytes(stmt, i)));
-      case SQLITE_BLOB: {
-        const auto* data = static_cast<const unsigned char*>(sqlite3_column_blob(stmt, i));
-        return base::Blob{{data, data + sqlite3_column_bytes(stmt, i)}};
-      }
-      default:
-        return std::monostate{};
-    }
-  }
-
   [[noreturn]] void fail() const {
     throw base::Error(sqlite3_extended_errcode(db_),
                       "Al leer " + file_.string() + ": " + sqlite3_errmsg(db_));
@@ -87,12 +68,7 @@ class EngineReader {
 };
 
 std::string literal(const std::string& text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
+  return "'" + base::doubledQuotes(text) + "'";
 }
 
 struct SourceColumn {
@@ -138,9 +114,8 @@ std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::
   EngineReader engine(engineFile);
   const std::vector<std::string> names = tableNames(engine, tables);
   const fs::path temporary = accessFile.string() + ".tmp";
-  std::error_code ignored;
   std::vector<ExportedTable> exported;
-  try {
+  const std::error_code renamed = base::replaceFile(temporary, accessFile, [&] {
     JetWriter writer(temporary);
     for (const std::string& name : names) {
       const auto source = columnsOf(engine, name);
@@ -169,15 +144,10 @@ std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::
       exported.push_back(done);
     }
     writer.finish();
-    std::error_code renamed;
-    fs::rename(temporary, accessFile, renamed);
-    if (renamed)
-      throw base::Error(base::kErrFile, "No se puede poner el archivo en " + accessFile.string() +
-                                            " (" + renamed.message() + ").");
-  } catch (...) {
-    fs::remove(temporary, ignored);
-    throw;
-  }
+  });
+  if (renamed)
+    throw base::Error(base::kErrFile, "No se puede poner el archivo en " + accessFile.string() +
+                                          " (" + renamed.message() + ").");
   return exported;
 }
 

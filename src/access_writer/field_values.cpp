@@ -9,6 +9,7 @@
 #include "access_writer/text_encoding.h"
 #include "base/date_text.h"
 #include "base/error.h"
+#include "base/utf8.h"
 
 namespace kolt::access_writer {
 namespace {
@@ -131,7 +132,7 @@ void encodeField(const ColumnSlot& slot, const base::Value& value, Field& field)
     }
     case ColumnType::Text:
     case ColumnType::Memo: {
-      const std::u16string text = utf16FromUtf8(textOf(slot, value));
+      const std::u16string text = base::utf16FromUtf8(textOf(slot, value));
       if (type == ColumnType::Text &&
           text.size() > static_cast<std::size_t>(slot.column.maxCharacters))
         unfit(slot,

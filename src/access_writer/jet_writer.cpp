@@ -1,10 +1,6 @@
 #include "access_writer/jet_writer.h"
 
-#include <fcntl.h>
-#include <unistd.h>
-
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstring>
 #include <optional>
@@ -19,6 +15,8 @@
 #include "access_writer/usage_map.h"
 #include "base/error.h"
 #include "base/names.h"
+#include "base/platform/files.h"
+#include "base/utf8.h"
 
 namespace kolt::access_writer {
 namespace {
@@ -58,7 +56,7 @@ struct Table {
 
 struct JetWriter::State {
   std::filesystem::path file;
-  int fd = -1;
+  platform::File out;
   std::uint32_t pageCount = 3;  // the definition page, the first map page, the catalogue's
   double created = nowSerial();
   std::optional<Table> table;
@@ -86,14 +84,15 @@ struct JetWriter::State {
   }
 
   void writePage(std::uint32_t number, const Page& page) const {
-    const auto offset = static_cast<off_t>(number) * static_cast<off_t>(kPageSize);
+    const auto offset = static_cast<std::uint64_t>(number) * kPageSize;
     std::size_t done = 0;
     while (done < kPageSize) {
-      const ssize_t n =
-          ::pwrite(fd, page.data() + done, kPageSize - done, offset + static_cast<off_t>(done));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) fileError(n < 0 ? std::strerror(errno) : "escritura incompleta");
-      done += static_cast<std::size_t>(n);
+      std::error_code error;
+      const std::size_t n =
+          out.writeSomeAt(offset + done, page.data() + done, kPageSize - done, error);
+      if (error) fileError(error.message());
+      if (n == 0) fileError("escritura incompleta");
+      done += n;
     }
   }
 
@@ -243,21 +242,21 @@ struct JetWriter::State {
 
 JetWriter::JetWriter(const std::filesystem::path& file) : state_(std::make_unique<State>()) {
   state_->file = file;
-  state_->fd = ::open(file.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
-  if (state_->fd < 0)
+  std::error_code error;
+  state_->out = platform::File::createForWriting(file, error);
+  if (error)
     throw base::Error(base::kErrFile, "No se puede crear el archivo " + file.string() + " (" +
-                                          std::strerror(errno) +
+                                          error.message() +
                                           "). Compruebe que la carpeta existe y admite escritura.");
 }
 
-JetWriter::~JetWriter() {
-  if (state_->fd >= 0) ::close(state_->fd);
-}
+JetWriter::~JetWriter() = default;
 
 void JetWriter::beginTable(const std::string& name, const std::vector<JetColumn>& columns) {
-  if (state_->fd < 0) throw base::Error(base::kErrNotOpen, "El archivo de Access ya está cerrado.");
+  if (!state_->out.isOpen())
+    throw base::Error(base::kErrNotOpen, "El archivo de Access ya está cerrado.");
   if (state_->table) state_->close();
-  const std::size_t length = utf16FromUtf8(name).size();
+  const std::size_t length = base::utf16FromUtf8(name).size();
   if (length == 0 || length > 64)
     throw base::Error(
         base::kErrSyntax,
@@ -277,17 +276,16 @@ void JetWriter::insert(const std::vector<base::Value>& row) {
 
 void JetWriter::finish() {
   State& s = *state_;
-  if (s.fd < 0) throw base::Error(base::kErrNotOpen, "El archivo de Access ya está cerrado.");
+  if (!s.out.isOpen())
+    throw base::Error(base::kErrNotOpen, "El archivo de Access ya está cerrado.");
   if (s.table) s.close();
   s.open(kCatalogueName, catalogueColumns(), kCatalogueDefinitionPage, true);
   for (const auto& r : catalogueRows(s.written, s.created)) s.append(r);
   s.close();
   s.writePage(s.mapPageNumber, s.mapPage.bytes());
   s.writePage(0, definitionPage(s.created));
-  if (::fsync(s.fd) != 0) s.fileError(std::strerror(errno));
-  const int fd = s.fd;
-  s.fd = -1;
-  if (::close(fd) != 0) s.fileError(std::strerror(errno));
+  if (const std::error_code error = s.out.sync()) s.fileError(error.message());
+  if (const std::error_code error = s.out.close()) s.fileError(error.message());
 }
 
 }  // namespace kolt::access_writer

@@ -3,6 +3,7 @@
 #include "access_writer/page_layout.h"
 #include "access_writer/text_encoding.h"
 #include "base/error.h"
+#include "base/utf8.h"
 
 namespace kolt::access_writer {
 namespace {
@@ -36,7 +37,7 @@ std::uint16_t fixedSizeOf(ColumnType type) {
 }
 
 void checkName(const std::string& name, const char* what) {
-  const std::size_t length = utf16FromUtf8(name).size();
+  const std::size_t length = base::utf16FromUtf8(name).size();
   if (length == 0 || length > kMaxNameLength)
     throw base::Error(base::kErrSyntax,
                       std::string("El nombre de ") + what + " «" + name +
@@ -107,7 +108,7 @@ std::vector<unsigned char> tableDefinition(const TableLayout& layout, const Tabl
     put16(e + 23, length);
   }
   for (const ColumnSlot& c : layout.columns) {
-    const std::u16string name = utf16FromUtf8(c.column.name);
+    const std::u16string name = base::utf16FromUtf8(c.column.name);
     const std::size_t start = d.size();
     d.resize(start + 2 + name.size() * 2);
     put16(&d[start], static_cast<std::uint16_t>(name.size() * 2));

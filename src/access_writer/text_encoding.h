@@ -13,9 +13,6 @@
 
 namespace kolt::access_writer {
 
-// UTF-8 to UTF-16; an invalid byte sequence becomes U+FFFD rather than vanishing.
-std::u16string utf16FromUtf8(std::string_view text);
-
 // The stored bytes of `text`, compressed when `compressible` and shorter that way.
 std::vector<unsigned char> encodeText(std::u16string_view text, bool compressible);
 

@@ -6,14 +6,15 @@
 
 namespace kolt::base {
 
-// The value with every single quote doubled, to stand between single quotes in a statement: a unit
-// code or a path holding a quote must neither break the statement nor change its meaning.
-inline std::string doubledQuotes(std::string_view value) {
+// The value with every `quote` doubled, to stand between two of them in a statement: a unit code, a
+// path or a name holding a quote must neither break the statement nor change its meaning. Single
+// quotes delimit texts; double quotes delimit names.
+inline std::string doubledQuotes(std::string_view value, char quote = '\'') {
   std::string out;
   out.reserve(value.size());
   for (char c : value) {
     out += c;
-    if (c == '\'') out += '\'';
+    if (c == quote) out += quote;
   }
   return out;
 }

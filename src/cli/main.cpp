@@ -1,13 +1,11 @@
 // kolt-validar: the validation run from the command line, the same run the window starts.
-#include <unistd.h>
-
-#include <csignal>
 
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
 
+#include "base/platform/process.h"
 #include "cli/arguments.h"
 #include "engine/dialect/functions.h"
 #include "run/date_utilities.h"
@@ -90,7 +88,8 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::Context ctx(app);
   if (args.resultados) ctx.carpetaResultados = std::filesystem::absolute(*args.resultados);
   try {
-    run::abreBases(ctx, args.origen, importProgress(isatty(STDERR_FILENO)),
+    run::abreBases(ctx, args.origen,
+                   importProgress(platform::isTerminal(platform::StandardStream::Error)),
                    args.catalogo ? *args.catalogo : "");
   } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
@@ -139,7 +138,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   }
   run::RunOutcome outcome;
   {
-    TerminalProgress progress(isatty(STDERR_FILENO));
+    TerminalProgress progress(platform::isTerminal(platform::StandardStream::Error));
     outcome = run::ProcesaValidacion(ctx, runRequest, &progress, args.traza ? &traceFile : nullptr);
   }
   if (args.traza && (!outcome.traceIntact || !traceFile.flush()))
@@ -172,7 +171,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
 int main(int argc, char** argv) {
   // Past a file-size limit a write must fail like a full disk, reported and survived, instead of
   // killing the process halfway through a file.
-  std::signal(SIGXFSZ, SIG_IGN);
+  platform::failWritesPastFileSizeLimit();
   cli::Arguments args;
   try {
     args = cli::parseArguments(std::vector<std::string>(argv + 1, argv + argc));

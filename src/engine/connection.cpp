@@ -9,6 +9,7 @@
 #include "engine/dialect/emitter.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
+#include "engine/sqlite_value.h"
 
 namespace kolt::engine {
 namespace {
@@ -81,23 +82,7 @@ class Statement {
     const char* type = sqlite3_column_decltype(stmt_, i);
     return {sqlite3_column_name(stmt_, i), type ? type : ""};
   }
-  base::Value value(int i) const {
-    switch (sqlite3_column_type(stmt_, i)) {
-      case SQLITE_INTEGER:
-        return static_cast<std::int64_t>(sqlite3_column_int64(stmt_, i));
-      case SQLITE_FLOAT:
-        return sqlite3_column_double(stmt_, i);
-      case SQLITE_TEXT:
-        return std::string(reinterpret_cast<const char*>(sqlite3_column_text(stmt_, i)),
-                           static_cast<std::size_t>(sqlite3_column_bytes(stmt_, i)));
-      case SQLITE_BLOB: {
-        const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(stmt_, i));
-        return base::Blob{std::vector<unsigned char>(p, p + sqlite3_column_bytes(stmt_, i))};
-      }
-      default:
-        return std::monostate{};
-    }
-  }
+  base::Value value(int i) const { return columnValue(stmt_, i); }
 
  private:
   sqlite3* db_;

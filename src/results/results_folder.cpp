@@ -1,13 +1,10 @@
 #include "results/results_folder.h"
 
-#include <fcntl.h>
-#include <sys/file.h>
-#include <unistd.h>
-
-#include <cerrno>
 #include <system_error>
 
 #include "base/error.h"
+#include "base/platform/files.h"
+#include "base/replace_file.h"
 
 namespace kolt::results {
 namespace {
@@ -41,10 +38,6 @@ bool needsEscape(unsigned char c, std::size_t position, std::size_t length) {
   }
 }
 
-bool noRoomLeft(int error) {
-  return error == ENOSPC || error == EFBIG || error == EDQUOT;
-}
-
 std::string quoted(const fs::path& path) {
   return "'" + path.string() + "'";
 }
@@ -76,23 +69,22 @@ ResultsFolder::ResultsFolder(fs::path folder)
                                           quoted(folder_) + ": " + ec.message() +
                                           ". Compruebe el permiso de escritura.");
   const fs::path lockFile = folder_ / kLockName;
-  lock_ = ::open(lockFile.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0666);
-  if (lock_ < 0)
-    throw base::Error(base::kErrFile, "No se puede escribir en la carpeta de resultados " +
-                                          quoted(folder_) + ": " +
-                                          std::system_category().message(errno) +
-                                          ". Compruebe el permiso de escritura.");
-  if (::flock(lock_, LOCK_EX | LOCK_NB) != 0) {
-    const int error = errno;
-    ::close(lock_);
-    if (error == EWOULDBLOCK)
+  lock_ = platform::tryLock(lockFile);
+  switch (lock_.state()) {
+    case platform::ExclusiveLock::State::Held:
+      break;
+    case platform::ExclusiveLock::State::CannotOpen:
+      throw base::Error(base::kErrFile, "No se puede escribir en la carpeta de resultados " +
+                                            quoted(folder_) + ": " + lock_.error().message() +
+                                            ". Compruebe el permiso de escritura.");
+    case platform::ExclusiveLock::State::InUse:
       throw base::Error(base::kErrInUse,
                         "La carpeta de resultados " + quoted(folder_) +
                             " está en uso por otra validación. Espere a que termine y "
                             "vuelva a intentarlo.");
-    throw base::Error(base::kErrFile, "No se puede reservar la carpeta de resultados " +
-                                          quoted(folder_) + ": " +
-                                          std::system_category().message(error) + ".");
+    case platform::ExclusiveLock::State::CannotLock:
+      throw base::Error(base::kErrFile, "No se puede reservar la carpeta de resultados " +
+                                            quoted(folder_) + ": " + lock_.error().message() + ".");
   }
 
   // Everything in the work folder was left by a run that did not finish: it is ours, and no run
@@ -101,7 +93,6 @@ ResultsFolder::ResultsFolder(fs::path folder)
     if (!entry.is_directory(ec)) fs::remove(entry.path(), ec);
   fs::create_directories(work_, ec);
   if (ec) {
-    ::close(lock_);
     throw base::Error(base::kErrFile, "No se puede crear la carpeta de trabajo " + quoted(work_) +
                                           ": " + ec.message() +
                                           ". Compruebe el permiso de escritura.");
@@ -111,7 +102,6 @@ ResultsFolder::ResultsFolder(fs::path folder)
 ResultsFolder::~ResultsFolder() {
   std::error_code ignored;
   fs::remove(work_, ignored);  // only when empty
-  ::close(lock_);
 }
 
 fs::path ResultsFolder::workingDatabase(std::string_view unitCode) const {
@@ -132,14 +122,11 @@ fs::path ResultsFolder::draftOf(const fs::path& published) const {
 
 void ResultsFolder::publish(const fs::path& published) const {
   const fs::path draft = draftOf(published);
-  if (::rename(draft.c_str(), published.c_str()) == 0) return;
-  const int error = errno;
-  std::error_code ignored;
-  fs::remove(draft, ignored);
+  const std::error_code error = base::replaceFile(draft, published);
+  if (!error) return;
   throw base::Error(
-      noRoomLeft(error) ? base::kErrDiskFull : base::kErrFile,
-      "No se pudo guardar el libro " + quoted(published) + ": " +
-          std::system_category().message(error) +
+      platform::noRoomLeft(error) ? base::kErrDiskFull : base::kErrFile,
+      "No se pudo guardar el libro " + quoted(published) + ": " + error.message() +
           ". Compruebe que haya espacio en el disco y que el nombre no esté ocupado.");
 }
 

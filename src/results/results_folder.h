@@ -16,6 +16,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/platform/file_lock.h"
+
 namespace kolt::results {
 
 // A unit code as it may stand in a file name on Windows and Linux: each character a file name
@@ -54,7 +56,7 @@ class ResultsFolder {
  private:
   std::filesystem::path folder_;
   std::filesystem::path work_;
-  int lock_ = -1;
+  platform::ExclusiveLock lock_;
 };
 
 }  // namespace kolt::results

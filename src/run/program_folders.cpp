@@ -1,9 +1,8 @@
 #include "run/program_folders.h"
 
-#include <unistd.h>
-
-#include <cerrno>
 #include <cstdlib>
+
+#include "base/platform/files.h"
 
 namespace kolt::run {
 namespace {
@@ -17,7 +16,8 @@ bool present(const fs::path& path) {
 
 // A folder not made yet counts as writable: it is made where the program's own folders go.
 bool writable(const fs::path& folder) {
-  return ::access(folder.c_str(), W_OK) == 0 || errno == ENOENT;
+  const std::error_code denied = platform::writePermission(folder);
+  return !denied || denied == std::errc::no_such_file_or_directory;
 }
 
 bool installed(const fs::path& app) {

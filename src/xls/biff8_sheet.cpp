@@ -7,6 +7,7 @@
 #include <tuple>
 
 #include "base/date_text.h"
+#include "base/utf8.h"
 #include "xls/biff8_globals.h"
 #include "xls/biff8_text.h"
 
@@ -44,7 +45,7 @@ class SheetWriter {
 
   void header() {
     for (std::size_t c = 0; c < columns_.size(); ++c)
-      text(0, c, utf8ToUtf16(columns_[c].name), kXfHeader);
+      text(0, c, base::utf16FromUtf8(columns_[c].name), kXfHeader);
   }
 
   void row(std::uint16_t r, const Row& values) {
@@ -56,32 +57,32 @@ class SheetWriter {
 
  private:
   void value(std::uint16_t r, std::size_t c, ColumnKind kind, const base::Value& v) {
-    std::visit(Overloaded{
-                   [](std::monostate) {},
-                   [&](std::int64_t i) {
-                     if (kind == ColumnKind::Boolean) return boolean(r, c, i != 0);
-                     if (i < -kLargestExactInteger || i > kLargestExactInteger)
-                       return text(r, c, utf8ToUtf16(std::to_string(i)), kXfGeneral);
-                     integer(r, c, i);
-                   },
-                   [&](double d) {
-                     // Excel has no infinity; NaN cannot come from the engine but is kept apart.
-                     if (std::isnan(d)) return text(r, c, u"NaN", kXfGeneral);
-                     if (std::isinf(d))
-                       return text(r, c, d > 0 ? u"Infinito" : u"-Infinito", kXfGeneral);
-                     number(r, c, d, kXfGeneral, kNumberWidth);
-                   },
-                   [&](const std::string& s) {
-                     if (kind == ColumnKind::Date && date(r, c, s)) return;
-                     text(r, c, utf8ToUtf16(s), kXfGeneral);
-                   },
-                   [&](const base::Blob& b) {
-                     text(r, c,
-                          utf8ToUtf16("(binario, " + std::to_string(b.bytes.size()) + " bytes)"),
-                          kXfGeneral);
-                   },
-               },
-               v);
+    std::visit(
+        Overloaded{
+            [](std::monostate) {},
+            [&](std::int64_t i) {
+              if (kind == ColumnKind::Boolean) return boolean(r, c, i != 0);
+              if (i < -kLargestExactInteger || i > kLargestExactInteger)
+                return text(r, c, base::utf16FromUtf8(std::to_string(i)), kXfGeneral);
+              integer(r, c, i);
+            },
+            [&](double d) {
+              // Excel has no infinity; NaN cannot come from the engine but is kept apart.
+              if (std::isnan(d)) return text(r, c, u"NaN", kXfGeneral);
+              if (std::isinf(d)) return text(r, c, d > 0 ? u"Infinito" : u"-Infinito", kXfGeneral);
+              number(r, c, d, kXfGeneral, kNumberWidth);
+            },
+            [&](const std::string& s) {
+              if (kind == ColumnKind::Date && date(r, c, s)) return;
+              text(r, c, base::utf16FromUtf8(s), kXfGeneral);
+            },
+            [&](const base::Blob& b) {
+              text(r, c,
+                   base::utf16FromUtf8("(binario, " + std::to_string(b.bytes.size()) + " bytes)"),
+                   kXfGeneral);
+            },
+        },
+        v);
   }
 
   // Writes a canonical date text that Excel can show as a date; false leaves it to be written as

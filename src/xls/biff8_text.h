@@ -10,8 +10,6 @@ namespace kolt::xls::biff8 {
 // The most characters a cell shows; longer texts are cut to it.
 inline constexpr std::size_t kMaxCellText = 32767;
 
-// Malformed UTF-8 becomes U+FFFD rather than being dropped, so a damaged value stays visible.
-std::u16string utf8ToUtf16(std::string_view text);
 // Unpaired surrogates become U+FFFD.
 std::string utf16ToUtf8(std::u16string_view text);
 

@@ -1,6 +1,5 @@
 #include "xls/workbook.h"
 
-#include <fcntl.h>
 #include <gsf/gsf-infile-msole.h>
 #include <gsf/gsf-infile.h>
 #include <gsf/gsf-input-memory.h>
@@ -10,7 +9,6 @@
 #include <gsf/gsf-output-memory.h>
 #include <gsf/gsf-output-stdio.h>
 #include <gsf/gsf-utils.h>
-#include <unistd.h>
 
 #include <algorithm>
 #include <cerrno>
@@ -25,6 +23,9 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/platform/files.h"
+#include "base/replace_file.h"
+#include "base/utf8.h"
 #include "xls/biff8_records.h"
 #include "xls/biff8_sheet.h"
 #include "xls/biff8_sheet_names.h"
@@ -63,8 +64,10 @@ std::string takeMessage(GError* error) {
   return message;
 }
 
-std::string systemMessage(int error) {
-  return std::system_category().message(error);
+// What errno holds after a library call failed, or a plain input/output error when the library
+// left it unset.
+std::error_code lastErrorOr(int fallback) {
+  return {errno != 0 ? errno : fallback, std::system_category()};
 }
 
 [[noreturn]] void refuse(const fs::path& path, const std::string& detail) {
@@ -123,44 +126,14 @@ biff8::WorkbookContents parseWorkbook(const fs::path& path, ByteView stream) {
   }
 }
 
-[[noreturn]] void failWrite(const fs::path& target, int error) {
-  if (error == ENOSPC || error == EFBIG || error == EDQUOT)
+[[noreturn]] void failWrite(const fs::path& target, const std::error_code& error) {
+  if (platform::noRoomLeft(error))
     throw Error(kErrDiskFull, "No queda espacio en el disco para escribir el libro " +
-                                  quoted(target) + " (" + systemMessage(error) +
+                                  quoted(target) + " (" + error.message() +
                                   "). Libere espacio y vuelva a ejecutar la validación.");
-  fail("No se pudo escribir el libro " + quoted(target) + " (" + systemMessage(error) +
+  fail("No se pudo escribir el libro " + quoted(target) + " (" + error.message() +
        "). Compruebe que la carpeta exista y admita escritura, que haya espacio en el disco y " +
        "que el libro no esté abierto en otro programa.");
-}
-
-fs::path folderOf(const fs::path& file) {
-  return file.has_parent_path() ? file.parent_path() : fs::path(".");
-}
-
-// A new file beside `target` under a name nobody else uses: O_EXCL never takes over a file someone
-// else made, and mode 0666 lets the umask decide, as for any file the user creates.
-int createBeside(const fs::path& target, const char* suffix, fs::path& made) {
-  std::random_device random;
-  int fd = -1;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    char tail[48];
-    std::snprintf(tail, sizeof tail, ".%08x%s", static_cast<unsigned>(random()), suffix);
-    made = folderOf(target) / (target.filename().string() + tail);
-    fd = ::open(made.c_str(), O_RDWR | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) break;
-  }
-  if (fd < 0) failWrite(target, errno);
-  return fd;
-}
-
-void writeAll(int fd, ByteView bytes, const fs::path& target) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0 && errno == EINTR) continue;
-    if (n < 0) failWrite(target, errno);
-    done += static_cast<std::size_t>(n);
-  }
 }
 
 // The sheets' substreams, one after another, in a file without a name: the system removes it
@@ -168,18 +141,14 @@ void writeAll(int fd, ByteView bytes, const fs::path& target) {
 class Spool {
  public:
   explicit Spool(const fs::path& target) : target_(target) {
-    fs::path made;
-    fd_ = createBeside(target, ".spool", made);
-    ::unlink(made.c_str());
+    std::error_code error;
+    file_ = platform::openSpoolFile(target, error);
+    if (!file_.isOpen()) failWrite(target, error);
   }
-  ~Spool() {
-    if (fd_ >= 0) ::close(fd_);
-  }
-  Spool(const Spool&) = delete;
-  Spool& operator=(const Spool&) = delete;
 
   void append(ByteView bytes) {
-    writeAll(fd_, bytes, target_);
+    if (const std::error_code error = file_.write(bytes.data(), bytes.size()))
+      failWrite(target_, error);
     size_ += bytes.size();
   }
   std::uint64_t size() const { return size_; }
@@ -188,53 +157,19 @@ class Spool {
   void copyTo(GsfOutput* out) const {
     std::vector<std::uint8_t> buffer(1 << 20);
     for (std::uint64_t at = 0; at < size_;) {
-      const ssize_t n = ::pread(fd_, buffer.data(), buffer.size(), static_cast<off_t>(at));
-      if (n < 0 && errno == EINTR) continue;
-      if (n <= 0) failWrite(target_, n < 0 ? errno : EIO);
-      if (!gsf_output_write(out, static_cast<std::size_t>(n), buffer.data()))
-        failWrite(target_, errno != 0 ? errno : EIO);
-      at += static_cast<std::uint64_t>(n);
+      std::error_code error;
+      const std::size_t n = file_.readSomeAt(at, buffer.data(), buffer.size(), error);
+      if (error) failWrite(target_, error);
+      if (n == 0) failWrite(target_, std::error_code(EIO, std::system_category()));
+      if (!gsf_output_write(out, n, buffer.data())) failWrite(target_, lastErrorOr(EIO));
+      at += n;
     }
   }
 
  private:
   fs::path target_;
-  int fd_ = -1;
+  platform::File file_;
   std::uint64_t size_ = 0;
-};
-
-// The new file under a temporary name until publish() renames it over the target; removed if that
-// never happens.
-class TemporaryFile {
- public:
-  explicit TemporaryFile(const fs::path& target) : target_(target) {
-    fd_ = createBeside(target, ".tmp", path_);
-  }
-  ~TemporaryFile() {
-    if (fd_ >= 0) ::close(fd_);
-    if (!published_) ::unlink(path_.c_str());
-  }
-  TemporaryFile(const TemporaryFile&) = delete;
-  TemporaryFile& operator=(const TemporaryFile&) = delete;
-
-  int fd() const { return fd_; }
-
-  void publish() {
-    // On disk before it replaces the old workbook, so that a crash cannot leave an empty file
-    // under the workbook's name.
-    if (::fsync(fd_) != 0) failWrite(target_, errno);
-    const int fd = fd_;
-    fd_ = -1;
-    if (::close(fd) != 0) failWrite(target_, errno);
-    if (::rename(path_.c_str(), target_.c_str()) != 0) failWrite(target_, errno);
-    published_ = true;
-  }
-
- private:
-  fs::path target_;
-  fs::path path_;
-  int fd_ = -1;
-  bool published_ = false;
 };
 
 // Whether a workbook is already at `path`; anything there that is not a file is refused.
@@ -320,7 +255,7 @@ std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<She
   State& s = *state_;
   std::vector<std::u16string> taken;
   for (const biff8::SheetSize& sheet : s.sheets) taken.push_back(sheet.name);
-  const std::u16string base = biff8::cleanSheetName(biff8::utf8ToUtf16(sheetName));
+  const std::u16string base = biff8::cleanSheetName(base::utf16FromUtf8(sheetName));
 
   // One part per kRowsPerSheet rows, read one row ahead to know whether another part follows; a
   // table without rows still gets its sheet with the header.
@@ -372,46 +307,52 @@ void Workbook::save() {
     failTooLarge(s.file, biff8::utf16ToUtf8(s.sheets.empty() ? u"" : s.sheets.back().name));
   }
 
-  TemporaryFile temporary(s.file);
-  const int fd = ::dup(temporary.fd());
-  FILE* stream = fd >= 0 ? ::fdopen(fd, "wb") : nullptr;
-  if (stream == nullptr) {
-    const int error = errno;
-    if (fd >= 0) ::close(fd);
-    failWrite(s.file, error);
-  }
-  {
+  // The new workbook under a temporary name beside its own, under its name only once it is whole
+  // and on disk: a crash cannot leave an empty or torn file under the workbook's name.
+  fs::path temporary;
+  std::error_code error;
+  platform::File file = platform::createBeside(s.file, ".tmp", temporary, error);
+  if (!file.isOpen()) failWrite(s.file, error);
+  const std::error_code renamed = base::replaceFile(temporary, s.file, [&] {
+    std::FILE* stream = file.openStream("wb", error);
+    if (stream == nullptr) failWrite(s.file, error);
+    {
+      errno = 0;
+      GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(s.file.c_str(), stream, TRUE));
+      GPtr<GsfOutfile> container(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
+      GPtr<GsfOutput> child(container ? gsf_outfile_new_child(container.get(), kStreamName, FALSE)
+                                      : nullptr);
+      if (!child || !gsf_output_write(child.get(), globals.size(), globals.data())) {
+        const std::error_code failure = lastErrorOr(EIO);
+        std::fclose(stream);
+        failWrite(s.file, failure);
+      }
+      try {
+        s.spool.copyTo(child.get());
+      } catch (...) {
+        std::fclose(stream);
+        throw;
+      }
+      const bool closed = gsf_output_close(child.get()) &&
+                          gsf_output_close(GSF_OUTPUT(container.get())) &&
+                          (gsf_output_is_closed(sink.get()) || gsf_output_close(sink.get()));
+      if (!closed) {
+        const std::error_code failure = lastErrorOr(EIO);
+        std::fclose(stream);
+        failWrite(s.file, failure);
+      }
+    }
     errno = 0;
-    GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(s.file.c_str(), stream, TRUE));
-    GPtr<GsfOutfile> container(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
-    GPtr<GsfOutput> child(container ? gsf_outfile_new_child(container.get(), kStreamName, FALSE)
-                                    : nullptr);
-    if (!child || !gsf_output_write(child.get(), globals.size(), globals.data())) {
+    if (std::fflush(stream) != 0 || std::ferror(stream)) {
+      const std::error_code failure = lastErrorOr(EIO);
       std::fclose(stream);
-      failWrite(s.file, errno != 0 ? errno : EIO);
+      failWrite(s.file, failure);
     }
-    try {
-      s.spool.copyTo(child.get());
-    } catch (...) {
-      std::fclose(stream);
-      throw;
-    }
-    const bool closed = gsf_output_close(child.get()) &&
-                        gsf_output_close(GSF_OUTPUT(container.get())) &&
-                        (gsf_output_is_closed(sink.get()) || gsf_output_close(sink.get()));
-    if (!closed) {
-      std::fclose(stream);
-      failWrite(s.file, errno != 0 ? errno : EIO);
-    }
-  }
-  errno = 0;
-  if (std::fflush(stream) != 0 || std::ferror(stream)) {
-    const int error = errno != 0 ? errno : EIO;
     std::fclose(stream);
-    failWrite(s.file, error);
-  }
-  std::fclose(stream);
-  temporary.publish();
+    if (const std::error_code failure = file.sync()) failWrite(s.file, failure);
+    if (const std::error_code failure = file.close()) failWrite(s.file, failure);
+  });
+  if (renamed) failWrite(s.file, renamed);
 }
 
 void appendSheet(const std::filesystem::path& workbook, std::string_view sheetName,

@@ -1,4 +1,4 @@
-#include "access/child_process.h"
+#include "base/platform/child_process.h"
 
 #include <fcntl.h>
 #include <poll.h>
@@ -11,20 +11,8 @@
 #include <system_error>
 #include <thread>
 
-namespace kolt::access {
+namespace kolt::platform {
 namespace {
-
-#if defined(__SANITIZE_ADDRESS__)
-constexpr bool kSanitized = true;
-#elif defined(__has_feature)
-#if __has_feature(address_sanitizer)
-constexpr bool kSanitized = true;
-#else
-constexpr bool kSanitized = false;
-#endif
-#else
-constexpr bool kSanitized = false;
-#endif
 
 constexpr std::size_t kDiagnosticsKept = 8192;
 
@@ -59,12 +47,10 @@ void makePipe(Fd& readEnd, Fd& writeEnd) {
   ::setpgid(0, 0);
   const int devNull = ::open("/dev/null", O_RDWR);
   if (devNull < 0 || ::dup2(devNull, 0) < 0 || ::dup2(devNull, 1) < 0) _exit(126);
-  if (::dup2(errorFd, 2) < 0 || ::dup2(reportFd, kReportFd) < 0) _exit(126);
+  if (::dup2(errorFd, 2) < 0 || ::dup2(reportFd, kReportChannel) < 0) _exit(126);
   struct rlimit noCore = {0, 0};
   ::setrlimit(RLIMIT_CORE, &noCore);
-  // AddressSanitizer reserves terabytes of address space up front, so a sanitized child cannot run
-  // under an address-space limit; the time limits still hold.
-  if (limits.memoryBytes != 0 && !kSanitized) {
+  if (limits.memoryBytes != 0 && kMemoryLimitApplies) {
     struct rlimit memory = {limits.memoryBytes, limits.memoryBytes};
     ::setrlimit(RLIMIT_AS, &memory);
   }
@@ -198,8 +184,9 @@ ChildOutcome runChild(const std::filesystem::path& program,
       outcome.end = ChildOutcome::End::Exited;
       outcome.status = WEXITSTATUS(status);
     } else {
-      outcome.end = ChildOutcome::End::Signalled;
       outcome.status = WIFSIGNALED(status) ? WTERMSIG(status) : -1;
+      outcome.end =
+          outcome.status == SIGXCPU ? ChildOutcome::End::CpuLimit : ChildOutcome::End::Signalled;
     }
   } else {
     outcome.status = SIGKILL;
@@ -207,4 +194,4 @@ ChildOutcome runChild(const std::filesystem::path& program,
   return outcome;
 }
 
-}  // namespace kolt::access
+}  // namespace kolt::platform

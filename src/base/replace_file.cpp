@@ -1,0 +1,54 @@
+#include "base/replace_file.h"
+
+#include <atomic>
+#include <cstdlib>
+#include <string>
+
+#include "base/platform/files.h"
+#include "base/platform/process.h"
+
+namespace kolt::base {
+namespace {
+
+void removeQuietly(const std::filesystem::path& file) {
+  std::error_code ignored;
+  std::filesystem::remove(file, ignored);
+}
+
+// Removes "{target}.tmp-{pid}-..." files whose process is gone.
+void removeAbandonedTemporaries(const std::filesystem::path& target) {
+  const std::string prefix = target.filename().string() + ".tmp-";
+  std::error_code ec;
+  const auto folder = target.has_parent_path() ? target.parent_path() : ".";
+  for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
+    const std::string name = entry.path().filename().string();
+    if (!name.starts_with(prefix)) continue;
+    const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
+    if (!platform::processAlive(pid)) removeQuietly(entry.path());
+  }
+}
+
+}  // namespace
+
+std::error_code replaceFile(const std::filesystem::path& temporary,
+                            const std::filesystem::path& target,
+                            const std::function<void()>& write) {
+  try {
+    if (write) write();
+  } catch (...) {
+    removeQuietly(temporary);
+    throw;
+  }
+  const std::error_code error = platform::replaceFile(temporary, target);
+  if (error) removeQuietly(temporary);
+  return error;
+}
+
+std::filesystem::path temporaryNameFor(const std::filesystem::path& target) {
+  removeAbandonedTemporaries(target);
+  static std::atomic<unsigned> counter{0};
+  return target.string() + ".tmp-" + std::to_string(platform::processId()) + "-" +
+         std::to_string(++counter);
+}
+
+}  // namespace kolt::base
