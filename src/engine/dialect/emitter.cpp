@@ -206,21 +206,30 @@ class Emitter {
     if (!f)
       throw base::Error(base::kErrSyntax, "Función '" + e.text + "' no definida en la expresión.");
     const int argc = static_cast<int>(e.args.size());
-    if (argc < f->minArgs || argc > f->maxArgs) wrongArguments(e);
+    if (argc < f->minArgs || argc > f->maxArgs) wrongArgumentCount(*f, argc);
     if (f->name == "IIf")
       return "(CASE WHEN " + expr(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
              expr(*e.args[2]) + " END)";
-    if (argc == 1 && e.args[0]->kind == Expr::Kind::Star && f->name != "Count") wrongArguments(e);
+    if (argc == 1 && e.args[0]->kind == Expr::Kind::Star && f->name != "Count")
+      throw base::Error(base::kErrSyntax,
+                        "La función '" + std::string(f->name) +
+                            "' no admite * como argumento: solo Count(*) cuenta filas.");
     std::string out = std::string(f->engine) + "(";
     for (int i = 0; i < argc; ++i)
       out += (i ? ", " : "") + expr(*e.args[static_cast<std::size_t>(i)]);
     return out + ")";
   }
 
-  [[noreturn]] static void wrongArguments(const Expr& e) {
-    throw base::Error(
-        base::kErrSyntax,
-        "Número incorrecto de argumentos en la llamada a la función '" + e.text + "'.");
+  // Says what the function takes, so that the statement can be put right from the message alone:
+  // "... la función 'Mid': admite 2 o 3 argumentos, no 1."
+  [[noreturn]] static void wrongArgumentCount(const AccessFunction& f, int argc) {
+    std::string takes = std::to_string(f.maxArgs) + (f.maxArgs == 1 ? " argumento" : " argumentos");
+    if (f.minArgs + 1 == f.maxArgs) takes = std::to_string(f.minArgs) + " o " + takes;
+    if (f.minArgs + 1 < f.maxArgs) takes = "de " + std::to_string(f.minArgs) + " a " + takes;
+    throw base::Error(base::kErrSyntax,
+                      "Número incorrecto de argumentos en la llamada a la función '" +
+                          std::string(f.name) + "': admite " + takes + ", no " +
+                          std::to_string(argc) + ".");
   }
 
   // The Access engine's wildcards are * and ?; SQLite's are % and _.
