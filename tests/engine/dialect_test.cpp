@@ -3,7 +3,10 @@
 
 #include <sqlite3.h>
 
+#include <cctype>
+
 #include "engine/connection.h"
+#include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
 #include "support/paths.h"
@@ -39,6 +42,16 @@ class Dialect : public ::testing::Test {
     for (const auto& c : rs.columns())
       out += (out.empty() ? "" : ",") + c.name + ":" + c.declaredType;
     return out;
+  }
+
+  // The description of the error a statement is refused with; empty when it runs.
+  std::string refusal(std::string_view sql) {
+    try {
+      cnn.execute(sql);
+    } catch (const base::Error& e) {
+      return e.description();
+    }
+    return {};
   }
 
   long errorOf(std::string_view sql) {
@@ -159,8 +172,73 @@ TEST_F(Dialect, FunctionsBehaveAsTheAccessEngineDoes) {
   // A value CInt cannot convert leaves its row out of the comparison, not the statement.
   EXPECT_EQ(rows("select count(*) from T where CInt(s) < 100"), "1");
   EXPECT_EQ(rows("select count(*), count(s) from T"), "5|4");
+  EXPECT_EQ(rows("select Mid(trim(s),2), MID(trim(s),2,3), mid(trim(s),5,9), Mid(s,50) from T "
+                 "where n=5"),
+            "andú|and|ú|");
   EXPECT_EQ(errorOf("select LEFT(s,-1) into X from T"), SQLITE_ERROR);
+  EXPECT_EQ(errorOf("select Mid(s,0) into X from T"), SQLITE_ERROR);
   EXPECT_EQ(errorOf("select nofunction(s) into X from T"), base::kErrSyntax);
+}
+
+// "Name(n, n, ...)" with `count` arguments, the name in capitals as the rules often write it.
+std::string callOf(const dialect::AccessFunction& f, int count) {
+  std::string call;
+  for (char c : f.name) call += static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
+  call += "(";
+  for (int i = 0; i < count; ++i) call += i ? ", n" : "n";
+  return call + ")";
+}
+
+// Every function runs with each number of arguments its row allows, so what the emitter lets
+// through is registered under that count; any other count is refused before SQLite, naming the
+// function and what it takes.
+TEST_F(Dialect, EachFunctionRunsWithTheArgumentsItsRowAllowsAndRefusesOthers) {
+  run("CREATE TABLE T(n integer NULL)");
+  run("INSERT INTO T VALUES (1)");
+  for (const auto& f : dialect::accessFunctions()) {
+    for (int count = f.minArgs; count <= f.maxArgs; ++count)
+      EXPECT_NO_THROW(rows("select " + callOf(f, count) + " from T")) << callOf(f, count);
+    for (int count : {f.minArgs - 1, f.maxArgs + 1}) {
+      if (count < 0) continue;
+      const std::string refused = refusal("select " + callOf(f, count) + " from T");
+      EXPECT_NE(refused.find("función '" + std::string(f.name) + "'"), std::string::npos)
+          << refused;
+      EXPECT_NE(refused.find(", no " + std::to_string(count) + "."), std::string::npos) << refused;
+    }
+  }
+  EXPECT_NE(refusal("select mid(n) from T").find("admite 2 o 3 argumentos, no 1."),
+            std::string::npos);
+  EXPECT_NE(refusal("select left(n, n, n) from T").find("admite 2 argumentos, no 3."),
+            std::string::npos);
+  EXPECT_NE(refusal("select Len(*) from T").find("'Len'"), std::string::npos);
+}
+
+// On a bare connection, so that only the registration answers: an implementation takes exactly
+// its row's counts, and a built-in the table maps onto exists with those counts.
+TEST(FunctionTable, RegistrationFollowsTheRows) {
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(":memory:", &db), SQLITE_OK);
+  dialect::registerFunctions(db);
+  auto prepares = [&](const std::string& sql) {
+    sqlite3_stmt* st = nullptr;
+    const bool ok = sqlite3_prepare_v2(db, sql.c_str(), -1, &st, nullptr) == SQLITE_OK;
+    sqlite3_finalize(st);
+    return ok;
+  };
+  auto call = [](std::string_view name, int count) {
+    std::string sql = "SELECT " + std::string(name) + "(";
+    for (int i = 0; i < count; ++i) sql += i ? ", 1" : "1";
+    return sql + ")";
+  };
+  for (const auto& f : dialect::accessFunctions()) {
+    if (f.engine.empty()) continue;
+    for (int count = f.minArgs; count <= f.maxArgs; ++count)
+      EXPECT_TRUE(prepares(call(f.engine, count))) << call(f.engine, count);
+    if (!f.implementation) continue;
+    EXPECT_FALSE(prepares(call(f.engine, f.minArgs - 1))) << call(f.engine, f.minArgs - 1);
+    EXPECT_FALSE(prepares(call(f.engine, f.maxArgs + 1))) << call(f.engine, f.maxArgs + 1);
+  }
+  sqlite3_close(db);
 }
 
 TEST_F(Dialect, DatesCompareInTimeAndConvertFromTheirTextForms) {

@@ -6,6 +6,7 @@
 
 #include "base/date_text.h"
 #include "base/error.h"
+#include "engine/dialect/function_table.h"
 
 namespace kolt::engine::dialect {
 namespace {
@@ -27,21 +28,6 @@ std::string quoteText(std::string_view text) {
 }
 
 const std::string kCollate = std::string(" COLLATE ") + kCollation;
-
-// The Access functions the dialect knows: name, SQLite function, fewest and most arguments.
-struct FunctionMapping {
-  std::string_view access;
-  std::string_view sqlite;
-  int minArgs, maxArgs;
-};
-constexpr FunctionMapping kFunctions[] = {
-    {"TRIM", "trim", 1, 1},        {"LTRIM", "ltrim", 1, 1},    {"RTRIM", "rtrim", 1, 1},
-    {"LEN", "kolt_len", 1, 1},     {"LEFT", "kolt_left", 2, 2}, {"RIGHT", "kolt_right", 2, 2},
-    {"MID", "kolt_mid", 2, 3},     {"VAL", "kolt_val", 1, 1},   {"CINT", "kolt_cint", 1, 1},
-    {"CDATE", "kolt_cdate", 1, 1}, {"UCASE", "upper", 1, 1},    {"LCASE", "lower", 1, 1},
-    {"NZ", "coalesce", 2, 2},      {"COUNT", "count", 1, 1},    {"SUM", "sum", 1, 1},
-    {"MIN", "min", 1, 1},          {"MAX", "max", 1, 1},        {"AVG", "avg", 1, 1},
-};
 
 class Emitter {
  public:
@@ -216,29 +202,34 @@ class Emitter {
   }
 
   std::string function(const Expr& e) {
-    const std::string name = upper(e.text);
+    const AccessFunction* f = findAccessFunction(e.text);
+    if (!f)
+      throw base::Error(base::kErrSyntax, "Función '" + e.text + "' no definida en la expresión.");
     const int argc = static_cast<int>(e.args.size());
-    if (name == "IIF") {
-      if (argc != 3) wrongArguments(e);
+    if (argc < f->minArgs || argc > f->maxArgs) wrongArgumentCount(*f, argc);
+    if (f->name == "IIf")
       return "(CASE WHEN " + expr(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
              expr(*e.args[2]) + " END)";
-    }
-    for (const auto& f : kFunctions) {
-      if (f.access != name) continue;
-      if (argc < f.minArgs || argc > f.maxArgs) wrongArguments(e);
-      if (argc == 1 && e.args[0]->kind == Expr::Kind::Star && name != "COUNT") wrongArguments(e);
-      std::string out = std::string(f.sqlite) + "(";
-      for (int i = 0; i < argc; ++i)
-        out += (i ? ", " : "") + expr(*e.args[static_cast<std::size_t>(i)]);
-      return out + ")";
-    }
-    throw base::Error(base::kErrSyntax, "Función '" + e.text + "' no definida en la expresión.");
+    if (argc == 1 && e.args[0]->kind == Expr::Kind::Star && f->name != "Count")
+      throw base::Error(base::kErrSyntax,
+                        "La función '" + std::string(f->name) +
+                            "' no admite * como argumento: solo Count(*) cuenta filas.");
+    std::string out = std::string(f->engine) + "(";
+    for (int i = 0; i < argc; ++i)
+      out += (i ? ", " : "") + expr(*e.args[static_cast<std::size_t>(i)]);
+    return out + ")";
   }
 
-  [[noreturn]] static void wrongArguments(const Expr& e) {
-    throw base::Error(
-        base::kErrSyntax,
-        "Número incorrecto de argumentos en la llamada a la función '" + e.text + "'.");
+  // Says what the function takes, so that the statement can be put right from the message alone:
+  // "... la función 'Mid': admite 2 o 3 argumentos, no 1."
+  [[noreturn]] static void wrongArgumentCount(const AccessFunction& f, int argc) {
+    std::string takes = std::to_string(f.maxArgs) + (f.maxArgs == 1 ? " argumento" : " argumentos");
+    if (f.minArgs + 1 == f.maxArgs) takes = std::to_string(f.minArgs) + " o " + takes;
+    if (f.minArgs + 1 < f.maxArgs) takes = "de " + std::to_string(f.minArgs) + " a " + takes;
+    throw base::Error(base::kErrSyntax,
+                      "Número incorrecto de argumentos en la llamada a la función '" +
+                          std::string(f.name) + "': admite " + takes + ", no " +
+                          std::to_string(argc) + ".");
   }
 
   // The Access engine's wildcards are * and ?; SQLite's are % and _.

@@ -4,8 +4,8 @@
 // written; every text comparison, IN, BETWEEN, GROUP BY and ORDER BY uses the collation KOLT, which
 // ignores letter case as the Access engine does (also when a side is a function result, which has
 // no column collation to inherit); #yyyy/mm/dd# becomes canonical date text; the Access functions
-// map to the dialect's own SQLite functions (see functions.h); an expression without an alias is
-// named Expr1000, Expr1001, ... as the Access engine names it.
+// are written as their rows of function_table.h say; an expression without an alias is named
+// Expr1000, Expr1001, ... as the Access engine names it.
 #pragma once
 
 #include <string>

@@ -13,6 +13,7 @@
 
 #include "base/date_text.h"
 #include "engine/dialect/emitter.h"
+#include "engine/dialect/function_table.h"
 
 namespace kolt::engine::dialect {
 namespace {
@@ -135,6 +136,8 @@ bool countArgument(sqlite3_context* ctx, sqlite3_value* v, std::size_t& out) {
   return true;
 }
 
+}  // namespace
+
 void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
     sqlite3_result_int(ctx, sqlite3_value_bytes(argv[0]));
@@ -227,6 +230,8 @@ void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   else
     sqlite3_result_null(ctx);
 }
+
+namespace {
 
 // The rest of a comparison, character by character, from position i: a boundary of both texts
 // before which they are equal. Kept apart so that the common case stays small enough to inline.
@@ -399,13 +404,15 @@ std::optional<std::string> accessCDate(std::string_view text) {
 void registerFunctions(sqlite3* db) {
   const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
   sqlite3_create_collation(db, kCollation, SQLITE_UTF8, nullptr, collate);
-  sqlite3_create_function(db, "kolt_len", 1, flags, nullptr, lenFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "kolt_left", 2, flags, nullptr, leftFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "kolt_right", 2, flags, nullptr, rightFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "kolt_mid", -1, flags, nullptr, midFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "kolt_val", 1, flags, nullptr, valFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "kolt_cint", 1, flags, nullptr, cintFunction, nullptr, nullptr);
-  sqlite3_create_function(db, "kolt_cdate", 1, flags, nullptr, cdateFunction, nullptr, nullptr);
+  for (const AccessFunction& f : accessFunctions()) {
+    if (!f.implementation) continue;
+    const std::string name(f.engine);
+    // One registration per number of arguments, never "any number": an implementation then reads
+    // only the arguments it was written for, whatever text reaches SQLite.
+    for (int argc = f.minArgs; argc <= f.maxArgs; ++argc)
+      sqlite3_create_function(db, name.c_str(), argc, flags, nullptr, f.implementation, nullptr,
+                              nullptr);
+  }
 }
 
 }  // namespace kolt::engine::dialect
