@@ -8,9 +8,12 @@ namespace kolt::results {
 
 void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log) {
   rules::BorrarTablaOrigen(cnnOrigen, "RESULTADOSVALIDACION", log);
-  log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
-              "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
-              "RESULTADO char(100) NULL) ");
+  const engine::StatementRecord& made =
+      log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
+                  "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
+                  "RESULTADO char(100) NULL) ");
+  // Without the table no verdict could be kept: the run cannot go on.
+  if (!made.ok) throw made.error();
 }
 
 std::string veredicto(bool findings, bool workbookWritten, bool failures) {
@@ -27,17 +30,19 @@ void registraVeredicto(engine::Connection& cnnOrigen, engine::StatementLog& log,
                   resultado + "'");
 }
 
-void exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
+bool exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
                     const results::ResultsFolder& folder) {
   const std::filesystem::path book = folder.summaryWorkbook();
   folder.discard(book);
   WorkbookSink sheets;
   SinkInUse inUse(cnnOrigen, sheets);
-  log.execute(cnnOrigen, 0, engine::StatementKind::Export,
-              "SELECT * INTO [Resultados] IN '" +
-                  base::doubledQuotes(folder.draftOf(book).string()) +
-                  "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  const engine::StatementRecord& exported = log.execute(
+      cnnOrigen, 0, engine::StatementKind::Export,
+      "SELECT * INTO [Resultados] IN '" + base::doubledQuotes(folder.draftOf(book).string()) +
+          "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  if (!exported.ok) return false;
   folder.publish(book);
+  return true;
 }
 
 }  // namespace kolt::results

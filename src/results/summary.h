@@ -26,15 +26,16 @@ void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log);
 // "CORRECTA".
 std::string veredicto(bool findings, bool workbookWritten, bool failures);
 
-// Inserts the unit's verdict row. Throws base::Error (already in the log) when it fails.
+// Inserts the unit's verdict row; a failure is in the log and leaves the other rows be.
 void registraVeredicto(engine::Connection& cnnOrigen, engine::StatementLog& log,
                        const std::string& unit, const std::string& periodo,
                        const std::string& resultado);
 
 // Writes the summary table as "ResultadosVal.xls" of `folder`, replacing the previous run's; the
 // old workbook is removed first, so a failed export never leaves another run's summary in its
-// place. Throws base::Error.
-void exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
+// place. False when the export statement failed (its failure is in the log); throws base::Error
+// when the old workbook cannot be removed or the new one cannot take its name.
+bool exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
                     const results::ResultsFolder& folder);
 
 }  // namespace kolt::results

@@ -61,12 +61,8 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
       unusable.emplace(unit.result.unidad, *unit.sourceUnusable);
       return false;
     }
-    try {
-      results::registraVeredicto(ctx.cnnOrigen, runStatements, unit.result.unidad,
-                                 unit.result.periodo, unit.result.resultado);
-    } catch (const base::Error&) {
-      // In its record.
-    }
+    results::registraVeredicto(ctx.cnnOrigen, runStatements, unit.result.unidad,
+                               unit.result.periodo, unit.result.resultado);
     logRun(unit.result.unidad);
     outcome.units.push_back(std::move(unit.result));
     return true;
@@ -74,9 +70,10 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
   if (unusable) return abandon(unusable->first, unusable->second, true);
 
   try {
-    exportaResumen(ctx.cnnOrigen, runStatements, *folder);
+    // A failed export is logged at once, before whatever fails after it.
+    if (!exportaResumen(ctx.cnnOrigen, runStatements, *folder)) logRun("");
   } catch (const base::Error& e) {
-    if (logRun("") == 0) runLog.failure("", "ResultadosVal.xls", e);
+    runLog.failure("", "ResultadosVal.xls", e);
   }
   try {
     outcome.findingsWorkbook = writeFindingsWorkbook(*folder, outcome.units);

@@ -197,33 +197,24 @@ bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
                      where);
   copies.push_back("SELECT * INTO CATCLUES" + pass.inDb + " FROM CATCLUES");
   for (const auto& copy : copies) {
-    try {
-      pass.statements.execute(origen_, 0, StatementKind::WorkTable, copy);
-    } catch (const base::Error& e) {
-      // The source lacks what every unit needs; a disk without room is this unit's trouble.
-      if (firstUnit && e.number() != base::kErrDiskFull) {
-        pass.logSince();
-        std::error_code ec;
-        fs::remove(pass.lcBaseNueva, ec);
-        pass.out.sourceUnusable = e;
-        return false;
-      }
+    const engine::StatementRecord& copied =
+        pass.statements.execute(origen_, 0, StatementKind::WorkTable, copy);
+    // The source lacks what every unit needs; a disk without room is this unit's trouble.
+    if (!copied.ok && firstUnit && copied.errorNumber != base::kErrDiskFull) {
+      pass.out.sourceUnusable = copied.error();
+      pass.logSince();
+      std::error_code ec;
+      fs::remove(pass.lcBaseNueva, ec);
+      return false;
     }
   }
-  for (const char* table : kCatalogues) {
-    try {
-      pass.statements.execute(catalogo_, 0, StatementKind::WorkTable,
-                              std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table);
-    } catch (const base::Error&) {
-      // In its record.
-    }
-  }
-  try {
-    pass.statements.execute(
-        catalogo_, 0, StatementKind::WorkTable,
-        "SELECT * INTO catValidaciones" + pass.inDb + " FROM catValidaciones ORDER BY Validacion");
-  } catch (const base::Error&) {
-  }
+  // A catalogue that cannot be copied fails the rules that read it, each in its record.
+  for (const char* table : kCatalogues)
+    pass.statements.execute(catalogo_, 0, StatementKind::WorkTable,
+                            std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table);
+  pass.statements.execute(
+      catalogo_, 0, StatementKind::WorkTable,
+      "SELECT * INTO catValidaciones" + pass.inDb + " FROM catValidaciones ORDER BY Validacion");
   pass.logSince();
   return true;
 }
@@ -259,11 +250,8 @@ bool UnitValidator::writeWorkbook(Pass& pass) {
   const bool anySheet = std::any_of(pass.report.rules.begin(), pass.report.rules.end(),
                                     [](const rules::RuleRun& r) { return r.exported; });
   if (!anySheet || !pass.cnnNueva.isOpen()) return false;
-  try {
-    rules::ArchivoExcel(pass.cnnNueva, pass.gcLibroExcel, "catValidaciones", pass.statements);
-  } catch (const base::Error&) {
-    // In its record, like the rules' exports.
-  }
+  // A failure is in its record, like the rules' exports.
+  rules::ArchivoExcel(pass.cnnNueva, pass.gcLibroExcel, "catValidaciones", pass.statements);
   const bool whole =
       !anyExportFailed(pass.report.statements) && !anyExportFailed(pass.statements.records());
   pass.logSince();
