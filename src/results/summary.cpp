@@ -6,7 +6,7 @@
 
 namespace kolt::results {
 
-void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log) {
+void makeSummaryTable(engine::Connection& cnnOrigen, engine::StatementLog& log) {
   rules::BorrarTablaOrigen(cnnOrigen, "RESULTADOSVALIDACION", log);
   const engine::StatementRecord& made =
       log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
@@ -16,22 +16,21 @@ void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log) {
   if (!made.ok) throw made.error();
 }
 
-std::string veredicto(bool findings, bool workbookWritten, bool failures) {
+std::string verdictOf(bool findings, bool workbookWritten, bool failures) {
   if (findings) return workbookWritten ? kARevisar : kValidacionIncompleta;
   return failures ? kValidacionIncompleta : kCorrecta;
 }
 
-void registraVeredicto(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                       const std::string& unit, const std::string& periodo,
-                       const std::string& resultado) {
+void recordVerdict(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                   const std::string& unit, const std::string& period, const std::string& verdict) {
   log.execute(cnnOrigen, 0, engine::StatementKind::Rule,
               "INSERT INTO RESULTADOSVALIDACION(UNIDAD,PERIODO,RESULTADO) SELECT '" +
-                  base::doubledQuotes(unit) + "','" + base::doubledQuotes(periodo) + "','" +
-                  resultado + "'");
+                  base::doubledQuotes(unit) + "','" + base::doubledQuotes(period) + "','" +
+                  verdict + "'");
 }
 
-bool exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                    const results::ResultsFolder& folder) {
+bool exportSummary(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                   const results::ResultsFolder& folder) {
   const std::filesystem::path book = folder.summaryWorkbook();
   folder.discard(book);
   WorkbookSink sheets;
