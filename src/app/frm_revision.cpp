@@ -14,8 +14,8 @@
 
 namespace kolt::app {
 
-FrmRevision::FrmRevision(run::Context& ctx, forms::Dialogs& dialogs)
-    : ctx_(ctx), dialogs_(dialogs) {
+FrmRevision::FrmRevision(run::Session& session, forms::Dialogs& dialogs)
+    : session_(session), dialogs_(dialogs) {
   setObjectName("frmRevision");
   setWindowTitle("Validaciones KOLT");
   const forms::Twips t = forms::Twips::forWidget(*this);
@@ -40,7 +40,7 @@ FrmRevision::~FrmRevision() = default;
 
 void FrmRevision::cmdAceptar_Click() {
   const QString file = dialogs_.openFile(
-      this, kTituloDialogo, forms::q(run::sourceDialogFolder(ctx_.app)), kFiltroDialogo);
+      this, kTituloDialogo, forms::q(run::sourceDialogFolder(session_.app)), kFiltroDialogo);
   if (file.isEmpty()) return;
 
   // The open, the import of an Access file and the reading of the unit list all happen here, so a
@@ -52,22 +52,23 @@ void FrmRevision::cmdAceptar_Click() {
       const QString name = QFileInfo(file).fileName();
       forms::WorkDialog dialog(this, "Abriendo " + name);
       dialog.run([&] {
-        run::abreBases(ctx_, forms::pathOf(file), [&](const access::ImportProgress& progress) {
-          showImportProgress(dialog, name, progress);
-        });
-        listing = forms::leeUnidades(ctx_.cnnOrigen);
+        run::openDatabases(session_, forms::pathOf(file),
+                           [&](const access::ImportProgress& progress) {
+                             showImportProgress(dialog, name, progress);
+                           });
+        listing = forms::readUnits(session_.cnnOrigen);
       });
     } catch (const std::exception& e) {
-      ctx_.cnnOrigen.close();
-      ctx_.cnnCatalogo.close();
+      session_.cnnOrigen.close();
+      session_.cnnCatalogo.close();
       busy.release();
       dialogs_.information(this, forms::errorText(e));
       return;
     }
   }
 
-  frmEnvio_ = std::make_unique<forms::FrmEnvio>(ctx_, dialogs_);
-  frmEnvio_->carga(listing);
+  frmEnvio_ = std::make_unique<forms::FrmEnvio>(session_, dialogs_);
+  frmEnvio_->load(listing);
   frmEnvio_->show();
   close();
 }

@@ -11,7 +11,7 @@
 
 #include "forms/dialogs.h"
 #include "forms/frm_envio.h"
-#include "run/context.h"
+#include "run/session.h"
 
 namespace kolt::app {
 
@@ -20,7 +20,7 @@ inline constexpr const char* kFiltroDialogo = "Archivos de Base de Datos (*.mdb 
 
 class FrmRevision : public QWidget {
  public:
-  FrmRevision(run::Context& ctx, forms::Dialogs& dialogs);
+  FrmRevision(run::Session& session, forms::Dialogs& dialogs);
   ~FrmRevision() override;
 
   // The validation window once a choice succeeded; null before.
@@ -29,7 +29,7 @@ class FrmRevision : public QWidget {
  private:
   void cmdAceptar_Click();
 
-  run::Context& ctx_;
+  run::Session& session_;
   forms::Dialogs& dialogs_;
   std::unique_ptr<forms::FrmEnvio> frmEnvio_;
 };

@@ -12,9 +12,9 @@ int main(int argc, char** argv) {
   QApplication::setApplicationName(kolt::forms::kTituloAplicacion);
   kolt::forms::installSpanishTranslations(application);
   // {app}: the catalogue and the results folder lie beside the executables.
-  kolt::run::Context ctx(kolt::forms::pathOf(QCoreApplication::applicationDirPath()));
+  kolt::run::Session session(kolt::forms::pathOf(QCoreApplication::applicationDirPath()));
   kolt::forms::QtDialogs dialogs;
-  kolt::app::FrmRevision frmRevision(ctx, dialogs);
+  kolt::app::FrmRevision frmRevision(session, dialogs);
   frmRevision.show();
   return QApplication::exec();
 }

@@ -59,29 +59,29 @@ Arguments parseArguments(const std::vector<std::string>& args) {
     else if (arg == "--unidades")
       a.listUnits = true;
     else if (arg == "--desde")
-      a.desde = value(i);
+      a.from = value(i);
     else if (arg == "--hasta")
-      a.hasta = value(i);
+      a.to = value(i);
     else if (arg == "--unidad")
-      a.unidades.push_back(value(i));
+      a.units.push_back(value(i));
     else if (arg == "--catalogo")
-      a.catalogo = value(i);
+      a.catalogue = value(i);
     else if (arg == "--resultados")
-      a.resultados = value(i);
+      a.resultsFolder = value(i);
     else if (arg == "--traza")
-      a.traza = value(i);
+      a.trace = value(i);
     else if (arg == "--tiempos")
-      a.tiempos = true;
+      a.times = true;
     else if (arg == "--hilos")
-      a.hilos = threadCount(value(i));
+      a.threads = threadCount(value(i));
     else if (arg.starts_with("--"))
       throw std::invalid_argument("Opción desconocida: " + arg + ".");
-    else if (a.origen.empty())
-      a.origen = arg;
+    else if (a.source.empty())
+      a.source = arg;
     else
       throw std::invalid_argument("Sobra el argumento '" + arg + "'.");
   }
-  if (!a.help && a.origen.empty()) throw std::invalid_argument("Falta la base de datos de origen.");
+  if (!a.help && a.source.empty()) throw std::invalid_argument("Falta la base de datos de origen.");
   return a;
 }
 

@@ -10,15 +10,15 @@ namespace kolt::cli {
 struct Arguments {
   bool help = false;
   bool listUnits = false;  // --unidades ORIGEN
-  std::string origen;
-  std::optional<std::string> desde;  // dd/mm/aaaa
-  std::optional<std::string> hasta;
-  std::vector<std::string> unidades;  // empty: every unit of the list
-  std::optional<std::string> catalogo;
-  std::optional<std::string> resultados;
-  std::optional<std::string> traza;
-  bool tiempos = false;  // print where the run's time went
-  unsigned hilos = 0;    // units validated side by side; 0: one per core
+  std::string source;
+  std::optional<std::string> from;  // --desde dd/mm/aaaa
+  std::optional<std::string> to;    // --hasta
+  std::vector<std::string> units;   // --unidad; empty: every unit of the list
+  std::optional<std::string> catalogue;
+  std::optional<std::string> resultsFolder;
+  std::optional<std::string> trace;
+  bool times = false;    // --tiempos: print where the run's time went
+  unsigned threads = 0;  // --hilos: units validated side by side; 0: one per core
 };
 
 // Throws std::invalid_argument with a Spanish message on a bad command line.

@@ -4,15 +4,16 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <variant>
 
 #include "base/platform/process.h"
 #include "cli/arguments.h"
 #include "engine/dialect/functions.h"
 #include "run/date_utilities.h"
 #include "run/driver.h"
+#include "run/input_check.h"
 #include "run/session.h"
 #include "run/source_tables.h"
-#include "run/valida_datos.h"
 
 namespace {
 
@@ -85,12 +86,12 @@ int usageError(const std::string& message) {
 }
 
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
-  run::Context ctx(app);
-  if (args.resultados) ctx.carpetaResultados = std::filesystem::absolute(*args.resultados);
+  run::Session session(app);
+  if (args.resultsFolder) session.resultsFolder = std::filesystem::absolute(*args.resultsFolder);
   try {
-    run::abreBases(ctx, args.origen,
-                   importProgress(platform::isTerminal(platform::StandardStream::Error)),
-                   args.catalogo ? *args.catalogo : "");
+    run::openDatabases(session, args.source,
+                       importProgress(platform::isTerminal(platform::StandardStream::Error)),
+                       args.catalogue ? *args.catalogue : "");
   } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
@@ -99,7 +100,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   std::vector<std::string> entries;
   try {
     engine::StatementLog log;
-    entries = run::CargaUnidades(ctx.cnnOrigen, log);
+    entries = run::CargaUnidades(session.cnnOrigen, log);
   } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
@@ -110,46 +111,49 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   }
 
   // The units asked for, in list order, then the checks of the validation window.
-  run::Request request;
-  if (args.desde) request.mskFechaIni = *args.desde;
-  if (args.hasta) request.mskFechaFin = *args.hasta;
-  if (args.unidades.empty()) {
-    request.checked = entries;
+  run::WindowInput input;
+  if (args.from) input.mskFechaIni = *args.from;
+  if (args.to) input.mskFechaFin = *args.to;
+  if (args.units.empty()) {
+    input.checked = entries;
   } else {
-    for (const auto& code : args.unidades) {
+    for (const auto& code : args.units) {
       auto found = std::find_if(entries.begin(), entries.end(), [&](const std::string& e) {
         return engine::dialect::compareIgnoringCase(run::unitCode(e), code) == 0;
       });
       if (found == entries.end())
         return usageError("La unidad " + code +
                           " no está en la lista de unidades de la base de datos (vea --unidades).");
-      request.checked.push_back(*found);
+      input.checked.push_back(*found);
     }
   }
   StderrMessages messages;
-  if (auto refusal = run::ValidaDatos(request, ctx, messages)) return usageError(refusal->message);
-  run::RunRequest runRequest = run::runRequest(request, ctx);
-  runRequest.threads = args.hilos;
+  const auto checked = run::checkInput(input, messages);
+  if (const auto* refusal = std::get_if<run::Refusal>(&checked))
+    return usageError(refusal->message);
+  run::RunRequest runRequest = run::runRequest(std::get<run::AcceptedInput>(checked), session);
+  runRequest.threads = args.threads;
 
   std::ofstream traceFile;
-  if (args.traza) {
-    traceFile.open(*args.traza, std::ios::trunc);
-    if (!traceFile) return usageError("No se puede escribir la traza en '" + *args.traza + "'.");
+  if (args.trace) {
+    traceFile.open(*args.trace, std::ios::trunc);
+    if (!traceFile) return usageError("No se puede escribir la traza en '" + *args.trace + "'.");
   }
   run::RunOutcome outcome;
   {
     TerminalProgress progress(platform::isTerminal(platform::StandardStream::Error));
-    outcome = run::ProcesaValidacion(ctx, runRequest, &progress, args.traza ? &traceFile : nullptr);
+    outcome = run::runValidation(session.cnnOrigen, runRequest, &progress,
+                                 args.trace ? &traceFile : nullptr);
   }
-  if (args.traza && (!outcome.traceIntact || !traceFile.flush()))
-    std::cerr << "Aviso: la traza '" << *args.traza
+  if (args.trace && (!outcome.traceIntact || !traceFile.flush()))
+    std::cerr << "Aviso: la traza '" << *args.trace
               << "' quedó incompleta (no se pudo escribir en el archivo).\n";
   if (outcome.errorReport) {
     std::cerr << outcome.errorReport->text() << '\n';
     return kAbandoned;
   }
   for (const auto& unit : outcome.units)
-    std::cout << unit.unidad << "  " << unit.resultado << "  " << unit.findings()
+    std::cout << unit.unit << "  " << unit.verdict << "  " << unit.findings()
               << (unit.findings() == 1 ? " hallazgo\n" : " hallazgos\n");
   std::cout << run::MensajeFinal(runRequest, outcome) << '\n';
   if (outcome.findingsWorkbook.empty())
@@ -157,7 +161,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
               << outcome.log.string() << '\n';
   else
     std::cout << "Hallazgos por unidad y por regla: " << outcome.findingsWorkbook.string() << '\n';
-  if (args.tiempos) {
+  if (args.times) {
     auto seconds = [](std::chrono::microseconds t) { return std::to_string(t.count() / 1e6); };
     std::cout << "Tiempos (s): copia " << seconds(outcome.times.copying) << ", reglas "
               << seconds(outcome.times.rules) << ", libros " << seconds(outcome.times.workbooks)

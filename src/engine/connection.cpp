@@ -14,6 +14,14 @@
 namespace kolt::engine {
 namespace {
 
+// Every connection of the process shares one cache: a translation depends on the statement text
+// alone, and the units of a run, each on its own thread and connections, repeat the same texts.
+// The cache guards itself, so the threads need no lock of theirs.
+TranslationCache& translations() {
+  static TranslationCache cache;
+  return cache;
+}
+
 using dialect::quoteName;
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -263,9 +271,6 @@ class Connection::Executor {
   ExportSink* sink_;
 };
 
-Connection::Connection(std::shared_ptr<TranslationCache> cache)
-    : cache_(cache ? std::move(cache) : std::make_shared<TranslationCache>()) {}
-
 Connection::~Connection() {
   close();
 }
@@ -324,7 +329,7 @@ void Connection::close() {
 void Connection::execute(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   rowsWritten_ = 0;
-  auto translation = cache_->get(statement);
+  auto translation = translations().get(statement);
   Executor(db_, rowsWritten_, exportSink_).run(*translation);
 }
 
@@ -335,7 +340,7 @@ void Connection::executeNative(const std::string& sql) {
 
 Recordset Connection::openRecordset(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
-  auto translation = cache_->get(statement);
+  auto translation = translations().get(statement);
   if (translation->kind != Translation::Kind::Query)
     throw base::Error(base::kErrSyntax,
                       "Solo una consulta SELECT sin INTO devuelve filas que leer.");

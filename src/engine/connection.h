@@ -13,7 +13,6 @@
 
 #include <cstdint>
 #include <filesystem>
-#include <memory>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -25,8 +24,6 @@
 struct sqlite3;
 
 namespace kolt::engine {
-
-class TranslationCache;
 
 struct ColumnInfo {
   std::string name;
@@ -57,9 +54,7 @@ class Recordset {
 
 class Connection {
  public:
-  // Statements already translated are kept in `cache`; connections of one run may share it
-  // (it is safe to use from several threads). Without one, the connection keeps its own.
-  explicit Connection(std::shared_ptr<TranslationCache> cache = nullptr);
+  Connection() = default;
   ~Connection();
   Connection(const Connection&) = delete;
   Connection& operator=(const Connection&) = delete;
@@ -111,7 +106,6 @@ class Connection {
 
  private:
   class Executor;
-  std::shared_ptr<TranslationCache> cache_;
   sqlite3* db_ = nullptr;
   std::filesystem::path file_;
   std::int64_t rowsWritten_ = 0;

@@ -1,9 +1,6 @@
 #include "engine/statement_log.h"
 
 #include <exception>
-#include <optional>
-
-#include "base/error.h"
 
 namespace kolt::engine {
 
@@ -35,36 +32,33 @@ auto StatementLog::run(int rule, StatementKind kind, std::string_view text, Step
     record.errorNumber = e.number();
     record.errorDescription = e.description();
   } catch (const std::exception& e) {
-    // Anything else the layer lets through is still this statement's failure; it goes on as a
-    // base::Error so that the frame's resume-next meets one kind of error.
+    // Anything else the layer lets through is still this statement's failure, told the same way.
     record.errorDescription = e.what();
   }
   record.duration = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - start);
-  const bool ok = record.ok;
-  const long number = record.errorNumber;
-  std::string description = record.errorDescription;
   records_.push_back(std::move(record));
-  if (!ok) throw base::Error(number, std::move(description));
-  return std::move(*result);
+  return result;
 }
 
-void StatementLog::execute(engine::Connection& cnn, int rule, StatementKind kind,
-                           std::string_view text) {
+const StatementRecord& StatementLog::execute(engine::Connection& cnn, int rule, StatementKind kind,
+                                             std::string_view text) {
   run(rule, kind, text, [&](StatementRecord& record) {
     cnn.execute(text);
     record.rows = cnn.rowsWritten();
     return 0;
   });
+  return records_.back();
 }
 
-engine::Recordset StatementLog::openRecordset(engine::Connection& cnn, int rule, StatementKind kind,
-                                              std::string_view text) {
-  return run(rule, kind, text, [&](StatementRecord& record) {
-    engine::Recordset rs = cnn.openRecordset(text);
-    record.rows = rs.recordCount();
-    return rs;
+QueryResult StatementLog::openRecordset(engine::Connection& cnn, int rule, StatementKind kind,
+                                        std::string_view text) {
+  std::optional<engine::Recordset> rs = run(rule, kind, text, [&](StatementRecord& record) {
+    engine::Recordset opened = cnn.openRecordset(text);
+    record.rows = opened.recordCount();
+    return opened;
   });
+  return QueryResult{records_.back(), std::move(rs)};
 }
 
 }  // namespace kolt::engine

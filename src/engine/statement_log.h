@@ -8,11 +8,13 @@
 
 #include <chrono>
 #include <cstdint>
+#include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
 #include <vector>
 
+#include "base/error.h"
 #include "engine/connection.h"
 
 namespace kolt::engine {
@@ -38,6 +40,14 @@ struct StatementRecord {
   // Dropping a table that is not there is the normal first step on a fresh database: it is kept in
   // the record but is not a failure.
   bool failed() const;
+  // The failure as an error, for the few callers whose run cannot go on past it.
+  base::Error error() const { return base::Error(errorNumber, errorDescription); }
+};
+
+// A query's record, and its rows when it ran.
+struct QueryResult {
+  const StatementRecord& record;
+  std::optional<engine::Recordset> recordset;
 };
 
 class StatementLog {
@@ -46,10 +56,13 @@ class StatementLog {
   // so the trace ends with the statement in progress if the run is cut short.
   explicit StatementLog(std::ostream* trace = nullptr) : trace_(trace) {}
 
-  // Runs `text`, records the outcome and, on failure, rethrows it as a base::Error.
-  void execute(engine::Connection& cnn, int rule, StatementKind kind, std::string_view text);
-  engine::Recordset openRecordset(engine::Connection& cnn, int rule, StatementKind kind,
-                                  std::string_view text);
+  // Runs `text` and returns its record, failed or not: most failures let the run go on, and the
+  // caller decides which do not. The record stays valid until the next statement runs or the
+  // records are taken.
+  const StatementRecord& execute(engine::Connection& cnn, int rule, StatementKind kind,
+                                 std::string_view text);
+  QueryResult openRecordset(engine::Connection& cnn, int rule, StatementKind kind,
+                            std::string_view text);
 
   const std::vector<StatementRecord>& records() const { return records_; }
   std::vector<StatementRecord> takeRecords() { return std::move(records_); }

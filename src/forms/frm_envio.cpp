@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QStyle>
 #include <initializer_list>
+#include <variant>
 
 #include "forms/busy_pointer.h"
 #include "forms/date_box.h"
@@ -15,7 +16,7 @@
 #include "forms/run_progress.h"
 #include "forms/twips.h"
 #include "forms/work_dialog.h"
-#include "run/valida_datos.h"
+#include "run/input_check.h"
 
 namespace kolt::forms {
 namespace {
@@ -56,8 +57,8 @@ class WindowDateMessages : public run::DateMessages {
 
 }  // namespace
 
-FrmEnvio::FrmEnvio(run::Context& ctx, Dialogs& dialogs, QWidget* parent)
-    : QWidget(parent), ctx_(ctx), dialogs_(dialogs) {
+FrmEnvio::FrmEnvio(run::Session& session, Dialogs& dialogs, QWidget* parent)
+    : QWidget(parent), session_(session), dialogs_(dialogs) {
   setObjectName("frmEnvio");
   setWindowTitle("Validaciones KOLT");
   const Twips t = Twips::forWidget(*this);
@@ -125,7 +126,7 @@ FrmEnvio::FrmEnvio(run::Context& ctx, Dialogs& dialogs, QWidget* parent)
   connect(cmdSalir_, &QToolButton::clicked, this, [this] { close(); });
 }
 
-void FrmEnvio::carga(const UnitListing& listing) {
+void FrmEnvio::load(const UnitListing& listing) {
   lstUnidades_->clear();
   for (const auto& entry : listing.entries) {
     auto* item = new QListWidgetItem(q(entry));
@@ -178,15 +179,16 @@ std::vector<std::string> FrmEnvio::checkedEntries() const {
 }
 
 void FrmEnvio::ValidaDatos() {
-  const run::Request request{mskFechaIni_->boxText(), mskFechaFin_->boxText(), checkedEntries()};
+  const run::WindowInput input{mskFechaIni_->boxText(), mskFechaFin_->boxText(), checkedEntries()};
   WindowDateMessages messages(dialogs_, this);
-  const auto refusal = run::ValidaDatos(request, ctx_, messages);
-  if (!refusal) {
-    ProcesaValidacion(run::runRequest(request, ctx_));
+  const auto checked = run::checkInput(input, messages);
+  if (const auto* accepted = std::get_if<run::AcceptedInput>(&checked)) {
+    ProcesaValidacion(run::runRequest(*accepted, session_));
     return;
   }
-  dialogs_.information(this, q(refusal->message), q(refusal->title));
-  switch (refusal->focus) {
+  const run::Refusal& refusal = std::get<run::Refusal>(checked);
+  dialogs_.information(this, q(refusal.message), q(refusal.title));
+  switch (refusal.focus) {
     case run::Control::mskFechaIni:
       mskFechaIni_->setFocus();
       break;
@@ -205,7 +207,7 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& request) {
   try {
     WorkDialog dialog(this, "Preparando la validación");
     RunProgress progress(dialog, static_cast<int>(request.units.size()));
-    dialog.run([&] { outcome = run::ProcesaValidacion(ctx_, request, &progress); });
+    dialog.run([&] { outcome = run::runValidation(session_.cnnOrigen, request, &progress); });
   } catch (const std::exception& e) {
     busy.release();
     dialogs_.information(this, errorText(e));

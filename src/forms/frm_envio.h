@@ -10,8 +10,8 @@
 
 #include "forms/dialogs.h"
 #include "forms/unit_listing.h"
-#include "run/context.h"
 #include "run/driver.h"
+#include "run/session.h"
 
 class QCheckBox;
 class QLabel;
@@ -25,12 +25,12 @@ class PictureButton;
 
 class FrmEnvio : public QWidget {
  public:
-  // ctx.cnnOrigen and ctx.cnnCatalogo must be open for as long as the window is.
-  FrmEnvio(run::Context& ctx, Dialogs& dialogs, QWidget* parent = nullptr);
+  // session.cnnOrigen and session.cnnCatalogo must be open for as long as the window is.
+  FrmEnvio(run::Session& session, Dialogs& dialogs, QWidget* parent = nullptr);
 
-  // The window load, once the list has been read (leeUnidades): lists the units and checks them
+  // The window load, once the list has been read (readUnits): lists the units and checks them
   // all; an empty list leaves "Seleccionar todo" as it was. Says under the list what it lacks.
-  void carga(const UnitListing& listing);
+  void load(const UnitListing& listing);
 
  private:
   void chkTodasUnidades_Click(bool checked);
@@ -40,7 +40,7 @@ class FrmEnvio : public QWidget {
   bool allChecked() const;
   std::vector<std::string> checkedEntries() const;
 
-  run::Context& ctx_;
+  run::Session& session_;
   Dialogs& dialogs_;
   QCheckBox* chkTodasUnidades_;
   QListWidget* lstUnidades_;

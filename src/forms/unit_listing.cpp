@@ -41,7 +41,7 @@ std::string UnitListing::notice() const {
          " de EGRESO no están en el catálogo CATCLUES y no aparecen en la lista." + advice;
 }
 
-UnitListing leeUnidades(engine::Connection& cnnOrigen) {
+UnitListing readUnits(engine::Connection& cnnOrigen) {
   UnitListing listing;
   engine::StatementLog log;
   listing.entries = run::CargaUnidades(cnnOrigen, log);

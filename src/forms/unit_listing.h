@@ -22,6 +22,6 @@ struct UnitListing {
 
 // Rebuilds CLUESSEL in the source database and reads the list (CargaUnidades). Throws base::Error
 // when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the window thread.
-UnitListing leeUnidades(engine::Connection& cnnOrigen);
+UnitListing readUnits(engine::Connection& cnnOrigen);
 
 }  // namespace kolt::forms

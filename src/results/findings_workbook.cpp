@@ -51,10 +51,10 @@ fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
     }
     // Cell by cell: GCC 12 takes a braced list of variants for a read of uninitialised memory.
     Row row;
-    row.emplace_back(unit.unidad);
-    row.emplace_back(unit.nombre);
-    row.emplace_back(unit.periodo);
-    row.emplace_back(unit.resultado);
+    row.emplace_back(unit.unit);
+    row.emplace_back(unit.name);
+    row.emplace_back(unit.period);
+    row.emplace_back(unit.verdict);
     row.emplace_back(rows);
     row.emplace_back(rulesWithRows);
     row.emplace_back(std::int64_t{unit.failedStatements});

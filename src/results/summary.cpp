@@ -6,38 +6,42 @@
 
 namespace kolt::results {
 
-void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log) {
+void makeSummaryTable(engine::Connection& cnnOrigen, engine::StatementLog& log) {
   rules::BorrarTablaOrigen(cnnOrigen, "RESULTADOSVALIDACION", log);
-  log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
-              "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
-              "RESULTADO char(100) NULL) ");
+  const engine::StatementRecord& made =
+      log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
+                  "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
+                  "RESULTADO char(100) NULL) ");
+  // Without the table no verdict could be kept: the run cannot go on.
+  if (!made.ok) throw made.error();
 }
 
-std::string veredicto(bool findings, bool workbookWritten, bool failures) {
+std::string verdictOf(bool findings, bool workbookWritten, bool failures) {
   if (findings) return workbookWritten ? kARevisar : kValidacionIncompleta;
   return failures ? kValidacionIncompleta : kCorrecta;
 }
 
-void registraVeredicto(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                       const std::string& unit, const std::string& periodo,
-                       const std::string& resultado) {
+void recordVerdict(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                   const std::string& unit, const std::string& period, const std::string& verdict) {
   log.execute(cnnOrigen, 0, engine::StatementKind::Rule,
               "INSERT INTO RESULTADOSVALIDACION(UNIDAD,PERIODO,RESULTADO) SELECT '" +
-                  base::doubledQuotes(unit) + "','" + base::doubledQuotes(periodo) + "','" +
-                  resultado + "'");
+                  base::doubledQuotes(unit) + "','" + base::doubledQuotes(period) + "','" +
+                  verdict + "'");
 }
 
-void exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                    const results::ResultsFolder& folder) {
+bool exportSummary(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                   const results::ResultsFolder& folder) {
   const std::filesystem::path book = folder.summaryWorkbook();
   folder.discard(book);
   WorkbookSink sheets;
   SinkInUse inUse(cnnOrigen, sheets);
-  log.execute(cnnOrigen, 0, engine::StatementKind::Export,
-              "SELECT * INTO [Resultados] IN '" +
-                  base::doubledQuotes(folder.draftOf(book).string()) +
-                  "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  const engine::StatementRecord& exported = log.execute(
+      cnnOrigen, 0, engine::StatementKind::Export,
+      "SELECT * INTO [Resultados] IN '" + base::doubledQuotes(folder.draftOf(book).string()) +
+          "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  if (!exported.ok) return false;
   folder.publish(book);
+  return true;
 }
 
 }  // namespace kolt::results

@@ -18,23 +18,23 @@ inline constexpr const char* kCorrecta = "CORRECTA";
 inline constexpr const char* kValidacionIncompleta = "VALIDACION INCOMPLETA";
 
 // Drops and makes anew the summary table. Throws base::Error when it cannot be made.
-void creaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log);
+void makeSummaryTable(engine::Connection& cnnOrigen, engine::StatementLog& log);
 
 // The verdict of a unit: "A REVISAR" when some rule found rows and its workbook was written (the
 // driver keeps a workbook only when it holds every finding); "VALIDACION INCOMPLETA" when rows were
 // found but no workbook holds them, or when nothing was found but a statement failed; else
 // "CORRECTA".
-std::string veredicto(bool findings, bool workbookWritten, bool failures);
+std::string verdictOf(bool findings, bool workbookWritten, bool failures);
 
-// Inserts the unit's verdict row. Throws base::Error (already in the log) when it fails.
-void registraVeredicto(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                       const std::string& unit, const std::string& periodo,
-                       const std::string& resultado);
+// Inserts the unit's verdict row; a failure is in the log and leaves the other rows be.
+void recordVerdict(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                   const std::string& unit, const std::string& period, const std::string& verdict);
 
 // Writes the summary table as "ResultadosVal.xls" of `folder`, replacing the previous run's; the
 // old workbook is removed first, so a failed export never leaves another run's summary in its
-// place. Throws base::Error.
-void exportaResumen(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                    const results::ResultsFolder& folder);
+// place. False when the export statement failed (its failure is in the log); throws base::Error
+// when the old workbook cannot be removed or the new one cannot take its name.
+bool exportSummary(engine::Connection& cnnOrigen, engine::StatementLog& log,
+                   const results::ResultsFolder& folder);
 
 }  // namespace kolt::results

@@ -11,8 +11,8 @@
 namespace kolt::results {
 
 struct UnitResult {
-  std::string unidad, periodo, resultado;
-  std::string nombre;  // the unit's name in CATCLUES, as the unit list shows it
+  std::string unit, period, verdict;
+  std::string name;  // the unit's name in CATCLUES, as the unit list shows it
   int failedStatements = 0;
   std::vector<rules::RuleRun> rules;  // each rule's outcome and row count, in the order they ran
 

@@ -10,22 +10,17 @@ void BorrarTabla(engine::Connection& cnnNueva, std::string_view name, engine::St
                  int rule) {
   std::string lcSQL = "Drop Table ";
   lcSQL += name;
-  try {
-    log.execute(cnnNueva, rule, engine::StatementKind::Drop, lcSQL);
-  } catch (const base::Error&) {
-    // Recorded by the log; an absent table is the normal case on a fresh database.
-  }
+  // An absent table is the normal case on a fresh database.
+  log.execute(cnnNueva, rule, engine::StatementKind::Drop, lcSQL);
 }
 
 void BorrarTablaOrigen(engine::Connection& cnnOrigen, std::string_view name,
                        engine::StatementLog& log) {
-  try {
-    log.execute(cnnOrigen, 0, engine::StatementKind::Drop, "Drop Table " + std::string(name));
-  } catch (const base::Error& e) {
-    // Already in the log; an absent table is the usual case. A table that stays for want of room
-    // on the disk would only make the next statement fail with "ya existe", hiding the cause.
-    if (e.number() == base::kErrDiskFull) throw;
-  }
+  const engine::StatementRecord& drop =
+      log.execute(cnnOrigen, 0, engine::StatementKind::Drop, "Drop Table " + std::string(name));
+  // An absent table is the usual case. A table that stays for want of room on the disk would only
+  // make the next statement fail with "ya existe", hiding the cause.
+  if (!drop.ok && drop.errorNumber == base::kErrDiskFull) throw drop.error();
 }
 
 std::string exportStatement(std::string_view tcTabla, const std::filesystem::path& gcLibroExcel) {
@@ -43,18 +38,18 @@ std::string exportStatement(std::string_view tcTabla, const std::filesystem::pat
   return lcSQL;
 }
 
-std::int64_t ArchivoExcel(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
-                          std::string_view tcTabla, engine::StatementLog& log, int rule) {
+bool ArchivoExcel(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroExcel,
+                  std::string_view tcTabla, engine::StatementLog& log, int rule) {
   // The whole table is read only to learn its exact row count, as the export decision needs.
   std::string source = "Select * from ";
   source += tcTabla;
-  const engine::Recordset rsTabla =
+  const engine::QueryResult rsTabla =
       log.openRecordset(cnnNueva, rule, engine::StatementKind::Count, source);
-  const std::int64_t rows = rsTabla.recordCount();
-  if (rows > 0)
-    log.execute(cnnNueva, rule, engine::StatementKind::Export,
-                exportStatement(tcTabla, gcLibroExcel));
-  return rows;
+  if (!rsTabla.recordset || rsTabla.recordset->recordCount() == 0) return false;
+  return log
+      .execute(cnnNueva, rule, engine::StatementKind::Export,
+               exportStatement(tcTabla, gcLibroExcel))
+      .ok;
 }
 
 }  // namespace kolt::rules

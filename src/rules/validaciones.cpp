@@ -1,22 +1,10 @@
 #include "rules/validaciones.h"
 
-#include "base/error.h"
 #include "rules/frame_steps.h"
 #include "rules/rule_plan.h"
 
 namespace kolt::rules {
 namespace {
-
-// Resume-next for one step: the log has recorded the failure, the run goes on.
-template <typename Step>
-bool resumeNext(Step step) {
-  try {
-    step();
-    return true;
-  } catch (const base::Error&) {
-    return false;
-  }
-}
 
 void buildWorkTables(engine::Connection& cnnNueva, const PlannedRule& rule,
                      engine::StatementLog& log) {
@@ -24,8 +12,7 @@ void buildWorkTables(engine::Connection& cnnNueva, const PlannedRule& rule,
   for (const WorkTable& work : *rule.buildBefore) {
     BorrarTabla(cnnNueva, work.name, log, rule.number);
     for (std::string_view lcSQL : work.statements)
-      resumeNext(
-          [&] { log.execute(cnnNueva, rule.number, engine::StatementKind::WorkTable, lcSQL); });
+      log.execute(cnnNueva, rule.number, engine::StatementKind::WorkTable, lcSQL);
   }
 }
 
@@ -35,20 +22,18 @@ void runRule(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroE
   buildWorkTables(cnnNueva, rule, log);
   BorrarTabla(cnnNueva, rule.table, log, rule.number);
 
+  // A failing statement is in the log; the next one runs all the same.
   bool created = false;
   for (std::size_t i = 0; i < rule.statements.size(); ++i) {
-    const std::string& lcSQL = rule.statements[i];
     const bool ok =
-        resumeNext([&] { log.execute(cnnNueva, rule.number, engine::StatementKind::Rule, lcSQL); });
+        log.execute(cnnNueva, rule.number, engine::StatementKind::Rule, rule.statements[i]).ok;
     if (i == 0) created = ok;
   }
 
   // A table the first statement did not create is not this run's result: when its drop failed, it
   // is the table of an earlier run, and exporting it would report old findings as new ones.
   if (created) {
-    resumeNext([&] {
-      run.exported = ArchivoExcel(cnnNueva, gcLibroExcel, rule.table, log, rule.number) > 0;
-    });
+    run.exported = ArchivoExcel(cnnNueva, gcLibroExcel, rule.table, log, rule.number);
     // The count stands when the export after it failed: the rule did find those rows.
     for (std::size_t r = firstRecord; r < log.records().size(); ++r) {
       const engine::StatementRecord& record = log.records()[r];

@@ -7,8 +7,8 @@
 
 namespace kolt::run {
 
-RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserver* observer,
-                             std::ostream* trace) {
+RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& request,
+                         RunObserver* observer, std::ostream* trace) {
   RunOutcome outcome;
   std::optional<results::ResultsFolder> folder;
   try {
@@ -40,11 +40,11 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
     return finish();
   };
 
-  if (!ctx.cnnOrigen.isOpen())
+  if (!cnnOrigen.isOpen())
     return abandon(
         "", base::Error(base::kErrNotOpen, "La base de datos de origen no está abierta."), false);
   try {
-    results::creaResumen(ctx.cnnOrigen, runStatements);
+    results::makeSummaryTable(cnnOrigen, runStatements);
     logRun("");
   } catch (const base::Error& e) {
     logRun("");
@@ -52,31 +52,28 @@ RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request, RunObserve
   }
 
   std::optional<std::pair<std::string, base::Error>> unusable;
-  validateUnits(request, *folder, ctx.cache, trace != nullptr, observer, [&](UnitValidation& unit) {
+  validateUnits(request, *folder, trace != nullptr, observer, [&](UnitValidation& unit) {
     runLog.append(unit.log);
     if (trace) *trace << unit.trace;
     outcome.traceIntact = outcome.traceIntact && unit.traceIntact;
     outcome.times += unit.times;
     if (unit.sourceUnusable) {
-      unusable.emplace(unit.result.unidad, *unit.sourceUnusable);
+      unusable.emplace(unit.result.unit, *unit.sourceUnusable);
       return false;
     }
-    try {
-      results::registraVeredicto(ctx.cnnOrigen, runStatements, unit.result.unidad,
-                                 unit.result.periodo, unit.result.resultado);
-    } catch (const base::Error&) {
-      // In its record.
-    }
-    logRun(unit.result.unidad);
+    results::recordVerdict(cnnOrigen, runStatements, unit.result.unit, unit.result.period,
+                           unit.result.verdict);
+    logRun(unit.result.unit);
     outcome.units.push_back(std::move(unit.result));
     return true;
   });
   if (unusable) return abandon(unusable->first, unusable->second, true);
 
   try {
-    exportaResumen(ctx.cnnOrigen, runStatements, *folder);
+    // A failed export is logged at once, before whatever fails after it.
+    if (!results::exportSummary(cnnOrigen, runStatements, *folder)) logRun("");
   } catch (const base::Error& e) {
-    if (logRun("") == 0) runLog.failure("", "ResultadosVal.xls", e);
+    runLog.failure("", "ResultadosVal.xls", e);
   }
   try {
     outcome.findingsWorkbook = writeFindingsWorkbook(*folder, outcome.units);

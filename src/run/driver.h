@@ -1,4 +1,4 @@
-// The validation run: every chosen unit validated on its own (unit_validation.h), side by side
+// The validation run: every chosen unit validated on its own (unit_validator.h), side by side
 // (unit_pool.h), its verdict added to the summary in list order; at the end, the summary workbooks.
 // The windows and the batch command both run it; it shows nothing itself.
 #pragma once
@@ -11,8 +11,9 @@
 #include <string_view>
 #include <vector>
 
-#include "run/context.h"
+#include "engine/connection.h"
 #include "run/run_request.h"
+#include "run/run_times.h"
 #include "run/unit_pool.h"
 #include "run/unit_validation.h"
 
@@ -37,12 +38,12 @@ struct RunOutcome {
   bool traceIntact = true;  // false: some statement could not be written to the trace
 };
 
-// Validates the request's units, side by side, then writes the summary. ctx.cnnOrigen must be open
-// on request.source: the summary table is made there. `trace`, when given, receives every
+// Validates the request's units, side by side, then writes the summary. `cnnOrigen` must be open on
+// request.source: the summary table is made there. `trace`, when given, receives every
 // statement text the run executes, one block per unit in list order. A run whose results folder
 // another run holds is refused (errorReport kErrInUse) without touching the folder.
-RunOutcome ProcesaValidacion(Context& ctx, const RunRequest& request,
-                             RunObserver* observer = nullptr, std::ostream* trace = nullptr);
+RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& request,
+                         RunObserver* observer = nullptr, std::ostream* trace = nullptr);
 
 // The end message; further lines tell how many statements failed and where the log is, and that
 // the disk ran out of room.

@@ -60,4 +60,22 @@ void RunLog::note(const std::string& unit, const std::string& text) {
   line(unit, text);
 }
 
+int logStatements(RunLog& log, const std::string& unit,
+                  const std::vector<engine::StatementRecord>& records, RunTimes& times,
+                  bool ofRules) {
+  int failed = 0;
+  for (const auto& r : records) {
+    if (r.kind == engine::StatementKind::Export)
+      times.workbooks += r.duration;
+    else if (ofRules)
+      times.rules += r.duration;
+    else
+      times.copying += r.duration;
+    if (!r.failed()) continue;
+    ++failed;
+    log.failure(unit, r);
+  }
+  return failed;
+}
+
 }  // namespace kolt::run

@@ -7,9 +7,11 @@
 #include <memory>
 #include <ostream>
 #include <string>
+#include <vector>
 
 #include "base/error.h"
 #include "engine/statement_log.h"
+#include "run/run_times.h"
 
 namespace kolt::run {
 
@@ -46,5 +48,11 @@ class RunLog {
   int diskFailures_ = 0;
   bool intact_ = true;
 };
+
+// Puts the failed statements among `records` in `log`, adds their times to `times` (as rules'
+// when `ofRules`, else as copying, exports always as workbooks) and returns how many failed.
+int logStatements(RunLog& log, const std::string& unit,
+                  const std::vector<engine::StatementRecord>& records, RunTimes& times,
+                  bool ofRules);
 
 }  // namespace kolt::run

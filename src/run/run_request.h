@@ -13,8 +13,9 @@ struct RunRequest {
   std::filesystem::path catalogue;  // the catalogue's engine file
   std::filesystem::path resultsFolder;
   std::vector<std::string> units;  // list texts of the units, in list order
-  std::string fechaIni, fechaFin;  // the period's bounds as typed, "dd/mm/yyyy"; empty: unbounded
-  unsigned threads = 0;            // units validated side by side; 0: one per processor core
+  // The period's bounds as typed, "dd/mm/yyyy"; empty: unbounded.
+  std::string periodStart, periodEnd;
+  unsigned threads = 0;  // units validated side by side; 0: one per processor core
 };
 
 }  // namespace kolt::run

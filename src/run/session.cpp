@@ -18,7 +18,7 @@ std::vector<std::string_view> recordTables() {
 
 }  // namespace
 
-std::filesystem::path rutaCatalogo(const std::filesystem::path& app) {
+std::filesystem::path cataloguePath(const std::filesystem::path& app) {
   for (const auto& candidate : catalogueCandidates(app)) {
     std::error_code ec;
     if (std::filesystem::exists(candidate, ec)) return candidate;
@@ -26,39 +26,40 @@ std::filesystem::path rutaCatalogo(const std::filesystem::path& app) {
   return app / "ValidacionesKOLT.db";  // none: the open fails, naming the usual place
 }
 
-void abreBases(Context& ctx, const std::filesystem::path& origen,
-               const access::ImportProgressFn& progress, const std::filesystem::path& catalogo) {
-  ctx.cnnOrigen.close();
-  ctx.cnnCatalogo.close();
+void openDatabases(Session& session, const std::filesystem::path& source,
+                   const access::ImportProgressFn& progress,
+                   const std::filesystem::path& catalogue) {
+  session.cnnOrigen.close();
+  session.cnnCatalogo.close();
   access::ImportOptions options;
   options.progress = progress;
   try {
-    ctx.gcRutaOrigen = origen;
-    const auto source = access::openSourceCompanion(origen, ctx.resultados(), options);
-    ctx.cnnOrigen.open(source);
-    ctx.cnnOrigen.setReadOnce();
+    const auto engineSource = access::openSourceCompanion(source, session.resultsFolder, options);
+    session.cnnOrigen.open(engineSource);
+    session.cnnOrigen.setReadOnce();
     // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
     // which is the program's own: an index under the program's collation would stop other
     // programs from writing to a user's engine database.
-    if (source != origen) engine::indexForTextLookups(ctx.cnnOrigen, recordTables(), "clues");
-    const auto catalogue = catalogo.empty() ? rutaCatalogo(ctx.app) : catalogo;
+    if (engineSource != source)
+      engine::indexForTextLookups(session.cnnOrigen, recordTables(), "clues");
+    const auto chosen = catalogue.empty() ? cataloguePath(session.app) : catalogue;
     std::error_code ec;
-    if (!std::filesystem::exists(catalogue, ec)) {
+    if (!std::filesystem::exists(chosen, ec)) {
       // Without a catalogue of its own choosing the user is expected to provide the official one;
       // the demonstration's stands in for it only when present.
       const std::string official =
-          catalogo.empty() ? (ctx.app / kCatalogoOficial).string() : catalogue.string();
+          catalogue.empty() ? (session.app / kCatalogoOficial).string() : chosen.string();
       std::string text = "No se encuentra la base de datos de catálogos '" + official + "'.";
-      if (catalogo.empty())
+      if (catalogue.empty())
         text += " Póngala en la carpeta del programa (sin ella se usa la de demostración '" +
-                (ctx.app / kCatalogoDemostracion).string() + "', que tampoco está).";
+                (session.app / kCatalogoDemostracion).string() + "', que tampoco está).";
       throw base::Error(base::kErrFile, text);
     }
-    ctx.rutaCatalogo = access::openSourceCompanion(catalogue, ctx.resultados(), options);
-    ctx.cnnCatalogo.open(ctx.rutaCatalogo);
+    session.catalogue = access::openSourceCompanion(chosen, session.resultsFolder, options);
+    session.cnnCatalogo.open(session.catalogue);
   } catch (...) {
-    ctx.cnnOrigen.close();
-    ctx.cnnCatalogo.close();
+    session.cnnOrigen.close();
+    session.cnnCatalogo.close();
     throw;
   }
 }

@@ -1,28 +1,45 @@
-// Opening the two databases a session works on: the source the user chose and the program's
-// catalogue.
+// The session: what the windows and the batch command open once and keep while the user works,
+// the two databases and the program's folders. One object per session, passed to whatever needs it;
+// nothing of it is global. A run is told what to do by its RunRequest alone; of the session it
+// uses only cnnOrigen, where the summary table is kept.
 #pragma once
 
 #include <filesystem>
 
 #include "access/import.h"
-#include "run/context.h"
+#include "engine/connection.h"
+#include "run/program_folders.h"
 
 namespace kolt::run {
 
 inline constexpr const char* kCatalogoOficial = "ValidacionesKOLT.mdb";
 inline constexpr const char* kCatalogoDemostracion = "ValidacionesKOLT.db";
 
+struct Session {
+  explicit Session(std::filesystem::path appFolder)
+      : app(std::move(appFolder)), resultsFolder(defaultResultsFolder(app)) {}
+
+  std::filesystem::path app;  // {app}: the folder of the program's executables
+  // "{app}/RESULTADOS", or the user's when the program's folder is not its own to write (see
+  // program_folders.h), unless the caller chose another.
+  std::filesystem::path resultsFolder;
+
+  engine::Connection cnnOrigen;     // the source database (its engine file)
+  engine::Connection cnnCatalogo;   // the catalogue database (its engine file)
+  std::filesystem::path catalogue;  // the catalogue's engine file, for the link of Folio
+};
+
 // The catalogue database: the first of catalogueCandidates(app) that exists (the official Access
 // file beside the program when it is there, else the demonstration database the program ships
 // with).
-std::filesystem::path rutaCatalogo(const std::filesystem::path& app);
+std::filesystem::path cataloguePath(const std::filesystem::path& app);
 
-// Sets ctx.gcRutaOrigen and opens ctx.cnnOrigen on the source (an Access file is read through its
-// companion engine database, imported when needed) and ctx.cnnCatalogo on the catalogue
-// (`catalogo`, or rutaCatalogo(ctx.app) when empty). Throws base::Error, leaving both connections
-// closed, when either cannot be opened.
-void abreBases(Context& ctx, const std::filesystem::path& origen,
-               const access::ImportProgressFn& progress = {},
-               const std::filesystem::path& catalogo = {});
+// Opens session.cnnOrigen on `source` (an Access file is read through its companion engine
+// database, imported when needed) and session.cnnCatalogo on the catalogue (`catalogue`, or
+// cataloguePath(session.app) when empty). Throws base::Error, leaving both connections closed, when
+// either cannot be opened.
+void openDatabases(Session& session, const std::filesystem::path& source,
+                   const access::ImportProgressFn& progress = {},
+                   const std::filesystem::path& catalogue = {});
 
 }  // namespace kolt::run

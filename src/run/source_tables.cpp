@@ -16,13 +16,18 @@ std::string textOf(const base::Value& v) {
 }  // namespace
 
 std::vector<std::string> CargaUnidades(engine::Connection& cnnOrigen, engine::StatementLog& log) {
+  // A source whose list cannot be read has nothing to validate.
   BorrarTablaOrigen(cnnOrigen, "CLUESSEL", log);
-  log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
-              "SELECT CLUES INTO CLUESSEL FROM EGRESO GROUP BY CLUES ORDER BY CLUES");
-  engine::Recordset rs =
+  const engine::StatementRecord& selected =
+      log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
+                  "SELECT CLUES INTO CLUESSEL FROM EGRESO GROUP BY CLUES ORDER BY CLUES");
+  if (!selected.ok) throw selected.error();
+  engine::QueryResult listed =
       log.openRecordset(cnnOrigen, 0, engine::StatementKind::Count,
                         "SELECT CLUES,DESCUNIDAD From CATCLUES WHERE CLUES IN (SELECT CLUES FROM "
                         "CLUESSEL)");
+  if (!listed.recordset) throw listed.record.error();
+  engine::Recordset& rs = *listed.recordset;
   std::vector<std::string> entries;
   for (; !rs.eof(); rs.moveNext())
     entries.push_back(textOf(rs.field("clues")) + "  " + textOf(rs.field("DescUnidad")));

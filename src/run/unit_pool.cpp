@@ -3,13 +3,14 @@
 #include <algorithm>
 #include <condition_variable>
 #include <exception>
-#include <future>
 #include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
 
+#include "run/source_check.h"
 #include "run/source_tables.h"
+#include "run/unit_validator.h"
 
 namespace kolt::run {
 namespace {
@@ -23,18 +24,16 @@ struct Slot {
 
 class Pool {
  public:
-  Pool(const RunRequest& request, const results::ResultsFolder& folder,
-       std::shared_ptr<engine::TranslationCache> cache, bool keepTrace, RunObserver* observer)
+  Pool(const RunRequest& request, const results::ResultsFolder& folder, bool keepTrace,
+       RunObserver* observer)
       : request_(request),
         folder_(folder),
-        cache_(std::move(cache)),
         keepTrace_(keepTrace),
         observer_(observer),
         slots_(request.units.size()),
         // Finished units wait for the ones before them in list order; how far the threads may run
         // ahead bounds the memory those waiting results hold.
-        window_(4 * threadsFor(request) + 4),
-        sourceChecked_(firstCopies_.get_future().share()) {}
+        window_(4 * threadsFor(request) + 4) {}
 
   ~Pool() {
     {
@@ -67,7 +66,7 @@ class Pool {
 
  private:
   void work() {
-    UnitValidator validator(request_, folder_, cache_, keepTrace_,
+    UnitValidator validator(request_, folder_, keepTrace_,
                             [this](const std::string& unit, const auto& p) {
                               if (!observer_) return;
                               std::lock_guard lock(observerMutex_);
@@ -85,18 +84,19 @@ class Pool {
       }
       Slot slot;
       slot.done = true;
+      const bool first = index == 0;
       try {
-        const bool first = index == 0;
-        if (first || sourceChecked_.get())
+        if (sourceCheck_.admits(index))
           slot.validation =
-              validator.validate(request_.units[index], first ? &firstCopies_ : nullptr);
+              validator.validate(request_.units[index], first ? &sourceCheck_ : nullptr);
       } catch (...) {
         slot.error = std::current_exception();
       }
+      if (first) sourceCheck_.firstUnitOver();
       if (observer_ && slot.validation) {
         std::lock_guard lock(observerMutex_);
         observer_->unitFinished(++finished_, static_cast<int>(slots_.size()),
-                                slot.validation->result.unidad);
+                                slot.validation->result.unit);
       }
       {
         std::lock_guard lock(mutex_);
@@ -108,7 +108,6 @@ class Pool {
 
   const RunRequest& request_;
   const results::ResultsFolder& folder_;
-  std::shared_ptr<engine::TranslationCache> cache_;
   bool keepTrace_;
   RunObserver* observer_;
 
@@ -120,8 +119,7 @@ class Pool {
   const std::size_t window_;
   bool stopping_ = false;
 
-  std::promise<bool> firstCopies_;
-  std::shared_future<bool> sourceChecked_;
+  SourceCheck sourceCheck_;
 
   std::mutex observerMutex_;
   int finished_ = 0;
@@ -138,11 +136,10 @@ unsigned threadsFor(const RunRequest& request) {
       std::max<std::size_t>(1, std::min<std::size_t>(threads, request.units.size())));
 }
 
-void validateUnits(const RunRequest& request, const results::ResultsFolder& folder,
-                   std::shared_ptr<engine::TranslationCache> cache, bool keepTrace,
+void validateUnits(const RunRequest& request, const results::ResultsFolder& folder, bool keepTrace,
                    RunObserver* observer, const std::function<bool(UnitValidation&)>& take) {
   if (request.units.empty()) return;
-  Pool pool(request, folder, std::move(cache), keepTrace, observer);
+  Pool pool(request, folder, keepTrace, observer);
   pool.start();
   for (std::size_t i = 0; i < request.units.size(); ++i) {
     Slot& slot = pool.await(i);

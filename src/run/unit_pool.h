@@ -4,11 +4,10 @@
 #pragma once
 
 #include <functional>
-#include <memory>
-#include <ostream>
+#include <string>
 
-#include "engine/dialect/translation.h"
 #include "results/results_folder.h"
+#include "rules/validaciones.h"
 #include "run/run_request.h"
 #include "run/unit_validation.h"
 
@@ -34,10 +33,10 @@ unsigned threadsFor(const RunRequest& request);
 
 // Validates request.units and hands each validation to `take` on the calling thread, in list
 // order. The first unit's copies run before any other unit starts: when they show that the source
-// lacks what every unit needs, no other unit is touched. When `take` returns false, units not yet
-// begun are never begun. Rethrows, on the calling thread, anything but a base::Error a unit threw.
-void validateUnits(const RunRequest& request, const results::ResultsFolder& folder,
-                   std::shared_ptr<engine::TranslationCache> cache, bool keepTrace,
+// lacks what every unit needs, no other unit is touched (source_check.h). When `take` returns
+// false, units not yet begun are never begun. Rethrows, on the calling thread, anything but a
+// base::Error a unit threw.
+void validateUnits(const RunRequest& request, const results::ResultsFolder& folder, bool keepTrace,
                    RunObserver* observer, const std::function<bool(UnitValidation&)>& take);
 
 }  // namespace kolt::run

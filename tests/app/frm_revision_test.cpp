@@ -23,10 +23,10 @@ using test::WorkingDb;
 
 class StartWindow : public ::testing::Test {
  protected:
-  StartWindow() : ctx(folder.app) {}
+  StartWindow() : session(folder.app) {}
 
   void SetUp() override {
-    start = std::make_unique<FrmRevision>(ctx, dialogs);
+    start = std::make_unique<FrmRevision>(session, dialogs);
     ASSERT_TRUE(test::showActive(*start));
   }
 
@@ -54,13 +54,13 @@ class StartWindow : public ::testing::Test {
         << dialogs.events[1];
     EXPECT_TRUE(start->isVisible());
     EXPECT_EQ(start->frmEnvio(), nullptr);
-    EXPECT_FALSE(ctx.cnnOrigen.isOpen());
-    EXPECT_FALSE(ctx.cnnCatalogo.isOpen());
+    EXPECT_FALSE(session.cnnOrigen.isOpen());
+    EXPECT_FALSE(session.cnnCatalogo.isOpen());
     EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   }
 
   test::ProgramFolder folder;
-  run::Context ctx;
+  run::Session session;
   test::FakeDialogs dialogs;
   std::unique_ptr<FrmRevision> start;
 };
@@ -84,7 +84,7 @@ TEST_F(StartWindow, CancellingTheFileDialogChangesNothing) {
   EXPECT_EQ(dialogs.events, (std::vector<std::string>{dialogEvent(), dialogEvent()}));
   EXPECT_TRUE(start->isVisible());
   EXPECT_EQ(start->frmEnvio(), nullptr);
-  EXPECT_FALSE(ctx.cnnOrigen.isOpen());
+  EXPECT_FALSE(session.cnnOrigen.isOpen());
 }
 
 TEST_F(StartWindow, AChosenSourceHandsOverToTheValidationWindow) {
@@ -94,9 +94,9 @@ TEST_F(StartWindow, AChosenSourceHandsOverToTheValidationWindow) {
   ASSERT_NE(start->frmEnvio(), nullptr);
   EXPECT_TRUE(start->frmEnvio()->isVisible());
   EXPECT_FALSE(start->isVisible());
-  EXPECT_EQ(ctx.gcRutaOrigen, folder.source);
-  EXPECT_TRUE(ctx.cnnOrigen.isOpen());
-  EXPECT_TRUE(ctx.cnnCatalogo.isOpen());
+  EXPECT_EQ(session.cnnOrigen.file(), folder.source);
+  EXPECT_TRUE(session.cnnOrigen.isOpen());
+  EXPECT_TRUE(session.cnnCatalogo.isOpen());
   auto* list = start->frmEnvio()->findChild<QListWidget*>("lstUnidades");
   ASSERT_EQ(list->count(), 1);
   EXPECT_EQ(list->item(0)->text(), "DFSSA000001  HOSPITAL GENERAL");

@@ -57,9 +57,9 @@ TEST(Screenshots, BothWindows) {
     }
     source.egreso({{"clues", "DFSSA000009"}});  // not in CATCLUES: named under the list
   }
-  run::Context ctx(folder.app);
+  run::Session session(folder.app);
   test::FakeDialogs dialogs;
-  FrmRevision start(ctx, dialogs);
+  FrmRevision start(session, dialogs);
   ASSERT_TRUE(test::showExposed(start));
   const fs::path startPicture = save(start);
   expectDrawn(startPicture, start.size() * start.devicePixelRatio());

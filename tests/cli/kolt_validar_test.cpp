@@ -21,12 +21,12 @@ TEST(Arguments, BadCommandLinesAreRefused) {
     EXPECT_THROW(parseArguments(args), std::invalid_argument);
   Arguments a = parseArguments(
       {"a.mdb", "--unidad", "X1", "--unidad", "X2", "--desde", "01/01/2023", "--traza", "t.txt"});
-  EXPECT_EQ(a.origen, "a.mdb");
-  EXPECT_EQ(a.unidades, (std::vector<std::string>{"X1", "X2"}));
-  EXPECT_EQ(a.desde, "01/01/2023");
-  EXPECT_FALSE(a.hasta);
+  EXPECT_EQ(a.source, "a.mdb");
+  EXPECT_EQ(a.units, (std::vector<std::string>{"X1", "X2"}));
+  EXPECT_EQ(a.from, "01/01/2023");
+  EXPECT_FALSE(a.to);
   EXPECT_TRUE(parseArguments({"--help"}).help);
-  EXPECT_TRUE(parseArguments({"a.mdb", "--tiempos"}).tiempos);
+  EXPECT_TRUE(parseArguments({"a.mdb", "--tiempos"}).times);
 }
 
 class KoltValidar : public ::testing::Test {

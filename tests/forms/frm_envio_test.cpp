@@ -19,8 +19,8 @@
 #include "forms/unit_listing.h"
 #include "forms/window_fixture.h"
 #include "results/results_folder.h"
+#include "run/input_check.h"
 #include "run/session.h"
-#include "run/valida_datos.h"
 
 namespace kolt::forms {
 namespace {
@@ -37,7 +37,7 @@ const std::string kSinUnidades = std::string("information||") + run::kMensajeSin
 
 class ValidationWindow : public ::testing::Test {
  protected:
-  ValidationWindow() : ctx(folder.app) { folder.catalogue(); }
+  ValidationWindow() : session(folder.app) { folder.catalogue(); }
 
   // The default unit with one clean discharge, and a second unit whose discharge of the 14th of
   // March breaks rule 1.
@@ -50,9 +50,9 @@ class ValidationWindow : public ::testing::Test {
   }
 
   void open() {
-    run::abreBases(ctx, folder.source);
-    window = std::make_unique<FrmEnvio>(ctx, dialogs);
-    window->carga(leeUnidades(ctx.cnnOrigen));
+    run::openDatabases(session, folder.source);
+    window = std::make_unique<FrmEnvio>(session, dialogs);
+    window->load(readUnits(session.cnnOrigen));
     ASSERT_TRUE(test::showActive(*window));
   }
   void openOnTwoUnits() {
@@ -95,7 +95,7 @@ class ValidationWindow : public ::testing::Test {
   void validar() { control<QToolButton>("cmdAceptar")->click(); }
 
   test::ProgramFolder folder;
-  run::Context ctx;
+  run::Session session;
   test::FakeDialogs dialogs;
   std::unique_ptr<FrmEnvio> window;
 };
@@ -143,7 +143,7 @@ TEST_F(ValidationWindow, UnitsLeftOutOfTheListAreExplainedUnderItAndNoRunStarts)
   validar();
   EXPECT_EQ(dialogs.events, std::vector<std::string>{kSinUnidades});
   EXPECT_EQ(focused(), list());
-  EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
+  EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
 
   // Units missing from the catalogue are named under the list.
   WorkingDb(folder.dir.path() / "ninguna.db")
@@ -224,8 +224,6 @@ TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
     EXPECT_EQ(dialogs.events, std::vector<std::string>{message});
     EXPECT_EQ(focused(), focus);
   }
-  EXPECT_EQ(ctx.gcFechaIni, "01/03/2013");
-  EXPECT_EQ(ctx.gcFechaFin, "01/03/2013");
 }
 
 TEST_F(ValidationWindow, HalfTypedDateBeepsAndShowsBothMessages) {
@@ -237,7 +235,7 @@ TEST_F(ValidationWindow, HalfTypedDateBeepsAndShowsBothMessages) {
   EXPECT_EQ(dialogs.events,
             (std::vector<std::string>{"beep", kFechaInvalida, kFechaInicioInvalida}));
   EXPECT_EQ(focused(), ini());
-  EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
+  EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
 }
 
 std::string fileBytes(const fs::path& file) {
@@ -265,7 +263,7 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
   EXPECT_EQ(dialogs.events[0],
             "plain|El proceso de Validación de la Calidad ha Terminado, los resultados puede "
             "revisarlos dentro de la carpeta de " +
-                ctx.resultados().string());
+                session.resultsFolder.string());
 
   const fs::path batchResults = folder.dir.path() / "lote";
   std::string output;
@@ -276,12 +274,12 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
                               batchResults.string() + "' 2>&1";
   ASSERT_EQ(test::runCommand(command, output), 0) << output;
 
-  const auto names = workbooks(ctx.resultados());
+  const auto names = workbooks(session.resultsFolder);
   EXPECT_EQ(names,
             (std::vector<std::string>{"Hallazgos.xls", "ResultadosVal.xls", "ValDFSSA000002.xls"}));
   EXPECT_EQ(workbooks(batchResults), names);
   for (const auto& name : names)
-    EXPECT_EQ(fileBytes(ctx.resultados() / name), fileBytes(batchResults / name)) << name;
+    EXPECT_EQ(fileBytes(session.resultsFolder / name), fileBytes(batchResults / name)) << name;
 }
 
 TEST_F(ValidationWindow, RunShowsItsProgressWithTheBusyPointerUntilTheEndMessage) {
@@ -324,13 +322,13 @@ TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
   ASSERT_EQ(dialogs.events.size(), 1u);
   EXPECT_EQ(dialogs.events[0].rfind("information||3011 - ", 0), 0u) << dialogs.events[0];
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_FALSE(fs::exists(ctx.resultados() / "ResultadosVal.xls"));
+  EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
   EXPECT_TRUE(window->isVisible());
 }
 
 TEST_F(ValidationWindow, ARunOnAResultsFolderInUseIsRefusedWithItsMessage) {
   openOnTwoUnits();
-  results::ResultsFolder otherRun(ctx.resultados());
+  results::ResultsFolder otherRun(session.resultsFolder);
   validar();
   ASSERT_EQ(dialogs.events.size(), 1u);
   EXPECT_EQ(dialogs.events[0].rfind("information||3045 - La carpeta de resultados ", 0), 0u)

@@ -12,7 +12,7 @@
 #include <string>
 #include <vector>
 
-#include "run/context.h"
+#include "run/session.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 

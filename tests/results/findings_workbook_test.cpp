@@ -31,17 +31,18 @@ class FindingsWorkbook : public ::testing::Test {
     source.egreso({{"clues", "DFSSA000003"}, {"sexo", "3"}, {"edad", 0}});
     source.insert("CATCLUES", {{"CLUES", "DFSSA000002"}, {"DESCUNIDAD", "CLINICA NORTE"}});
     source.insert("CATCLUES", {{"CLUES", "DFSSA000003"}, {"DESCUNIDAD", "CLINICA SUR"}});
-    fs::create_directories(ctx.app);
-    WorkingDb(ctx.app / "ValidacionesKOLT.db");
-    abreBases(ctx, dir / "origen.db");
+    fs::create_directories(session.app);
+    WorkingDb(session.app / "ValidacionesKOLT.db");
+    openDatabases(session, dir / "origen.db");
     engine::StatementLog log;
-    ctx.gaUnidades = CargaUnidades(ctx.cnnOrigen, log);
-    std::swap(ctx.gaUnidades[0], ctx.gaUnidades[2]);
-    return ProcesaValidacion(ctx, test::requestFor(ctx));
+    units = CargaUnidades(session.cnnOrigen, log);
+    std::swap(units[0], units[2]);
+    return runValidation(session.cnnOrigen, test::requestFor(session, units));
   }
 
   test::TempDir dir;
-  Context ctx{dir / "programa"};
+  Session session{dir / "programa"};
+  std::vector<std::string> units;
 };
 
 // The cell of `row` under `heading`; "" when the row stops before it, as for a rule not counted.
@@ -55,13 +56,13 @@ std::string cell(const test::SheetCells& rows, std::size_t row, const std::strin
 TEST_F(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
   const RunOutcome outcome = validateAll();
   ASSERT_FALSE(outcome.errorReport);
-  ASSERT_EQ(outcome.findingsWorkbook, ctx.resultados() / "Hallazgos.xls");
+  ASSERT_EQ(outcome.findingsWorkbook, session.resultsFolder / "Hallazgos.xls");
 
   const test::ReadBack book = test::readBack(outcome.findingsWorkbook);
   EXPECT_EQ(book.names, (std::vector<std::string>{"PorUnidad", "PorRegla"}));
-  const test::SheetCells units = test::sheet(book, "PorUnidad");
-  ASSERT_EQ(units.size(), 4u);
-  EXPECT_EQ(units[0].size() - 7, rules::planRules(rules::ruleCatalogue()).size());
+  const test::SheetCells perUnit = test::sheet(book, "PorUnidad");
+  ASSERT_EQ(perUnit.size(), 4u);
+  EXPECT_EQ(perUnit[0].size() - 7, rules::planRules(rules::ruleCatalogue()).size());
   const std::vector<std::string> expected[] = {
       {"text:DFSSA000003", "text:CLINICA SUR", "text:TODO", "text:A REVISAR", "number:3",
        "number:2", "number:0"},
@@ -71,18 +72,18 @@ TEST_F(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
        "number:0", "number:0"},
   };
   for (std::size_t u = 0; u < 3; ++u) {
-    const std::vector<std::string> first7(units[u + 1].begin(), units[u + 1].begin() + 7);
+    const std::vector<std::string> first7(perUnit[u + 1].begin(), perUnit[u + 1].begin() + 7);
     EXPECT_EQ(first7, expected[u]);
     // Every count equals the data rows of the unit's sheet for that rule, 0 where it has none.
-    const fs::path unitBook = ctx.resultados() / ("Val" + unitCode(ctx.gaUnidades[u]) + ".xls");
+    const fs::path unitBook = session.resultsFolder / ("Val" + unitCode(units[u]) + ".xls");
     const test::ReadBack sheets =
         fs::exists(unitBook) ? test::readBack(unitBook) : test::ReadBack{};
-    for (std::size_t c = 7; c < units[0].size(); ++c) {
-      const std::string rule = "Validacion" + units[0][c].substr(6);  // "text:V12"
+    for (std::size_t c = 7; c < perUnit[0].size(); ++c) {
+      const std::string rule = "Validacion" + perUnit[0][c].substr(6);  // "text:V12"
       std::size_t rows = 0;
       for (std::size_t s = 0; s < sheets.names.size(); ++s)
         if (sheets.names[s] == rule) rows = sheets.sheets[s].size() - 1;
-      EXPECT_EQ(cell(units, u + 1, units[0][c].substr(5)), "number:" + std::to_string(rows))
+      EXPECT_EQ(cell(perUnit, u + 1, perUnit[0][c].substr(5)), "number:" + std::to_string(rows))
           << rule;
     }
   }

@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
+#include "run/input_check.h"
 #include "run/source_tables.h"
-#include "run/valida_datos.h"
 
 namespace kolt::run {
 namespace {

@@ -26,7 +26,7 @@ constexpr const char* kOther = "DFSSA000002";
 
 class Run : public ::testing::Test {
  protected:
-  Run() : app(dir.path() / "programa"), ctx(app) { fs::create_directories(app); }
+  Run() : app(dir.path() / "programa"), session(app) { fs::create_directories(app); }
 
   // A source with the default unit (one clean discharge) and a second unit whose discharge of the
   // 14th of March breaks rule 1.
@@ -42,7 +42,7 @@ class Run : public ::testing::Test {
   }
 
   // A source whose every unit has one discharge that breaks rule 1, each unit chosen for the run.
-  void unitsBreakingRule1(Context& session, const std::vector<std::string>& codes) {
+  void unitsBreakingRule1(Session& session, const std::vector<std::string>& codes) {
     {
       WorkingDb source(dir.path() / "origen.db");
       for (const auto& code : codes) {
@@ -51,30 +51,30 @@ class Run : public ::testing::Test {
       }
       WorkingDb catalogue(session.app / "ValidacionesKOLT.db");
     }
-    abreBases(session, dir.path() / "origen.db");
-    for (const auto& code : codes) session.gaUnidades.push_back(code + "  UNIDAD");
+    openDatabases(session, dir.path() / "origen.db");
+    for (const auto& code : codes) units.push_back(code + "  UNIDAD");
   }
 
   void open() {
-    abreBases(ctx, dir.path() / "origen.db");
+    openDatabases(session, dir.path() / "origen.db");
     engine::StatementLog log;
-    ctx.gaUnidades = CargaUnidades(ctx.cnnOrigen, log);
+    units = CargaUnidades(session.cnnOrigen, log);
   }
 
   RunOutcome validate(const char* desde = nullptr, const char* hasta = nullptr) {
-    return ProcesaValidacion(ctx, test::requestFor(ctx, desde, hasta));
+    return runValidation(session.cnnOrigen, test::requestFor(session, units, desde, hasta));
   }
 
   std::vector<std::string> summary() {
     std::vector<std::string> out;
-    engine::Recordset rs = ctx.cnnOrigen.openRecordset("select * from RESULTADOSVALIDACION");
+    engine::Recordset rs = session.cnnOrigen.openRecordset("select * from RESULTADOSVALIDACION");
     for (; !rs.eof(); rs.moveNext())
       out.push_back(test::text(rs.field("Unidad")) + "|" + test::text(rs.field("PERIODO")) + "|" +
                     test::text(rs.field("RESULTADO")));
     return out;
   }
 
-  fs::path results(const std::string& name) { return ctx.resultados() / name; }
+  fs::path results(const std::string& name) { return session.resultsFolder / name; }
 
   std::string log() {
     std::ifstream in(results("Validacion.log"));
@@ -85,14 +85,15 @@ class Run : public ::testing::Test {
 
   test::TempDir dir;
   fs::path app;
-  Context ctx;
+  Session session;
+  std::vector<std::string> units;  // the units the run validates, as the list shows them
 };
 
 TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
   makeSource();
   open();
-  ASSERT_EQ(ctx.gaUnidades, (std::vector<std::string>{"DFSSA000001  HOSPITAL GENERAL",
-                                                      "DFSSA000002  CLINICA NORTE"}));
+  ASSERT_EQ(units, (std::vector<std::string>{"DFSSA000001  HOSPITAL GENERAL",
+                                             "DFSSA000002  CLINICA NORTE"}));
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
@@ -104,13 +105,13 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
   EXPECT_EQ(xls::sheetNames(results("ResultadosVal.xls")), std::vector<std::string>{"Resultados"});
   EXPECT_FALSE(fs::exists(results("ValDFSSA000001.db")));
   EXPECT_FALSE(fs::exists(results("ValDFSSA000002.db")));
-  EXPECT_EQ(MensajeFinal(test::requestFor(ctx), outcome),
+  EXPECT_EQ(MensajeFinal(test::requestFor(session, units), outcome),
             "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos "
             "dentro de la carpeta de " +
-                ctx.resultados().string());
+                session.resultsFolder.string());
 
   // A second run replaces the summary and the unit's workbook.
-  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  units = {"DFSSA000002  CLINICA NORTE"};
   validate("15/03/2023", "16/03/2023");
   EXPECT_EQ(summary(), std::vector<std::string>{
                            "DFSSA000002|Fechaini: #2023/03/15#, Fechafin: #2023/03/16#|CORRECTA"});
@@ -120,7 +121,7 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
 TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
   makeSource();
   open();
-  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  units = {"DFSSA000002  CLINICA NORTE"};
   validate("14/03/2023", "14/03/2023");
   EXPECT_EQ(summary(), std::vector<std::string>{
                            "DFSSA000002|Fechaini: #2023/03/14#, Fechafin: #2023/03/14#|A REVISAR"});
@@ -132,12 +133,12 @@ TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
 
 TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
   fs::create_directories(dir.path() / "o'brien");
-  Context quoted(dir.path() / "o'brien");
+  Session quoted(dir.path() / "o'brien");
   unitsBreakingRule1(quoted, {"DF'SSA0001"});
-  RunOutcome outcome = ProcesaValidacion(quoted, test::requestFor(quoted));
+  RunOutcome outcome = runValidation(quoted.cnnOrigen, test::requestFor(quoted, units));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
-  EXPECT_TRUE(fs::exists(quoted.resultados() / "ValDF'SSA0001.xls"));
+  EXPECT_TRUE(fs::exists(quoted.resultsFolder / "ValDF'SSA0001.xls"));
   EXPECT_EQ(quoted.cnnOrigen
                 .openRecordset("select RESULTADO from RESULTADOSVALIDACION where "
                                "Unidad = 'DF''SSA0001'")
@@ -155,14 +156,15 @@ TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
   EXPECT_EQ(summary(), (std::vector<std::string>{"DFSSA000001|TODO|VALIDACION INCOMPLETA",
                                                  "DFSSA000002|TODO|VALIDACION INCOMPLETA"}));
   EXPECT_NE(log().find("DFSSA000001\tregla 1\t"), std::string::npos) << log();
-  EXPECT_NE(MensajeFinal(test::requestFor(ctx), outcome).find("\nNo se pudieron ejecutar "),
-            std::string::npos);
+  EXPECT_NE(
+      MensajeFinal(test::requestFor(session, units), outcome).find("\nNo se pudieron ejecutar "),
+      std::string::npos);
 }
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   makeSource();
   open();
-  ctx.cnnOrigen.execute("Drop Table OBSTET");
+  session.cnnOrigen.execute("Drop Table OBSTET");
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, base::kErrNoSuchTable);
@@ -187,7 +189,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
     catalogue.execute("Drop Table CATLOCAL");
   }
   open();
-  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  units = {"DFSSA000002  CLINICA NORTE"};
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
   const std::string text = log();
@@ -202,7 +204,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
 TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
   const std::vector<std::string> codes = {"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001",
                                           "../../x"};
-  unitsBreakingRule1(ctx, codes);
+  unitsBreakingRule1(session, codes);
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
@@ -215,7 +217,7 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
   // Nothing was written beside the program or above it.
   std::vector<std::string> outside;
   for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
-    if (!entry.path().string().starts_with(ctx.resultados().string()))
+    if (!entry.path().string().starts_with(session.resultsFolder.string()))
       outside.push_back(entry.path().lexically_relative(dir.path()).string());
   std::sort(outside.begin(), outside.end());
   EXPECT_EQ(outside,
@@ -227,8 +229,9 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
   // A code too long for a file name: the unit's working database cannot be created.
   const std::string tooLong(300, 'X');
   const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
-  unitsBreakingRule1(ctx, codes);
-  RunOutcome outcome = ProcesaValidacion(ctx, test::requestFor(ctx, nullptr, nullptr, 3));
+  unitsBreakingRule1(session, codes);
+  RunOutcome outcome =
+      runValidation(session.cnnOrigen, test::requestFor(session, units, nullptr, nullptr, 3));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(summary(),
             (std::vector<std::string>{tooLong + "|TODO|VALIDACION INCOMPLETA",
@@ -241,7 +244,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
 TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {
   makeSource();
   open();
-  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE", "DFSSA000001  HOSPITAL GENERAL"};
+  units = {"DFSSA000002  CLINICA NORTE", "DFSSA000001  HOSPITAL GENERAL"};
   fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
@@ -258,10 +261,10 @@ TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
   validate();
   const auto before = summary();
   std::ofstream(results("Validacion.log")) << "the other run's log";
-  results::ResultsFolder other(ctx.resultados());
+  results::ResultsFolder other(session.resultsFolder);
   const fs::path working = other.workingDatabase("DFSSA000001");
   std::ofstream(working) << "the other run's database";
-  ctx.gaUnidades = {"DFSSA000002  CLINICA NORTE"};
+  units = {"DFSSA000002  CLINICA NORTE"};
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, base::kErrInUse);

@@ -1,18 +1,20 @@
-// The request of a run over the session's units, as the window would build it.
+// The request of a run over some of the session's units, as the window would build it.
 #pragma once
 
-#include "run/context.h"
-#include "run/valida_datos.h"
+#include <string>
+#include <vector>
+
+#include "run/input_check.h"
+#include "run/session.h"
 
 namespace kolt::test {
 
-inline run::RunRequest requestFor(const run::Context& ctx, const char* desde = nullptr,
-                                  const char* hasta = nullptr, unsigned threads = 0) {
-  run::Request request;
-  request.checked = ctx.gaUnidades;
-  if (desde) request.mskFechaIni = desde;
-  if (hasta) request.mskFechaFin = hasta;
-  run::RunRequest run = run::runRequest(request, ctx);
+inline run::RunRequest requestFor(const run::Session& session,
+                                  const std::vector<std::string>& units,
+                                  const char* desde = nullptr, const char* hasta = nullptr,
+                                  unsigned threads = 0) {
+  run::AcceptedInput accepted{units, desde ? desde : "", hasta ? hasta : ""};
+  run::RunRequest run = run::runRequest(accepted, session);
   run.threads = threads;
   return run;
 }

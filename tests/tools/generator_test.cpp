@@ -20,34 +20,36 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Generates a database in `dir` and opens it in `ctx` with all its units checked, results in
-// "R".
-void openGenerated(const test::TempDir& dir, const std::string& options, run::Context& ctx) {
+// Generates a database in `dir` and opens it in `session`, results in "R"; `units` receives all
+// its units.
+void openGenerated(const test::TempDir& dir, const std::string& options, run::Session& session,
+                   std::vector<std::string>& units) {
   std::string out;
-  ASSERT_EQ(test::runCommand((ctx.app / "kolt-generar").string() + " '" +
+  ASSERT_EQ(test::runCommand((session.app / "kolt-generar").string() + " '" +
                                  (dir.path() / "origen.db").string() + "' " + options,
                              out),
             0)
       << out;
-  ctx.carpetaResultados = dir.path() / "R";
-  run::abreBases(ctx, dir.path() / "origen.db");
+  session.resultsFolder = dir.path() / "R";
+  run::openDatabases(session, dir.path() / "origen.db");
   engine::StatementLog log;
-  ctx.gaUnidades = run::CargaUnidades(ctx.cnnOrigen, log);
+  units = run::CargaUnidades(session.cnnOrigen, log);
 }
 
 // Generates a database and validates all its units against the demo catalogue; returns the rule
 // numbers that found something, and the verdicts.
 std::set<int> validateGenerated(const test::TempDir& dir, const std::string& options,
                                 std::vector<std::string>& verdicts) {
-  run::Context ctx(test::binaryDir() / "bin");
-  openGenerated(dir, options, ctx);
-  run::RunOutcome outcome = run::ProcesaValidacion(ctx, test::requestFor(ctx));
+  run::Session session(test::binaryDir() / "bin");
+  std::vector<std::string> units;
+  openGenerated(dir, options, session, units);
+  run::RunOutcome outcome = run::runValidation(session.cnnOrigen, test::requestFor(session, units));
   EXPECT_FALSE(outcome.errorReport);
   EXPECT_EQ(outcome.failedStatements, 0);
   std::set<int> found;
   for (const auto& unit : outcome.units) {
-    verdicts.push_back(unit.resultado);
-    const fs::path book = ctx.resultados() / ("Val" + unit.unidad + ".xls");
+    verdicts.push_back(unit.verdict);
+    const fs::path book = session.resultsFolder / ("Val" + unit.unit + ".xls");
     if (!fs::exists(book)) continue;
     for (const auto& sheet : xls::sheetNames(book))
       if (sheet.starts_with("Validacion")) found.insert(std::stoi(sheet.substr(10)));
@@ -91,25 +93,27 @@ std::map<std::string, std::string> resultFiles(const fs::path& folder) {
 
 TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
   test::TempDir dir;
-  run::Context ctx(test::binaryDir() / "bin");
-  openGenerated(dir, "--egresos 3000 --unidades 5 --limpias 1", ctx);
-  ASSERT_FALSE(ctx.gaUnidades.empty());
+  run::Session session(test::binaryDir() / "bin");
+  std::vector<std::string> units;
+  openGenerated(dir, "--egresos 3000 --unidades 5 --limpias 1", session, units);
+  ASSERT_FALSE(units.empty());
   // A list order other than the source's: the results must follow the list.
-  std::reverse(ctx.gaUnidades.begin(), ctx.gaUnidades.end());
+  std::reverse(units.begin(), units.end());
 
   std::vector<std::map<std::string, std::string>> files;
   std::vector<std::string> reports;  // each unit's verdict, then the trace
   for (unsigned threads : {1u, 3u}) {
     std::ostringstream trace;
-    const run::RunOutcome outcome = run::ProcesaValidacion(
-        ctx, test::requestFor(ctx, nullptr, nullptr, threads), nullptr, &trace);
+    const run::RunOutcome outcome = run::runValidation(
+        session.cnnOrigen, test::requestFor(session, units, nullptr, nullptr, threads), nullptr,
+        &trace);
     ASSERT_FALSE(outcome.errorReport);
     std::string summary;
     for (const auto& unit : outcome.units)
-      summary += unit.unidad + " " + unit.resultado + " " + std::to_string(unit.findings()) + "\n";
+      summary += unit.unit + " " + unit.verdict + " " + std::to_string(unit.findings()) + "\n";
     reports.push_back(summary + trace.str());
-    files.push_back(resultFiles(ctx.resultados()));
-    fs::rename(ctx.resultados(), dir.path() / ("R" + std::to_string(threads)));
+    files.push_back(resultFiles(session.resultsFolder));
+    fs::rename(session.resultsFolder, dir.path() / ("R" + std::to_string(threads)));
   }
   EXPECT_EQ(reports[0], reports[1]);
   ASSERT_GT(files[0].size(), 5u);  // workbooks of four units, the summaries and the log

@@ -3,13 +3,13 @@
 // Free of any window so that the checks can be read, and reused, on their own.
 #pragma once
 
-#include <optional>
 #include <string>
+#include <variant>
 #include <vector>
 
-#include "run/context.h"
 #include "run/date_utilities.h"
 #include "run/run_request.h"
+#include "run/session.h"
 
 namespace kolt::run {
 
@@ -27,7 +27,7 @@ inline constexpr const char* kMensajeSinUnidades =
     "Debe seleccionar al menos una Unidad Médica de Egresos, verifique por favor.....";
 
 // What "&Validar" found in the window.
-struct Request {
+struct WindowInput {
   std::string mskFechaIni = kEmptyDateBox;  // the date boxes' texts, prompts included
   std::string mskFechaFin = kEmptyDateBox;
   std::vector<std::string> checked;  // the checked list entries, in list order
@@ -42,17 +42,21 @@ struct Refusal {
   Control focus;
 };
 
-// Nothing when the request may run: ctx.gaUnidades then holds the checked entries, and
-// ctx.gcFechaIni / ctx.gcFechaFin the filled date boxes' texts. A filled box's text is stored as
-// soon as it passed its own check, even when a later check refuses the request. `currentYear` is
-// the last year ValidaFecha accepts.
-std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx, DateMessages& messages,
-                                   int currentYear);
-std::optional<Refusal> ValidaDatos(const Request& request, Context& ctx,
-                                   DateMessages& messages);  // with this year
+// What the checks accepted: the checked entries and the filled date boxes' texts ("" for a box left
+// empty).
+struct AcceptedInput {
+  std::vector<std::string> units;
+  std::string periodStart, periodEnd;
+};
 
-// The run a request that ValidaDatos accepted asks for: the session's source, catalogue and
-// results folder, the checked units, the dates of the filled boxes.
-RunRequest runRequest(const Request& request, const Context& ctx);
+// The checks of "&Validar" (the window's ValidaDatos): what they accepted, or the first refusal.
+// `currentYear` is the last year ValidaFecha accepts.
+std::variant<AcceptedInput, Refusal> checkInput(const WindowInput& input, DateMessages& messages,
+                                                int currentYear);
+std::variant<AcceptedInput, Refusal> checkInput(const WindowInput& input,
+                                                DateMessages& messages);  // with this year
+
+// The run the accepted input asks for on the session's source, catalogue and results folder.
+RunRequest runRequest(const AcceptedInput& accepted, const Session& session);
 
 }  // namespace kolt::run

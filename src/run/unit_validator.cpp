@@ -1,4 +1,4 @@
-#include "run/unit_validation.h"
+#include "run/unit_validator.h"
 
 #include <algorithm>
 #include <array>
@@ -9,7 +9,7 @@
 #include "results/summary.h"
 #include "results/workbook_sink.h"
 #include "rules/frame_steps.h"
-#include "run/date_utilities.h"
+#include "run/period.h"
 #include "run/source_tables.h"
 
 namespace kolt::run {
@@ -23,97 +23,32 @@ constexpr std::array kRecordTables = {"EGRESO", "OBSTET",     "PRODUCTOS",
                                       "DEFUNC", "AFECCIONES", "PROCEDIMIENTOS"};
 constexpr std::array kCatalogues = {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS"};
 
-// The copy condition's date part.
-std::string periodDates(const RunRequest& request) {
-  std::string dates;
-  if (!request.fechaIni.empty()) dates += " AND CDATE(egreso) >= " + FechaSQL(request.fechaIni);
-  if (!request.fechaFin.empty()) dates += " AND CDATE(egreso) <= " + FechaSQL(request.fechaFin);
-  return dates;
-}
-
 bool anyExportFailed(const std::vector<engine::StatementRecord>& records) {
   return std::any_of(records.begin(), records.end(), [](const engine::StatementRecord& r) {
     return r.kind == StatementKind::Export && r.failed();
   });
 }
 
-// Tells the units waiting on the first one whether its copies went through, once, whatever way
-// its validation ends.
-class CopyGate {
- public:
-  explicit CopyGate(std::promise<bool>* copied) : copied_(copied) {}
-  ~CopyGate() { open(false); }
-  CopyGate(const CopyGate&) = delete;
-  CopyGate& operator=(const CopyGate&) = delete;
-  void open(bool sourceUsable) {
-    if (copied_) copied_->set_value(sourceUsable);
-    copied_ = nullptr;
-  }
-
- private:
-  std::promise<bool>* copied_;
-};
-
 }  // namespace
 
-RunTimes& RunTimes::operator+=(const RunTimes& other) {
-  copying += other.copying;
-  rules += other.rules;
-  workbooks += other.workbooks;
-  return *this;
-}
-
-int logStatements(RunLog& log, const std::string& unit,
-                  const std::vector<engine::StatementRecord>& records, RunTimes& times,
-                  bool ofRules) {
-  int failed = 0;
-  for (const auto& r : records) {
-    if (r.kind == StatementKind::Export)
-      times.workbooks += r.duration;
-    else if (ofRules)
-      times.rules += r.duration;
-    else
-      times.copying += r.duration;
-    if (!r.failed()) continue;
-    ++failed;
-    log.failure(unit, r);
-  }
-  return failed;
-}
-
-std::string periodText(const RunRequest& request) {
-  const std::string ini = request.fechaIni.empty() ? "" : FechaSQL(request.fechaIni);
-  const std::string fin = request.fechaFin.empty() ? "" : FechaSQL(request.fechaFin);
-  if (!ini.empty() && !fin.empty()) return "Fechaini: " + ini + ", Fechafin: " + fin;
-  if (!ini.empty()) return "Fechaini: " + ini;
-  if (!fin.empty()) return " Fechafin: " + fin;
-  return "TODO";
-}
-
 UnitValidator::UnitValidator(const RunRequest& request, const results::ResultsFolder& folder,
-                             std::shared_ptr<engine::TranslationCache> cache, bool keepTrace,
-                             UnitProgress progress)
+                             bool keepTrace, UnitProgress progress)
     : request_(request),
       folder_(folder),
-      cache_(cache),
       keepTrace_(keepTrace),
       progress_(std::move(progress)),
-      dates_(periodDates(request)),
-      origen_(cache),
-      catalogo_(cache) {}
+      dates_(periodCondition(request)) {}
 
 // One unit's validation in progress: its files, its statements not yet logged, its failures and
 // its outcome so far.
 struct UnitValidator::Pass {
-  Pass(const results::ResultsFolder& folder, const std::string& entry,
-       std::shared_ptr<engine::TranslationCache> cache, bool keepTrace)
+  Pass(const results::ResultsFolder& folder, const std::string& entry, bool keepTrace)
       : unit(unitCode(entry)),
         lcBaseNueva(folder.workingDatabase(unit)),
         inDb(" IN '" + base::doubledQuotes(lcBaseNueva.string()) + "'"),
         book(folder.unitWorkbook(unit)),
         gcLibroExcel(folder.draftOf(book)),
-        statements(keepTrace ? &traceText : nullptr),
-        cnnNueva(std::move(cache)) {
+        statements(keepTrace ? &traceText : nullptr) {
     cnnNueva.setExportSink(&sheets);
   }
 
@@ -145,14 +80,13 @@ struct UnitValidator::Pass {
   UnitValidation out;
 };
 
-UnitValidation UnitValidator::validate(const std::string& entry, std::promise<bool>* copied) {
-  CopyGate gate(copied);
-  Pass pass(folder_, entry, cache_, keepTrace_);
+UnitValidation UnitValidator::validate(const std::string& entry, SourceCheck* sourceCheck) {
+  Pass pass(folder_, entry, keepTrace_);
   std::error_code ec;
   fs::remove(pass.lcBaseNueva, ec);
   const bool usable = makeWorkingDatabase(pass);
-  if (usable && !copyRecords(pass, copied != nullptr)) return pass.finish();
-  gate.open(true);
+  if (usable && !copyRecords(pass, sourceCheck)) return pass.finish();
+  if (sourceCheck) sourceCheck->firstUnitCopied();
 
   // The rules fill the workbook in memory; it is written once, whole, and takes its name then.
   try {
@@ -166,20 +100,20 @@ UnitValidation UnitValidator::validate(const std::string& entry, std::promise<bo
   fs::remove(pass.gcLibroExcel, ec);
   fs::remove(pass.lcBaseNueva, ec);
 
-  const std::string resultado =
-      results::veredicto(!pass.report.findings().empty(), workbookWritten, pass.failures > 0);
-  pass.out.result = UnitResult{pass.unit,       periodText(request_), resultado,
+  const std::string verdict =
+      results::verdictOf(!pass.report.findings().empty(), workbookWritten, pass.failures > 0);
+  pass.out.result = UnitResult{pass.unit,       periodText(request_), verdict,
                                unitName(entry), pass.failures,        std::move(pass.report.rules)};
   return pass.finish();
 }
 
 bool UnitValidator::makeWorkingDatabase(Pass& pass) {
   try {
-    if (!origen_.isOpen()) {
-      origen_.open(request_.source);
-      origen_.setReadOnce();
+    if (!source_.isOpen()) {
+      source_.open(request_.source);
+      source_.setReadOnce();
     }
-    if (!catalogo_.isOpen()) catalogo_.open(request_.catalogue);
+    if (!catalogue_.isOpen()) catalogue_.open(request_.catalogue);
     engine::Connection::createDatabase(pass.lcBaseNueva);
     return true;
   } catch (const base::Error& e) {
@@ -189,7 +123,7 @@ bool UnitValidator::makeWorkingDatabase(Pass& pass) {
   }
 }
 
-bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
+bool UnitValidator::copyRecords(Pass& pass, SourceCheck* sourceCheck) {
   const std::string where = " WHERE  clues = '" + base::doubledQuotes(pass.unit) + "'" + dates_;
   std::vector<std::string> copies;
   for (const char* table : kRecordTables)
@@ -197,33 +131,23 @@ bool UnitValidator::copyRecords(Pass& pass, bool firstUnit) {
                      where);
   copies.push_back("SELECT * INTO CATCLUES" + pass.inDb + " FROM CATCLUES");
   for (const auto& copy : copies) {
-    try {
-      pass.statements.execute(origen_, 0, StatementKind::WorkTable, copy);
-    } catch (const base::Error& e) {
-      // The source lacks what every unit needs; a disk without room is this unit's trouble.
-      if (firstUnit && e.number() != base::kErrDiskFull) {
-        pass.logSince();
-        std::error_code ec;
-        fs::remove(pass.lcBaseNueva, ec);
-        pass.out.sourceUnusable = e;
-        return false;
-      }
+    const engine::StatementRecord& copied =
+        pass.statements.execute(source_, 0, StatementKind::WorkTable, copy);
+    if (sourceCheck && sourceCheck->showsUnusable(copied)) {
+      pass.out.sourceUnusable = copied.error();
+      pass.logSince();
+      std::error_code ec;
+      fs::remove(pass.lcBaseNueva, ec);
+      return false;
     }
   }
-  for (const char* table : kCatalogues) {
-    try {
-      pass.statements.execute(catalogo_, 0, StatementKind::WorkTable,
-                              std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table);
-    } catch (const base::Error&) {
-      // In its record.
-    }
-  }
-  try {
-    pass.statements.execute(
-        catalogo_, 0, StatementKind::WorkTable,
-        "SELECT * INTO catValidaciones" + pass.inDb + " FROM catValidaciones ORDER BY Validacion");
-  } catch (const base::Error&) {
-  }
+  // A catalogue that cannot be copied fails the rules that read it, each in its record.
+  for (const char* table : kCatalogues)
+    pass.statements.execute(catalogue_, 0, StatementKind::WorkTable,
+                            std::string("SELECT * INTO ") + table + pass.inDb + " FROM " + table);
+  pass.statements.execute(
+      catalogue_, 0, StatementKind::WorkTable,
+      "SELECT * INTO catValidaciones" + pass.inDb + " FROM catValidaciones ORDER BY Validacion");
   pass.logSince();
   return true;
 }
@@ -259,11 +183,8 @@ bool UnitValidator::writeWorkbook(Pass& pass) {
   const bool anySheet = std::any_of(pass.report.rules.begin(), pass.report.rules.end(),
                                     [](const rules::RuleRun& r) { return r.exported; });
   if (!anySheet || !pass.cnnNueva.isOpen()) return false;
-  try {
-    rules::ArchivoExcel(pass.cnnNueva, pass.gcLibroExcel, "catValidaciones", pass.statements);
-  } catch (const base::Error&) {
-    // In its record, like the rules' exports.
-  }
+  // A failure is in its record, like the rules' exports.
+  rules::ArchivoExcel(pass.cnnNueva, pass.gcLibroExcel, "catValidaciones", pass.statements);
   const bool whole =
       !anyExportFailed(pass.report.statements) && !anyExportFailed(pass.statements.records());
   pass.logSince();
