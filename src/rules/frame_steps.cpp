@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/quoting.h"
 
 namespace kolt::rules {
 
@@ -24,11 +25,7 @@ void BorrarTablaOrigen(engine::Connection& cnnOrigen, std::string_view name,
 }
 
 std::string exportStatement(std::string_view tcTabla, const std::filesystem::path& gcLibroExcel) {
-  std::string book;
-  for (char c : gcLibroExcel.string()) {
-    book += c;
-    if (c == '\'') book += '\'';
-  }
+  const std::string book = base::doubledQuotes(gcLibroExcel.string());
   std::string lcSQL = "SELECT * INTO [";
   lcSQL += tcTabla;
   lcSQL += "] IN '";

@@ -6,6 +6,7 @@
 
 #include "base/date_text.h"
 #include "base/error.h"
+#include "base/quoting.h"
 #include "engine/dialect/function_table.h"
 
 namespace kolt::engine::dialect {
@@ -19,12 +20,7 @@ std::string upper(std::string_view s) {
 }
 
 std::string quoteText(std::string_view text) {
-  std::string out = "'";
-  for (char c : text) {
-    if (c == '\'') out += '\'';
-    out += c;
-  }
-  return out + "'";
+  return "'" + base::doubledQuotes(text) + "'";
 }
 
 const std::string kCollate = std::string(" COLLATE ") + kCollation;
@@ -264,12 +260,7 @@ std::string columnType(std::string_view written) {
 }  // namespace
 
 std::string quoteName(std::string_view name) {
-  std::string out = "\"";
-  for (char c : name) {
-    if (c == '"') out += '"';
-    out += c;
-  }
-  return out + "\"";
+  return '"' + base::doubledQuotes(name, '"') + '"';
 }
 
 bool isExcelConnect(std::string_view connect) {
