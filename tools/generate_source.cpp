@@ -265,11 +265,20 @@ void write(kolt::access::BulkLoader& loader, const kolt::schema::Table& table, c
   loader.insert(values);
 }
 
+constexpr const char* kUsage =
+    "Uso: kolt-generar SALIDA.db|SALIDA.mdb [--egresos N] [--unidades U] [--errores FRACCION]\n"
+    "                  [--semilla S] [--anio AAAA] [--limpias K]\n";
+
 int usage() {
-  std::fprintf(stderr,
-               "Uso: kolt-generar SALIDA.db [--egresos N] [--unidades U] [--errores FRACCION] "
-               "[--semilla S] [--anio AAAA] [--limpias K]\n");
+  std::fprintf(stderr, "%skolt-generar --help para la ayuda\n", kUsage);
   return 2;
+}
+
+// The writer picks the format by the name: anything else would be written as an engine database
+// under a name that promises another kind of file.
+bool knownOutputName(const fs::path& output) {
+  const std::string extension = output.extension().string();
+  return extension == ".db" || extension == ".mdb";
 }
 
 }  // namespace
@@ -277,11 +286,23 @@ int usage() {
 int main(int argc, char** argv) {
   if (kolt::tools::asksForHelp(argc, argv))
     return kolt::tools::printHelp(
-        "Uso: kolt-generar SALIDA.db|SALIDA.mdb [--egresos N] [--unidades U] [--errores FRACCION]\n"
-        "                  [--semilla S] [--anio AAAA] [--limpias K]\n"
-        "Genera una base de egresos sintética (de Access si SALIDA termina en .mdb).\n");
+        (std::string(kUsage) +
+         "Genera una base de egresos sintética: de Access 2000-2003 si SALIDA termina en .mdb,\n"
+         "del programa si termina en .db.\n"
+         "\n"
+         "  --egresos N         egresos en total (por omisión 5000)\n"
+         "  --unidades U        unidades médicas (por omisión 6)\n"
+         "  --errores FRACCION  parte de los egresos con errores deliberados, de 0 a 1 (0.05)\n"
+         "  --semilla S         la misma semilla da la misma base (1)\n"
+         "  --anio AAAA         año de los egresos (2023)\n"
+         "  --limpias K         las primeras K unidades quedan sin errores (1)\n")
+            .c_str());
   if (argc < 2) return usage();
   const fs::path output = argv[1];
+  if (!knownOutputName(output)) {
+    std::fprintf(stderr, "kolt-generar: %s no termina en .db ni en .mdb.\n", output.c_str());
+    return 2;
+  }
   long discharges = 5000, units = 6, seed = 1, year = 2023, clean = 1;
   double errors = 0.05;
   for (int i = 2; i < argc; i += 2) {

@@ -41,8 +41,10 @@ FrmRevision::~FrmRevision() = default;
 void FrmRevision::cmdAceptar_Click() {
   const QString file = dialogs_.openFile(
       this, kTituloDialogo, forms::q(run::sourceDialogFolder(session_.app)), kFiltroDialogo);
-  if (file.isEmpty()) return;
+  if (!file.isEmpty()) openSource(file);
+}
 
+void FrmRevision::openSource(const QString& file) {
   // The open, the import of an Access file and the reading of the unit list all happen here, so a
   // source that fails any of them is reported while the user can still choose another.
   forms::UnitListing listing;

@@ -23,6 +23,10 @@ class FrmRevision : public QWidget {
   FrmRevision(run::Session& session, forms::Dialogs& dialogs);
   ~FrmRevision() override;
 
+  // Opens `file` as if chosen in the dialog: on success the validation window takes over, on
+  // failure the error is shown and this window stays.
+  void openSource(const QString& file);
+
   // The validation window once a choice succeeded; null before.
   forms::FrmEnvio* frmEnvio() const { return frmEnvio_.get(); }
 

@@ -11,10 +11,11 @@ const char* const kUsage =
     "     kolt-validar --unidades ORIGEN\n"
     "\n"
     "Valida la base de datos de egresos ORIGEN (.mdb, .accdb o base del programa) con las 113\n"
-    "reglas y deja un libro Val{CLUES}.xls por unidad con hallazgos y el resumen "
-    "ResultadosVal.xls\n"
-    "en la carpeta de resultados: RESULTADOS en la carpeta del programa o, si el programa está\n"
-    "instalado, ~/.local/share/validaciones-kolt/RESULTADOS.\n"
+    "reglas y deja en la carpeta de resultados un libro Val{CLUES}.xls por unidad con\n"
+    "hallazgos, el resumen ResultadosVal.xls, los hallazgos por unidad y por regla\n"
+    "Hallazgos.xls y el registro de fallos Validacion.log. La carpeta de resultados es\n"
+    "RESULTADOS en la carpeta del programa o, si el programa está instalado,\n"
+    "~/.local/share/validaciones-kolt/RESULTADOS.\n"
     "\n"
     "  --desde, --hasta  periodo de egresos (ambos incluidos); sin ellos, todo\n"
     "  --unidad CLUES    unidad a validar (repetible); sin ella, todas las de la lista\n"
@@ -28,6 +29,8 @@ const char* const kUsage =
     "\n"
     "Estado de salida: 0 validación terminada, 1 validación interrumpida por un error,\n"
     "2 uso incorrecto.\n";
+
+const char* const kHelpHint = "kolt-validar --help para la ayuda";
 
 namespace {
 

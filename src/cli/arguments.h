@@ -25,5 +25,7 @@ struct Arguments {
 Arguments parseArguments(const std::vector<std::string>& args);
 
 extern const char* const kUsage;
+// What a usage error ends with.
+extern const char* const kHelpHint;
 
 }  // namespace kolt::cli

@@ -80,8 +80,10 @@ std::filesystem::path programFolder(const char* argv0) {
   return self.parent_path();
 }
 
+// The message alone, and where the help is: the whole usage text would push the message off the
+// screen.
 int usageError(const std::string& message) {
-  std::cerr << message << "\n\n" << cli::kUsage;
+  std::cerr << message << "\n" << cli::kHelpHint << "\n";
   return kBadUsage;
 }
 

@@ -78,6 +78,11 @@ TEST_F(KoltValidar, RefusesWhatTheWindowRefusesWithItsMessages) {
             std::string::npos);
   EXPECT_EQ(run(origen() + " --unidad DFSSA000099", out), 2);
   EXPECT_FALSE(fs::exists(dir / "R" / "ResultadosVal.xls"));
+  // The message stays on screen: a pointer to the help follows it, not the whole usage text.
+  EXPECT_EQ(run(origen() + " --nada", out), 2);
+  EXPECT_NE(out.find("--nada"), std::string::npos) << out;
+  EXPECT_TRUE(out.ends_with("\nkolt-validar --help para la ayuda\n")) << out;
+  EXPECT_EQ(out.find("Uso:"), std::string::npos) << out;
 }
 
 TEST_F(KoltValidar, AnUnreadableSourceEndsWithTheErrorAndStatusOne) {

@@ -22,7 +22,7 @@ echo "package: $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
 echo "Depends: $depends"
-for lib in libsqlite3 libmdb libqt6widgets6 qt6-qpa-plugins; do
+for lib in libsqlite3 libmdb libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n; do
   grep -q "$lib" <<<"$depends" || { echo "missing dependency on $lib"; exit 1; }
 done
 
@@ -35,7 +35,11 @@ for file in usr/bin/validaciones-kolt usr/bin/kolt-validar usr/bin/kolt-importar
   usr/share/man/man1/kolt-validar.1.gz; do
   [ -e "$root/$file" ] || { echo "not installed: /$file"; exit 1; }
 done
-grep -q '^Exec=validaciones-kolt$' "$root/usr/share/applications/validaciones-kolt.desktop"
+# The file manager opens Access files with the program, which opens the file it is given.
+grep -q '^Exec=validaciones-kolt %f$' "$root/usr/share/applications/validaciones-kolt.desktop"
+grep -q '^MimeType=.*application/vnd.ms-access;' "$root/usr/share/applications/validaciones-kolt.desktop"
+# Help on the terminal, with no screen to open a window on.
+env -u DISPLAY -u WAYLAND_DISPLAY "$root/usr/bin/validaciones-kolt" --help | grep -q "Uso: validaciones-kolt"
 if command -v desktop-file-validate >/dev/null; then
   desktop-file-validate "$root/usr/share/applications/validaciones-kolt.desktop"
 fi
@@ -43,6 +47,7 @@ fi
 if command -v man >/dev/null; then
   page=$(MANWIDTH=100 man -l "$root/usr/share/man/man1/kolt-validar.1.gz" 2>&1)
   grep -q "ESTADO DE SALIDA" <<<"$page" || { echo "$page"; echo "the manual page does not render"; exit 1; }
+  grep -q "Hallazgos.xls" <<<"$page" || { echo "the manual page does not name Hallazgos.xls"; exit 1; }
 fi
 
 # A user's run: program folder read-only, results in the user's data folder.

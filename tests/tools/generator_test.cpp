@@ -67,6 +67,17 @@ TEST(Generator, EveryRuleFindsADeliberateErrorInTwentyThousandDischarges) {
             (std::vector<std::string>{"CORRECTA", "A REVISAR", "A REVISAR", "A REVISAR"}));
 }
 
+TEST(Generator, AnOutputNameOfNoKnownKindIsRefusedAndNothingWritten) {
+  test::TempDir dir;
+  std::string out;
+  EXPECT_EQ(test::runCommand((test::binaryDir() / "bin" / "kolt-generar").string() + " '" +
+                                 (dir.path() / "origen.xls").string() + "' 2>&1",
+                             out),
+            2);
+  EXPECT_NE(out.find("no termina en .db ni en .mdb"), std::string::npos) << out;
+  EXPECT_TRUE(fs::is_empty(dir.path()));
+}
+
 TEST(Generator, CleanDataBreaksNoRule) {
   test::TempDir dir;
   std::vector<std::string> verdicts;
