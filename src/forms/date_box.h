@@ -12,6 +12,15 @@ class DateBox : public QLineEdit {
  public:
   explicit DateBox(QWidget* parent = nullptr);
   std::string boxText() const;
+
+ protected:
+  // A click into an empty box puts the cursor at its first place, wherever it landed: typing a
+  // whole date then fills the box from the start instead of from the middle.
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseReleaseEvent(QMouseEvent* event) override;
+
+ private:
+  bool empty() const;
 };
 
 }  // namespace kolt::forms

@@ -57,7 +57,14 @@ bool ValidaFecha(std::string_view fecha, DateMessages& messages, int currentYear
   auto year = number(fecha, 6, 4);
   if (!year) return invalid();
   // Every year up to the current one: a fixed upper year would one day refuse all current data.
-  if (*year > currentYear || *year < 1900) return false;
+  // A later year is most likely a slip of one digit, which the user is told about rather than
+  // left to guess at.
+  if (*year > currentYear) {
+    messages.beep();
+    messages.message(kMensajeFechaFutura, kTituloValidaFecha);
+    return false;
+  }
+  if (*year < 1900) return false;
   auto month = number(fecha, 3, 2);
   if (!month) return invalid();
   if (*month > 12) return false;

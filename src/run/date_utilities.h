@@ -16,16 +16,18 @@ class DateMessages {
 };
 
 inline constexpr const char* kMensajeFechaInvalida = "Fecha invalida, verifique por favor.....";
+inline constexpr const char* kMensajeFechaFutura =
+    "Fecha posterior al año en curso, verifique por favor.....";
 inline constexpr const char* kTituloValidaFecha = "Valida Fecha";
 
 // The date literal of a "dd/mm/yyyy" text (05/03/2013 → #2013/03/05#); a text that is no date comes
 // back unchanged (an empty text stays empty).
 std::string FechaSQL(std::string_view fecha);
 
-// True for a real calendar date "dd/mm/yyyy" with a year from 1900 to `currentYear`. Texts too
-// short, or with a year, month or day out of range, are refused silently; a text that cannot be
-// read as numbers or is no real date (29/02/2013, a half-typed 1_/06/2013) beeps and shows
-// kMensajeFechaInvalida first.
+// True for a real calendar date "dd/mm/yyyy" with a year from 1900 to `currentYear`. A year after
+// `currentYear` beeps and shows kMensajeFechaFutura; texts too short, or with a year before 1900,
+// a month or a day out of range, are refused silently; a text that cannot be read as numbers or is
+// no real date (29/02/2013, a half-typed 1_/06/2013) beeps and shows kMensajeFechaInvalida first.
 bool ValidaFecha(std::string_view fecha, DateMessages& messages, int currentYear);
 bool ValidaFecha(std::string_view fecha, DateMessages& messages);  // with this year
 

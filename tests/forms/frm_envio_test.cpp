@@ -198,6 +198,11 @@ TEST_F(ValidationWindow, DateBoxesTakeDigitsOnlyInTheirPlaces) {
   EXPECT_EQ(ini()->boxText(), "__/__/____");
   type(ini(), "3");
   EXPECT_EQ(ini()->boxText(), "3_/__/____");
+  // A click in the middle of an empty box still starts the date at its first place.
+  ini()->clear();
+  QTest::mouseClick(ini(), Qt::LeftButton, {}, QPoint(ini()->width() / 2, ini()->height() / 2));
+  QTest::keyClicks(ini(), "01012023");
+  EXPECT_EQ(ini()->boxText(), "01/01/2023");
 }
 
 TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {

@@ -37,7 +37,7 @@ TEST(ValidaFecha, RefusesSilentlyOrAfterTheBeepAsTheBoxesAlwaysHave) {
            // Every year up to the current one is accepted, not only up to 2020.
            {"15/06/2021", true, false},
            {"01/01/2026", true, false},
-           {"01/01/2027", false, false},
+           {"01/01/2027", false, true},
            {"15/06/1899", false, false},
            {"31/04/2013", false, false},
            {"15/13/2013", false, false},
@@ -55,6 +55,9 @@ TEST(ValidaFecha, RefusesSilentlyOrAfterTheBeepAsTheBoxesAlwaysHave) {
   RecordedMessages messages;
   ValidaFecha("29/02/2013", messages, 2026);
   EXPECT_EQ(messages.shown[0], "Valida Fecha: Fecha invalida, verifique por favor.....");
+  ValidaFecha("01/01/2027", messages, 2026);
+  EXPECT_EQ(messages.shown[1],
+            "Valida Fecha: Fecha posterior al año en curso, verifique por favor.....");
 }
 
 TEST(UnitList, TheCodeIsTheTextBeforeTheSeparatorWhateverItsLength) {
