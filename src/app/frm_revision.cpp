@@ -17,7 +17,7 @@ namespace kolt::app {
 FrmRevision::FrmRevision(run::Session& session, forms::Dialogs& dialogs)
     : session_(session), dialogs_(dialogs) {
   setObjectName("frmRevision");
-  setWindowTitle("Validaciones KOLT");
+  setWindowTitle(forms::kTituloAplicacion);
   const forms::Twips t = forms::Twips::forWidget(*this);
 
   auto* cmdAceptar = new QPushButton("Seleccionar Base de Datos", this);
@@ -64,7 +64,7 @@ void FrmRevision::openSource(const QString& file) {
       session_.cnnOrigen.close();
       session_.cnnCatalogo.close();
       busy.release();
-      dialogs_.information(this, forms::errorText(e));
+      dialogs_.failure(this, forms::errorText(e));
       return;
     }
   }

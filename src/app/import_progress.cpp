@@ -2,13 +2,28 @@
 
 #include <algorithm>
 #include <limits>
+#include <string>
+#include <utility>
 
 namespace kolt::app {
+namespace {
+
+// The version of Access that writes the file, as its users know it, instead of the engine's code.
+QString accessVersion(const std::string& format) {
+  static constexpr std::pair<const char*, const char*> kVersions[] = {
+      {"JET3", "Access 97"},    {"JET4", "Access 2000-2003"}, {"ACE12", "Access 2007"},
+      {"ACE14", "Access 2010"}, {"ACE15", "Access 2013"},     {"ACE16", "Access 2016"},
+      {"ACE17", "Access 2019"}};
+  for (const auto& [code, version] : kVersions)
+    if (format == code) return version;
+  return "Access";
+}
+
+}  // namespace
 
 void showImportProgress(forms::WorkDialog& dialog, const QString& file,
                         const access::ImportProgress& progress) {
-  const QString first =
-      QString("Importando %1 (%2)").arg(file, QString::fromStdString(progress.format));
+  const QString first = QString("Importando %1 (%2)").arg(file, accessVersion(progress.format));
   QString second;
   if (progress.finished)
     second = "Importación terminada";

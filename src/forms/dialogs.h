@@ -19,6 +19,9 @@ class Dialogs {
   // A message box with the information icon and an OK button; an empty title shows the
   // application's title.
   virtual void information(QWidget* parent, const QString& text, const QString& title = {}) = 0;
+  // A message box with the error icon and an OK button, under the application's title: a failure
+  // the user must act on (choose another file, free the disk) rather than a notice.
+  virtual void failure(QWidget* parent, const QString& text) = 0;
   // A message box with an OK button and no icon, under the application's title.
   virtual void plain(QWidget* parent, const QString& text) = 0;
   virtual void beep() = 0;

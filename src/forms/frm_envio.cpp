@@ -60,7 +60,7 @@ class WindowDateMessages : public run::DateMessages {
 FrmEnvio::FrmEnvio(run::Session& session, Dialogs& dialogs, QWidget* parent)
     : QWidget(parent), session_(session), dialogs_(dialogs) {
   setObjectName("frmEnvio");
-  setWindowTitle("Validaciones KOLT");
+  setWindowTitle(kTituloAplicacion);
   const Twips t = Twips::forWidget(*this);
 
   auto* fraDatos = new QGroupBox(QString::fromUtf8("Unidad Médica"), this);
@@ -210,7 +210,7 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& request) {
     dialog.run([&] { outcome = run::runValidation(session_.cnnOrigen, request, &progress); });
   } catch (const std::exception& e) {
     busy.release();
-    dialogs_.information(this, errorText(e));
+    dialogs_.failure(this, errorText(e));
     return;
   }
   if (outcome.errorReport) {

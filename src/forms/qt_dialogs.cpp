@@ -20,6 +20,10 @@ void QtDialogs::information(QWidget* parent, const QString& text, const QString&
   showMessage(parent, QMessageBox::Information, text, title);
 }
 
+void QtDialogs::failure(QWidget* parent, const QString& text) {
+  showMessage(parent, QMessageBox::Critical, text, {});
+}
+
 void QtDialogs::plain(QWidget* parent, const QString& text) {
   showMessage(parent, QMessageBox::NoIcon, text, {});
 }

@@ -7,6 +7,8 @@
 #include <exception>
 #include <thread>
 
+#include "forms/dialogs.h"
+
 namespace kolt::forms {
 
 WorkDialog::WorkDialog(QWidget* parent, const QString& firstLine)
@@ -15,7 +17,7 @@ WorkDialog::WorkDialog(QWidget* parent, const QString& firstLine)
       lblDetalle_(new QLabel(this)),
       barProgreso_(new QProgressBar(this)) {
   setObjectName("dlgProgreso");
-  setWindowTitle("Validaciones KOLT");
+  setWindowTitle(kTituloAplicacion);
   setWindowModality(Qt::ApplicationModal);
   lblPaso_->setObjectName("lblPaso");
   lblDetalle_->setObjectName("lblDetalle");

@@ -50,7 +50,7 @@ class StartWindow : public ::testing::Test {
   // left open.
   void expectBackAtStart(long errorNumber) {
     ASSERT_EQ(dialogs.events.size(), 2u);
-    EXPECT_EQ(dialogs.events[1].rfind("information||" + std::to_string(errorNumber) + " - ", 0), 0u)
+    EXPECT_EQ(dialogs.events[1].rfind("failure|" + std::to_string(errorNumber) + " - ", 0), 0u)
         << dialogs.events[1];
     EXPECT_TRUE(start->isVisible());
     EXPECT_EQ(start->frmEnvio(), nullptr);
@@ -66,7 +66,7 @@ class StartWindow : public ::testing::Test {
 };
 
 TEST_F(StartWindow, StartsOnCerrarWithItsCaptions) {
-  EXPECT_EQ(start->windowTitle(), "Validaciones KOLT");
+  EXPECT_EQ(start->windowTitle(), "Validaciones Kolt");
   auto* cmdAceptar = start->findChild<QPushButton*>("cmdAceptar");
   auto* cmdCancelar = start->findChild<QPushButton*>("cmdCancelar");
   EXPECT_EQ(cmdAceptar->text(), "Seleccionar Base de Datos");
@@ -167,7 +167,7 @@ TEST_F(StartWindow, AnAccessFileIsImportedUnderAProgressDialog) {
   EXPECT_TRUE(watch.opened);
   EXPECT_TRUE(watch.busy);
   ASSERT_FALSE(watch.seen.empty());
-  EXPECT_EQ(watch.seen.back().rfind("Importando test2V2003.mdb (JET", 0), 0u) << watch.seen.back();
+  EXPECT_EQ(watch.seen.back().rfind("Importando test2V2003.mdb (Access 2000-2003)", 0), 0u) << watch.seen.back();
   // The sample has no discharges: imported, then refused like any source without EGRESO.
   expectBackAtStart(base::kErrNoSuchTable);
 }

@@ -14,7 +14,8 @@ namespace kolt::test {
 
 class FakeDialogs : public forms::Dialogs {
  public:
-  // "beep", "information|{title}|{text}", "plain|{text}", "openFile|{title}|{folder}|{filter}".
+  // "beep", "information|{title}|{text}", "failure|{text}", "plain|{text}",
+  // "openFile|{title}|{folder}|{filter}".
   std::vector<std::string> events;
   std::deque<QString> files;
   // Runs while a message box is "open", as the user would look at the screen then.
@@ -22,6 +23,10 @@ class FakeDialogs : public forms::Dialogs {
 
   void information(QWidget*, const QString& text, const QString& title = {}) override {
     events.push_back("information|" + title.toStdString() + "|" + text.toStdString());
+    if (whileShown) whileShown();
+  }
+  void failure(QWidget*, const QString& text) override {
+    events.push_back("failure|" + text.toStdString());
     if (whileShown) whileShown();
   }
   void plain(QWidget*, const QString& text) override {

@@ -102,7 +102,7 @@ class ValidationWindow : public ::testing::Test {
 
 TEST_F(ValidationWindow, LoadListsEveryUnitCheckedWithTheControlsInTheirPlacesAndSalirCloses) {
   openOnTwoUnits();
-  EXPECT_EQ(window->windowTitle(), "Validaciones KOLT");
+  EXPECT_EQ(window->windowTitle(), "Validaciones Kolt");
   ASSERT_EQ(list()->count(), 2);
   EXPECT_EQ(list()->item(0)->text(), "DFSSA000001  HOSPITAL GENERAL");
   EXPECT_EQ(list()->item(1)->text(), "DFSSA000002  CLINICA NORTE");
