@@ -167,7 +167,8 @@ TEST_F(StartWindow, AnAccessFileIsImportedUnderAProgressDialog) {
   EXPECT_TRUE(watch.opened);
   EXPECT_TRUE(watch.busy);
   ASSERT_FALSE(watch.seen.empty());
-  EXPECT_EQ(watch.seen.back().rfind("Importando test2V2003.mdb (Access 2000-2003)", 0), 0u) << watch.seen.back();
+  EXPECT_EQ(watch.seen.back().rfind("Importando test2V2003.mdb (Access 2000-2003)", 0), 0u)
+      << watch.seen.back();
   // The sample has no discharges: imported, then refused like any source without EGRESO.
   expectBackAtStart(base::kErrNoSuchTable);
 }
