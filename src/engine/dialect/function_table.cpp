@@ -49,7 +49,7 @@ constexpr bool sameName(std::string_view a, std::string_view b) {
 constexpr bool wellFormed() {
   for (auto f = std::begin(kAccessFunctions); f != std::end(kAccessFunctions); ++f) {
     if (f->minArgs < 0 || f->minArgs > f->maxArgs || f->maxArgs > 127) return false;
-    if (f->implementation && f->engine.empty()) return false;
+    if (f->engine.empty() && f->implementation != nullptr) return false;
     for (auto g = std::begin(kAccessFunctions); g != f; ++g)
       if (sameName(f->name, g->name)) return false;
   }
