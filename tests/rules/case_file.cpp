@@ -31,10 +31,26 @@ std::vector<std::string> words(const std::string& line) {
   return out;
 }
 
+std::string unquoted(const std::string& word) {
+  return word.size() >= 2 && word.front() == '\'' && word.back() == '\''
+             ? word.substr(1, word.size() - 2)
+             : word;
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts(1);
+  for (char c : text) {
+    if (c == separator)
+      parts.emplace_back();
+    else
+      parts.back() += c;
+  }
+  return parts;
+}
+
 base::Value value(const std::string& word, const schema::Column& column) {
   if (word == "NULL") return base::Value{};
-  if (word.size() >= 2 && word.front() == '\'' && word.back() == '\'')
-    return word.substr(1, word.size() - 2);
+  if (word.starts_with('\'')) return unquoted(word);
   if (column.type == schema::kIntegerType) {
     std::int64_t n = 0;
     const auto [end, ec] = std::from_chars(word.data(), word.data() + word.size(), n);
@@ -75,11 +91,7 @@ std::vector<int> ruleNumbers(const std::string& text) {
       rules.push_back(n);
     return rules;
   }
-  for (std::size_t at = 0; at <= text.size();) {
-    const std::size_t comma = std::min(text.find(',', at), text.size());
-    rules.push_back(number(text.substr(at, comma - at)));
-    at = comma + 1;
-  }
+  for (const std::string& n : split(text, ',')) rules.push_back(number(n));
   return rules;
 }
 
@@ -96,15 +108,7 @@ std::vector<Expectation> expectations(const std::string& line, int lineNumber) {
       ++i;
     } else if (head[i] == "columnas" && i + 1 < head.size()) {
       e.columns.clear();
-      std::string list = head[++i];
-      for (std::size_t at = 0; at <= list.size();) {
-        const std::size_t comma = std::min(list.find(',', at), list.size());
-        std::string name = list.substr(at, comma - at);
-        if (name.size() >= 2 && name.front() == '\'' && name.back() == '\'')
-          name = name.substr(1, name.size() - 2);
-        e.columns.push_back(name);
-        at = comma + 1;
-      }
+      for (const std::string& name : split(head[++i], ',')) e.columns.push_back(unquoted(name));
     } else {
       throw std::runtime_error("unknown word " + head[i]);
     }
@@ -144,14 +148,11 @@ std::vector<RuleCase> readCaseFile(const std::filesystem::path& file) {
       } else if (!cases.back().expectations.empty())
         throw std::runtime_error("a row after the case's first regla line");
       else
-        for (std::size_t at = 0; at < w.size();) {
-          const std::size_t bar = std::min<std::size_t>(
-              std::find(w.begin() + static_cast<std::ptrdiff_t>(at), w.end(), "|") - w.begin(),
-              w.size());
-          if (bar == at) throw std::runtime_error("an empty row between bars");
-          cases.back().rows.push_back(row({w.begin() + static_cast<std::ptrdiff_t>(at),
-                                           w.begin() + static_cast<std::ptrdiff_t>(bar)}));
-          at = bar + 1;
+        for (auto from = w.begin(); from != w.end();) {
+          const auto bar = std::find(from, w.end(), "|");
+          if (bar == from) throw std::runtime_error("an empty row between bars");
+          cases.back().rows.push_back(row({from, bar}));
+          from = bar == w.end() ? bar : bar + 1;
         }
     } catch (const std::runtime_error& e) {
       throw std::runtime_error(file.string() + ":" + std::to_string(lineNumber) + ": " + e.what());
