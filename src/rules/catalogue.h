@@ -6,6 +6,7 @@
 #pragma once
 
 #include <array>
+#include <string_view>
 #include <vector>
 
 #include "rules/rule.h"
@@ -38,6 +39,26 @@ const std::vector<Rule>& deliveryTypeRules();              // 100 to 106
 const std::vector<Rule>& notificationRules();              // 107 and 108
 const std::vector<Rule>& methodSixRules();                 // 109 to 111
 const std::vector<Rule>& deathCertificateRules();          // 112 and 113
+
+// The groups in number order, named as the rule reference for the office (docs/reglas.md) shows
+// them.
+struct RuleGroup {
+  int first;
+  int last;
+  std::string_view name;
+};
+inline constexpr std::array<RuleGroup, 10> kRuleGroups = {{
+    {1, 26, "Campos del egreso"},
+    {27, 36, "Planificación familiar: diagnóstico, procedimiento y método"},
+    {37, 41, "Estancia y desenlace según el diagnóstico"},
+    {42, 80, "Códigos de diagnóstico contra CATCIE10 (reglas generadas)"},
+    {81, 84, "Procedimientos contra CATCIE9MC"},
+    {85, 99, "Evento obstétrico y productos"},
+    {100, 106, "Tipo de nacimiento y cesárea"},
+    {107, 108, "Enfermedades de notificación"},
+    {109, 111, "Método de planificación familiar '6'"},
+    {112, 113, "Certificados de defunción"},
+}};
 
 struct Catalogue {
   std::vector<const Rule*> fixedRules;  // in number order

@@ -26,6 +26,8 @@ void planGenerated(const Catalogue& catalogue, std::vector<PlannedRule>& plan) {
                           resultTableName(lnValidacion),
                           expandGenerated(check.description, lcTabla, lcCampo, lnValidacion),
                           {}};
+      planned.check = check.name;
+      planned.pair = pair;
       for (std::string_view text : check.statements(lcTabla, lcCampo))
         planned.statements.push_back(expandGenerated(text, lcTabla, lcCampo, lnValidacion));
       plan.push_back(std::move(planned));

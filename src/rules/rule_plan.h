@@ -18,6 +18,9 @@ struct PlannedRule {
   std::vector<std::string> statements;
   const std::vector<WorkTable>* buildBefore = nullptr;       // null: none
   const std::vector<std::string_view>* dropAfter = nullptr;  // null: none
+  // A generated rule's check and the pair it runs for; empty for a fixed rule.
+  std::string_view check = {};
+  CodeFieldPair pair = {};
 };
 
 std::vector<PlannedRule> planRules(const Catalogue& catalogue);

@@ -32,7 +32,7 @@ for file in usr/bin/validaciones-kolt usr/bin/kolt-validar usr/bin/kolt-importar
   usr/share/validaciones-kolt/ValidacionesKOLT.db \
   usr/share/applications/validaciones-kolt.desktop \
   usr/share/icons/hicolor/scalable/apps/validaciones-kolt.svg \
-  usr/share/man/man1/kolt-validar.1.gz; do
+  usr/share/man/man1/kolt-validar.1.gz usr/share/doc/validaciones-kolt/reglas.md; do
   [ -e "$root/$file" ] || { echo "not installed: /$file"; exit 1; }
 done
 # The file manager opens Access files with the program, which opens the file it is given.

@@ -52,14 +52,6 @@ TEST(Catalogue, RulesAreNumberedOneToTheLastAndEachWritesOnlyItsOwnTable) {
         << rule->number;
 }
 
-TEST(Catalogue, RuleTextsKeepTheirBlanks) {
-  const std::vector<Rule>& rules = dischargeFieldRules();
-  ASSERT_EQ(rules.size(), 26u);
-  EXPECT_EQ(rules[1].statements[1].substr(0, 28), "INSERT Into Validacion2  sel");
-  EXPECT_EQ(rules[2].statements[0].back(), ' ');
-  EXPECT_NE(rules[0].statements[0].back(), ' ');
-}
-
 TEST(Catalogue, EveryWorkTableBuiltIsDroppedAgainBeforeTheRunEnds) {
   std::vector<std::string> built, dropped;
   for (const Rule* rule : ruleCatalogue().fixedRules) {

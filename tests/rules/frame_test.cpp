@@ -277,6 +277,25 @@ TEST_F(Frame, WorkbookInAFolderWithAQuoteStillReceivesItsSheets) {
   EXPECT_EQ(xls::sheetNames(quoted), (std::vector<std::string>{"Validacion3"}));
 }
 
+TEST_F(Frame, SheetHeadingsKeepTheirBlanksAndAccents) {
+  SheetsDb db(dir / "Val.mdb");
+  db.insert("CATCIE10", {{"CAUSA", "B050"}, {"nin", "T"}});
+  db.egreso({{"afecprin", "B050"}});
+  EXPECT_TRUE(
+      Validaciones(db.connection(), book, {.firstRule = 107, .lastRule = 107}).failures().empty());
+  std::string sheets;
+  ASSERT_EQ(test::runCommand("/usr/bin/python3 '" +
+                                 (test::sourceDir() / "tests/xls/read_xls.py").string() + "' '" +
+                                 book.string() + "'",
+                             sheets),
+            0);
+  EXPECT_NE(sheets.find("sheet\tValidacion107\nrow\ttext:cedocve\ttext:folio\ttext:clues\t"
+                        "text:egreso\ttext:afecprin\ttext:Notificación Diaria\ttext:Notificación "
+                        "Semanal\ttext:Notificación Inmediata\ttext:Sistema Especial\n"),
+            std::string::npos)
+      << sheets;
+}
+
 TEST_F(Frame, ArchivoExcelLeavesAMissingTableInItsRecord) {
   SheetsDb db(dir / "Val.mdb");
   engine::StatementLog log;
