@@ -7,6 +7,10 @@ namespace kolt::app {
 
 void showImportProgress(forms::WorkDialog& dialog, const QString& file,
                         const access::ImportProgress& progress) {
+  if (!progress.waiting.empty()) {
+    dialog.report(QString::fromStdString(progress.waiting), QString(), 0, 0);
+    return;
+  }
   const QString first =
       QString("Importando %1 (%2)").arg(file, QString::fromStdString(progress.format));
   QString second;
