@@ -73,13 +73,16 @@ std::vector<std::filesystem::path> sideFilesOf(const std::filesystem::path& data
 }
 
 // A journal or write-ahead log beside a database that no process is writing: a write was killed
-// halfway and the engine would play what it left into the file.
+// halfway and the engine would play what it left into the file. Looked for again once the lock is
+// seen free: a writer that has just committed removes its journal before it lets go of its lock.
 bool hasSideFilesLeft(const std::filesystem::path& database) {
-  std::error_code ec;
-  for (const auto& side : sideFilesOf(database))
-    if (std::filesystem::exists(std::filesystem::symlink_status(side, ec)))
-      return !platform::engineDatabaseBeingWritten(database);
-  return false;
+  auto present = [&] {
+    std::error_code ec;
+    for (const auto& side : sideFilesOf(database))
+      if (std::filesystem::exists(std::filesystem::symlink_status(side, ec))) return true;
+    return false;
+  };
+  return present() && !platform::engineDatabaseBeingWritten(database) && present();
 }
 
 void removeSideFiles(const std::filesystem::path& database) {
