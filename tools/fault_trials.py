@@ -1,7 +1,8 @@
 #!/usr/bin/python3
 """Kills and starves kolt-validar and checks that nothing is lost and nothing is torn.
 
-  tools/fault_trials.py [--build DIR] [--kills N] [--limits N] [--imports N] [--seed S]
+  tools/fault_trials.py [--build DIR] [--kills N] [--limits N] [--imports N] [--shared N]
+                        [--seed S]
 
 Killed runs: kolt-validar is killed with SIGKILL at a random moment of a run (the statement trace
 tells in which step: copying, rules, workbook writing, verdicts). Afterwards every workbook in the
@@ -9,8 +10,15 @@ results folder must open and hold whole sheets (read by tests/xls/read_xls.py, t
 the next run must leave the folder exactly as a clean run does.
 
 Killed imports (--imports): kolt-validar is killed while it reads a generated Access source of
-20,000 discharges into its companion database; the next start must list the same units as an
-undisturbed one and leave nothing beside the source but the source and its companion.
+20,000 discharges into its companion database and finishes it (its indexes), every other trial
+with an older companion in place that the import replaces; the next start must list the same units
+as an undisturbed one, the companion must pass the engine's integrity check, and nothing may stay
+beside the source but the source and its companion.
+
+Shared sources (--shared): two runs on the same Access source whose companion does not exist yet,
+the second started at a random moment of the first one's import: on the same results folder (the
+second must be refused with 3045 and touch nothing, the first must give the clean results) or on
+two results folders (both must give the clean results).
 
 Full disk: kolt-validar runs under a file-size limit (RLIMIT_FSIZE, through prlimit) at sizes
 spread between a few kilobytes and the largest file a run writes. Every run must either finish,
@@ -20,7 +28,8 @@ every workbook must equal the clean run's, the source database must keep its dat
 engine's integrity check, and a run without the limit must again give the clean results.
 
 Prints one line per trial and the figures at the end; exit status 1 when any trial failed. The CI
-runs a few trials of each kind; by hand: tools/fault_trials.py --kills 100 --limits 30 --imports 30.
+runs a few trials of each kind; by hand:
+tools/fault_trials.py --kills 100 --limits 30 --imports 30 --shared 30.
 """
 import argparse
 import hashlib
@@ -175,14 +184,25 @@ class Trials:
         seen = set()
         for i in range(count):
             trial = "importación %d" % (i + 1)
-            os.remove(companion)
+            replaced = i % 2 == 1
+            if replaced:
+                # The file saved again: the companion in place is replaced by the next import.
+                if not os.path.exists(companion):
+                    subprocess.run(listing, capture_output=True)
+                stamp = os.stat(source)
+                os.utime(source, ns=(stamp.st_atime_ns, stamp.st_mtime_ns + 1_000_000_000))
+            elif os.path.exists(companion):
+                os.remove(companion)
             delay = rng.uniform(0, duration)
             child = subprocess.Popen(listing, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
             time.sleep(delay)
             child.send_signal(signal.SIGKILL)
             child.wait()
             cut = child.returncode == -signal.SIGKILL
-            step = "cortada" if cut and not os.path.exists(companion) else "terminada"
+            if not cut:
+                step = "terminada"
+            else:
+                step = "cortada, " + ("reemplazando" if replaced else "sin acompañante")
             steps[step] += 1
             print("%s a los %.2f s (%s)" % (trial, delay, step))
             # An importer left running by its dead parent must not publish a companion later.
@@ -191,12 +211,84 @@ class Trials:
             if (again.returncode, again.stdout, again.stderr) != (
                     clean.returncode, clean.stdout, clean.stderr):
                 self.fail(trial, "la lista de unidades cambió: " + again.stdout + again.stderr)
+            if os.path.exists(companion):
+                db = sqlite3.connect(companion)
+                # The program's indexes sort under its own text comparison.
+                db.create_collation("KOLT", lambda a, b: (a.lower() > b.lower()) -
+                                    (a.lower() < b.lower()))
+                try:
+                    check = db.execute("PRAGMA quick_check").fetchone()[0]
+                except sqlite3.DatabaseError as e:
+                    check = str(e)
+                db.close()
+                if check != "ok":
+                    self.fail(trial, "el acompañante quedó dañado: " + check)
             left = set(os.listdir(folder)) - {os.path.basename(source),
                                               os.path.basename(companion), "R"} - seen
             if left:
                 self.fail(trial, "quedaron archivos junto al origen: %s" % sorted(left))
                 seen |= left
         return steps
+
+    def shared(self, count, rng):
+        """Two runs on one Access source without a companion, the second during the first's
+        import: on one results folder, or on two."""
+        outcomes = Counter()
+        if count == 0:
+            return outcomes
+        folder = os.path.join(self.work, "COMPARTIDA")
+        os.makedirs(folder)
+        source = os.path.join(folder, "origen.mdb")
+        subprocess.run([os.path.join(self.bin, "kolt-exportar-mdb"), self.source, source],
+                       check=True, capture_output=True)
+        companion = source + ".kolt.db"
+
+        def command(results):
+            return [os.path.join(self.bin, "kolt-validar"), source, "--catalogo", self.catalogue,
+                    "--resultados", results]
+
+        clean_results = os.path.join(folder, "LIMPIO")
+        started = time.monotonic()
+        subprocess.run(command(clean_results), check=True, capture_output=True)
+        duration = time.monotonic() - started
+        clean, _ = self.snapshot(clean_results, "compartida limpia")
+        for i in range(count):
+            same = i % 2 == 0
+            trial = "compartida %d (%s)" % (i + 1, "una carpeta" if same else "dos carpetas")
+            os.remove(companion)
+            first_results = os.path.join(folder, "A%d" % i)
+            second_results = first_results if same else os.path.join(folder, "B%d" % i)
+            delay = rng.uniform(0, duration / 2)
+            first = subprocess.Popen(command(first_results), stdout=subprocess.PIPE,
+                                     stderr=subprocess.PIPE, text=True)
+            time.sleep(delay)
+            second = subprocess.run(command(second_results), capture_output=True, text=True)
+            out, err = first.communicate()
+            print("%s, la segunda a los %.2f s" % (trial, delay))
+            runs = [(first.returncode, out, err), (second.returncode, second.stdout,
+                                                     second.stderr)]
+            refused = [r for r in runs if r[0] == 1 and r[2].startswith("3045 - ")]
+            finished = [r for r in runs if r[0] == 0]
+            if len(finished) == 2:
+                outcome = "las dos terminadas"
+            elif same and len(finished) == 1 and len(refused) == 1:
+                outcome = "una rechazada"
+            else:
+                outcome = "fallo"
+                self.fail(trial, "salidas %s" % [(r[0], (r[1] + r[2])[-300:]) for r in runs])
+            outcomes[outcome] += 1
+            for results in sorted({first_results, second_results}):
+                books, _ = self.snapshot(results, trial)
+                if books != clean:
+                    differ = sorted(n for n in set(books) | set(clean)
+                                    if books.get(n) != clean.get(n))
+                    self.fail(trial, "libros distintos de la ejecución limpia en %s: %s"
+                              % (os.path.basename(results), differ))
+            left = set(os.listdir(folder)) - {"origen.mdb", "origen.mdb.kolt.db", "LIMPIO"}
+            left = {n for n in left if not n.startswith(("A", "B"))}
+            if left:
+                self.fail(trial, "quedaron archivos junto al origen: %s" % sorted(left))
+        return outcomes
 
     def limits(self, count):
         outcomes = Counter()
@@ -252,6 +344,8 @@ def main():
     parser.add_argument("--limits", type=int, default=30)
     parser.add_argument("--imports", type=int, default=0,
                         help="kills during the import of a generated Access file")
+    parser.add_argument("--shared", type=int, default=0,
+                        help="two runs on one Access source during its import")
     parser.add_argument("--seed", type=int, default=None)
     args = parser.parse_args()
     seed = args.seed if args.seed is not None else random.randrange(1 << 30)
@@ -268,10 +362,13 @@ def main():
             subprocess.run([os.path.join(trials.bin, "kolt-generar"), sample, "--egresos", "20000",
                             "--unidades", "4"], check=True, capture_output=True)
             imports = trials.imports(args.imports, rng, sample)
+        shared = trials.shared(args.shared, rng)
         outcomes = trials.limits(args.limits)
     print("muertes: %d (%s)" % (args.kills, ", ".join("%s %d" % kv for kv in sorted(steps.items()))))
     print("importaciones: %d (%s)" % (args.imports,
                                        ", ".join("%s %d" % kv for kv in sorted(imports.items()))))
+    print("compartidas: %d (%s)" % (args.shared,
+                                     ", ".join("%s %d" % kv for kv in sorted(shared.items()))))
     print("límites: %d (%s)" % (args.limits,
                                 ", ".join("%s: %d" % kv for kv in sorted(outcomes.items()))))
     print("fallos: %d" % len(trials.failures))

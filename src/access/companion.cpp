@@ -8,18 +8,24 @@
 #include <system_error>
 #include <vector>
 
+#include "base/platform/file_lock.h"
 #include "base/platform/files.h"
 #include "base/replace_file.h"
 
 namespace kolt::access {
 namespace {
 
-// What a companion was made from. Size, time and first page catch an edited or replaced file; the
-// path catches a companion that belongs to another file of the same name.
+// What a companion was made from. Size, times and first page catch an edited file; the device and
+// inode with the change time catch a file replaced by a copy that kept size and modification time
+// (cp -p, rsync, an unzip); the path catches a companion that belongs to another file of the same
+// name.
 struct Fingerprint {
   std::string path;
   std::int64_t size = 0;
   std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;
+  std::int64_t device = 0;
+  std::int64_t inode = 0;
   std::vector<unsigned char> header;
   std::string tables;  // the tables asked for, one a line; empty for all of them
   friend bool operator==(const Fingerprint&, const Fingerprint&) = default;
@@ -35,6 +41,10 @@ Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader&
   if (ec) f.path = std::filesystem::absolute(file).string();
   f.size = stamp->size;
   f.modifiedNs = stamp->modifiedNs;
+  f.changedNs = stamp->changedNs;
+  // Stored as the engine's integers: the same bits, read back the same.
+  f.device = static_cast<std::int64_t>(stamp->device);
+  f.inode = static_cast<std::int64_t>(stamp->inode);
   f.header = header.firstPage;
   for (const auto& t : tables) f.tables += t + "\n";
   return f;
@@ -57,31 +67,80 @@ class Handle {
   sqlite3* db_ = nullptr;
 };
 
-std::optional<Fingerprint> recordedFingerprint(const std::filesystem::path& companion) {
+// The files the engine keeps beside a database while it writes it.
+std::vector<std::filesystem::path> sideFilesOf(const std::filesystem::path& database) {
+  return {database.string() + "-journal", database.string() + "-wal", database.string() + "-shm"};
+}
+
+// A journal or write-ahead log beside a database that no process is writing: a write was killed
+// halfway and the engine would play what it left into the file. Looked for again once the lock is
+// seen free: a writer that has just committed removes its journal before it lets go of its lock.
+bool hasSideFilesLeft(const std::filesystem::path& database) {
+  auto present = [&] {
+    std::error_code ec;
+    for (const auto& side : sideFilesOf(database))
+      if (std::filesystem::exists(std::filesystem::symlink_status(side, ec))) return true;
+    return false;
+  };
+  return present() && !platform::engineDatabaseBeingWritten(database) && present();
+}
+
+void removeSideFiles(const std::filesystem::path& database) {
+  std::error_code ignored;
+  for (const auto& side : sideFilesOf(database)) std::filesystem::remove(side, ignored);
+}
+
+// What a file found where a companion goes turns out to be.
+struct Found {
+  enum class Kind { None, Companion, Damaged } kind = Kind::None;
+  Fingerprint fingerprint;  // of a Companion
+  std::string damage;       // what the engine said of a Damaged one
+};
+
+bool damageCode(int code) {
+  return (code & 0xFF) == SQLITE_CORRUPT || (code & 0xFF) == SQLITE_NOTADB;
+}
+
+Found inspect(const std::filesystem::path& companion) {
+  Found found;
   std::error_code ec;
-  if (!std::filesystem::is_regular_file(companion, ec)) return std::nullopt;
-  Handle db(companion, SQLITE_OPEN_READONLY);
-  if (db.get() == nullptr) return std::nullopt;
-  sqlite3_stmt* statement = nullptr;
-  const std::string sql = std::string("SELECT ruta, tamano, modificado, cabecera, tablas FROM ") +
-                          kCompanionOriginTable;
-  if (sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
-    sqlite3_finalize(statement);
-    return std::nullopt;
+  if (!std::filesystem::is_regular_file(companion, ec)) return found;
+  // A finished companion is never written again: a journal beside it was left by a write that was
+  // killed, and whatever the engine would make of the pair cannot be trusted.
+  if (hasSideFilesLeft(companion)) {
+    found.kind = Found::Kind::Damaged;
+    found.damage = "quedó a medio escribir";
+    return found;
   }
-  std::optional<Fingerprint> found;
-  if (sqlite3_step(statement) == SQLITE_ROW) {
-    Fingerprint f;
+  Handle db(companion, SQLITE_OPEN_READONLY);
+  if (db.get() == nullptr) return found;
+  sqlite3_stmt* statement = nullptr;
+  const std::string sql =
+      std::string(
+          "SELECT ruta, tamano, modificado, cambiado, dispositivo, nodo, cabecera, tablas FROM ") +
+      kCompanionOriginTable;
+  int rc = sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &statement, nullptr);
+  if (rc == SQLITE_OK) rc = sqlite3_step(statement);
+  if (rc == SQLITE_ROW) {
+    Fingerprint& f = found.fingerprint;
     const auto* path = sqlite3_column_text(statement, 0);
     f.path = path != nullptr ? reinterpret_cast<const char*>(path) : "";
     f.size = sqlite3_column_int64(statement, 1);
     f.modifiedNs = sqlite3_column_int64(statement, 2);
-    const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(statement, 3));
-    f.header.assign(bytes, bytes + sqlite3_column_bytes(statement, 3));
-    const auto* tables = sqlite3_column_text(statement, 4);
+    f.changedNs = sqlite3_column_int64(statement, 3);
+    f.device = sqlite3_column_int64(statement, 4);
+    f.inode = sqlite3_column_int64(statement, 5);
+    const auto* bytes = static_cast<const unsigned char*>(sqlite3_column_blob(statement, 6));
+    f.header.assign(bytes, bytes + sqlite3_column_bytes(statement, 6));
+    const auto* tables = sqlite3_column_text(statement, 7);
     f.tables = tables != nullptr ? reinterpret_cast<const char*>(tables) : "";
-    found = std::move(f);
+    found.kind = Found::Kind::Companion;
+  } else if (damageCode(sqlite3_extended_errcode(db.get()))) {
+    found.kind = Found::Kind::Damaged;
+    found.damage = sqlite3_errmsg(db.get());
   }
+  // Anything else (no record of its source: an older companion, or no companion at all) is
+  // simply not the companion of this file, and is built again.
   sqlite3_finalize(statement);
   return found;
 }
@@ -95,11 +154,11 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
                           "). Compruebe que hay espacio libre en el disco.");
   };
   if (db.get() == nullptr) fail();
-  const std::string create =
-      std::string("CREATE TABLE ") + kCompanionOriginTable +
-      " (ruta TEXT, tamano INTEGER, modificado INTEGER, cabecera BLOB, tablas TEXT)";
+  const std::string create = std::string("CREATE TABLE ") + kCompanionOriginTable +
+                             " (ruta TEXT, tamano INTEGER, modificado INTEGER, cambiado INTEGER,"
+                             " dispositivo INTEGER, nodo INTEGER, cabecera BLOB, tablas TEXT)";
   const std::string insert =
-      std::string("INSERT INTO ") + kCompanionOriginTable + " VALUES (?,?,?,?,?)";
+      std::string("INSERT INTO ") + kCompanionOriginTable + " VALUES (?,?,?,?,?,?,?,?)";
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_exec(db.get(), create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_prepare_v2(db.get(), insert.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
@@ -109,9 +168,12 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   sqlite3_bind_text(statement, 1, f.path.c_str(), -1, SQLITE_TRANSIENT);
   sqlite3_bind_int64(statement, 2, f.size);
   sqlite3_bind_int64(statement, 3, f.modifiedNs);
-  sqlite3_bind_blob(statement, 4, f.header.data(), static_cast<int>(f.header.size()),
+  sqlite3_bind_int64(statement, 4, f.changedNs);
+  sqlite3_bind_int64(statement, 5, f.device);
+  sqlite3_bind_int64(statement, 6, f.inode);
+  sqlite3_bind_blob(statement, 7, f.header.data(), static_cast<int>(f.header.size()),
                     SQLITE_TRANSIENT);
-  sqlite3_bind_text(statement, 5, f.tables.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(statement, 8, f.tables.c_str(), -1, SQLITE_TRANSIENT);
   const int rc = sqlite3_step(statement);
   sqlite3_finalize(statement);
   if (rc != SQLITE_DONE) fail();
@@ -128,6 +190,18 @@ std::filesystem::path companionInResults(const std::filesystem::path& sourceFile
   return resultsDir / (sourceFile.filename().string() + ".kolt.db");
 }
 
+void discardCompanion(const std::filesystem::path& companion) {
+  // The side files first: a journal left beside a new file of the same name would be played into
+  // it.
+  removeSideFiles(companion);
+  std::error_code ignored;
+  std::filesystem::remove(companion, ignored);
+}
+
+std::filesystem::path companionLock(const std::filesystem::path& companion) {
+  return companion.string() + ".lock";
+}
+
 std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFile,
                                           const std::filesystem::path& resultsDir,
                                           const ImportOptions& options) {
@@ -141,17 +215,61 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
   const Fingerprint before = fingerprintOf(sourceFile, header, options.tables);
   const auto beside = companionBeside(sourceFile);
   const auto inResults = companionInResults(sourceFile, resultsDir);
-  for (const auto& candidate : {beside, inResults})
-    if (recordedFingerprint(candidate) == before) return candidate;
+  // The companion of this very file, if one is there; a damaged one is removed (and said so), so
+  // that it is built again.
+  auto reusable = [&]() -> std::optional<std::filesystem::path> {
+    for (const auto& candidate : {beside, inResults}) {
+      const Found found = inspect(candidate);
+      if (found.kind == Found::Kind::Companion && found.fingerprint == before) return candidate;
+      if (found.kind == Found::Kind::Damaged) {
+        discardCompanion(candidate);
+        if (options.note)
+          options.note("La base de datos auxiliar " + candidate.string() + " estaba dañada (" +
+                       found.damage + "); se borró y se importa de nuevo " + sourceFile.string() +
+                       ".");
+      }
+    }
+    return std::nullopt;
+  };
+  if (auto found = reusable()) return *found;
 
   std::filesystem::path target = beside;
   if (!platform::canCreateFilesIn(sourceFile.parent_path())) {
     std::filesystem::create_directories(resultsDir, ec);
     target = inResults;
   }
+  // One build at a time: a run that finds another building the same companion waits for it and
+  // then uses what it built, instead of building over it.
+  const auto lockFile = companionLock(target);
+  const platform::ExclusiveLock lock = platform::waitForLock(lockFile, [&] {
+    if (!options.progress) return;
+    ImportProgress waiting;
+    waiting.waiting = "Otra validación está importando " + sourceFile.string() +
+                      "; se espera a que termine para usar lo que importe.";
+    options.progress(waiting);
+  });
+  switch (lock.state()) {
+    case platform::ExclusiveLock::State::Held:
+      break;
+    case platform::ExclusiveLock::State::IsLink:
+      throw base::Error(base::kErrFile,
+                        "El archivo de reserva " + lockFile.string() +
+                            " es un enlace a otro archivo, y el programa no escribe a través de "
+                            "enlaces. Bórrelo (el archivo al que apunta no se toca) y vuelva a "
+                            "intentarlo.");
+    default:
+      throw base::Error(base::kErrFile, "No se puede reservar " + lockFile.string() + " (" +
+                                            lock.error().message() +
+                                            "). Compruebe el permiso de escritura en la carpeta.");
+  }
+  if (auto found = reusable()) return *found;
+
   const auto temporary = base::temporaryNameFor(target);
   const std::error_code renamed = base::replaceFile(temporary, target, [&] {
     importAccessInto(sourceFile, temporary, options);
+    // Everything the companion will ever hold is written before it gets its name: a finished
+    // companion is only read, so a killed run cannot leave it half written.
+    if (options.finish) options.finish(temporary);
     // A file saved while we read it may have been read half old, half new.
     if (fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) != before) {
       throw base::Error(base::kErrFile,
@@ -160,6 +278,9 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
                             "(Access) y vuelva a elegirlo.");
     }
     recordFingerprint(temporary, before);
+    // The journal of the companion being replaced must not outlive it: the engine would play it
+    // into the new file.
+    removeSideFiles(target);
   });
   if (renamed) {
     throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +

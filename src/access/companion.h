@@ -1,11 +1,14 @@
 // The companion database: the engine-native copy of an Access file that the program works on.
 //
 // The Access file itself is only ever read. Its tables are imported once into "{file}.kolt.db"
-// beside it (or, when that folder cannot be written, into the results folder), and the tables the
-// program adds to the source database (CLUESSEL, RESULTADOSVALIDACION) are written there. The
-// companion records what it was made from (full path, size, modification time and the file's first
-// page) and is reused while all of these still match; otherwise it is rebuilt under a temporary
-// name and renamed into place, so a half-made companion is never used.
+// beside it (or, when that folder cannot be written, into the results folder). The companion
+// records what it was made from (full path, size, modification and change times, device and inode,
+// and the file's first page) and is reused while all of these still match; otherwise it is rebuilt
+// under a temporary name, finished there (ImportOptions::finish: its indexes) and only then renamed
+// into place, so a half-made companion is never used and a finished one is never written again.
+// One process builds a given companion at a time ("{companion}.lock", there only during a build);
+// another that needs it meanwhile waits and then uses it. A companion the engine finds damaged, or
+// with a journal beside it, is removed and built again (ImportOptions::note says so).
 #pragma once
 
 #include <filesystem>
@@ -29,5 +32,9 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
 std::filesystem::path companionBeside(const std::filesystem::path& sourceFile);
 std::filesystem::path companionInResults(const std::filesystem::path& sourceFile,
                                          const std::filesystem::path& resultsDir);
+
+// Removes a companion with the files the engine keeps beside it, so that the next
+// openSourceCompanion builds it again.
+void discardCompanion(const std::filesystem::path& companion);
 
 }  // namespace kolt::access

@@ -57,6 +57,9 @@ struct ImportProgress {
   std::int64_t rows = 0;          // rows read in all tables so far
   std::int64_t rowsExpected = 0;  // the row counts the file's table definitions record
   bool finished = false;
+  // Not empty while this process waits for another that is importing the same file: what to tell
+  // the user.
+  std::string waiting;
 };
 using ImportProgressFn = std::function<void(const ImportProgress&)>;
 
@@ -74,6 +77,11 @@ struct ImportOptions {
   ImportLimits limits;
   // The kolt-importar executable; empty: the one beside the running program.
   std::filesystem::path importer;
+  // For openSourceCompanion: what is still to be done to a new companion before it gets its name
+  // (the program's indexes), given its temporary file; throws base::Error to give up the build.
+  std::function<void(const std::filesystem::path& database)> finish;
+  // For openSourceCompanion: a line for the run's log (a damaged companion built again).
+  std::function<void(const std::string& line)> note;
 };
 
 struct ImportSummary {

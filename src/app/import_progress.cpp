@@ -23,6 +23,10 @@ QString accessVersion(const std::string& format) {
 
 void showImportProgress(forms::WorkDialog& dialog, const QString& file,
                         const access::ImportProgress& progress) {
+  if (!progress.waiting.empty()) {
+    dialog.report(QString::fromStdString(progress.waiting), QString(), 0, 0);
+    return;
+  }
   const QString first = QString("Importando %1 (%2)").arg(file, accessVersion(progress.format));
   QString second;
   if (progress.finished)

@@ -4,11 +4,14 @@
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <optional>
+#include <utility>
 #include <variant>
 
 #include "base/platform/process.h"
 #include "cli/arguments.h"
 #include "engine/dialect/functions.h"
+#include "results/results_folder.h"
 #include "run/date_utilities.h"
 #include "run/driver.h"
 #include "run/input_check.h"
@@ -58,11 +61,15 @@ class TerminalProgress : public run::RunObserver {
 };
 
 // "importando EGRESO (tabla 1 de 7): 120000 de 300000 filas" on one terminal line while an Access
-// source is imported into its companion; nothing when standard error is not a terminal.
-access::ImportProgressFn importProgress(bool enabled) {
-  if (!enabled) return {};
-  return [](const access::ImportProgress& p) {
-    if (p.finished) {
+// source is imported into its companion; nothing when standard error is not a terminal. A run that
+// waits for another importing the same file says so in any case.
+access::ImportProgressFn importProgress(bool terminal) {
+  return [terminal](const access::ImportProgress& p) {
+    if (!p.waiting.empty()) {
+      std::fprintf(stderr, "%s%s\n", terminal ? "\r\033[K" : "", p.waiting.c_str());
+    } else if (!terminal) {
+      return;
+    } else if (p.finished) {
       std::fputs("\r\033[K", stderr);
     } else if (p.tableIndex > 0) {
       std::fprintf(stderr, "\r\033[Kimportando %s (tabla %d de %d): %lld de %lld filas",
@@ -90,6 +97,16 @@ int usageError(const std::string& message) {
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::Session session(app);
   if (args.resultsFolder) session.resultsFolder = std::filesystem::absolute(*args.resultsFolder);
+  // The results folder is this run's before anything is opened or built: a run refused on a folder
+  // in use has touched nothing, not even the source's companion. Listing the units writes no
+  // results.
+  std::optional<results::ResultsFolder> folder;
+  try {
+    if (!args.listUnits) folder.emplace(session.resultsFolder);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kAbandoned;
+  }
   try {
     run::openDatabases(session, args.source,
                        importProgress(platform::isTerminal(platform::StandardStream::Error)),
@@ -135,6 +152,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return usageError(refusal->message);
   run::RunRequest runRequest = run::runRequest(std::get<run::AcceptedInput>(checked), session);
   runRequest.threads = args.threads;
+  runRequest.notes = std::exchange(session.notes, {});
 
   std::ofstream traceFile;
   if (args.trace) {
@@ -144,7 +162,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::RunOutcome outcome;
   {
     TerminalProgress progress(platform::isTerminal(platform::StandardStream::Error));
-    outcome = run::runValidation(session.cnnOrigen, runRequest, &progress,
+    outcome = run::runValidation(session.cnnOrigen, *folder, runRequest, &progress,
                                  args.trace ? &traceFile : nullptr);
   }
   if (args.trace && (!outcome.traceIntact || !traceFile.flush()))

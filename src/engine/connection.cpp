@@ -374,11 +374,12 @@ void Connection::unlink(std::string_view name) {
 
 void Connection::createDatabase(const std::filesystem::path& file) {
   std::error_code ec;
-  if (std::filesystem::exists(file, ec))
+  if (std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
     throw base::Error(base::kErrFile, "El archivo '" + file.string() + "' ya existe.");
   sqlite3* db = nullptr;
   const int rc =
-      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+      sqlite3_open_v2(file.c_str(), &db,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
   // An empty SQLite file is written only with its first table; write the header now so the file
   // exists with its real size at once.
   const bool ok = rc == SQLITE_OK && sqlite3_exec(db, "PRAGMA user_version = 0; VACUUM", nullptr,

@@ -6,6 +6,7 @@
 #include <QListWidget>
 #include <QStyle>
 #include <initializer_list>
+#include <utility>
 #include <variant>
 
 #include "forms/busy_pointer.h"
@@ -16,6 +17,7 @@
 #include "forms/run_progress.h"
 #include "forms/twips.h"
 #include "forms/work_dialog.h"
+#include "results/results_folder.h"
 #include "run/input_check.h"
 
 namespace kolt::forms {
@@ -201,13 +203,30 @@ void FrmEnvio::ValidaDatos() {
   }
 }
 
-void FrmEnvio::ProcesaValidacion(const run::RunRequest& request) {
+void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
   BusyPointer busy;
   run::RunOutcome outcome;
   try {
     WorkDialog dialog(this, "Preparando la validación");
-    RunProgress progress(dialog, static_cast<int>(request.units.size()));
-    dialog.run([&] { outcome = run::runValidation(session_.cnnOrigen, request, &progress); });
+    RunProgress progress(dialog, static_cast<int>(asked.units.size()));
+    dialog.run([&] {
+      // The results folder first, so that a run refused on a folder in use touches nothing; then
+      // the source as it is now: a file corrected or replaced since the window opened is imported
+      // again, and the run reads what it holds now.
+      results::ResultsFolder folder(asked.resultsFolder);
+      run::checkDatabases(session_, [&](const access::ImportProgress& p) {
+        if (!p.waiting.empty())
+          dialog.report(q(p.waiting), QString(), 0, 0);
+        else if (p.tableIndex > 0)
+          dialog.report(q("Importando de nuevo " + session_.sourceFile.filename().string()),
+                        q(p.table), p.tableIndex, p.tableCount);
+      });
+      run::RunRequest request = asked;
+      request.source = session_.cnnOrigen.file();
+      request.catalogue = session_.catalogue;
+      request.notes = std::exchange(session_.notes, {});
+      outcome = run::runValidation(session_.cnnOrigen, folder, request, &progress);
+    });
   } catch (const std::exception& e) {
     busy.release();
     dialogs_.failure(this, errorText(e));
@@ -218,7 +237,7 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& request) {
     dialogs_.information(this, q(outcome.errorReport->text()));
     return;
   }
-  dialogs_.plain(this, q(run::MensajeFinal(request, outcome)));
+  dialogs_.plain(this, q(run::MensajeFinal(asked, outcome)));
   busy.release();
 }
 

@@ -82,15 +82,25 @@ ResultsFolder::ResultsFolder(fs::path folder)
                         "La carpeta de resultados " + quoted(folder_) +
                             " está en uso por otra validación. Espere a que termine y "
                             "vuelva a intentarlo.");
+    case platform::ExclusiveLock::State::IsLink:
+      throw base::Error(base::kErrFile,
+                        "El archivo de reserva " + quoted(lockFile) +
+                            " es un enlace a otro archivo, y la validación no escribe a través "
+                            "de enlaces. Bórrelo (el archivo al que apunta no se toca) y vuelva "
+                            "a intentarlo.");
     case platform::ExclusiveLock::State::CannotLock:
       throw base::Error(base::kErrFile, "No se puede reservar la carpeta de resultados " +
                                             quoted(folder_) + ": " + lock_.error().message() + ".");
   }
 
   // Everything in the work folder was left by a run that did not finish: it is ours, and no run
-  // is using it now that the lock is held.
-  for (const auto& entry : fs::directory_iterator(work_, ec))
-    if (!entry.is_directory(ec)) fs::remove(entry.path(), ec);
+  // is using it now that the lock is held. A link is never followed: a work folder that is a link
+  // loses the link, never what it points to, and so does a link inside it.
+  if (fs::is_symlink(fs::symlink_status(work_, ec))) fs::remove(work_, ec);
+  for (const auto& entry : fs::directory_iterator(work_, ec)) {
+    std::error_code type;
+    if (entry.symlink_status(type).type() != fs::file_type::directory) fs::remove(entry.path(), ec);
+  }
   fs::create_directories(work_, ec);
   if (ec) {
     throw base::Error(base::kErrFile, "No se puede crear la carpeta de trabajo " + quoted(work_) +

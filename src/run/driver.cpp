@@ -9,16 +9,24 @@ namespace kolt::run {
 
 RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& request,
                          RunObserver* observer, std::ostream* trace) {
-  RunOutcome outcome;
   std::optional<results::ResultsFolder> folder;
   try {
     folder.emplace(request.resultsFolder);
   } catch (const base::Error& e) {
+    RunOutcome outcome;
     outcome.errorReport = ErrorReport{e.number(), e.description()};
     return outcome;
   }
+  return runValidation(cnnOrigen, *folder, request, observer, trace);
+}
+
+RunOutcome runValidation(engine::Connection& cnnOrigen, results::ResultsFolder& heldFolder,
+                         const RunRequest& request, RunObserver* observer, std::ostream* trace) {
+  RunOutcome outcome;
+  results::ResultsFolder* folder = &heldFolder;
   RunLog runLog(folder->folder() / "Validacion.log");
   outcome.log = runLog.file();
+  for (const auto& line : request.notes) runLog.note("", line);
   engine::StatementLog runStatements(trace);
   // The run's own statements (the summary's), each failure logged as soon as it is over.
   auto logRun = [&](const std::string& unit) {

@@ -12,6 +12,7 @@
 #include <vector>
 
 #include "engine/connection.h"
+#include "results/results_folder.h"
 #include "run/run_request.h"
 #include "run/run_times.h"
 #include "run/unit_pool.h"
@@ -44,6 +45,11 @@ struct RunOutcome {
 // another run holds is refused (errorReport kErrInUse) without touching the folder.
 RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& request,
                          RunObserver* observer = nullptr, std::ostream* trace = nullptr);
+// The same run in a results folder the caller already holds: the window and kolt-validar take the
+// folder before they open or build anything, so a run refused on a folder in use touches nothing.
+RunOutcome runValidation(engine::Connection& cnnOrigen, results::ResultsFolder& folder,
+                         const RunRequest& request, RunObserver* observer = nullptr,
+                         std::ostream* trace = nullptr);
 
 // The end message; further lines tell how many statements failed and where the log is, and that
 // the disk ran out of room.

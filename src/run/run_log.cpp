@@ -5,6 +5,9 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/platform/files.h"
+#include "base/replace_file.h"
+
 namespace kolt::run {
 namespace {
 
@@ -19,8 +22,24 @@ std::string now() {
 
 }  // namespace
 
-RunLog::RunLog(std::filesystem::path file)
-    : file_(std::move(file)), out_(std::make_unique<std::ofstream>(file_, std::ios::trunc)) {
+RunLog::RunLog(std::filesystem::path file) : file_(std::move(file)) {
+  // A new file under a name of its own, then renamed over the previous run's: a link or a second
+  // name of another file in the log's place loses its name, and what it points to is never
+  // written.
+  auto out = std::make_unique<std::ofstream>();
+  const std::filesystem::path fresh = base::temporaryNameFor(file_);
+  std::error_code error;
+  if (platform::File::createNew(fresh, error).isOpen()) {
+    out->open(fresh, std::ios::out | std::ios::app);
+    if (platform::replaceFile(fresh, file_)) {
+      out->close();
+      std::filesystem::remove(fresh, error);
+      out->setstate(std::ios::failbit);
+    }
+  } else {
+    out->setstate(std::ios::failbit);
+  }
+  out_ = std::move(out);
   *out_ << now() << "\tInicio de la validación\n";
   intact_ = static_cast<bool>(out_->flush());
 }

@@ -16,6 +16,8 @@ struct RunRequest {
   // The period's bounds as typed, "dd/mm/yyyy"; empty: unbounded.
   std::string periodStart, periodEnd;
   unsigned threads = 0;  // units validated side by side; 0: one per processor core
+  // Lines the run's log starts with: what opening the databases found (Session::notes).
+  std::vector<std::string> notes;
 };
 
 }  // namespace kolt::run

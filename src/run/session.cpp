@@ -16,6 +16,26 @@ std::vector<std::string_view> recordTables() {
   return names;
 }
 
+// Opens `cnn` on the engine file of `file` and returns that file. A companion the engine cannot
+// read is removed and built once more.
+std::filesystem::path openEngineFile(engine::Connection& cnn, const std::filesystem::path& file,
+                                     const std::filesystem::path& resultsFolder,
+                                     const access::ImportOptions& options) {
+  auto engineFile = access::openSourceCompanion(file, resultsFolder, options);
+  try {
+    cnn.open(engineFile);
+  } catch (const base::Error& e) {
+    if (engineFile == file) throw;
+    access::discardCompanion(engineFile);
+    if (options.note)
+      options.note("La base de datos auxiliar " + engineFile.string() + " no pudo leerse (" +
+                   e.description() + "); se borró y se importa de nuevo " + file.string() + ".");
+    engineFile = access::openSourceCompanion(file, resultsFolder, options);
+    cnn.open(engineFile);
+  }
+  return engineFile;
+}
+
 }  // namespace
 
 std::filesystem::path cataloguePath(const std::filesystem::path& app) {
@@ -31,17 +51,24 @@ void openDatabases(Session& session, const std::filesystem::path& source,
                    const std::filesystem::path& catalogue) {
   session.cnnOrigen.close();
   session.cnnCatalogo.close();
+  session.sourceFile = source;
+  session.catalogueChoice = catalogue;
   access::ImportOptions options;
   options.progress = progress;
+  options.note = [&session](const std::string& line) { session.notes.push_back(line); };
   try {
-    const auto engineSource = access::openSourceCompanion(source, session.resultsFolder, options);
-    session.cnnOrigen.open(engineSource);
-    session.cnnOrigen.setReadOnce();
+    access::ImportOptions sourceOptions = options;
     // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
     // which is the program's own: an index under the program's collation would stop other
-    // programs from writing to a user's engine database.
-    if (engineSource != source)
-      engine::indexForTextLookups(session.cnnOrigen, recordTables(), "clues");
+    // programs from writing to a user's engine database. Made before the companion gets its
+    // name, so that a finished companion is never written.
+    sourceOptions.finish = [](const std::filesystem::path& database) {
+      engine::Connection cnn;
+      cnn.open(database);
+      engine::indexForTextLookups(cnn, recordTables(), "clues");
+    };
+    openEngineFile(session.cnnOrigen, source, session.resultsFolder, sourceOptions);
+    session.cnnOrigen.setReadOnce();
     const auto chosen = catalogue.empty() ? cataloguePath(session.app) : catalogue;
     std::error_code ec;
     if (!std::filesystem::exists(chosen, ec)) {
@@ -55,13 +82,17 @@ void openDatabases(Session& session, const std::filesystem::path& source,
                 (session.app / kCatalogoDemostracion).string() + "', que tampoco está).";
       throw base::Error(base::kErrFile, text);
     }
-    session.catalogue = access::openSourceCompanion(chosen, session.resultsFolder, options);
-    session.cnnCatalogo.open(session.catalogue);
+    session.catalogue = openEngineFile(session.cnnCatalogo, chosen, session.resultsFolder, options);
   } catch (...) {
     session.cnnOrigen.close();
     session.cnnCatalogo.close();
     throw;
   }
+}
+
+void checkDatabases(Session& session, const access::ImportProgressFn& progress) {
+  const std::filesystem::path source = session.sourceFile, catalogue = session.catalogueChoice;
+  openDatabases(session, source, progress, catalogue);
 }
 
 }  // namespace kolt::run

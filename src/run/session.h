@@ -5,6 +5,8 @@
 #pragma once
 
 #include <filesystem>
+#include <string>
+#include <vector>
 
 #include "access/import.h"
 #include "engine/connection.h"
@@ -27,6 +29,12 @@ struct Session {
   engine::Connection cnnOrigen;     // the source database (its engine file)
   engine::Connection cnnCatalogo;   // the catalogue database (its engine file)
   std::filesystem::path catalogue;  // the catalogue's engine file, for the link of Folio
+
+  // What openDatabases was last given, for checkDatabases.
+  std::filesystem::path sourceFile, catalogueChoice;
+  // Lines for the next run's log about what opening the databases found (a damaged companion
+  // built again); the run that writes them takes them.
+  std::vector<std::string> notes;
 };
 
 // The catalogue database: the first of catalogueCandidates(app) that exists (the official Access
@@ -36,10 +44,16 @@ std::filesystem::path cataloguePath(const std::filesystem::path& app);
 
 // Opens session.cnnOrigen on `source` (an Access file is read through its companion engine
 // database, imported when needed) and session.cnnCatalogo on the catalogue (`catalogue`, or
-// cataloguePath(session.app) when empty). Throws base::Error, leaving both connections closed, when
-// either cannot be opened.
+// cataloguePath(session.app) when empty). A companion is built finished, indexes included; one the
+// engine cannot read is built again once, and session.notes says so. Throws base::Error, leaving
+// both connections closed, when either cannot be opened.
 void openDatabases(Session& session, const std::filesystem::path& source,
                    const access::ImportProgressFn& progress = {},
                    const std::filesystem::path& catalogue = {});
+
+// At the start of every run: opens the databases again as openDatabases last did, so that a
+// source or catalogue file changed or replaced since then is imported again and the run reads
+// what the file holds now. Throws as openDatabases.
+void checkDatabases(Session& session, const access::ImportProgressFn& progress = {});
 
 }  // namespace kolt::run

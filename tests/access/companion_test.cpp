@@ -5,7 +5,12 @@
 #include <sqlite3.h>
 #include <sys/stat.h>
 
+#include <atomic>
 #include <fstream>
+#include <functional>
+#include <thread>
+
+#include "base/platform/file_lock.h"
 
 #include "access/companion.h"
 #include "access/import_support.h"
@@ -116,6 +121,178 @@ TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {
   EXPECT_EQ(companion, results_ / "EGRESOS.accdb.kolt.db");
   EXPECT_EQ(again, companion);
   EXPECT_EQ(folderListing(folder_.path()), std::vector<std::string>{"EGRESOS.accdb"});
+}
+
+// Which file of the disk a path names now: a companion built again is a new file.
+ino_t inodeOf(const std::filesystem::path& file) {
+  struct stat info {};
+  return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+}
+
+std::string integrity(const std::filesystem::path& database) {
+  sqlite3* db = nullptr;
+  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  std::string result;
+  sqlite3_stmt* statement = nullptr;
+  if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK &&
+      sqlite3_step(statement) == SQLITE_ROW)
+    result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
+  else
+    result = sqlite3_errmsg(db);
+  sqlite3_finalize(statement);
+  sqlite3_close(db);
+  return result;
+}
+
+// The journal a write into `database` leaves when it is killed halfway: taken from a transaction
+// that is then rolled back, so the database itself stays as it was.
+void leaveHotJournal(const std::filesystem::path& database) {
+  const std::filesystem::path journal = database.string() + "-journal";
+  const std::filesystem::path kept = database.string() + "-kept";
+  sqlite3* db = nullptr;
+  ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_exec(db,
+                         "PRAGMA cache_size = 1; BEGIN; CREATE TABLE relleno (x);"
+                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
+                         "WHERE i < 20000) INSERT INTO relleno SELECT randomblob(200) FROM n;"
+                         "DELETE FROM Table1;",
+                         nullptr, nullptr, nullptr),
+            SQLITE_OK)
+      << sqlite3_errmsg(db);
+  ASSERT_TRUE(std::filesystem::exists(journal));
+  std::filesystem::copy_file(journal, kept);
+  sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
+  sqlite3_close(db);
+  std::filesystem::rename(kept, journal);
+}
+
+// A kill while a companion was being written leaves its journal. Whether the companion is then
+// replaced (its file changed) or looks current, the journal must never be played into a companion,
+// and a companion found so is built again, saying so.
+TEST_F(Companion, AJournalLeftBesideACompanionNeverDamagesTheNextOne) {
+  struct Case {
+    const char* name;
+    bool sourceChanged;
+  };
+  for (const Case& c : {Case{"companion replaced", true}, Case{"companion current", false}}) {
+    SCOPED_TRACE(c.name);
+    const auto companion = open();
+    leaveHotJournal(companion);
+    if (c.sourceChanged) setModified(source_, 1'650'000'000);
+    std::vector<std::string> notes;
+    auto options = importOptions();
+    options.note = [&](const std::string& line) { notes.push_back(line); };
+    EXPECT_EQ(access::openSourceCompanion(source_, results_.path(), options), companion);
+    EXPECT_EQ(integrity(companion), "ok");
+    EXPECT_EQ(tableNames(companion),
+              (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+    EXPECT_FALSE(rowsOf(companion, "Table1").empty());
+    EXPECT_EQ(folderListing(folder_.path()),
+              (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
+    if (!c.sourceChanged) {
+      ASSERT_EQ(notes.size(), 1u);
+      EXPECT_NE(notes[0].find("estaba dañada"), std::string::npos) << notes[0];
+    }
+  }
+}
+
+TEST_F(Companion, ADamagedCompanionIsBuiltAgainWithALine) {
+  const auto companion = open();
+  {
+    // The engine's header kept, the pages after it overwritten.
+    std::fstream file(companion, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(100);
+    const std::string garbage(4000, '\x5a');
+    file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+  }
+  std::vector<std::string> notes;
+  auto options = importOptions();
+  options.note = [&](const std::string& line) { notes.push_back(line); };
+  EXPECT_EQ(access::openSourceCompanion(source_, results_.path(), options), companion);
+  EXPECT_EQ(integrity(companion), "ok");
+  ASSERT_EQ(notes.size(), 1u);
+  EXPECT_NE(notes[0].find(companion.string()), std::string::npos) << notes[0];
+}
+
+// Everything a companion will hold is in it before it gets its name.
+TEST_F(Companion, IsFinishedBeforeItGetsItsName) {
+  auto options = importOptions();
+  const auto companion = folder_ / "EGRESOS.accdb.kolt.db";
+  bool namedWhileFinishing = true;
+  options.finish = [&](const std::filesystem::path& database) {
+    namedWhileFinishing = std::filesystem::exists(companion);
+    execute(database, "CREATE TABLE terminada (x)");
+  };
+  EXPECT_EQ(access::openSourceCompanion(source_, results_.path(), options), companion);
+  EXPECT_FALSE(namedWhileFinishing);
+  EXPECT_TRUE(hasTable(companion, "terminada"));
+  // A finish that fails gives up the build: nothing is named, nothing stays.
+  setModified(source_, 1'700'000'000);
+  options.finish = [](const std::filesystem::path&) {
+    throw base::Error(base::kErrDiskFull, "sin espacio");
+  };
+  std::filesystem::remove(companion);
+  EXPECT_THROW(access::openSourceCompanion(source_, results_.path(), options), base::Error);
+  EXPECT_EQ(folderListing(folder_.path()), std::vector<std::string>{"EGRESOS.accdb"});
+}
+
+// A file replaced by a copy that kept its size, its time and its first page (cp -p, rsync, an
+// unzip), or rewritten in place and its time set back, is another file: its companion is built
+// again.
+TEST_F(Companion, AFileReplacedKeepingSizeTimeAndFirstPageIsImportedAgain) {
+  struct Case {
+    const char* name;
+    bool inPlace;
+  };
+  for (const Case& c : {Case{"replaced by a copy", false}, Case{"rewritten in place", true}}) {
+    SCOPED_TRACE(c.name);
+    const auto companion = open();
+    const ino_t before = inodeOf(companion);
+    std::string bytes;
+    {
+      std::ifstream in(source_, std::ios::binary);
+      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+    }
+    bytes[bytes.size() - 10] ^= 1;  // deep inside, far from the first page
+    const auto written = c.inPlace ? source_ : folder_ / "copia.tmp";
+    std::ofstream(written, std::ios::binary | std::ios::trunc) << bytes;
+    setModified(written, 1'600'000'000);
+    if (!c.inPlace) std::filesystem::rename(written, source_);
+    EXPECT_EQ(open(), companion);
+    EXPECT_NE(inodeOf(companion), before) << "the old companion was taken for the new file";
+    EXPECT_EQ(open(), companion);
+  }
+}
+
+// One build at a time: a run that finds another building the companion waits, says so, and then
+// uses what the other built instead of building over it.
+TEST_F(Companion, ARunWaitsForAnotherBuildingTheCompanionAndUsesIt) {
+  const auto companion = open();
+  const auto built = folder_ / "construida.db";
+  std::filesystem::rename(companion, built);
+  const ino_t inode = inodeOf(built);
+
+  auto holder = platform::waitForLock(folder_ / "EGRESOS.accdb.kolt.db.lock", {});
+  ASSERT_EQ(holder.state(), platform::ExclusiveLock::State::Held);
+  std::atomic<bool> waiting{false};
+  std::filesystem::path used;
+  std::thread second([&] {
+    auto options = importOptions();
+    options.progress = [&](const access::ImportProgress& p) {
+      if (!p.waiting.empty()) waiting = true;
+    };
+    used = access::openSourceCompanion(source_, results_.path(), options);
+  });
+  for (int i = 0; i < 500 && !waiting; ++i)
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  EXPECT_TRUE(waiting) << "the second run did not wait";
+  std::filesystem::rename(built, companion);  // the first run's build gets its name
+  holder = platform::ExclusiveLock();
+  second.join();
+  EXPECT_EQ(used, companion);
+  EXPECT_EQ(inodeOf(companion), inode) << "the second run built over the first one's companion";
+  EXPECT_EQ(folderListing(folder_.path()),
+            (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
 }
 
 TEST_F(Companion, EngineDatabaseIsUsedDirectly) {

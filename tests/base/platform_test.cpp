@@ -6,9 +6,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <atomic>
 #include <fstream>
 #include <sstream>
 #include <stdexcept>
+#include <thread>
 
 #include "base/platform/child_process.h"
 #include "base/platform/file_lock.h"
@@ -66,6 +68,34 @@ TEST_F(Lock, AKilledHolderLeavesNoLock) {
   ASSERT_EQ(waitpid(child, &status, 0), child);
   ASSERT_TRUE(WIFSIGNALED(status)) << "the holder did not get the lock";
   EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::Held);
+}
+
+// A lock that lives only while held: a waiter whose file was removed by the holder takes the lock
+// on the file under the name, so that a third process cannot hold it beside it.
+TEST_F(Lock, AWaiterGetsTheLockWhenTheHolderLetsGoAndTheFileGoesWithTheLastHolder) {
+  const fs::path file = dir / "x.lock";
+  auto first = waitForLock(file, {});
+  ASSERT_EQ(first.state(), ExclusiveLock::State::Held);
+  std::atomic<int> waited{0};
+  std::atomic<bool> held{false};
+  std::thread second([&] {
+    const ExclusiveLock lock = waitForLock(file, [&] { ++waited; });
+    held = lock.state() == ExclusiveLock::State::Held;
+    // Held under the name: no one else can take it now.
+    EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::InUse);
+  });
+  while (waited == 0) std::this_thread::sleep_for(1ms);
+  EXPECT_FALSE(held);
+  first = ExclusiveLock();
+  second.join();
+  EXPECT_TRUE(held);
+  EXPECT_EQ(waited, 1);
+  EXPECT_FALSE(fs::exists(file));
+
+  fs::create_symlink(dir / "otro", file);
+  EXPECT_EQ(waitForLock(file, {}).state(), ExclusiveLock::State::IsLink);
+  EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::IsLink);
+  EXPECT_FALSE(fs::exists(dir / "otro"));
 }
 
 using Replace = Scratch;

@@ -2,6 +2,7 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iterator>
 
 #include "access/companion.h"
 #include "cli/arguments.h"
@@ -50,6 +51,18 @@ class KoltValidar : public ::testing::Test {
 
   std::string origen() { return "'" + (dir / "origen.db").string() + "'"; }
 
+  // The source as an Access file, as users have it; its companion is built beside it.
+  fs::path accessSource() {
+    const fs::path mdb = dir / "origen.mdb";
+    std::string out;
+    EXPECT_EQ(test::runCommand((test::binaryDir() / "bin" / "kolt-exportar-mdb").string() + " '" +
+                                   (dir / "origen.db").string() + "' '" + mdb.string() + "' 2>&1",
+                               out),
+              0)
+        << out;
+    return mdb;
+  }
+
   test::TempDir dir;
 };
 
@@ -93,12 +106,37 @@ TEST_F(KoltValidar, AnUnreadableSourceEndsWithTheErrorAndStatusOne) {
   EXPECT_EQ(run("'" + (dir / "no-existe.mdb").string() + "'", out), 1);
 }
 
-TEST_F(KoltValidar, ASecondRunOnTheSameResultsFolderIsRefused) {
+// Refused before anything is opened or built: not even the source's companion is made or replaced.
+TEST_F(KoltValidar, ASecondRunOnTheSameResultsFolderIsRefusedBeforeItTouchesAnything) {
+  const fs::path mdb = accessSource();
   results::ResultsFolder held(dir / "R");
   std::string out;
   EXPECT_EQ(run(origen(), out), 1);
   EXPECT_EQ(out.rfind("3045 - La carpeta de resultados ", 0), 0u) << out;
   EXPECT_NE(out.find("está en uso por otra validación"), std::string::npos) << out;
+  EXPECT_EQ(run("'" + mdb.string() + "'", out), 1);
+  EXPECT_EQ(out.rfind("3045 - ", 0), 0u) << out;
+  EXPECT_FALSE(fs::exists(access::companionBeside(mdb))) << "the refused run built the companion";
+}
+
+// A companion the engine finds damaged is built again, and the run's log says so.
+TEST_F(KoltValidar, ADamagedCompanionIsBuiltAgainAndTheLogSaysSo) {
+  const fs::path mdb = accessSource();
+  std::string out;
+  ASSERT_EQ(run("--unidades '" + mdb.string() + "'", out), 0) << out;
+  const fs::path companion = access::companionBeside(mdb);
+  ASSERT_TRUE(fs::exists(companion));
+  {
+    std::fstream file(companion, std::ios::in | std::ios::out | std::ios::binary);
+    file.seekp(100);
+    const std::string garbage(4000, '\x5a');
+    file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+  }
+  EXPECT_EQ(run("'" + mdb.string() + "'", out), 0) << out;
+  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  std::ifstream in(dir / "R" / "Validacion.log");
+  const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+  EXPECT_NE(log.find(companion.string() + " estaba dañada"), std::string::npos) << log;
 }
 
 // The official catalogue is an Access file; in a folder the program cannot write, its companion

@@ -14,6 +14,7 @@
 #include <iterator>
 #include <memory>
 
+#include "engine/connection.h"
 #include "forms/date_box.h"
 #include "forms/fake_dialogs.h"
 #include "forms/unit_listing.h"
@@ -285,6 +286,39 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
   EXPECT_EQ(workbooks(batchResults), names);
   for (const auto& name : names)
     EXPECT_EQ(fileBytes(session.resultsFolder / name), fileBytes(batchResults / name)) << name;
+}
+
+// A source corrected and saved while the window is open (here by a copy that keeps its time, as
+// cp -p or an unzip leave it) is read again when "Validar" is pressed: the run validates what the
+// file holds now, as kolt-validar would.
+TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValidar) {
+  twoUnits();
+  const fs::path engineSource = folder.source, mdb = folder.dir.path() / "origen.mdb";
+  const std::string exporter = (test::binaryDir() / "bin" / "kolt-exportar-mdb").string();
+  std::string out;
+  ASSERT_EQ(
+      test::runCommand(exporter + " '" + engineSource.string() + "' '" + mdb.string() + "'", out),
+      0);
+  folder.source = mdb;
+  open();
+  {
+    engine::Connection cnn;
+    cnn.open(engineSource);
+    cnn.executeNative("UPDATE EGRESO SET edad = 30 WHERE edad = 131");
+  }
+  const fs::path corrected = folder.dir.path() / "corregido.mdb";
+  ASSERT_EQ(test::runCommand(
+                exporter + " '" + engineSource.string() + "' '" + corrected.string() + "'", out),
+            0);
+  fs::last_write_time(corrected, fs::last_write_time(mdb));
+  fs::rename(corrected, mdb);
+
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_EQ(dialogs.events[0].rfind("plain|El proceso de Validación", 0), 0u) << dialogs.events[0];
+  EXPECT_TRUE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
+  EXPECT_FALSE(fs::exists(session.resultsFolder / (std::string("Val") + kOther + ".xls")))
+      << "the window validated the data the file held when it was opened";
 }
 
 TEST_F(ValidationWindow, RunShowsItsProgressWithTheBusyPointerUntilTheEndMessage) {

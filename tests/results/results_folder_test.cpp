@@ -4,9 +4,13 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <fstream>
+#include <functional>
+#include <iterator>
 
 #include "base/error.h"
+#include "run/run_log.h"
 #include "support/paths.h"
 
 namespace kolt::results {
@@ -79,6 +83,117 @@ TEST_F(Folder, ASecondRunIsRefusedUntilTheFirstEnds) {
   }
   // released at the end of the first; a killed holder leaves none (platform_test.cpp)
   EXPECT_NO_THROW(ResultsFolder again(results));
+}
+
+std::string contents(const fs::path& file) {
+  std::ifstream in(file);
+  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+// Links in the results folder, whoever put them there, never lead a run to delete or write a file
+// elsewhere: the run's own names are replaced or refused, what they point to stays as it was.
+class Links : public Folder {
+ protected:
+  void SetUp() override {
+    fs::create_directories(results);
+    fs::create_directories(elsewhere);
+    for (const char* name : {"uno.txt", "dos.txt", "tres.txt"})
+      std::ofstream(elsewhere / name) << "de otro programa";
+  }
+  void expectElsewhereUntouched() {
+    std::vector<std::string> names;
+    for (const auto& entry : fs::directory_iterator(elsewhere))
+      names.push_back(entry.path().filename().string());
+    std::sort(names.begin(), names.end());
+    EXPECT_EQ(names, (std::vector<std::string>{"dos.txt", "tres.txt", "uno.txt"}));
+    for (const auto& name : names) EXPECT_EQ(contents(elsewhere / name), "de otro programa");
+  }
+  fs::path elsewhere = dir / "OTRA";
+};
+
+TEST_F(Links, TheWorkFolderCleanUpNeverFollowsALink) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&, const fs::path&)> make;  // (work folder, elsewhere)
+  };
+  const std::vector<Case> cases = {
+      {"work folder is a link to another folder",
+       [](const fs::path& work, const fs::path& other) {
+         fs::create_directory_symlink(other, work);
+       }},
+      {"an entry of the work folder is a link to another folder",
+       [](const fs::path& work, const fs::path& other) {
+         fs::create_directories(work);
+         fs::create_directory_symlink(other, work / "ValX.db");
+       }},
+      {"an entry of the work folder is a link to a file",
+       [](const fs::path& work, const fs::path& other) {
+         fs::create_directories(work);
+         fs::create_symlink(other / "uno.txt", work / "ValX.xls");
+       }},
+  };
+  const fs::path work = results / "Validacion.tmp";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove_all(work);
+    c.make(work, elsewhere);
+    {
+      ResultsFolder folder(results);
+      EXPECT_FALSE(fs::is_symlink(work));
+      EXPECT_TRUE(fs::is_directory(work));
+      EXPECT_TRUE(fs::is_empty(work));
+    }
+    expectElsewhereUntouched();
+  }
+}
+
+TEST_F(Links, ALockThatIsALinkIsRefusedAndWhatItPointsToIsLeftAlone) {
+  for (const char* target : {"uno.txt", "no-existe.txt"}) {
+    SCOPED_TRACE(target);
+    fs::remove(results / "Validacion.lock");
+    fs::create_symlink(elsewhere / target, results / "Validacion.lock");
+    try {
+      ResultsFolder folder(results);
+      ADD_FAILURE() << "the run took a lock through a link";
+    } catch (const base::Error& e) {
+      EXPECT_EQ(e.number(), base::kErrFile);
+      EXPECT_NE(e.description().find("es un enlace"), std::string::npos) << e.description();
+    }
+    expectElsewhereUntouched();
+  }
+}
+
+TEST_F(Links, TheLogReplacesALinkOrAnotherNameOfAFileInsteadOfWritingThroughIt) {
+  struct Case {
+    const char* name;
+    std::function<void(const fs::path&, const fs::path&)> make;  // (log, a file elsewhere)
+  };
+  const std::vector<Case> cases = {
+      {"symbolic link", [](const fs::path& log, const fs::path& f) { fs::create_symlink(f, log); }},
+      {"hard link", [](const fs::path& log, const fs::path& f) { fs::create_hard_link(f, log); }},
+      {"dangling link",
+       [](const fs::path& log, const fs::path& f) {
+         fs::create_symlink(f.parent_path() / "nuevo.txt", log);
+       }},
+  };
+  const fs::path log = results / "Validacion.log";
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.name);
+    fs::remove(log);
+    c.make(log, elsewhere / "uno.txt");
+    {
+      run::RunLog runLog(log);
+      runLog.note("", "una nota");
+      EXPECT_TRUE(runLog.intact());
+    }
+    expectElsewhereUntouched();
+    EXPECT_FALSE(fs::is_symlink(log));
+    EXPECT_NE(contents(log).find("una nota"), std::string::npos);
+    std::vector<std::string> left;
+    for (const auto& entry : fs::directory_iterator(results))
+      left.push_back(entry.path().filename().string());
+    EXPECT_EQ(left, std::vector<std::string>{"Validacion.log"});
+  }
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <system_error>
 
 namespace kolt::platform {
@@ -13,6 +14,7 @@ class ExclusiveLock {
     Held,        // this process holds it
     InUse,       // another process holds it
     CannotOpen,  // the lock file could not be opened or made; error() says why
+    IsLink,      // the lock file's name is a symbolic link, which is never followed
     CannotLock,  // the system refused the lock for another reason; error() says why
   };
 
@@ -28,14 +30,24 @@ class ExclusiveLock {
 
  private:
   friend ExclusiveLock tryLock(const std::filesystem::path& file);
+  friend ExclusiveLock waitForLock(const std::filesystem::path& file,
+                                   const std::function<void()>& waiting);
   void release();
 
   State state_ = State::CannotOpen;
   std::error_code error_;
   int handle_ = -1;
+  std::filesystem::path removeOnRelease_;
 };
 
-// Takes the lock on `file` (made when missing) without waiting for it.
+// Takes the lock on `file` (made when missing) without waiting for it. A `file` that is a symbolic
+// link is never followed (State::IsLink).
 ExclusiveLock tryLock(const std::filesystem::path& file);
+
+// Takes the lock on `file`, waiting for as long as another process holds it; `waiting` is called
+// once, before the wait, when one does. The file exists only while it is held: releasing the lock
+// removes it, and a waiter that finds the name gone or given to a new file takes the lock again
+// under the name, so two holders never meet. A symbolic link is never followed (State::IsLink).
+ExclusiveLock waitForLock(const std::filesystem::path& file, const std::function<void()>& waiting);
 
 }  // namespace kolt::platform

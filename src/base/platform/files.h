@@ -76,10 +76,21 @@ bool canCreateFilesIn(const std::filesystem::path& folder);
 // Whether `program` may be run by this process.
 bool isExecutable(const std::filesystem::path& program);
 
-// Size and last change of a file, the change to the nanosecond, as the system records them.
+// Whether another process is writing the engine database `file` now: it holds the engine's write
+// lock, so a journal beside it is that write's, not one a killed write left behind. The engine
+// (SQLite) takes its locks as the system's byte-range locks at fixed places of the file.
+bool engineDatabaseBeingWritten(const std::filesystem::path& file);
+
+// Size and last changes of a file, to the nanosecond, as the system records them, and which file
+// of its disk it is. A file replaced by a copy that keeps size and modification time (cp -p, rsync,
+// an unzip) is another file with another change time; its contents' time can be set back, its
+// change time cannot.
 struct FileStamp {
   std::int64_t size = 0;
   std::int64_t modifiedNs = 0;
+  std::int64_t changedNs = 0;  // the last change of contents or of what the system records of it
+  std::uint64_t device = 0;
+  std::uint64_t inode = 0;
 };
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file);
 

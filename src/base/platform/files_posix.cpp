@@ -148,12 +148,31 @@ bool isExecutable(const std::filesystem::path& program) {
   return ::access(program.c_str(), X_OK) == 0;
 }
 
+bool engineDatabaseBeingWritten(const std::filesystem::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) return false;
+  // SQLite's pending and reserved bytes: a writer holds one of them from its first change to its
+  // commit, while its journal exists.
+  constexpr off_t kPendingByte = 0x40000000;
+  struct flock probe {};
+  probe.l_type = F_WRLCK;
+  probe.l_whence = SEEK_SET;
+  probe.l_start = kPendingByte;
+  probe.l_len = 2;
+  const bool held = ::fcntl(fd, F_GETLK, &probe) == 0 && probe.l_type != F_UNLCK;
+  ::close(fd);
+  return held;
+}
+
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {
   struct stat info {};
   if (::stat(file.c_str(), &info) != 0) return std::nullopt;
-  return FileStamp{
-      static_cast<std::int64_t>(info.st_size),
-      static_cast<std::int64_t>(info.st_mtim.tv_sec) * 1'000'000'000 + info.st_mtim.tv_nsec};
+  auto ns = [](const timespec& t) {
+    return static_cast<std::int64_t>(t.tv_sec) * 1'000'000'000 + t.tv_nsec;
+  };
+  return FileStamp{static_cast<std::int64_t>(info.st_size), ns(info.st_mtim), ns(info.st_ctim),
+                   static_cast<std::uint64_t>(info.st_dev),
+                   static_cast<std::uint64_t>(info.st_ino)};
 }
 
 }  // namespace kolt::platform
