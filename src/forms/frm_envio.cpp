@@ -9,6 +9,7 @@
 #include <utility>
 #include <variant>
 
+#include "base/error.h"
 #include "forms/busy_pointer.h"
 #include "forms/date_box.h"
 #include "forms/error_text.h"
@@ -227,6 +228,12 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
       request.notes = std::exchange(session_.notes, {});
       outcome = run::runValidation(session_.cnnOrigen, folder, request, &progress);
     });
+  } catch (const base::Error& e) {
+    // Before the run began (the folder in use, a source that cannot be read again): the run's
+    // error report, as when the run itself is abandoned.
+    busy.release();
+    dialogs_.information(this, errorText(e));
+    return;
   } catch (const std::exception& e) {
     busy.release();
     dialogs_.failure(this, errorText(e));
