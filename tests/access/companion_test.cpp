@@ -52,7 +52,7 @@ class Companion : public ::testing::Test {
   std::filesystem::path source_ = folder_ / "EGRESOS.accdb";
 };
 
-TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileChanges) {
+TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTablesChange) {
   const auto companion = open();
   EXPECT_EQ(companion, folder_ / "EGRESOS.accdb.kolt.db");
   EXPECT_EQ(tableNames(companion),
@@ -74,6 +74,21 @@ TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileChanges) 
   EXPECT_EQ(open(), companion);
   EXPECT_TRUE(hasTable(companion, "MSP_PROJECTS"));
   EXPECT_FALSE(hasTable(companion, "Table1"));
+
+  // Rebuilt when other tables are asked for, and again when all are.
+  auto options = importOptions();
+  options.tables = {"Table1"};
+  std::filesystem::copy_file(sample("testV2010.accdb"), source_,
+                             std::filesystem::copy_options::overwrite_existing);
+  EXPECT_EQ(access::openSourceCompanion(source_, results_.path(), options), companion);
+  EXPECT_EQ(tableNames(companion), std::vector<std::string>{"Table1"});
+  EXPECT_EQ(open(), companion);
+  EXPECT_EQ(tableNames(companion).size(), 4u);
+
+  // An engine database is used as it is.
+  const auto native = folder_ / "EGRESOS.db";
+  execute(native, "CREATE TABLE EGRESO (folio TEXT)");
+  EXPECT_EQ(access::openSourceCompanion(native, results_.path(), importOptions()), native);
 }
 
 TEST_F(Companion, TemporariesOfAKilledImportAreRemovedByTheNextOne) {
@@ -85,15 +100,6 @@ TEST_F(Companion, TemporariesOfAKilledImportAreRemovedByTheNextOne) {
   EXPECT_EQ(folderListing(folder_.path()),
             (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db",
                                       alive.filename().string()}));
-}
-
-TEST_F(Companion, IsRebuiltWhenOtherTablesAreAskedFor) {
-  auto options = importOptions();
-  options.tables = {"Table1"};
-  const auto companion = access::openSourceCompanion(source_, results_.path(), options);
-  EXPECT_EQ(tableNames(companion), std::vector<std::string>{"Table1"});
-  EXPECT_EQ(open(), companion);
-  EXPECT_EQ(tableNames(companion).size(), 4u);
 }
 
 TEST_F(Companion, FailedRebuildLeavesNothingHalfMade) {
@@ -293,12 +299,6 @@ TEST_F(Companion, ARunWaitsForAnotherBuildingTheCompanionAndUsesIt) {
   EXPECT_EQ(inodeOf(companion), inode) << "the second run built over the first one's companion";
   EXPECT_EQ(folderListing(folder_.path()),
             (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
-}
-
-TEST_F(Companion, EngineDatabaseIsUsedDirectly) {
-  const auto native = folder_ / "EGRESOS.db";
-  execute(native, "CREATE TABLE EGRESO (folio TEXT)");
-  EXPECT_EQ(access::openSourceCompanion(native, results_.path(), importOptions()), native);
 }
 
 TEST(ImportProgressReport, FollowsTablesAndRows) {

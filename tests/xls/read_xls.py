@@ -1,15 +1,9 @@
 #!/usr/bin/python3
-"""Dumps an Excel 97-2003 workbook read with xlrd (a reader independent of the writer).
+"""Dumps an Excel 97-2003 workbook read with xlrd, a reader independent of the writer.
 
-One line per item, fields separated by tabs (a tab, line break or backslash inside a text is
-written \\t, \\n, \\r, \\\\):
-  sheet  NAME                 a sheet, in workbook order; its rows follow
-  row    CELL  CELL ...       each cell as "text:abc", "number:12.5",
-                              "date:YYYY-MM-DD HH:MM:SS|format", "bool:true", "error:code",
-                              or empty
-  serial VALUE                the stored number of each date cell, in reading order
-Exit status 2 when xlrd cannot read the file (its message on stderr).
-
+Lines "sheet NAME", "row CELL..." (cells as tests/support/workbook_reader.h describes them) and
+"serial VALUE" for each date cell, fields by tabs (in a text, \\t \\n \\r \\\\ for tab, line break,
+carriage return, backslash); exit status 2 when xlrd cannot read the file.
 Run with Debian's /usr/bin/python3, which has python3-xlrd.
 """
 import sys
