@@ -142,8 +142,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::RunOutcome outcome;
   {
     TerminalProgress progress(platform::isTerminal(platform::StandardStream::Error));
-    outcome = run::runValidation(session.cnnOrigen, runRequest, &progress,
-                                 args.trace ? &traceFile : nullptr);
+    outcome = run::runValidation(runRequest, &progress, args.trace ? &traceFile : nullptr);
   }
   if (args.trace && (!outcome.traceIntact || !traceFile.flush()))
     std::cerr << "Aviso: la traza '" << *args.trace

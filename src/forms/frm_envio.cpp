@@ -207,7 +207,7 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& request) {
   try {
     WorkDialog dialog(this, "Preparando la validación");
     RunProgress progress(dialog, static_cast<int>(request.units.size()));
-    dialog.run([&] { outcome = run::runValidation(session_.cnnOrigen, request, &progress); });
+    dialog.run([&] { outcome = run::runValidation(request, &progress); });
   } catch (const std::exception& e) {
     busy.release();
     dialogs_.information(this, errorText(e));

@@ -7,8 +7,35 @@
 
 namespace kolt::run {
 
-RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& request,
-                         RunObserver* observer, std::ostream* trace) {
+namespace {
+
+// The run's verdicts: a database of its own in the work folder, which only the run holding the
+// folder's lock writes, gone with the run like everything else there.
+struct VerdictDatabase {
+  explicit VerdictDatabase(std::filesystem::path path) : file(std::move(path)) {}
+  ~VerdictDatabase() {
+    cnn.close();
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+  }
+  VerdictDatabase(const VerdictDatabase&) = delete;
+  VerdictDatabase& operator=(const VerdictDatabase&) = delete;
+
+  void make() {
+    std::error_code ignored;
+    std::filesystem::remove(file, ignored);
+    engine::Connection::createDatabase(file);
+    cnn.open(file);
+    cnn.setScratch();
+  }
+
+  const std::filesystem::path file;
+  engine::Connection cnn;
+};
+
+}  // namespace
+
+RunOutcome runValidation(const RunRequest& request, RunObserver* observer, std::ostream* trace) {
   RunOutcome outcome;
   std::optional<results::ResultsFolder> folder;
   try {
@@ -40,11 +67,14 @@ RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& reques
     return finish();
   };
 
-  if (!cnnOrigen.isOpen())
-    return abandon(
-        "", base::Error(base::kErrNotOpen, "La base de datos de origen no está abierta."), false);
+  VerdictDatabase verdicts(folder->summaryDatabase());
   try {
-    results::makeSummaryTable(cnnOrigen, runStatements);
+    verdicts.make();
+  } catch (const base::Error& e) {
+    return abandon("", e, false);
+  }
+  try {
+    results::makeSummaryTable(verdicts.cnn, runStatements);
     logRun("");
   } catch (const base::Error& e) {
     logRun("");
@@ -61,7 +91,7 @@ RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& reques
       unusable.emplace(unit.result.unit, *unit.sourceUnusable);
       return false;
     }
-    results::recordVerdict(cnnOrigen, runStatements, unit.result.unit, unit.result.period,
+    results::recordVerdict(verdicts.cnn, runStatements, unit.result.unit, unit.result.period,
                            unit.result.verdict);
     logRun(unit.result.unit);
     outcome.units.push_back(std::move(unit.result));
@@ -71,7 +101,7 @@ RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& reques
 
   try {
     // A failed export is logged at once, before whatever fails after it.
-    if (!results::exportSummary(cnnOrigen, runStatements, *folder)) logRun("");
+    if (!results::exportSummary(verdicts.cnn, runStatements, *folder)) logRun("");
   } catch (const base::Error& e) {
     runLog.failure("", "ResultadosVal.xls", e);
   }

@@ -109,11 +109,13 @@ UnitValidation UnitValidator::validate(const std::string& entry, SourceCheck* so
 
 bool UnitValidator::makeWorkingDatabase(Pass& pass) {
   try {
+    // Other runs may be reading the source and the catalogue meanwhile, and either may lie where
+    // nobody may write: a run only reads them.
     if (!source_.isOpen()) {
-      source_.open(request_.source);
+      source_.openReadOnly(request_.source);
       source_.setReadOnce();
     }
-    if (!catalogue_.isOpen()) catalogue_.open(request_.catalogue);
+    if (!catalogue_.isOpen()) catalogue_.openReadOnly(request_.catalogue);
     engine::Connection::createDatabase(pass.lcBaseNueva);
     return true;
   } catch (const base::Error& e) {

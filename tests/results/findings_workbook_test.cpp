@@ -37,7 +37,7 @@ class FindingsWorkbook : public ::testing::Test {
     engine::StatementLog log;
     units = CargaUnidades(session.cnnOrigen, log);
     std::swap(units[0], units[2]);
-    return runValidation(session.cnnOrigen, test::requestFor(session, units));
+    return runValidation(test::requestFor(session, units));
   }
 
   test::TempDir dir;

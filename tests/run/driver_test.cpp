@@ -5,13 +5,17 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "results/results_folder.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/paths.h"
 #include "support/run_request.h"
+#include "support/workbook_reader.h"
 #include "support/working_db.h"
 #include "xls/workbook.h"
 
@@ -23,6 +27,29 @@ using test::kNull;
 using test::WorkingDb;
 
 constexpr const char* kOther = "DFSSA000002";
+
+RunOutcome runOf(const RunRequest& request, RunObserver* observer = nullptr) {
+  return runValidation(request, observer);
+}
+
+// The rows of the summary workbook in `folder`, "{unit}|{period}|{verdict}"; none without it.
+std::vector<std::string> summaryIn(const fs::path& folder) {
+  std::vector<std::string> rows;
+  const fs::path book = folder / "ResultadosVal.xls";
+  if (!fs::exists(book)) return rows;
+  // The reader is started through the shell, which a quote in the folder's name would upset.
+  test::TempDir plain;
+  fs::copy_file(book, plain / "ResultadosVal.xls");
+  const test::SheetCells cells =
+      test::sheet(test::readBack(plain / "ResultadosVal.xls"), "Resultados");
+  for (std::size_t r = 1; r < cells.size(); ++r) {
+    std::string row;
+    for (const auto& cell : cells[r])
+      row += (row.empty() ? "" : "|") + cell.substr(cell.find(':') + 1);
+    rows.push_back(row);
+  }
+  return rows;
+}
 
 class Run : public ::testing::Test {
  protected:
@@ -62,17 +89,10 @@ class Run : public ::testing::Test {
   }
 
   RunOutcome validate(const char* desde = nullptr, const char* hasta = nullptr) {
-    return runValidation(session.cnnOrigen, test::requestFor(session, units, desde, hasta));
+    return runOf(test::requestFor(session, units, desde, hasta));
   }
 
-  std::vector<std::string> summary() {
-    std::vector<std::string> out;
-    engine::Recordset rs = session.cnnOrigen.openRecordset("select * from RESULTADOSVALIDACION");
-    for (; !rs.eof(); rs.moveNext())
-      out.push_back(test::text(rs.field("Unidad")) + "|" + test::text(rs.field("PERIODO")) + "|" +
-                    test::text(rs.field("RESULTADO")));
-    return out;
-  }
+  std::vector<std::string> summary() { return summaryIn(session.resultsFolder); }
 
   fs::path results(const std::string& name) { return session.resultsFolder / name; }
 
@@ -135,15 +155,11 @@ TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
   fs::create_directories(dir.path() / "o'brien");
   Session quoted(dir.path() / "o'brien");
   unitsBreakingRule1(quoted, {"DF'SSA0001"});
-  RunOutcome outcome = runValidation(quoted.cnnOrigen, test::requestFor(quoted, units));
+  RunOutcome outcome = runOf(test::requestFor(quoted, units));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
   EXPECT_TRUE(fs::exists(quoted.resultsFolder / "ValDF'SSA0001.xls"));
-  EXPECT_EQ(quoted.cnnOrigen
-                .openRecordset("select RESULTADO from RESULTADOSVALIDACION where "
-                               "Unidad = 'DF''SSA0001'")
-                .recordCount(),
-            1);
+  EXPECT_EQ(summaryIn(quoted.resultsFolder), std::vector<std::string>{"DF'SSA0001|TODO|A REVISAR"});
 }
 
 TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
@@ -163,8 +179,12 @@ TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   makeSource();
+  {
+    engine::Connection source;
+    source.open(dir.path() / "origen.db");
+    source.execute("Drop Table OBSTET");
+  }
   open();
-  session.cnnOrigen.execute("Drop Table OBSTET");
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, base::kErrNoSuchTable);
@@ -230,8 +250,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
   const std::string tooLong(300, 'X');
   const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
   unitsBreakingRule1(session, codes);
-  RunOutcome outcome =
-      runValidation(session.cnnOrigen, test::requestFor(session, units, nullptr, nullptr, 3));
+  RunOutcome outcome = runOf(test::requestFor(session, units, nullptr, nullptr, 3));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(summary(),
             (std::vector<std::string>{tooLong + "|TODO|VALIDACION INCOMPLETA",
@@ -272,6 +291,49 @@ TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
   EXPECT_TRUE(fs::exists(working));
   EXPECT_EQ(summary(), before);
   EXPECT_TRUE(fs::exists(results("ResultadosVal.xls")));
+}
+
+// Runs `then` once, when the run it observes has validated its first unit.
+class AtFirstUnit : public RunObserver {
+ public:
+  explicit AtFirstUnit(std::function<void()> then) : then_(std::move(then)) {}
+  void unitFinished(int, int, const std::string&) override {
+    if (then_) std::exchange(then_, nullptr)();
+  }
+
+ private:
+  std::function<void()> then_;
+};
+
+TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
+  const std::vector<std::string> mine = {"DFSSA000011", "DFSSA000012", "DFSSA000013"};
+  const std::vector<std::string> theirs = {"DFSSA000021", "DFSSA000022", "DFSSA000023"};
+  std::vector<std::string> all = mine;
+  all.insert(all.end(), theirs.begin(), theirs.end());
+  unitsBreakingRule1(session, all);
+  const std::vector<std::string> myUnits(units.begin(), units.begin() + 3);
+  const std::vector<std::string> theirUnits(units.begin() + 3, units.end());
+
+  // A colleague's run on the same source, with results of its own, begins and ends in the middle
+  // of this one.
+  Session colleague(app);
+  colleague.resultsFolder = dir.path() / "colega";
+  openDatabases(colleague, dir.path() / "origen.db");
+  RunOutcome theirOutcome;
+  AtFirstUnit meanwhile(
+      [&] { theirOutcome = runOf(test::requestFor(colleague, theirUnits, nullptr, nullptr, 1)); });
+  RunOutcome myOutcome = runOf(test::requestFor(session, myUnits, nullptr, nullptr, 1), &meanwhile);
+
+  for (const auto& [outcome, folder, codes] :
+       {std::tuple{&myOutcome, session.resultsFolder, mine},
+        std::tuple{&theirOutcome, colleague.resultsFolder, theirs}}) {
+    SCOPED_TRACE(folder.string());
+    ASSERT_FALSE(outcome->errorReport) << outcome->errorReport->text();
+    EXPECT_EQ(outcome->failedStatements, 0);
+    std::vector<std::string> rows;
+    for (const auto& code : codes) rows.push_back(code + "|TODO|A REVISAR");
+    EXPECT_EQ(summaryIn(folder), rows);
+  }
 }
 
 }  // namespace

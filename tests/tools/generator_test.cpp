@@ -43,7 +43,7 @@ std::set<int> validateGenerated(const test::TempDir& dir, const std::string& opt
   run::Session session(test::binaryDir() / "bin");
   std::vector<std::string> units;
   openGenerated(dir, options, session, units);
-  run::RunOutcome outcome = run::runValidation(session.cnnOrigen, test::requestFor(session, units));
+  run::RunOutcome outcome = run::runValidation(test::requestFor(session, units));
   EXPECT_FALSE(outcome.errorReport);
   EXPECT_EQ(outcome.failedStatements, 0);
   std::set<int> found;
@@ -105,8 +105,7 @@ TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
   for (unsigned threads : {1u, 3u}) {
     std::ostringstream trace;
     const run::RunOutcome outcome = run::runValidation(
-        session.cnnOrigen, test::requestFor(session, units, nullptr, nullptr, threads), nullptr,
-        &trace);
+        test::requestFor(session, units, nullptr, nullptr, threads), nullptr, &trace);
     ASSERT_FALSE(outcome.errorReport);
     std::string summary;
     for (const auto& unit : outcome.units)
