@@ -1,11 +1,10 @@
 // The companion database: the engine-native copy of an Access file that the program works on.
 //
 // The Access file itself is only ever read. Its tables are imported once into "{file}.kolt.db"
-// beside it (or, when that folder cannot be written, into the results folder), and the tables the
-// program adds to the source database (CLUESSEL, RESULTADOSVALIDACION) are written there. The
-// companion records what it was made from (full path, size, modification time and the file's first
-// page) and is reused while all of these still match; otherwise it is rebuilt under a temporary
-// name and renamed into place, so a half-made companion is never used.
+// beside it (or, when that folder cannot be written, into the results folder); runs only read it.
+// The companion records what it was made from (full path, size, modification time and the file's
+// first page) and is reused while all of these still match; otherwise it is rebuilt under a
+// temporary name and renamed into place, so a half-made companion is never used.
 #pragma once
 
 #include <filesystem>

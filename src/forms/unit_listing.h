@@ -20,8 +20,9 @@ struct UnitListing {
   std::string notice() const;
 };
 
-// Rebuilds CLUESSEL in the source database and reads the list (CargaUnidades). Throws base::Error
-// when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the window thread.
+// Rebuilds CLUESSEL beside the source database and reads the list (CargaUnidades). Throws
+// base::Error when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the
+// window thread.
 UnitListing readUnits(engine::Connection& cnnOrigen);
 
 }  // namespace kolt::forms

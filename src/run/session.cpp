@@ -35,13 +35,19 @@ void openDatabases(Session& session, const std::filesystem::path& source,
   options.progress = progress;
   try {
     const auto engineSource = access::openSourceCompanion(source, session.resultsFolder, options);
-    session.cnnOrigen.open(engineSource);
-    session.cnnOrigen.setReadOnce();
     // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
     // which is the program's own: an index under the program's collation would stop other
-    // programs from writing to a user's engine database.
-    if (engineSource != source)
-      engine::indexForTextLookups(session.cnnOrigen, recordTables(), "clues");
+    // programs from writing to a user's engine database. A companion nobody may write keeps the
+    // indexes it has.
+    if (engineSource != source) {
+      engine::Connection companion;
+      companion.open(engineSource);
+      engine::indexForTextLookups(companion, recordTables(), "clues");
+    }
+    // From here on the source is only read: it may be shared with other runs, or lie in a folder
+    // the user may not write. The unit list's CLUESSEL lives in the connection's memory.
+    session.cnnOrigen.openReadOnly(engineSource);
+    session.cnnOrigen.setReadOnce();
     const auto chosen = catalogue.empty() ? cataloguePath(session.app) : catalogue;
     std::error_code ec;
     if (!std::filesystem::exists(chosen, ec)) {

@@ -1,6 +1,9 @@
 // The batch command as a user runs it: arguments, messages and exit status.
 #include <gtest/gtest.h>
 
+#include <sys/stat.h>
+
+#include <cstdlib>
 #include <fstream>
 
 #include "access/companion.h"
@@ -129,6 +132,86 @@ TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheR
     EXPECT_EQ(fs::last_write_time(companion), made) << "the companion was imported again";
   }
   fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// Files and folders no one may write while the object lives: by permissions, and for a user whom
+// permissions do not stop (root) by the immutable attribute where the file system has one.
+class NoWriting {
+ public:
+  explicit NoWriting(std::vector<fs::path> paths) : paths_(std::move(paths)) {
+    for (const auto& path : paths_) {
+      ::chmod(path.c_str(), fs::is_directory(path) ? 0555 : 0444);
+      chattr("+i", path);
+    }
+  }
+  ~NoWriting() {
+    for (const auto& path : paths_) {
+      chattr("-i", path);
+      ::chmod(path.c_str(), fs::is_directory(path) ? 0755 : 0644);
+    }
+  }
+  NoWriting(const NoWriting&) = delete;
+  NoWriting& operator=(const NoWriting&) = delete;
+
+  // False when the first path, a folder, can still be written here.
+  bool holds() const {
+    const fs::path probe = paths_.front() / "prueba";
+    if (!std::ofstream(probe).good()) return true;
+    fs::remove(probe);
+    return false;
+  }
+
+ private:
+  static void chattr(const char* change, const fs::path& path) {
+    const int status = std::system(
+        ("chattr " + std::string(change) + " '" + path.string() + "' 2>/dev/null").c_str());
+    (void)status;
+  }
+  std::vector<fs::path> paths_;
+};
+
+// A colleague validated an Access file in a shared folder, leaving its companion there (made by an
+// earlier version of the program, which kept its unit list and verdicts in it); this user may read
+// the folder but not write in it.
+TEST_F(KoltValidar, AReadOnlyFolderWithAColleaguesCompanionIsValidatedWithoutWritingThere) {
+  const fs::path shared = dir / "compartida", mdb = shared / "egresos.mdb";
+  fs::create_directories(shared);
+  std::string out;
+  ASSERT_EQ(test::runCommand((test::binaryDir() / "bin" / "kolt-exportar-mdb").string() + " '" +
+                                 (dir / "origen.db").string() + "' '" + mdb.string() + "' 2>&1",
+                             out),
+            0)
+      << out;
+  ASSERT_EQ(run("'" + mdb.string() + "' --unidades", out), 0) << out;
+  const fs::path companion = access::companionBeside(mdb);
+  ASSERT_TRUE(fs::exists(companion));
+  {
+    engine::Connection left;
+    left.open(companion);
+    for (const char* statement :
+         {"DROP TABLE IF EXISTS CLUESSEL", "DROP TABLE IF EXISTS RESULTADOSVALIDACION",
+          "CREATE TABLE CLUESSEL (CLUES TEXT)", "INSERT INTO CLUESSEL VALUES ('DFSSA000099')",
+          "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
+          "RESULTADO char(100) NULL)",
+          "INSERT INTO RESULTADOSVALIDACION VALUES ('DFSSA000099', 'TODO', 'CORRECTA')"})
+      left.executeNative(statement);
+  }
+  const auto made = fs::last_write_time(companion);
+  const auto size = fs::file_size(companion);
+
+  NoWriting readOnly({shared, companion, mdb});
+  if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
+  EXPECT_EQ(run("'" + mdb.string() + "' --unidades", out), 0) << out;
+  EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
+  EXPECT_EQ(run("'" + mdb.string() + "'", out), 0) << out;
+  EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos\nDFSSA000002  A REVISAR  1 hallazgo\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
+  // The companion was used as it is, neither written nor made again elsewhere.
+  EXPECT_EQ(fs::last_write_time(companion), made);
+  EXPECT_EQ(fs::file_size(companion), size);
+  EXPECT_FALSE(fs::exists(access::companionInResults(mdb, dir / "R")));
 }
 
 }  // namespace

@@ -336,5 +336,23 @@ TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
   }
 }
 
+// The unit list and the verdicts were once kept in the source: a user's own engine database
+// must come out of a run as it went in.
+TEST_F(Run, TheSourceIsOnlyRead) {
+  makeSource();
+  const auto bytes = [&] {
+    std::ifstream in(dir.path() / "origen.db", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = bytes();
+  open();
+  const RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(summary().size(), 2u);
+  session.cnnOrigen.close();
+  EXPECT_TRUE(bytes() == before) << "the source was written";
+  EXPECT_FALSE(fs::exists(dir.path() / "origen.db-journal"));
+}
+
 }  // namespace
 }  // namespace kolt::run
