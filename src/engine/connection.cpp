@@ -364,6 +364,17 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
   adopt(db, file, kReadOnlySchema);
 }
 
+void Connection::openInMemory() {
+  close();
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close(db);
+    throw base::Error(base::kErrFile, "No se puede abrir una base de datos en memoria.");
+  }
+  adopt(db, {}, "main");
+}
+
 void Connection::adopt(sqlite3* db, const std::filesystem::path& file, const std::string& schema) {
   // Another connection may be writing (the run's summary while units open theirs): wait for it
   // rather than take a locked file for a damaged one.

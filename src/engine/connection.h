@@ -68,6 +68,9 @@ class Connection {
   // (SELECT ... INTO t FROM ..., without IN) live in memory until close and are found before the
   // file's, so such a table may share its name with one of the file's. Throws as open does.
   void openReadOnly(const std::filesystem::path& file);
+  // Opens a new, empty database of this connection's own, in memory: nothing else can see it, it
+  // needs no room on the disk, and it is gone at close. file() is then empty.
+  void openInMemory();
   void close();
   bool isOpen() const { return db_ != nullptr; }
 

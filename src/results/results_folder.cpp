@@ -108,10 +108,6 @@ fs::path ResultsFolder::workingDatabase(std::string_view unitCode) const {
   return work_ / ("Val" + fileNamePart(unitCode) + ".db");
 }
 
-fs::path ResultsFolder::summaryDatabase() const {
-  return work_ / "Resultados.db";
-}
-
 fs::path ResultsFolder::unitWorkbook(std::string_view unitCode) const {
   return folder_ / ("Val" + fileNamePart(unitCode) + ".xls");
 }

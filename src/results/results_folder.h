@@ -40,9 +40,6 @@ class ResultsFolder {
 
   // "Val{unit}.db" in the work folder.
   std::filesystem::path workingDatabase(std::string_view unitCode) const;
-  // "Resultados.db" in the work folder: the run's verdicts until the summary is written. No unit's
-  // file can take its name, since theirs all begin with "Val".
-  std::filesystem::path summaryDatabase() const;
   // "Val{unit}.xls" in the results folder.
   std::filesystem::path unitWorkbook(std::string_view unitCode) const;
   // "ResultadosVal.xls" in the results folder.

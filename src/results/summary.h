@@ -1,7 +1,7 @@
 // The summary of a run: one verdict row per unit in RESULTADOSVALIDACION, exported at the end as
-// the sheet Resultados of ResultadosVal.xls. The table lives in the run's own database
-// (ResultsFolder::summaryDatabase), never in the source: runs that share a source must not share
-// their verdicts, and a source may be one nobody may write.
+// the sheet Resultados of ResultadosVal.xls. The table lives in a database of the run's own, in
+// memory, never in the source: runs that share a source must not share their verdicts, and a
+// source may be one nobody may write.
 #pragma once
 
 #include <filesystem>

@@ -7,34 +7,6 @@
 
 namespace kolt::run {
 
-namespace {
-
-// The run's verdicts: a database of its own in the work folder, which only the run holding the
-// folder's lock writes, gone with the run like everything else there.
-struct VerdictDatabase {
-  explicit VerdictDatabase(std::filesystem::path path) : file(std::move(path)) {}
-  ~VerdictDatabase() {
-    cnn.close();
-    std::error_code ignored;
-    std::filesystem::remove(file, ignored);
-  }
-  VerdictDatabase(const VerdictDatabase&) = delete;
-  VerdictDatabase& operator=(const VerdictDatabase&) = delete;
-
-  void make() {
-    std::error_code ignored;
-    std::filesystem::remove(file, ignored);
-    engine::Connection::createDatabase(file);
-    cnn.open(file);
-    cnn.setScratch();
-  }
-
-  const std::filesystem::path file;
-  engine::Connection cnn;
-};
-
-}  // namespace
-
 RunOutcome runValidation(const RunRequest& request, RunObserver* observer, std::ostream* trace) {
   RunOutcome outcome;
   std::optional<results::ResultsFolder> folder;
@@ -67,14 +39,16 @@ RunOutcome runValidation(const RunRequest& request, RunObserver* observer, std::
     return finish();
   };
 
-  VerdictDatabase verdicts(folder->summaryDatabase());
+  // The run's verdicts are its own: kept in memory, where no run beside it on the same source can
+  // reach them and a full disk cannot stop them being kept.
+  engine::Connection verdicts;
   try {
-    verdicts.make();
+    verdicts.openInMemory();
   } catch (const base::Error& e) {
     return abandon("", e, false);
   }
   try {
-    results::makeSummaryTable(verdicts.cnn, runStatements);
+    results::makeSummaryTable(verdicts, runStatements);
     logRun("");
   } catch (const base::Error& e) {
     logRun("");
@@ -91,7 +65,7 @@ RunOutcome runValidation(const RunRequest& request, RunObserver* observer, std::
       unusable.emplace(unit.result.unit, *unit.sourceUnusable);
       return false;
     }
-    results::recordVerdict(verdicts.cnn, runStatements, unit.result.unit, unit.result.period,
+    results::recordVerdict(verdicts, runStatements, unit.result.unit, unit.result.period,
                            unit.result.verdict);
     logRun(unit.result.unit);
     outcome.units.push_back(std::move(unit.result));
@@ -101,7 +75,7 @@ RunOutcome runValidation(const RunRequest& request, RunObserver* observer, std::
 
   try {
     // A failed export is logged at once, before whatever fails after it.
-    if (!results::exportSummary(verdicts.cnn, runStatements, *folder)) logRun("");
+    if (!results::exportSummary(verdicts, runStatements, *folder)) logRun("");
   } catch (const base::Error& e) {
     runLog.failure("", "ResultadosVal.xls", e);
   }

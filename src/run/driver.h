@@ -38,8 +38,8 @@ struct RunOutcome {
 };
 
 // Validates the request's units, side by side, then writes the summary. The run only reads
-// request.source; its verdicts are kept in its own database in the results folder's work folder,
-// so runs beside it on the same source never see them. `trace`, when given, receives every
+// request.source; its verdicts are kept in a database of its own in memory, so runs beside it on
+// the same source never see them. `trace`, when given, receives every
 // statement text the run executes, one block per unit in list order. A run whose results folder
 // another run holds is refused (errorReport kErrInUse) without touching the folder.
 RunOutcome runValidation(const RunRequest& request, RunObserver* observer = nullptr,
