@@ -9,11 +9,12 @@
 #include <vector>
 
 #include "engine/connection.h"
+#include "run/unit.h"
 
 namespace kolt::forms {
 
 struct UnitListing {
-  std::vector<std::string> entries;         // "{CLUES}  {DescUnidad}", in list order
+  std::vector<run::Unit> units;             // in list order
   std::vector<std::string> notInCatalogue;  // codes of EGRESO that CATCLUES lacks, sorted
 
   // The note under the list; empty when every unit of EGRESO is listed.

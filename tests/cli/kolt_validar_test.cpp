@@ -1,9 +1,6 @@
 // The batch command as a user runs it: arguments, messages and exit status.
 #include <gtest/gtest.h>
 
-#include <sys/stat.h>
-
-#include <cstdlib>
 #include <fstream>
 
 #include "access/companion.h"
@@ -67,6 +64,32 @@ TEST_F(KoltValidar, ValidatesTheChosenUnitsAndSaysWhereTheResultsAre) {
   EXPECT_TRUE(fs::exists(dir / "R" / "ValDFSSA000002.xls"));
   EXPECT_FALSE(fs::exists(dir / "R" / "ValDFSSA000001.xls"));
   EXPECT_GT(fs::file_size(dir / "t.txt"), 1000u);
+}
+
+// The list shows a unit as "{code}  {name}"; a code with blanks inside or at its end must still be
+// the code the run validates and the one --unidad chooses.
+TEST_F(KoltValidar, AUnitCodeWithBlanksIsChosenAndValidatedWhole) {
+  {
+    test::WorkingDb source(dir / "blancos.db");
+    for (const char* code : {"DFSSA000034 ", "DF  SSA 01"}) {
+      source.egreso({{"clues", code}, {"edad", 131}});
+      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
+    }
+  }
+  const std::string source = "'" + (dir / "blancos.db").string() + "'";
+  std::string out;
+  EXPECT_EQ(run(source + " --unidades", out), 0);
+  EXPECT_EQ(out, "DF  SSA 01  UNIDAD\nDFSSA000034   UNIDAD\n");
+  EXPECT_EQ(run(source, out), 0) << out;
+  EXPECT_NE(out.find("DF  SSA 01  A REVISAR  1 hallazgo\nDFSSA000034   A REVISAR  1 hallazgo\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(run(source + " --unidad 'DFSSA000034 '", out), 0) << out;
+  EXPECT_NE(out.find("DFSSA000034   A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("DF  SSA 01  "), std::string::npos) << out;
+  // Without its blank it is another code, which the source does not have.
+  EXPECT_EQ(run(source + " --unidad DFSSA000034", out), 2);
+  EXPECT_NE(out.find("La unidad 'DFSSA000034' no está en la lista"), std::string::npos) << out;
 }
 
 TEST_F(KoltValidar, RefusesWhatTheWindowRefusesWithItsMessages) {
@@ -134,42 +157,6 @@ TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheR
   fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::add);
 }
 
-// Files and folders no one may write while the object lives: by permissions, and for a user whom
-// permissions do not stop (root) by the immutable attribute where the file system has one.
-class NoWriting {
- public:
-  explicit NoWriting(std::vector<fs::path> paths) : paths_(std::move(paths)) {
-    for (const auto& path : paths_) {
-      ::chmod(path.c_str(), fs::is_directory(path) ? 0555 : 0444);
-      chattr("+i", path);
-    }
-  }
-  ~NoWriting() {
-    for (const auto& path : paths_) {
-      chattr("-i", path);
-      ::chmod(path.c_str(), fs::is_directory(path) ? 0755 : 0644);
-    }
-  }
-  NoWriting(const NoWriting&) = delete;
-  NoWriting& operator=(const NoWriting&) = delete;
-
-  // False when the first path, a folder, can still be written here.
-  bool holds() const {
-    const fs::path probe = paths_.front() / "prueba";
-    if (!std::ofstream(probe).good()) return true;
-    fs::remove(probe);
-    return false;
-  }
-
- private:
-  static void chattr(const char* change, const fs::path& path) {
-    const int status = std::system(
-        ("chattr " + std::string(change) + " '" + path.string() + "' 2>/dev/null").c_str());
-    (void)status;
-  }
-  std::vector<fs::path> paths_;
-};
-
 // A colleague validated an Access file in a shared folder, leaving its companion there (made by an
 // earlier version of the program, which kept its unit list and verdicts in it); this user may read
 // the folder but not write in it.
@@ -199,7 +186,7 @@ TEST_F(KoltValidar, AReadOnlyFolderWithAColleaguesCompanionIsValidatedWithoutWri
   const auto made = fs::last_write_time(companion);
   const auto size = fs::file_size(companion);
 
-  NoWriting readOnly({shared, companion, mdb});
+  test::NoWriting readOnly({shared, companion, mdb});
   if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
   EXPECT_EQ(run("'" + mdb.string() + "' --unidades", out), 0) << out;
   EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");

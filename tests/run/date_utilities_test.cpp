@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "run/input_check.h"
-#include "run/source_tables.h"
 
 namespace kolt::run {
 namespace {
@@ -55,12 +54,6 @@ TEST(ValidaFecha, RefusesSilentlyOrAfterTheBeepAsTheBoxesAlwaysHave) {
   RecordedMessages messages;
   ValidaFecha("29/02/2013", messages, 2026);
   EXPECT_EQ(messages.shown[0], "Valida Fecha: Fecha invalida, verifique por favor.....");
-}
-
-TEST(UnitList, TheCodeIsTheTextBeforeTheSeparatorWhateverItsLength) {
-  EXPECT_EQ(unitCode("DFSSA000001  HOSPITAL GENERAL"), "DFSSA000001");
-  EXPECT_EQ(unitCode("DF01  CLINICA  NORTE"), "DF01");
-  EXPECT_EQ(unitCode("DFSSA0000012345"), "DFSSA0000012345");
 }
 
 TEST(DateBoxes, FilledMeansAnythingButTheEmptyMask) {

@@ -27,6 +27,7 @@ using test::kNull;
 using test::WorkingDb;
 
 constexpr const char* kOther = "DFSSA000002";
+const Unit kGeneral{"DFSSA000001", "HOSPITAL GENERAL"}, kNorte{kOther, "CLINICA NORTE"};
 
 RunOutcome runOf(const RunRequest& request, RunObserver* observer = nullptr) {
   return runValidation(request, observer);
@@ -79,7 +80,7 @@ class Run : public ::testing::Test {
       WorkingDb catalogue(session.app / "ValidacionesKOLT.db");
     }
     openDatabases(session, dir.path() / "origen.db");
-    for (const auto& code : codes) units.push_back(code + "  UNIDAD");
+    for (const auto& code : codes) units.push_back(Unit{code, "UNIDAD"});
   }
 
   void open() {
@@ -106,14 +107,13 @@ class Run : public ::testing::Test {
   test::TempDir dir;
   fs::path app;
   Session session;
-  std::vector<std::string> units;  // the units the run validates, as the list shows them
+  std::vector<Unit> units;  // the units the run validates
 };
 
 TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
   makeSource();
   open();
-  ASSERT_EQ(units, (std::vector<std::string>{"DFSSA000001  HOSPITAL GENERAL",
-                                             "DFSSA000002  CLINICA NORTE"}));
+  ASSERT_EQ(units, (std::vector<Unit>{kGeneral, kNorte}));
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
@@ -131,7 +131,7 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
                 session.resultsFolder.string());
 
   // A second run replaces the summary and the unit's workbook.
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   validate("15/03/2023", "16/03/2023");
   EXPECT_EQ(summary(), std::vector<std::string>{
                            "DFSSA000002|Fechaini: #2023/03/15#, Fechafin: #2023/03/16#|CORRECTA"});
@@ -141,7 +141,7 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
 TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
   makeSource();
   open();
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   validate("14/03/2023", "14/03/2023");
   EXPECT_EQ(summary(), std::vector<std::string>{
                            "DFSSA000002|Fechaini: #2023/03/14#, Fechafin: #2023/03/14#|A REVISAR"});
@@ -209,7 +209,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
     catalogue.execute("Drop Table CATLOCAL");
   }
   open();
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
   const std::string text = log();
@@ -263,7 +263,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
 TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {
   makeSource();
   open();
-  units = {"DFSSA000002  CLINICA NORTE", "DFSSA000001  HOSPITAL GENERAL"};
+  units = {kNorte, kGeneral};
   fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
@@ -283,7 +283,7 @@ TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
   results::ResultsFolder other(session.resultsFolder);
   const fs::path working = other.workingDatabase("DFSSA000001");
   std::ofstream(working) << "the other run's database";
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, base::kErrInUse);
@@ -311,8 +311,8 @@ TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
   std::vector<std::string> all = mine;
   all.insert(all.end(), theirs.begin(), theirs.end());
   unitsBreakingRule1(session, all);
-  const std::vector<std::string> myUnits(units.begin(), units.begin() + 3);
-  const std::vector<std::string> theirUnits(units.begin() + 3, units.end());
+  const std::vector<Unit> myUnits(units.begin(), units.begin() + 3);
+  const std::vector<Unit> theirUnits(units.begin() + 3, units.end());
 
   // A colleague's run on the same source, with results of its own, begins and ends in the middle
   // of this one.
@@ -352,6 +352,40 @@ TEST_F(Run, TheSourceIsOnlyRead) {
   session.cnnOrigen.close();
   EXPECT_TRUE(bytes() == before) << "the source was written";
   EXPECT_FALSE(fs::exists(dir.path() / "origen.db-journal"));
+}
+
+// A code is carried whole from the list to the run: the blanks inside it or at its end are part of
+// it, however the list shows it beside its name.
+TEST_F(Run, UnitCodesWithBlanksAreValidatedWithTheirOwnRecords) {
+  const std::vector<std::string> codes = {"DFSSA000034 ", "DF  SSA 01", " DF02", "DF03  "};
+  {
+    WorkingDb source(dir.path() / "origen.db");
+    for (const auto& code : codes) {
+      source.egreso({{"clues", code}, {"edad", 131}});
+      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD  " + code}});
+    }
+    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+  }
+  open();
+  std::vector<std::string> listed;
+  for (const auto& unit : units) listed.push_back("[" + unit.code + "|" + unit.name + "]");
+  EXPECT_EQ(listed, (std::vector<std::string>{
+                        "[ DF02|UNIDAD   DF02]", "[DF  SSA 01|UNIDAD  DF  SSA 01]",
+                        "[DF03  |UNIDAD  DF03  ]", "[DFSSA000034 |UNIDAD  DFSSA000034 ]"}));
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(outcome.failedStatements, 0);
+  ASSERT_EQ(outcome.units.size(), units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    SCOPED_TRACE("[" + units[i].code + "]");
+    EXPECT_EQ(outcome.units[i].unit, units[i].code);
+    EXPECT_EQ(outcome.units[i].name, units[i].name);
+    EXPECT_EQ(outcome.units[i].verdict, "A REVISAR");
+    EXPECT_EQ(outcome.units[i].findings(), 1);
+  }
+  for (const char* name :
+       {"ValDFSSA000034%20.xls", "ValDF  SSA 01.xls", "Val DF02.xls", "ValDF03 %20.xls"})
+    EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
 }
 
 }  // namespace
