@@ -347,7 +347,7 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
     sqlite3_close(db);
     throw base::Error(base::kErrFile, "No se puede abrir '" + file.string() + "': sin memoria.");
   }
-  sqlite3_busy_timeout(db, 5000);
+  sqlite3_busy_timeout(db, 5000);  // the attach already reads the file's schema
   try {
     attach(db, file, kReadOnlySchema, FileNames::Uri, "?mode=ro");
   } catch (const base::Error&) {
