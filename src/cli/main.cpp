@@ -116,16 +116,16 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return kAbandoned;
   }
 
-  std::vector<std::string> entries;
+  std::vector<run::Unit> units;
   try {
     engine::StatementLog log;
-    entries = run::CargaUnidades(session.cnnOrigen, log);
+    units = run::CargaUnidades(session.cnnOrigen, log);
   } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
   if (args.listUnits) {
-    for (const auto& entry : entries) std::cout << entry << '\n';
+    for (const auto& unit : units) std::cout << unit.text() << '\n';
     return kFinished;
   }
 
@@ -134,15 +134,21 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   if (args.from) input.mskFechaIni = *args.from;
   if (args.to) input.mskFechaFin = *args.to;
   if (args.units.empty()) {
-    input.checked = entries;
+    input.checked = units;
   } else {
+    // A code is compared whole, blanks included ("DF01 " is not "DF01"), as the engine compares
+    // it when the unit's rows are copied: letter case aside, when no code is written exactly so.
     for (const auto& code : args.units) {
-      auto found = std::find_if(entries.begin(), entries.end(), [&](const std::string& e) {
-        return engine::dialect::compareIgnoringCase(run::unitCode(e), code) == 0;
-      });
-      if (found == entries.end())
-        return usageError("La unidad " + code +
-                          " no está en la lista de unidades de la base de datos (vea --unidades).");
+      auto found = std::find_if(units.begin(), units.end(),
+                                [&](const run::Unit& unit) { return unit.code == code; });
+      if (found == units.end())
+        found = std::find_if(units.begin(), units.end(), [&](const run::Unit& unit) {
+          return engine::dialect::compareIgnoringCase(unit.code, code) == 0;
+        });
+      if (found == units.end())
+        return usageError("La unidad '" + code +
+                          "' no está en la lista de unidades de la base de datos (vea --unidades; "
+                          "escriba la clave con sus espacios, entre comillas).");
       input.checked.push_back(*found);
     }
   }
@@ -162,8 +168,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::RunOutcome outcome;
   {
     TerminalProgress progress(platform::isTerminal(platform::StandardStream::Error));
-    outcome = run::runValidation(session.cnnOrigen, *folder, runRequest, &progress,
-                                 args.trace ? &traceFile : nullptr);
+    outcome = run::runValidation(*folder, runRequest, &progress, args.trace ? &traceFile : nullptr);
   }
   if (args.trace && (!outcome.traceIntact || !traceFile.flush()))
     std::cerr << "Aviso: la traza '" << *args.trace

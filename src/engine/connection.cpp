@@ -115,17 +115,56 @@ Recordset readAll(sqlite3* db, const std::string& sql) {
   return Recordset(std::move(columns), std::move(rows));
 }
 
+// `file` as the engine's URI name, "file:///dir/name%20x", followed by `query`: every byte but
+// letters, digits and "/-._~" is written %HH, so no character of a path can end the name early.
+std::string fileUri(const std::filesystem::path& file, std::string_view query = {}) {
+  static constexpr char kHex[] = "0123456789ABCDEF";
+  std::error_code ec;
+  const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
+  const std::string path = (ec ? file : absolute).generic_string();
+  std::string uri = path.starts_with('/') ? "file://" : "file:///";
+  for (const char ch : path) {
+    const auto c = static_cast<unsigned char>(ch);
+    if ((c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') ||
+        std::string_view("/-._~").find(ch) != std::string_view::npos) {
+      uri += ch;
+    } else {
+      uri += '%';
+      uri += kHex[c >> 4];
+      uri += kHex[c & 0xF];
+    }
+  }
+  return uri + std::string(query);
+}
+
+// How a connection names the files it attaches. One opened read-only takes URI names (the only
+// way to attach a file read-only): a plain name starting with "file:" would be misread there, so
+// every name it attaches is written as a URI.
+enum class FileNames { Plain, Uri };
+
+// The schema of a file opened read-only.
+constexpr const char* kReadOnlySchema = "kolt_file";
+
+FileNames fileNamesOf(const std::string& fileSchema) {
+  return fileSchema == kReadOnlySchema ? FileNames::Uri : FileNames::Plain;
+}
+
+void attach(sqlite3* db, const std::filesystem::path& file, const std::string& schema,
+            FileNames names, std::string_view uriQuery = {}) {
+  Statement st(db, "ATTACH DATABASE ?1 AS " + quoteName(schema));
+  st.bind(1, names == FileNames::Uri ? fileUri(file, uriQuery) : file.string());
+  st.run();
+}
+
 // Another database file attached for the length of one statement.
 class Attachment {
  public:
-  Attachment(sqlite3* db, const std::filesystem::path& file, std::string schema)
+  Attachment(sqlite3* db, const std::filesystem::path& file, std::string schema, FileNames names)
       : db_(db), schema_(std::move(schema)) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
       throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
-    Statement st(db, "ATTACH DATABASE ?1 AS " + quoteName(schema_));
-    st.bind(1, file.string());
-    st.run();
+    attach(db, file, schema_, names);
     // The program writes into another file only to fill a unit's working database, which every
     // run makes anew: waiting for the disk after each statement would buy nothing. The journal
     // stays, in memory, so that a failed statement still leaves no half-made table.
@@ -176,8 +215,8 @@ const base::Value& Recordset::field(std::string_view name) const {
 // Runs one translated statement on an open handle.
 class Connection::Executor {
  public:
-  Executor(sqlite3* db, std::int64_t& rowsWritten, ExportSink* sink)
-      : db_(db), rowsWritten_(rowsWritten), sink_(sink) {}
+  Executor(sqlite3* db, std::int64_t& rowsWritten, ExportSink* sink, FileNames names)
+      : db_(db), rowsWritten_(rowsWritten), sink_(sink), names_(names) {}
 
   void run(const Translation& t) {
     switch (t.kind) {
@@ -203,7 +242,7 @@ class Connection::Executor {
     std::string schema = "main";
     if (t.inFile) {
       schema = "kolt_into";
-      attachment.emplace(db_, std::filesystem::path(*t.inFile), schema);
+      attachment.emplace(db_, std::filesystem::path(*t.inFile), schema, names_);
     }
     if (tableExists(db_, schema, t.target))
       throw base::Error(base::kErrTableExists, "La tabla '" + t.target + "' ya existe.");
@@ -269,6 +308,7 @@ class Connection::Executor {
   sqlite3* db_;
   std::int64_t& rowsWritten_;
   ExportSink* sink_;
+  FileNames names_;
 };
 
 Connection::~Connection() {
@@ -288,12 +328,60 @@ void Connection::open(const std::filesystem::path& file) {
     throw base::Error(base::kErrFile,
                       "No se puede abrir '" + file.string() + "': " + message + ".");
   }
+  adopt(db, file, "main");
+}
+
+void Connection::openReadOnly(const std::filesystem::path& file) {
+  close();
+  std::error_code ec;
+  if (!std::filesystem::is_regular_file(file, ec))
+    throw base::Error(base::kErrFile,
+                      "No se encuentra el archivo de base de datos '" + file.string() + "'.");
+  // The engine opens a file read-only only as the whole connection or as an attached URI name
+  // with mode=ro. A connection opened read-only could attach nothing writable, and a unit's copy
+  // writes into its working database through this one: so the connection's own database is one
+  // in memory and the file is attached read-only to it.
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    throw base::Error(base::kErrFile, "No se puede abrir '" + file.string() + "': sin memoria.");
+  }
+  sqlite3_busy_timeout(db, 5000);  // the attach already reads the file's schema
+  try {
+    attach(db, file, kReadOnlySchema, FileNames::Uri, "?mode=ro");
+  } catch (const base::Error&) {
+    const std::string message = sqlite3_errmsg(db);
+    const int code = sqlite3_errcode(db);
+    sqlite3_close(db);
+    if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
+      throw base::Error(base::kErrFile,
+                        "El archivo '" + file.string() +
+                            "' no es una base de datos que el programa pueda leer, o está dañado.");
+    throw base::Error(base::kErrFile,
+                      "No se puede abrir '" + file.string() + "': " + message + ".");
+  }
+  adopt(db, file, kReadOnlySchema);
+}
+
+void Connection::openInMemory() {
+  close();
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
+      SQLITE_OK) {
+    sqlite3_close(db);
+    throw base::Error(base::kErrFile, "No se puede abrir una base de datos en memoria.");
+  }
+  adopt(db, {}, "main");
+}
+
+void Connection::adopt(sqlite3* db, const std::filesystem::path& file, const std::string& schema) {
   // Another connection may be writing (the run's summary while units open theirs): wait for it
   // rather than take a locked file for a damaged one.
   sqlite3_busy_timeout(db, 5000);
   // A file that is not an engine database opens without complaint; the first read tells.
-  if (sqlite3_exec(db, "SELECT count(*) FROM sqlite_master", nullptr, nullptr, nullptr) !=
-      SQLITE_OK) {
+  if (sqlite3_exec(db, ("SELECT count(*) FROM " + quoteName(schema) + ".sqlite_master").c_str(),
+                   nullptr, nullptr, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     throw base::Error(base::kErrFile,
                       "El archivo '" + file.string() +
@@ -302,11 +390,14 @@ void Connection::open(const std::filesystem::path& file) {
   // A double-quoted name that matches no column must be an error, never a text constant.
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DML, 0, nullptr);
   sqlite3_db_config(db, SQLITE_DBCONFIG_DQS_DDL, 0, nullptr);
-  sqlite3_exec(db, "PRAGMA temp_store = MEMORY; PRAGMA cache_size = -65536", nullptr, nullptr,
-               nullptr);
+  sqlite3_exec(
+      db,
+      ("PRAGMA temp_store = MEMORY; PRAGMA " + quoteName(schema) + ".cache_size = -65536").c_str(),
+      nullptr, nullptr, nullptr);
   registerDialect(db);
   db_ = db;
   file_ = file;
+  fileSchema_ = schema;
 }
 
 void Connection::setScratch() {
@@ -318,19 +409,20 @@ void Connection::setScratch() {
 
 void Connection::setReadOnce() {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
-  exec(db_, "PRAGMA cache_size = -4096");
+  exec(db_, "PRAGMA " + quoteName(fileSchema_) + ".cache_size = -4096");
 }
 
 void Connection::close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
+  fileSchema_ = "main";
 }
 
 void Connection::execute(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   rowsWritten_ = 0;
   auto translation = translations().get(statement);
-  Executor(db_, rowsWritten_, exportSink_).run(*translation);
+  Executor(db_, rowsWritten_, exportSink_, fileNamesOf(fileSchema_)).run(*translation);
 }
 
 void Connection::executeNative(const std::string& sql) {
@@ -354,9 +446,7 @@ void Connection::link(std::string_view name, const std::filesystem::path& file,
   if (!std::filesystem::is_regular_file(file, ec))
     throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
   const std::string schema = linkSchema(name);
-  Statement attach(db_, "ATTACH DATABASE ?1 AS " + quoteName(schema));
-  attach.bind(1, file.string());
-  attach.run();
+  attach(db_, file, schema, fileNamesOf(fileSchema_));
   try {
     exec(db_, "CREATE TEMP VIEW " + quoteName(name) + " AS SELECT * FROM " + quoteName(schema) +
                   "." + quoteName(sourceTable));

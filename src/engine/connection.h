@@ -62,6 +62,15 @@ class Connection {
   // Opens an existing engine database. Throws base::Error (base::kErrFile) when the file is missing
   // or is not an engine database.
   void open(const std::filesystem::path& file);
+  // Opens an existing engine database for reading only: nothing done through this connection can
+  // write to `file`, which the operating system is asked to open read-only (a source shared by
+  // runs, or in a folder the user may not write). The tables the connection's own statements make
+  // (SELECT ... INTO t FROM ..., without IN) live in memory until close and are found before the
+  // file's, so such a table may share its name with one of the file's. Throws as open does.
+  void openReadOnly(const std::filesystem::path& file);
+  // Opens a new, empty database of this connection's own, in memory: nothing else can see it, it
+  // needs no room on the disk, and it is gone at close. file() is then empty.
+  void openInMemory();
   void close();
   bool isOpen() const { return db_ != nullptr; }
 
@@ -106,8 +115,14 @@ class Connection {
 
  private:
   class Executor;
+  // The opened handle's checks and settings, then it is this connection's.
+  void adopt(sqlite3* db, const std::filesystem::path& file, const std::string& schema);
+
   sqlite3* db_ = nullptr;
   std::filesystem::path file_;
+  // The schema that holds the file's tables: "main", or the read-only file attached to a
+  // connection whose main database is in memory.
+  std::string fileSchema_ = "main";
   std::int64_t rowsWritten_ = 0;
   ExportSink* exportSink_ = nullptr;
 };

@@ -131,8 +131,10 @@ FrmEnvio::FrmEnvio(run::Session& session, Dialogs& dialogs, QWidget* parent)
 
 void FrmEnvio::load(const UnitListing& listing) {
   lstUnidades_->clear();
-  for (const auto& entry : listing.entries) {
-    auto* item = new QListWidgetItem(q(entry));
+  units_ = listing.units;
+  for (std::size_t i = 0; i < units_.size(); ++i) {
+    auto* item = new QListWidgetItem(q(units_[i].text()));
+    item->setData(Qt::UserRole, static_cast<qulonglong>(i));
     item->setFlags(item->flags() | Qt::ItemIsUserCheckable);
     item->setCheckState(Qt::Unchecked);
     lstUnidades_->addItem(item);
@@ -143,7 +145,7 @@ void FrmEnvio::load(const UnitListing& listing) {
   const Twips t = Twips::forWidget(*this);
   lstUnidades_->setGeometry(t.rect(kListLeft, kListTop, kListWidth,
                                    kListHeight - (notice.isEmpty() ? 0 : kNoticeHeight)));
-  if (listing.entries.empty()) return;
+  if (listing.units.empty()) return;
   if (chkTodasUnidades_->isChecked())
     chkTodasUnidades_Click(true);
   else
@@ -173,16 +175,18 @@ bool FrmEnvio::allChecked() const {
   return true;
 }
 
-std::vector<std::string> FrmEnvio::checkedEntries() const {
-  std::vector<std::string> entries;
-  for (int i = 0; i < lstUnidades_->count(); ++i)
-    if (lstUnidades_->item(i)->checkState() == Qt::Checked)
-      entries.push_back(utf8(lstUnidades_->item(i)->text()));
-  return entries;
+std::vector<run::Unit> FrmEnvio::checkedUnits() const {
+  std::vector<run::Unit> checked;
+  for (int i = 0; i < lstUnidades_->count(); ++i) {
+    const QListWidgetItem* item = lstUnidades_->item(i);
+    if (item->checkState() == Qt::Checked)
+      checked.push_back(units_.at(item->data(Qt::UserRole).toULongLong()));
+  }
+  return checked;
 }
 
 void FrmEnvio::ValidaDatos() {
-  const run::WindowInput input{mskFechaIni_->boxText(), mskFechaFin_->boxText(), checkedEntries()};
+  const run::WindowInput input{mskFechaIni_->boxText(), mskFechaFin_->boxText(), checkedUnits()};
   WindowDateMessages messages(dialogs_, this);
   const auto checked = run::checkInput(input, messages);
   if (const auto* accepted = std::get_if<run::AcceptedInput>(&checked)) {
@@ -226,7 +230,7 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
       request.source = session_.cnnOrigen.file();
       request.catalogue = session_.catalogue;
       request.notes = std::exchange(session_.notes, {});
-      outcome = run::runValidation(session_.cnnOrigen, folder, request, &progress);
+      outcome = run::runValidation(folder, request, &progress);
     });
   } catch (const base::Error& e) {
     // Before the run began (the folder in use, a source that cannot be read again): the run's

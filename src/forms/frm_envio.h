@@ -38,10 +38,13 @@ class FrmEnvio : public QWidget {
   void ValidaDatos();
   void ProcesaValidacion(const run::RunRequest& request);
   bool allChecked() const;
-  std::vector<std::string> checkedEntries() const;
+  std::vector<run::Unit> checkedUnits() const;
 
   run::Session& session_;
   Dialogs& dialogs_;
+  // The listed units; each item of lstUnidades holds the index of its unit here, since its text
+  // cannot give the code back.
+  std::vector<run::Unit> units_;
   QCheckBox* chkTodasUnidades_;
   QListWidget* lstUnidades_;
   QLabel* lblSinUnidades_;

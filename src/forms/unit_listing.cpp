@@ -25,12 +25,12 @@ std::string codeList(const std::vector<std::string>& codes) {
 }  // namespace
 
 std::string UnitListing::notice() const {
-  if (entries.empty() && notInCatalogue.empty())
+  if (units.empty() && notInCatalogue.empty())
     return "La tabla EGRESO de esta base de datos no tiene egresos: no hay unidades que validar.";
   if (notInCatalogue.empty()) return "";
   const std::string advice =
       " Agréguelas a la tabla CATCLUES y vuelva a abrir la base de datos para poder validarlas.";
-  if (entries.empty())
+  if (units.empty())
     return "Ninguna unidad de EGRESO está en el catálogo CATCLUES (" + codeList(notInCatalogue) +
            "), por eso la lista está vacía." + advice;
   if (notInCatalogue.size() == 1)
@@ -44,7 +44,7 @@ std::string UnitListing::notice() const {
 UnitListing readUnits(engine::Connection& cnnOrigen) {
   UnitListing listing;
   engine::StatementLog log;
-  listing.entries = run::CargaUnidades(cnnOrigen, log);
+  listing.units = run::CargaUnidades(cnnOrigen, log);
   // A NULL among the catalogue's codes would make NOT IN match nothing at all.
   engine::Recordset missing = cnnOrigen.openRecordset(
       "SELECT CLUES FROM CLUESSEL WHERE CLUES NOT IN "

@@ -9,19 +9,21 @@
 #include <vector>
 
 #include "engine/connection.h"
+#include "run/unit.h"
 
 namespace kolt::forms {
 
 struct UnitListing {
-  std::vector<std::string> entries;         // "{CLUES}  {DescUnidad}", in list order
+  std::vector<run::Unit> units;             // in list order
   std::vector<std::string> notInCatalogue;  // codes of EGRESO that CATCLUES lacks, sorted
 
   // The note under the list; empty when every unit of EGRESO is listed.
   std::string notice() const;
 };
 
-// Rebuilds CLUESSEL in the source database and reads the list (CargaUnidades). Throws base::Error
-// when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the window thread.
+// Rebuilds CLUESSEL beside the source database and reads the list (CargaUnidades). Throws
+// base::Error when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the
+// window thread.
 UnitListing readUnits(engine::Connection& cnnOrigen);
 
 }  // namespace kolt::forms

@@ -6,10 +6,12 @@
 
 namespace kolt::results {
 
-void makeSummaryTable(engine::Connection& cnnOrigen, engine::StatementLog& log) {
-  rules::BorrarTablaOrigen(cnnOrigen, "RESULTADOSVALIDACION", log);
+void makeSummaryTable(engine::Connection& verdicts, engine::StatementLog& log) {
+  // The run's database is new and holds no table yet; the drop stays so that the trace of every
+  // run begins as it always has.
+  rules::BorrarTablaOrigen(verdicts, "RESULTADOSVALIDACION", log);
   const engine::StatementRecord& made =
-      log.execute(cnnOrigen, 0, engine::StatementKind::WorkTable,
+      log.execute(verdicts, 0, engine::StatementKind::WorkTable,
                   "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
                   "RESULTADO char(100) NULL) ");
   // Without the table no verdict could be kept: the run cannot go on.
@@ -21,22 +23,22 @@ std::string verdictOf(bool findings, bool workbookWritten, bool failures) {
   return failures ? kValidacionIncompleta : kCorrecta;
 }
 
-void recordVerdict(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                   const std::string& unit, const std::string& period, const std::string& verdict) {
-  log.execute(cnnOrigen, 0, engine::StatementKind::Rule,
+void recordVerdict(engine::Connection& verdicts, engine::StatementLog& log, const std::string& unit,
+                   const std::string& period, const std::string& verdict) {
+  log.execute(verdicts, 0, engine::StatementKind::Rule,
               "INSERT INTO RESULTADOSVALIDACION(UNIDAD,PERIODO,RESULTADO) SELECT '" +
                   base::doubledQuotes(unit) + "','" + base::doubledQuotes(period) + "','" +
                   verdict + "'");
 }
 
-bool exportSummary(engine::Connection& cnnOrigen, engine::StatementLog& log,
+bool exportSummary(engine::Connection& verdicts, engine::StatementLog& log,
                    const results::ResultsFolder& folder) {
   const std::filesystem::path book = folder.summaryWorkbook();
   folder.discard(book);
   WorkbookSink sheets;
-  SinkInUse inUse(cnnOrigen, sheets);
+  SinkInUse inUse(verdicts, sheets);
   const engine::StatementRecord& exported = log.execute(
-      cnnOrigen, 0, engine::StatementKind::Export,
+      verdicts, 0, engine::StatementKind::Export,
       "SELECT * INTO [Resultados] IN '" + base::doubledQuotes(folder.draftOf(book).string()) +
           "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
   if (!exported.ok) return false;

@@ -1,5 +1,7 @@
-// The summary of a run: one verdict row per unit in RESULTADOSVALIDACION of the source database,
-// exported at the end as the sheet Resultados of ResultadosVal.xls.
+// The summary of a run: one verdict row per unit in RESULTADOSVALIDACION, exported at the end as
+// the sheet Resultados of ResultadosVal.xls. The table lives in a database of the run's own, in
+// memory, never in the source: runs that share a source must not share their verdicts, and a
+// source may be one nobody may write.
 #pragma once
 
 #include <filesystem>
@@ -18,7 +20,7 @@ inline constexpr const char* kCorrecta = "CORRECTA";
 inline constexpr const char* kValidacionIncompleta = "VALIDACION INCOMPLETA";
 
 // Drops and makes anew the summary table. Throws base::Error when it cannot be made.
-void makeSummaryTable(engine::Connection& cnnOrigen, engine::StatementLog& log);
+void makeSummaryTable(engine::Connection& verdicts, engine::StatementLog& log);
 
 // The verdict of a unit: "A REVISAR" when some rule found rows and its workbook was written (the
 // driver keeps a workbook only when it holds every finding); "VALIDACION INCOMPLETA" when rows were
@@ -27,14 +29,14 @@ void makeSummaryTable(engine::Connection& cnnOrigen, engine::StatementLog& log);
 std::string verdictOf(bool findings, bool workbookWritten, bool failures);
 
 // Inserts the unit's verdict row; a failure is in the log and leaves the other rows be.
-void recordVerdict(engine::Connection& cnnOrigen, engine::StatementLog& log,
-                   const std::string& unit, const std::string& period, const std::string& verdict);
+void recordVerdict(engine::Connection& verdicts, engine::StatementLog& log, const std::string& unit,
+                   const std::string& period, const std::string& verdict);
 
 // Writes the summary table as "ResultadosVal.xls" of `folder`, replacing the previous run's; the
 // old workbook is removed first, so a failed export never leaves another run's summary in its
 // place. False when the export statement failed (its failure is in the log); throws base::Error
 // when the old workbook cannot be removed or the new one cannot take its name.
-bool exportSummary(engine::Connection& cnnOrigen, engine::StatementLog& log,
+bool exportSummary(engine::Connection& verdicts, engine::StatementLog& log,
                    const results::ResultsFolder& folder);
 
 }  // namespace kolt::results

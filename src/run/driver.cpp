@@ -7,8 +7,7 @@
 
 namespace kolt::run {
 
-RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& request,
-                         RunObserver* observer, std::ostream* trace) {
+RunOutcome runValidation(const RunRequest& request, RunObserver* observer, std::ostream* trace) {
   std::optional<results::ResultsFolder> folder;
   try {
     folder.emplace(request.resultsFolder);
@@ -17,11 +16,11 @@ RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& reques
     outcome.errorReport = ErrorReport{e.number(), e.description()};
     return outcome;
   }
-  return runValidation(cnnOrigen, *folder, request, observer, trace);
+  return runValidation(*folder, request, observer, trace);
 }
 
-RunOutcome runValidation(engine::Connection& cnnOrigen, results::ResultsFolder& heldFolder,
-                         const RunRequest& request, RunObserver* observer, std::ostream* trace) {
+RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& request,
+                         RunObserver* observer, std::ostream* trace) {
   RunOutcome outcome;
   results::ResultsFolder* folder = &heldFolder;
   RunLog runLog(folder->folder() / "Validacion.log");
@@ -48,11 +47,16 @@ RunOutcome runValidation(engine::Connection& cnnOrigen, results::ResultsFolder& 
     return finish();
   };
 
-  if (!cnnOrigen.isOpen())
-    return abandon(
-        "", base::Error(base::kErrNotOpen, "La base de datos de origen no está abierta."), false);
+  // The run's verdicts are its own: kept in memory, where no run beside it on the same source can
+  // reach them and a full disk cannot stop them being kept.
+  engine::Connection verdicts;
   try {
-    results::makeSummaryTable(cnnOrigen, runStatements);
+    verdicts.openInMemory();
+  } catch (const base::Error& e) {
+    return abandon("", e, false);
+  }
+  try {
+    results::makeSummaryTable(verdicts, runStatements);
     logRun("");
   } catch (const base::Error& e) {
     logRun("");
@@ -69,7 +73,7 @@ RunOutcome runValidation(engine::Connection& cnnOrigen, results::ResultsFolder& 
       unusable.emplace(unit.result.unit, *unit.sourceUnusable);
       return false;
     }
-    results::recordVerdict(cnnOrigen, runStatements, unit.result.unit, unit.result.period,
+    results::recordVerdict(verdicts, runStatements, unit.result.unit, unit.result.period,
                            unit.result.verdict);
     logRun(unit.result.unit);
     outcome.units.push_back(std::move(unit.result));
@@ -79,7 +83,7 @@ RunOutcome runValidation(engine::Connection& cnnOrigen, results::ResultsFolder& 
 
   try {
     // A failed export is logged at once, before whatever fails after it.
-    if (!results::exportSummary(cnnOrigen, runStatements, *folder)) logRun("");
+    if (!results::exportSummary(verdicts, runStatements, *folder)) logRun("");
   } catch (const base::Error& e) {
     runLog.failure("", "ResultadosVal.xls", e);
   }

@@ -11,7 +11,6 @@
 #include <string_view>
 #include <vector>
 
-#include "engine/connection.h"
 #include "results/results_folder.h"
 #include "run/run_request.h"
 #include "run/run_times.h"
@@ -39,17 +38,17 @@ struct RunOutcome {
   bool traceIntact = true;  // false: some statement could not be written to the trace
 };
 
-// Validates the request's units, side by side, then writes the summary. `cnnOrigen` must be open on
-// request.source: the summary table is made there. `trace`, when given, receives every
+// Validates the request's units, side by side, then writes the summary. The run only reads
+// request.source; its verdicts are kept in a database of its own in memory, so runs beside it on
+// the same source never see them. `trace`, when given, receives every
 // statement text the run executes, one block per unit in list order. A run whose results folder
 // another run holds is refused (errorReport kErrInUse) without touching the folder.
-RunOutcome runValidation(engine::Connection& cnnOrigen, const RunRequest& request,
-                         RunObserver* observer = nullptr, std::ostream* trace = nullptr);
+RunOutcome runValidation(const RunRequest& request, RunObserver* observer = nullptr,
+                         std::ostream* trace = nullptr);
 // The same run in a results folder the caller already holds: the window and kolt-validar take the
 // folder before they open or build anything, so a run refused on a folder in use touches nothing.
-RunOutcome runValidation(engine::Connection& cnnOrigen, results::ResultsFolder& folder,
-                         const RunRequest& request, RunObserver* observer = nullptr,
-                         std::ostream* trace = nullptr);
+RunOutcome runValidation(results::ResultsFolder& folder, const RunRequest& request,
+                         RunObserver* observer = nullptr, std::ostream* trace = nullptr);
 
 // The end message; further lines tell how many statements failed and where the log is, and that
 // the disk ran out of room.

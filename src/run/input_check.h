@@ -30,7 +30,7 @@ inline constexpr const char* kMensajeSinUnidades =
 struct WindowInput {
   std::string mskFechaIni = kEmptyDateBox;  // the date boxes' texts, prompts included
   std::string mskFechaFin = kEmptyDateBox;
-  std::vector<std::string> checked;  // the checked list entries, in list order
+  std::vector<Unit> checked;  // the checked units, in list order
 };
 
 // The control that gets the focus back with a refusal.
@@ -42,10 +42,10 @@ struct Refusal {
   Control focus;
 };
 
-// What the checks accepted: the checked entries and the filled date boxes' texts ("" for a box left
+// What the checks accepted: the checked units and the filled date boxes' texts ("" for a box left
 // empty).
 struct AcceptedInput {
-  std::vector<std::string> units;
+  std::vector<Unit> units;
   std::string periodStart, periodEnd;
 };
 

@@ -6,13 +6,15 @@
 #include <string>
 #include <vector>
 
+#include "run/unit.h"
+
 namespace kolt::run {
 
 struct RunRequest {
   std::filesystem::path source;     // the source's engine file (an Access file's companion)
   std::filesystem::path catalogue;  // the catalogue's engine file
   std::filesystem::path resultsFolder;
-  std::vector<std::string> units;  // list texts of the units, in list order
+  std::vector<Unit> units;  // in list order
   // The period's bounds as typed, "dd/mm/yyyy"; empty: unbounded.
   std::string periodStart, periodEnd;
   unsigned threads = 0;  // units validated side by side; 0: one per processor core

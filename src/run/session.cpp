@@ -16,14 +16,22 @@ std::vector<std::string_view> recordTables() {
   return names;
 }
 
+enum class OpenMode { ReadWrite, ReadOnly };
+
 // Opens `cnn` on the engine file of `file` and returns that file. A companion the engine cannot
 // read is removed and built once more.
 std::filesystem::path openEngineFile(engine::Connection& cnn, const std::filesystem::path& file,
                                      const std::filesystem::path& resultsFolder,
-                                     const access::ImportOptions& options) {
+                                     const access::ImportOptions& options, OpenMode mode) {
+  auto open = [&](const std::filesystem::path& engineFile) {
+    if (mode == OpenMode::ReadOnly)
+      cnn.openReadOnly(engineFile);
+    else
+      cnn.open(engineFile);
+  };
   auto engineFile = access::openSourceCompanion(file, resultsFolder, options);
   try {
-    cnn.open(engineFile);
+    open(engineFile);
   } catch (const base::Error& e) {
     if (engineFile == file) throw;
     access::discardCompanion(engineFile);
@@ -31,7 +39,7 @@ std::filesystem::path openEngineFile(engine::Connection& cnn, const std::filesys
       options.note("La base de datos auxiliar " + engineFile.string() + " no pudo leerse (" +
                    e.description() + "); se borró y se importa de nuevo " + file.string() + ".");
     engineFile = access::openSourceCompanion(file, resultsFolder, options);
-    cnn.open(engineFile);
+    open(engineFile);
   }
   return engineFile;
 }
@@ -67,7 +75,10 @@ void openDatabases(Session& session, const std::filesystem::path& source,
       cnn.open(database);
       engine::indexForTextLookups(cnn, recordTables(), "clues");
     };
-    openEngineFile(session.cnnOrigen, source, session.resultsFolder, sourceOptions);
+    // From here on the source is only read: it may be shared with other runs, or lie in a folder
+    // the user may not write. The unit list's CLUESSEL lives in the connection's memory.
+    openEngineFile(session.cnnOrigen, source, session.resultsFolder, sourceOptions,
+                   OpenMode::ReadOnly);
     session.cnnOrigen.setReadOnce();
     const auto chosen = catalogue.empty() ? cataloguePath(session.app) : catalogue;
     std::error_code ec;
@@ -82,7 +93,8 @@ void openDatabases(Session& session, const std::filesystem::path& source,
                 (session.app / kCatalogoDemostracion).string() + "', que tampoco está).";
       throw base::Error(base::kErrFile, text);
     }
-    session.catalogue = openEngineFile(session.cnnCatalogo, chosen, session.resultsFolder, options);
+    session.catalogue = openEngineFile(session.cnnCatalogo, chosen, session.resultsFolder, options,
+                                       OpenMode::ReadWrite);
   } catch (...) {
     session.cnnOrigen.close();
     session.cnnCatalogo.close();

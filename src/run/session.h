@@ -1,7 +1,6 @@
 // The session: what the windows and the batch command open once and keep while the user works,
 // the two databases and the program's folders. One object per session, passed to whatever needs it;
-// nothing of it is global. A run is told what to do by its RunRequest alone; of the session it
-// uses only cnnOrigen, where the summary table is kept.
+// nothing of it is global. A run is told what to do by its RunRequest alone.
 #pragma once
 
 #include <filesystem>
@@ -26,7 +25,7 @@ struct Session {
   // program_folders.h), unless the caller chose another.
   std::filesystem::path resultsFolder;
 
-  engine::Connection cnnOrigen;     // the source database (its engine file)
+  engine::Connection cnnOrigen;     // the source database (its engine file), read-only
   engine::Connection cnnCatalogo;   // the catalogue database (its engine file)
   std::filesystem::path catalogue;  // the catalogue's engine file, for the link of Folio
 

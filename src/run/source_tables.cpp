@@ -15,7 +15,7 @@ std::string textOf(const base::Value& v) {
 
 }  // namespace
 
-std::vector<std::string> CargaUnidades(engine::Connection& cnnOrigen, engine::StatementLog& log) {
+std::vector<Unit> CargaUnidades(engine::Connection& cnnOrigen, engine::StatementLog& log) {
   // A source whose list cannot be read has nothing to validate.
   BorrarTablaOrigen(cnnOrigen, "CLUESSEL", log);
   const engine::StatementRecord& selected =
@@ -28,21 +28,12 @@ std::vector<std::string> CargaUnidades(engine::Connection& cnnOrigen, engine::St
                         "CLUESSEL)");
   if (!listed.recordset) throw listed.record.error();
   engine::Recordset& rs = *listed.recordset;
-  std::vector<std::string> entries;
+  std::vector<Unit> units;
   for (; !rs.eof(); rs.moveNext())
-    entries.push_back(textOf(rs.field("clues")) + "  " + textOf(rs.field("DescUnidad")));
-  std::sort(entries.begin(), entries.end());
-  return entries;
-}
-
-std::string unitCode(std::string_view entry) {
-  return std::string(entry.substr(0, entry.find("  ")));
-}
-
-std::string unitName(std::string_view entry) {
-  const std::size_t separator = entry.find("  ");
-  return separator == std::string_view::npos ? std::string()
-                                             : std::string(entry.substr(separator + 2));
+    units.push_back(Unit{textOf(rs.field("clues")), textOf(rs.field("DescUnidad"))});
+  std::sort(units.begin(), units.end(),
+            [](const Unit& a, const Unit& b) { return a.text() < b.text(); });
+  return units;
 }
 
 }  // namespace kolt::run

@@ -10,7 +10,6 @@
 #include "results/workbook_sink.h"
 #include "rules/frame_steps.h"
 #include "run/period.h"
-#include "run/source_tables.h"
 
 namespace kolt::run {
 namespace {
@@ -42,8 +41,8 @@ UnitValidator::UnitValidator(const RunRequest& request, const results::ResultsFo
 // One unit's validation in progress: its files, its statements not yet logged, its failures and
 // its outcome so far.
 struct UnitValidator::Pass {
-  Pass(const results::ResultsFolder& folder, const std::string& entry, bool keepTrace)
-      : unit(unitCode(entry)),
+  Pass(const results::ResultsFolder& folder, const std::string& code, bool keepTrace)
+      : unit(code),
         lcBaseNueva(folder.workingDatabase(unit)),
         inDb(" IN '" + base::doubledQuotes(lcBaseNueva.string()) + "'"),
         book(folder.unitWorkbook(unit)),
@@ -80,8 +79,8 @@ struct UnitValidator::Pass {
   UnitValidation out;
 };
 
-UnitValidation UnitValidator::validate(const std::string& entry, SourceCheck* sourceCheck) {
-  Pass pass(folder_, entry, keepTrace_);
+UnitValidation UnitValidator::validate(const Unit& unit, SourceCheck* sourceCheck) {
+  Pass pass(folder_, unit.code, keepTrace_);
   std::error_code ec;
   fs::remove(pass.lcBaseNueva, ec);
   const bool usable = makeWorkingDatabase(pass);
@@ -102,18 +101,20 @@ UnitValidation UnitValidator::validate(const std::string& entry, SourceCheck* so
 
   const std::string verdict =
       results::verdictOf(!pass.report.findings().empty(), workbookWritten, pass.failures > 0);
-  pass.out.result = UnitResult{pass.unit,       periodText(request_), verdict,
-                               unitName(entry), pass.failures,        std::move(pass.report.rules)};
+  pass.out.result = UnitResult{pass.unit, periodText(request_), verdict,
+                               unit.name, pass.failures,        std::move(pass.report.rules)};
   return pass.finish();
 }
 
 bool UnitValidator::makeWorkingDatabase(Pass& pass) {
   try {
+    // Other runs may be reading the source and the catalogue meanwhile, and either may lie where
+    // nobody may write: a run only reads them.
     if (!source_.isOpen()) {
-      source_.open(request_.source);
+      source_.openReadOnly(request_.source);
       source_.setReadOnce();
     }
-    if (!catalogue_.isOpen()) catalogue_.open(request_.catalogue);
+    if (!catalogue_.isOpen()) catalogue_.openReadOnly(request_.catalogue);
     engine::Connection::createDatabase(pass.lcBaseNueva);
     return true;
   } catch (const base::Error& e) {

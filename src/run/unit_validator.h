@@ -27,10 +27,9 @@ class UnitValidator {
   UnitValidator(const RunRequest& request, const results::ResultsFolder& folder, bool keepTrace,
                 UnitProgress progress);
 
-  // The unit of the list text `entry`. The first unit of the run passes the run's `sourceCheck`:
-  // its copies then judge the source, and a copy that shows it unusable makes the result
-  // sourceUnusable.
-  UnitValidation validate(const std::string& entry, SourceCheck* sourceCheck = nullptr);
+  // The first unit of the run passes the run's `sourceCheck`: its copies then judge the source,
+  // and a copy that shows it unusable makes the result sourceUnusable.
+  UnitValidation validate(const Unit& unit, SourceCheck* sourceCheck = nullptr);
 
  private:
   struct Pass;

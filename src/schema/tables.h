@@ -21,7 +21,9 @@ enum class TableRole {
   UnitCatalogue,       // CATCLUES: source database, copied whole into the working one
   ReferenceCatalogue,  // catalogue database, copied whole into the working one
   CertificateLink,     // Folio: catalogue database, linked into the working one
-  SourceAddition,      // written by the program into the source database, never into a working one
+  // made by the program beside the source, never in it nor in a working database: CLUESSEL in the
+  // memory of the source's connection, RESULTADOSVALIDACION in the run's own database
+  SourceAddition,
 };
 
 struct Column {

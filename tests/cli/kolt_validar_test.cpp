@@ -79,6 +79,32 @@ TEST_F(KoltValidar, ValidatesTheChosenUnitsAndSaysWhereTheResultsAre) {
   EXPECT_GT(fs::file_size(dir / "t.txt"), 1000u);
 }
 
+// The list shows a unit as "{code}  {name}"; a code with blanks inside or at its end must still be
+// the code the run validates and the one --unidad chooses.
+TEST_F(KoltValidar, AUnitCodeWithBlanksIsChosenAndValidatedWhole) {
+  {
+    test::WorkingDb source(dir / "blancos.db");
+    for (const char* code : {"DFSSA000034 ", "DF  SSA 01"}) {
+      source.egreso({{"clues", code}, {"edad", 131}});
+      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
+    }
+  }
+  const std::string source = "'" + (dir / "blancos.db").string() + "'";
+  std::string out;
+  EXPECT_EQ(run(source + " --unidades", out), 0);
+  EXPECT_EQ(out, "DF  SSA 01  UNIDAD\nDFSSA000034   UNIDAD\n");
+  EXPECT_EQ(run(source, out), 0) << out;
+  EXPECT_NE(out.find("DF  SSA 01  A REVISAR  1 hallazgo\nDFSSA000034   A REVISAR  1 hallazgo\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(run(source + " --unidad 'DFSSA000034 '", out), 0) << out;
+  EXPECT_NE(out.find("DFSSA000034   A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("DF  SSA 01  "), std::string::npos) << out;
+  // Without its blank it is another code, which the source does not have.
+  EXPECT_EQ(run(source + " --unidad DFSSA000034", out), 2);
+  EXPECT_NE(out.find("La unidad 'DFSSA000034' no está en la lista"), std::string::npos) << out;
+}
+
 TEST_F(KoltValidar, RefusesWhatTheWindowRefusesWithItsMessages) {
   std::string out;
   EXPECT_EQ(run(origen() + " --desde 31/04/2023", out), 2);
@@ -172,6 +198,50 @@ TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheR
     EXPECT_EQ(fs::last_write_time(companion), made) << "the companion was imported again";
   }
   fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::add);
+}
+
+// A colleague validated an Access file in a shared folder, leaving its companion there (made by an
+// earlier version of the program, which kept its unit list and verdicts in it); this user may read
+// the folder but not write in it.
+TEST_F(KoltValidar, AReadOnlyFolderWithAColleaguesCompanionIsValidatedWithoutWritingThere) {
+  const fs::path shared = dir / "compartida", mdb = shared / "egresos.mdb";
+  fs::create_directories(shared);
+  std::string out;
+  ASSERT_EQ(test::runCommand((test::binaryDir() / "bin" / "kolt-exportar-mdb").string() + " '" +
+                                 (dir / "origen.db").string() + "' '" + mdb.string() + "' 2>&1",
+                             out),
+            0)
+      << out;
+  ASSERT_EQ(run("'" + mdb.string() + "' --unidades", out), 0) << out;
+  const fs::path companion = access::companionBeside(mdb);
+  ASSERT_TRUE(fs::exists(companion));
+  {
+    engine::Connection left;
+    left.open(companion);
+    for (const char* statement :
+         {"DROP TABLE IF EXISTS CLUESSEL", "DROP TABLE IF EXISTS RESULTADOSVALIDACION",
+          "CREATE TABLE CLUESSEL (CLUES TEXT)", "INSERT INTO CLUESSEL VALUES ('DFSSA000099')",
+          "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
+          "RESULTADO char(100) NULL)",
+          "INSERT INTO RESULTADOSVALIDACION VALUES ('DFSSA000099', 'TODO', 'CORRECTA')"})
+      left.executeNative(statement);
+  }
+  const auto made = fs::last_write_time(companion);
+  const auto size = fs::file_size(companion);
+
+  test::NoWriting readOnly({shared, companion, mdb});
+  if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
+  EXPECT_EQ(run("'" + mdb.string() + "' --unidades", out), 0) << out;
+  EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
+  EXPECT_EQ(run("'" + mdb.string() + "'", out), 0) << out;
+  EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos\nDFSSA000002  A REVISAR  1 hallazgo\n"),
+            std::string::npos)
+      << out;
+  EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
+  // The companion was used as it is, neither written nor made again elsewhere.
+  EXPECT_EQ(fs::last_write_time(companion), made);
+  EXPECT_EQ(fs::file_size(companion), size);
+  EXPECT_FALSE(fs::exists(access::companionInResults(mdb, dir / "R")));
 }
 
 }  // namespace

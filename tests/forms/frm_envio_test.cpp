@@ -375,5 +375,45 @@ TEST_F(ValidationWindow, ARunOnAResultsFolderInUseIsRefusedWithItsMessage) {
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
+// The list shows "{code}  {name}"; the run must get the code itself, blanks and all.
+TEST_F(ValidationWindow, AUnitCodeWithBlanksIsValidatedWholeFromItsEntry) {
+  {
+    WorkingDb source(folder.source);
+    source.egreso({{"clues", "DFSSA000034 "}, {"edad", 131}});
+    source.insert("CATCLUES", {{"CLUES", "DFSSA000034 "}, {"DESCUNIDAD", "CLINICA SUR"}});
+  }
+  open();
+  ASSERT_EQ(list()->count(), 1);
+  EXPECT_EQ(list()->item(0)->text(), "DFSSA000034   CLINICA SUR");
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_EQ(dialogs.events[0].rfind("plain|", 0), 0u) << dialogs.events[0];
+  EXPECT_EQ(
+      workbooks(session.resultsFolder),
+      (std::vector<std::string>{"Hallazgos.xls", "ResultadosVal.xls", "ValDFSSA000034%20.xls"}));
+}
+
+// A source in a folder the user may read but not write, holding the unit list an earlier version
+// of the program left in it.
+TEST_F(ValidationWindow, OpensAndValidatesASourceItMayNotWrite) {
+  twoUnits();
+  {
+    engine::Connection left;
+    left.open(folder.source);
+    left.executeNative("CREATE TABLE CLUESSEL (CLUES TEXT)");
+    left.executeNative("INSERT INTO CLUESSEL VALUES ('DFSSA000099')");
+  }
+  test::NoWriting readOnly({folder.dir.path(), folder.source});
+  if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
+  open();
+  ASSERT_EQ(list()->count(), 2);
+  EXPECT_FALSE(notice()->isVisible());
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_EQ(dialogs.events[0].rfind("plain|", 0), 0u) << dialogs.events[0];
+  EXPECT_EQ(workbooks(session.resultsFolder),
+            (std::vector<std::string>{"Hallazgos.xls", "ResultadosVal.xls", "ValDFSSA000002.xls"}));
+}
+
 }  // namespace
 }  // namespace kolt::forms

@@ -37,12 +37,12 @@ class FindingsWorkbook : public ::testing::Test {
     engine::StatementLog log;
     units = CargaUnidades(session.cnnOrigen, log);
     std::swap(units[0], units[2]);
-    return runValidation(session.cnnOrigen, test::requestFor(session, units));
+    return runValidation(test::requestFor(session, units));
   }
 
   test::TempDir dir;
   Session session{dir / "programa"};
-  std::vector<std::string> units;
+  std::vector<Unit> units;
 };
 
 // The cell of `row` under `heading`; "" when the row stops before it, as for a rule not counted.
@@ -75,7 +75,7 @@ TEST_F(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
     const std::vector<std::string> first7(perUnit[u + 1].begin(), perUnit[u + 1].begin() + 7);
     EXPECT_EQ(first7, expected[u]);
     // Every count equals the data rows of the unit's sheet for that rule, 0 where it has none.
-    const fs::path unitBook = session.resultsFolder / ("Val" + unitCode(units[u]) + ".xls");
+    const fs::path unitBook = session.resultsFolder / ("Val" + units[u].code + ".xls");
     const test::ReadBack sheets =
         fs::exists(unitBook) ? test::readBack(unitBook) : test::ReadBack{};
     for (std::size_t c = 7; c < perUnit[0].size(); ++c) {

@@ -3,7 +3,6 @@
 #include <gtest/gtest.h>
 
 #include "run/input_check.h"
-#include "run/source_tables.h"
 
 namespace kolt::run {
 namespace {
@@ -58,12 +57,6 @@ TEST(ValidaFecha, RefusesSilentlyOrAfterTheBeepAsTheBoxesAlwaysHave) {
   ValidaFecha("01/01/2027", messages, 2026);
   EXPECT_EQ(messages.shown[1],
             "Valida Fecha: Fecha posterior al año en curso, verifique por favor.....");
-}
-
-TEST(UnitList, TheCodeIsTheTextBeforeTheSeparatorWhateverItsLength) {
-  EXPECT_EQ(unitCode("DFSSA000001  HOSPITAL GENERAL"), "DFSSA000001");
-  EXPECT_EQ(unitCode("DF01  CLINICA  NORTE"), "DF01");
-  EXPECT_EQ(unitCode("DFSSA0000012345"), "DFSSA0000012345");
 }
 
 TEST(DateBoxes, FilledMeansAnythingButTheEmptyMask) {

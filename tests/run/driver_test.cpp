@@ -5,13 +5,17 @@
 
 #include <algorithm>
 #include <fstream>
+#include <functional>
 #include <sstream>
+#include <tuple>
+#include <utility>
 
 #include "results/results_folder.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/paths.h"
 #include "support/run_request.h"
+#include "support/workbook_reader.h"
 #include "support/working_db.h"
 #include "xls/workbook.h"
 
@@ -23,6 +27,30 @@ using test::kNull;
 using test::WorkingDb;
 
 constexpr const char* kOther = "DFSSA000002";
+const Unit kGeneral{"DFSSA000001", "HOSPITAL GENERAL"}, kNorte{kOther, "CLINICA NORTE"};
+
+RunOutcome runOf(const RunRequest& request, RunObserver* observer = nullptr) {
+  return runValidation(request, observer);
+}
+
+// The rows of the summary workbook in `folder`, "{unit}|{period}|{verdict}"; none without it.
+std::vector<std::string> summaryIn(const fs::path& folder) {
+  std::vector<std::string> rows;
+  const fs::path book = folder / "ResultadosVal.xls";
+  if (!fs::exists(book)) return rows;
+  // The reader is started through the shell, which a quote in the folder's name would upset.
+  test::TempDir plain;
+  fs::copy_file(book, plain / "ResultadosVal.xls");
+  const test::SheetCells cells =
+      test::sheet(test::readBack(plain / "ResultadosVal.xls"), "Resultados");
+  for (std::size_t r = 1; r < cells.size(); ++r) {
+    std::string row;
+    for (const auto& cell : cells[r])
+      row += (row.empty() ? "" : "|") + cell.substr(cell.find(':') + 1);
+    rows.push_back(row);
+  }
+  return rows;
+}
 
 class Run : public ::testing::Test {
  protected:
@@ -52,7 +80,7 @@ class Run : public ::testing::Test {
       WorkingDb catalogue(session.app / "ValidacionesKOLT.db");
     }
     openDatabases(session, dir.path() / "origen.db");
-    for (const auto& code : codes) units.push_back(code + "  UNIDAD");
+    for (const auto& code : codes) units.push_back(Unit{code, "UNIDAD"});
   }
 
   void open() {
@@ -62,17 +90,10 @@ class Run : public ::testing::Test {
   }
 
   RunOutcome validate(const char* desde = nullptr, const char* hasta = nullptr) {
-    return runValidation(session.cnnOrigen, test::requestFor(session, units, desde, hasta));
+    return runOf(test::requestFor(session, units, desde, hasta));
   }
 
-  std::vector<std::string> summary() {
-    std::vector<std::string> out;
-    engine::Recordset rs = session.cnnOrigen.openRecordset("select * from RESULTADOSVALIDACION");
-    for (; !rs.eof(); rs.moveNext())
-      out.push_back(test::text(rs.field("Unidad")) + "|" + test::text(rs.field("PERIODO")) + "|" +
-                    test::text(rs.field("RESULTADO")));
-    return out;
-  }
+  std::vector<std::string> summary() { return summaryIn(session.resultsFolder); }
 
   fs::path results(const std::string& name) { return session.resultsFolder / name; }
 
@@ -86,14 +107,13 @@ class Run : public ::testing::Test {
   test::TempDir dir;
   fs::path app;
   Session session;
-  std::vector<std::string> units;  // the units the run validates, as the list shows them
+  std::vector<Unit> units;  // the units the run validates
 };
 
 TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
   makeSource();
   open();
-  ASSERT_EQ(units, (std::vector<std::string>{"DFSSA000001  HOSPITAL GENERAL",
-                                             "DFSSA000002  CLINICA NORTE"}));
+  ASSERT_EQ(units, (std::vector<Unit>{kGeneral, kNorte}));
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
@@ -111,7 +131,7 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
                 session.resultsFolder.string());
 
   // A second run replaces the summary and the unit's workbook.
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   validate("15/03/2023", "16/03/2023");
   EXPECT_EQ(summary(), std::vector<std::string>{
                            "DFSSA000002|Fechaini: #2023/03/15#, Fechafin: #2023/03/16#|CORRECTA"});
@@ -121,7 +141,7 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
 TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
   makeSource();
   open();
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   validate("14/03/2023", "14/03/2023");
   EXPECT_EQ(summary(), std::vector<std::string>{
                            "DFSSA000002|Fechaini: #2023/03/14#, Fechafin: #2023/03/14#|A REVISAR"});
@@ -135,15 +155,11 @@ TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
   fs::create_directories(dir.path() / "o'brien");
   Session quoted(dir.path() / "o'brien");
   unitsBreakingRule1(quoted, {"DF'SSA0001"});
-  RunOutcome outcome = runValidation(quoted.cnnOrigen, test::requestFor(quoted, units));
+  RunOutcome outcome = runOf(test::requestFor(quoted, units));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
   EXPECT_TRUE(fs::exists(quoted.resultsFolder / "ValDF'SSA0001.xls"));
-  EXPECT_EQ(quoted.cnnOrigen
-                .openRecordset("select RESULTADO from RESULTADOSVALIDACION where "
-                               "Unidad = 'DF''SSA0001'")
-                .recordCount(),
-            1);
+  EXPECT_EQ(summaryIn(quoted.resultsFolder), std::vector<std::string>{"DF'SSA0001|TODO|A REVISAR"});
 }
 
 TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
@@ -163,8 +179,12 @@ TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   makeSource();
+  {
+    engine::Connection source;
+    source.open(dir.path() / "origen.db");
+    source.execute("Drop Table OBSTET");
+  }
   open();
-  session.cnnOrigen.execute("Drop Table OBSTET");
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, base::kErrNoSuchTable);
@@ -189,7 +209,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
     catalogue.execute("Drop Table CATLOCAL");
   }
   open();
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
   const std::string text = log();
@@ -230,8 +250,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
   const std::string tooLong(300, 'X');
   const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
   unitsBreakingRule1(session, codes);
-  RunOutcome outcome =
-      runValidation(session.cnnOrigen, test::requestFor(session, units, nullptr, nullptr, 3));
+  RunOutcome outcome = runOf(test::requestFor(session, units, nullptr, nullptr, 3));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(summary(),
             (std::vector<std::string>{tooLong + "|TODO|VALIDACION INCOMPLETA",
@@ -244,7 +263,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
 TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {
   makeSource();
   open();
-  units = {"DFSSA000002  CLINICA NORTE", "DFSSA000001  HOSPITAL GENERAL"};
+  units = {kNorte, kGeneral};
   fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
   RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
@@ -264,7 +283,7 @@ TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
   results::ResultsFolder other(session.resultsFolder);
   const fs::path working = other.workingDatabase("DFSSA000001");
   std::ofstream(working) << "the other run's database";
-  units = {"DFSSA000002  CLINICA NORTE"};
+  units = {kNorte};
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, base::kErrInUse);
@@ -272,6 +291,101 @@ TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
   EXPECT_TRUE(fs::exists(working));
   EXPECT_EQ(summary(), before);
   EXPECT_TRUE(fs::exists(results("ResultadosVal.xls")));
+}
+
+// Runs `then` once, when the run it observes has validated its first unit.
+class AtFirstUnit : public RunObserver {
+ public:
+  explicit AtFirstUnit(std::function<void()> then) : then_(std::move(then)) {}
+  void unitFinished(int, int, const std::string&) override {
+    if (then_) std::exchange(then_, nullptr)();
+  }
+
+ private:
+  std::function<void()> then_;
+};
+
+TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
+  const std::vector<std::string> mine = {"DFSSA000011", "DFSSA000012", "DFSSA000013"};
+  const std::vector<std::string> theirs = {"DFSSA000021", "DFSSA000022", "DFSSA000023"};
+  std::vector<std::string> all = mine;
+  all.insert(all.end(), theirs.begin(), theirs.end());
+  unitsBreakingRule1(session, all);
+  const std::vector<Unit> myUnits(units.begin(), units.begin() + 3);
+  const std::vector<Unit> theirUnits(units.begin() + 3, units.end());
+
+  // A colleague's run on the same source, with results of its own, begins and ends in the middle
+  // of this one.
+  Session colleague(app);
+  colleague.resultsFolder = dir.path() / "colega";
+  openDatabases(colleague, dir.path() / "origen.db");
+  RunOutcome theirOutcome;
+  AtFirstUnit meanwhile(
+      [&] { theirOutcome = runOf(test::requestFor(colleague, theirUnits, nullptr, nullptr, 1)); });
+  RunOutcome myOutcome = runOf(test::requestFor(session, myUnits, nullptr, nullptr, 1), &meanwhile);
+
+  for (const auto& [outcome, folder, codes] :
+       {std::tuple{&myOutcome, session.resultsFolder, mine},
+        std::tuple{&theirOutcome, colleague.resultsFolder, theirs}}) {
+    SCOPED_TRACE(folder.string());
+    ASSERT_FALSE(outcome->errorReport) << outcome->errorReport->text();
+    EXPECT_EQ(outcome->failedStatements, 0);
+    std::vector<std::string> rows;
+    for (const auto& code : codes) rows.push_back(code + "|TODO|A REVISAR");
+    EXPECT_EQ(summaryIn(folder), rows);
+  }
+}
+
+// The unit list and the verdicts were once kept in the source: a user's own engine database
+// must come out of a run as it went in.
+TEST_F(Run, TheSourceIsOnlyRead) {
+  makeSource();
+  const auto bytes = [&] {
+    std::ifstream in(dir.path() / "origen.db", std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), {});
+  };
+  const std::string before = bytes();
+  open();
+  const RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(summary().size(), 2u);
+  session.cnnOrigen.close();
+  EXPECT_TRUE(bytes() == before) << "the source was written";
+  EXPECT_FALSE(fs::exists(dir.path() / "origen.db-journal"));
+}
+
+// A code is carried whole from the list to the run: the blanks inside it or at its end are part of
+// it, however the list shows it beside its name.
+TEST_F(Run, UnitCodesWithBlanksAreValidatedWithTheirOwnRecords) {
+  const std::vector<std::string> codes = {"DFSSA000034 ", "DF  SSA 01", " DF02", "DF03  "};
+  {
+    WorkingDb source(dir.path() / "origen.db");
+    for (const auto& code : codes) {
+      source.egreso({{"clues", code}, {"edad", 131}});
+      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD  " + code}});
+    }
+    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+  }
+  open();
+  std::vector<std::string> listed;
+  for (const auto& unit : units) listed.push_back("[" + unit.code + "|" + unit.name + "]");
+  EXPECT_EQ(listed, (std::vector<std::string>{
+                        "[ DF02|UNIDAD   DF02]", "[DF  SSA 01|UNIDAD  DF  SSA 01]",
+                        "[DF03  |UNIDAD  DF03  ]", "[DFSSA000034 |UNIDAD  DFSSA000034 ]"}));
+  RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(outcome.failedStatements, 0);
+  ASSERT_EQ(outcome.units.size(), units.size());
+  for (std::size_t i = 0; i < units.size(); ++i) {
+    SCOPED_TRACE("[" + units[i].code + "]");
+    EXPECT_EQ(outcome.units[i].unit, units[i].code);
+    EXPECT_EQ(outcome.units[i].name, units[i].name);
+    EXPECT_EQ(outcome.units[i].verdict, "A REVISAR");
+    EXPECT_EQ(outcome.units[i].findings(), 1);
+  }
+  for (const char* name :
+       {"ValDFSSA000034%20.xls", "ValDF  SSA 01.xls", "Val DF02.xls", "ValDF03 %20.xls"})
+    EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
 }
 
 }  // namespace

@@ -2,10 +2,12 @@
 
 #include <unistd.h>
 
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <array>
 #include <cstdio>
 #include <cstdlib>
+#include <fstream>
 #include <stdexcept>
 
 namespace kolt::test {
@@ -46,6 +48,37 @@ int runCommand(const std::string& command, std::string& output) {
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
   int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+}
+
+namespace {
+
+void changeImmutable(const char* change, const std::filesystem::path& path) {
+  const int status = std::system(
+      ("chattr " + std::string(change) + " '" + path.string() + "' 2>/dev/null").c_str());
+  (void)status;  // without the attribute, permissions alone must do
+}
+
+}  // namespace
+
+NoWriting::NoWriting(std::vector<std::filesystem::path> paths) : paths_(std::move(paths)) {
+  for (const auto& path : paths_) {
+    ::chmod(path.c_str(), std::filesystem::is_directory(path) ? 0555 : 0444);
+    changeImmutable("+i", path);
+  }
+}
+
+NoWriting::~NoWriting() {
+  for (const auto& path : paths_) {
+    changeImmutable("-i", path);
+    ::chmod(path.c_str(), std::filesystem::is_directory(path) ? 0755 : 0644);
+  }
+}
+
+bool NoWriting::holds() const {
+  const std::filesystem::path probe = paths_.front() / "prueba";
+  if (!std::ofstream(probe).good()) return true;
+  std::filesystem::remove(probe);
+  return false;
 }
 
 }  // namespace kolt::test

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace kolt::test {
 
@@ -27,6 +28,22 @@ class TempDir {
 
  private:
   std::filesystem::path path_;
+};
+
+// Files and folders no one may write while the object lives: by their permissions, and for a user
+// whom permissions do not stop (root) by the immutable attribute, where the file system has one.
+class NoWriting {
+ public:
+  explicit NoWriting(std::vector<std::filesystem::path> paths);
+  ~NoWriting();
+  NoWriting(const NoWriting&) = delete;
+  NoWriting& operator=(const NoWriting&) = delete;
+
+  // False when the first path, a folder, can still be written here (the test should then skip).
+  bool holds() const;
+
+ private:
+  std::vector<std::filesystem::path> paths_;
 };
 
 // Runs a command through the shell; returns its exit status and fills `output` with its stdout.

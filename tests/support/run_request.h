@@ -9,8 +9,7 @@
 
 namespace kolt::test {
 
-inline run::RunRequest requestFor(const run::Session& session,
-                                  const std::vector<std::string>& units,
+inline run::RunRequest requestFor(const run::Session& session, const std::vector<run::Unit>& units,
                                   const char* desde = nullptr, const char* hasta = nullptr,
                                   unsigned threads = 0) {
   run::AcceptedInput accepted{units, desde ? desde : "", hasta ? hasta : ""};

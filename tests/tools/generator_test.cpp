@@ -23,7 +23,7 @@ namespace fs = std::filesystem;
 // Generates a database in `dir` and opens it in `session`, results in "R"; `units` receives all
 // its units.
 void openGenerated(const test::TempDir& dir, const std::string& options, run::Session& session,
-                   std::vector<std::string>& units) {
+                   std::vector<run::Unit>& units) {
   std::string out;
   ASSERT_EQ(test::runCommand((session.app / "kolt-generar").string() + " '" +
                                  (dir.path() / "origen.db").string() + "' " + options,
@@ -41,9 +41,9 @@ void openGenerated(const test::TempDir& dir, const std::string& options, run::Se
 std::set<int> validateGenerated(const test::TempDir& dir, const std::string& options,
                                 std::vector<std::string>& verdicts) {
   run::Session session(test::binaryDir() / "bin");
-  std::vector<std::string> units;
+  std::vector<run::Unit> units;
   openGenerated(dir, options, session, units);
-  run::RunOutcome outcome = run::runValidation(session.cnnOrigen, test::requestFor(session, units));
+  run::RunOutcome outcome = run::runValidation(test::requestFor(session, units));
   EXPECT_FALSE(outcome.errorReport);
   EXPECT_EQ(outcome.failedStatements, 0);
   std::set<int> found;
@@ -105,7 +105,7 @@ std::map<std::string, std::string> resultFiles(const fs::path& folder) {
 TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
   test::TempDir dir;
   run::Session session(test::binaryDir() / "bin");
-  std::vector<std::string> units;
+  std::vector<run::Unit> units;
   openGenerated(dir, "--egresos 3000 --unidades 5 --limpias 1", session, units);
   ASSERT_FALSE(units.empty());
   // A list order other than the source's: the results must follow the list.
@@ -116,8 +116,7 @@ TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
   for (unsigned threads : {1u, 3u}) {
     std::ostringstream trace;
     const run::RunOutcome outcome = run::runValidation(
-        session.cnnOrigen, test::requestFor(session, units, nullptr, nullptr, threads), nullptr,
-        &trace);
+        test::requestFor(session, units, nullptr, nullptr, threads), nullptr, &trace);
     ASSERT_FALSE(outcome.errorReport);
     std::string summary;
     for (const auto& unit : outcome.units)
