@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/date_text.h"
+#include "base/platform/paths.h"
 #include "engine/dialect/emitter.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
@@ -122,9 +123,10 @@ class Attachment {
       : db_(db), schema_(std::move(schema)) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
-      throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
+      throw base::Error(base::kErrFile,
+                        "No se encuentra el archivo '" + platform::utf8(file) + "'.");
     Statement st(db, "ATTACH DATABASE ?1 AS " + quoteName(schema_));
-    st.bind(1, file.string());
+    st.bind(1, platform::utf8(file));
     st.run();
     // The program writes into another file only to fill a unit's working database, which every
     // run makes anew: waiting for the disk after each statement would buy nothing. The journal
@@ -203,7 +205,7 @@ class Connection::Executor {
     std::string schema = "main";
     if (t.inFile) {
       schema = "kolt_into";
-      attachment.emplace(db_, std::filesystem::path(*t.inFile), schema);
+      attachment.emplace(db_, platform::pathFromUtf8(*t.inFile), schema);
     }
     if (tableExists(db_, schema, t.target))
       throw base::Error(base::kErrTableExists, "La tabla '" + t.target + "' ya existe.");
@@ -257,7 +259,7 @@ class Connection::Executor {
       for (int i = 0; i < select.columnCount(); ++i) row.push_back(select.value(i));
       return true;
     };
-    rowsWritten_ = sink_->write(std::filesystem::path(*t.inFile), t.target, columns, rows);
+    rowsWritten_ = sink_->write(platform::pathFromUtf8(*t.inFile), t.target, columns, rows);
   }
 
   static std::string upperAscii(std::string s) {
@@ -279,14 +281,15 @@ void Connection::open(const std::filesystem::path& file) {
   close();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec))
-    throw base::Error(base::kErrFile,
-                      "No se encuentra el archivo de base de datos '" + file.string() + "'.");
+    throw base::Error(base::kErrFile, "No se encuentra el archivo de base de datos '" +
+                                          platform::utf8(file) + "'.");
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(platform::utf8(file).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+      SQLITE_OK) {
     const std::string message = db ? sqlite3_errmsg(db) : "sin memoria";
     sqlite3_close(db);
     throw base::Error(base::kErrFile,
-                      "No se puede abrir '" + file.string() + "': " + message + ".");
+                      "No se puede abrir '" + platform::utf8(file) + "': " + message + ".");
   }
   // Another connection may be writing (the run's summary while units open theirs): wait for it
   // rather than take a locked file for a damaged one.
@@ -296,7 +299,7 @@ void Connection::open(const std::filesystem::path& file) {
       SQLITE_OK) {
     sqlite3_close(db);
     throw base::Error(base::kErrFile,
-                      "El archivo '" + file.string() +
+                      "El archivo '" + platform::utf8(file) +
                           "' no es una base de datos que el programa pueda leer, o está dañado.");
   }
   // A double-quoted name that matches no column must be an error, never a text constant.
@@ -352,10 +355,10 @@ void Connection::link(std::string_view name, const std::filesystem::path& file,
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec))
-    throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
+    throw base::Error(base::kErrFile, "No se encuentra el archivo '" + platform::utf8(file) + "'.");
   const std::string schema = linkSchema(name);
   Statement attach(db_, "ATTACH DATABASE ?1 AS " + quoteName(schema));
-  attach.bind(1, file.string());
+  attach.bind(1, platform::utf8(file));
   attach.run();
   try {
     exec(db_, "CREATE TEMP VIEW " + quoteName(name) + " AS SELECT * FROM " + quoteName(schema) +
@@ -375,10 +378,10 @@ void Connection::unlink(std::string_view name) {
 void Connection::createDatabase(const std::filesystem::path& file) {
   std::error_code ec;
   if (std::filesystem::exists(file, ec))
-    throw base::Error(base::kErrFile, "El archivo '" + file.string() + "' ya existe.");
+    throw base::Error(base::kErrFile, "El archivo '" + platform::utf8(file) + "' ya existe.");
   sqlite3* db = nullptr;
-  const int rc =
-      sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
+  const int rc = sqlite3_open_v2(platform::utf8(file).c_str(), &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   // An empty SQLite file is written only with its first table; write the header now so the file
   // exists with its real size at once.
   const bool ok = rc == SQLITE_OK && sqlite3_exec(db, "PRAGMA user_version = 0; VACUUM", nullptr,
@@ -387,8 +390,8 @@ void Connection::createDatabase(const std::filesystem::path& file) {
   sqlite3_close(db);
   if (!ok) {
     std::filesystem::remove(file, ec);
-    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" + file.string() +
-                                          "': " + message + ".");
+    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" +
+                                          platform::utf8(file) + "': " + message + ".");
   }
 }
 

@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/replace_file.h"
 
 namespace kolt::results {
@@ -39,7 +40,7 @@ bool needsEscape(unsigned char c, std::size_t position, std::size_t length) {
 }
 
 std::string quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
+  return "'" + platform::utf8(path) + "'";
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 #include "results/summary.h"
 
+#include "base/platform/paths.h"
 #include "base/quoting.h"
 #include "results/workbook_sink.h"
 #include "rules/frame_steps.h"
@@ -35,10 +36,11 @@ bool exportSummary(engine::Connection& cnnOrigen, engine::StatementLog& log,
   folder.discard(book);
   WorkbookSink sheets;
   SinkInUse inUse(cnnOrigen, sheets);
-  const engine::StatementRecord& exported = log.execute(
-      cnnOrigen, 0, engine::StatementKind::Export,
-      "SELECT * INTO [Resultados] IN '" + base::doubledQuotes(folder.draftOf(book).string()) +
-          "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  const engine::StatementRecord& exported =
+      log.execute(cnnOrigen, 0, engine::StatementKind::Export,
+                  "SELECT * INTO [Resultados] IN '" +
+                      base::doubledQuotes(platform::utf8(folder.draftOf(book))) +
+                      "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
   if (!exported.ok) return false;
   folder.publish(book);
   return true;

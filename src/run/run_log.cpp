@@ -20,7 +20,8 @@ std::string now() {
 }  // namespace
 
 RunLog::RunLog(std::filesystem::path file)
-    : file_(std::move(file)), out_(std::make_unique<std::ofstream>(file_, std::ios::trunc)) {
+    : file_(std::move(file)),
+      out_(std::make_unique<std::ofstream>(file_, std::ios::trunc | std::ios::binary)) {
   *out_ << now() << "\tInicio de la validación\n";
   intact_ = static_cast<bool>(out_->flush());
 }

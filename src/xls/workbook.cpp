@@ -24,6 +24,7 @@
 
 #include "base/error.h"
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/replace_file.h"
 #include "base/utf8.h"
 #include "xls/biff8_records.h"
@@ -49,7 +50,7 @@ constexpr const char* kStreamName = "Workbook";
 }
 
 std::string quoted(const fs::path& path) {
-  return "\"" + path.string() + "\"";
+  return "\"" + platform::utf8(path) + "\"";
 }
 
 struct GObjectUnref {
@@ -96,7 +97,7 @@ void registerGsfClasses() {
 Bytes readWorkbookStream(const fs::path& path) {
   registerGsfClasses();
   GError* error = nullptr;
-  GPtr<GsfInput> file(gsf_input_stdio_new(path.c_str(), &error));
+  GPtr<GsfInput> file(gsf_input_stdio_new(platform::utf8(path).c_str(), &error));
   if (!file)
     fail("No se pudo abrir el libro " + quoted(path) + " (" + takeMessage(error) +
          "). Compruebe que el archivo no esté abierto en otro programa y que pueda leerse.");

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace kolt::platform {
@@ -26,6 +27,10 @@ bool writeToChannel(int channel, std::string_view line);
 // For as long as it lives, the processor-time limit of this process is lowered to `seconds` past
 // what it has used so far; past it the system ends the process as over its CPU limit, which the
 // parent reports (ChildOutcome::End::CpuLimit). The limit the parent set comes back afterwards.
+// Where the system has no such limit (Windows), a watchdog thread reads the processor time used and
+// ends the process with kCpuLimitExitCode.
+inline constexpr std::uint32_t kCpuLimitExitCode = 0xC0000044;  // "quota exceeded"
+
 class CpuBudget {
  public:
   explicit CpuBudget(unsigned seconds);
@@ -37,6 +42,8 @@ class CpuBudget {
   std::uint64_t savedSoft_ = 0;
   std::uint64_t savedHard_ = 0;
   bool active_ = false;
+  struct Watchdog;
+  std::unique_ptr<Watchdog> watchdog_;
 };
 
 }  // namespace kolt::platform
