@@ -7,6 +7,6 @@
 typedef GIConv iconv_t;
 #define iconv_open(to, from) g_iconv_open((to), (from))
 #define iconv(cd, in, in_left, out, out_left) \
-  g_iconv((cd), (gchar **)(in), (in_left), (gchar **)(out), (out_left))
+  g_iconv((cd), (gchar**)(in), (in_left), (gchar**)(out), (out_left))
 #define iconv_close(cd) g_iconv_close(cd)
 #endif
