@@ -207,8 +207,8 @@ build_sqlite3() {
   # The amalgamation is made by the build machine's tools, then compiled for Windows with the
   # options Debian compiles its SQLite with.
   (cd "$work" && mkdir -p native && cd native && env -u CPPFLAGS -u LDFLAGS CC=gcc AR=ar \
-    RANLIB=ranlib ../configure --disable-tcl >/dev/null &&
-    make -s sqlite3.c >/dev/null)
+    RANLIB=ranlib ../configure --disable-tcl >>"$log" &&
+    make -s sqlite3.c >>"$log")
   $host-gcc-posix -O2 -c "$work/native/sqlite3.c" -o "$work/sqlite3.o" \
     -DSQLITE_SECURE_DELETE -DSQLITE_ENABLE_COLUMN_METADATA -DSQLITE_ENABLE_FTS3 \
     -DSQLITE_ENABLE_FTS3_PARENTHESIS -DSQLITE_ENABLE_RTREE=1 -DSQLITE_SOUNDEX=1 \
@@ -219,7 +219,7 @@ build_sqlite3() {
     -DSQLITE_ENABLE_MATH_FUNCTIONS -DSQLITE_OMIT_LOAD_EXTENSION
   rm -f "$prefix/lib/libsqlite3.a"
   $host-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite3.o"
-  cp "$work/native/sqlite3.h" "$work/src/sqlite3ext.h" "$prefix/include/" 2>/dev/null ||
+  cp "$work/native/sqlite3.h" "$work/src/sqlite3ext.h" "$prefix/include/" 2>>"$log" ||
     cp "$work/native/sqlite3.h" "$prefix/include/"
   cat >"$prefix/lib/pkgconfig/sqlite3.pc" <<EOF
 prefix=$prefix
@@ -236,16 +236,16 @@ build_libffi() {
   local work
   work=$(unpack libffi)
   (cd "$work" && ./configure "${autotools_host[@]}" --disable-shared --enable-static \
-    --disable-docs >/dev/null && make -s -j"$jobs" >/dev/null && make -s install >/dev/null)
+    --disable-docs >>"$log" && make -s -j"$jobs" >>"$log" && make -s install >>"$log")
 }
 
 build_pcre2() {
   local work
   work=$(unpack pcre2)
   (cd "$work" && ./configure "${autotools_host[@]}" --disable-shared --enable-static \
-    --disable-pcre2grep-libz --disable-pcre2grep-libbz2 --enable-unicode >/dev/null &&
-    make -s -j"$jobs" libpcre2-8.la >/dev/null &&
-    make -s install-libLTLIBRARIES install-nodist_includeHEADERS install-pkgconfigDATA >/dev/null)
+    --disable-pcre2grep-libz --disable-pcre2grep-libbz2 --enable-unicode >>"$log" &&
+    make -s -j"$jobs" libpcre2-8.la >>"$log" &&
+    make -s install-libLTLIBRARIES install-nodist_includeHEADERS install-pkgconfigDATA >>"$log")
   # Linked in statically, its users must not look for it in a DLL.
   sed -i 's/^Cflags: \(.*\)$/Cflags: \1 -DPCRE2_STATIC/' "$prefix/lib/pkgconfig/libpcre2-8.pc"
 }
@@ -286,20 +286,20 @@ build_glib2_0() {
     -u CPPFLAGS -u LDFLAGS meson setup _build --cross-file "$out/work/meson-cross.txt" \
     --prefix "$prefix" --libdir lib --buildtype release --wrap-mode nodownload \
     -Ddefault_library=shared -Dtests=false -Dinstalled_tests=false -Dnls=disabled -Dman=false \
-    -Dgtk_doc=false -Dlibelf=disabled >/dev/null &&
-    nice ninja -C _build -j"$jobs" >/dev/null && ninja -C _build install >/dev/null)
+    -Dgtk_doc=false -Dlibelf=disabled >>"$log" &&
+    nice ninja -C _build -j"$jobs" >>"$log" && ninja -C _build install >>"$log")
 }
 
 build_libxml2() {
   local work
   work=$(unpack libxml2)
-  (cd "$work" && NOCONFIGURE=1 ./autogen.sh >/dev/null 2>&1 || autoreconf -fi >/dev/null 2>&1
+  (cd "$work" && NOCONFIGURE=1 ./autogen.sh >>"$log" 2>&1 || autoreconf -fi >>"$log" 2>&1
   cd "$work" && ./configure "${autotools_host[@]}" --disable-shared --enable-static \
     --without-python --without-zlib --without-lzma --without-iconv --without-icu \
     --without-http --without-ftp --without-catalog --without-debug --without-docbook \
-    --without-modules >/dev/null && make -s -j"$jobs" libxml2.la >/dev/null &&
-    make -s install-libLTLIBRARIES install-pkgconfigDATA >/dev/null &&
-    make -s -C include install >/dev/null)
+    --without-modules >>"$log" && make -s -j"$jobs" libxml2.la >>"$log" &&
+    make -s install-libLTLIBRARIES install-pkgconfigDATA >>"$log" &&
+    make -s -C include install >>"$log")
   sed -i 's/^Cflags: \(.*\)$/Cflags: \1 -DLIBXML_STATIC/' "$prefix/lib/pkgconfig/libxml-2.0.pc"
 }
 
@@ -308,8 +308,8 @@ build_libgsf() {
   work=$(unpack libgsf)
   (cd "$work" && ./configure "${autotools_host[@]}" --enable-shared --disable-static \
     --without-gdk-pixbuf --without-bz2 --disable-introspection --disable-gtk-doc \
-    --disable-nls >/dev/null && make -s -j"$jobs" -C gsf >/dev/null &&
-    make -s -C gsf install >/dev/null && make -s install-pkgconfigDATA >/dev/null)
+    --disable-nls >>"$log" && make -s -j"$jobs" -C gsf >>"$log" &&
+    make -s -C gsf install >>"$log" && make -s install-pkgconfigDATA >>"$log")
 }
 
 build_mdbtools() {
@@ -320,24 +320,26 @@ build_mdbtools() {
           s/ CFLAGS="\$CFLAGS -D_spawnv=spawnv"//' "$work/configure.ac"
   # iconv for libmdb comes from GLib (see scripts/windows/iconv.h).
   mkdir -p "$work/kolt-iconv" && cp "$root/scripts/windows/iconv.h" "$work/kolt-iconv/"
-  (cd "$work" && autoreconf -fi >/dev/null 2>&1 &&
+  (cd "$work" && autoreconf -fi >>"$log" 2>&1 &&
     CPPFLAGS="$CPPFLAGS -I$work/kolt-iconv $(pkg-config --cflags glib-2.0)" \
       LIBS="$(pkg-config --libs glib-2.0)" \
       am_cv_func_iconv=yes am_cv_lib_iconv=no am_cv_proto_iconv_arg1="" \
       ./configure "${autotools_host[@]}" --enable-shared --disable-static --disable-man \
-      --disable-gmdb2 --without-unixodbc --disable-sql >/dev/null &&
-    make -s -j"$jobs" -C src/libmdb >/dev/null && make -s -C src/libmdb install >/dev/null &&
-    make -s -C include install >/dev/null && make -s install-pkgconfigDATA >/dev/null 2>&1 ||
-    cp libmdb.pc "$prefix/lib/pkgconfig/")
+      --disable-gmdb2 --without-unixodbc --disable-sql >>"$log" &&
+    make -s -j"$jobs" -C src/libmdb >>"$log" && make -s -C src/libmdb install >>"$log" &&
+    make -s -C include install >>"$log")
+  cp "$work/libmdb.pc" "$prefix/lib/pkgconfig/"
+  # The program's own Access reader converts texts through iconv too.
+  cp "$root/scripts/windows/iconv.h" "$prefix/include/"
 }
 
 build_googletest() {
   rm -rf "$out/work/googletest" && mkdir -p "$out/work/googletest"
   cmake -S /usr/src/googletest -B "$out/work/googletest" -G Ninja \
     -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
-    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON >/dev/null
-  nice cmake --build "$out/work/googletest" -j"$jobs" >/dev/null
-  cmake --install "$out/work/googletest" >/dev/null
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON >>"$log"
+  nice cmake --build "$out/work/googletest" -j"$jobs" >>"$log"
+  cmake --install "$out/work/googletest" >>"$log"
 }
 
 # Builds one dependency unless its stamp says this very source, compiler and recipe are installed.
@@ -354,24 +356,31 @@ step() {
   fi
   say "building $name $src_version"
   local started=$SECONDS
+  log=$out/logs/$name.log
+  mkdir -p "$out/logs" && : >"$log"
   mkdir -p "$prefix/lib/pkgconfig" "$prefix/include" "$out/work"
   "build_${name//./_}"
   echo "$key" >"$stamp"
   say "$name built in $((SECONDS - started)) s"
 }
 
+# A failed step shows the end of what it printed.
+log=""
+trap 'status=$?; if [ $status -ne 0 ] && [ -n "$log" ] && [ -s "$log" ]; then
+  tail -25 "$log" >&2; say "failed; the whole output is in $log"; fi' EXIT
 deps_started=$SECONDS
 step zlib "$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)"
-step libintl "1"
 step sqlite3 "${version[sqlite3]}"
 step libffi "${version[libffi]}"
 step pcre2 "${version[pcre2]}"
+step libintl "$(cat "$root"/scripts/windows/libintl.* | sha256sum | cut -c1-16)"
 step glib2.0 "${version[glib2.0]}"
 step libxml2 "${version[libxml2]}"
 step libgsf "${version[libgsf]}"
-step mdbtools "${version[mdbtools]}"
+step mdbtools "${version[mdbtools]} $(sha256sum <"$root/scripts/windows/iconv.h" | cut -c1-16)"
 step googletest "$(dpkg-query -W -f='${Version}' libgtest-dev)"
 say "dependencies ready in $((SECONDS - deps_started)) s"
+log=""
 $only_deps && exit 0
 
 # --- Wine, for what the build runs and for the tests -----------------------------------------------
@@ -398,8 +407,10 @@ cmake -S "$root" -B "$project" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DKOLT_WINDOWS_PREFIX="$prefix" \
   "${launcher[@]}" >/dev/null
 programs=(kolt-validar kolt-importar kolt-generar kolt-exportar-mdb)
-nice cmake --build "$project" -j"$jobs" --target "${programs[@]}" kolt-catalogue-db
-say "programs built in $((SECONDS - started)) s"
+# Everything: the programs, the demonstration catalogue (made by the Windows kolt-catalogo under
+# Wine) and the tests that run on Windows.
+nice cmake --build "$project" -j"$jobs"
+say "programs and tests built in $((SECONDS - started)) s"
 
 # --- The zip ---------------------------------------------------------------------------------------
 stage=$out/zip/validaciones-kolt

@@ -32,6 +32,16 @@ fail() {
 }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
 
+say "the tests of the Windows build, under Wine"
+gcc_runtime=$(dirname "$($host-g++-posix -print-libgcc-file-name)")
+if WINEPATH="$(windows_path "$out/prefix/bin");$(windows_path "$gcc_runtime");$(windows_path /usr/$host/lib)" \
+  ctest --test-dir "$out/project" --output-on-failure >"$out/ctest.log" 2>&1; then
+  pass "ctest under Wine: $(grep -E 'tests passed' "$out/ctest.log")"
+else
+  fail "ctest under Wine: $(grep -E 'tests passed|tests failed' "$out/ctest.log")"
+  grep -E '\*\*\*Failed|Failed  ' "$out/ctest.log" | head -20
+fi
+
 say "building the Linux programs to compare with"
 if [ ! -f "$linux/CMakeCache.txt" ]; then
   cmake -S "$root" -B "$linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null

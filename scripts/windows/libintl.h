@@ -1,6 +1,11 @@
 /* See libintl.c: the gettext interface without translations. */
 #ifndef KOLT_LIBINTL_H
 #define KOLT_LIBINTL_H
+#include <locale.h>
+/* The C library of Windows has no message category; GNU gettext gives it this number there. */
+#ifndef LC_MESSAGES
+#define LC_MESSAGES 1729
+#endif
 #ifdef __cplusplus
 extern "C" {
 #endif
