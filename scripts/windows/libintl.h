@@ -9,13 +9,18 @@
 #ifdef __cplusplus
 extern "C" {
 #endif
-char* gettext(const char* msgid);
-char* dgettext(const char* domain, const char* msgid);
-char* dcgettext(const char* domain, const char* msgid, int category);
-char* ngettext(const char* msgid, const char* plural, unsigned long n);
-char* dngettext(const char* domain, const char* msgid, const char* plural, unsigned long n);
+/* Like GNU gettext's, these tell the compiler that a translated format is the format given, so
+ * that format checks still see through them. */
+#define KOLT_FORMAT_ARG(n) __attribute__((__format_arg__(n)))
+char* gettext(const char* msgid) KOLT_FORMAT_ARG(1);
+char* dgettext(const char* domain, const char* msgid) KOLT_FORMAT_ARG(2);
+char* dcgettext(const char* domain, const char* msgid, int category) KOLT_FORMAT_ARG(2);
+char* ngettext(const char* msgid, const char* plural, unsigned long n) KOLT_FORMAT_ARG(1)
+    KOLT_FORMAT_ARG(2);
+char* dngettext(const char* domain, const char* msgid, const char* plural, unsigned long n)
+    KOLT_FORMAT_ARG(2) KOLT_FORMAT_ARG(3);
 char* dcngettext(const char* domain, const char* msgid, const char* plural, unsigned long n,
-                 int category);
+                 int category) KOLT_FORMAT_ARG(2) KOLT_FORMAT_ARG(3);
 char* textdomain(const char* domain);
 char* bindtextdomain(const char* domain, const char* dirname);
 char* bind_textdomain_codeset(const char* domain, const char* codeset);

@@ -106,11 +106,11 @@ ResultsFolder::~ResultsFolder() {
 }
 
 fs::path ResultsFolder::workingDatabase(std::string_view unitCode) const {
-  return work_ / ("Val" + fileNamePart(unitCode) + ".db");
+  return work_ / platform::pathFromUtf8("Val" + fileNamePart(unitCode) + ".db");
 }
 
 fs::path ResultsFolder::unitWorkbook(std::string_view unitCode) const {
-  return folder_ / ("Val" + fileNamePart(unitCode) + ".xls");
+  return folder_ / platform::pathFromUtf8("Val" + fileNamePart(unitCode) + ".xls");
 }
 
 fs::path ResultsFolder::summaryWorkbook() const {

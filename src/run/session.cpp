@@ -49,12 +49,12 @@ void openDatabases(Session& session, const std::filesystem::path& source,
       // Without a catalogue of its own choosing the user is expected to provide the official one;
       // the demonstration's stands in for it only when present.
       const std::string official = catalogue.empty()
-                                       ? platform::utf8((session.app / kCatalogoOficial))
+                                       ? platform::utf8(session.app / kCatalogoOficial)
                                        : platform::utf8(chosen);
       std::string text = "No se encuentra la base de datos de catálogos '" + official + "'.";
       if (catalogue.empty())
         text += " Póngala en la carpeta del programa (sin ella se usa la de demostración '" +
-                platform::utf8((session.app / kCatalogoDemostracion)) + "', que tampoco está).";
+                platform::utf8(session.app / kCatalogoDemostracion) + "', que tampoco está).";
       throw base::Error(base::kErrFile, text);
     }
     session.catalogue = access::openSourceCompanion(chosen, session.resultsFolder, options);
