@@ -5,13 +5,14 @@
 #include <fstream>
 #include <sstream>
 
+#include "base/platform/local_time.h"
+
 namespace kolt::run {
 namespace {
 
 std::string now() {
   const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
+  const std::tm local = platform::localTime(t);
   char buffer[32];
   std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
   return buffer;
