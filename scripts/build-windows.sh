@@ -389,7 +389,7 @@ $only_deps && exit 0
 
 # --- Wine, for what the build runs and for the tests -----------------------------------------------
 # Its first start makes the prefix (seconds, and hundreds of megabytes): once per build folder.
-export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 if [ ! -f "$WINEPREFIX/.kolt-ready" ]; then
   say "making the Wine prefix"
   wineboot -i >/dev/null 2>&1 || true

@@ -15,7 +15,7 @@ host=x86_64-w64-mingw32
 zip=$out/validaciones-kolt-windows.zip
 [ -f "$zip" ] || { echo "no $zip: run scripts/build-windows.sh first" >&2; exit 1; }
 
-export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml=;winedbg.exe=d"
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
 # Only what the zip carries: no folder of the build on the DLL search path.
 unset WINEPATH
 

@@ -105,6 +105,7 @@ int run(const Channel& channel, const std::filesystem::path& sourceFile,
 }  // namespace
 
 int main(int argc, char** argv) {
+  kolt::platform::startAsChild();
   const std::vector<std::string> args = kolt::platform::commandLineArguments(argc, argv);
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(

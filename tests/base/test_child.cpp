@@ -25,6 +25,7 @@
 
 int main(int argc, char** argv) {
   using namespace kolt::platform;
+  startAsChild();
   const std::vector<std::string> steps = commandLineArguments(argc, argv);
   std::vector<ExclusiveLock> locks;
   std::vector<std::unique_ptr<CpuBudget>> budgets;

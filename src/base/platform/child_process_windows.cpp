@@ -1,5 +1,6 @@
 #include <algorithm>
 #include <cstring>
+#include <cwchar>
 #include <system_error>
 
 #include "base/platform/child_process.h"
@@ -101,6 +102,21 @@ bool endedByFault(DWORD code) {
   return (code & 0xF0000000) == 0xC0000000 && code != kCpuLimitExitCode;
 }
 
+// This process's environment with the child's processor-time budget added (see startAsChild).
+std::wstring environmentWithBudget(std::uint64_t cpuSeconds) {
+  std::wstring block;
+  const std::wstring name = std::wstring(windows::kCpuBudgetVariable) + L"=";
+  if (wchar_t* strings = ::GetEnvironmentStringsW(); strings != nullptr) {
+    for (const wchar_t* entry = strings; *entry != L'\0'; entry += std::wcslen(entry) + 1) {
+      if (std::wcsncmp(entry, name.c_str(), name.size()) != 0) block.append(entry).push_back(L'\0');
+    }
+    ::FreeEnvironmentStringsW(strings);
+  }
+  block.append(name + std::to_wstring(cpuSeconds)).push_back(L'\0');
+  block.push_back(L'\0');
+  return block;
+}
+
 }  // namespace
 
 bool memoryLimitEnforced() {
@@ -176,9 +192,16 @@ ChildOutcome runChild(const std::filesystem::path& program,
   }
   ::SetInformationJobObject(job.get(), JobObjectExtendedLimitInformation, &budget, sizeof budget);
 
+  // A child inherits the error mode: with this one a crash ends it at once, with no dialog for a
+  // user to answer and no debugger started (the job's limit does the same on Windows, not on Wine).
+  const UINT errorMode =
+      ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
   PROCESS_INFORMATION info{};
-  const BOOL started = ::CreateProcessW(program.c_str(), commandLine.data(), nullptr, nullptr, TRUE,
-                                        flags, nullptr, nullptr, &startup.StartupInfo, &info);
+  std::wstring environment = environmentWithBudget(limits.cpuSeconds);
+  const BOOL started = ::CreateProcessW(
+      program.c_str(), commandLine.data(), nullptr, nullptr, TRUE, flags,
+      limits.cpuSeconds != 0 ? environment.data() : nullptr, nullptr, &startup.StartupInfo, &info);
+  ::SetErrorMode(errorMode);
   if (startup.lpAttributeList != nullptr) ::DeleteProcThreadAttributeList(list);
   if (!started) fail("CreateProcess");
   Handle process(info.hProcess), thread(info.hThread);
@@ -209,6 +232,7 @@ ChildOutcome runChild(const std::filesystem::path& program,
   try {
     HANDLE pipes[2] = {reportRead.get(), errorRead.get()};
     int open = 2;
+    bool exited = false;
     while (open > 0 && !killed) {
       const auto now = Clock::now();
       if (limits.timeout.count() > 0 && now - startedAt >= limits.timeout) {
@@ -255,9 +279,13 @@ ChildOutcome runChild(const std::filesystem::path& program,
           onLine(std::string_view(pending).substr(from, end - from));
         pending.erase(0, from);
       }
+      if (gotSome) continue;
+      // Everything an ended child wrote is in the pipes already, and was read above: Wine does not
+      // always report a pipe broken once its writer is gone, so the child's end ends the reading.
+      if (exited) break;
       // Anonymous pipes cannot be waited on: wait on the child a little, which ends early when it
       // exits, and look at the pipes again.
-      if (!gotSome) ::WaitForSingleObject(process.get(), 10);
+      exited = ::WaitForSingleObject(process.get(), 10) == WAIT_OBJECT_0;
     }
   } catch (...) {
     ::TerminateJobObject(job.get(), kKilledExitCode);

@@ -16,6 +16,14 @@ bool processAlive(std::int64_t pid);
 // left", as on a full disk, instead of ending the process halfway through a file.
 void failWritesPastFileSizeLimit();
 
+// Called first by a program that runChild starts. From then on a fault (an access violation, a
+// stack overflow) ends it at once, as a signal does on POSIX, the parent telling it from its
+// status: no error dialog waiting for a user, no debugger started. And the processor-time budget
+// the parent set holds even where the system keeps none (Wine ignores a job's limits, and cannot
+// tell a parent its child's processor time): a thread of the child's own then reads it and ends
+// the child with kCpuLimitExitCode. On POSIX the system does both.
+void startAsChild();
+
 enum class StandardStream { Output, Error };
 // Whether the stream goes to a terminal, where progress can be redrawn in place.
 bool isTerminal(StandardStream stream);

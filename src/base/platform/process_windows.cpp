@@ -10,6 +10,8 @@
 #include "base/platform/process.h"
 #include "base/platform/windows_support.h"
 
+using kolt::platform::windows::kCpuBudgetVariable;
+
 namespace kolt::platform {
 namespace {
 
@@ -41,6 +43,36 @@ bool processAlive(std::int64_t pid) {
 // Windows sets no file-size limit on a process: a write fails only when the disk is full, and that
 // already comes back as an error.
 void failWritesPastFileSizeLimit() {}
+
+namespace {
+
+LONG WINAPI endWithTheFault(EXCEPTION_POINTERS* fault) {
+  ::TerminateProcess(::GetCurrentProcess(), fault->ExceptionRecord->ExceptionCode);
+  return EXCEPTION_EXECUTE_HANDLER;
+}
+
+}  // namespace
+
+void startAsChild() {
+  ::SetErrorMode(SEM_FAILCRITICALERRORS | SEM_NOGPFAULTERRORBOX | SEM_NOOPENFILEERRORBOX);
+  ::SetUnhandledExceptionFilter(endWithTheFault);
+  wchar_t text[32] = {};
+  if (::GetEnvironmentVariableW(kCpuBudgetVariable, text, 32) == 0) return;
+  const std::uint64_t seconds = std::wcstoull(text, nullptr, 10);
+  if (seconds == 0) return;
+  // Past the budget and a second of grace, as POSIX has a hard limit a second past the soft one.
+  const std::uint64_t until = (seconds + 1) * 10'000'000;
+  std::thread([until] {
+    const HANDLE self = ::GetCurrentProcess();
+    for (;;) {
+      std::this_thread::sleep_for(std::chrono::milliseconds(100));
+      if (processorTime(self) > until) {
+        std::fflush(stderr);
+        ::TerminateProcess(self, kCpuLimitExitCode);
+      }
+    }
+  }).detach();
+}
 
 bool isTerminal(StandardStream stream) {
   const HANDLE handle =

@@ -16,6 +16,9 @@ inline std::error_code lastError() {
   return errorFrom(::GetLastError());
 }
 
+// Where runChild tells a child its processor-time budget, in seconds (see startAsChild).
+inline constexpr const wchar_t* kCpuBudgetVariable = L"KOLT_CPU_SECONDS";
+
 // A handle from CreateFileW as a C runtime descriptor in binary mode, which then owns it; -1 (and
 // the handle closed) when the runtime has no descriptor left.
 int descriptorFor(HANDLE handle);
