@@ -329,7 +329,7 @@ build_mdbtools() {
       LIBS="$(pkg-config --libs glib-2.0)" \
       am_cv_func_iconv=yes am_cv_lib_iconv=no am_cv_proto_iconv_arg1="" \
       ./configure "${autotools_host[@]}" --enable-shared --disable-static --disable-man \
-      --disable-gmdb2 --without-unixodbc --disable-sql >>"$log" &&
+      --disable-gmdb2 --disable-sql >>"$log" &&
     make -s -j"$jobs" -C src/libmdb >>"$log" && make -s -C src/libmdb install >>"$log" &&
     make -s -C include install >>"$log")
   cp "$work/libmdb.pc" "$prefix/lib/pkgconfig/"
