@@ -28,7 +28,8 @@ class EngineReader {
     if (!fs::exists(file))
       throw base::Error(base::kErrFile, "No se encuentra el archivo " + platform::utf8(file) +
                                             ". Compruebe la ruta de la base de datos de origen.");
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
       const std::string message = db_ ? sqlite3_errmsg(db_) : "sin memoria";
       sqlite3_close(db_);
       db_ = nullptr;

@@ -319,7 +319,7 @@ void Workbook::save() {
     if (stream == nullptr) failWrite(s.file, error);
     {
       errno = 0;
-      GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(s.file.c_str(), stream, TRUE));
+      GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(platform::utf8(s.file).c_str(), stream, TRUE));
       GPtr<GsfOutfile> container(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
       GPtr<GsfOutput> child(container ? gsf_outfile_new_child(container.get(), kStreamName, FALSE)
                                       : nullptr);
