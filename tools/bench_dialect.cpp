@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/platform/paths.h"
 #include "engine/connection.h"
 #include "engine/dialect/translation.h"
 #include "help_option.h"
@@ -80,7 +81,7 @@ int main(int argc, char** argv) {
 
   start = Clock::now();
   cnn.execute("select * into Grande from EGRESO");
-  cnn.execute("SELECT * INTO [Grande] IN '" + (folder / "libro.xls").string() +
+  cnn.execute("SELECT * INTO [Grande] IN '" + kolt::platform::utf8((folder / "libro.xls")) +
               "' 'Excel 8.0;' FROM Grande");
   std::printf("export a %d-row sheet: %.1f ms\n", discharges, millisecondsSince(start));
   return 0;

@@ -17,6 +17,7 @@
 
 #include "access/bulk_loader.h"
 #include "base/error.h"
+#include "base/platform/paths.h"
 #include "csv.h"
 #include "help_option.h"
 #include "loaded_database.h"
@@ -34,7 +35,8 @@ Value cell(const std::string& text, std::string_view type, const fs::path& file)
     std::int64_t n = 0;
     auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
     if (ec != std::errc() || end != text.data() + text.size())
-      throw std::runtime_error(file.string() + ": '" + text + "' no es un número entero");
+      throw std::runtime_error(kolt::platform::utf8(file) + ": '" + text +
+                               "' no es un número entero");
     return n;
   }
   return text;
@@ -42,10 +44,10 @@ Value cell(const std::string& text, std::string_view type, const fs::path& file)
 
 void loadTable(kolt::access::BulkLoader& loader, const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
-  if (!in) throw std::runtime_error("no se puede leer " + file.string());
-  const std::string name = file.stem().string();
+  if (!in) throw std::runtime_error("no se puede leer " + kolt::platform::utf8(file));
+  const std::string name = kolt::platform::utf8(file.stem());
   auto header = kolt::tools::readCsvRecord(in);
-  if (!header) throw std::runtime_error(file.string() + " está vacío");
+  if (!header) throw std::runtime_error(kolt::platform::utf8(file) + " está vacío");
   const kolt::schema::Table* known = kolt::schema::findTable(name);
   std::vector<kolt::access::SourceColumn> columns;
   for (const auto& column : *header) {
@@ -57,7 +59,7 @@ void loadTable(kolt::access::BulkLoader& loader, const fs::path& file) {
   while (auto record = kolt::tools::readCsvRecord(in)) {
     ++line;
     if (record->size() != columns.size())
-      throw std::runtime_error(file.string() + ":" + std::to_string(line) + ": " +
+      throw std::runtime_error(kolt::platform::utf8(file) + ":" + std::to_string(line) + ": " +
                                std::to_string(record->size()) + " campos en vez de " +
                                std::to_string(columns.size()));
     std::vector<Value> row;

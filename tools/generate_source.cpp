@@ -356,6 +356,7 @@ int main(int argc, char** argv) {
     for (const auto& row : generator.unitCatalogue()) write(loader, catclues, row);
   });
   if (status != 0) return status;
-  std::printf("%s: %ld egresos en %ld unidades\n", output.c_str(), discharges, units);
+  std::printf("%s: %ld egresos en %ld unidades\n", kolt::platform::utf8(output).c_str(), discharges,
+              units);
   return 0;
 }

@@ -14,6 +14,7 @@
 #include "access/bulk_loader.h"
 #include "access_writer/engine_export.h"
 #include "base/error.h"
+#include "base/platform/paths.h"
 #include "base/replace_file.h"
 
 namespace kolt::tools {
@@ -22,11 +23,12 @@ namespace kolt::tools {
 inline int writeDatabase(const std::filesystem::path& output, const char* tool,
                          const std::function<void(access::BulkLoader&)>& fill) {
   namespace fs = std::filesystem;
-  std::string extension = output.extension().string();
+  std::string extension = kolt::platform::utf8(output.extension());
   for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   const bool access = extension == ".mdb";
-  const fs::path engine = access ? fs::path(output.string() + ".origen.tmp") : output;
-  const fs::path temporary = engine.string() + ".tmp";
+  const fs::path engine =
+      access ? kolt::platform::pathFromUtf8(kolt::platform::utf8(output) + ".origen.tmp") : output;
+  const fs::path temporary = kolt::platform::pathFromUtf8(kolt::platform::utf8(engine) + ".tmp");
   std::error_code ignored;
   if (output.has_parent_path()) fs::create_directories(output.parent_path(), ignored);
   fs::remove(temporary, ignored);

@@ -8,6 +8,7 @@
 
 #include "access/jet_header.h"
 #include "base/error.h"
+#include "base/platform/paths.h"
 
 namespace kolt::access {
 namespace {
@@ -56,13 +57,13 @@ std::string AccessHeader::formatName() const {
 }
 
 std::string notAccessFileMessage(const std::filesystem::path& file) {
-  return "El archivo " + file.string() +
+  return "El archivo " + platform::utf8(file) +
          " no es una base de datos de Access o está dañado. Ábralo en Access y use «Compactar y "
          "reparar», o elija otro archivo.";
 }
 
 std::string missingFileMessage(const std::filesystem::path& file) {
-  return "No se encuentra el archivo " + file.string() +
+  return "No se encuentra el archivo " + platform::utf8(file) +
          ". Compruebe la ruta y vuelva a elegir la base de datos.";
 }
 
@@ -72,12 +73,13 @@ AccessHeader readAccessHeader(const std::filesystem::path& file) {
   if (!std::filesystem::exists(status)) throw base::Error(base::kErrFile, missingFileMessage(file));
   if (!std::filesystem::is_regular_file(status))
     throw base::Error(base::kErrFile,
-                      "La ruta " + file.string() +
+                      "La ruta " + platform::utf8(file) +
                           " no es un archivo de base de datos. Elija un archivo .mdb o .accdb.");
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     throw base::Error(base::kErrFile,
-                      "No se puede leer el archivo " + file.string() + " (" + std::strerror(errno) +
+                      "No se puede leer el archivo " + platform::utf8(file) + " (" +
+                          std::strerror(errno) +
                           "). Compruebe que tiene permiso de lectura y que ningún otro "
                           "programa lo tiene bloqueado.");
   }
@@ -110,7 +112,7 @@ AccessHeader readAccessHeader(const std::filesystem::path& file) {
   header.firstPage = std::move(page);
   if (header.passwordProtected) {
     throw base::Error(base::kErrAccessPassword,
-                      "La base de datos " + file.string() +
+                      "La base de datos " + platform::utf8(file) +
                           " está protegida con contraseña. Ábrala en Access, quite la contraseña "
                           "(Archivo > Información > Descifrar base de datos) y vuelva a elegirla.");
   }

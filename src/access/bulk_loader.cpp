@@ -6,6 +6,7 @@
 
 #include "base/error.h"
 #include "base/names.h"
+#include "base/platform/paths.h"
 
 namespace kolt::access {
 namespace {
@@ -31,8 +32,8 @@ std::string quoteIdentifier(const std::string& name) {
 }
 
 BulkLoader::BulkLoader(const std::filesystem::path& file) : file_(file) {
-  if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) !=
-      SQLITE_OK)
+  if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
     fail("no se pudo crear");
   // A half-written file is never used (it is renamed into place only when complete), so there is
   // nothing for a journal to protect.
@@ -49,8 +50,8 @@ BulkLoader::~BulkLoader() {
 
 void BulkLoader::fail(const std::string& what) {
   std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : "sin memoria";
-  throw base::Error(base::kErrFile, "La base de datos de trabajo " + file_.string() + " " + what +
-                                        " (" + detail +
+  throw base::Error(base::kErrFile, "La base de datos de trabajo " + platform::utf8(file_) + " " +
+                                        what + " (" + detail +
                                         "). Compruebe que hay espacio libre en el disco y permiso "
                                         "de escritura en la carpeta.");
 }

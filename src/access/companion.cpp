@@ -10,6 +10,7 @@
 
 #include "base/platform/file_lock.h"
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/replace_file.h"
 
 namespace kolt::access {
@@ -37,8 +38,8 @@ Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader&
   if (!stamp) throw base::Error(base::kErrFile, missingFileMessage(file));
   Fingerprint f;
   std::error_code ec;
-  f.path = std::filesystem::weakly_canonical(std::filesystem::absolute(file), ec).string();
-  if (ec) f.path = std::filesystem::absolute(file).string();
+  f.path = platform::utf8(std::filesystem::weakly_canonical(std::filesystem::absolute(file), ec));
+  if (ec) f.path = platform::utf8(std::filesystem::absolute(file));
   f.size = stamp->size;
   f.modifiedNs = stamp->modifiedNs;
   f.changedNs = stamp->changedNs;
@@ -53,7 +54,7 @@ Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader&
 class Handle {
  public:
   Handle(const std::filesystem::path& file, int flags) {
-    if (sqlite3_open_v2(file.c_str(), &db_, flags, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_, flags, nullptr) != SQLITE_OK) {
       sqlite3_close_v2(db_);
       db_ = nullptr;
     }
@@ -149,7 +150,7 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   Handle db(companion, SQLITE_OPEN_READWRITE);
   auto fail = [&] {
     throw base::Error(base::kErrFile,
-                      "No se pudo completar " + companion.string() + " (" +
+                      "No se pudo completar " + platform::utf8(companion) + " (" +
                           (db.get() != nullptr ? sqlite3_errmsg(db.get()) : "sin memoria") +
                           "). Compruebe que hay espacio libre en el disco.");
   };
@@ -182,12 +183,12 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
 }  // namespace
 
 std::filesystem::path companionBeside(const std::filesystem::path& sourceFile) {
-  return sourceFile.string() + ".kolt.db";
+  return platform::pathFromUtf8(platform::utf8(sourceFile) + ".kolt.db");
 }
 
 std::filesystem::path companionInResults(const std::filesystem::path& sourceFile,
                                          const std::filesystem::path& resultsDir) {
-  return resultsDir / (sourceFile.filename().string() + ".kolt.db");
+  return resultsDir / platform::pathFromUtf8(platform::utf8(sourceFile.filename()) + ".kolt.db");
 }
 
 void discardCompanion(const std::filesystem::path& companion) {
@@ -273,7 +274,7 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
     // A file saved while we read it may have been read half old, half new.
     if (fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) != before) {
       throw base::Error(base::kErrFile,
-                        "El archivo " + sourceFile.string() +
+                        "El archivo " + platform::utf8(sourceFile) +
                             " cambió mientras se leía. Cierre los programas que lo usan "
                             "(Access) y vuelva a elegirlo.");
     }
@@ -283,7 +284,7 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
     removeSideFiles(target);
   });
   if (renamed) {
-    throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +
+    throw base::Error(base::kErrFile, "No se pudo guardar " + platform::utf8(target) + " (" +
                                           renamed.message() +
                                           "). Compruebe el permiso de escritura en la carpeta.");
   }

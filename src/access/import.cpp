@@ -6,6 +6,7 @@
 #include "access/progress_protocol.h"
 #include "base/platform/child_process.h"
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/replace_file.h"
 
 namespace kolt::access {
@@ -34,9 +35,7 @@ std::string seconds(std::chrono::milliseconds d) {
 }  // namespace
 
 std::filesystem::path defaultImporterPath() {
-  std::error_code ec;
-  const auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  return (ec ? std::filesystem::current_path() : self.parent_path()) / "kolt-importar";
+  return platform::executableIn(platform::programFile(nullptr).parent_path(), "kolt-importar");
 }
 
 ImportSummary importAccessInto(const std::filesystem::path& source,
@@ -47,13 +46,13 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
       options.importer.empty() ? defaultImporterPath() : options.importer;
   if (!platform::isExecutable(importer)) {
     throw base::Error(base::kErrFile,
-                      "No se encuentra el programa de importación " + importer.string() +
+                      "No se encuentra el programa de importación " + platform::utf8(importer) +
                           ", necesario para leer bases de datos de Access. Reinstale el "
                           "programa.");
   }
 
   std::vector<std::string> arguments = {"--progress-fd", std::to_string(platform::kReportChannel),
-                                        source.string(), temporaryTarget.string()};
+                                        platform::utf8(source), platform::utf8(temporaryTarget)};
   arguments.insert(arguments.end(), options.tables.begin(), options.tables.end());
 
   platform::ChildLimits limits;
@@ -113,8 +112,8 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
       }
     });
   } catch (const std::system_error& e) {
-    throw base::Error(base::kErrFile, "No se pudo iniciar la lectura de " + source.string() + " (" +
-                                          e.what() +
+    throw base::Error(base::kErrFile, "No se pudo iniciar la lectura de " + platform::utf8(source) +
+                                          " (" + e.what() +
                                           "). Cierre otros programas y vuelva a intentarlo.");
   }
 
@@ -129,7 +128,7 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
     const auto limit = outcome.end == End::TimedOut ? limits.timeout : limits.stallTimeout;
     throw base::Error(
         base::kErrNotAccessFile,
-        "La lectura de " + source.string() + " se detuvo: " +
+        "La lectura de " + platform::utf8(source) + " se detuvo: " +
             (outcome.end == End::TimedOut ? "tardó más de " : "dejó de avanzar durante ") +
             seconds(limit) +
             " segundos. El archivo puede estar dañado; ábralo en Access y use «Compactar "
@@ -138,14 +137,14 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
   if (outcome.end == End::CpuLimit) {
     throw base::Error(
         base::kErrNotAccessFile,
-        "La lectura de " + source.string() +
+        "La lectura de " + platform::utf8(source) +
             " se detuvo: necesitó mucho más trabajo del que pide un archivo de su "
             "tamaño. El archivo puede estar dañado; ábralo en Access y use «Compactar "
             "y reparar», o elija otro archivo.");
   }
   if (outcome.end == End::Exited && outcome.status == 127 && progress.format.empty()) {
     throw base::Error(base::kErrFile, "No se pudo ejecutar el programa de importación " +
-                                          importer.string() + ". Reinstale el programa.");
+                                          platform::utf8(importer) + ". Reinstale el programa.");
   }
   // A crash, an abort (libmdb gives up on memory it cannot get), or output we cannot trust.
   throw base::Error(base::kErrNotAccessFile, notAccessFileMessage(source));
@@ -158,7 +157,7 @@ ImportSummary importAccess(const std::filesystem::path& source, const std::files
   const std::error_code ec = base::replaceFile(
       temporary, target, [&] { summary = importAccessInto(source, temporary, options); });
   if (ec) {
-    throw base::Error(base::kErrFile, "No se pudo guardar " + target.string() + " (" +
+    throw base::Error(base::kErrFile, "No se pudo guardar " + platform::utf8(target) + " (" +
                                           ec.message() +
                                           "). Compruebe el permiso de escritura en la carpeta.");
   }

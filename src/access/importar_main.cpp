@@ -20,6 +20,7 @@
 #include "access/progress_protocol.h"
 #include "base/error.h"
 #include "base/names.h"
+#include "base/platform/paths.h"
 #include "base/platform/process.h"
 
 namespace {
@@ -41,14 +42,15 @@ class Channel {
   int fd_;
 };
 
-int run(const Channel& channel, const std::string& source, const std::string& target,
-        const std::vector<std::string>& wanted) {
+int run(const Channel& channel, const std::filesystem::path& sourceFile,
+        const std::filesystem::path& target, const std::vector<std::string>& wanted) {
+  const std::string source = kolt::platform::utf8(sourceFile);
   using Clock = std::chrono::steady_clock;
-  const auto header = kolt::access::readAccessHeader(source);
+  const auto header = kolt::access::readAccessHeader(sourceFile);
   // Opening reads the catalogue only, whatever the file's size, yet a damaged property block can
   // keep libmdb parsing it without end: a second or two of processor time must do.
   std::optional<kolt::platform::CpuBudget> opening(std::in_place, kOpeningSeconds);
-  kolt::access::MdbReader reader(source);
+  kolt::access::MdbReader reader(sourceFile);
   opening.reset();
 
   std::vector<kolt::access::SourceTable> tables;
@@ -103,7 +105,9 @@ int run(const Channel& channel, const std::string& source, const std::string& ta
 }  // namespace
 
 int main(int argc, char** argv) {
-  if (argc == 2 && (std::strcmp(argv[1], "--help") == 0 || std::strcmp(argv[1], "-h") == 0)) {
+  kolt::platform::startAsChild();
+  const std::vector<std::string> args = kolt::platform::commandLineArguments(argc, argv);
+  if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(
         "Uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA]...\n"
         "Lee un archivo de Access en una base nueva del motor, informando del avance en el\n"
@@ -111,21 +115,22 @@ int main(int argc, char** argv) {
         stdout);
     return 0;
   }
-  if (argc < 5 || std::strcmp(argv[1], "--progress-fd") != 0) {
+  if (args.size() < 4 || args[0] != "--progress-fd") {
     std::fprintf(stderr, "uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA...]\n");
     return 64;
   }
-  const Channel channel(std::atoi(argv[2]));
-  std::vector<std::string> wanted(argv + 5, argv + argc);
+  const Channel channel(std::atoi(args[1].c_str()));
+  const std::vector<std::string> wanted(args.begin() + 4, args.end());
   try {
-    return run(channel, argv[3], argv[4], wanted);
+    return run(channel, kolt::platform::pathFromUtf8(args[2]),
+               kolt::platform::pathFromUtf8(args[3]), wanted);
   } catch (const kolt::base::Error& e) {
     channel.send({ProgressEvent::Kind::Error, e.description(), e.number(), 0, 0});
     return 2;
   } catch (const std::bad_alloc&) {
     // Within the memory limit only a damaged file (a value claiming an absurd length) gets here.
     channel.send({ProgressEvent::Kind::Error,
-                  "La lectura de " + std::string(argv[3]) +
+                  "La lectura de " + args[2] +
                       " necesitó más memoria de la permitida. El archivo puede estar dañado; "
                       "ábralo en Access y use «Compactar y reparar», o elija otro archivo.",
                   kolt::base::kErrNotAccessFile, 0, 0});

@@ -10,6 +10,7 @@
 #include "base/date_text.h"
 #include "base/error.h"
 #include "base/names.h"
+#include "base/platform/paths.h"
 
 namespace kolt::access {
 namespace {
@@ -329,7 +330,7 @@ struct MdbReader::State {
       throw base::Error(
           base::kErrNotAccessFile,
           "El valor " + text + " de la columna " + plan.source.name + " de la tabla " + table +
-              " de " + file.string() +
+              " de " + platform::utf8(file) +
               " no se puede guardar sin perder dígitos. Redúzcalo en Access o cambie el "
               "tipo de la columna a Texto.");
     }
@@ -341,7 +342,7 @@ struct MdbReader::State {
 MdbReader::MdbReader(const std::filesystem::path& file)
     : state_(std::make_unique<State>()), file_(file) {
   state_->file = file;
-  state_->mdb = mdb_open(file.c_str(), MDB_NOFLAGS);
+  state_->mdb = mdb_open(platform::utf8(file).c_str(), MDB_NOFLAGS);
   if (state_->mdb == nullptr || mdb_read_catalog(state_->mdb, MDB_ANY) == nullptr)
     throw base::Error(base::kErrNotAccessFile, access::notAccessFileMessage(file));
   MdbHandle* mdb = state_->mdb;

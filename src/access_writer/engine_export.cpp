@@ -7,6 +7,7 @@
 #include "access_writer/column_choice.h"
 #include "access_writer/jet_writer.h"
 #include "base/error.h"
+#include "base/platform/paths.h"
 #include "base/quoting.h"
 #include "base/replace_file.h"
 #include "base/value.h"
@@ -25,13 +26,15 @@ class EngineReader {
  public:
   explicit EngineReader(const fs::path& file) : file_(file) {
     if (!fs::exists(file))
-      throw base::Error(base::kErrFile, "No se encuentra el archivo " + file.string() +
+      throw base::Error(base::kErrFile, "No se encuentra el archivo " + platform::utf8(file) +
                                             ". Compruebe la ruta de la base de datos de origen.");
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK) {
+    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK) {
       const std::string message = db_ ? sqlite3_errmsg(db_) : "sin memoria";
       sqlite3_close(db_);
       db_ = nullptr;
-      throw base::Error(base::kErrFile, "No se puede abrir " + file.string() + ": " + message);
+      throw base::Error(base::kErrFile,
+                        "No se puede abrir " + platform::utf8(file) + ": " + message);
     }
   }
   ~EngineReader() { sqlite3_close(db_); }
@@ -60,7 +63,7 @@ class EngineReader {
  private:
   [[noreturn]] void fail() const {
     throw base::Error(sqlite3_extended_errcode(db_),
-                      "Al leer " + file_.string() + ": " + sqlite3_errmsg(db_));
+                      "Al leer " + platform::utf8(file_) + ": " + sqlite3_errmsg(db_));
   }
 
   fs::path file_;
@@ -113,7 +116,7 @@ std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::
                                           const std::vector<std::string>& tables) {
   EngineReader engine(engineFile);
   const std::vector<std::string> names = tableNames(engine, tables);
-  const fs::path temporary = accessFile.string() + ".tmp";
+  const fs::path temporary = platform::pathFromUtf8(platform::utf8(accessFile) + ".tmp");
   std::vector<ExportedTable> exported;
   const std::error_code renamed = base::replaceFile(temporary, accessFile, [&] {
     JetWriter writer(temporary);
@@ -146,8 +149,9 @@ std::vector<ExportedTable> exportToAccess(const fs::path& engineFile, const fs::
     writer.finish();
   });
   if (renamed)
-    throw base::Error(base::kErrFile, "No se puede poner el archivo en " + accessFile.string() +
-                                          " (" + renamed.message() + ").");
+    throw base::Error(base::kErrFile, "No se puede poner el archivo en " +
+                                          platform::utf8(accessFile) + " (" + renamed.message() +
+                                          ").");
   return exported;
 }
 

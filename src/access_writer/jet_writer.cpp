@@ -16,6 +16,7 @@
 #include "base/error.h"
 #include "base/names.h"
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/utf8.h"
 
 namespace kolt::access_writer {
@@ -68,14 +69,14 @@ struct JetWriter::State {
 
   [[noreturn]] void fileError(const std::string& what) const {
     throw base::Error(base::kErrFile,
-                      "No se puede escribir el archivo " + file.string() + " (" + what +
+                      "No se puede escribir el archivo " + platform::utf8(file) + " (" + what +
                           "). Compruebe el espacio libre y el permiso de escritura.");
   }
 
   std::uint32_t allocate(std::uint32_t count = 1) {
     if (pageCount + count > kMaxPages)
       throw base::Error(base::kErrFile,
-                        "El archivo " + file.string() +
+                        "El archivo " + platform::utf8(file) +
                             " pasaría de 2 GB, el tamaño máximo de una base de datos de "
                             "Access; exporte menos tablas o menos filas.");
     const std::uint32_t first = pageCount;
@@ -245,8 +246,8 @@ JetWriter::JetWriter(const std::filesystem::path& file) : state_(std::make_uniqu
   std::error_code error;
   state_->out = platform::File::createForWriting(file, error);
   if (error)
-    throw base::Error(base::kErrFile, "No se puede crear el archivo " + file.string() + " (" +
-                                          error.message() +
+    throw base::Error(base::kErrFile, "No se puede crear el archivo " + platform::utf8(file) +
+                                          " (" + error.message() +
                                           "). Compruebe que la carpeta existe y admite escritura.");
 }
 

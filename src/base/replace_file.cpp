@@ -5,6 +5,7 @@
 #include <string>
 
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/platform/process.h"
 
 namespace kolt::base {
@@ -17,11 +18,11 @@ void removeQuietly(const std::filesystem::path& file) {
 
 // Removes "{target}.tmp-{pid}-..." files whose process is gone.
 void removeAbandonedTemporaries(const std::filesystem::path& target) {
-  const std::string prefix = target.filename().string() + ".tmp-";
+  const std::string prefix = platform::utf8(target.filename()) + ".tmp-";
   std::error_code ec;
   const auto folder = target.has_parent_path() ? target.parent_path() : ".";
   for (const auto& entry : std::filesystem::directory_iterator(folder, ec)) {
-    const std::string name = entry.path().filename().string();
+    const std::string name = platform::utf8(entry.path().filename());
     if (!name.starts_with(prefix)) continue;
     const long pid = std::strtol(name.c_str() + prefix.size(), nullptr, 10);
     if (!platform::processAlive(pid)) removeQuietly(entry.path());
@@ -47,8 +48,9 @@ std::error_code replaceFile(const std::filesystem::path& temporary,
 std::filesystem::path temporaryNameFor(const std::filesystem::path& target) {
   removeAbandonedTemporaries(target);
   static std::atomic<unsigned> counter{0};
-  return target.string() + ".tmp-" + std::to_string(platform::processId()) + "-" +
-         std::to_string(++counter);
+  return platform::pathFromUtf8(platform::utf8(target) + ".tmp-" +
+                                std::to_string(platform::processId()) + "-" +
+                                std::to_string(++counter));
 }
 
 }  // namespace kolt::base

@@ -8,6 +8,7 @@
 #include <utility>
 #include <variant>
 
+#include "base/platform/paths.h"
 #include "base/platform/process.h"
 #include "cli/arguments.h"
 #include "engine/dialect/functions.h"
@@ -81,10 +82,7 @@ access::ImportProgressFn importProgress(bool terminal) {
 }
 
 std::filesystem::path programFolder(const char* argv0) {
-  std::error_code ec;
-  auto self = std::filesystem::read_symlink("/proc/self/exe", ec);
-  if (ec) self = std::filesystem::absolute(argv0, ec);
-  return self.parent_path();
+  return platform::programFile(argv0).parent_path();
 }
 
 // The message alone, and where the help is: the whole usage text would push the message off the
@@ -108,9 +106,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return kAbandoned;
   }
   try {
-    run::openDatabases(session, args.source,
+    run::openDatabases(session, platform::pathFromUtf8(args.source),
                        importProgress(platform::isTerminal(platform::StandardStream::Error)),
-                       args.catalogue ? *args.catalogue : "");
+                       platform::pathFromUtf8(args.catalogue ? *args.catalogue : ""));
   } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
@@ -162,7 +160,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
 
   std::ofstream traceFile;
   if (args.trace) {
-    traceFile.open(*args.trace, std::ios::trunc);
+    traceFile.open(platform::pathFromUtf8(*args.trace), std::ios::trunc | std::ios::binary);
     if (!traceFile) return usageError("No se puede escribir la traza en '" + *args.trace + "'.");
   }
   run::RunOutcome outcome;
@@ -183,9 +181,10 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   std::cout << run::MensajeFinal(runRequest, outcome) << '\n';
   if (outcome.findingsWorkbook.empty())
     std::cout << "No se pudo escribir el resumen de hallazgos; el detalle está en "
-              << outcome.log.string() << '\n';
+              << platform::utf8(outcome.log) << '\n';
   else
-    std::cout << "Hallazgos por unidad y por regla: " << outcome.findingsWorkbook.string() << '\n';
+    std::cout << "Hallazgos por unidad y por regla: " << platform::utf8(outcome.findingsWorkbook)
+              << '\n';
   if (args.times) {
     auto seconds = [](std::chrono::microseconds t) { return std::to_string(t.count() / 1e6); };
     std::cout << "Tiempos (s): copia " << seconds(outcome.times.copying) << ", reglas "
@@ -201,9 +200,10 @@ int main(int argc, char** argv) {
   // Past a file-size limit a write must fail like a full disk, reported and survived, instead of
   // killing the process halfway through a file.
   platform::failWritesPastFileSizeLimit();
+  platform::prepareConsole();
   cli::Arguments args;
   try {
-    args = cli::parseArguments(std::vector<std::string>(argv + 1, argv + argc));
+    args = cli::parseArguments(platform::commandLineArguments(argc, argv));
   } catch (const std::invalid_argument& e) {
     return usageError(e.what());
   }

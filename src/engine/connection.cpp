@@ -6,6 +6,7 @@
 #include <set>
 
 #include "base/date_text.h"
+#include "base/platform/paths.h"
 #include "engine/dialect/emitter.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
@@ -296,7 +297,7 @@ class Connection::Executor {
       for (int i = 0; i < select.columnCount(); ++i) row.push_back(select.value(i));
       return true;
     };
-    rowsWritten_ = sink_->write(std::filesystem::path(*t.inFile), t.target, columns, rows);
+    rowsWritten_ = sink_->write(platform::pathFromUtf8(*t.inFile), t.target, columns, rows);
   }
 
   static std::string upperAscii(std::string s) {
@@ -319,14 +320,15 @@ void Connection::open(const std::filesystem::path& file) {
   close();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec))
-    throw base::Error(base::kErrFile,
-                      "No se encuentra el archivo de base de datos '" + file.string() + "'.");
+    throw base::Error(base::kErrFile, "No se encuentra el archivo de base de datos '" +
+                                          platform::utf8(file) + "'.");
   sqlite3* db = nullptr;
-  if (sqlite3_open_v2(file.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) != SQLITE_OK) {
+  if (sqlite3_open_v2(platform::utf8(file).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
+      SQLITE_OK) {
     const std::string message = db ? sqlite3_errmsg(db) : "sin memoria";
     sqlite3_close(db);
     throw base::Error(base::kErrFile,
-                      "No se puede abrir '" + file.string() + "': " + message + ".");
+                      "No se puede abrir '" + platform::utf8(file) + "': " + message + ".");
   }
   adopt(db, file, "main");
 }
@@ -384,7 +386,7 @@ void Connection::adopt(sqlite3* db, const std::filesystem::path& file, const std
                    nullptr, nullptr, nullptr) != SQLITE_OK) {
     sqlite3_close(db);
     throw base::Error(base::kErrFile,
-                      "El archivo '" + file.string() +
+                      "El archivo '" + platform::utf8(file) +
                           "' no es una base de datos que el programa pueda leer, o está dañado.");
   }
   // A double-quoted name that matches no column must be an error, never a text constant.
@@ -444,7 +446,7 @@ void Connection::link(std::string_view name, const std::filesystem::path& file,
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec))
-    throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
+    throw base::Error(base::kErrFile, "No se encuentra el archivo '" + platform::utf8(file) + "'.");
   const std::string schema = linkSchema(name);
   attach(db_, file, schema, fileNamesOf(fileSchema_));
   try {
@@ -478,8 +480,8 @@ void Connection::createDatabase(const std::filesystem::path& file) {
   sqlite3_close(db);
   if (!ok) {
     std::filesystem::remove(file, ec);
-    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" + file.string() +
-                                          "': " + message + ".");
+    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" +
+                                          platform::utf8(file) + "': " + message + ".");
   }
 }
 

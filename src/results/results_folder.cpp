@@ -4,6 +4,7 @@
 
 #include "base/error.h"
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/replace_file.h"
 
 namespace kolt::results {
@@ -39,7 +40,7 @@ bool needsEscape(unsigned char c, std::size_t position, std::size_t length) {
 }
 
 std::string quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
+  return "'" + platform::utf8(path) + "'";
 }
 
 }  // namespace
@@ -115,11 +116,11 @@ ResultsFolder::~ResultsFolder() {
 }
 
 fs::path ResultsFolder::workingDatabase(std::string_view unitCode) const {
-  return work_ / ("Val" + fileNamePart(unitCode) + ".db");
+  return work_ / platform::pathFromUtf8("Val" + fileNamePart(unitCode) + ".db");
 }
 
 fs::path ResultsFolder::unitWorkbook(std::string_view unitCode) const {
-  return folder_ / ("Val" + fileNamePart(unitCode) + ".xls");
+  return folder_ / platform::pathFromUtf8("Val" + fileNamePart(unitCode) + ".xls");
 }
 
 fs::path ResultsFolder::summaryWorkbook() const {

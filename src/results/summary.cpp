@@ -1,5 +1,6 @@
 #include "results/summary.h"
 
+#include "base/platform/paths.h"
 #include "base/quoting.h"
 #include "results/workbook_sink.h"
 #include "rules/frame_steps.h"

@@ -3,6 +3,7 @@
 #include <string>
 
 #include "base/error.h"
+#include "base/platform/paths.h"
 #include "base/quoting.h"
 
 namespace kolt::rules {
@@ -25,7 +26,7 @@ void BorrarTablaOrigen(engine::Connection& cnnOrigen, std::string_view name,
 }
 
 std::string exportStatement(std::string_view tcTabla, const std::filesystem::path& gcLibroExcel) {
-  const std::string book = base::doubledQuotes(gcLibroExcel.string());
+  const std::string book = base::doubledQuotes(platform::utf8(gcLibroExcel));
   std::string lcSQL = "SELECT * INTO [";
   lcSQL += tcTabla;
   lcSQL += "] IN '";

@@ -1,5 +1,6 @@
 #include "run/driver.h"
 
+#include "base/platform/paths.h"
 #include "results/findings_workbook.h"
 #include "results/results_folder.h"
 #include "results/summary.h"
@@ -102,16 +103,16 @@ std::string MensajeFinal(const RunRequest& request, const RunOutcome& outcome) {
   std::string text =
       "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos dentro "
       "de la carpeta de " +
-      request.resultsFolder.string();
+      platform::utf8(request.resultsFolder);
   if (outcome.failedStatements > 0)
     text += "\nNo se pudieron ejecutar " + std::to_string(outcome.failedStatements) +
-            " instrucciones; el detalle está en " + outcome.log.string();
+            " instrucciones; el detalle está en " + platform::utf8(outcome.log);
   if (outcome.diskFull)
     text +=
         "\nNo quedó espacio en el disco para escribir los resultados: libere espacio y vuelva "
         "a validar las unidades marcadas VALIDACION INCOMPLETA.";
   if (!outcome.logIntact)
-    text += "\nEl registro " + outcome.log.string() + " no pudo escribirse completo.";
+    text += "\nEl registro " + platform::utf8(outcome.log) + " no pudo escribirse completo.";
   return text;
 }
 

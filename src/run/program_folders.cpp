@@ -1,8 +1,7 @@
 #include "run/program_folders.h"
 
-#include <cstdlib>
-
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 
 namespace kolt::run {
 namespace {
@@ -32,12 +31,7 @@ fs::path installedDataFolder(const fs::path& app) {
 }
 
 fs::path userDataFolder() {
-  const char* xdg = std::getenv("XDG_DATA_HOME");
-  if (xdg != nullptr && fs::path(xdg).is_absolute()) return fs::path(xdg) / "validaciones-kolt";
-  const char* home = std::getenv("HOME");
-  const fs::path base =
-      home != nullptr && *home != '\0' ? fs::path(home) : fs::temp_directory_path();
-  return base / ".local" / "share" / "validaciones-kolt";
+  return platform::userDataHome() / "validaciones-kolt";
 }
 
 fs::path defaultResultsFolder(const fs::path& app) {
@@ -48,8 +42,8 @@ fs::path defaultResultsFolder(const fs::path& app) {
 }
 
 fs::path sourceDialogFolder(const fs::path& app) {
-  const char* home = std::getenv("HOME");
-  if (!installed(app) || home == nullptr || *home == '\0') return app;
+  const fs::path home = platform::userHome();
+  if (!installed(app) || home.empty()) return app;
   return home;
 }
 

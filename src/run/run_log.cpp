@@ -6,6 +6,7 @@
 #include <sstream>
 
 #include "base/platform/files.h"
+#include "base/platform/local_time.h"
 #include "base/replace_file.h"
 
 namespace kolt::run {
@@ -13,8 +14,7 @@ namespace {
 
 std::string now() {
   const std::time_t t = std::time(nullptr);
-  std::tm local{};
-  localtime_r(&t, &local);
+  const std::tm local = platform::localTime(t);
   char buffer[32];
   std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
   return buffer;

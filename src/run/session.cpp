@@ -1,6 +1,7 @@
 #include "run/session.h"
 
 #include "access/companion.h"
+#include "base/platform/paths.h"
 #include "engine/unit_index.h"
 #include "run/program_folders.h"
 #include "schema/tables.h"
@@ -85,12 +86,13 @@ void openDatabases(Session& session, const std::filesystem::path& source,
     if (!std::filesystem::exists(chosen, ec)) {
       // Without a catalogue of its own choosing the user is expected to provide the official one;
       // the demonstration's stands in for it only when present.
-      const std::string official =
-          catalogue.empty() ? (session.app / kCatalogoOficial).string() : chosen.string();
+      const std::string official = catalogue.empty()
+                                       ? platform::utf8(session.app / kCatalogoOficial)
+                                       : platform::utf8(chosen);
       std::string text = "No se encuentra la base de datos de catálogos '" + official + "'.";
       if (catalogue.empty())
         text += " Póngala en la carpeta del programa (sin ella se usa la de demostración '" +
-                (session.app / kCatalogoDemostracion).string() + "', que tampoco está).";
+                platform::utf8(session.app / kCatalogoDemostracion) + "', que tampoco está).";
       throw base::Error(base::kErrFile, text);
     }
     session.catalogue = openEngineFile(session.cnnCatalogo, chosen, session.resultsFolder, options,

@@ -4,6 +4,7 @@
 #include <array>
 #include <sstream>
 
+#include "base/platform/paths.h"
 #include "base/quoting.h"
 #include "engine/unit_index.h"
 #include "results/summary.h"
@@ -44,7 +45,7 @@ struct UnitValidator::Pass {
   Pass(const results::ResultsFolder& folder, const std::string& code, bool keepTrace)
       : unit(code),
         lcBaseNueva(folder.workingDatabase(unit)),
-        inDb(" IN '" + base::doubledQuotes(lcBaseNueva.string()) + "'"),
+        inDb(" IN '" + base::doubledQuotes(platform::utf8(lcBaseNueva)) + "'"),
         book(folder.unitWorkbook(unit)),
         gcLibroExcel(folder.draftOf(book)),
         statements(keepTrace ? &traceText : nullptr) {
@@ -199,7 +200,7 @@ bool UnitValidator::writeWorkbook(Pass& pass) {
       return true;
     }
   } catch (const base::Error& e) {
-    pass.failed(pass.book.filename().string(), e);
+    pass.failed(platform::utf8(pass.book.filename()), e);
   }
   return false;
 }

@@ -24,6 +24,7 @@
 
 #include "base/error.h"
 #include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "base/replace_file.h"
 #include "base/utf8.h"
 #include "xls/biff8_records.h"
@@ -49,7 +50,7 @@ constexpr const char* kStreamName = "Workbook";
 }
 
 std::string quoted(const fs::path& path) {
-  return "\"" + path.string() + "\"";
+  return "\"" + platform::utf8(path) + "\"";
 }
 
 struct GObjectUnref {
@@ -96,7 +97,7 @@ void registerGsfClasses() {
 Bytes readWorkbookStream(const fs::path& path) {
   registerGsfClasses();
   GError* error = nullptr;
-  GPtr<GsfInput> file(gsf_input_stdio_new(path.c_str(), &error));
+  GPtr<GsfInput> file(gsf_input_stdio_new(platform::utf8(path).c_str(), &error));
   if (!file)
     fail("No se pudo abrir el libro " + quoted(path) + " (" + takeMessage(error) +
          "). Compruebe que el archivo no esté abierto en otro programa y que pueda leerse.");
@@ -318,7 +319,7 @@ void Workbook::save() {
     if (stream == nullptr) failWrite(s.file, error);
     {
       errno = 0;
-      GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(s.file.c_str(), stream, TRUE));
+      GPtr<GsfOutput> sink(gsf_output_stdio_new_FILE(platform::utf8(s.file).c_str(), stream, TRUE));
       GPtr<GsfOutfile> container(sink ? gsf_outfile_msole_new(sink.get()) : nullptr);
       GPtr<GsfOutput> child(container ? gsf_outfile_new_child(container.get(), kStreamName, FALSE)
                                       : nullptr);

@@ -1,14 +1,18 @@
 #include "support/paths.h"
 
-#include <unistd.h>
-
-#include <sys/stat.h>
+#ifndef _WIN32
 #include <sys/wait.h>
+#endif
+
 #include <array>
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <random>
 #include <stdexcept>
+
+#include "base/platform/paths.h"
+#include "base/platform/process.h"
 
 namespace kolt::test {
 
@@ -29,9 +33,17 @@ std::filesystem::path accessSamplesDir() {
 }
 
 TempDir::TempDir() {
-  std::string pattern = (std::filesystem::temp_directory_path() / "kolt-test-XXXXXX").string();
-  if (mkdtemp(pattern.data()) == nullptr) throw std::runtime_error("mkdtemp failed");
-  path_ = pattern;
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    const auto candidate =
+        std::filesystem::temp_directory_path() /
+        ("kolt-test-" + std::to_string(platform::processId()) + "-" + std::to_string(random()));
+    if (std::filesystem::create_directory(candidate)) {
+      path_ = candidate;
+      return;
+    }
+  }
+  throw std::runtime_error("no temporary folder could be made");
 }
 
 TempDir::~TempDir() {
@@ -39,8 +51,14 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
+// Through the POSIX shell: the tests that run commands need the Linux tools (python3 and xlrd,
+// mdbtools, node), and are not built for Windows.
 int runCommand(const std::string& command, std::string& output) {
   output.clear();
+#ifdef _WIN32
+  (void)command;
+  return -1;
+#else
   FILE* pipe = popen(command.c_str(), "r");
   if (pipe == nullptr) return -1;
   std::array<char, 4096> buffer{};
@@ -48,6 +66,7 @@ int runCommand(const std::string& command, std::string& output) {
   while ((n = fread(buffer.data(), 1, buffer.size(), pipe)) > 0) output.append(buffer.data(), n);
   int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+#endif
 }
 
 namespace {
@@ -62,7 +81,11 @@ void changeImmutable(const char* change, const std::filesystem::path& path) {
 
 NoWriting::NoWriting(std::vector<std::filesystem::path> paths) : paths_(std::move(paths)) {
   for (const auto& path : paths_) {
-    ::chmod(path.c_str(), std::filesystem::is_directory(path) ? 0555 : 0444);
+    std::filesystem::permissions(path,
+                                 std::filesystem::perms::owner_write |
+                                     std::filesystem::perms::group_write |
+                                     std::filesystem::perms::others_write,
+                                 std::filesystem::perm_options::remove);
     changeImmutable("+i", path);
   }
 }
@@ -70,7 +93,8 @@ NoWriting::NoWriting(std::vector<std::filesystem::path> paths) : paths_(std::mov
 NoWriting::~NoWriting() {
   for (const auto& path : paths_) {
     changeImmutable("-i", path);
-    ::chmod(path.c_str(), std::filesystem::is_directory(path) ? 0755 : 0644);
+    std::filesystem::permissions(path, std::filesystem::perms::owner_write,
+                                 std::filesystem::perm_options::add);
   }
 }
 

@@ -34,6 +34,10 @@ inline constexpr bool kMemoryLimitApplies = true;
 inline constexpr bool kMemoryLimitApplies = true;
 #endif
 
+// Whether the system itself keeps a child within `memoryBytes`: Wine accepts a job object's limits
+// and keeps none of them, so there a child can only be stopped by its time limits.
+bool memoryLimitEnforced();
+
 struct ChildLimits {
   std::chrono::milliseconds timeout{0};       // the whole run; 0 = none
   std::chrono::milliseconds stallTimeout{0};  // longest silence on the report channel; 0 = none

@@ -64,6 +64,10 @@ void makePipe(Fd& readEnd, Fd& writeEnd) {
 
 }  // namespace
 
+bool memoryLimitEnforced() {
+  return kMemoryLimitApplies;
+}
+
 ChildOutcome runChild(const std::filesystem::path& program,
                       const std::vector<std::string>& arguments, const ChildLimits& limits,
                       const std::function<void(std::string_view)>& onLine) {

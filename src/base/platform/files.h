@@ -47,6 +47,8 @@ class File {
   std::FILE* openStream(const char* mode, std::error_code& error) const;
 
  private:
+  // The spool file is opened with flags of its own on some systems.
+  friend File openSpoolFile(const std::filesystem::path& target, std::error_code& error);
   explicit File(int handle) : handle_(handle) {}
   int handle_ = -1;
 };

@@ -3,6 +3,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <string_view>
 
 namespace kolt::platform {
@@ -15,6 +16,14 @@ bool processAlive(std::int64_t pid);
 // left", as on a full disk, instead of ending the process halfway through a file.
 void failWritesPastFileSizeLimit();
 
+// Called first by a program that runChild starts. From then on a fault (an access violation, a
+// stack overflow) ends it at once, as a signal does on POSIX, the parent telling it from its
+// status: no error dialog waiting for a user, no debugger started. And the processor-time budget
+// the parent set holds even where the system keeps none (Wine ignores a job's limits, and cannot
+// tell a parent its child's processor time): a thread of the child's own then reads it and ends
+// the child with kCpuLimitExitCode. On POSIX the system does both.
+void startAsChild();
+
 enum class StandardStream { Output, Error };
 // Whether the stream goes to a terminal, where progress can be redrawn in place.
 bool isTerminal(StandardStream stream);
@@ -26,6 +35,10 @@ bool writeToChannel(int channel, std::string_view line);
 // For as long as it lives, the processor-time limit of this process is lowered to `seconds` past
 // what it has used so far; past it the system ends the process as over its CPU limit, which the
 // parent reports (ChildOutcome::End::CpuLimit). The limit the parent set comes back afterwards.
+// Where the system has no such limit (Windows), a watchdog thread reads the processor time used and
+// ends the process with kCpuLimitExitCode.
+inline constexpr std::uint32_t kCpuLimitExitCode = 0xC0000044;  // "quota exceeded"
+
 class CpuBudget {
  public:
   explicit CpuBudget(unsigned seconds);
@@ -37,6 +50,8 @@ class CpuBudget {
   std::uint64_t savedSoft_ = 0;
   std::uint64_t savedHard_ = 0;
   bool active_ = false;
+  struct Watchdog;
+  std::unique_ptr<Watchdog> watchdog_;
 };
 
 }  // namespace kolt::platform

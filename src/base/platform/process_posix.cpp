@@ -20,6 +20,9 @@ void failWritesPastFileSizeLimit() {
   ::signal(SIGXFSZ, SIG_IGN);
 }
 
+// A signal's default action ends the process, and the system keeps the limits the parent set.
+void startAsChild() {}
+
 bool isTerminal(StandardStream stream) {
   return ::isatty(stream == StandardStream::Error ? STDERR_FILENO : STDOUT_FILENO) != 0;
 }
@@ -36,6 +39,9 @@ bool writeToChannel(int channel, std::string_view line) {
   }
   return true;
 }
+
+// The system enforces the limit itself: no watchdog is needed here.
+struct CpuBudget::Watchdog {};
 
 CpuBudget::CpuBudget(unsigned seconds) {
   rlimit saved{};

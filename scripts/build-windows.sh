@@ -1,0 +1,466 @@
+#!/usr/bin/env bash
+# Builds the Windows programs with Debian's MinGW-w64 and packs them as
+# build-windows/validaciones-kolt-windows.zip.
+#
+# The libraries the program needs (SQLite, GLib with PCRE2 and libffi, libxml2, libgsf, libmdb,
+# GoogleTest for the tests) come from Debian's own sources, fetched with `apt-get source` and
+# cross-built into build-windows/prefix; a library is built again only when its source version,
+# the compiler or its recipe here changes.
+#
+#   scripts/build-windows.sh            dependencies, programs, tests built, zip
+#   scripts/build-windows.sh --deps     the dependencies only
+#
+# Exit status: 0 built; 77 a dependency's source could not be downloaded (not a fault of the
+# build: the caller may skip); anything else a failure.
+set -euo pipefail
+# Read whole before it runs, so that an edit of this file cannot change a build under way.
+{
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$root/build-windows
+host=x86_64-w64-mingw32
+prefix=$out/prefix
+jobs=${KOLT_JOBS:-2}
+only_deps=false
+[ "${1:-}" = "--deps" ] && only_deps=true
+
+say() { printf '== %s\n' "$*" >&2; }
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+
+# --- What the build needs from Debian -------------------------------------------------------------
+packages=(
+  g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
+  libz-mingw-w64-dev meson ninja-build cmake pkg-config wine64 wine
+  autoconf automake libtool autopoint gettext tcl dpkg-dev bison flex gawk zip unzip
+  libglib2.0-dev-bin libgtest-dev python3
+)
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+if [ ${#missing[@]} -gt 0 ]; then
+  say "installing ${missing[*]}"
+  export DEBIAN_FRONTEND=noninteractive
+  $sudo apt-get update -qq
+  $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+fi
+
+# --- Where the sources come from ------------------------------------------------------------------
+# Source entries of their own, for this release and the next: a few of this release's source
+# tarballs are gone from the mirror, and the next release's of the same libraries build here.
+sources_list=/etc/apt/sources.list.d/validaciones-kolt-windows-src.sources
+wanted_list=$(
+  cat <<'EOF'
+Types: deb-src
+URIs: http://deb.debian.org/debian
+Suites: bookworm bookworm-updates trixie
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+
+Types: deb-src
+URIs: http://deb.debian.org/debian-security
+Suites: bookworm-security
+Components: main
+Signed-By: /usr/share/keyrings/debian-archive-keyring.gpg
+EOF
+)
+if [ "$(cat "$sources_list" 2>/dev/null)" != "$wanted_list" ]; then
+  say "adding the source entries $sources_list"
+  printf '%s\n' "$wanted_list" | $sudo tee "$sources_list" >/dev/null
+  $sudo apt-get update -qq || true
+fi
+
+# Each dependency, and the releases whose source is tried, in order: the point release first (it
+# carries the security fixes too, often newer than the security archive's copy).
+dependencies=(
+  "sqlite3 bookworm bookworm-security trixie"
+  "libffi bookworm trixie"
+  "pcre2 bookworm bookworm-security trixie"
+  "glib2.0 bookworm bookworm-security trixie"
+  "libxml2 bookworm bookworm-security trixie"
+  "libgsf bookworm bookworm-security trixie"
+  "mdbtools bookworm trixie"
+)
+
+mkdir -p "$out/sources" "$prefix"
+declare -A version=()
+
+# The files of a source package in one release, "name version" per line; none when that release
+# has no such source.
+source_files() {
+  apt-get source -qq --print-uris "$1/$2" 2>/dev/null | awk "\$1 ~ /^'/ {print \$2}"
+}
+
+# Downloads one dependency's source into sources/{name}, from the first release that serves all of
+# its files. The .dsc itself is not needed: apt checks every file against the release's index.
+fetch() {
+  local name=$1
+  shift
+  local dir=$out/sources/$name suite files f complete
+  for suite in "$@"; do
+    files=$(source_files "$name" "$suite")
+    [ -n "$files" ] || continue
+    complete=true
+    for f in $files; do
+      case $f in *.dsc) continue ;; esac
+      [ -s "$dir/$f" ] || complete=false
+    done
+    if ! $complete; then
+      rm -rf "$dir.part" && mkdir -p "$dir.part"
+      (cd "$dir.part" && apt-get source -qq --download-only "$name/$suite" 2>&1 |
+        grep -v 'unsandboxed' >&2) || true
+      complete=true
+      for f in $files; do
+        case $f in *.dsc) continue ;; esac
+        [ -s "$dir.part/$f" ] || complete=false
+      done
+      if ! $complete; then
+        say "$name: the $suite source is incomplete on the mirror"
+        continue
+      fi
+      rm -rf "$dir" && mv "$dir.part" "$dir"
+    fi
+    version[$name]=$(printf '%s\n' "$files" | sed -n 's/.*_\(.*\)\.dsc$/\1/p')
+    [ -n "${version[$name]}" ] || version[$name]=$(printf '%s\n' "$files" | head -1)
+    say "$name ${version[$name]} ($suite)"
+    return 0
+  done
+  return 1
+}
+
+for entry in "${dependencies[@]}"; do
+  # shellcheck disable=SC2086
+  if ! fetch $entry; then
+    echo "build-windows: the source of '${entry%% *}' cannot be downloaded from the Debian" \
+      "mirror now; the Windows build is skipped." >&2
+    exit 77
+  fi
+done
+
+# --- Unpacking and building ------------------------------------------------------------------------
+compiler_version=$($host-g++-posix --version | head -1)
+recipe_of() { sed -n "/^build_$1() {/,/^}/p" "$0"; }
+
+# Unpacks sources/{name} into work/{name}: the upstream tarball(s), then Debian's patches.
+unpack() {
+  local name=$1 dir=$out/sources/$1 work=$out/work/$1 orig component
+  rm -rf "$work" && mkdir -p "$work"
+  orig=$(ls "$dir"/*.orig.tar.* | head -1)
+  tar xf "$orig" -C "$work" --strip-components=1
+  for component in "$dir"/*.orig-*.tar.*; do
+    [ -e "$component" ] || continue
+    local cname=${component##*.orig-}
+    cname=${cname%%.tar.*}
+    mkdir -p "$work/$cname" && tar xf "$component" -C "$work/$cname" --strip-components=1
+  done
+  if ls "$dir"/*.debian.tar.* >/dev/null 2>&1; then
+    tar xf "$dir"/*.debian.tar.* -C "$work"
+    if [ -f "$work/debian/patches/series" ]; then
+      local patch
+      while read -r patch _; do
+        case $patch in '' | '#'*) continue ;; esac
+        patch -d "$work" -p1 -s -N <"$work/debian/patches/$patch"
+      done <"$work/debian/patches/series"
+    fi
+  elif ls "$dir"/*.diff.gz >/dev/null 2>&1; then
+    zcat "$dir"/*.diff.gz | patch -d "$work" -p1 -s
+  fi
+  echo "$work"
+}
+
+export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
+export PKG_CONFIG_PATH=
+# A rebuild of a library goes faster through ccache, where there is one.
+cache_launcher=""
+command -v ccache >/dev/null && cache_launcher="'ccache', "
+export CC="${cache_launcher:+ccache }$host-gcc-posix" CXX="${cache_launcher:+ccache }$host-g++-posix"
+export AR=$host-ar RANLIB=$host-ranlib STRIP=$host-strip
+export WINDRES=$host-windres RC=$host-windres DLLTOOL=$host-dlltool NM=$host-nm
+export CPPFLAGS="-I$prefix/include"
+export LDFLAGS="-L$prefix/lib"
+# libtool refuses to put a static library into a DLL unless told every library will do.
+export lt_cv_deplibs_check_method=pass_all
+autotools_host=(--host=$host --prefix="$prefix" --disable-dependency-tracking)
+
+build_zlib() {
+  # Debian's MinGW zlib, linked in: Wine brings a zlib1.dll, Windows does not.
+  cp /usr/$host/lib/libz.a "$prefix/lib/"
+  cp /usr/$host/include/zlib.h /usr/$host/include/zconf.h "$prefix/include/"
+  cat >"$prefix/lib/pkgconfig/zlib.pc" <<EOF
+prefix=$prefix
+Name: zlib
+Description: zlib compression library
+Version: $(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)
+Libs: -L\${prefix}/lib -lz
+Cflags: -I\${prefix}/include
+EOF
+}
+
+build_libintl() {
+  $host-gcc-posix -O2 -c "$root/scripts/windows/libintl.c" -I"$root/scripts/windows" \
+    -o "$out/work/libintl.o"
+  rm -f "$prefix/lib/libintl.a"
+  $host-ar rcs "$prefix/lib/libintl.a" "$out/work/libintl.o"
+  cp "$root/scripts/windows/libintl.h" "$prefix/include/"
+}
+
+build_sqlite3() {
+  local work
+  work=$(unpack sqlite3)
+  # The amalgamation is made by the build machine's tools, then compiled for Windows with the
+  # options Debian compiles its SQLite with.
+  (cd "$work" && mkdir -p native && cd native && env -u CPPFLAGS -u LDFLAGS CC=gcc AR=ar \
+    RANLIB=ranlib ../configure --disable-tcl >>"$log" &&
+    make -s sqlite3.c >>"$log")
+  $host-gcc-posix -O2 -c "$work/native/sqlite3.c" -o "$work/sqlite3.o" \
+    -DSQLITE_SECURE_DELETE -DSQLITE_ENABLE_COLUMN_METADATA -DSQLITE_ENABLE_FTS3 \
+    -DSQLITE_ENABLE_FTS3_PARENTHESIS -DSQLITE_ENABLE_RTREE=1 -DSQLITE_SOUNDEX=1 \
+    -DSQLITE_ENABLE_UNLOCK_NOTIFY -DSQLITE_OMIT_LOOKASIDE=1 -DSQLITE_ENABLE_DBSTAT_VTAB \
+    -DSQLITE_ALLOW_ROWID_IN_VIEW -DSQLITE_ENABLE_UPDATE_DELETE_LIMIT=1 -DSQLITE_ENABLE_JSON1 \
+    -DSQLITE_LIKE_DOESNT_MATCH_BLOBS -DSQLITE_THREADSAFE=1 -DSQLITE_USE_URI=1 \
+    -DSQLITE_MAX_SCHEMA_RETRY=25 -DSQLITE_ENABLE_STMTVTAB -DSQLITE_MAX_VARIABLE_NUMBER=250000 \
+    -DSQLITE_ENABLE_MATH_FUNCTIONS -DSQLITE_OMIT_LOAD_EXTENSION
+  rm -f "$prefix/lib/libsqlite3.a"
+  $host-ar rcs "$prefix/lib/libsqlite3.a" "$work/sqlite3.o"
+  cp "$work/native/sqlite3.h" "$work/src/sqlite3ext.h" "$prefix/include/" 2>>"$log" ||
+    cp "$work/native/sqlite3.h" "$prefix/include/"
+  cat >"$prefix/lib/pkgconfig/sqlite3.pc" <<EOF
+prefix=$prefix
+Name: SQLite
+Description: SQL database engine
+Version: ${version[sqlite3]%%-*}
+Libs: -L\${prefix}/lib -lsqlite3
+Cflags: -I\${prefix}/include
+EOF
+  mkdir -p "$prefix/share/licenses/sqlite3" && cp "$work/debian/copyright" "$prefix/share/licenses/sqlite3/"
+}
+
+build_libffi() {
+  local work
+  work=$(unpack libffi)
+  (cd "$work" && ./configure "${autotools_host[@]}" --disable-shared --enable-static \
+    --disable-docs >>"$log" && make -s -j"$jobs" >>"$log" && make -s install >>"$log")
+}
+
+build_pcre2() {
+  local work
+  work=$(unpack pcre2)
+  (cd "$work" && ./configure "${autotools_host[@]}" --disable-shared --enable-static \
+    --disable-pcre2grep-libz --disable-pcre2grep-libbz2 --enable-unicode >>"$log" &&
+    make -s -j"$jobs" libpcre2-8.la >>"$log" &&
+    make -s install-libLTLIBRARIES install-nodist_includeHEADERS install-pkgconfigDATA >>"$log")
+  # Linked in statically, its users must not look for it in a DLL.
+  sed -i 's/^Cflags: \(.*\)$/Cflags: \1 -DPCRE2_STATIC/' "$prefix/lib/pkgconfig/libpcre2-8.pc"
+}
+
+write_cross_file() {
+  cat >"$out/work/meson-cross.txt" <<EOF
+[binaries]
+c = [$cache_launcher'$host-gcc-posix']
+cpp = [$cache_launcher'$host-g++-posix']
+ar = '$host-ar'
+strip = '$host-strip'
+windres = '$host-windres'
+pkgconfig = 'pkg-config'
+
+[properties]
+pkg_config_libdir = '$prefix/lib/pkgconfig'
+
+[built-in options]
+c_args = ['-I$prefix/include']
+cpp_args = ['-I$prefix/include']
+c_link_args = ['-L$prefix/lib']
+cpp_link_args = ['-L$prefix/lib']
+
+[host_machine]
+system = 'windows'
+cpu_family = 'x86_64'
+cpu = 'x86_64'
+endian = 'little'
+EOF
+}
+
+build_glib2_0() {
+  local work
+  work=$(unpack glib2.0)
+  write_cross_file
+  # The environment's compilers and flags would be taken for the build machine's.
+  (cd "$work" && env -u CC -u CXX -u AR -u RANLIB -u STRIP -u WINDRES -u RC -u DLLTOOL -u NM \
+    -u CPPFLAGS -u LDFLAGS meson setup _build --cross-file "$out/work/meson-cross.txt" \
+    --prefix "$prefix" --libdir lib --buildtype release --wrap-mode nodownload \
+    -Ddefault_library=shared -Dtests=false -Dinstalled_tests=false -Dnls=disabled -Dman=false \
+    -Dgtk_doc=false -Dlibelf=disabled >>"$log" &&
+    nice ninja -C _build -j"$jobs" >>"$log" && ninja -C _build install >>"$log")
+}
+
+build_libxml2() {
+  local work
+  work=$(unpack libxml2)
+  (cd "$work" && NOCONFIGURE=1 ./autogen.sh >>"$log" 2>&1 || autoreconf -fi >>"$log" 2>&1
+  cd "$work" && ./configure "${autotools_host[@]}" --disable-shared --enable-static \
+    --without-python --without-zlib --without-lzma --without-iconv --without-icu \
+    --without-http --without-ftp --without-catalog --without-debug --without-docbook \
+    --without-modules >>"$log" && make -s -j"$jobs" libxml2.la >>"$log" &&
+    make -s install-libLTLIBRARIES install-pkgconfigDATA >>"$log" &&
+    make -s -C include install >>"$log")
+  sed -i 's/^Cflags: \(.*\)$/Cflags: \1 -DLIBXML_STATIC/' "$prefix/lib/pkgconfig/libxml-2.0.pc"
+}
+
+build_libgsf() {
+  local work
+  work=$(unpack libgsf)
+  (cd "$work" && ./configure "${autotools_host[@]}" --enable-shared --disable-static \
+    --without-gdk-pixbuf --without-bz2 --disable-introspection --disable-gtk-doc \
+    --disable-nls >>"$log" && make -s -j"$jobs" -C gsf >>"$log" &&
+    make -s -C gsf install >>"$log" && make -s install-pkgconfigDATA >>"$log")
+}
+
+build_mdbtools() {
+  local work
+  work=$(unpack mdbtools)
+  # MinGW's C library calls its locale type _locale_t and has _spawnv already.
+  sed -i 's/^LOCALE_T=locale_t$/AS_CASE([$host], [*mingw*], [LOCALE_T=_locale_t], [LOCALE_T=locale_t])/;
+          s/ CFLAGS="\$CFLAGS -D_spawnv=spawnv"//' "$work/configure.ac"
+  # iconv for libmdb comes from GLib (see scripts/windows/iconv.h).
+  mkdir -p "$work/kolt-iconv" && cp "$root/scripts/windows/iconv.h" "$work/kolt-iconv/"
+  (cd "$work" && autoreconf -fi >>"$log" 2>&1 &&
+    CPPFLAGS="$CPPFLAGS -I$work/kolt-iconv $(pkg-config --cflags glib-2.0)" \
+      LIBS="$(pkg-config --libs glib-2.0)" \
+      am_cv_func_iconv=yes am_cv_lib_iconv=no am_cv_proto_iconv_arg1="" \
+      ./configure "${autotools_host[@]}" --enable-shared --disable-static --disable-man \
+      --disable-gmdb2 --disable-sql >>"$log" &&
+    make -s -j"$jobs" -C src/libmdb >>"$log" && make -s -C src/libmdb install >>"$log" &&
+    make -s -C include install >>"$log")
+  cp "$work/libmdb.pc" "$prefix/lib/pkgconfig/"
+  # The program's own Access reader converts texts through iconv too.
+  cp "$root/scripts/windows/iconv.h" "$prefix/include/"
+}
+
+build_googletest() {
+  rm -rf "$out/work/googletest" && mkdir -p "$out/work/googletest"
+  cmake -S /usr/src/googletest -B "$out/work/googletest" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DBUILD_GMOCK=OFF -DINSTALL_GTEST=ON >>"$log"
+  nice cmake --build "$out/work/googletest" -j"$jobs" >>"$log"
+  cmake --install "$out/work/googletest" >>"$log"
+}
+
+# Builds one dependency unless its stamp says this very source, compiler and recipe are installed.
+# A rebuilt dependency rebuilds those after it, which may have taken its headers in.
+key_so_far=""
+step() {
+  local name=$1 src_version=$2 stamp key
+  stamp=$prefix/.built-$name
+  key=$(printf '%s\n' "$key_so_far" "$src_version" "$compiler_version" "$(recipe_of "${name//./_}")" |
+    sha256sum | cut -c1-16)
+  key_so_far=$key
+  if [ "$(cat "$stamp" 2>/dev/null)" = "$key" ]; then
+    return
+  fi
+  say "building $name $src_version"
+  local started=$SECONDS
+  log=$out/logs/$name.log
+  mkdir -p "$out/logs" && : >"$log"
+  mkdir -p "$prefix/lib/pkgconfig" "$prefix/include" "$out/work"
+  "build_${name//./_}"
+  echo "$key" >"$stamp"
+  say "$name built in $((SECONDS - started)) s"
+}
+
+# A failed step shows the end of what it printed.
+log=""
+trap 'status=$?; if [ $status -ne 0 ] && [ -n "$log" ] && [ -s "$log" ]; then
+  tail -25 "$log" >&2; say "failed; the whole output is in $log"; fi' EXIT
+deps_started=$SECONDS
+step zlib "$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)"
+step sqlite3 "${version[sqlite3]}"
+step libffi "${version[libffi]}"
+step pcre2 "${version[pcre2]}"
+step libintl "$(cat "$root"/scripts/windows/libintl.* | sha256sum | cut -c1-16)"
+step glib2.0 "${version[glib2.0]}"
+step libxml2 "${version[libxml2]}"
+step libgsf "${version[libgsf]}"
+step mdbtools "${version[mdbtools]} $(sha256sum <"$root/scripts/windows/iconv.h" | cut -c1-16)"
+step googletest "$(dpkg-query -W -f='${Version}' libgtest-dev)"
+say "dependencies ready in $((SECONDS - deps_started)) s"
+log=""
+$only_deps && exit 0
+
+# --- Wine, for what the build runs and for the tests -----------------------------------------------
+# Its first start makes the prefix (seconds, and hundreds of megabytes): once per build folder.
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+if [ ! -f "$WINEPREFIX/.kolt-ready" ]; then
+  say "making the Wine prefix"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  touch "$WINEPREFIX/.kolt-ready"
+fi
+gcc_runtime=$(dirname "$($host-g++-posix -print-libgcc-file-name)")
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# The DLLs of the dependencies and of the compiler's runtime, found wherever the build runs them.
+export WINEPATH="$(windows_path "$prefix/bin");$(windows_path "$gcc_runtime");$(windows_path /usr/$host/lib)"
+
+# --- The program -----------------------------------------------------------------------------------
+project=$out/project
+launcher=()
+command -v ccache >/dev/null && launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+say "building the programs"
+started=$SECONDS
+cmake -S "$root" -B "$project" -G Ninja -DCMAKE_BUILD_TYPE=Release \
+  -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DKOLT_WINDOWS_PREFIX="$prefix" \
+  "${launcher[@]}" >/dev/null
+programs=(kolt-validar kolt-importar kolt-generar kolt-exportar-mdb)
+# Everything: the programs, the demonstration catalogue (made by the Windows kolt-catalogo under
+# Wine) and the tests that run on Windows.
+nice cmake --build "$project" -j"$jobs"
+say "programs and tests built in $((SECONDS - started)) s"
+
+# --- The zip ---------------------------------------------------------------------------------------
+stage=$out/zip/validaciones-kolt
+rm -rf "$out/zip" && mkdir -p "$stage/licencias"
+for program in "${programs[@]}"; do
+  $host-strip -o "$stage/$program.exe" "$project/bin/$program.exe"
+done
+cp "$project/bin/ValidacionesKOLT.db" "$stage/"
+
+# Every DLL the programs load, and the DLLs those load, that Windows itself does not have.
+dll_folders=("$prefix/bin" "$gcc_runtime" "/usr/$host/lib")
+imports_of() { $host-objdump -p "$1" | sed -n 's/^\tDLL Name: //p'; }
+find_dll() {
+  local folder file
+  for folder in "${dll_folders[@]}"; do
+    file=$(find "$folder" -maxdepth 1 -iname "$1" -print -quit)
+    [ -n "$file" ] && { echo "$file"; return 0; }
+  done
+  return 1
+}
+pending=("$stage"/*.exe)
+while [ ${#pending[@]} -gt 0 ]; do
+  current=${pending[0]}
+  pending=("${pending[@]:1}")
+  while read -r dll; do
+    [ -e "$stage/$dll" ] && continue
+    if found=$(find_dll "$dll"); then
+      $host-strip -o "$stage/$dll" "$found"
+      pending+=("$stage/$dll")
+    fi
+  done < <(imports_of "$current")
+done
+
+# The licences of everything shipped.
+for name in sqlite3 glib2.0 pcre2 libffi libxml2 libgsf mdbtools; do
+  cp "$out/work/$name/debian/copyright" "$stage/licencias/$name.txt"
+done
+cp /usr/share/doc/libz-mingw-w64-dev/copyright "$stage/licencias/zlib.txt"
+cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licencias/gcc-runtime.txt"
+cp /usr/share/doc/mingw-w64-common/copyright "$stage/licencias/mingw-w64.txt"
+cp "$root/packaging/windows/LEEME.txt" "$stage/LEEME.txt"
+# Windows' editors want CRLF line ends in a text file.
+sed -i 's/$/\r/' "$stage/LEEME.txt"
+
+rm -f "$out/validaciones-kolt-windows.zip"
+(cd "$out/zip" && zip -q -r -X -9 "$out/validaciones-kolt-windows.zip" validaciones-kolt)
+say "$out/validaciones-kolt-windows.zip: $(du -k "$out/validaciones-kolt-windows.zip" | cut -f1) KB"
+exit 0
+}

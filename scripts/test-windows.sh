@@ -1,0 +1,198 @@
+#!/usr/bin/env bash
+# The Windows zip under Wine, held against the Linux build (run after scripts/build-windows.sh):
+#   - kolt-validar.exe writes the same workbooks, byte for byte, as the Linux kolt-validar on the
+#     demonstration database and on a generated 50,000-discharge database;
+#   - a source and a results folder with accents and ñ in their names work;
+#   - a second run on a results folder in use is refused with 3045, and touches nothing;
+#   - damaged Access files are refused, each within 15 seconds;
+#   - no program or DLL of the zip imports a DLL that is neither in the zip nor part of Windows.
+# Exit status: 0 all passed, 1 a check failed. The closing line counts them.
+set -euo pipefail
+root=$(cd "$(dirname "$0")/.." && pwd)
+out=$root/build-windows
+linux=${KOLT_LINUX_BUILD:-$root/build}
+host=x86_64-w64-mingw32
+zip=$out/validaciones-kolt-windows.zip
+[ -f "$zip" ] || { echo "no $zip: run scripts/build-windows.sh first" >&2; exit 1; }
+
+export WINEPREFIX=$out/wine WINEDEBUG=-all WINEDLLOVERRIDES="mscoree,mshtml="
+# Only what the zip carries: no folder of the build on the DLL search path.
+unset WINEPATH
+
+say() { printf '== %s\n' "$*" >&2; }
+passed=0
+failed=0
+pass() {
+  passed=$((passed + 1))
+  printf 'ok   %s\n' "$1"
+}
+fail() {
+  failed=$((failed + 1))
+  printf 'FAIL %s\n' "$1"
+}
+windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+
+say "the tests of the Windows build, under Wine"
+gcc_runtime=$(dirname "$($host-g++-posix -print-libgcc-file-name)")
+if WINEPATH="$(windows_path "$out/prefix/bin");$(windows_path "$gcc_runtime");$(windows_path /usr/$host/lib)" \
+  ctest --test-dir "$out/project" --output-on-failure >"$out/ctest.log" 2>&1; then
+  pass "ctest under Wine: $(grep -E 'tests passed' "$out/ctest.log")"
+else
+  fail "ctest under Wine: $(grep -E 'tests passed|tests failed' "$out/ctest.log")"
+  grep -E '\*\*\*Failed|Failed  ' "$out/ctest.log" | head -20
+fi
+
+say "building the Linux programs to compare with"
+if [ ! -f "$linux/CMakeCache.txt" ]; then
+  cmake -S "$root" -B "$linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+fi
+nice cmake --build "$linux" -j2 --target kolt-validar kolt-importar kolt-generar kolt-catalogue-db \
+  >/dev/null
+
+work=$out/test
+rm -rf "$work" && mkdir -p "$work"
+unzip -q "$zip" -d "$work"
+app=$work/validaciones-kolt
+
+validar_windows() { wine "$app/kolt-validar.exe" "$@"; }
+
+# Runs both builds on one source into two results folders and compares every workbook.
+same_workbooks() {
+  local name=$1 source=$2 results_linux=$3 results_windows=$4
+  shift 4
+  "$linux/bin/kolt-validar" "$source" --resultados "$results_linux" "$@" >"$work/$name-linux.out"
+  local started=$SECONDS
+  if ! validar_windows "$(windows_path "$source")" --resultados "$(windows_path "$results_windows")" \
+    "$@" >"$work/$name-windows.out" 2>"$work/$name-windows.err"; then
+    fail "$name: kolt-validar.exe failed: $(tail -3 "$work/$name-windows.err")"
+    return
+  fi
+  local elapsed=$((SECONDS - started)) books=0 differ=""
+  for book in "$results_linux"/*.xls; do
+    books=$((books + 1))
+    cmp -s "$book" "$results_windows/$(basename "$book")" || differ+=" $(basename "$book")"
+  done
+  local windows_books
+  windows_books=$(find "$results_windows" -maxdepth 1 -name '*.xls' | wc -l)
+  if [ "$books" -eq 0 ]; then
+    fail "$name: the Linux build wrote no workbook"
+  elif [ -n "$differ" ] || [ "$windows_books" -ne "$books" ]; then
+    fail "$name: workbooks differ:$differ (Linux $books, Windows $windows_books)"
+  else
+    pass "$name: $books workbooks byte-identical to Linux (Windows run ${elapsed} s)"
+  fi
+}
+
+say "the demonstration database"
+"$linux/bin/kolt-generar" "$work/demo/egresos-demo.mdb" --egresos 3000 --unidades 5 --limpias 1 \
+  --errores 0.1 >/dev/null
+mkdir -p "$work/demo-windows"
+cp "$work/demo/egresos-demo.mdb" "$work/demo-windows/"
+same_workbooks demo "$work/demo/egresos-demo.mdb" "$work/demo/RESULTADOS" \
+  "$work/demo-windows/RESULTADOS"
+# The Windows run read its own copy of the source: its companion is its own too.
+same_workbooks demo-windows-source "$work/demo-windows/egresos-demo.mdb" \
+  "$work/demo/RESULTADOS-2" "$work/demo-windows/RESULTADOS-2"
+
+say "accents and ñ in the folders' names"
+accented="$work/Orígenes año/señal"
+mkdir -p "$accented"
+cp "$work/demo/egresos-demo.mdb" "$accented/egresos demostración.mdb"
+same_workbooks accents "$work/demo/egresos-demo.mdb" "$work/demo/RESULTADOS-3" \
+  "$work/Resultados de validación año/niño" 
+same_workbooks accents-source "$accented/egresos demostración.mdb" "$work/demo/RESULTADOS-4" \
+  "$accented/Resultados ñandú"
+
+say "a generated 50,000-discharge database"
+mkdir -p "$work/big" "$work/big-windows"
+"$linux/bin/kolt-generar" "$work/big/egresos.mdb" --egresos 50000 --unidades 6 --errores 0.05 \
+  --semilla 7 >/dev/null
+cp "$work/big/egresos.mdb" "$work/big-windows/"
+same_workbooks big "$work/big/egresos.mdb" "$work/big/RESULTADOS" "$work/big-windows/RESULTADOS"
+
+say "a second run on a results folder in use"
+busy="$work/busy/RESULTADOS"
+mkdir -p "$busy"
+validar_windows "$(windows_path "$work/big-windows/egresos.mdb")" \
+  --resultados "$(windows_path "$busy")" >"$work/busy-first.out" 2>&1 &
+first=$!
+# The first run holds the lock from the moment its working folder exists.
+for _ in $(seq 1 600); do
+  [ -d "$busy/Validacion.tmp" ] && break
+  sleep 0.1
+done
+set +e
+validar_windows "$(windows_path "$work/big-windows/egresos.mdb")" \
+  --resultados "$(windows_path "$busy")" >"$work/busy-second.out" 2>&1
+second=$?
+set -e
+still_running=false
+kill -0 "$first" 2>/dev/null && still_running=true
+wait "$first" || true
+if ! $still_running; then
+  fail "second run: the first run ended before the second could be refused"
+elif [ "$second" -eq 1 ] && grep -q '^3045 - ' "$work/busy-second.out"; then
+  pass "second run refused: $(head -1 "$work/busy-second.out" | cut -c1-90)"
+else
+  fail "second run not refused (exit $second): $(head -3 "$work/busy-second.out")"
+fi
+
+say "damaged Access files"
+damaged=$work/damaged
+mkdir -p "$damaged"
+source_mdb=$work/demo/egresos-demo.mdb
+size=$(stat -c %s "$source_mdb")
+head -c $((size / 3)) "$source_mdb" >"$damaged/cortado.mdb"
+cp "$source_mdb" "$damaged/paginas.mdb"
+# The table catalogue's pages overwritten with noise, the header kept.
+dd if=/dev/urandom of="$damaged/paginas.mdb" bs=4096 seek=2 count=8 conv=notrunc status=none
+cp "$source_mdb" "$damaged/ceros.mdb"
+dd if=/dev/zero of="$damaged/ceros.mdb" bs=4096 seek=1 count=64 conv=notrunc status=none
+for file in "$damaged"/*.mdb; do
+  before=$(sha256sum "$file" | cut -d' ' -f1)
+  started=$SECONDS
+  set +e
+  timeout 120 wine "$app/kolt-validar.exe" "$(windows_path "$file")" \
+    --resultados "$(windows_path "$damaged/RESULTADOS")" >"$file.out" 2>&1
+  status=$?
+  set -e
+  elapsed=$((SECONDS - started))
+  after=$(sha256sum "$file" | cut -d' ' -f1)
+  name=$(basename "$file")
+  if [ "$status" -eq 0 ]; then
+    fail "damaged $name: accepted"
+  elif [ "$status" -ne 1 ] || [ "$elapsed" -gt 15 ]; then
+    fail "damaged $name: exit $status after $elapsed s: $(head -2 "$file.out")"
+  elif [ "$before" != "$after" ]; then
+    fail "damaged $name: the file was changed"
+  else
+    pass "damaged $name refused in $elapsed s: $(head -1 "$file.out" | cut -c1-80)"
+  fi
+done
+
+say "the DLLs the zip's programs import"
+# Part of every Windows from 8 on; Wine also brings others (zlib1.dll, for one) that Windows lacks.
+system_dlls=" advapi32.dll bcrypt.dll comctl32.dll comdlg32.dll crypt32.dll dnsapi.dll gdi32.dll \
+imm32.dll iphlpapi.dll kernel32.dll msvcrt.dll ntdll.dll ole32.dll oleaut32.dll rpcrt4.dll \
+secur32.dll setupapi.dll shell32.dll shlwapi.dll user32.dll userenv.dll uxtheme.dll version.dll \
+winmm.dll ws2_32.dll dwmapi.dll dwrite.dll d2d1.dll d3d11.dll dxgi.dll netapi32.dll wtsapi32.dll "
+strangers=""
+shipped=$(cd "$app" && ls | tr '[:upper:]' '[:lower:]')
+for binary in "$app"/*.exe "$app"/*.dll; do
+  while read -r dll; do
+    lower=$(printf '%s' "$dll" | tr '[:upper:]' '[:lower:]')
+    case $lower in api-ms-win-*) continue ;; esac
+    if ! grep -qx "$lower" <<<"$shipped" && [[ $system_dlls != *" $lower "* ]]; then
+      strangers+=" $(basename "$binary")->$dll"
+    fi
+  done < <($host-objdump -p "$binary" | sed -n 's/^\tDLL Name: //p')
+done
+if [ -z "$strangers" ]; then
+  pass "every imported DLL is in the zip or in Windows ($(cd "$app" && ls *.dll | tr '\n' ' '))"
+else
+  fail "DLLs neither in the zip nor in Windows:$strangers"
+fi
+
+wineserver -k 2>/dev/null || true
+echo "windows: $passed passed, $failed failed"
+[ "$failed" -eq 0 ]

@@ -1,0 +1,75 @@
+// A child process for the platform tests that behaves as it is told, the same on every system:
+//
+//   kolt-test-child STEP...
+//
+//   report TEXT    a line on the report channel      stderr TEXT   a line on standard error
+//   exit N         ends with status N                crash         a fault (a write through null)
+//   spin           uses processor time without end   sleep S       waits S seconds
+//   allocate MB    takes and touches MB megabytes    lock FILE     takes the lock on FILE
+//   budget S       from here on at most S more seconds of processor time (CpuBudget)
+#include <chrono>
+#include <csignal>
+#include <cstdint>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <memory>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "base/platform/child_process.h"
+#include "base/platform/file_lock.h"
+#include "base/platform/paths.h"
+#include "base/platform/process.h"
+
+int main(int argc, char** argv) {
+  using namespace kolt::platform;
+  startAsChild();
+  const std::vector<std::string> steps = commandLineArguments(argc, argv);
+  std::vector<ExclusiveLock> locks;
+  std::vector<std::unique_ptr<CpuBudget>> budgets;
+  for (std::size_t i = 0; i < steps.size(); ++i) {
+    const std::string& step = steps[i];
+    const std::string argument = i + 1 < steps.size() ? steps[i + 1] : std::string();
+    if (step == "report") {
+      if (!writeToChannel(kReportChannel, argument + "\n")) return 120;
+      ++i;
+    } else if (step == "stderr") {
+      std::fprintf(stderr, "%s\n", argument.c_str());
+      std::fflush(stderr);
+      ++i;
+    } else if (step == "exit") {
+      return std::atoi(argument.c_str());
+    } else if (step == "crash") {
+      // A real fault, past any handler a sanitizer installed, at an address no sanitizer checks.
+      std::signal(SIGSEGV, SIG_DFL);
+      volatile std::uintptr_t where = 16;
+      *reinterpret_cast<volatile int*>(where) = 1;
+    } else if (step == "spin") {
+      volatile unsigned long turns = 0;
+      for (;;) turns = turns + 1;
+    } else if (step == "sleep") {
+      std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argument.c_str())));
+      ++i;
+    } else if (step == "allocate") {
+      const std::size_t bytes = static_cast<std::size_t>(std::atoi(argument.c_str())) << 20;
+      auto* memory = static_cast<char*>(std::malloc(bytes));
+      if (memory == nullptr) return 121;
+      std::memset(memory, 'a', bytes);
+      std::printf("%c", memory[bytes / 2]);
+      ++i;
+    } else if (step == "budget") {
+      budgets.push_back(std::make_unique<CpuBudget>(std::atoi(argument.c_str())));
+      ++i;
+    } else if (step == "lock") {
+      locks.push_back(tryLock(pathFromUtf8(argument)));
+      if (locks.back().state() != ExclusiveLock::State::Held) return 122;
+      ++i;
+    } else {
+      std::fprintf(stderr, "paso desconocido: %s\n", step.c_str());
+      return 64;
+    }
+  }
+  return 0;
+}
