@@ -300,7 +300,8 @@ int main(int argc, char** argv) {
   if (argc < 2) return usage();
   const fs::path output = argv[1];
   if (!knownOutputName(output)) {
-    std::fprintf(stderr, "kolt-generar: %s no termina en .db ni en .mdb.\n", output.c_str());
+    std::fprintf(stderr, "kolt-generar: %s no termina en .db ni en .mdb.\n",
+                 kolt::platform::utf8(output).c_str());
     return 2;
   }
   long discharges = 5000, units = 6, seed = 1, year = 2023, clean = 1;

@@ -226,8 +226,8 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
         discardCompanion(candidate);
         if (options.note)
           options.note("La base de datos auxiliar " + candidate.string() + " estaba dañada (" +
-                       found.damage + "); se borró y se importa de nuevo " + sourceFile.string() +
-                       ".");
+                       found.damage + "); se borró y se importa de nuevo " +
+                       platform::utf8(sourceFile) + ".");
       }
     }
     return std::nullopt;
@@ -245,7 +245,7 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
   const platform::ExclusiveLock lock = platform::waitForLock(lockFile, [&] {
     if (!options.progress) return;
     ImportProgress waiting;
-    waiting.waiting = "Otra validación está importando " + sourceFile.string() +
+    waiting.waiting = "Otra validación está importando " + platform::utf8(sourceFile) +
                       "; se espera a que termine para usar lo que importe.";
     options.progress(waiting);
   });

@@ -94,7 +94,8 @@ int usageError(const std::string& message) {
 
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::Session session(app);
-  if (args.resultsFolder) session.resultsFolder = std::filesystem::absolute(*args.resultsFolder);
+  if (args.resultsFolder)
+    session.resultsFolder = std::filesystem::absolute(platform::pathFromUtf8(*args.resultsFolder));
   // The results folder is this run's before anything is opened or built: a run refused on a folder
   // in use has touched nothing, not even the source's companion. Listing the units writes no
   // results.

@@ -2,10 +2,12 @@
 
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <chrono>
 #include <set>
 
 #include "base/date_text.h"
+#include "base/platform/files.h"
 #include "base/platform/paths.h"
 #include "engine/dialect/emitter.h"
 #include "engine/dialect/functions.h"
@@ -122,7 +124,8 @@ std::string fileUri(const std::filesystem::path& file, std::string_view query = 
   static constexpr char kHex[] = "0123456789ABCDEF";
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
-  const std::string path = (ec ? file : absolute).generic_string();
+  std::string path = platform::utf8(ec ? file : absolute);
+  std::replace(path.begin(), path.end(), '\\', '/');
   std::string uri = path.starts_with('/') ? "file://" : "file:///";
   for (const char ch : path) {
     const auto c = static_cast<unsigned char>(ch);
@@ -153,7 +156,7 @@ FileNames fileNamesOf(const std::string& fileSchema) {
 void attach(sqlite3* db, const std::filesystem::path& file, const std::string& schema,
             FileNames names, std::string_view uriQuery = {}) {
   Statement st(db, "ATTACH DATABASE ?1 AS " + quoteName(schema));
-  st.bind(1, names == FileNames::Uri ? fileUri(file, uriQuery) : file.string());
+  st.bind(1, names == FileNames::Uri ? fileUri(file, uriQuery) : platform::utf8(file));
   st.run();
 }
 
@@ -164,7 +167,8 @@ class Attachment {
       : db_(db), schema_(std::move(schema)) {
     std::error_code ec;
     if (!std::filesystem::is_regular_file(file, ec))
-      throw base::Error(base::kErrFile, "No se encuentra el archivo '" + file.string() + "'.");
+      throw base::Error(base::kErrFile,
+                        "No se encuentra el archivo '" + platform::utf8(file) + "'.");
     attach(db, file, schema_, names);
     // The program writes into another file only to fill a unit's working database, which every
     // run makes anew: waiting for the disk after each statement would buy nothing. The journal
@@ -243,7 +247,7 @@ class Connection::Executor {
     std::string schema = "main";
     if (t.inFile) {
       schema = "kolt_into";
-      attachment.emplace(db_, std::filesystem::path(*t.inFile), schema, names_);
+      attachment.emplace(db_, platform::pathFromUtf8(*t.inFile), schema, names_);
     }
     if (tableExists(db_, schema, t.target))
       throw base::Error(base::kErrTableExists, "La tabla '" + t.target + "' ya existe.");
@@ -337,8 +341,8 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
   close();
   std::error_code ec;
   if (!std::filesystem::is_regular_file(file, ec))
-    throw base::Error(base::kErrFile,
-                      "No se encuentra el archivo de base de datos '" + file.string() + "'.");
+    throw base::Error(base::kErrFile, "No se encuentra el archivo de base de datos '" +
+                                          platform::utf8(file) + "'.");
   // The engine opens a file read-only only as the whole connection or as an attached URI name
   // with mode=ro. A connection opened read-only could attach nothing writable, and a unit's copy
   // writes into its working database through this one: so the connection's own database is one
@@ -347,7 +351,8 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
   if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
                       nullptr) != SQLITE_OK) {
     sqlite3_close(db);
-    throw base::Error(base::kErrFile, "No se puede abrir '" + file.string() + "': sin memoria.");
+    throw base::Error(base::kErrFile,
+                      "No se puede abrir '" + platform::utf8(file) + "': sin memoria.");
   }
   sqlite3_busy_timeout(db, 5000);  // the attach already reads the file's schema
   try {
@@ -358,10 +363,10 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
     sqlite3_close(db);
     if (code == SQLITE_NOTADB || code == SQLITE_CORRUPT)
       throw base::Error(base::kErrFile,
-                        "El archivo '" + file.string() +
+                        "El archivo '" + platform::utf8(file) +
                             "' no es una base de datos que el programa pueda leer, o está dañado.");
     throw base::Error(base::kErrFile,
-                      "No se puede abrir '" + file.string() + "': " + message + ".");
+                      "No se puede abrir '" + platform::utf8(file) + "': " + message + ".");
   }
   adopt(db, file, kReadOnlySchema);
 }
@@ -467,11 +472,16 @@ void Connection::unlink(std::string_view name) {
 void Connection::createDatabase(const std::filesystem::path& file) {
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
-    throw base::Error(base::kErrFile, "El archivo '" + file.string() + "' ya existe.");
+    throw base::Error(base::kErrFile, "El archivo '" + platform::utf8(file) + "' ya existe.");
+  // Made here, new, before the engine opens it: a link put in its place meanwhile is refused
+  // rather than followed. The engine's own refusal of links would refuse a link anywhere in the
+  // path, and a results folder reached through a linked folder is an ordinary thing.
+  if (!platform::File::createNew(file, ec).isOpen())
+    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" +
+                                          platform::utf8(file) + "': " + ec.message() + ".");
   sqlite3* db = nullptr;
-  const int rc =
-      sqlite3_open_v2(file.c_str(), &db,
-                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_NOFOLLOW, nullptr);
+  const int rc = sqlite3_open_v2(platform::utf8(file).c_str(), &db,
+                                 SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
   // An empty SQLite file is written only with its first table; write the header now so the file
   // exists with its real size at once.
   const bool ok = rc == SQLITE_OK && sqlite3_exec(db, "PRAGMA user_version = 0; VACUUM", nullptr,

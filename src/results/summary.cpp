@@ -38,10 +38,11 @@ bool exportSummary(engine::Connection& verdicts, engine::StatementLog& log,
   folder.discard(book);
   WorkbookSink sheets;
   SinkInUse inUse(verdicts, sheets);
-  const engine::StatementRecord& exported = log.execute(
-      verdicts, 0, engine::StatementKind::Export,
-      "SELECT * INTO [Resultados] IN '" + base::doubledQuotes(folder.draftOf(book).string()) +
-          "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
+  const engine::StatementRecord& exported =
+      log.execute(verdicts, 0, engine::StatementKind::Export,
+                  "SELECT * INTO [Resultados] IN '" +
+                      base::doubledQuotes(platform::utf8(folder.draftOf(book))) +
+                      "' 'Excel 8.0;' FROM RESULTADOSVALIDACION");
   if (!exported.ok) return false;
   folder.publish(book);
   return true;

@@ -38,7 +38,8 @@ std::filesystem::path openEngineFile(engine::Connection& cnn, const std::filesys
     access::discardCompanion(engineFile);
     if (options.note)
       options.note("La base de datos auxiliar " + engineFile.string() + " no pudo leerse (" +
-                   e.description() + "); se borró y se importa de nuevo " + file.string() + ".");
+                   e.description() + "); se borró y se importa de nuevo " + platform::utf8(file) +
+                   ".");
     engineFile = access::openSourceCompanion(file, resultsFolder, options);
     open(engineFile);
   }

@@ -105,6 +105,23 @@ TEST_F(KoltValidar, AUnitCodeWithBlanksIsChosenAndValidatedWhole) {
   EXPECT_NE(out.find("La unidad 'DFSSA000034' no está en la lista"), std::string::npos) << out;
 }
 
+// A results folder reached through a linked folder is an ordinary one: only a link in the place of
+// a file the run makes is refused.
+TEST_F(KoltValidar, AResultsFolderThroughALinkedFolderIsValidatedInto) {
+  fs::create_directories(dir / "real");
+  fs::create_directory_symlink(dir / "real", dir / "enlace");
+  std::string out;
+  const fs::path exe = test::binaryDir() / "bin" / "kolt-validar";
+  EXPECT_EQ(test::runCommand(exe.string() + " " + origen() + " --catalogo '" +
+                                 (dir / "catalogo.db").string() + "' --resultados '" +
+                                 (dir / "enlace" / "R").string() + "' 2>&1",
+                             out),
+            0);
+  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
+  EXPECT_TRUE(fs::exists(dir / "real" / "R" / "ValDFSSA000002.xls"));
+}
+
 TEST_F(KoltValidar, RefusesWhatTheWindowRefusesWithItsMessages) {
   std::string out;
   EXPECT_EQ(run(origen() + " --desde 31/04/2023", out), 2);

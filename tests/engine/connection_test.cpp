@@ -6,6 +6,7 @@
 
 #include <fstream>
 
+#include "base/platform/paths.h"
 #include "base/quoting.h"
 #include "support/paths.h"
 
@@ -28,8 +29,12 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
   for (const std::string name : {"origen.db", "con blancos.db", "100%.db", "a?mode=rw.db", "a#b.db",
                                  "o'brien.db", "señal.db", "file:x.db"}) {
     SCOPED_TRACE(name);
+#ifdef _WIN32
+    // No Windows file name holds these.
+    if (name.find_first_of("?:") != std::string::npos) continue;
+#endif
     test::TempDir dir;
-    const fs::path file = dir / name;
+    const fs::path file = dir / platform::pathFromUtf8(name);
     {
       Connection maker;
       Connection::createDatabase(file);
@@ -41,7 +46,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
       maker.executeNative("INSERT INTO CLUESSEL VALUES ('A'), ('B'), ('C')");
     }
     const std::string before = bytesOf(file);
-    const fs::path working = dir / ("trabajo " + name);
+    const fs::path working = dir / platform::pathFromUtf8("trabajo " + name);
     Connection::createDatabase(working);
 
     Connection cnn;

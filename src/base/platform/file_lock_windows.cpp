@@ -1,5 +1,7 @@
 #include <io.h>
 
+#include <utility>
+
 #include "base/platform/file_lock.h"
 #include "base/platform/windows_support.h"
 
@@ -10,8 +12,12 @@ ExclusiveLock::~ExclusiveLock() {
 }
 
 ExclusiveLock::ExclusiveLock(ExclusiveLock&& other) noexcept
-    : state_(other.state_), error_(other.error_), handle_(other.handle_) {
+    : state_(other.state_),
+      error_(other.error_),
+      handle_(other.handle_),
+      removeOnRelease_(std::move(other.removeOnRelease_)) {
   other.handle_ = -1;
+  other.removeOnRelease_.clear();
 }
 
 ExclusiveLock& ExclusiveLock::operator=(ExclusiveLock&& other) noexcept {
@@ -20,15 +26,21 @@ ExclusiveLock& ExclusiveLock::operator=(ExclusiveLock&& other) noexcept {
     state_ = other.state_;
     error_ = other.error_;
     handle_ = other.handle_;
+    removeOnRelease_ = std::move(other.removeOnRelease_);
     other.handle_ = -1;
+    other.removeOnRelease_.clear();
   }
   return *this;
 }
 
 void ExclusiveLock::release() {
-  // Closing the file releases the lock; the system does the same for a process that ends.
+  // Closing the file releases the lock; the system does the same for a process that ends. A lock
+  // that lives only while held is removed after, and a waiter that opened it meanwhile keeps
+  // waiting until the name is free again (waitForLock).
   if (handle_ >= 0) ::_close(handle_);
+  if (handle_ >= 0 && !removeOnRelease_.empty()) ::DeleteFileW(removeOnRelease_.c_str());
   handle_ = -1;
+  removeOnRelease_.clear();
 }
 
 ExclusiveLock tryLock(const std::filesystem::path& file) {
@@ -65,6 +77,24 @@ ExclusiveLock tryLock(const std::filesystem::path& file) {
   lock.state_ = ExclusiveLock::State::Held;
   lock.handle_ = fd;
   return lock;
+}
+
+ExclusiveLock waitForLock(const std::filesystem::path& file, const std::function<void()>& waiting) {
+  bool told = false;
+  for (;;) {
+    ExclusiveLock lock = tryLock(file);
+    // A file being removed by its last holder refuses to be opened until it is gone.
+    const bool beingRemoved = lock.state() == ExclusiveLock::State::CannotOpen &&
+                              lock.error() == std::errc::permission_denied;
+    if (lock.state() == ExclusiveLock::State::Held) {
+      lock.removeOnRelease_ = file;
+      return lock;
+    }
+    if (lock.state() != ExclusiveLock::State::InUse && !beingRemoved) return lock;
+    if (!told && waiting) waiting();
+    told = true;
+    ::Sleep(100);
+  }
 }
 
 }  // namespace kolt::platform

@@ -203,14 +203,45 @@ bool isExecutable(const std::filesystem::path& program) {
 }
 
 std::optional<FileStamp> fileStamp(const std::filesystem::path& file) {
-  WIN32_FILE_ATTRIBUTE_DATA info{};
-  if (!::GetFileAttributesExW(file.c_str(), GetFileExInfoStandard, &info)) return std::nullopt;
+  // Opened for no access at all: the attributes and identity of a file another program holds open
+  // can still be read.
+  const HANDLE handle =
+      ::CreateFileW(file.c_str(), 0, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                    nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return std::nullopt;
+  BY_HANDLE_FILE_INFORMATION info{};
+  FILE_BASIC_INFO basic{};
+  const bool read = ::GetFileInformationByHandle(handle, &info) &&
+                    ::GetFileInformationByHandleEx(handle, FileBasicInfo, &basic, sizeof basic);
+  ::CloseHandle(handle);
+  if (!read) return std::nullopt;
   // 100-nanosecond ticks since 1601, as nanoseconds since 1970 like POSIX times.
-  constexpr std::uint64_t kTicksTo1970 = 116'444'736'000'000'000ULL;
-  const std::uint64_t ticks = ticksOf(info.ftLastWriteTime);
-  return FileStamp{static_cast<std::int64_t>(
-                       (static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) | info.nFileSizeLow),
-                   static_cast<std::int64_t>(ticks - kTicksTo1970) * 100};
+  constexpr std::int64_t kTicksTo1970 = 116'444'736'000'000'000LL;
+  auto ns = [](std::int64_t ticks) { return (ticks - kTicksTo1970) * 100; };
+  FileStamp stamp;
+  stamp.size = static_cast<std::int64_t>((static_cast<std::uint64_t>(info.nFileSizeHigh) << 32) |
+                                         info.nFileSizeLow);
+  stamp.modifiedNs = ns(static_cast<std::int64_t>(ticksOf(info.ftLastWriteTime)));
+  stamp.changedNs = ns(basic.ChangeTime.QuadPart);
+  stamp.device = info.dwVolumeSerialNumber;
+  stamp.inode = (static_cast<std::uint64_t>(info.nFileIndexHigh) << 32) | info.nFileIndexLow;
+  return stamp;
+}
+
+bool engineDatabaseBeingWritten(const std::filesystem::path& file) {
+  // The engine's reserved lock is one byte past its pending byte at 1 GiB: whoever writes holds it.
+  constexpr DWORD kReservedByte = 0x40000001;
+  const HANDLE handle = ::CreateFileW(file.c_str(), GENERIC_READ | GENERIC_WRITE,
+                                      FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                      nullptr, OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr);
+  if (handle == INVALID_HANDLE_VALUE) return false;
+  OVERLAPPED at{};
+  at.Offset = kReservedByte;
+  const bool free =
+      ::LockFileEx(handle, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY, 0, 1, 0, &at) != 0;
+  if (free) ::UnlockFileEx(handle, 0, 1, 0, &at);
+  ::CloseHandle(handle);
+  return !free;
 }
 
 }  // namespace kolt::platform
