@@ -70,7 +70,9 @@ class Handle {
 
 // The files the engine keeps beside a database while it writes it.
 std::vector<std::filesystem::path> sideFilesOf(const std::filesystem::path& database) {
-  return {database.string() + "-journal", database.string() + "-wal", database.string() + "-shm"};
+  const std::string name = platform::utf8(database);
+  return {platform::pathFromUtf8(name + "-journal"), platform::pathFromUtf8(name + "-wal"),
+          platform::pathFromUtf8(name + "-shm")};
 }
 
 // A journal or write-ahead log beside a database that no process is writing: a write was killed
@@ -200,7 +202,7 @@ void discardCompanion(const std::filesystem::path& companion) {
 }
 
 std::filesystem::path companionLock(const std::filesystem::path& companion) {
-  return companion.string() + ".lock";
+  return platform::pathFromUtf8(platform::utf8(companion) + ".lock");
 }
 
 std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFile,
@@ -225,8 +227,8 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
       if (found.kind == Found::Kind::Damaged) {
         discardCompanion(candidate);
         if (options.note)
-          options.note("La base de datos auxiliar " + candidate.string() + " estaba dañada (" +
-                       found.damage + "); se borró y se importa de nuevo " +
+          options.note("La base de datos auxiliar " + platform::utf8(candidate) +
+                       " estaba dañada (" + found.damage + "); se borró y se importa de nuevo " +
                        platform::utf8(sourceFile) + ".");
       }
     }
@@ -254,12 +256,12 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
       break;
     case platform::ExclusiveLock::State::IsLink:
       throw base::Error(base::kErrFile,
-                        "El archivo de reserva " + lockFile.string() +
+                        "El archivo de reserva " + platform::utf8(lockFile) +
                             " es un enlace a otro archivo, y el programa no escribe a través de "
                             "enlaces. Bórrelo (el archivo al que apunta no se toca) y vuelva a "
                             "intentarlo.");
     default:
-      throw base::Error(base::kErrFile, "No se puede reservar " + lockFile.string() + " (" +
+      throw base::Error(base::kErrFile, "No se puede reservar " + platform::utf8(lockFile) + " (" +
                                             lock.error().message() +
                                             "). Compruebe el permiso de escritura en la carpeta.");
   }

@@ -37,7 +37,7 @@ std::filesystem::path openEngineFile(engine::Connection& cnn, const std::filesys
     if (engineFile == file) throw;
     access::discardCompanion(engineFile);
     if (options.note)
-      options.note("La base de datos auxiliar " + engineFile.string() + " no pudo leerse (" +
+      options.note("La base de datos auxiliar " + platform::utf8(engineFile) + " no pudo leerse (" +
                    e.description() + "); se borró y se importa de nuevo " + platform::utf8(file) +
                    ".");
     engineFile = access::openSourceCompanion(file, resultsFolder, options);

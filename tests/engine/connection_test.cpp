@@ -34,7 +34,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
     if (name.find_first_of("?:") != std::string::npos) continue;
 #endif
     test::TempDir dir;
-    const fs::path file = dir / platform::pathFromUtf8(name);
+    const fs::path file = dir.path() / platform::pathFromUtf8(name);
     {
       Connection maker;
       Connection::createDatabase(file);
@@ -46,7 +46,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
       maker.executeNative("INSERT INTO CLUESSEL VALUES ('A'), ('B'), ('C')");
     }
     const std::string before = bytesOf(file);
-    const fs::path working = dir / platform::pathFromUtf8("trabajo " + name);
+    const fs::path working = dir.path() / platform::pathFromUtf8("trabajo " + name);
     Connection::createDatabase(working);
 
     Connection cnn;
