@@ -9,32 +9,6 @@
 
 namespace kolt::platform {
 
-ExclusiveLock::~ExclusiveLock() {
-  release();
-}
-
-ExclusiveLock::ExclusiveLock(ExclusiveLock&& other) noexcept
-    : state_(other.state_),
-      error_(other.error_),
-      handle_(other.handle_),
-      removeOnRelease_(std::move(other.removeOnRelease_)) {
-  other.handle_ = -1;
-  other.removeOnRelease_.clear();
-}
-
-ExclusiveLock& ExclusiveLock::operator=(ExclusiveLock&& other) noexcept {
-  if (this != &other) {
-    release();
-    state_ = other.state_;
-    error_ = other.error_;
-    handle_ = other.handle_;
-    removeOnRelease_ = std::move(other.removeOnRelease_);
-    other.handle_ = -1;
-    other.removeOnRelease_.clear();
-  }
-  return *this;
-}
-
 void ExclusiveLock::release() {
   // Removed while still held, so that no process can lock the name in between; a waiter holding
   // the old file sees the name gone and starts again.

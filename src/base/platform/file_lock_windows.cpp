@@ -7,32 +7,6 @@
 
 namespace kolt::platform {
 
-ExclusiveLock::~ExclusiveLock() {
-  release();
-}
-
-ExclusiveLock::ExclusiveLock(ExclusiveLock&& other) noexcept
-    : state_(other.state_),
-      error_(other.error_),
-      handle_(other.handle_),
-      removeOnRelease_(std::move(other.removeOnRelease_)) {
-  other.handle_ = -1;
-  other.removeOnRelease_.clear();
-}
-
-ExclusiveLock& ExclusiveLock::operator=(ExclusiveLock&& other) noexcept {
-  if (this != &other) {
-    release();
-    state_ = other.state_;
-    error_ = other.error_;
-    handle_ = other.handle_;
-    removeOnRelease_ = std::move(other.removeOnRelease_);
-    other.handle_ = -1;
-    other.removeOnRelease_.clear();
-  }
-  return *this;
-}
-
 void ExclusiveLock::release() {
   // Closing the file releases the lock; the system does the same for a process that ends. A lock
   // that lives only while held is removed after, and a waiter that opened it meanwhile keeps
