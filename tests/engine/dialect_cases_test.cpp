@@ -5,17 +5,30 @@
 #include <memory>
 
 #include "engine/connection.h"
+#include "engine/dialect/translation.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
 namespace kolt::engine {
 namespace {
 
+// What describeStatement says of a text: kind|target|external database (sí/no)|statements.
+std::string description(std::string_view text) {
+  const StatementDescription d = describeStatement(text);
+  using Kind = StatementDescription::Kind;
+  return std::string(d.kind == Kind::SelectInto     ? "SelectInto"
+                     : d.kind == Kind::InsertSelect ? "InsertSelect"
+                                                    : "Other") +
+         "|" + d.target + "|" + (d.namesExternalDatabase ? "sí" : "no") + "|" +
+         std::to_string(d.statementCount);
+}
+
 // What a line finds, in the words the case file writes after "=>".
 std::string outcome(Connection& cnn, const std::string& statement, const std::string& expected) {
   std::string out;
   try {
     if (statement == "escritas") return std::to_string(cnn.rowsWritten());
+    if (statement.starts_with("describe ")) return description(statement.substr(9));
     if (statement.starts_with("columnas ")) {
       const Recordset rs = cnn.openRecordset("select * from " + statement.substr(9));
       for (const auto& c : rs.columns())
@@ -30,9 +43,15 @@ std::string outcome(Connection& cnn, const std::string& statement, const std::st
     }
     return out.empty() ? "nada" : out;
   } catch (const base::Error& e) {
-    // An expected refusal names only its number.
-    return "error " + std::to_string(e.number()) +
-           (expected.starts_with("error ") ? "" : " (" + e.description() + ")");
+    // An expected refusal names its number, and may quote a part of its message.
+    const std::string number = "error " + std::to_string(e.number());
+    const auto quote = expected.find('"');
+    if (!expected.starts_with("error ")) return number + " (" + e.description() + ")";
+    if (quote == std::string::npos) return number;
+    const std::string part = expected.substr(quote + 1, expected.rfind('"') - quote - 1);
+    if (e.description().find(part) == std::string::npos)
+      return number + " (" + e.description() + ")";
+    return number + " \"" + part + "\"";
   }
 }
 

@@ -41,8 +41,10 @@ using ExprPtr = std::unique_ptr<Expr>;
 struct TableRef {
   enum class Kind { Table, Subquery, Join };
   Kind kind;
-  std::string name;   // Table
-  std::string alias;  // Table or Subquery
+  std::string name;                   // Table
+  std::string database;               // Table: the [;DATABASE=...] before a dot, when written
+  std::optional<std::string> inFile;  // Table: FROM name IN 'file'
+  std::string alias;                  // Table or Subquery
   std::unique_ptr<Select> subquery;
   // Join
   std::string joinType;  // "INNER", "LEFT", "RIGHT", "CROSS"
@@ -69,6 +71,7 @@ struct IntoClause {
 
 struct Select {
   bool distinct = false;
+  std::optional<long long> top;  // SELECT TOP n
   std::vector<SelectItem> items;
   std::optional<IntoClause> into;
   std::unique_ptr<TableRef> from;  // null for a SELECT of constants
@@ -89,6 +92,7 @@ struct Statement {
   Kind kind;
   std::unique_ptr<Select> select;            // Select, and the source of Insert
   std::string table;                         // Insert, CreateTable, DropTable
+  std::optional<std::string> inFile;         // INSERT INTO table IN 'file'
   std::vector<std::string> columns;          // Insert's column list (may be empty)
   std::vector<std::vector<ExprPtr>> values;  // INSERT ... VALUES rows
   std::vector<ColumnDef> columnDefs;         // CreateTable

@@ -8,6 +8,7 @@
 #include "base/error.h"
 #include "base/quoting.h"
 #include "engine/dialect/function_table.h"
+#include "engine/dialect/functions.h"
 
 namespace kolt::engine::dialect {
 namespace {
@@ -28,43 +29,25 @@ const std::string kCollate = std::string(" COLLATE ") + kCollation;
 class Emitter {
  public:
   std::string select(const Select& s) {
+    if (s.top && !s.orderBy.empty()) return topWithTies(s);
     std::string out = "SELECT ";
-    if (s.distinct) out += "DISTINCT ";
-    int unnamed = 0;
-    for (std::size_t i = 0; i < s.items.size(); ++i) {
-      const SelectItem& item = s.items[i];
-      if (i) out += ", ";
-      out += expr(*item.expr);
-      if (!item.alias.empty()) {
-        out += " AS " + quoteName(item.alias);
-      } else if (item.expr->kind == Expr::Kind::Column) {
-        // A column is named as the statement writes it ("Certif" stays "Certif" though the table
-        // says certif): the name becomes a heading in the unit's workbook.
-        out += " AS " + quoteName(item.expr->text);
-      } else if (item.expr->kind != Expr::Kind::Column && item.expr->kind != Expr::Kind::Star) {
-        out += " AS " + quoteName("Expr" + std::to_string(1000 + unnamed++));
-      }
-    }
-    if (s.from) out += " FROM " + table(*s.from);
-    if (s.where) out += " WHERE " + expr(*s.where);
-    if (!s.groupBy.empty()) {
-      out += " GROUP BY ";
-      for (std::size_t i = 0; i < s.groupBy.size(); ++i)
-        out += (i ? ", " : "") + expr(*s.groupBy[i]) + kCollate;
-    }
-    if (s.having) out += " HAVING " + expr(*s.having);
-    if (!s.orderBy.empty()) {
-      out += " ORDER BY ";
-      for (std::size_t i = 0; i < s.orderBy.size(); ++i)
-        out += (i ? ", " : "") + expr(*s.orderBy[i].expr) + kCollate +
-               (s.orderBy[i].descending ? " DESC" : "");
-    }
+    if (s.distinct && grouped(s)) out += "DISTINCT ";
+    out += items(s, nullptr);
+    out += tail(s);
+    if (!s.orderBy.empty()) out += " ORDER BY " + orderKeys(s);
+    if (s.top) out += " LIMIT " + std::to_string(*s.top);
     return out;
   }
 
   std::string table(const TableRef& t) {
     switch (t.kind) {
       case TableRef::Kind::Table:
+        if (namesOtherDatabase(t))
+          refuse("una tabla de otra base de datos ('" +
+                 (t.inFile             ? *t.inFile
+                  : t.database.empty() ? t.name
+                                       : t.database) +
+                 "'); una regla lee solo las tablas de la unidad");
         return quoteName(t.name) + (t.alias.empty() ? "" : " AS " + quoteName(t.alias));
       case TableRef::Kind::Subquery:
         return "(" + select(*t.subquery) + ")" +
@@ -118,8 +101,9 @@ class Emitter {
         return "(" + expr(*e.args[0]) + kCollate + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
                expr(*e.args[1]) + " AND " + expr(*e.args[2]) + ")";
       case Expr::Kind::Like:
-        return "(" + expr(*e.args[0]) + (e.negated ? " NOT LIKE " : " LIKE ") +
-               likePattern(*e.args[1]) + ")";
+        checkLikePattern(*e.args[1]);
+        return std::string(e.negated ? "(NOT " : "(") + kLikeFunction + "(" + expr(*e.args[0]) +
+               ", " + expr(*e.args[1]) + "))";
       case Expr::Kind::Exists:
         return "(EXISTS (" + select(*e.subquery) + "))";
       case Expr::Kind::Subquery:
@@ -129,6 +113,99 @@ class Emitter {
   }
 
  private:
+  // The select list, each item named as the Access engine names it; `names`, when given, gets
+  // those names (empty for a *).
+  std::string items(const Select& s, std::vector<std::string>* names) {
+    std::string out;
+    int unnamed = 0;
+    for (std::size_t i = 0; i < s.items.size(); ++i) {
+      const SelectItem& item = s.items[i];
+      if (i) out += ", ";
+      out += expr(*item.expr);
+      if (s.distinct && item.expr->kind == Expr::Kind::Star)
+        refuse("DISTINCT con *; nombre las columnas");
+      if (s.distinct && grouped(s)) out += kCollate;
+      std::string generated;
+      std::string_view name;
+      if (!item.alias.empty()) {
+        name = item.alias;
+      } else if (item.expr->kind == Expr::Kind::Column) {
+        // A column is named as the statement writes it ("Certif" stays "Certif" though the table
+        // says certif): the name becomes a heading in the unit's workbook.
+        name = item.expr->text;
+      } else if (item.expr->kind != Expr::Kind::Star) {
+        generated = "Expr" + std::to_string(1000 + unnamed++);
+        name = generated;
+      }
+      if (!name.empty()) out += " AS " + quoteName(name);
+      if (names) names->emplace_back(name);
+    }
+    return out;
+  }
+
+  // DISTINCT must compare texts ignoring letter case, as every comparison does. A select that
+  // neither groups nor aggregates says so by grouping on its whole list, with the collation, which
+  // keeps each column's declared type for a SELECT ... INTO; one that groups already makes its
+  // list DISTINCT with the collation on each item.
+  static bool grouped(const Select& s) {
+    if (!s.groupBy.empty() || s.having) return true;
+    for (const SelectItem& item : s.items)
+      if (aggregates(*item.expr)) return true;
+    return false;
+  }
+  static bool aggregates(const Expr& e) {
+    if (e.kind == Expr::Kind::Function)
+      for (std::string_view name : {"Count", "Sum", "Min", "Max", "Avg"})
+        if (findAccessFunction(e.text) == findAccessFunction(name)) return true;
+    for (const auto& arg : e.args)
+      if (aggregates(*arg)) return true;
+    return false;
+  }
+
+  // FROM, WHERE, GROUP BY and HAVING.
+  std::string tail(const Select& s) {
+    std::string out;
+    if (s.from) out += " FROM " + table(*s.from);
+    if (s.where) out += " WHERE " + expr(*s.where);
+    if (s.distinct && !grouped(s)) {
+      out += " GROUP BY ";
+      for (std::size_t i = 0; i < s.items.size(); ++i)
+        out += (i ? ", " : "") + expr(*s.items[i].expr) + kCollate;
+    }
+    if (!s.groupBy.empty()) {
+      out += " GROUP BY ";
+      for (std::size_t i = 0; i < s.groupBy.size(); ++i)
+        out += (i ? ", " : "") + expr(*s.groupBy[i]) + kCollate;
+    }
+    if (s.having) out += " HAVING " + expr(*s.having);
+    return out;
+  }
+
+  std::string orderKeys(const Select& s) {
+    std::string out;
+    for (std::size_t i = 0; i < s.orderBy.size(); ++i)
+      out += (i ? ", " : "") + expr(*s.orderBy[i].expr) + kCollate +
+             (s.orderBy[i].descending ? " DESC" : "");
+    return out;
+  }
+
+  // TOP n with ORDER BY gives the first n rows and every row that ties with the last of them, as
+  // the Access engine does: the rows are ranked in the select itself, and the select around it
+  // keeps those ranked n or better and gives back the list's own columns.
+  std::string topWithTies(const Select& s) {
+    if (s.distinct) refuse("TOP con DISTINCT y ORDER BY en la misma consulta");
+    std::vector<std::string> names;
+    std::string inner = "SELECT " + items(s, &names);
+    std::string outer = "SELECT ";
+    for (std::size_t i = 0; i < names.size(); ++i) {
+      if (names[i].empty()) refuse("TOP con ORDER BY y * en la lista; nombre las columnas");
+      outer += (i ? ", " : "") + quoteName(names[i]);
+    }
+    inner += ", rank() OVER (ORDER BY " + orderKeys(s) + ") AS \"kolt_rank\"" + tail(s);
+    return outer + " FROM (" + inner + ") WHERE \"kolt_rank\" <= " + std::to_string(*s.top) +
+           " ORDER BY \"kolt_rank\"";
+  }
+
   std::string binary(const Expr& e) {
     if (e.text == "OR") return orChain(e);
     const std::string l = expr(*e.args[0]), r = expr(*e.args[1]);
@@ -136,12 +213,13 @@ class Emitter {
     if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
       return "(" + l + " " + op + " " + r + kCollate + ")";
     if (op == "AND") return "(" + l + " AND " + r + ")";
-    if (op == "&") return "(coalesce(" + l + ", '') || coalesce(" + r + ", ''))";
-    if (op == "MOD") return "(" + l + " % " + r + ")";
+    // &, +, - and Mod follow the Access engine on NULLs, texts and dates (functions.h).
+    if (op == "&") return std::string(kConcatFunction) + "(" + l + ", " + r + ")";
+    if (op == "+") return std::string(kAddFunction) + "(" + l + ", " + r + ")";
+    if (op == "-") return std::string(kSubtractFunction) + "(" + l + ", " + r + ")";
+    if (op == "MOD") return std::string(kModFunction) + "(" + l + ", " + r + ")";
     if (op == "\\") return "(CAST(" + l + " AS INTEGER) / CAST(" + r + " AS INTEGER))";
-    if (op == "^")
-      throw base::Error(base::kErrSyntax,
-                        "El operador ^ no está disponible en esta versión del programa.");
+    if (op == "^") refuse("el operador ^");
     return "(" + l + " " + op + " " + r + ")";
   }
 
@@ -200,9 +278,19 @@ class Emitter {
   std::string function(const Expr& e) {
     const AccessFunction* f = findAccessFunction(e.text);
     if (!f)
-      throw base::Error(base::kErrSyntax, "Función '" + e.text + "' no definida en la expresión.");
+      throw base::Error(base::kErrSyntax,
+                        "Función no admitida: '" + e.text +
+                            "'. Escriba la instrucción con las funciones que el programa admite.");
     const int argc = static_cast<int>(e.args.size());
     if (argc < f->minArgs || argc > f->maxArgs) wrongArgumentCount(*f, argc);
+    // An interval written out is checked here, so that a mistaken one stops the rule before it
+    // runs rather than giving NULL on every row.
+    if ((f->name == "DateAdd" || f->name == "DateDiff" || f->name == "DatePart") &&
+        e.args[0]->kind == Expr::Kind::String && !isDateInterval(e.args[0]->text))
+      throw base::Error(base::kErrSyntax,
+                        "Intervalo no admitido en la función '" + std::string(f->name) + "': '" +
+                            e.args[0]->text +
+                            "'. Use 'yyyy', 'q', 'm', 'd', 'ww', 'h', 'n' o 's'.");
     if (f->name == "IIf")
       return "(CASE WHEN " + expr(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
              expr(*e.args[2]) + " END)";
@@ -228,12 +316,32 @@ class Emitter {
                           std::to_string(argc) + ".");
   }
 
-  // The Access engine's wildcards are * and ?; SQLite's are % and _.
-  std::string likePattern(const Expr& pattern) {
-    if (pattern.kind != Expr::Kind::String) return expr(pattern);
-    std::string p;
-    for (char c : pattern.text) p += c == '*' ? '%' : c == '?' ? '_' : c;
-    return quoteText(p);
+  // A pattern written out is checked here. % and _ are wildcards in another mode of the Access
+  // engine and plain characters in this one, so a pattern holding them outside [ ] is refused
+  // rather than read one way when its author meant the other.
+  void checkLikePattern(const Expr& pattern) {
+    if (pattern.kind != Expr::Kind::String) return;
+    if (!isValidLikePattern(pattern.text))
+      throw base::Error(base::kErrSyntax, "Patrón de Like no válido: '" + pattern.text +
+                                              "'. Cada [ debe cerrarse con ].");
+    bool inList = false;
+    for (char c : pattern.text) {
+      if (c == '[') inList = true;
+      if (c == ']') inList = false;
+      if (!inList && (c == '%' || c == '_'))
+        throw base::Error(base::kErrSyntax,
+                          "Patrón de Like no admitido: '" + pattern.text +
+                              "'. Use * para cualquier texto y ? para un carácter; para buscar " +
+                              c + " escríbalo entre corchetes: [" + c + "].");
+    }
+  }
+
+ public:
+  [[noreturn]] static void refuse(const std::string& construct) {
+    throw base::Error(
+        base::kErrSyntax,
+        "Construcción no admitida: " + construct +
+            ". Escriba la instrucción con las construcciones que el programa admite.");
   }
 };
 
@@ -263,6 +371,13 @@ std::string quoteName(std::string_view name) {
   return '"' + base::doubledQuotes(name, '"') + '"';
 }
 
+bool namesOtherDatabase(const TableRef& t) {
+  // A name without '=' holds no DATABASE=, which spares every ordinary table the upper case copy.
+  return t.inFile || !t.database.empty() ||
+         (t.name.find('=') != std::string::npos &&
+          upper(t.name).find("DATABASE=") != std::string::npos);
+}
+
 bool isExcelConnect(std::string_view connect) {
   std::string c = upper(connect);
   while (!c.empty() && (c.back() == ';' || c.back() == ' ')) c.pop_back();
@@ -277,6 +392,9 @@ std::string emitCommand(const Statement& st) {
   Emitter emitter;
   switch (st.kind) {
     case Statement::Kind::Insert: {
+      if (st.inFile)
+        Emitter::refuse("INSERT INTO en otra base de datos ('" + *st.inFile +
+                        "'); una regla escribe solo en las tablas de la unidad");
       std::string out = "INSERT INTO " + quoteName(st.table);
       if (!st.columns.empty()) {
         out += " (";

@@ -21,5 +21,7 @@ std::string emitSelect(const Select& select);  // without its INTO clause
 std::string emitCommand(const Statement& statement);
 std::string quoteName(std::string_view name);
 bool isExcelConnect(std::string_view connect);
+// FROM name IN 'file', [;DATABASE=file].name, or a name that carries a DATABASE= connection.
+bool namesOtherDatabase(const TableRef& table);
 
 }  // namespace kolt::engine::dialect

@@ -7,31 +7,43 @@
 namespace kolt::engine::dialect {
 namespace {
 
-// Trim and its kind, UCase, LCase, Nz and the aggregates are written as SQLite built-ins; the
-// functions that convert or cut text are the dialect's own (functions.cpp). IIf has no SQLite name:
-// the emitter writes it as a CASE. Nz is accepted only with its replacement value given.
+// Trim and its kind and the aggregates are written as SQLite built-ins; the functions that convert,
+// cut or compare text, and the date functions, are the dialect's own (functions.cpp,
+// date_functions.cpp). IIf has no SQLite name: the emitter writes it as a CASE.
 // clang-format off
 constexpr AccessFunction kAccessFunctions[] = {
-  // Access    SQLite        fewest most  implementation
-  {"Trim",     "trim",       1,     1,    nullptr},
-  {"LTrim",    "ltrim",      1,     1,    nullptr},
-  {"RTrim",    "rtrim",      1,     1,    nullptr},
-  {"Len",      "kolt_len",   1,     1,    lenFunction},
-  {"Left",     "kolt_left",  2,     2,    leftFunction},
-  {"Right",    "kolt_right", 2,     2,    rightFunction},
-  {"Mid",      "kolt_mid",   2,     3,    midFunction},
-  {"Val",      "kolt_val",   1,     1,    valFunction},
-  {"CInt",     "kolt_cint",  1,     1,    cintFunction},
-  {"CDate",    "kolt_cdate", 1,     1,    cdateFunction},
-  {"UCase",    "upper",      1,     1,    nullptr},
-  {"LCase",    "lower",      1,     1,    nullptr},
-  {"Nz",       "coalesce",   2,     2,    nullptr},
-  {"IIf",      "",           3,     3,    nullptr},
-  {"Count",    "count",      1,     1,    nullptr},
-  {"Sum",      "sum",        1,     1,    nullptr},
-  {"Min",      "min",        1,     1,    nullptr},
-  {"Max",      "max",        1,     1,    nullptr},
-  {"Avg",      "avg",        1,     1,    nullptr},
+  // Access      SQLite            fewest most  implementation
+  {"Trim",       "trim",           1,     1,    nullptr},
+  {"LTrim",      "ltrim",          1,     1,    nullptr},
+  {"RTrim",      "rtrim",          1,     1,    nullptr},
+  {"Len",        "kolt_len",       1,     1,    lenFunction},
+  {"Left",       "kolt_left",      2,     2,    leftFunction},
+  {"Right",      "kolt_right",     2,     2,    rightFunction},
+  {"Mid",        "kolt_mid",       2,     3,    midFunction},
+  {"Val",        "kolt_val",       1,     1,    valFunction},
+  {"CInt",       "kolt_cint",      1,     1,    cintFunction},
+  {"CDate",      "kolt_cdate",     1,     1,    cdateFunction},
+  {"UCase",      "kolt_ucase",     1,     1,    ucaseFunction},
+  {"LCase",      "kolt_lcase",     1,     1,    lcaseFunction},
+  {"Nz",         "kolt_nz",        1,     2,    nzFunction},
+  {"IIf",        "",               3,     3,    nullptr},
+  {"Count",      "count",          1,     1,    nullptr},
+  {"Sum",        "sum",            1,     1,    nullptr},
+  {"Min",        "min",            1,     1,    nullptr},
+  {"Max",        "max",            1,     1,    nullptr},
+  {"Avg",        "avg",            1,     1,    nullptr},
+  {"InStr",      "kolt_instr",     2,     3,    instrFunction},
+  {"CLng",       "kolt_clng",      1,     1,    clngFunction},
+  {"CDbl",       "kolt_cdbl",      1,     1,    cdblFunction},
+  {"CStr",       "kolt_cstr",      1,     1,    cstrFunction},
+  {"Year",       "kolt_year",      1,     1,    yearFunction},
+  {"Month",      "kolt_month",     1,     1,    monthFunction},
+  {"Day",        "kolt_day",       1,     1,    dayFunction},
+  {"DateSerial", "kolt_dateserial", 3,    3,    dateSerialFunction},
+  {"DateAdd",    "kolt_dateadd",   3,     3,    dateAddFunction},
+  {"DateDiff",   "kolt_datediff",  3,     3,    dateDiffFunction},
+  {"DatePart",   "kolt_datepart",  2,     2,    datePartFunction},
+  {"IsNull",     "kolt_isnull",    1,     1,    isNullFunction},
 };
 // clang-format on
 

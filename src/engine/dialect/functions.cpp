@@ -10,6 +10,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <utility>
+#include <vector>
 
 #include "base/date_text.h"
 #include "engine/dialect/emitter.h"
@@ -233,6 +235,282 @@ void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 namespace {
 
+// Upper case of the letters fold() lowers.
+char32_t unfold(char32_t c) {
+  if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
+  if ((c >= 0xE0 && c <= 0xFE && c != 0xF7) || (c >= 0x3B1 && c <= 0x3CB && c != 0x3C2) ||
+      (c >= 0x430 && c <= 0x44F))
+    return c - 32;
+  if (c >= 0x450 && c <= 0x45F) return c - 80;
+  if (c == 0xFF) return 0x178;
+  if ((c >= 0x100 && c <= 0x12F) || (c >= 0x132 && c <= 0x137) || (c >= 0x14A && c <= 0x177))
+    return c & ~char32_t{1};
+  if ((c >= 0x139 && c <= 0x148) || (c >= 0x179 && c <= 0x17E)) return (c & 1) ? c : c - 1;
+  return c;
+}
+
+void encode(char32_t c, std::string& out) {
+  if (c < 0x80) {
+    out += static_cast<char>(c);
+  } else if (c < 0x800) {
+    out += static_cast<char>(0xC0 | (c >> 6));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else if (c < 0x10000) {
+    out += static_cast<char>(0xE0 | (c >> 12));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  } else {
+    out += static_cast<char>(0xF0 | (c >> 18));
+    out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
+    out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
+    out += static_cast<char>(0x80 | (c & 0x3F));
+  }
+}
+
+std::string mapLetters(std::string_view text, char32_t (*map)(char32_t)) {
+  std::string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) encode(map(decode(text, i)), out);
+  return out;
+}
+
+std::u32string foldedCharacters(std::string_view text) {
+  std::u32string out;
+  out.reserve(text.size());
+  for (std::size_t i = 0; i < text.size();) out += fold(decode(text, i));
+  return out;
+}
+
+// A whole number in a range, rounded half to even as CInt and CLng round.
+std::optional<std::int64_t> roundedInRange(std::optional<double> value, double lowest,
+                                           double highest) {
+  if (!value || !std::isfinite(*value)) return std::nullopt;
+  const double rounded = std::nearbyint(*value);
+  if (rounded < lowest || rounded > highest) return std::nullopt;
+  return static_cast<std::int64_t>(rounded);
+}
+
+std::optional<double> strictNumber(std::string_view text);
+
+}  // namespace
+
+std::string accessUCase(std::string_view text) {
+  return mapLetters(text, unfold);
+}
+
+std::string accessLCase(std::string_view text) {
+  return mapLetters(text, fold);
+}
+
+std::optional<double> accessNumber(sqlite3_value* v) {
+  switch (sqlite3_value_type(v)) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      return sqlite3_value_double(v);
+    case SQLITE_TEXT: {
+      const TextArgument text(v);
+      if (auto n = strictNumber(text.view())) return n;
+      if (auto d = base::parseCanonical(text.view())) return base::toSerial(*d);
+      return std::nullopt;
+    }
+    default:
+      return std::nullopt;
+  }
+}
+
+void clngFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto n = roundedInRange(accessNumber(argv[0]), -2147483648.0, 2147483647.0);
+  n ? sqlite3_result_int64(ctx, *n) : sqlite3_result_null(ctx);
+}
+
+void cdblFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto n = accessNumber(argv[0]);
+  n ? resultNumber(ctx, *n) : sqlite3_result_null(ctx);
+}
+
+void cstrFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto text = textOf(argv[0]);
+  text ? resultText(ctx, *text) : sqlite3_result_null(ctx);
+}
+
+// Nz(value) in a query gives '' for NULL; Nz(value, instead) gives `instead`.
+void nzFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) != SQLITE_NULL) return sqlite3_result_value(ctx, argv[0]);
+  if (argc == 2) return sqlite3_result_value(ctx, argv[1]);
+  resultText(ctx, "");
+}
+
+// Access's True is -1.
+void isNullFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  sqlite3_result_int(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? -1 : 0);
+}
+
+// InStr([start,] text, sought): the position of `sought` in `text` from `start`, letter case
+// ignored; 0 when it is not there, `start` for an empty `sought` within the text.
+void instrFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  std::size_t start = 1;
+  if (argc == 3) {
+    if (!countArgument(ctx, argv[0], start)) return;
+    if (start == 0) {
+      sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
+      return;
+    }
+  }
+  const TextArgument textArgument(argv[argc - 2]), soughtArgument(argv[argc - 1]);
+  const std::u32string text = foldedCharacters(textArgument.view());
+  const std::u32string sought = foldedCharacters(soughtArgument.view());
+  if (start > text.size()) return sqlite3_result_int(ctx, 0);
+  if (sought.empty()) return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(start));
+  const std::size_t at = text.find(sought, start - 1);
+  sqlite3_result_int64(ctx, at == std::u32string::npos ? 0 : static_cast<sqlite3_int64>(at + 1));
+}
+
+void ucaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const TextArgument text(argv[0]);
+  resultText(ctx, accessUCase(text.view()));
+}
+
+void lcaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const TextArgument text(argv[0]);
+  resultText(ctx, accessLCase(text.view()));
+}
+
+// & joins the texts of its operands, a NULL one as ''; two NULLs give NULL.
+void concatFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  auto a = textOf(argv[0]), b = textOf(argv[1]);
+  if (!a && !b) return sqlite3_result_null(ctx);
+  resultText(ctx, a.value_or("") + b.value_or(""));
+}
+
+// Mod rounds both operands to whole numbers first; the remainder takes the dividend's sign. A
+// divisor of 0 is the Access engine's division by zero, here NULL.
+void modFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto a = roundedInRange(accessNumber(argv[0]), -9.2e18, 9.2e18),
+             b = roundedInRange(accessNumber(argv[1]), -9.2e18, 9.2e18);
+  if (!a || !b || *b == 0) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, *b == -1 ? 0 : *a % *b);
+}
+
+namespace {
+
+// One step of a Like pattern: a character, any one (?), a digit (#), any run (*), or a list.
+struct LikeElement {
+  enum class Kind { Character, AnyOne, Digit, AnyRun, List };
+  explicit LikeElement(Kind k, char32_t c = 0) : kind(k), character(c) {}
+  Kind kind;
+  char32_t character = 0;
+  bool negated = false;
+  std::vector<std::pair<char32_t, char32_t>> ranges;  // List: folded, inclusive
+};
+
+// Null for a pattern with a [ and no ]. In a list, ! first negates it, a-b is a range, and a - at
+// either end stands for itself; [*] [?] [#] [[] write the signs themselves.
+std::optional<std::vector<LikeElement>> compileLike(std::string_view pattern) {
+  std::vector<LikeElement> out;
+  for (std::size_t i = 0; i < pattern.size();) {
+    const char32_t c = decode(pattern, i);
+    if (c == '*') {
+      if (out.empty() || out.back().kind != LikeElement::Kind::AnyRun)
+        out.emplace_back(LikeElement::Kind::AnyRun);
+    } else if (c == '?') {
+      out.emplace_back(LikeElement::Kind::AnyOne);
+    } else if (c == '#') {
+      out.emplace_back(LikeElement::Kind::Digit);
+    } else if (c == '[') {
+      LikeElement list(LikeElement::Kind::List);
+      std::u32string items;
+      bool closed = false;
+      while (i < pattern.size()) {
+        const char32_t item = decode(pattern, i);
+        if (item == ']') {
+          closed = true;
+          break;
+        }
+        items += item;
+      }
+      if (!closed) return std::nullopt;
+      std::size_t k = 0;
+      if (!items.empty() && items[0] == '!') list.negated = true, k = 1;
+      for (; k < items.size(); ++k) {
+        if (k + 2 < items.size() && items[k + 1] == '-') {
+          list.ranges.emplace_back(fold(items[k]), fold(items[k + 2]));
+          k += 2;
+        } else {
+          list.ranges.emplace_back(fold(items[k]), fold(items[k]));
+        }
+      }
+      // [] matches the empty text: it is no step at all.
+      if (!list.ranges.empty() || list.negated) out.push_back(std::move(list));
+    } else {
+      out.emplace_back(LikeElement::Kind::Character, fold(c));
+    }
+  }
+  return out;
+}
+
+bool matchesOne(const LikeElement& e, char32_t c) {
+  switch (e.kind) {
+    case LikeElement::Kind::Character:
+      return e.character == c;
+    case LikeElement::Kind::AnyOne:
+      return true;
+    case LikeElement::Kind::Digit:
+      return c >= '0' && c <= '9';
+    case LikeElement::Kind::List: {
+      bool in = false;
+      for (const auto& [low, high] : e.ranges) in = in || (c >= low && c <= high);
+      return in != e.negated;
+    }
+    case LikeElement::Kind::AnyRun:
+      break;
+  }
+  return false;
+}
+
+// Matching with one remembered * to go back to: each * first takes nothing, then one character
+// more each time the rest fails, which is enough because a later * can take any later run.
+bool matchLike(const std::vector<LikeElement>& pattern, const std::u32string& text) {
+  std::size_t p = 0, t = 0, starP = std::string::npos, starT = 0;
+  while (t < text.size()) {
+    if (p < pattern.size() && pattern[p].kind == LikeElement::Kind::AnyRun) {
+      starP = ++p;
+      starT = t;
+    } else if (p < pattern.size() && matchesOne(pattern[p], text[t])) {
+      ++p, ++t;
+    } else if (starP != std::string::npos) {
+      p = starP;
+      t = ++starT;
+    } else {
+      return false;
+    }
+  }
+  while (p < pattern.size() && pattern[p].kind == LikeElement::Kind::AnyRun) ++p;
+  return p == pattern.size();
+}
+
+}  // namespace
+
+bool isValidLikePattern(std::string_view pattern) {
+  return compileLike(pattern).has_value();
+}
+
+bool accessLike(std::string_view text, std::string_view pattern) {
+  const auto compiled = compileLike(pattern);
+  return compiled && matchLike(*compiled, foldedCharacters(text));
+}
+
+// Like gives -1 (Access's True) or 0; NULL on either side gives NULL.
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const TextArgument text(argv[0]), pattern(argv[1]);
+  sqlite3_result_int(ctx, accessLike(text.view(), pattern.view()) ? -1 : 0);
+}
+
+namespace {
+
 // The rest of a comparison, character by character, from position i: a boundary of both texts
 // before which they are equal. Kept apart so that the common case stays small enough to inline.
 [[gnu::noinline]] int compareCharacters(std::string_view a, std::string_view b, std::size_t i) {
@@ -322,6 +600,16 @@ double toDouble(std::string text) {
   return std::strtod(text.c_str(), nullptr);
 }
 
+// A text that is wholly a number, blanks around it allowed.
+std::optional<double> strictNumber(std::string_view text) {
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  const std::string_view s = text.substr(begin, end - begin);
+  if (s.empty() || numberPrefix(s, false) != s.size()) return std::nullopt;
+  return toDouble(std::string(s));
+}
+
 }  // namespace
 
 int compareIgnoringCase(std::string_view a, std::string_view b) {
@@ -348,12 +636,9 @@ std::optional<int> accessCInt(double value) {
 }
 
 std::optional<int> accessCInt(std::string_view text) {
-  std::size_t begin = 0, end = text.size();
-  while (begin < end && isBlank(text[begin])) ++begin;
-  while (end > begin && isBlank(text[end - 1])) --end;
-  const std::string_view s = text.substr(begin, end - begin);
-  if (s.empty() || numberPrefix(s, false) != s.size()) return std::nullopt;
-  return accessCInt(toDouble(std::string(s)));
+  const auto n = strictNumber(text);
+  if (!n) return std::nullopt;
+  return accessCInt(*n);
 }
 
 std::optional<std::string> accessCDate(std::string_view text) {
@@ -413,6 +698,13 @@ void registerFunctions(sqlite3* db) {
       sqlite3_create_function(db, name.c_str(), argc, flags, nullptr, f.implementation, nullptr,
                               nullptr);
   }
+  const std::pair<const char*, SqlFunction> operators[] = {{kConcatFunction, concatFunction},
+                                                           {kAddFunction, addFunction},
+                                                           {kSubtractFunction, subtractFunction},
+                                                           {kModFunction, modFunction},
+                                                           {kLikeFunction, likeFunction}};
+  for (const auto& [name, implementation] : operators)
+    sqlite3_create_function(db, name, 2, flags, nullptr, implementation, nullptr, nullptr);
 }
 
 }  // namespace kolt::engine::dialect

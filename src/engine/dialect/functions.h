@@ -1,13 +1,16 @@
 // The Access functions and the case-insensitive collation, as SQLite functions.
 //
-// Each returns NULL for a NULL argument. Where the Access engine raises an error on a value it
-// cannot convert (CInt of 'abc', of '' or of 40000), the row is given NULL instead: the engine's
-// error would abandon the whole statement, and so every finding of the rule, over one bad value.
+// Each returns NULL for a NULL argument, but for those whose purpose is NULL (Nz, IsNull) and for
+// &, which takes one NULL as ''. Where the Access engine raises an error on a value it cannot
+// convert (CInt of 'abc', of '' or of 40000), the row is given NULL instead: the engine's error
+// would abandon the whole statement, and so every finding of the rule, over one bad value.
 #pragma once
 
 #include <optional>
 #include <string>
 #include <string_view>
+
+#include "base/date_text.h"
 
 struct sqlite3;
 struct sqlite3_context;
@@ -27,6 +30,44 @@ void midFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void valFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void cintFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void cdateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void clngFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void cdblFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void cstrFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void nzFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void isNullFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void instrFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void ucaseFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void lcaseFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// date_functions.cpp
+void yearFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void monthFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void dayFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void dateSerialFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void dateAddFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void dateDiffFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void datePartFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+// The operators whose Access behaviour SQLite's own lack; the emitter writes each as a call of the
+// SQLite name beside it, and registerFunctions registers them with two arguments.
+inline constexpr const char* kConcatFunction = "kolt_concat";      // &
+inline constexpr const char* kAddFunction = "kolt_add";            // +
+inline constexpr const char* kSubtractFunction = "kolt_subtract";  // -
+inline constexpr const char* kModFunction = "kolt_mod";            // Mod
+inline constexpr const char* kLikeFunction = "kolt_like";          // Like (text, pattern)
+void concatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void addFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void subtractFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void modFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+
+// The intervals DateAdd, DateDiff and DatePart take ('yyyy', 'q', 'm', 'd', 'ww', 'h', 'n', 's'),
+// in any letter case.
+bool isDateInterval(std::string_view interval);
+// Whether a Like pattern is well formed: every [ has its ].
+bool isValidLikePattern(std::string_view pattern);
+// Whether `text` matches the Access Like `pattern` (* ? # [list] [!list] [a-z]), ignoring case as
+// every text comparison does. A malformed pattern matches nothing.
+bool accessLike(std::string_view text, std::string_view pattern);
 
 // Exposed for tests.
 int compareIgnoringCase(std::string_view a, std::string_view b);
@@ -34,5 +75,12 @@ std::optional<double> accessVal(std::string_view text);
 std::optional<int> accessCInt(std::string_view text);
 std::optional<int> accessCInt(double value);
 std::optional<std::string> accessCDate(std::string_view text);
+// A value as a number the way CDbl reads it: a number, a text that is wholly a number, a date as
+// its serial number; nullopt for NULL and anything else.
+std::optional<double> accessNumber(sqlite3_value* v);
+// A value as a date: canonical text, a text form CDate reads, or a serial number.
+std::optional<base::DateTime> accessDate(sqlite3_value* v);
+std::string accessUCase(std::string_view text);
+std::string accessLCase(std::string_view text);
 
 }  // namespace kolt::engine::dialect

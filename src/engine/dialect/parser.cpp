@@ -15,6 +15,11 @@ constexpr std::string_view kReserved[] = {
     "JOIN",   "INNER", "LEFT",  "RIGHT", "OUTER",  "CROSS",   "UNION", "AND",    "OR",
     "NOT",    "AS",    "BY",    "IS",    "NULL",   "BETWEEN", "LIKE",  "VALUES", "DISTINCT"};
 
+// Statements of the Access dialect that a rule may not run, refused by name.
+constexpr std::string_view kOtherStatements[] = {"UPDATE",    "DELETE",     "ALTER",
+                                                 "TRANSFORM", "PARAMETERS", "PROCEDURE",
+                                                 "EXECUTE",   "GRANT",      "REVOKE"};
+
 // A date literal: year first when the first part has four digits (#2013/03/05#), otherwise month
 // first as the Access engine reads literals (#03/05/2013# is the 5th of March); an optional time.
 std::string readDateLiteral(const std::string& text, std::size_t offset) {
@@ -57,6 +62,7 @@ class Parser {
       st.kind = Statement::Kind::Insert;
       expect("INTO");
       st.table = name("el nombre de una tabla");
+      if (accept("IN")) st.inFile = fileName();
       if (acceptSymbol("(")) {
         do st.columns.push_back(name("el nombre de una columna"));
         while (acceptSymbol(","));
@@ -87,9 +93,12 @@ class Parser {
       expect("TABLE");
       st.table = name("el nombre de una tabla");
     } else {
+      for (auto verb : kOtherStatements)
+        if (peek().is(verb)) refuse(verb);
       fail("se esperaba SELECT, INSERT, CREATE TABLE o DROP TABLE");
     }
-    acceptSymbol(";");
+    if (acceptSymbol(";") && peek().kind != TokenKind::End)
+      refuse("una segunda instrucción después de ';'");
     if (peek().kind != TokenKind::End) fail("sobra texto al final de la instrucción");
     return st;
   }
@@ -114,6 +123,18 @@ class Parser {
   }
   void expectSymbol(std::string_view symbol) {
     if (!acceptSymbol(symbol)) fail("se esperaba '" + std::string(symbol) + "'");
+  }
+  // A construct of the Access dialect that this one does not carry, named in the refusal.
+  [[noreturn]] void refuse(std::string_view construct) const {
+    throw base::Error(base::kErrSyntax, "Construcción no admitida: " + std::string(construct) +
+                                            " (posición " + std::to_string(peek().offset + 1) +
+                                            "). Escriba la instrucción con las construcciones "
+                                            "que el programa admite.");
+  }
+  std::string fileName() {
+    const Token& file = next();
+    if (file.kind != TokenKind::String) fail("se esperaba el nombre de un archivo entre comillas");
+    return file.text;
   }
   [[noreturn]] void fail(const std::string& what) const {
     const Token& t = peek();
@@ -178,16 +199,22 @@ class Parser {
     expect("SELECT");
     auto s = std::make_unique<Select>();
     if (accept("DISTINCT")) s->distinct = true;
+    if (peek().is("DISTINCTROW")) refuse("DISTINCTROW");
+    if (accept("TOP")) {
+      const Token& count = next();
+      if (count.kind != TokenKind::Number ||
+          count.text.find_first_not_of("0123456789") != std::string::npos)
+        fail("se esperaba un número entero después de TOP");
+      s->top = std::stoll(count.text.substr(0, 15));
+      if (peek().is("PERCENT")) refuse("TOP ... PERCENT");
+    }
     do s->items.push_back(selectItem());
     while (acceptSymbol(","));
     if (accept("INTO")) {
       IntoClause into;
       into.table = name("el nombre de la tabla nueva");
       if (accept("IN")) {
-        const Token& file = next();
-        if (file.kind != TokenKind::String)
-          fail("se esperaba el nombre de un archivo entre comillas");
-        into.inFile = file.text;
+        into.inFile = fileName();
         if (peek().kind == TokenKind::String) into.connect = next().text;
       }
       s->into = std::move(into);
@@ -211,6 +238,7 @@ class Parser {
         s->orderBy.push_back(std::move(item));
       } while (acceptSymbol(","));
     }
+    if (peek().is("UNION")) refuse("UNION");
     return s;
   }
 
@@ -277,10 +305,17 @@ class Parser {
     }
     auto ref = makeRef(TableRef::Kind::Table);
     ref->name = name("el nombre de una tabla");
+    if (acceptSymbol(".")) {
+      // [;DATABASE=file].table: a table of another database.
+      ref->database = std::move(ref->name);
+      ref->name = name("el nombre de una tabla");
+    }
+    if (accept("IN")) ref->inFile = fileName();
     if (accept("AS"))
       ref->alias = name("un alias");
     else if (atAlias())
       ref->alias = name("un alias");
+    if (!ref->inFile && accept("IN")) ref->inFile = fileName();
     return ref;
   }
 

@@ -2,9 +2,49 @@
 
 #include "base/error.h"
 #include "engine/dialect/emitter.h"
+#include "engine/dialect/lexer.h"
 #include "engine/dialect/parser.h"
 
 namespace kolt::engine {
+namespace {
+
+bool selectNamesOtherDatabase(const dialect::Select& s);
+
+bool exprNamesOtherDatabase(const dialect::Expr& e) {
+  if (e.subquery && selectNamesOtherDatabase(*e.subquery)) return true;
+  for (const auto& arg : e.args)
+    if (exprNamesOtherDatabase(*arg)) return true;
+  return false;
+}
+
+bool tableNamesOtherDatabase(const dialect::TableRef& t) {
+  switch (t.kind) {
+    case dialect::TableRef::Kind::Table:
+      return dialect::namesOtherDatabase(t);
+    case dialect::TableRef::Kind::Subquery:
+      return selectNamesOtherDatabase(*t.subquery);
+    case dialect::TableRef::Kind::Join:
+      return tableNamesOtherDatabase(*t.left) || tableNamesOtherDatabase(*t.right) ||
+             (t.on && exprNamesOtherDatabase(*t.on));
+  }
+  return false;
+}
+
+bool selectNamesOtherDatabase(const dialect::Select& s) {
+  if (s.into && s.into->inFile) return true;
+  if (s.from && tableNamesOtherDatabase(*s.from)) return true;
+  for (const auto& item : s.items)
+    if (exprNamesOtherDatabase(*item.expr)) return true;
+  for (const dialect::Expr* e : {s.where.get(), s.having.get()})
+    if (e && exprNamesOtherDatabase(*e)) return true;
+  for (const auto& e : s.groupBy)
+    if (exprNamesOtherDatabase(*e)) return true;
+  for (const auto& o : s.orderBy)
+    if (exprNamesOtherDatabase(*o.expr)) return true;
+  return false;
+}
+
+}  // namespace
 
 Translation translate(std::string_view statement) {
   dialect::Statement st = dialect::parse(statement);
@@ -37,6 +77,45 @@ Translation translate(std::string_view statement) {
       break;
   }
   return t;
+}
+
+StatementDescription describeStatement(std::string_view text) {
+  StatementDescription d;
+  const std::vector<dialect::Token> tokens = dialect::tokenize(text);
+  std::size_t firstEnd = text.size();
+  bool open = false;  // a statement has begun since the last ';'
+  for (const dialect::Token& t : tokens) {
+    if (t.kind == dialect::TokenKind::End) break;
+    if (t.isSymbol(";")) {
+      if (d.statementCount == 1 && firstEnd == text.size()) firstEnd = t.offset;
+      open = false;
+    } else if (!open) {
+      open = true;
+      ++d.statementCount;
+    }
+  }
+  if (d.statementCount == 0) return d;
+  const dialect::Statement st = dialect::parse(text.substr(0, firstEnd));
+  switch (st.kind) {
+    case dialect::Statement::Kind::Select:
+      if (st.select->into) {
+        d.kind = StatementDescription::Kind::SelectInto;
+        d.target = st.select->into->table;
+      }
+      d.namesExternalDatabase = selectNamesOtherDatabase(*st.select);
+      break;
+    case dialect::Statement::Kind::Insert:
+      if (st.select) d.kind = StatementDescription::Kind::InsertSelect;
+      d.target = st.table;
+      d.namesExternalDatabase =
+          st.inFile.has_value() || (st.select && selectNamesOtherDatabase(*st.select));
+      break;
+    case dialect::Statement::Kind::CreateTable:
+    case dialect::Statement::Kind::DropTable:
+      d.target = st.table;
+      break;
+  }
+  return d;
 }
 
 std::shared_ptr<const Translation> TranslationCache::get(std::string_view statement) {

@@ -27,6 +27,27 @@ struct Translation {
 // a text the dialect does not accept, and for a function it does not know.
 Translation translate(std::string_view statement);
 
+// What a statement text does, read without running or translating it: for the checks on a rule
+// that an office writes, which may only build its own result tables.
+struct StatementDescription {
+  enum class Kind {
+    SelectInto,    // SELECT ... INTO target
+    InsertSelect,  // INSERT INTO target ... SELECT
+    Other,         // anything else, an INSERT ... VALUES too
+  };
+  Kind kind = Kind::Other;
+  std::string
+      target;  // SelectInto, InsertSelect: the table written; Other: the table named, if any
+  // An IN 'file' clause (after INTO, INSERT INTO or a table of FROM) or a [;DATABASE=...] table,
+  // anywhere in the statement, its subqueries included.
+  bool namesExternalDatabase = false;
+  int statementCount = 0;  // statements the text holds, split at ';' (0 for a blank text)
+};
+
+// Throws base::Error (base::kErrSyntax) when the first statement of the text does not parse, or
+// names a construct the dialect refuses; the count needs only the text to be well quoted.
+StatementDescription describeStatement(std::string_view text);
+
 // Translations by statement text. A run repeats the same few hundred texts for every unit, so each
 // is translated once. The texts that name one unit's files (its copies, its sheets) never come
 // back, and a national run has hundreds of units: so the cache keeps two generations of at most
