@@ -213,12 +213,13 @@ class Emitter {
     if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
       return "(" + l + " " + op + " " + r + kCollate + ")";
     if (op == "AND") return "(" + l + " AND " + r + ")";
-    // &, +, - and Mod follow the Access engine on NULLs, texts and dates (functions.h).
+    // &, +, -, Mod and integer division (\) follow the Access engine on NULLs, texts and dates
+    // (functions.h).
     if (op == "&") return std::string(kConcatFunction) + "(" + l + ", " + r + ")";
     if (op == "+") return std::string(kAddFunction) + "(" + l + ", " + r + ")";
     if (op == "-") return std::string(kSubtractFunction) + "(" + l + ", " + r + ")";
     if (op == "MOD") return std::string(kModFunction) + "(" + l + ", " + r + ")";
-    if (op == "\\") return "(CAST(" + l + " AS INTEGER) / CAST(" + r + " AS INTEGER))";
+    if (op == "\\") return std::string(kIntegerDivideFunction) + "(" + l + ", " + r + ")";
     if (op == "^") refuse("el operador ^");
     return "(" + l + " " + op + " " + r + ")";
   }

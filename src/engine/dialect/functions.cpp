@@ -394,6 +394,14 @@ void modFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, *b == -1 ? 0 : *a % *b);
 }
 
+// Integer division (\) rounds both operands as Mod does and keeps the whole part of the quotient.
+void integerDivideFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto a = roundedInRange(accessNumber(argv[0]), -9.2e18, 9.2e18),
+             b = roundedInRange(accessNumber(argv[1]), -9.2e18, 9.2e18);
+  if (!a || !b || *b == 0) return sqlite3_result_null(ctx);
+  sqlite3_result_int64(ctx, *b == -1 ? -*a : *a / *b);
+}
+
 namespace {
 
 // One step of a Like pattern: a character, any one (?), a digit (#), any run (*), or a list.
@@ -698,11 +706,13 @@ void registerFunctions(sqlite3* db) {
       sqlite3_create_function(db, name.c_str(), argc, flags, nullptr, f.implementation, nullptr,
                               nullptr);
   }
-  const std::pair<const char*, SqlFunction> operators[] = {{kConcatFunction, concatFunction},
-                                                           {kAddFunction, addFunction},
-                                                           {kSubtractFunction, subtractFunction},
-                                                           {kModFunction, modFunction},
-                                                           {kLikeFunction, likeFunction}};
+  const std::pair<const char*, SqlFunction> operators[] = {
+      {kConcatFunction, concatFunction},
+      {kAddFunction, addFunction},
+      {kSubtractFunction, subtractFunction},
+      {kModFunction, modFunction},
+      {kIntegerDivideFunction, integerDivideFunction},
+      {kLikeFunction, likeFunction}};
   for (const auto& [name, implementation] : operators)
     sqlite3_create_function(db, name, 2, flags, nullptr, implementation, nullptr, nullptr);
 }

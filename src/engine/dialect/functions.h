@@ -49,15 +49,17 @@ void datePartFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // The operators whose Access behaviour SQLite's own lack; the emitter writes each as a call of the
 // SQLite name beside it, and registerFunctions registers them with two arguments.
-inline constexpr const char* kConcatFunction = "kolt_concat";      // &
-inline constexpr const char* kAddFunction = "kolt_add";            // +
-inline constexpr const char* kSubtractFunction = "kolt_subtract";  // -
-inline constexpr const char* kModFunction = "kolt_mod";            // Mod
-inline constexpr const char* kLikeFunction = "kolt_like";          // Like (text, pattern)
+inline constexpr const char* kConcatFunction = "kolt_concat";         // &
+inline constexpr const char* kAddFunction = "kolt_add";               // +
+inline constexpr const char* kSubtractFunction = "kolt_subtract";     // -
+inline constexpr const char* kModFunction = "kolt_mod";               // Mod
+inline constexpr const char* kIntegerDivideFunction = "kolt_intdiv";  // integer division (\)
+inline constexpr const char* kLikeFunction = "kolt_like";             // Like (text, pattern)
 void concatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void addFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void subtractFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void modFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void integerDivideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // The intervals DateAdd, DateDiff and DatePart take ('yyyy', 'q', 'm', 'd', 'ww', 'h', 'n', 's'),
