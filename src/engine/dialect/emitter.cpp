@@ -213,11 +213,13 @@ class Emitter {
     if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
       return "(" + l + " " + op + " " + r + kCollate + ")";
     if (op == "AND") return "(" + l + " AND " + r + ")";
-    // &, +, -, Mod and integer division (\) follow the Access engine on NULLs, texts and dates
+    // The arithmetic operators and & follow the Access engine on NULLs, texts and dates
     // (functions.h).
     if (op == "&") return std::string(kConcatFunction) + "(" + l + ", " + r + ")";
     if (op == "+") return std::string(kAddFunction) + "(" + l + ", " + r + ")";
     if (op == "-") return std::string(kSubtractFunction) + "(" + l + ", " + r + ")";
+    if (op == "*") return std::string(kMultiplyFunction) + "(" + l + ", " + r + ")";
+    if (op == "/") return std::string(kDivideFunction) + "(" + l + ", " + r + ")";
     if (op == "MOD") return std::string(kModFunction) + "(" + l + ", " + r + ")";
     if (op == "\\") return std::string(kIntegerDivideFunction) + "(" + l + ", " + r + ")";
     if (op == "^") refuse("el operador ^");

@@ -394,6 +394,27 @@ void modFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int64(ctx, *b == -1 ? 0 : *a % *b);
 }
 
+// * and / read texts as numbers as CDbl does; a text that is none is a type mismatch in Access,
+// here NULL. / always divides in full (10 / 4 is 2.5), and by 0 gives NULL.
+void multiplyFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_INTEGER &&
+      sqlite3_value_type(argv[1]) == SQLITE_INTEGER) {
+    sqlite3_int64 product;
+    if (!__builtin_mul_overflow(sqlite3_value_int64(argv[0]), sqlite3_value_int64(argv[1]),
+                                &product))
+      return sqlite3_result_int64(ctx, product);
+  }
+  const auto a = accessNumber(argv[0]), b = accessNumber(argv[1]);
+  if (!a || !b) return sqlite3_result_null(ctx);
+  resultNumber(ctx, *a * *b);
+}
+
+void divideFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const auto a = accessNumber(argv[0]), b = accessNumber(argv[1]);
+  if (!a || !b || *b == 0) return sqlite3_result_null(ctx);
+  resultNumber(ctx, *a / *b);
+}
+
 // Integer division (\) rounds both operands as Mod does and keeps the whole part of the quotient.
 void integerDivideFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const auto a = roundedInRange(accessNumber(argv[0]), -9.2e18, 9.2e18),
@@ -711,6 +732,8 @@ void registerFunctions(sqlite3* db) {
       {kAddFunction, addFunction},
       {kSubtractFunction, subtractFunction},
       {kModFunction, modFunction},
+      {kMultiplyFunction, multiplyFunction},
+      {kDivideFunction, divideFunction},
       {kIntegerDivideFunction, integerDivideFunction},
       {kLikeFunction, likeFunction}};
   for (const auto& [name, implementation] : operators)

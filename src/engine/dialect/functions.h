@@ -53,12 +53,16 @@ inline constexpr const char* kConcatFunction = "kolt_concat";         // &
 inline constexpr const char* kAddFunction = "kolt_add";               // +
 inline constexpr const char* kSubtractFunction = "kolt_subtract";     // -
 inline constexpr const char* kModFunction = "kolt_mod";               // Mod
+inline constexpr const char* kMultiplyFunction = "kolt_multiply";     // *
+inline constexpr const char* kDivideFunction = "kolt_divide";         // /
 inline constexpr const char* kIntegerDivideFunction = "kolt_intdiv";  // integer division (\)
 inline constexpr const char* kLikeFunction = "kolt_like";             // Like (text, pattern)
 void concatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void addFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void subtractFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void modFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void multiplyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void divideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void integerDivideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
