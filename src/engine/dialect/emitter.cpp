@@ -113,8 +113,8 @@ class Emitter {
   }
 
  private:
-  // The select list, each item named as the Access engine names it; `names`, when given, gets
-  // those names (empty for a *).
+  // The select list, each item named as the Access engine names it; or, when `names` is given,
+  // named kolt_c1, kolt_c2, ... with those names (empty for a *) in `names`.
   std::string items(const Select& s, std::vector<std::string>* names) {
     std::string out;
     int unnamed = 0;
@@ -137,8 +137,13 @@ class Emitter {
         generated = "Expr" + std::to_string(1000 + unnamed++);
         name = generated;
       }
-      if (!name.empty()) out += " AS " + quoteName(name);
-      if (names) names->emplace_back(name);
+      if (names) {
+        // Named by place, for the select around it: two items may share a name (e.folio, a.folio).
+        out += " AS " + quoteName("kolt_c" + std::to_string(i + 1));
+        names->emplace_back(name);
+      } else if (!name.empty()) {
+        out += " AS " + quoteName(name);
+      }
     }
     return out;
   }
@@ -199,7 +204,8 @@ class Emitter {
     std::string outer = "SELECT ";
     for (std::size_t i = 0; i < names.size(); ++i) {
       if (names[i].empty()) refuse("TOP con ORDER BY y * en la lista; nombre las columnas");
-      outer += (i ? ", " : "") + quoteName(names[i]);
+      outer += (i ? ", " : "") + quoteName("kolt_c" + std::to_string(i + 1)) + " AS " +
+               quoteName(names[i]);
     }
     inner += ", rank() OVER (ORDER BY " + orderKeys(s) + ") AS \"kolt_rank\"" + tail(s);
     return outer + " FROM (" + inner + ") WHERE \"kolt_rank\" <= " + std::to_string(*s.top) +
