@@ -82,7 +82,7 @@ Translation translate(std::string_view statement) {
 StatementDescription describeStatement(std::string_view text) {
   StatementDescription d;
   const std::vector<dialect::Token> tokens = dialect::tokenize(text);
-  std::size_t firstEnd = text.size();
+  std::size_t firstStart = 0, firstEnd = text.size();
   bool open = false;  // a statement has begun since the last ';'
   for (const dialect::Token& t : tokens) {
     if (t.kind == dialect::TokenKind::End) break;
@@ -91,11 +91,14 @@ StatementDescription describeStatement(std::string_view text) {
       open = false;
     } else if (!open) {
       open = true;
-      ++d.statementCount;
+      if (++d.statementCount == 1) firstStart = t.offset;
     }
   }
   if (d.statementCount == 0) return d;
-  const dialect::Statement st = dialect::parse(text.substr(0, firstEnd));
+  // The first statement alone, blanks in place of what comes before it, so that an error's
+  // position is still its place in the whole text.
+  const dialect::Statement st = dialect::parse(
+      std::string(firstStart, ' ') + std::string(text.substr(firstStart, firstEnd - firstStart)));
   switch (st.kind) {
     case dialect::Statement::Kind::Select:
       if (st.select->into) {
