@@ -37,7 +37,6 @@ TEST(UnitVerdict, SaysNoMoreThanTheRunChecked) {
       {{false, false, 0, 0}, "SIN EGRESOS"},
       {{false, false, 2, 0}, "VALIDACION INCOMPLETA"},  // a failure outweighs the empty period
       {{false, false, 3, 12}, "VALIDACION INCOMPLETA"},
-      {{false, false, 0, -1}, "CORRECTA"},  // counted only when EGRESO's copy failed: a failure
       {{true, true, 0, 12}, "A REVISAR"},
       {{true, true, 1, 12}, "A REVISAR (1 FALLIDA)"},
       {{true, true, 94, 12}, "A REVISAR (94 FALLIDAS)"},
