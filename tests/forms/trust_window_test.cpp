@@ -1,6 +1,5 @@
 // The window's side of verdicts a user can trust: a catalogue that lacks what the rules read is
-// refused before any unit runs, "Cancelar" stops a run as Ctrl-C stops kolt-validar, and a period
-// without discharges is said in the end message.
+// refused before any unit runs, and "Cancelar" stops a run as Ctrl-C stops kolt-validar.
 #include <gtest/gtest.h>
 
 #include <QLabel>
@@ -10,7 +9,6 @@
 #include <memory>
 
 #include "engine/connection.h"
-#include "forms/date_box.h"
 #include "forms/fake_dialogs.h"
 #include "forms/frm_envio.h"
 #include "forms/unit_listing.h"
@@ -67,19 +65,6 @@ TEST_F(TrustWindow, ACatalogueLackingTablesIsRefusedBeforeAnyUnit) {
       << dialogs.events[0];
   EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
   EXPECT_FALSE(fs::exists(session.resultsFolder / "Validacion.log"));
-}
-
-TEST_F(TrustWindow, APeriodWithoutDischargesIsSaidInTheEndMessage) {
-  open(1);
-  auto* ini = window->findChild<DateBox*>("mskFechaIni");
-  ini->setFocus();
-  ini->home(false);
-  QTest::keyClicks(ini, "01012024");
-  validar();
-  ASSERT_EQ(dialogs.events.size(), 1u);
-  EXPECT_NE(dialogs.events[0].find("\nNinguna unidad tiene egresos en el periodo pedido"),
-            std::string::npos)
-      << dialogs.events[0];
 }
 
 // "Cancelar" is pressed once the first unit is validated: the run stops between its units, and
