@@ -151,6 +151,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
                        importProgress(platform::isTerminal(platform::StandardStream::Error)),
                        platform::pathFromUtf8(args.catalogue ? *args.catalogue : ""));
   } catch (const base::Error& e) {
+    // Ctrl-C during an import also ends the importer, which then fails: the user's stop, not an
+    // error of the file.
+    if (interrupted) return interruptedBeforeTheRun();
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
