@@ -123,6 +123,8 @@ UnitValidation UnitValidator::validate(const Unit& unit, SourceCheck* sourceChec
   }
   if (stopRequested()) return stopped(pass);
   const bool workbookWritten = writeWorkbook(pass);
+  // A stop that cut the workbook's writing short leaves the unit unfinished, not incomplete.
+  if (!workbookWritten && !pass.report.findings().empty() && stopRequested()) return stopped(pass);
   pass.cnnNueva.close();
   fs::remove(pass.gcLibroExcel, ec);
   fs::remove(pass.lcBaseNueva, ec);
