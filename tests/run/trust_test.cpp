@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cctype>
 #include <fstream>
 #include <functional>
 #include <sstream>
@@ -16,6 +17,7 @@
 #include "run/session.h"
 #include "run/table_check.h"
 #include "run/unit_listing.h"
+#include "schema/tables.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 #include "support/workbook_reader.h"
@@ -145,6 +147,44 @@ TEST_F(Trust, APeriodWithoutDischargesCertifiesNoUnit) {
   EXPECT_NE(MensajeFinal(test::requestFor(session, units), outcome)
                 .find("\nLa unidad DFSSA000001 no tiene egresos en el periodo pedido"),
             std::string::npos);
+}
+
+// The check asks of a catalogue only what the rules read: a column no rule names would refuse an
+// official catalogue that lacks it for nothing. catValidaciones is the exception, copied whole into
+// every unit's workbook.
+TEST(RunTables, EveryCatalogueColumnTheCheckAsksForIsReadByARule) {
+  std::string statements;
+  for (const rules::PlannedRule& rule : rules::planRules(rules::ruleCatalogue())) {
+    for (const auto& text : rule.statements) statements += text + "\n";
+    if (rule.buildBefore != nullptr)
+      for (const rules::WorkTable& work : *rule.buildBefore)
+        for (std::string_view text : work.statements) statements += std::string(text) + "\n";
+  }
+  const auto lower = [](std::string text) {
+    for (char& c : text) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return text;
+  };
+  statements = lower(statements);
+  const auto named = [&](const std::string& word) {
+    const auto isNamePart = [](char c) {
+      return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
+    };
+    for (auto at = statements.find(word); at != std::string::npos;
+         at = statements.find(word, at + 1))
+      if ((at == 0 || !isNamePart(statements[at - 1])) &&
+          (at + word.size() == statements.size() || !isNamePart(statements[at + word.size()])))
+        return true;
+    return false;
+  };
+  for (const schema::Table& table : schema::allTables()) {
+    if (table.role != schema::TableRole::ReferenceCatalogue &&
+        table.role != schema::TableRole::CertificateLink)
+      continue;
+    if (table.name == "catValidaciones") continue;
+    for (const schema::Column& column : table.columns)
+      EXPECT_TRUE(named(lower(std::string(column.name))))
+          << table.name << "." << column.name << " is asked for but no rule reads it";
+  }
 }
 
 // A catalogue without one column some rule reads is refused, the column named; kolt-validar's
