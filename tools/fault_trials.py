@@ -88,7 +88,8 @@ class Trials:
                 read = subprocess.run(["/usr/bin/python3", READ_XLS, path], capture_output=True)
                 if read.returncode != 0:
                     self.fail(trial, "libro roto %s: %s" % (name, read.stderr.decode().strip()))
-                books[name] = read.stdout
+                # The sheet Ejecucion of Hallazgos.xls (its last) says when each run ran.
+                books[name] = read.stdout.split(b"sheet\tEjecucion\n")[0]
             elif name not in RUN_FILES:
                 others.add(name)
         return books, others

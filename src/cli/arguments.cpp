@@ -26,10 +26,15 @@ const char* const kUsage =
     "  --tiempos         al final, el tiempo de copia, de reglas y de escritura de libros\n"
     "  --hilos N         unidades validadas a la vez (por omisión, una por núcleo); los\n"
     "                    resultados no dependen de N\n"
-    "  --unidades        muestra la lista de unidades (CLUES  Nombre) y termina\n"
+    "  --unidades        muestra la lista de unidades (CLUES  Nombre) y termina; las de\n"
+    "                    EGRESO que faltan en CATCLUES salen marcadas (no está en CATCLUES)\n"
+    "\n"
+    "Fuera de una terminal escribe en la salida de errores una línea por unidad terminada.\n"
+    "Ctrl-C detiene la validación: las unidades terminadas conservan sus resultados.\n"
     "\n"
     "Estado de salida: 0 validación terminada, 1 validación interrumpida por un error,\n"
-    "2 uso incorrecto.\n";
+    "2 uso incorrecto, 3 validación terminada sin egresos en el periodo en ninguna unidad\n"
+    "(SIN EGRESOS: no se revisó nada), 130 validación detenida con Ctrl-C.\n";
 
 const char* const kHelpHint = "kolt-validar --help para la ayuda";
 

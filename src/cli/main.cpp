@@ -1,6 +1,7 @@
 // kolt-validar: the validation run from the command line, the same run the window starts.
 
 #include <algorithm>
+#include <atomic>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
@@ -8,6 +9,7 @@
 #include <utility>
 #include <variant>
 
+#include "base/platform/interrupt.h"
 #include "base/platform/paths.h"
 #include "base/platform/process.h"
 #include "cli/arguments.h"
@@ -18,12 +20,18 @@
 #include "run/input_check.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "run/table_check.h"
+#include "run/unit_listing.h"
 
 namespace {
 
 using namespace kolt;
 
 constexpr int kFinished = 0, kAbandoned = 1, kBadUsage = 2;
+// Finished, but no unit had a discharge in the period: nothing was checked, which a script must not
+// take for a clean pass.
+constexpr int kNothingChecked = 3;
+constexpr int kInterrupted = platform::InterruptHook::kExitStatus;
 
 class StderrMessages : public run::DateMessages {
  public:
@@ -33,8 +41,17 @@ class StderrMessages : public run::DateMessages {
   }
 };
 
-// "3 de 60 unidades validadas; IMSSA000012: regla 45 de 113" on one terminal line, rewritten as
-// the run goes.
+// "12 hallazgos  340 egresos": what a unit's verdict rests on.
+std::string countsOf(const results::UnitResult& unit) {
+  const std::int64_t findings = unit.findings();
+  std::string text = std::to_string(findings) + (findings == 1 ? " hallazgo  " : " hallazgos  ");
+  if (unit.discharges < 0) return text + "egresos sin contar";
+  return text + std::to_string(unit.discharges) + (unit.discharges == 1 ? " egreso" : " egresos");
+}
+
+// On a terminal, "3 de 60 unidades validadas; IMSSA000012: regla 45 de 113" on one line, rewritten
+// as the run goes. Elsewhere (a file, a pipe, a scheduler's log) a line per finished unit, so a
+// long run shows how far it got: "[3/60] IMSSA000012  A REVISAR  12 hallazgos  340 egresos".
 class TerminalProgress : public run::RunObserver {
  public:
   explicit TerminalProgress(bool enabled) : enabled_(enabled) {}
@@ -44,6 +61,12 @@ class TerminalProgress : public run::RunObserver {
   void unitFinished(int done, int count, const std::string&) override {
     done_ = std::to_string(done) + " de " + std::to_string(count) + " unidades validadas";
     show("");
+  }
+  void unitValidated(int done, int count, const results::UnitResult& unit) override {
+    if (enabled_) return;
+    std::fprintf(stderr, "[%d/%d] %s  %s  %s\n", done, count, unit.unit.c_str(),
+                 unit.verdict.c_str(), countsOf(unit).c_str());
+    std::fflush(stderr);
   }
   void ruleStarted(const std::string& unit, const rules::RuleProgress& p) override {
     show("; " + unit + ": regla " + std::to_string(p.position) + " de " + std::to_string(p.total));
@@ -92,7 +115,24 @@ int usageError(const std::string& message) {
   return kBadUsage;
 }
 
+// Every unit of EGRESO, those CATCLUES lacks marked, as --unidades prints them.
+void printUnits(const run::UnitListing& listing) {
+  for (const auto& unit : listing.units) std::cout << unit.text() << '\n';
+  for (const auto& code : listing.notInCatalogue)
+    std::cout << code << "  " << run::kNoEstaEnCatclues << '\n';
+}
+
+int interruptedBeforeTheRun() {
+  std::cerr << "Validación interrumpida antes de empezar: no se validó ninguna unidad.\n";
+  return kInterrupted;
+}
+
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
+  // From here on Ctrl-C asks the run to stop: it ends between its steps, releasing the results
+  // folder and keeping the units it finished.
+  std::atomic<bool> interrupted{false};
+  std::optional<platform::InterruptHook> hook;
+  if (!args.listUnits) hook.emplace(interrupted);
   run::Session session(app);
   if (args.resultsFolder)
     session.resultsFolder = std::filesystem::absolute(platform::pathFromUtf8(*args.resultsFolder));
@@ -111,22 +151,33 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
                        importProgress(platform::isTerminal(platform::StandardStream::Error)),
                        platform::pathFromUtf8(args.catalogue ? *args.catalogue : ""));
   } catch (const base::Error& e) {
+    // Ctrl-C during an import also ends the importer, which then fails: the user's stop, not an
+    // error of the file.
+    if (interrupted) return interruptedBeforeTheRun();
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
 
-  std::vector<run::Unit> units;
+  if (interrupted) return interruptedBeforeTheRun();
+
+  run::UnitListing listing;
   try {
-    engine::StatementLog log;
-    units = run::CargaUnidades(session.cnnOrigen, log);
+    // Everything the run reads, before any unit runs: a wrong catalogue or a source without some
+    // table is told at once, every missing part named.
+    if (!args.listUnits) run::checkRunTables(session);
+    listing = run::readUnits(session.cnnOrigen);
   } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
   if (args.listUnits) {
-    for (const auto& unit : units) std::cout << unit.text() << '\n';
+    printUnits(listing);
     return kFinished;
   }
+  // The units the list leaves out are said, as the window says them under its list.
+  if (const std::string notice = listing.notice(); !notice.empty())
+    std::cerr << "Aviso: " << notice << '\n';
+  const std::vector<run::Unit>& units = listing.units;
 
   // The units asked for, in list order, then the checks of the validation window.
   run::WindowInput input;
@@ -158,6 +209,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   run::RunRequest runRequest = run::runRequest(std::get<run::AcceptedInput>(checked), session);
   runRequest.threads = args.threads;
   runRequest.notes = std::exchange(session.notes, {});
+  runRequest.cancel = &interrupted;
 
   std::ofstream traceFile;
   if (args.trace) {
@@ -177,8 +229,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return kAbandoned;
   }
   for (const auto& unit : outcome.units)
-    std::cout << unit.unit << "  " << unit.verdict << "  " << unit.findings()
-              << (unit.findings() == 1 ? " hallazgo\n" : " hallazgos\n");
+    std::cout << unit.unit << "  " << unit.verdict << "  " << countsOf(unit) << '\n';
   std::cout << run::MensajeFinal(runRequest, outcome) << '\n';
   if (outcome.findingsWorkbook.empty())
     std::cout << "No se pudo escribir el resumen de hallazgos; el detalle está en "
@@ -192,7 +243,8 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
               << seconds(outcome.times.rules) << ", libros " << seconds(outcome.times.workbooks)
               << '\n';
   }
-  return kFinished;
+  if (outcome.interrupted) return kInterrupted;
+  return run::nothingChecked(outcome) ? kNothingChecked : kFinished;
 }
 
 }  // namespace

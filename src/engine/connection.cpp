@@ -419,6 +419,21 @@ void Connection::setReadOnce() {
   exec(db_, "PRAGMA " + quoteName(fileSchema_) + ".cache_size = -4096");
 }
 
+void Connection::stopWhen(const std::atomic<bool>* requested) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  constexpr int kStepsBetweenLooks = 4096;
+  if (requested == nullptr) {
+    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
+    return;
+  }
+  // A handler that answers non-zero interrupts the statement, as sqlite3_interrupt does, without a
+  // second thread reaching into this connection.
+  sqlite3_progress_handler(
+      db_, kStepsBetweenLooks,
+      [](void* flag) -> int { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
+      const_cast<std::atomic<bool>*>(requested));
+}
+
 void Connection::close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;

@@ -11,6 +11,7 @@
 //   SELECT * INTO [sheet] IN 'book' 'Excel 8.0;' FROM t   hands t's rows to the export sink
 #pragma once
 
+#include <atomic>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -85,6 +86,12 @@ class Connection {
   // limit with pages that are never read again.
   void setReadOnce();
   const std::filesystem::path& file() const { return file_; }
+  // From now on a statement in progress on this connection stops, failing, soon after `requested`
+  // turns true: a run the user interrupts does not wait for a long copy or rule to end. The engine
+  // looks at the flag every few thousand steps of a statement, on the thread that runs it, so the
+  // flag may be set from any thread. nullptr: statements always run to their end. Must be open;
+  // close forgets it.
+  void stopWhen(const std::atomic<bool>* requested);
 
   // Runs one statement text; its result, if any, is discarded.
   void execute(std::string_view statement);

@@ -5,6 +5,7 @@
 #include <QLabel>
 #include <QListWidget>
 #include <QStyle>
+#include <atomic>
 #include <initializer_list>
 #include <utility>
 #include <variant>
@@ -20,6 +21,7 @@
 #include "forms/work_dialog.h"
 #include "results/results_folder.h"
 #include "run/input_check.h"
+#include "run/table_check.h"
 
 namespace kolt::forms {
 namespace {
@@ -211,8 +213,11 @@ void FrmEnvio::ValidaDatos() {
 void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
   BusyPointer busy;
   run::RunOutcome outcome;
+  // "Cancelar" stops the run as Ctrl-C stops kolt-validar: the units finished keep their results.
+  std::atomic<bool> cancelled{false};
   try {
     WorkDialog dialog(this, "Preparando la validación");
+    dialog.offerCancel([&cancelled] { cancelled = true; });
     RunProgress progress(dialog, static_cast<int>(asked.units.size()));
     dialog.run([&] {
       // The results folder first, so that a run refused on a folder in use touches nothing; then
@@ -226,10 +231,15 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
           dialog.report(q("Importando de nuevo " + session_.sourceFile.filename().string()),
                         q(p.table), p.tableIndex, p.tableCount);
       });
+      // Every table and column the run reads, before any unit: what is missing is told in one
+      // message, and nothing is validated.
+      run::checkRunTables(session_);
+      if (cancelled) return;
       run::RunRequest request = asked;
       request.source = session_.cnnOrigen.file();
       request.catalogue = session_.catalogue;
       request.notes = std::exchange(session_.notes, {});
+      request.cancel = &cancelled;
       outcome = run::runValidation(folder, request, &progress);
     });
   } catch (const base::Error& e) {
@@ -246,6 +256,13 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
   if (outcome.errorReport) {
     busy.release();
     dialogs_.information(this, q(outcome.errorReport->text()));
+    return;
+  }
+  if (cancelled && outcome.units.empty() && !outcome.interrupted) {
+    busy.release();
+    dialogs_.information(
+        this, q(std::string("Validación cancelada antes de empezar: no se validó ninguna "
+                            "unidad y los resultados anteriores siguen en su carpeta.")));
     return;
   }
   dialogs_.plain(this, q(run::MensajeFinal(asked, outcome)));

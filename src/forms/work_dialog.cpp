@@ -3,6 +3,7 @@
 #include <QCloseEvent>
 #include <QLabel>
 #include <QProgressBar>
+#include <QPushButton>
 #include <QVBoxLayout>
 #include <exception>
 #include <thread>
@@ -59,15 +60,32 @@ void WorkDialog::report(const QString& firstLine, const QString& secondLine, int
       this,
       [=, this] {
         lblPaso_->setText(firstLine);
-        lblDetalle_->setText(secondLine);
+        // Once cancelled, the detail keeps saying so.
+        if (cmdCancelar_ == nullptr || cmdCancelar_->isEnabled()) lblDetalle_->setText(secondLine);
         barProgreso_->setRange(0, maximum);
         barProgreso_->setValue(value);
       },
       Qt::QueuedConnection);
 }
 
+void WorkDialog::offerCancel(std::function<void()> cancel) {
+  cancel_ = std::move(cancel);
+  cmdCancelar_ = new QPushButton("Cancelar", this);
+  cmdCancelar_->setObjectName("cmdCancelar");
+  layout()->addWidget(cmdCancelar_);
+  connect(cmdCancelar_, &QPushButton::clicked, this, [this] {
+    if (!cancel_) return;
+    std::exchange(cancel_, nullptr)();
+    cmdCancelar_->setEnabled(false);
+    lblDetalle_->setText(QString::fromUtf8("Cancelando: se termina la validación en curso…"));
+  });
+}
+
 void WorkDialog::reject() {
-  if (finished_) QDialog::reject();
+  if (finished_)
+    QDialog::reject();
+  else if (cmdCancelar_ != nullptr && cmdCancelar_->isEnabled())
+    cmdCancelar_->click();
 }
 
 void WorkDialog::closeEvent(QCloseEvent* event) {

@@ -24,6 +24,11 @@ class WorkDialog : public QDialog {
   // says something is happening.
   void report(const QString& firstLine, const QString& secondLine, int value, int maximum);
 
+  // Shows a "Cancelar" button (Escape does the same): pressed, it calls `cancel` once, on the
+  // window thread, and says the work is stopping. The work ends when it sees the request; the
+  // dialog still closes only then.
+  void offerCancel(std::function<void()> cancel);
+
  protected:
   // Neither Escape nor the window's close button may leave the work unseen.
   void reject() override;
@@ -33,6 +38,8 @@ class WorkDialog : public QDialog {
   QLabel* lblPaso_;
   QLabel* lblDetalle_;
   QProgressBar* barProgreso_;
+  class QPushButton* cmdCancelar_ = nullptr;
+  std::function<void()> cancel_;
   bool finished_ = false;
 };
 

@@ -1,8 +1,10 @@
 #include "results/findings_workbook.h"
 
+#include <algorithm>
 #include <map>
 
 #include "base/error.h"
+#include "base/platform/paths.h"
 #include "rules/rule_plan.h"
 #include "xls/workbook.h"
 
@@ -18,14 +20,51 @@ struct RuleTotals {
   std::int64_t units = 0, rows = 0, failedUnits = 0;
 };
 
+Row labelled(const char* label, Value value) {
+  Row row;
+  row.emplace_back(std::string(label));
+  row.push_back(std::move(value));
+  return row;
+}
+
+std::vector<Row> runRows(const RunDescription& run, const std::vector<UnitResult>& units) {
+  std::string asked;
+  for (const auto& code : run.unitsAsked) asked += (asked.empty() ? "" : ", ") + code;
+  // The rules that ran for a unit; the most any unit ran, as a unit whose working database could
+  // not be made ran none.
+  std::int64_t rulesRun = 0;
+  for (const UnitResult& unit : units)
+    rulesRun = std::max(rulesRun, static_cast<std::int64_t>(unit.rules.size()));
+  std::vector<Row> rows;
+  rows.push_back(labelled("Archivo de origen", platform::utf8(run.source)));
+  rows.push_back(
+      labelled("Tamaño del origen (bytes)",
+               run.sourceBytes ? Value(static_cast<std::int64_t>(*run.sourceBytes)) : Value()));
+  rows.push_back(labelled("Modificación del origen", run.sourceModified));
+  rows.push_back(labelled("Catálogos", platform::utf8(run.catalogue)));
+  rows.push_back(labelled("Periodo", run.period));
+  rows.push_back(labelled("Unidades pedidas", static_cast<std::int64_t>(run.unitsAsked.size())));
+  rows.push_back(labelled("Claves de las unidades pedidas", asked));
+  rows.push_back(labelled("Unidades validadas", static_cast<std::int64_t>(units.size())));
+  rows.push_back(labelled("Fecha y hora de la validación", run.started));
+  rows.push_back(labelled("Versión del programa", std::string(programVersion())));
+  rows.push_back(labelled("Reglas ejecutadas", rulesRun));
+  rows.push_back(labelled("Resultado de la ejecución", run.ending));
+  return rows;
+}
+
 }  // namespace
 
+const char* programVersion() {
+  return KOLT_VERSION;
+}
+
 fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
-                               const std::vector<UnitResult>& units) {
+                               const std::vector<UnitResult>& units, const RunDescription& run) {
   const std::vector<rules::PlannedRule> plan = rules::planRules(rules::ruleCatalogue());
 
-  std::vector<SheetColumn> unitColumns = {{"Unidad"},    {"Nombre"}, {"PERIODO"}, {"RESULTADO"},
-                                          {"Hallazgos"}, {"Reglas"}, {"Fallidas"}};
+  std::vector<SheetColumn> unitColumns = {{"Unidad"},  {"Nombre"},    {"PERIODO"}, {"RESULTADO"},
+                                          {"Egresos"}, {"Hallazgos"}, {"Reglas"},  {"Fallidas"}};
   for (const auto& rule : plan) unitColumns.push_back({"V" + std::to_string(rule.number)});
 
   std::map<int, RuleTotals> totals;
@@ -55,6 +94,10 @@ fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
     row.emplace_back(unit.name);
     row.emplace_back(unit.period);
     row.emplace_back(unit.verdict);
+    if (unit.discharges >= 0)
+      row.emplace_back(unit.discharges);
+    else
+      row.emplace_back();  // not counted: never a 0 that would read as "no discharges"
     row.emplace_back(rows);
     row.emplace_back(rulesWithRows);
     row.emplace_back(std::int64_t{unit.failedStatements});
@@ -81,6 +124,7 @@ fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
   xls::appendSheet(draft, "PorRegla",
                    {{"Validacion"}, {"Descripcion"}, {"Unidades"}, {"Hallazgos"}, {"Fallida"}},
                    ruleRows);
+  xls::appendSheet(draft, "Ejecucion", {{"Dato"}, {"Valor"}}, runRows(run, units));
   folder.publish(book);
   return book;
 }

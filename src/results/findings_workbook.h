@@ -2,17 +2,25 @@
 // units are worst and which rules fire most without opening every unit's workbook.
 //
 //   PorUnidad  one row per unit, in the order of the unit list: Unidad, Nombre, PERIODO, RESULTADO,
-//              Hallazgos (rows over all rules), Reglas (rules with rows), Fallidas (statements that
-//              failed), then V1 ... V113, the rows of each rule's result table.
+//              Egresos (discharges checked), Hallazgos (rows over all rules), Reglas (rules with
+//              rows), Fallidas (statements that failed), then V1 ... V113, the rows of each rule's
+//              result table.
 //   PorRegla   one row per rule, in number order: Validacion, Descripcion, Unidades (units where it
 //              found rows), Hallazgos (rows over all units), Fallida (units where it failed).
+//   Ejecucion  what the run was: the source file with its size and modification time, the
+//              catalogue, the period, the units asked for, when it ran, the program's version, the
+//              rules run and how it ended, one "Dato | Valor" row each. A workbook passed around
+//              weeks later still says what it is the result of.
 //
 // The counts are those the rule frame took when it exported each result table: no second pass over
 // the data. A rule whose table could not be counted (its statements failed) has an empty cell in
 // PorUnidad, never a 0 that would read as "nothing found".
 #pragma once
 
+#include <cstdint>
 #include <filesystem>
+#include <optional>
+#include <string>
 #include <vector>
 
 #include "results/results_folder.h"
@@ -22,10 +30,26 @@ namespace kolt::results {
 
 inline constexpr const char* kLibroHallazgos = "Hallazgos.xls";
 
+// What the sheet Ejecucion tells of the run, gathered when the run starts.
+struct RunDescription {
+  std::filesystem::path source;               // the file the user chose (an Access file itself)
+  std::optional<std::uintmax_t> sourceBytes;  // its size; none when it could not be read
+  std::string sourceModified;                 // "aaaa-mm-dd hh:mm:ss", local time; "" unknown
+  std::filesystem::path catalogue;            // the catalogue file, as chosen
+  std::string period;                         // "01/01/2024 al 31/12/2024", "todos los egresos"
+  std::vector<std::string> unitsAsked;        // their codes, in list order
+  std::string started;                        // "aaaa-mm-dd hh:mm:ss", local time
+  std::string ending;                         // how the run ended, in the user's words
+};
+
+// The program's version, as the Ejecucion sheet gives it.
+const char* programVersion();
+
 // Writes "Hallazgos.xls" in the results folder for `units`, replacing the previous run's. It is
 // written as a draft and published whole. Returns its path; throws base::Error when it cannot be
 // written.
 std::filesystem::path writeFindingsWorkbook(const results::ResultsFolder& folder,
-                                            const std::vector<UnitResult>& units);
+                                            const std::vector<UnitResult>& units,
+                                            const RunDescription& run = {});
 
 }  // namespace kolt::results

@@ -15,6 +15,9 @@ struct UnitResult {
   std::string name;  // the unit's name in CATCLUES, as the unit list shows it
   int failedStatements = 0;
   std::vector<rules::RuleRun> rules;  // each rule's outcome and row count, in the order they ran
+  // The unit's discharges of the period that were checked (EGRESO's rows copied for it); -1 when
+  // they could not be copied, and so were not counted.
+  std::int64_t discharges = -1;
 
   // Rows found over all rules.
   std::int64_t findings() const;

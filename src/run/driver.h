@@ -36,6 +36,9 @@ struct RunOutcome {
   bool logIntact = true;                   // false: some line could not be written to the log
   RunTimes times;
   bool traceIntact = true;  // false: some statement could not be written to the trace
+  // The user asked the run to stop before all its units were validated: `units` holds those
+  // finished, and the summaries list only them.
+  bool interrupted = false;
 };
 
 // Validates the request's units, side by side, then writes the summary. The run only reads
@@ -50,8 +53,13 @@ RunOutcome runValidation(const RunRequest& request, RunObserver* observer = null
 RunOutcome runValidation(results::ResultsFolder& folder, const RunRequest& request,
                          RunObserver* observer = nullptr, std::ostream* trace = nullptr);
 
-// The end message; further lines tell how many statements failed and where the log is, and that
-// the disk ran out of room.
+// The end message; further lines tell how many statements failed and where the log is, that the
+// disk ran out of room, which units had no discharge in the period, and that the run was stopped
+// before its end.
 std::string MensajeFinal(const RunRequest& request, const RunOutcome& outcome);
+
+// Whether every unit of a finished run was without discharges: a run that checked nothing, which
+// must never pass for a clean one.
+bool nothingChecked(const RunOutcome& outcome);
 
 }  // namespace kolt::run

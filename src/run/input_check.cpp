@@ -44,6 +44,9 @@ RunRequest runRequest(const AcceptedInput& accepted, const Session& session) {
   run.units = accepted.units;
   run.periodStart = accepted.periodStart;
   run.periodEnd = accepted.periodEnd;
+  run.sourceFile = session.sourceFile;
+  run.catalogueFile =
+      session.catalogueChoice.empty() ? cataloguePath(session.app) : session.catalogueChoice;
   return run;
 }
 

@@ -2,6 +2,7 @@
 // user chose; the run reads nothing else of theirs.
 #pragma once
 
+#include <atomic>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -20,6 +21,13 @@ struct RunRequest {
   unsigned threads = 0;  // units validated side by side; 0: one per processor core
   // Lines the run's log starts with: what opening the databases found (Session::notes).
   std::vector<std::string> notes;
+  // Set by the caller when the user asks the run to stop (Ctrl-C, "Cancelar"): units not begun are
+  // never begun, units under way stop and leave nothing, and the run ends with what it finished.
+  // The flag must outlive the run; nullptr: the run cannot be stopped.
+  const std::atomic<bool>* cancel = nullptr;
+  // The source and catalogue files as the user chose them (an Access file, not its companion),
+  // for the record of the run in Hallazgos.xls; empty when the run was asked for without them.
+  std::filesystem::path sourceFile, catalogueFile;
 };
 
 }  // namespace kolt::run

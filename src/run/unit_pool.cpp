@@ -86,17 +86,20 @@ class Pool {
       slot.done = true;
       const bool first = index == 0;
       try {
-        if (sourceCheck_.admits(index))
+        // A unit is not begun once the run was asked to stop; the units after it pass quickly.
+        if (!cancelled() && sourceCheck_.admits(index))
           slot.validation =
               validator.validate(request_.units[index], first ? &sourceCheck_ : nullptr);
       } catch (...) {
         slot.error = std::current_exception();
       }
       if (first) sourceCheck_.firstUnitOver();
+      if (slot.validation && slot.validation->cancelled) slot.validation.reset();
       if (observer_ && slot.validation) {
         std::lock_guard lock(observerMutex_);
-        observer_->unitFinished(++finished_, static_cast<int>(slots_.size()),
-                                slot.validation->result.unit);
+        const int count = static_cast<int>(slots_.size());
+        observer_->unitFinished(++finished_, count, slot.validation->result.unit);
+        observer_->unitValidated(finished_, count, slot.validation->result);
       }
       {
         std::lock_guard lock(mutex_);
@@ -105,6 +108,8 @@ class Pool {
       changed_.notify_all();
     }
   }
+
+  bool cancelled() const { return request_.cancel != nullptr && request_.cancel->load(); }
 
   const RunRequest& request_;
   const results::ResultsFolder& folder_;
@@ -144,7 +149,14 @@ void validateUnits(const RunRequest& request, const results::ResultsFolder& fold
   for (std::size_t i = 0; i < request.units.size(); ++i) {
     Slot& slot = pool.await(i);
     if (slot.error) std::rethrow_exception(slot.error);
-    if (!slot.validation || !take(*slot.validation)) return;
+    if (!slot.validation) {
+      // Stopped or never begun at the user's request: the units finished beside it still count.
+      const bool stopping = request.cancel != nullptr && request.cancel->load();
+      if (!stopping) return;
+      pool.release(i);
+      continue;
+    }
+    if (!take(*slot.validation)) return;
     pool.release(i);
   }
 }

@@ -25,6 +25,11 @@ class RunObserver {
   virtual void unitFinished(int done, int count, const std::string& unit) {
     (void)done, (void)count, (void)unit;
   }
+  // The same moment, with the unit's verdict: called right after unitFinished. A unit stopped by a
+  // request to stop the run is not finished and is reported by neither.
+  virtual void unitValidated(int done, int count, const UnitResult& result) {
+    (void)done, (void)count, (void)result;
+  }
 };
 
 // The number of threads a request asks for: request.threads, or one per processor core, never
@@ -34,8 +39,9 @@ unsigned threadsFor(const RunRequest& request);
 // Validates request.units and hands each validation to `take` on the calling thread, in list
 // order. The first unit's copies run before any other unit starts: when they show that the source
 // lacks what every unit needs, no other unit is touched (source_check.h). When `take` returns
-// false, units not yet begun are never begun. Rethrows, on the calling thread, anything but a
-// base::Error a unit threw.
+// false, units not yet begun are never begun. Once request.cancel is set, no unit begins; the
+// units finished by then are still handed to `take`, in list order, those stopped or never begun
+// are not. Rethrows, on the calling thread, anything but a base::Error a unit threw.
 void validateUnits(const RunRequest& request, const results::ResultsFolder& folder, bool keepTrace,
                    RunObserver* observer, const std::function<bool(UnitValidation&)>& take);
 

@@ -23,6 +23,8 @@ struct UnitValidation {
   // Set when its records could not be copied for want of what every unit needs (the run is then
   // abandoned); nothing else was done for the unit.
   std::optional<base::Error> sourceUnusable;
+  // Stopped because the run was asked to stop: no verdict, no workbook, its log lines are moot.
+  bool cancelled = false;
 };
 
 }  // namespace kolt::run

@@ -8,6 +8,7 @@
 #include "base/quoting.h"
 #include "engine/unit_index.h"
 #include "results/summary.h"
+#include "results/verdict.h"
 #include "results/workbook_sink.h"
 #include "rules/frame_steps.h"
 #include "run/period.h"
@@ -22,6 +23,9 @@ using engine::StatementLog;
 constexpr std::array kRecordTables = {"EGRESO", "OBSTET",     "PRODUCTOS",
                                       "DEFUNC", "AFECCIONES", "PROCEDIMIENTOS"};
 constexpr std::array kCatalogues = {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS"};
+
+// Thrown from the rule frame's progress when the run was asked to stop: the unit's rules end there.
+struct StopRequested {};
 
 bool anyExportFailed(const std::vector<engine::StatementRecord>& records) {
   return std::any_of(records.begin(), records.end(), [](const engine::StatementRecord& r) {
@@ -77,15 +81,33 @@ struct UnitValidator::Pass {
   engine::Connection cnnNueva;
   rules::FrameReport report;
   int failures = 0;
+  std::int64_t discharges = -1;
   UnitValidation out;
 };
+
+bool UnitValidator::stopRequested() const {
+  return request_.cancel != nullptr && request_.cancel->load();
+}
+
+// A unit stopped at the user's request leaves nothing behind: no working database, no draft, and
+// no verdict, since its rules did not all run.
+UnitValidation UnitValidator::stopped(Pass& pass) {
+  pass.cnnNueva.close();
+  std::error_code ec;
+  fs::remove(pass.gcLibroExcel, ec);
+  fs::remove(pass.lcBaseNueva, ec);
+  pass.out.cancelled = true;
+  return pass.finish();
+}
 
 UnitValidation UnitValidator::validate(const Unit& unit, SourceCheck* sourceCheck) {
   Pass pass(folder_, unit.code, keepTrace_);
   std::error_code ec;
   fs::remove(pass.lcBaseNueva, ec);
   const bool usable = makeWorkingDatabase(pass);
-  if (usable && !copyRecords(pass, sourceCheck)) return pass.finish();
+  if (usable && !copyRecords(pass, sourceCheck))
+    return pass.out.cancelled ? stopped(pass) : pass.finish();
+  if (stopRequested()) return stopped(pass);
   if (sourceCheck) sourceCheck->firstUnitCopied();
 
   // The rules fill the workbook in memory; it is written once, whole, and takes its name then.
@@ -94,16 +116,24 @@ UnitValidation UnitValidator::validate(const Unit& unit, SourceCheck* sourceChec
   } catch (const base::Error& e) {
     pass.failed("libro anterior", e);
   }
-  if (usable) runRules(pass);
+  try {
+    if (usable) runRules(pass);
+  } catch (const StopRequested&) {
+    return stopped(pass);
+  }
+  if (stopRequested()) return stopped(pass);
   const bool workbookWritten = writeWorkbook(pass);
+  // A stop that cut the workbook's writing short leaves the unit unfinished, not incomplete.
+  if (!workbookWritten && !pass.report.findings().empty() && stopRequested()) return stopped(pass);
   pass.cnnNueva.close();
   fs::remove(pass.gcLibroExcel, ec);
   fs::remove(pass.lcBaseNueva, ec);
 
-  const std::string verdict =
-      results::verdictOf(!pass.report.findings().empty(), workbookWritten, pass.failures > 0);
+  const std::string verdict = results::unitVerdict(
+      {!pass.report.findings().empty(), workbookWritten, pass.failures, pass.discharges});
   pass.out.result = UnitResult{pass.unit, periodText(request_), verdict,
                                unit.name, pass.failures,        std::move(pass.report.rules)};
+  pass.out.result.discharges = pass.discharges;
   return pass.finish();
 }
 
@@ -114,8 +144,12 @@ bool UnitValidator::makeWorkingDatabase(Pass& pass) {
     if (!source_.isOpen()) {
       source_.openReadOnly(request_.source);
       source_.setReadOnce();
+      source_.stopWhen(request_.cancel);
     }
-    if (!catalogue_.isOpen()) catalogue_.openReadOnly(request_.catalogue);
+    if (!catalogue_.isOpen()) {
+      catalogue_.openReadOnly(request_.catalogue);
+      catalogue_.stopWhen(request_.cancel);
+    }
     engine::Connection::createDatabase(pass.lcBaseNueva);
     return true;
   } catch (const base::Error& e) {
@@ -135,6 +169,13 @@ bool UnitValidator::copyRecords(Pass& pass, SourceCheck* sourceCheck) {
   for (const auto& copy : copies) {
     const engine::StatementRecord& copied =
         pass.statements.execute(source_, 0, StatementKind::WorkTable, copy);
+    // The first copy is EGRESO's: its rows are the discharges the unit's rules check.
+    if (&copy == &copies.front()) pass.discharges = copied.ok ? copied.rows : -1;
+    // A copy cut short by a request to stop says nothing of the source.
+    if (stopRequested()) {
+      pass.out.cancelled = true;
+      return false;
+    }
     if (sourceCheck && sourceCheck->showsUnusable(copied)) {
       pass.out.sourceUnusable = copied.error();
       pass.logSince();
@@ -159,6 +200,7 @@ void UnitValidator::runRules(Pass& pass) {
   try {
     cnnNueva.open(pass.lcBaseNueva);
     cnnNueva.setScratch();
+    cnnNueva.stopWhen(request_.cancel);
     engine::indexWorkingDatabase(cnnNueva);
     pass.sheets.begin(pass.gcLibroExcel);
     try {
@@ -168,8 +210,10 @@ void UnitValidator::runRules(Pass& pass) {
     }
     rules::FrameOptions options;
     options.trace = keepTrace_ ? &pass.traceText : nullptr;
-    if (progress_)
-      options.progress = [&](const rules::RuleProgress& p) { progress_(pass.unit, p); };
+    options.progress = [&](const rules::RuleProgress& p) {
+      if (stopRequested()) throw StopRequested{};
+      if (progress_) progress_(pass.unit, p);
+    };
     pass.report = rules::Validaciones(cnnNueva, pass.gcLibroExcel, options);
   } catch (const base::Error& e) {
     pass.failed("base de trabajo", e);

@@ -42,6 +42,10 @@ class UnitValidator {
   void runRules(Pass& pass);
   // Writes the unit's workbook; true when it was written.
   bool writeWorkbook(Pass& pass);
+  // Whether the run was asked to stop (RunRequest::cancel).
+  bool stopRequested() const;
+  // Ends a unit stopped at the run's request.
+  UnitValidation stopped(Pass& pass);
 
   const RunRequest& request_;
   const results::ResultsFolder& folder_;

@@ -72,7 +72,7 @@ TEST_F(KoltValidar, ValidatesTheChosenUnitsAndSaysWhereTheResultsAre) {
   EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
   EXPECT_EQ(run(origen() + " --unidad dfssa000002 --traza '" + (dir / "t.txt").string() + "'", out),
             0);
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo  1 egreso\n"), std::string::npos) << out;
   EXPECT_NE(out.find("dentro de la carpeta de " + (dir / "R").string() + "\n"), std::string::npos);
   EXPECT_TRUE(fs::exists(dir / "R" / "ValDFSSA000002.xls"));
   EXPECT_FALSE(fs::exists(dir / "R" / "ValDFSSA000001.xls"));
@@ -94,11 +94,12 @@ TEST_F(KoltValidar, AUnitCodeWithBlanksIsChosenAndValidatedWhole) {
   EXPECT_EQ(run(source + " --unidades", out), 0);
   EXPECT_EQ(out, "DF  SSA 01  UNIDAD\nDFSSA000034   UNIDAD\n");
   EXPECT_EQ(run(source, out), 0) << out;
-  EXPECT_NE(out.find("DF  SSA 01  A REVISAR  1 hallazgo\nDFSSA000034   A REVISAR  1 hallazgo\n"),
+  EXPECT_NE(out.find("DF  SSA 01  A REVISAR  1 hallazgo  1 egreso\nDFSSA000034   A REVISAR  1 "
+                     "hallazgo  1 egreso\n"),
             std::string::npos)
       << out;
   EXPECT_EQ(run(source + " --unidad 'DFSSA000034 '", out), 0) << out;
-  EXPECT_NE(out.find("DFSSA000034   A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("DFSSA000034   A REVISAR  1 hallazgo  1 egreso\n"), std::string::npos) << out;
   EXPECT_EQ(out.find("DF  SSA 01  "), std::string::npos) << out;
   // Without its blank it is another code, which the source does not have.
   EXPECT_EQ(run(source + " --unidad DFSSA000034", out), 2);
@@ -117,7 +118,7 @@ TEST_F(KoltValidar, AResultsFolderThroughALinkedFolderIsValidatedInto) {
                                  (dir / "enlace" / "R").string() + "' 2>&1",
                              out),
             0);
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo  1 egreso\n"), std::string::npos) << out;
   EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
   EXPECT_TRUE(fs::exists(dir / "real" / "R" / "ValDFSSA000002.xls"));
 }
@@ -176,7 +177,7 @@ TEST_F(KoltValidar, ADamagedCompanionIsBuiltAgainAndTheLogSaysSo) {
     file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
   }
   EXPECT_EQ(run("'" + mdb.string() + "'", out), 0) << out;
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo\n"), std::string::npos) << out;
+  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo  1 egreso\n"), std::string::npos) << out;
   std::ifstream in(dir / "R" / "Validacion.log");
   const std::string log((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
   EXPECT_NE(log.find(companion.string() + " estaba dañada"), std::string::npos) << log;
@@ -209,7 +210,7 @@ TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheR
   std::string out;
   for (int pass = 0; pass < 2; ++pass) {
     EXPECT_EQ(run(origen(), out, catalogue), 0) << out;
-    EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos\n"), std::string::npos) << out;
+    EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos  1 egreso\n"), std::string::npos) << out;
     EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
     ASSERT_TRUE(fs::exists(companion));
     EXPECT_EQ(fs::last_write_time(companion), made) << "the companion was imported again";
@@ -253,7 +254,8 @@ TEST_F(KoltValidar, AReadOnlyFolderWithAColleaguesCompanionIsValidatedWithoutWri
   EXPECT_EQ(run("'" + mdb.string() + "' --unidades", out), 0) << out;
   EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
   EXPECT_EQ(run("'" + mdb.string() + "'", out), 0) << out;
-  EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos\nDFSSA000002  A REVISAR  1 hallazgo\n"),
+  EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos  1 egreso\nDFSSA000002  A REVISAR  1 "
+                     "hallazgo  1 egreso\n"),
             std::string::npos)
       << out;
   EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;

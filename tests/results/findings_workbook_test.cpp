@@ -59,26 +59,26 @@ TEST_F(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
   ASSERT_EQ(outcome.findingsWorkbook, session.resultsFolder / "Hallazgos.xls");
 
   const test::ReadBack book = test::readBack(outcome.findingsWorkbook);
-  EXPECT_EQ(book.names, (std::vector<std::string>{"PorUnidad", "PorRegla"}));
+  EXPECT_EQ(book.names, (std::vector<std::string>{"PorUnidad", "PorRegla", "Ejecucion"}));
   const test::SheetCells perUnit = test::sheet(book, "PorUnidad");
   ASSERT_EQ(perUnit.size(), 4u);
-  EXPECT_EQ(perUnit[0].size() - 7, rules::planRules(rules::ruleCatalogue()).size());
+  EXPECT_EQ(perUnit[0].size() - 8, rules::planRules(rules::ruleCatalogue()).size());
   const std::vector<std::string> expected[] = {
-      {"text:DFSSA000003", "text:CLINICA SUR", "text:TODO", "text:A REVISAR", "number:3",
-       "number:2", "number:0"},
+      {"text:DFSSA000003", "text:CLINICA SUR", "text:TODO", "text:A REVISAR", "number:2",
+       "number:3", "number:2", "number:0"},
       {"text:DFSSA000002", "text:CLINICA NORTE", "text:TODO", "text:A REVISAR", "number:1",
-       "number:1", "number:0"},
-      {"text:DFSSA000001", "text:HOSPITAL GENERAL", "text:TODO", "text:CORRECTA", "number:0",
-       "number:0", "number:0"},
+       "number:1", "number:1", "number:0"},
+      {"text:DFSSA000001", "text:HOSPITAL GENERAL", "text:TODO", "text:CORRECTA", "number:1",
+       "number:0", "number:0", "number:0"},
   };
   for (std::size_t u = 0; u < 3; ++u) {
-    const std::vector<std::string> first7(perUnit[u + 1].begin(), perUnit[u + 1].begin() + 7);
-    EXPECT_EQ(first7, expected[u]);
+    const std::vector<std::string> first8(perUnit[u + 1].begin(), perUnit[u + 1].begin() + 8);
+    EXPECT_EQ(first8, expected[u]);
     // Every count equals the data rows of the unit's sheet for that rule, 0 where it has none.
     const fs::path unitBook = session.resultsFolder / ("Val" + units[u].code + ".xls");
     const test::ReadBack sheets =
         fs::exists(unitBook) ? test::readBack(unitBook) : test::ReadBack{};
-    for (std::size_t c = 7; c < perUnit[0].size(); ++c) {
+    for (std::size_t c = 8; c < perUnit[0].size(); ++c) {
       const std::string rule = "Validacion" + perUnit[0][c].substr(6);  // "text:V12"
       std::size_t rows = 0;
       for (std::size_t s = 0; s < sheets.names.size(); ++s)

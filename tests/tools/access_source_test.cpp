@@ -5,6 +5,7 @@
 #include <fstream>
 
 #include "support/paths.h"
+#include "support/workbook_reader.h"
 
 namespace kolt {
 namespace {
@@ -43,13 +44,29 @@ TEST(AccessSource, ValidatesToTheSameWorkbooksAsTheSameDataInAnEngineDatabase) {
         << summary[i];
   }
   EXPECT_TRUE(fs::exists(dir / "origen.mdb.kolt.db"));
+  // The progress lines, "[2/3] ...", come in the order the units finish.
+  for (std::string& text : summary)
+    for (auto at = text.find('['); at != std::string::npos; at = text.find('[', at))
+      if (at == 0 || text[at - 1] == '\n')
+        text.erase(at, text.find('\n', at) + 1 - at);
+      else
+        ++at;
   EXPECT_EQ(replaced(summary[0], "R-db", "R-mdb"), summary[1]);
   std::vector<std::string> books;
   for (const auto& entry : fs::directory_iterator(dir / "R-db"))
     if (entry.path().extension() == ".xls") books.push_back(entry.path().filename().string());
   ASSERT_GE(books.size(), 2u);  // the summary and at least one unit's findings
-  for (const auto& book : books)
+  for (const auto& book : books) {
+    if (book == "Hallazgos.xls") {
+      // Its sheet Ejecucion names each run's own source; the counts before it must agree.
+      const test::ReadBack db = test::readBack(dir / "R-db" / book);
+      const test::ReadBack mdb = test::readBack(dir / "R-mdb" / book);
+      for (const char* sheet : {"PorUnidad", "PorRegla"})
+        EXPECT_EQ(test::sheet(db, sheet), test::sheet(mdb, sheet)) << sheet;
+      continue;
+    }
     EXPECT_EQ(bytesOf(dir / "R-db" / book), bytesOf(dir / "R-mdb" / book)) << book;
+  }
 }
 
 TEST(Tools, EveryToolAnswersHelpWithItsUsageAndStatusZero) {

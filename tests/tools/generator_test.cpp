@@ -13,6 +13,7 @@
 #include "run/source_tables.h"
 #include "support/paths.h"
 #include "support/run_request.h"
+#include "support/workbook_reader.h"
 #include "xls/workbook.h"
 
 namespace kolt {
@@ -96,6 +97,14 @@ std::map<std::string, std::string> resultFiles(const fs::path& folder) {
       std::istringstream log(text);
       for (std::string line; std::getline(log, line);) lines += line.substr(line.find('\t')) + "\n";
       text = lines;
+    }
+    if (entry.path().filename() == "Hallazgos.xls") {
+      // Its sheet Ejecucion says when each run ran; the counts before it must agree.
+      const test::ReadBack book = test::readBack(entry.path());
+      text.clear();
+      for (const char* sheet : {"PorUnidad", "PorRegla"})
+        for (const auto& row : test::sheet(book, sheet))
+          for (const auto& cell : row) text += cell + (&cell == &row.back() ? "\n" : "\t");
     }
     files[entry.path().filename().string()] = text;
   }

@@ -1,8 +1,8 @@
-#include "forms/unit_listing.h"
+#include "run/unit_listing.h"
 
 #include "run/source_tables.h"
 
-namespace kolt::forms {
+namespace kolt::run {
 namespace {
 
 constexpr std::size_t kCodesNamed = 5;
@@ -44,7 +44,7 @@ std::string UnitListing::notice() const {
 UnitListing readUnits(engine::Connection& cnnOrigen) {
   UnitListing listing;
   engine::StatementLog log;
-  listing.units = run::CargaUnidades(cnnOrigen, log);
+  listing.units = CargaUnidades(cnnOrigen, log);
   // A NULL among the catalogue's codes would make NOT IN match nothing at all.
   engine::Recordset missing = cnnOrigen.openRecordset(
       "SELECT CLUES FROM CLUESSEL WHERE CLUES NOT IN "
@@ -54,4 +54,4 @@ UnitListing readUnits(engine::Connection& cnnOrigen) {
   return listing;
 }
 
-}  // namespace kolt::forms
+}  // namespace kolt::run

@@ -1,0 +1,32 @@
+// The unit list of a source, and what must be said about units it cannot hold.
+//
+// A unit of EGRESO that CATCLUES does not name is left out of the list, as it always was; the
+// window says so under the list and kolt-validar on standard error, in the same words, so that no
+// unit silently goes unvalidated and an empty list never comes without a reason.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "engine/connection.h"
+#include "run/unit.h"
+
+namespace kolt::run {
+
+struct UnitListing {
+  std::vector<Unit> units;                  // in list order
+  std::vector<std::string> notInCatalogue;  // codes of EGRESO that CATCLUES lacks, sorted
+
+  // The note under the list; empty when every unit of EGRESO is listed.
+  std::string notice() const;
+};
+
+// How kolt-validar --unidades marks a unit of EGRESO that CATCLUES lacks, after its code.
+inline constexpr const char* kNoEstaEnCatclues = "(no está en CATCLUES)";
+
+// Rebuilds CLUESSEL beside the source database and reads the list (CargaUnidades). Throws
+// base::Error when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the
+// window thread.
+UnitListing readUnits(engine::Connection& cnnOrigen);
+
+}  // namespace kolt::run
