@@ -11,6 +11,7 @@
 //   SELECT * INTO [sheet] IN 'book' 'Excel 8.0;' FROM t   hands t's rows to the export sink
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -86,6 +87,12 @@ class Connection {
   void setReadOnce();
   const std::filesystem::path& file() const { return file_; }
 
+  // Every statement run from now on through execute or openRecordset that is still running after
+  // `limit` is interrupted: it fails (number SQLITE_INTERRUPT) and leaves nothing half made. A
+  // statement written by mistake as a cross join of large tables would otherwise never end.
+  // Zero: no limit, as on a new connection. The limit stays across open and close.
+  void setStatementTimeLimit(std::chrono::milliseconds limit);
+
   // Runs one statement text; its result, if any, is discarded.
   void execute(std::string_view statement);
   // Rows written by the last execute (inserted into a table or a workbook).
@@ -115,6 +122,8 @@ class Connection {
 
  private:
   class Executor;
+  class Deadline;
+  static int pastDeadline(void* connection);
   // The opened handle's checks and settings, then it is this connection's.
   void adopt(sqlite3* db, const std::filesystem::path& file, const std::string& schema);
 
@@ -125,6 +134,9 @@ class Connection {
   std::string fileSchema_ = "main";
   std::int64_t rowsWritten_ = 0;
   ExportSink* exportSink_ = nullptr;
+  std::chrono::milliseconds timeLimit_{0};
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+  bool interrupted_ = false;  // the statement under way passed its deadline
 };
 
 // Registers the dialect's functions and collation on a raw SQLite handle. Every handle that runs
