@@ -16,6 +16,7 @@
 #include "run/date_utilities.h"
 #include "run/driver.h"
 #include "run/input_check.h"
+#include "run/office_rules_check.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 
@@ -92,7 +93,46 @@ int usageError(const std::string& message) {
   return kBadUsage;
 }
 
+// --comprobar-reglas: each rule of the file, "correcta" or its error, checked against the working
+// database's tables as the program defines them.
+int checkRulesFile(const std::string& file) {
+  rules::OfficeRulesFile read;
+  try {
+    read = rules::readOfficeRules(platform::pathFromUtf8(file));
+    engine::Connection checkDatabase;
+    checkDatabase.openInMemory();
+    rules::createWorkingTables(checkDatabase);
+    rules::compileOfficeRules(read, checkDatabase);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kBadUsage;
+  }
+  if (read.checks.empty()) std::cout << "El archivo no tiene reglas ([[regla]]).\n";
+  for (const auto& check : read.checks)
+    std::cout << check.rule << ": " << (check.error.empty() ? "correcta" : check.error) << '\n';
+  return read.correct() ? kFinished : kBadUsage;
+}
+
+// The office's rules file of a run, read and each statement's form checked before anything is
+// opened or written; its statements are compiled once the source is open.
+std::optional<rules::OfficeRulesFile> readRulesFile(const cli::Arguments& args,
+                                                    const std::filesystem::path& app) {
+  const std::filesystem::path file =
+      args.officeRules ? platform::pathFromUtf8(*args.officeRules) : run::officeRulesFile(app);
+  if (args.listUnits || file.empty()) return std::nullopt;
+  rules::OfficeRulesFile read = rules::readOfficeRules(file);
+  rules::acceptedRules(read);
+  return read;
+}
+
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
+  std::optional<rules::OfficeRulesFile> officeRules;
+  try {
+    officeRules = readRulesFile(args, app);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kBadUsage;
+  }
   run::Session session(app);
   if (args.resultsFolder)
     session.resultsFolder = std::filesystem::absolute(platform::pathFromUtf8(*args.resultsFolder));
@@ -113,6 +153,14 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   } catch (const base::Error& e) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
+  }
+
+  rules::OfficeRules checkedRules;
+  try {
+    if (officeRules) checkedRules = run::checkedOfficeRules(std::move(*officeRules), session);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kBadUsage;
   }
 
   std::vector<run::Unit> units;
@@ -157,6 +205,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return usageError(refusal->message);
   run::RunRequest runRequest = run::runRequest(std::get<run::AcceptedInput>(checked), session);
   runRequest.threads = args.threads;
+  runRequest.officeRules = std::move(checkedRules);
   runRequest.notes = std::exchange(session.notes, {});
 
   std::ofstream traceFile;
@@ -212,5 +261,6 @@ int main(int argc, char** argv) {
     std::cout << cli::kUsage;
     return kFinished;
   }
+  if (args.checkRules) return checkRulesFile(*args.checkRules);
   return validate(args, programFolder(argv[0]));
 }

@@ -334,8 +334,9 @@ class Connection::Deadline {
   [[noreturn]] void rethrow(const base::Error& e) const {
     if (!cnn_.interrupted_) throw e;
     const auto ms = cnn_.timeLimit_.count();
-    const std::string limit = ms % 1000 == 0 ? std::to_string(ms / 1000) + " segundos"
-                                             : std::to_string(ms) + " milisegundos";
+    const std::string limit = ms == 1000       ? std::string("1 segundo")
+                              : ms % 1000 == 0 ? std::to_string(ms / 1000) + " segundos"
+                                               : std::to_string(ms) + " milisegundos";
     throw base::Error(SQLITE_INTERRUPT,
                       "La instrucción se interrumpió porque pasó del límite de " + limit +
                           ". Revise que cada tabla de la consulta esté unida a las otras por "

@@ -20,6 +20,7 @@
 #include "forms/work_dialog.h"
 #include "results/results_folder.h"
 #include "run/input_check.h"
+#include "run/office_rules_check.h"
 
 namespace kolt::forms {
 namespace {
@@ -230,6 +231,8 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
       request.source = session_.cnnOrigen.file();
       request.catalogue = session_.catalogue;
       request.notes = std::exchange(session_.notes, {});
+      // A rules file with a fault is reported like the folder in use: the run does not start.
+      request.officeRules = run::sessionOfficeRules(session_);
       outcome = run::runValidation(folder, request, &progress);
     });
   } catch (const base::Error& e) {

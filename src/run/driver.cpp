@@ -89,7 +89,7 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     runLog.failure("", "ResultadosVal.xls", e);
   }
   try {
-    outcome.findingsWorkbook = writeFindingsWorkbook(*folder, outcome.units);
+    outcome.findingsWorkbook = writeFindingsWorkbook(*folder, outcome.units, request.officeRules);
   } catch (const base::Error& e) {
     runLog.failure("", results::kLibroHallazgos, e);
   }

@@ -6,6 +6,7 @@
 #include <string>
 #include <vector>
 
+#include "rules/office_rules.h"
 #include "run/unit.h"
 
 namespace kolt::run {
@@ -20,6 +21,9 @@ struct RunRequest {
   unsigned threads = 0;  // units validated side by side; 0: one per processor core
   // Lines the run's log starts with: what opening the databases found (Session::notes).
   std::vector<std::string> notes;
+  // The office's own rules, checked, run after rule 113 (run/office_rules_check.h); none: the
+  // program's rules alone.
+  rules::OfficeRules officeRules;
 };
 
 }  // namespace kolt::run
