@@ -82,7 +82,8 @@ OfficeRule readRule(const toml::table& table, int line, std::string& error) {
 
   const toml::node* number = table.get("numero");
   if (number == nullptr || !number->is_integer()) {
-    fail("le falta numero, un número entero mayor que " + std::to_string(kLastRule) + ".");
+    fail("numero falta o no es un número entero: escriba el número de la regla, de la " +
+         std::to_string(kLastRule + 1) + " en adelante.");
   } else {
     const std::int64_t n = number->as_integer()->get();
     // Kept even when refused, so that the message names the rule as the file writes it.
