@@ -68,62 +68,70 @@ std::string acceptedForms(const std::string& target) {
          " SELECT ... como las siguientes";
 }
 
-// The fields of one [[regla]] table, and what is wrong with them.
-OfficeRule readRule(const toml::table& table, int line, std::string& error) {
+// One [[regla]] table as read: the rule, how messages name it, and the first thing wrong with it.
+struct ReadRule {
   OfficeRule rule;
-  rule.line = line;
-  auto fail = [&](const std::string& what) {
+  std::string label;  // "Regla 114 (línea 3)", "Regla de la línea 3" without a number
+  std::string error;
+
+  void fail(const std::string& what) {
     if (error.empty()) error = what;
-  };
+  }
+};
+
+ReadRule readRule(const toml::table& table, int line) {
+  ReadRule read;
+  OfficeRule& rule = read.rule;
+  rule.line = line;
+  read.label = "Regla de la línea " + std::to_string(line);
   for (auto&& [key, node] : table)
     if (key != "numero" && key != "descripcion" && key != "sentencias")
-      fail("la clave '" + std::string(key.str()) +
-           "' no es de una regla (se esperan numero, descripcion y sentencias).");
+      read.fail("la clave '" + std::string(key.str()) +
+                "' no es de una regla (se esperan numero, descripcion y sentencias).");
 
   const toml::node* number = table.get("numero");
   if (number == nullptr || !number->is_integer()) {
-    fail("numero falta o no es un número entero: escriba el número de la regla, de la " +
-         std::to_string(kLastRule + 1) + " en adelante.");
+    read.fail("numero falta o no es un número entero: escriba el número de la regla, de la " +
+              std::to_string(kLastRule + 1) + " en adelante.");
   } else {
     const std::int64_t n = number->as_integer()->get();
-    // Kept even when refused, so that the message names the rule as the file writes it.
-    rule.number = static_cast<int>(std::clamp<std::int64_t>(n, -1, kLastOfficeRule + 1));
+    read.label = "Regla " + std::to_string(n) + " (línea " + std::to_string(line) + ")";
     if (n <= kLastRule || n > kLastOfficeRule)
-      fail("el número " + std::to_string(n) + " no se admite: las reglas adicionales van de la " +
-           std::to_string(kLastRule + 1) + " a la " + std::to_string(kLastOfficeRule) +
-           " (hasta la " + std::to_string(kLastRule) + " son las del programa).");
+      read.fail("el número " + std::to_string(n) +
+                " no se admite: las reglas adicionales van de la " + std::to_string(kLastRule + 1) +
+                " a la " + std::to_string(kLastOfficeRule) + " (hasta la " +
+                std::to_string(kLastRule) + " son las del programa).");
+    else
+      rule.number = static_cast<int>(n);
   }
 
   const toml::node* description = table.get("descripcion");
-  if (description == nullptr || !description->is_string())
-    fail("le falta descripcion, el texto que dice qué encuentra la regla.");
-  else if ((rule.description = description->as_string()->get(), trimmed(rule.description).empty()))
-    fail("su descripcion está vacía: escriba qué encuentra la regla.");
+  if (description == nullptr || !description->is_string()) {
+    read.fail("le falta descripcion, el texto que dice qué encuentra la regla.");
+  } else {
+    rule.description = description->as_string()->get();
+    if (trimmed(rule.description).empty())
+      read.fail("su descripcion está vacía: escriba qué encuentra la regla.");
+  }
 
   const toml::node* statements = table.get("sentencias");
   const toml::array* list = statements ? statements->as_array() : nullptr;
   if (list == nullptr || list->empty()) {
-    fail("le falta sentencias, la lista de sus sentencias SQL entre corchetes.");
-    return rule;
+    read.fail("le falta sentencias, la lista de sus sentencias SQL entre corchetes.");
+    return read;
   }
   for (const toml::node& statement : *list) {
     if (!statement.is_string()) {
-      fail("cada sentencia debe ser un texto entre comillas.");
-      return rule;
+      read.fail("cada sentencia debe ser un texto entre comillas.");
+      return read;
     }
     rule.statements.push_back(statement.as_string()->get());
   }
-  if (rule.number != 0 && error.empty())
-    for (std::size_t i = 0; i < rule.statements.size() && error.empty(); ++i)
-      if (std::string refusal = statementRefusal(rule.statements[i], i, rule.number);
-          !refusal.empty())
-        fail("sentencia " + std::to_string(i + 1) + ": " + refusal);
-  return rule;
-}
-
-std::string label(const OfficeRule& rule) {
-  if (rule.number == 0) return "Regla de la línea " + std::to_string(rule.line);
-  return "Regla " + std::to_string(rule.number) + " (línea " + std::to_string(rule.line) + ")";
+  for (std::size_t i = 0; i < rule.statements.size() && read.error.empty(); ++i)
+    if (std::string refusal = statementRefusal(rule.statements[i], i, rule.number);
+        !refusal.empty())
+      read.fail("sentencia " + std::to_string(i + 1) + ": " + refusal);
+  return read;
 }
 
 }  // namespace
@@ -206,17 +214,16 @@ OfficeRulesFile parseOfficeRules(std::string_view text, const std::filesystem::p
   std::map<int, int> lineOfNumber;
   if (const toml::array* rules = document["regla"].as_array()) {
     for (const toml::node& node : *rules) {
-      std::string error;
-      OfficeRule rule = readRule(*node.as_table(), lineOf(node), error);
-      if (error.empty()) {
-        const auto [seen, isNew] = lineOfNumber.try_emplace(rule.number, rule.line);
+      ReadRule read = readRule(*node.as_table(), lineOf(node));
+      if (read.error.empty()) {
+        const auto [seen, isNew] = lineOfNumber.try_emplace(read.rule.number, read.rule.line);
         if (!isNew)
-          error = "el número " + std::to_string(rule.number) +
-                  " se repite: ya lo tiene la regla de la línea " + std::to_string(seen->second) +
-                  ".";
+          read.fail("el número " + std::to_string(read.rule.number) +
+                    " se repite: ya lo tiene la regla de la línea " + std::to_string(seen->second) +
+                    ".");
       }
-      result.checks.push_back({label(rule), std::move(error)});
-      result.rules.rules.push_back(std::move(rule));
+      result.checks.push_back({std::move(read.label), std::move(read.error)});
+      result.rules.rules.push_back(std::move(read.rule));
     }
   }
   return result;
