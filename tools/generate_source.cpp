@@ -77,7 +77,8 @@ class Generator {
         {"entidad", place[0]},
         {"munic", place[1]},
         {"loc", place[2]},
-        {"expediente", "EXP" + digits(static_cast<std::uint64_t>(random_.below(999999)), 6)},
+        // Digits only, as a unit's file numbers are; a number with letters is a deliberate error.
+        {"expediente", std::to_string(10000000 + random_.below(999999))},
         {"tipserv", "1"},
         {"dias_esta", static_cast<std::int64_t>(random_.between(1, 5))},
         {"proced", "1"},
@@ -149,8 +150,16 @@ class Generator {
       d.egreso["traumat"] = "1";
       d.egreso["lugar"] = "0";
     }
-    for (int n = random_.below(3); n > 0; --n)
-      d.afecciones.push_back(d.keyed({{"afec", random_.pick(kFurtherConditions)}}));
+    for (int n = random_.below(3); n > 0; --n) {
+      // A further condition is never the principal one again: that is a deliberate error. The
+      // next of the list takes its place, so the draws, and the rest of the data, stay the same.
+      const std::size_t drawn =
+          static_cast<std::size_t>(random_.below(static_cast<int>(kFurtherConditions.size())));
+      std::string code = kFurtherConditions[drawn];
+      if (d.text("afecprin") == code)
+        code = kFurtherConditions[(drawn + 1) % kFurtherConditions.size()];
+      d.afecciones.push_back(d.keyed({{"afec", code}}));
+    }
     if (random_.chance(0.25))
       d.procedimientos.push_back(d.keyed({{"promed", random_.pick(kAdultProcedures)}}));
     if (random_.chance(0.04)) {

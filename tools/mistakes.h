@@ -22,6 +22,7 @@ const std::vector<Mistake>& dischargeFieldMistakes();  // rules 1 to 26
 const std::vector<Mistake>& familyPlanningMistakes();  // rules 27 to 41
 const std::vector<Mistake>& codeMistakes();            // rules 42 to 84
 const std::vector<Mistake>& obstetricMistakes();       // rules 85 to 113
+const std::vector<Mistake>& officeRuleMistakes();      // the office's example rules, 114 to 116
 
 // Every kind, group after group.
 std::vector<Mistake> allMistakes();

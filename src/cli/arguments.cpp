@@ -7,8 +7,9 @@ namespace kolt::cli {
 const char* const kUsage =
     "Uso: kolt-validar ORIGEN [--desde dd/mm/aaaa] [--hasta dd/mm/aaaa] [--unidad CLUES]...\n"
     "                  [--catalogo ARCHIVO] [--resultados CARPETA] [--traza ARCHIVO] [--tiempos]\n"
-    "                  [--hilos N]\n"
+    "                  [--hilos N] [--reglas ARCHIVO]\n"
     "     kolt-validar --unidades ORIGEN\n"
+    "     kolt-validar --comprobar-reglas ARCHIVO\n"
     "\n"
     "Valida la base de datos de egresos ORIGEN (.mdb, .accdb o base del programa) con las 113\n"
     "reglas y deja en la carpeta de resultados un libro Val{CLUES}.xls por unidad con\n"
@@ -28,6 +29,10 @@ const char* const kUsage =
     "                    resultados no dependen de N\n"
     "  --unidades        muestra la lista de unidades (CLUES  Nombre) y termina; las de\n"
     "                    EGRESO que faltan en CATCLUES salen marcadas (no está en CATCLUES)\n"
+    "  --reglas ARCHIVO  reglas adicionales de la oficina, de la 114 en adelante (por omisión\n"
+    "                    ReglasAdicionales.toml del programa o de la carpeta del usuario)\n"
+    "  --comprobar-reglas ARCHIVO  revisa las reglas adicionales y dice de cada una si es\n"
+    "                    correcta o su error, sin validar nada\n"
     "\n"
     "Fuera de una terminal escribe en la salida de errores una línea por unidad terminada.\n"
     "Ctrl-C detiene la validación: las unidades terminadas conservan sus resultados.\n"
@@ -83,6 +88,10 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       a.times = true;
     else if (arg == "--hilos")
       a.threads = threadCount(value(i));
+    else if (arg == "--reglas")
+      a.officeRules = value(i);
+    else if (arg == "--comprobar-reglas")
+      a.checkRules = value(i);
     else if (arg.starts_with("--"))
       throw std::invalid_argument("Opción desconocida: " + arg + ".");
     else if (a.source.empty())
@@ -90,7 +99,8 @@ Arguments parseArguments(const std::vector<std::string>& args) {
     else
       throw std::invalid_argument("Sobra el argumento '" + arg + "'.");
   }
-  if (!a.help && a.source.empty()) throw std::invalid_argument("Falta la base de datos de origen.");
+  if (!a.help && !a.checkRules && a.source.empty())
+    throw std::invalid_argument("Falta la base de datos de origen.");
   return a;
 }
 

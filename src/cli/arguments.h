@@ -17,8 +17,10 @@ struct Arguments {
   std::optional<std::string> catalogue;
   std::optional<std::string> resultsFolder;
   std::optional<std::string> trace;
-  bool times = false;    // --tiempos: print where the run's time went
-  unsigned threads = 0;  // --hilos: units validated side by side; 0: one per core
+  bool times = false;                      // --tiempos: print where the run's time went
+  unsigned threads = 0;                    // --hilos: units validated side by side; 0: one per core
+  std::optional<std::string> officeRules;  // --reglas: the office's rules file
+  std::optional<std::string> checkRules;   // --comprobar-reglas: check that file, run nothing
 };
 
 // Throws std::invalid_argument with a Spanish message on a bad command line.

@@ -18,6 +18,7 @@
 #include "run/date_utilities.h"
 #include "run/driver.h"
 #include "run/input_check.h"
+#include "run/office_rules_check.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "run/table_check.h"
@@ -127,7 +128,46 @@ int interruptedBeforeTheRun() {
   return kInterrupted;
 }
 
+// --comprobar-reglas: each rule of the file, "correcta" or its error, checked against the working
+// database's tables as the program defines them.
+int checkRulesFile(const std::string& file) {
+  rules::OfficeRulesFile read;
+  try {
+    read = rules::readOfficeRules(platform::pathFromUtf8(file));
+    engine::Connection checkDatabase;
+    checkDatabase.openInMemory();
+    rules::createWorkingTables(checkDatabase);
+    rules::compileOfficeRules(read, checkDatabase);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kBadUsage;
+  }
+  if (read.checks.empty()) std::cout << "El archivo no tiene reglas ([[regla]]).\n";
+  for (const auto& check : read.checks)
+    std::cout << check.rule << ": " << (check.error.empty() ? "correcta" : check.error) << '\n';
+  return read.correct() ? kFinished : kBadUsage;
+}
+
+// The office's rules file of a run, read and each statement's form checked before anything is
+// opened or written; its statements are compiled once the source is open.
+std::optional<rules::OfficeRulesFile> readRulesFile(const cli::Arguments& args,
+                                                    const std::filesystem::path& app) {
+  const std::filesystem::path file =
+      args.officeRules ? platform::pathFromUtf8(*args.officeRules) : run::officeRulesFile(app);
+  if (args.listUnits || file.empty()) return std::nullopt;
+  rules::OfficeRulesFile read = rules::readOfficeRules(file);
+  rules::acceptedRules(read);
+  return read;
+}
+
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
+  std::optional<rules::OfficeRulesFile> officeRules;
+  try {
+    officeRules = readRulesFile(args, app);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kBadUsage;
+  }
   // From here on Ctrl-C asks the run to stop: it ends between its steps, releasing the results
   // folder and keeping the units it finished.
   std::atomic<bool> interrupted{false};
@@ -170,6 +210,14 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
+
+  rules::OfficeRules checkedRules;
+  try {
+    if (officeRules) checkedRules = run::checkedOfficeRules(std::move(*officeRules), session);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kBadUsage;
+  }
   if (args.listUnits) {
     printUnits(listing);
     return kFinished;
@@ -208,6 +256,7 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     return usageError(refusal->message);
   run::RunRequest runRequest = run::runRequest(std::get<run::AcceptedInput>(checked), session);
   runRequest.threads = args.threads;
+  runRequest.officeRules = std::move(checkedRules);
   runRequest.notes = std::exchange(session.notes, {});
   runRequest.cancel = &interrupted;
 
@@ -264,5 +313,6 @@ int main(int argc, char** argv) {
     std::cout << cli::kUsage;
     return kFinished;
   }
+  if (args.checkRules) return checkRulesFile(*args.checkRules);
   return validate(args, programFolder(argv[0]));
 }

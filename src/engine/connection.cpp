@@ -316,6 +316,53 @@ class Connection::Executor {
   FileNames names_;
 };
 
+// The deadline of one statement: armed while it runs, so that the time a connection spends idle
+// between statements never counts against the next one.
+class Connection::Deadline {
+ public:
+  explicit Deadline(Connection& cnn) : cnn_(cnn) {
+    cnn_.interrupted_ = false;
+    cnn_.deadline_ = cnn_.timeLimit_.count() > 0
+                         ? std::chrono::steady_clock::now() + cnn_.timeLimit_
+                         : std::chrono::steady_clock::time_point::max();
+  }
+  ~Deadline() { cnn_.deadline_ = std::chrono::steady_clock::time_point::max(); }
+  Deadline(const Deadline&) = delete;
+  Deadline& operator=(const Deadline&) = delete;
+
+  // The statement's failure, said as what happened when it was the limit that ended it.
+  [[noreturn]] void rethrow(const base::Error& e) const {
+    if (!cnn_.interrupted_) throw e;
+    const auto ms = cnn_.timeLimit_.count();
+    const std::string limit = ms == 1000       ? std::string("1 segundo")
+                              : ms % 1000 == 0 ? std::to_string(ms / 1000) + " segundos"
+                                               : std::to_string(ms) + " milisegundos";
+    throw base::Error(SQLITE_INTERRUPT,
+                      "La instrucción se interrumpió porque pasó del límite de " + limit +
+                          ". Revise que cada tabla de la consulta esté unida a las otras por "
+                          "una condición (ON o WHERE).");
+  }
+
+ private:
+  Connection& cnn_;
+};
+
+int Connection::pastDeadline(void* connection) {
+  auto& cnn = *static_cast<Connection*>(connection);
+  if (std::chrono::steady_clock::now() < cnn.deadline_) return 0;
+  // Once: the rollback that undoes the statement's work must not be interrupted in its turn.
+  cnn.deadline_ = std::chrono::steady_clock::time_point::max();
+  cnn.interrupted_ = true;
+  return 1;
+}
+
+void Connection::setStatementTimeLimit(std::chrono::milliseconds limit) {
+  timeLimit_ = limit;
+  // The clock is read every few thousand steps of the engine, and only on a connection that has a
+  // limit: the rules without one run exactly as before.
+  if (db_) sqlite3_progress_handler(db_, limit.count() > 0 ? 4000 : 0, &pastDeadline, this);
+}
+
 Connection::~Connection() {
   close();
 }
@@ -405,6 +452,7 @@ void Connection::adopt(sqlite3* db, const std::filesystem::path& file, const std
   db_ = db;
   file_ = file;
   fileSchema_ = schema;
+  setStatementTimeLimit(timeLimit_);
 }
 
 void Connection::setScratch() {
@@ -444,7 +492,12 @@ void Connection::execute(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   rowsWritten_ = 0;
   auto translation = translations().get(statement);
-  Executor(db_, rowsWritten_, exportSink_, fileNamesOf(fileSchema_)).run(*translation);
+  const Deadline deadline(*this);
+  try {
+    Executor(db_, rowsWritten_, exportSink_, fileNamesOf(fileSchema_)).run(*translation);
+  } catch (const base::Error& e) {
+    deadline.rethrow(e);
+  }
 }
 
 void Connection::executeNative(const std::string& sql) {
@@ -458,7 +511,12 @@ Recordset Connection::openRecordset(std::string_view statement) {
   if (translation->kind != Translation::Kind::Query)
     throw base::Error(base::kErrSyntax,
                       "Solo una consulta SELECT sin INTO devuelve filas que leer.");
-  return readAll(db_, translation->sql);
+  const Deadline deadline(*this);
+  try {
+    return readAll(db_, translation->sql);
+  } catch (const base::Error& e) {
+    deadline.rethrow(e);
+  }
 }
 
 void Connection::link(std::string_view name, const std::filesystem::path& file,

@@ -12,6 +12,7 @@
 #pragma once
 
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <filesystem>
 #include <string>
@@ -93,6 +94,12 @@ class Connection {
   // close forgets it.
   void stopWhen(const std::atomic<bool>* requested);
 
+  // Every statement run from now on through execute or openRecordset that is still running after
+  // `limit` is interrupted: it fails (number SQLITE_INTERRUPT) and leaves nothing half made. A
+  // statement written by mistake as a cross join of large tables would otherwise never end.
+  // Zero: no limit, as on a new connection. The limit stays across open and close.
+  void setStatementTimeLimit(std::chrono::milliseconds limit);
+
   // Runs one statement text; its result, if any, is discarded.
   void execute(std::string_view statement);
   // Rows written by the last execute (inserted into a table or a workbook).
@@ -122,6 +129,8 @@ class Connection {
 
  private:
   class Executor;
+  class Deadline;
+  static int pastDeadline(void* connection);
   // The opened handle's checks and settings, then it is this connection's.
   void adopt(sqlite3* db, const std::filesystem::path& file, const std::string& schema);
 
@@ -132,6 +141,9 @@ class Connection {
   std::string fileSchema_ = "main";
   std::int64_t rowsWritten_ = 0;
   ExportSink* exportSink_ = nullptr;
+  std::chrono::milliseconds timeLimit_{0};
+  std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
+  bool interrupted_ = false;  // the statement under way passed its deadline
 };
 
 // Registers the dialect's functions and collation on a raw SQLite handle. Every handle that runs

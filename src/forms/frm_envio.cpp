@@ -21,6 +21,7 @@
 #include "forms/work_dialog.h"
 #include "results/results_folder.h"
 #include "run/input_check.h"
+#include "run/office_rules_check.h"
 #include "run/table_check.h"
 
 namespace kolt::forms {
@@ -240,6 +241,8 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
       request.catalogue = session_.catalogue;
       request.notes = std::exchange(session_.notes, {});
       request.cancel = &cancelled;
+      // A rules file with a fault is reported like the folder in use: the run does not start.
+      request.officeRules = run::sessionOfficeRules(session_);
       outcome = run::runValidation(folder, request, &progress);
     });
   } catch (const base::Error& e) {

@@ -60,8 +60,11 @@ const char* programVersion() {
 }
 
 fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
-                               const std::vector<UnitResult>& units, const RunDescription& run) {
-  const std::vector<rules::PlannedRule> plan = rules::planRules(rules::ruleCatalogue());
+                               const std::vector<UnitResult>& units, const RunDescription& run,
+                               const rules::OfficeRules& officeRules) {
+  std::vector<rules::PlannedRule> plan = rules::planRules(rules::ruleCatalogue());
+  for (rules::PlannedRule& rule : rules::planOfficeRules(officeRules))
+    plan.push_back(std::move(rule));
 
   std::vector<SheetColumn> unitColumns = {{"Unidad"},  {"Nombre"},    {"PERIODO"}, {"RESULTADO"},
                                           {"Egresos"}, {"Hallazgos"}, {"Reglas"},  {"Fallidas"}};

@@ -25,6 +25,7 @@
 
 #include "results/results_folder.h"
 #include "results/unit_result.h"
+#include "rules/office_rules.h"
 
 namespace kolt::results {
 
@@ -48,8 +49,10 @@ const char* programVersion();
 // Writes "Hallazgos.xls" in the results folder for `units`, replacing the previous run's. It is
 // written as a draft and published whole. Returns its path; throws base::Error when it cannot be
 // written.
+// The office's rules, when the run had them, follow rule 113 in both sheets.
 std::filesystem::path writeFindingsWorkbook(const results::ResultsFolder& folder,
                                             const std::vector<UnitResult>& units,
-                                            const RunDescription& run = {});
+                                            const RunDescription& run = {},
+                                            const rules::OfficeRules& officeRules = {});
 
 }  // namespace kolt::results

@@ -3,6 +3,7 @@
 // and of failures: a generated rule keeps its number whether or not its statements succeed.
 #pragma once
 
+#include <chrono>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -21,6 +22,9 @@ struct PlannedRule {
   // A generated rule's check and the pair it runs for; empty for a fixed rule.
   std::string_view check = {};
   CodeFieldPair pair = {};
+  // A rule of the office's file: its statements still running after this are interrupted. Zero
+  // for the catalogue's rules, which run without a limit.
+  std::chrono::seconds statementLimit{0};
 };
 
 std::vector<PlannedRule> planRules(const Catalogue& catalogue);

@@ -1,6 +1,7 @@
 #include "rules/validaciones.h"
 
 #include "rules/frame_steps.h"
+#include "rules/office_rules.h"
 #include "rules/rule_plan.h"
 
 namespace kolt::rules {
@@ -22,13 +23,16 @@ void runRule(engine::Connection& cnnNueva, const std::filesystem::path& gcLibroE
   buildWorkTables(cnnNueva, rule, log);
   BorrarTabla(cnnNueva, rule.table, log, rule.number);
 
-  // A failing statement is in the log; the next one runs all the same.
+  // A failing statement is in the log; the next one runs all the same. An office rule's
+  // statement past its limit is interrupted and fails like any other.
   bool created = false;
+  cnnNueva.setStatementTimeLimit(rule.statementLimit);
   for (std::size_t i = 0; i < rule.statements.size(); ++i) {
     const bool ok =
         log.execute(cnnNueva, rule.number, engine::StatementKind::Rule, rule.statements[i]).ok;
     if (i == 0) created = ok;
   }
+  cnnNueva.setStatementTimeLimit({});
 
   // A table the first statement did not create is not this run's result: when its drop failed, it
   // is the table of an earlier run, and exporting it would report old findings as new ones.
@@ -68,6 +72,9 @@ FrameReport Validaciones(engine::Connection& cnnNueva, const std::filesystem::pa
   std::erase_if(plan, [&](const PlannedRule& rule) {
     return rule.number < options.firstRule || rule.number > options.lastRule;
   });
+  if (options.officeRules != nullptr && options.lastRule >= kLastRule)
+    for (PlannedRule& rule : planOfficeRules(*options.officeRules))
+      if (rule.number >= options.firstRule) plan.push_back(std::move(rule));
   engine::StatementLog log(options.trace);
   FrameReport report;
   report.rules.reserve(plan.size());

@@ -19,6 +19,8 @@
 
 namespace kolt::rules {
 
+struct OfficeRules;
+
 struct RuleProgress {
   int position;  // 1 for the first rule run
   int total;     // rules this call runs (113 for the whole catalogue)
@@ -37,6 +39,9 @@ struct FrameOptions {
   // work tables and fails, which the report shows.
   int firstRule = 1;
   int lastRule = kLastRule;
+  // The office's own rules, run after the catalogue's in number order (office_rules.h); a range
+  // that reaches the catalogue's last rule takes them in. Null: the catalogue alone.
+  const OfficeRules* officeRules = nullptr;
 };
 
 struct RuleRun {

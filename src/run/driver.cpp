@@ -155,7 +155,8 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     runLog.failure("", "ResultadosVal.xls", e);
   }
   try {
-    outcome.findingsWorkbook = writeFindingsWorkbook(*folder, outcome.units, description);
+    outcome.findingsWorkbook =
+        writeFindingsWorkbook(*folder, outcome.units, description, request.officeRules);
   } catch (const base::Error& e) {
     runLog.failure("", results::kLibroHallazgos, e);
   }

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "rules/office_rules.h"
 #include "run/unit.h"
 
 namespace kolt::run {
@@ -28,6 +29,9 @@ struct RunRequest {
   // The source and catalogue files as the user chose them (an Access file, not its companion),
   // for the record of the run in Hallazgos.xls; empty when the run was asked for without them.
   std::filesystem::path sourceFile, catalogueFile;
+  // The office's own rules, checked, run after rule 113 (run/office_rules_check.h); none: the
+  // program's rules alone.
+  rules::OfficeRules officeRules;
 };
 
 }  // namespace kolt::run

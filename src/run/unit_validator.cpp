@@ -208,8 +208,10 @@ void UnitValidator::runRules(Pass& pass) {
     } catch (const base::Error& e) {
       pass.failed("vínculo Folio", e);
     }
+    addOfficeDescriptions(pass);
     rules::FrameOptions options;
     options.trace = keepTrace_ ? &pass.traceText : nullptr;
+    if (!request_.officeRules.empty()) options.officeRules = &request_.officeRules;
     options.progress = [&](const rules::RuleProgress& p) {
       if (stopRequested()) throw StopRequested{};
       if (progress_) progress_(pass.unit, p);
@@ -221,6 +223,17 @@ void UnitValidator::runRules(Pass& pass) {
   pass.out.traceIntact = pass.report.traceIntact;
   pass.failures +=
       logStatements(pass.out.log, pass.unit, pass.report.statements, pass.out.times, true);
+}
+
+// The unit's workbook lists every rule it ran: the office's rules follow the catalogue's rows of
+// catValidaciones, in number order, as their sheets follow rule 113's.
+void UnitValidator::addOfficeDescriptions(Pass& pass) {
+  for (const rules::OfficeRule& rule : request_.officeRules.rules)
+    pass.statements.execute(pass.cnnNueva, rule.number, StatementKind::WorkTable,
+                            "INSERT INTO catValidaciones (Validacion, Descripcion) VALUES (" +
+                                std::to_string(rule.number) + ", '" +
+                                base::doubledQuotes(rule.description) + "')");
+  pass.logSince();
 }
 
 // A workbook missing some sheet would pass for the unit's full findings: it is written only when

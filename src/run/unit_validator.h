@@ -38,6 +38,8 @@ class UnitValidator {
   // The unit's records of the period and the catalogues into its working database. False when a
   // copy shows `sourceCheck` the source unusable: the outcome then says so.
   bool copyRecords(Pass& pass, SourceCheck* sourceCheck);
+  // The descriptions of the office's rules into the working database's catValidaciones.
+  void addOfficeDescriptions(Pass& pass);
   // The rule plan over the working database; its sheets go to the workbook in memory.
   void runRules(Pass& pass);
   // Writes the unit's workbook; true when it was written.

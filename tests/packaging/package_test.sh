@@ -32,7 +32,9 @@ for file in usr/bin/validaciones-kolt usr/bin/kolt-validar usr/bin/kolt-importar
   usr/share/validaciones-kolt/ValidacionesKOLT.db \
   usr/share/applications/validaciones-kolt.desktop \
   usr/share/icons/hicolor/scalable/apps/validaciones-kolt.svg \
-  usr/share/man/man1/kolt-validar.1.gz usr/share/doc/validaciones-kolt/reglas.md; do
+  usr/share/man/man1/kolt-validar.1.gz usr/share/doc/validaciones-kolt/reglas.md \
+  usr/share/doc/validaciones-kolt/reglas-adicionales.md \
+  usr/share/doc/validaciones-kolt/examples/ReglasAdicionales.toml; do
   [ -e "$root/$file" ] || { echo "not installed: /$file"; exit 1; }
 done
 # The file manager opens Access files with the program, which opens the file it is given.
@@ -62,3 +64,13 @@ results="$XDG_DATA_HOME/validaciones-kolt/RESULTADOS"
 grep -q "$results" "$scratch/run.log" || { cat "$scratch/run.log"; echo "end message names another folder"; exit 1; }
 [ ! -e "$root/usr/bin/RESULTADOS" ] || { echo "results written into the program folder"; exit 1; }
 echo "installed run wrote its results to $results"
+
+# The office's example rules, copied to where the installed program looks for them, run with it.
+example="$root/usr/share/doc/validaciones-kolt/examples/ReglasAdicionales.toml"
+[ "$("$root/usr/bin/kolt-validar" --comprobar-reglas "$example" | grep -c ': correcta$')" = 3 ] ||
+  { echo "the installed example rules are not all correct"; exit 1; }
+cp "$example" "$XDG_DATA_HOME/validaciones-kolt/"
+"$root/usr/bin/kolt-validar" "$scratch/origen.db" --traza "$scratch/traza.txt" >"$scratch/run.log" 2>&1 ||
+  { cat "$scratch/run.log"; exit 1; }
+grep -q "Into Validacion116" "$scratch/traza.txt" || { echo "the user's rules file was not run"; exit 1; }
+echo "installed run took the user's ReglasAdicionales.toml"
