@@ -60,9 +60,8 @@ std::string engineFailureText(sqlite3* db, int primary) {
              ". Compruebe que tiene permiso de escritura en ella y vuelva a intentarlo.";
     case SQLITE_CORRUPT:
     case SQLITE_NOTADB:
-      return "Una base de datos de la validación está dañada. Vuelva a elegir el archivo para que "
-             "se "
-             "lea de nuevo.";
+      return "Una base de datos de la validación está dañada. Vuelva a elegir el archivo para "
+             "que se lea de nuevo.";
     case SQLITE_IOERR:
       return "No se pudo leer o escribir en el disco de la carpeta" + folder +
              ". Compruebe el disco y vuelva a intentarlo.";
