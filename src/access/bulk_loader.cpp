@@ -33,15 +33,22 @@ std::string quoteIdentifier(const std::string& name) {
 }
 
 BulkLoader::BulkLoader(const std::filesystem::path& file) : file_(file) {
-  if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_,
-                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-    fail("al crearla");
-  // A half-written file is never used (it is renamed into place only when complete), so there is
-  // nothing for a journal to protect.
-  const char* setup =
-      "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-      "PRAGMA cache_size=-65536; PRAGMA encoding='UTF-8'; BEGIN;";
-  if (sqlite3_exec(db_, setup, nullptr, nullptr, nullptr) != SQLITE_OK) fail("al prepararla");
+  // The engine makes its handle even when the open fails, and a constructor that throws runs no
+  // destructor: the handle is closed here once its message is taken.
+  try {
+    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+      fail("al crearla");
+    // A half-written file is never used (it is renamed into place only when complete), so there
+    // is nothing for a journal to protect.
+    const char* setup =
+        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+        "PRAGMA cache_size=-65536; PRAGMA encoding='UTF-8'; BEGIN;";
+    if (sqlite3_exec(db_, setup, nullptr, nullptr, nullptr) != SQLITE_OK) fail("al prepararla");
+  } catch (...) {
+    sqlite3_close_v2(db_);
+    throw;
+  }
 }
 
 BulkLoader::~BulkLoader() {
