@@ -8,6 +8,9 @@ packages=(
   libgtest-dev python3 python3-xlrd nodejs
   qt6-base-dev qt6-translations-l10n xvfb xauth
   dpkg-dev man-db desktop-file-utils
+  # the widths test measures text in Liberation Sans; the screenshots print workbooks with
+  # LibreOffice and turn the page into a picture with pdftoppm
+  python3-pil fonts-liberation2 libreoffice-calc-nogui poppler-utils
 )
 
 missing=()

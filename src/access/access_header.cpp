@@ -8,6 +8,7 @@
 
 #include "access/jet_header.h"
 #include "base/error.h"
+#include "base/failure_words.h"
 #include "base/platform/paths.h"
 
 namespace kolt::access {
@@ -78,10 +79,10 @@ AccessHeader readAccessHeader(const std::filesystem::path& file) {
   std::ifstream in(file, std::ios::binary);
   if (!in) {
     throw base::Error(base::kErrFile,
-                      "No se puede leer el archivo " + platform::utf8(file) + " (" +
-                          std::strerror(errno) +
-                          "). Compruebe que tiene permiso de lectura y que ningún otro "
-                          "programa lo tiene bloqueado.");
+                      "No se puede leer el archivo " + platform::utf8(file) +
+                          ". Compruebe que tiene permiso de lectura y que ningún otro "
+                          "programa lo tiene bloqueado.",
+                      base::detailOf(file, std::strerror(errno)));
   }
   AccessHeader header;
   header.fileSize = std::filesystem::file_size(file, ec);

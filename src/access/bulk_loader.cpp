@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "base/error.h"
+#include "base/failure_words.h"
 #include "base/names.h"
 #include "base/platform/paths.h"
 
@@ -32,15 +33,22 @@ std::string quoteIdentifier(const std::string& name) {
 }
 
 BulkLoader::BulkLoader(const std::filesystem::path& file) : file_(file) {
-  if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_,
-                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
-    fail("no se pudo crear");
-  // A half-written file is never used (it is renamed into place only when complete), so there is
-  // nothing for a journal to protect.
-  const char* setup =
-      "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
-      "PRAGMA cache_size=-65536; PRAGMA encoding='UTF-8'; BEGIN;";
-  if (sqlite3_exec(db_, setup, nullptr, nullptr, nullptr) != SQLITE_OK) fail("no se pudo preparar");
+  // The engine makes its handle even when the open fails, and a constructor that throws runs no
+  // destructor: the handle is closed here once its message is taken.
+  try {
+    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_,
+                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+      fail("al crearla");
+    // A half-written file is never used (it is renamed into place only when complete), so there
+    // is nothing for a journal to protect.
+    const char* setup =
+        "PRAGMA journal_mode=OFF; PRAGMA synchronous=OFF; PRAGMA locking_mode=EXCLUSIVE;"
+        "PRAGMA cache_size=-65536; PRAGMA encoding='UTF-8'; BEGIN;";
+    if (sqlite3_exec(db_, setup, nullptr, nullptr, nullptr) != SQLITE_OK) fail("al prepararla");
+  } catch (...) {
+    sqlite3_close_v2(db_);
+    throw;
+  }
 }
 
 BulkLoader::~BulkLoader() {
@@ -48,12 +56,25 @@ BulkLoader::~BulkLoader() {
   sqlite3_close_v2(db_);
 }
 
-void BulkLoader::fail(const std::string& what) {
-  std::string detail = db_ != nullptr ? sqlite3_errmsg(db_) : "sin memoria";
-  throw base::Error(base::kErrFile, "La base de datos de trabajo " + platform::utf8(file_) + " " +
-                                        what + " (" + detail +
-                                        "). Compruebe que hay espacio libre en el disco y permiso "
-                                        "de escritura en la carpeta.");
+void BulkLoader::fail(const std::string& when) {
+  // The file has a temporary name the user never sees: the folder is what the user can act on.
+  const std::string detail =
+      base::detailOf(file_, db_ != nullptr ? sqlite3_errmsg(db_) : "out of memory");
+  const int code = db_ != nullptr ? sqlite3_extended_errcode(db_) : SQLITE_NOMEM;
+  const std::string folder = "'" + base::folderOf(file_) + "'";
+  if (code == SQLITE_FULL || code == SQLITE_IOERR_WRITE)
+    throw base::Error(base::kErrDiskFull,
+                      "No queda espacio en el disco para copiar la base de datos de Access en la "
+                      "carpeta " +
+                          folder + ". Libere espacio en el disco y vuelva a intentarlo.",
+                      detail);
+  throw base::Error(base::kErrFile,
+                    "No se pudo escribir la copia de la base de datos de Access en la carpeta " +
+                        folder + " (" + when +
+                        "). Compruebe que tiene permiso de escritura en esa carpeta y que hay "
+                        "espacio libre en el disco, o copie la base de datos de Access a una "
+                        "carpeta suya y elíjala desde allí.",
+                    detail);
 }
 
 void BulkLoader::finishStatement() {
@@ -89,9 +110,9 @@ void BulkLoader::beginTable(const std::string& name, const std::vector<SourceCol
   const std::string insert =
       "INSERT INTO " + quoteIdentifier(name) + " (" + names + ") VALUES (" + slots + ")";
   if (sqlite3_exec(db_, create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK)
-    fail("no admite la tabla " + name);
+    fail("al crear la tabla " + name);
   if (sqlite3_prepare_v2(db_, insert.c_str(), -1, &insert_, nullptr) != SQLITE_OK)
-    fail("no admite la tabla " + name);
+    fail("al crear la tabla " + name);
 }
 
 std::int64_t BulkLoader::rowidFor(const base::Value& unit) {
@@ -115,7 +136,7 @@ void BulkLoader::insert(const std::vector<base::Value>& row) {
       sqlite3_bind_int64(insert_, 1,
                          rowidFor(*unitColumn_ < row.size() ? row[*unitColumn_] : base::Value{})) !=
           SQLITE_OK)
-    fail("no admite un valor de la tabla " + table_);
+    fail("al guardar un valor de la tabla " + table_);
   for (std::size_t i = 0; i < row.size(); ++i) {
     const int slot = static_cast<int>(i) + first;
     const base::Value& v = row[i];
@@ -135,17 +156,16 @@ void BulkLoader::insert(const std::vector<base::Value>& row) {
       rc = sqlite3_bind_blob64(insert_, slot, bytes.empty() ? &kEmpty : bytes.data(), bytes.size(),
                                SQLITE_STATIC);
     }
-    if (rc != SQLITE_OK) fail("no admite un valor de la tabla " + table_);
+    if (rc != SQLITE_OK) fail("al guardar un valor de la tabla " + table_);
   }
-  if (sqlite3_step(insert_) != SQLITE_DONE) fail("no admite una fila de la tabla " + table_);
+  if (sqlite3_step(insert_) != SQLITE_DONE) fail("al guardar una fila de la tabla " + table_);
   sqlite3_reset(insert_);
 }
 
 void BulkLoader::finish() {
   finishStatement();
-  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
-    fail("no se pudo guardar");
-  if (sqlite3_close(db_) != SQLITE_OK) fail("no se pudo cerrar");
+  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) fail("al terminarla");
+  if (sqlite3_close(db_) != SQLITE_OK) fail("al cerrarla");
   db_ = nullptr;
 }
 

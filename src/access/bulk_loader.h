@@ -43,7 +43,7 @@ class BulkLoader {
   void finish();
 
  private:
-  [[noreturn]] void fail(const std::string& what);
+  [[noreturn]] void fail(const std::string& when);
   void finishStatement();
   std::int64_t rowidFor(const base::Value& unit);
 

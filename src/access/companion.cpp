@@ -8,6 +8,7 @@
 #include <system_error>
 #include <vector>
 
+#include "base/failure_words.h"
 #include "base/platform/file_lock.h"
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
@@ -15,6 +16,11 @@
 
 namespace kolt::access {
 namespace {
+
+// What the user can do about a folder where the copy of an Access file cannot be written.
+constexpr const char* kWriteAdvice =
+    "Compruebe que tiene permiso de escritura en la carpeta y que hay espacio libre en el disco, "
+    "o copie la base de datos de Access a una carpeta suya y elíjala desde allí.";
 
 // What a companion was made from. Size, times and first page catch an edited file; the device and
 // inode with the change time catch a file replaced by a copy that kept size and modification time
@@ -151,10 +157,13 @@ Found inspect(const std::filesystem::path& companion) {
 void recordFingerprint(const std::filesystem::path& companion, const Fingerprint& f) {
   Handle db(companion, SQLITE_OPEN_READWRITE);
   auto fail = [&] {
-    throw base::Error(base::kErrFile,
-                      "No se pudo completar " + platform::utf8(companion) + " (" +
-                          (db.get() != nullptr ? sqlite3_errmsg(db.get()) : "sin memoria") +
-                          "). Compruebe que hay espacio libre en el disco.");
+    throw base::Error(
+        base::kErrFile,
+        "No se pudo terminar la copia de la base de datos de Access en la carpeta '" +
+            base::folderOf(companion) +
+            "'. Compruebe que hay espacio libre en el disco y permiso de escritura en la carpeta.",
+        base::detailOf(companion,
+                       db.get() != nullptr ? sqlite3_errmsg(db.get()) : "out of memory"));
   };
   if (db.get() == nullptr) fail();
   const std::string create = std::string("CREATE TABLE ") + kCompanionOriginTable +
@@ -237,9 +246,13 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
   if (auto found = reusable()) return *found;
 
   std::filesystem::path target = beside;
+  // Where the copy goes, as a message names it: the user may have to open up either folder.
+  std::string where = "en la carpeta '" + base::folderOf(beside) + "'";
   if (!platform::canCreateFilesIn(sourceFile.parent_path())) {
     std::filesystem::create_directories(resultsDir, ec);
     target = inResults;
+    where = "ni en su carpeta '" + base::folderOf(beside) + "' ni en la carpeta de resultados '" +
+            base::folderOf(inResults) + "'";
   }
   // One build at a time: a run that finds another building the same companion waits for it and
   // then uses what it built, instead of building over it.
@@ -261,9 +274,11 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
                             "enlaces. Bórrelo (el archivo al que apunta no se toca) y vuelva a "
                             "intentarlo.");
     default:
-      throw base::Error(base::kErrFile, "No se puede reservar " + platform::utf8(lockFile) + " (" +
-                                            lock.error().message() +
-                                            "). Compruebe el permiso de escritura en la carpeta.");
+      throw base::Error(base::kErrFile,
+                        "No se puede guardar la copia de trabajo de " +
+                            platform::utf8(sourceFile.filename()) + " " + where +
+                            base::becauseOf(lock.error()) + ". " + kWriteAdvice,
+                        base::detailOf(lockFile, lock.error().message()));
   }
   if (auto found = reusable()) return *found;
 
@@ -286,9 +301,12 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
     removeSideFiles(target);
   });
   if (renamed) {
-    throw base::Error(base::kErrFile, "No se pudo guardar " + platform::utf8(target) + " (" +
-                                          renamed.message() +
-                                          "). Compruebe el permiso de escritura en la carpeta.");
+    throw base::Error(base::kErrFile,
+                      "No se pudo guardar la copia de trabajo de " +
+                          platform::utf8(sourceFile.filename()) + " en la carpeta '" +
+                          base::folderOf(target) + "'" + base::becauseOf(renamed) + ". " +
+                          kWriteAdvice,
+                      base::detailOf(target, renamed.message()));
   }
   return target;
 }

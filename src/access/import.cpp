@@ -4,6 +4,7 @@
 #include <system_error>
 
 #include "access/progress_protocol.h"
+#include "base/failure_words.h"
 #include "base/platform/child_process.h"
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
@@ -112,9 +113,10 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
       }
     });
   } catch (const std::system_error& e) {
-    throw base::Error(base::kErrFile, "No se pudo iniciar la lectura de " + platform::utf8(source) +
-                                          " (" + e.what() +
-                                          "). Cierre otros programas y vuelva a intentarlo.");
+    throw base::Error(base::kErrFile,
+                      "No se pudo iniciar la lectura de " + platform::utf8(source) +
+                          ". Cierre otros programas y vuelva a intentarlo.",
+                      base::detailOf(importer, e.what()));
   }
 
   using End = platform::ChildOutcome::End;
@@ -122,7 +124,7 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
     return summary;
   if (failure && outcome.end == End::Exited) {
     // The child named the problem itself.
-    throw base::Error(failure->index, failure->text);
+    throw base::Error(failure->index, failure->text, failure->detail);
   }
   if (outcome.end == End::TimedOut || outcome.end == End::Stalled) {
     const auto limit = outcome.end == End::TimedOut ? limits.timeout : limits.stallTimeout;
@@ -157,9 +159,12 @@ ImportSummary importAccess(const std::filesystem::path& source, const std::files
   const std::error_code ec = base::replaceFile(
       temporary, target, [&] { summary = importAccessInto(source, temporary, options); });
   if (ec) {
-    throw base::Error(base::kErrFile, "No se pudo guardar " + platform::utf8(target) + " (" +
-                                          ec.message() +
-                                          "). Compruebe el permiso de escritura en la carpeta.");
+    throw base::Error(base::kErrFile,
+                      "No se pudo guardar " + platform::utf8(target.filename()) +
+                          " en la carpeta '" + base::folderOf(target) + "'" + base::becauseOf(ec) +
+                          ". Compruebe que tiene permiso de escritura en esa carpeta y que hay "
+                          "espacio libre en el disco.",
+                      base::detailOf(target, ec.message()));
   }
   return summary;
 }

@@ -125,7 +125,7 @@ int main(int argc, char** argv) {
     return run(channel, kolt::platform::pathFromUtf8(args[2]),
                kolt::platform::pathFromUtf8(args[3]), wanted);
   } catch (const kolt::base::Error& e) {
-    channel.send({ProgressEvent::Kind::Error, e.description(), e.number(), 0, 0});
+    channel.send({ProgressEvent::Kind::Error, e.description(), e.number(), 0, 0, e.detail()});
     return 2;
   } catch (const std::bad_alloc&) {
     // Within the memory limit only a damaged file (a value claiming an absurd length) gets here.

@@ -89,7 +89,8 @@ std::string encodeEvent(const ProgressEvent& e) {
     case ProgressEvent::Kind::End:
       return "fin\t" + c;
     case ProgressEvent::Kind::Error:
-      return "error\t" + n + "\t" + escape(e.text);
+      return "error\t" + n + "\t" + escape(e.text) +
+             (e.detail.empty() ? std::string() : "\t" + escape(e.detail));
   }
   return {};
 }
@@ -121,10 +122,16 @@ std::optional<ProgressEvent> decodeEvent(std::string_view line) {
   } else if (tag == "fin" && parts.size() == 2 && (a = num(1))) {
     e.kind = ProgressEvent::Kind::End;
     e.count = *a;
-  } else if (tag == "error" && parts.size() == 3 && (a = num(1)) && (t = txt(2))) {
+  } else if (tag == "error" && (parts.size() == 3 || parts.size() == 4) && (a = num(1)) &&
+             (t = txt(2))) {
     e.kind = ProgressEvent::Kind::Error;
     e.index = *a;
     e.text = *t;
+    if (parts.size() == 4) {
+      const auto detail = txt(3);
+      if (!detail) return std::nullopt;
+      e.detail = *detail;
+    }
   } else {
     return std::nullopt;
   }

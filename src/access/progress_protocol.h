@@ -4,7 +4,8 @@
 //   tabla <index> <rows expected> <name>         a table begins (index counts from 1)
 //   filas <index> <rows read>                    rows of that table read so far
 //   fin <rows>                                   everything read and committed
-//   error <number> <description>                 a failure the child could name itself
+//   error <number> <description> [<detail>]      a failure the child could name itself, and the
+//                                                system's or engine's own words for the log
 //
 // Fields are separated by a tab; names and descriptions escape tab, newline and backslash, so any
 // table name travels intact. Anything else on the channel (or nothing at all) means the child did
@@ -21,10 +22,11 @@ namespace kolt::access {
 struct ProgressEvent {
   enum class Kind { Start, Table, Rows, End, Error };
   Kind kind = Kind::Start;
-  std::string text;        // Start: format; Table: name; Error: description
-  std::int64_t index = 0;  // Table, Rows: table index; Error: error number
-  std::int64_t count = 0;  // Start: tables; Table: rows expected; Rows: rows read; End: rows
-  std::int64_t total = 0;  // Start: rows expected in all tables
+  std::string text;         // Start: format; Table: name; Error: description
+  std::int64_t index = 0;   // Table, Rows: table index; Error: error number
+  std::int64_t count = 0;   // Start: tables; Table: rows expected; Rows: rows read; End: rows
+  std::int64_t total = 0;   // Start: rows expected in all tables
+  std::string detail = {};  // Error: the system's or the engine's words, for the log
 };
 
 std::string encodeEvent(const ProgressEvent& event);  // without the newline

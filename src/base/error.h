@@ -1,5 +1,7 @@
 // The error every operation of the database layer reports: a number and a description, as the
-// user sees them in the run's error report ("{number} - {description}").
+// user sees them in the run's error report ("{number} - {description}"), and the system's or the
+// engine's own words for it (in English, naming the files it was working on), which only the
+// run's log shows.
 #pragma once
 
 #include <stdexcept>
@@ -25,17 +27,20 @@ enum ErrorNumber : long {
 
 class Error : public std::runtime_error {
  public:
-  Error(long number, std::string description)
+  Error(long number, std::string description, std::string detail = {})
       : std::runtime_error(std::to_string(number) + " - " + description),
         number_(number),
-        description_(std::move(description)) {}
+        description_(std::move(description)),
+        detail_(std::move(detail)) {}
 
   long number() const { return number_; }
   const std::string& description() const { return description_; }
+  const std::string& detail() const { return detail_; }
 
  private:
   long number_;
   std::string description_;
+  std::string detail_;
 };
 
 }  // namespace kolt::base

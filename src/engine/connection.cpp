@@ -7,6 +7,7 @@
 #include <set>
 
 #include "base/date_text.h"
+#include "base/failure_words.h"
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
 #include "engine/dialect/emitter.h"
@@ -35,27 +36,68 @@ std::string afterPrefix(const std::string& message, std::string_view prefix) {
   return message.compare(0, prefix.size(), prefix) == 0 ? message.substr(prefix.size()) : "";
 }
 
-// The engine's message as the user should read it.
+// A name as the engine quoted it in a message, without its quotes.
+std::string unquoted(std::string name) {
+  std::erase_if(name, [](char c) { return c == '"' || c == '[' || c == ']' || c == '`'; });
+  return name;
+}
+
+// What the user reads for an engine failure that is none of the named ones.
+std::string engineFailureText(sqlite3* db, int primary) {
+  const char* file = sqlite3_db_filename(db, "main");
+  const std::string folder = file != nullptr && *file != '\0'
+                                 ? " '" + base::folderOf(platform::pathFromUtf8(file)) + "'"
+                                 : "";
+  switch (primary) {
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return "La base de datos está ocupada por otro programa. Ciérrelo, o espere a que termine, "
+             "y vuelva a intentarlo.";
+    case SQLITE_READONLY:
+    case SQLITE_CANTOPEN:
+    case SQLITE_PERM:
+      return "El programa no puede escribir su base de datos en la carpeta" + folder +
+             ". Compruebe que tiene permiso de escritura en ella y vuelva a intentarlo.";
+    case SQLITE_CORRUPT:
+    case SQLITE_NOTADB:
+      return "Una base de datos de la validación está dañada. Vuelva a elegir el archivo para "
+             "que se lea de nuevo.";
+    case SQLITE_IOERR:
+      return "No se pudo leer o escribir en el disco de la carpeta" + folder +
+             ". Compruebe el disco y vuelva a intentarlo.";
+    case SQLITE_NOMEM:
+      return "No queda memoria libre. Cierre otros programas y vuelva a intentarlo.";
+    case SQLITE_TOOBIG:
+      return "Un valor es demasiado grande para la base de datos.";
+    default:
+      return "El motor de base de datos no pudo ejecutar la instrucción.";
+  }
+}
+
+// The engine's message as the user should read it; the engine's own words are the detail.
 [[noreturn]] void raise(sqlite3* db, int code) {
   const std::string message = sqlite3_errmsg(db);
   if (auto table = afterPrefix(message, "no such table: "); !table.empty())
     throw base::Error(base::kErrNoSuchTable,
-                      "La tabla '" + table + "' no existe en la base de datos.");
+                      "La tabla '" + table + "' no existe en la base de datos.", message);
   if (auto column = afterPrefix(message, "no such column: "); !column.empty())
     throw base::Error(base::kErrNoSuchColumn,
-                      "La columna '" + column + "' no existe en las tablas leídas.");
+                      "La columna '" + column + "' no existe en las tablas leídas.", message);
   if (message.starts_with("table ") && message.ends_with(" already exists"))
-    throw base::Error(base::kErrTableExists,
-                      "La " + message.substr(0, message.size() - 15) + " ya existe.");
+    throw base::Error(
+        base::kErrTableExists,
+        "La tabla '" + unquoted(message.substr(6, message.size() - 6 - 15)) + "' ya existe.",
+        message);
   // A full disk shows as SQLITE_FULL; a write refused outright (a quota or a file-size limit) as
   // a failed write. Either way the user's remedy is room on the disk.
   const int extended = sqlite3_extended_errcode(db);
   if (extended == SQLITE_FULL || extended == SQLITE_IOERR_WRITE)
     throw base::Error(base::kErrDiskFull,
-                      "No se pudo escribir en el disco (" + message +
-                          "). Libere espacio en el disco y vuelva a intentarlo.");
-  throw base::Error(sqlite3_extended_errcode(db) ? sqlite3_extended_errcode(db) : code,
-                    "Error del motor de base de datos: " + message + ".");
+                      "No quedó espacio en el disco. Libere espacio en el disco y vuelva a "
+                      "intentarlo.",
+                      message);
+  const int number = extended ? extended : code;
+  throw base::Error(number, engineFailureText(db, number & 0xFF), message);
 }
 
 // Units are validated side by side, each thread on connections of its own. Counting the engine's
@@ -376,10 +418,13 @@ void Connection::open(const std::filesystem::path& file) {
   sqlite3* db = nullptr;
   if (sqlite3_open_v2(platform::utf8(file).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr) !=
       SQLITE_OK) {
-    const std::string message = db ? sqlite3_errmsg(db) : "sin memoria";
+    const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
     sqlite3_close(db);
     throw base::Error(base::kErrFile,
-                      "No se puede abrir '" + platform::utf8(file) + "': " + message + ".");
+                      "No se puede abrir la base de datos '" + platform::utf8(file) +
+                          "'. Compruebe que tiene permiso para leerla y escribirla y que ningún "
+                          "otro programa la tiene bloqueada.",
+                      message);
   }
   adopt(db, file, "main");
 }
@@ -398,8 +443,8 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
   if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
                       nullptr) != SQLITE_OK) {
     sqlite3_close(db);
-    throw base::Error(base::kErrFile,
-                      "No se puede abrir '" + platform::utf8(file) + "': sin memoria.");
+    throw base::Error(base::kErrFile, "No queda memoria libre para abrir '" + platform::utf8(file) +
+                                          "'. Cierre otros programas y vuelva a intentarlo.");
   }
   sqlite3_busy_timeout(db, 5000);  // the attach already reads the file's schema
   try {
@@ -413,7 +458,10 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
                         "El archivo '" + platform::utf8(file) +
                             "' no es una base de datos que el programa pueda leer, o está dañado.");
     throw base::Error(base::kErrFile,
-                      "No se puede abrir '" + platform::utf8(file) + "': " + message + ".");
+                      "No se puede leer la base de datos '" + platform::utf8(file) +
+                          "'. Compruebe que tiene permiso para leerla y que ningún otro programa "
+                          "la tiene bloqueada.",
+                      message);
   }
   adopt(db, file, kReadOnlySchema);
 }
@@ -542,6 +590,18 @@ void Connection::unlink(std::string_view name) {
   exec(db_, "DETACH DATABASE " + quoteName(linkSchema(name)));
 }
 
+namespace {
+
+std::string cannotCreateText(const std::filesystem::path& file, const std::error_code& reason) {
+  if (reason == std::errc::file_exists)
+    return "El archivo '" + platform::utf8(file) + "' ya existe.";
+  return "No se puede crear la base de datos " + platform::utf8(file.filename()) +
+         " en la carpeta '" + base::folderOf(file) + "'" + base::becauseOf(reason) +
+         ". Compruebe que tiene permiso de escritura en ella y que hay espacio libre en el disco.";
+}
+
+}  // namespace
+
 void Connection::createDatabase(const std::filesystem::path& file) {
   std::error_code ec;
   if (std::filesystem::exists(std::filesystem::symlink_status(file, ec)))
@@ -550,8 +610,8 @@ void Connection::createDatabase(const std::filesystem::path& file) {
   // rather than followed. The engine's own refusal of links would refuse a link anywhere in the
   // path, and a results folder reached through a linked folder is an ordinary thing.
   if (!platform::File::createNew(file, ec).isOpen())
-    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" +
-                                          platform::utf8(file) + "': " + ec.message() + ".");
+    throw base::Error(base::kErrFile, cannotCreateText(file, ec),
+                      base::detailOf(file, ec.message()));
   sqlite3* db = nullptr;
   const int rc = sqlite3_open_v2(platform::utf8(file).c_str(), &db,
                                  SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr);
@@ -559,12 +619,17 @@ void Connection::createDatabase(const std::filesystem::path& file) {
   // exists with its real size at once.
   const bool ok = rc == SQLITE_OK && sqlite3_exec(db, "PRAGMA user_version = 0; VACUUM", nullptr,
                                                   nullptr, nullptr) == SQLITE_OK;
-  const std::string message = db ? sqlite3_errmsg(db) : "sin memoria";
+  const std::string message = db ? sqlite3_errmsg(db) : "out of memory";
+  const int extended = db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM;
   sqlite3_close(db);
   if (!ok) {
     std::filesystem::remove(file, ec);
-    throw base::Error(base::kErrFile, "No se puede crear la base de datos '" +
-                                          platform::utf8(file) + "': " + message + ".");
+    const bool full = extended == SQLITE_FULL || extended == SQLITE_IOERR_WRITE;
+    throw base::Error(
+        full ? base::kErrDiskFull : base::kErrFile,
+        cannotCreateText(
+            file, full ? std::make_error_code(std::errc::no_space_on_device) : std::error_code()),
+        base::detailOf(file, message));
   }
 }
 

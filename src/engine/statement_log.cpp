@@ -31,9 +31,11 @@ auto StatementLog::run(int rule, StatementKind kind, std::string_view text, Step
   } catch (const base::Error& e) {
     record.errorNumber = e.number();
     record.errorDescription = e.description();
+    record.errorDetail = e.detail();
   } catch (const std::exception& e) {
     // Anything else the layer lets through is still this statement's failure, told the same way.
-    record.errorDescription = e.what();
+    record.errorDescription = "El programa no pudo ejecutar la instrucción.";
+    record.errorDetail = e.what();
   }
   record.duration = std::chrono::duration_cast<std::chrono::microseconds>(
       std::chrono::steady_clock::now() - start);

@@ -34,14 +34,15 @@ struct StatementRecord {
   bool ok = false;
   long errorNumber = 0;  // the engine's number when not ok; 0 when the failure carried none
   std::string errorDescription;
-  std::int64_t rows = 0;  // rows written; for a Count, rows read
+  std::string errorDetail;  // the engine's own words, for the run's log
+  std::int64_t rows = 0;    // rows written; for a Count, rows read
   std::chrono::microseconds duration{0};
 
   // Dropping a table that is not there is the normal first step on a fresh database: it is kept in
   // the record but is not a failure.
   bool failed() const;
   // The failure as an error, for the few callers whose run cannot go on past it.
-  base::Error error() const { return base::Error(errorNumber, errorDescription); }
+  base::Error error() const { return base::Error(errorNumber, errorDescription, errorDetail); }
 };
 
 // A query's record, and its rows when it ran.

@@ -3,6 +3,7 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/failure_words.h"
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
 #include "base/replace_file.h"
@@ -14,6 +15,10 @@ namespace fs = std::filesystem;
 
 constexpr const char* kLockName = "Validacion.lock";
 constexpr const char* kWorkName = "Validacion.tmp";
+// What the user can do about a results folder that cannot be written.
+constexpr const char* kWriteAdvice =
+    "Compruebe que tiene permiso de escritura en ella y que hay espacio libre en el disco, o use "
+    "otra carpeta de resultados.";
 
 bool needsEscape(unsigned char c, std::size_t position, std::size_t length) {
   if (c < 0x20 || c == 0x7F) return true;
@@ -66,18 +71,21 @@ ResultsFolder::ResultsFolder(fs::path folder)
   std::error_code ec;
   fs::create_directories(folder_, ec);
   if (ec)
-    throw base::Error(base::kErrFile, "No se puede crear la carpeta de resultados " +
-                                          quoted(folder_) + ": " + ec.message() +
-                                          ". Compruebe el permiso de escritura.");
+    throw base::Error(base::kErrFile,
+                      "No se puede crear la carpeta de resultados " + quoted(folder_) +
+                          base::becauseOf(ec) + ". Compruebe que tiene permiso de escritura en " +
+                          quoted(folder_.parent_path()) + ", o use otra carpeta de resultados.",
+                      base::detailOf(folder_, ec.message()));
   const fs::path lockFile = folder_ / kLockName;
   lock_ = platform::tryLock(lockFile);
   switch (lock_.state()) {
     case platform::ExclusiveLock::State::Held:
       break;
     case platform::ExclusiveLock::State::CannotOpen:
-      throw base::Error(base::kErrFile, "No se puede escribir en la carpeta de resultados " +
-                                            quoted(folder_) + ": " + lock_.error().message() +
-                                            ". Compruebe el permiso de escritura.");
+      throw base::Error(base::kErrFile,
+                        "No se puede escribir en la carpeta de resultados " + quoted(folder_) +
+                            base::becauseOf(lock_.error()) + ". " + kWriteAdvice,
+                        base::detailOf(lockFile, lock_.error().message()));
     case platform::ExclusiveLock::State::InUse:
       throw base::Error(base::kErrInUse,
                         "La carpeta de resultados " + quoted(folder_) +
@@ -90,8 +98,11 @@ ResultsFolder::ResultsFolder(fs::path folder)
                             "de enlaces. Bórrelo (el archivo al que apunta no se toca) y vuelva "
                             "a intentarlo.");
     case platform::ExclusiveLock::State::CannotLock:
-      throw base::Error(base::kErrFile, "No se puede reservar la carpeta de resultados " +
-                                            quoted(folder_) + ": " + lock_.error().message() + ".");
+      throw base::Error(base::kErrFile,
+                        "No se puede reservar la carpeta de resultados " + quoted(folder_) +
+                            " para esta validación. Compruebe que la carpeta está en un disco que "
+                            "admite escritura, o use otra carpeta de resultados.",
+                        base::detailOf(lockFile, lock_.error().message()));
   }
 
   // Everything in the work folder was left by a run that did not finish: it is ours, and no run
@@ -104,9 +115,10 @@ ResultsFolder::ResultsFolder(fs::path folder)
   }
   fs::create_directories(work_, ec);
   if (ec) {
-    throw base::Error(base::kErrFile, "No se puede crear la carpeta de trabajo " + quoted(work_) +
-                                          ": " + ec.message() +
-                                          ". Compruebe el permiso de escritura.");
+    throw base::Error(base::kErrFile,
+                      "No se puede escribir en la carpeta de resultados " + quoted(folder_) +
+                          base::becauseOf(ec) + ". " + kWriteAdvice,
+                      base::detailOf(work_, ec.message()));
   }
 }
 
@@ -135,19 +147,26 @@ void ResultsFolder::publish(const fs::path& published) const {
   const fs::path draft = draftOf(published);
   const std::error_code error = base::replaceFile(draft, published);
   if (!error) return;
-  throw base::Error(
-      platform::noRoomLeft(error) ? base::kErrDiskFull : base::kErrFile,
-      "No se pudo guardar el libro " + quoted(published) + ": " + error.message() +
-          ". Compruebe que haya espacio en el disco y que el nombre no esté ocupado.");
+  if (platform::noRoomLeft(error))
+    throw base::Error(base::kErrDiskFull,
+                      "No quedó espacio en el disco para guardar el libro " + quoted(published) +
+                          ". Libere espacio en el disco y vuelva a validar.",
+                      base::detailOf(draft, error.message()));
+  throw base::Error(base::kErrFile,
+                    "No se pudo guardar el libro " + quoted(published) + base::becauseOf(error) +
+                        ". Ciérrelo si está abierto en otro programa y compruebe que tiene permiso "
+                        "de escritura en la carpeta de resultados.",
+                    base::detailOf(draft, error.message()));
 }
 
 void ResultsFolder::discard(const fs::path& published) const {
   std::error_code ec;
   fs::remove(draftOf(published), ec);
   if (!fs::remove(published, ec) && ec)
-    throw base::Error(base::kErrFile, "No se pudo borrar el libro anterior " + quoted(published) +
-                                          ": " + ec.message() +
-                                          ". Ciérrelo si está abierto en otro programa.");
+    throw base::Error(base::kErrFile,
+                      "No se pudo borrar el libro anterior " + quoted(published) +
+                          base::becauseOf(ec) + ". Ciérrelo si está abierto en otro programa.",
+                      base::detailOf(published, ec.message()));
 }
 
 }  // namespace kolt::results

@@ -97,8 +97,7 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
   // The failed statement is already in the log; its error is not repeated there.
   auto abandon = [&](const std::string& unit, const base::Error& e, bool logged) {
     runLog.note(unit, logged ? "Validación abandonada por el error anterior."
-                             : "Validación abandonada: " + std::to_string(e.number()) + " - " +
-                                   e.description());
+                             : "Validación abandonada: " + logText(e));
     outcome.errorReport = ErrorReport{e.number(), e.description()};
     return finish();
   };

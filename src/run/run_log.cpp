@@ -12,6 +12,10 @@
 namespace kolt::run {
 namespace {
 
+std::string withDetail(const std::string& description, const std::string& detail) {
+  return detail.empty() ? description : description + " [detalle: " + detail + "]";
+}
+
 std::string now() {
   const std::time_t t = std::time(nullptr);
   const std::tm local = platform::localTime(t);
@@ -21,6 +25,10 @@ std::string now() {
 }
 
 }  // namespace
+
+std::string logText(const base::Error& error) {
+  return std::to_string(error.number()) + " - " + withDetail(error.description(), error.detail());
+}
 
 RunLog::RunLog(std::filesystem::path file) : file_(std::move(file)) {
   // A new file under a name of its own, then renamed over the previous run's: a link or a second
@@ -66,13 +74,14 @@ void RunLog::failure(const std::string& unit, const engine::StatementRecord& rec
   ++failures_;
   diskFailures_ += record.errorNumber == base::kErrDiskFull;
   line(unit, "regla " + std::to_string(record.rule) + "\t" + record.text + "\tError " +
-                 std::to_string(record.errorNumber) + " - " + record.errorDescription);
+                 std::to_string(record.errorNumber) + " - " +
+                 withDetail(record.errorDescription, record.errorDetail));
 }
 
 void RunLog::failure(const std::string& unit, const std::string& step, const base::Error& error) {
   ++failures_;
   diskFailures_ += error.number() == base::kErrDiskFull;
-  line(unit, step + "\tError " + std::to_string(error.number()) + " - " + error.description());
+  line(unit, step + "\tError " + logText(error));
 }
 
 void RunLog::note(const std::string& unit, const std::string& text) {

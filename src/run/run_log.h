@@ -15,6 +15,10 @@
 
 namespace kolt::run {
 
+// An error as the log gives it: "{number} - {description}", then the engine's or the system's own
+// words for whoever looks into the failure.
+std::string logText(const base::Error& error);
+
 class RunLog {
  public:
   // Starts the log of a new run, replacing the previous run's.

@@ -8,6 +8,7 @@
 
 #include "base/date_text.h"
 #include "base/utf8.h"
+#include "xls/biff8_column_width.h"
 #include "xls/biff8_globals.h"
 #include "xls/biff8_text.h"
 
@@ -24,11 +25,11 @@ constexpr std::int64_t kLargestExactInteger = 999'999'999'999'999;
 constexpr std::int64_t kRkMin = -(std::int64_t{1} << 29);
 constexpr std::int64_t kRkMax = (std::int64_t{1} << 29) - 1;
 
-// Column widths, in characters: enough for the widest value seen, within reason.
-constexpr std::size_t kMinWidth = 6;
-constexpr std::size_t kMaxWidth = 60;
-constexpr std::size_t kWidthPadding = 2;
-constexpr std::size_t kNumberWidth = 12;
+// Column widths, in dots of a screen (biff8_column_width.h): enough for the widest value seen.
+// A number or a date is drawn in digits, a '0' wide each.
+constexpr std::uint32_t kNumberDots = 12 * kDigitDots;
+constexpr std::uint32_t kDateDots = 10 * kDigitDots;
+constexpr std::uint32_t kDateTimeDots = 19 * kDigitDots;
 
 constexpr std::uint16_t kWindow2FirstSheet = 0x06B6;  // grid, headers, zeros, selected, active
 constexpr std::uint16_t kWindow2OtherSheet = 0x00B6;  // grid, headers, zeros
@@ -41,18 +42,18 @@ struct Overloaded : F... {
 class SheetWriter {
  public:
   SheetWriter(const std::vector<SheetColumn>& columns, SharedStrings& strings)
-      : columns_(columns), strings_(strings), widths_(columns.size(), kMinWidth) {}
+      : columns_(columns), strings_(strings), widths_(columns.size(), 0) {}
 
   void header() {
     for (std::size_t c = 0; c < columns_.size(); ++c)
-      text(0, c, base::utf16FromUtf8(columns_[c].name), kXfHeader);
+      text(0, c, base::utf16FromUtf8(columns_[c].name), kXfHeader, FontWeight::Bold);
   }
 
   void row(std::uint16_t r, const Row& values) {
     for (std::size_t c = 0; c < columns_.size(); ++c) value(r, c, columns_[c].kind, values[c]);
   }
 
-  const std::vector<std::size_t>& widths() const { return widths_; }
+  const std::vector<std::uint32_t>& widths() const { return widths_; }
   ByteView cells() const { return out_.bytes(); }
 
  private:
@@ -70,7 +71,7 @@ class SheetWriter {
               // Excel has no infinity; NaN cannot come from the engine but is kept apart.
               if (std::isnan(d)) return text(r, c, u"NaN", kXfGeneral);
               if (std::isinf(d)) return text(r, c, d > 0 ? u"Infinito" : u"-Infinito", kXfGeneral);
-              number(r, c, d, kXfGeneral, kNumberWidth);
+              number(r, c, d, kXfGeneral, kNumberDots);
             },
             [&](const std::string& s) {
               if (kind == ColumnKind::Date && date(r, c, s)) return;
@@ -95,7 +96,8 @@ class SheetWriter {
       return false;
     const bool midnight = parsed->hour == 0 && parsed->minute == 0 && parsed->second == 0 &&
                           parsed->fraction100ns == 0;
-    number(r, c, base::toSerial(*parsed), midnight ? kXfDate : kXfDateTime, midnight ? 10 : 19);
+    number(r, c, base::toSerial(*parsed), midnight ? kXfDate : kXfDateTime,
+           midnight ? kDateDots : kDateTimeDots);
     return true;
   }
 
@@ -106,15 +108,20 @@ class SheetWriter {
     out_.u16(xf);
   }
 
-  void text(std::uint16_t r, std::size_t c, std::u16string_view s, std::uint16_t xf) {
+  void text(std::uint16_t r, std::size_t c, std::u16string_view s, std::uint16_t xf,
+            FontWeight weight = FontWeight::Regular) {
     const std::uint32_t index = strings_.add(s);
     cellHeader(kLabelSst, r, c, xf);
     out_.u32(index);
     out_.end();
-    widen(c, std::min(s.size(), kMaxCellText));
+    // Measured only when it may be the widest yet, and never past the widest column there is:
+    // most rows of a long sheet cost nothing here.
+    const std::size_t most = 60 * kDigitDots / 2 + 1;
+    const std::u16string_view measured = s.substr(0, std::min(s.size(), most));
+    if (measured.size() * kWidestCharacterDots > widths_[c]) widen(c, textDots(measured, weight));
   }
 
-  void number(std::uint16_t r, std::size_t c, double d, std::uint16_t xf, std::size_t width) {
+  void number(std::uint16_t r, std::size_t c, double d, std::uint16_t xf, std::uint32_t width) {
     cellHeader(kNumber, r, c, xf);
     out_.f64(d);
     out_.end();
@@ -123,11 +130,11 @@ class SheetWriter {
 
   void integer(std::uint16_t r, std::size_t c, std::int64_t i) {
     if (i < kRkMin || i > kRkMax)
-      return number(r, c, static_cast<double>(i), kXfGeneral, kNumberWidth);
+      return number(r, c, static_cast<double>(i), kXfGeneral, kNumberDots);
     cellHeader(kRk, r, c, kXfGeneral);
     out_.u32(static_cast<std::uint32_t>(i) << 2 | 0x02);  // 0x02: an integer, not a double
     out_.end();
-    widen(c, std::to_string(i).size());
+    widen(c, static_cast<std::uint32_t>(std::to_string(i).size()) * kDigitDots);
   }
 
   void boolean(std::uint16_t r, std::size_t c, bool b) {
@@ -135,14 +142,14 @@ class SheetWriter {
     out_.u8(b ? 1 : 0);
     out_.u8(0);  // a boolean, not an error code
     out_.end();
-    widen(c, 9);  // "VERDADERO" in a Spanish Excel
+    widen(c, textDots(u"VERDADERO", FontWeight::Regular));  // as a Spanish Excel shows it
   }
 
-  void widen(std::size_t c, std::size_t chars) { widths_[c] = std::max(widths_[c], chars); }
+  void widen(std::size_t c, std::uint32_t dots) { widths_[c] = std::max(widths_[c], dots); }
 
   const std::vector<SheetColumn>& columns_;
   SharedStrings& strings_;
-  std::vector<std::size_t> widths_;
+  std::vector<std::uint32_t> widths_;
   StreamWriter out_;
 };
 
@@ -229,9 +236,7 @@ Bytes writeSheet(const std::vector<SheetColumn>& columns, std::span<const Row> r
     out.begin(kColInfo);
     out.u16(static_cast<std::uint16_t>(c));
     out.u16(static_cast<std::uint16_t>(c));
-    // Widths are in 1/256 of a character.
-    out.u16(
-        static_cast<std::uint16_t>((std::min(cells.widths()[c], kMaxWidth) + kWidthPadding) * 256));
+    out.u16(columnWidth(cells.widths()[c]));
     out.u16(kXfGeneral);
     out.u16(0);  // visible, not collapsed
     out.u16(0);

@@ -23,6 +23,7 @@
 #include <system_error>
 
 #include "base/error.h"
+#include "base/failure_words.h"
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
 #include "base/replace_file.h"
@@ -72,9 +73,11 @@ std::error_code lastErrorOr(int fallback) {
 }
 
 [[noreturn]] void refuse(const fs::path& path, const std::string& detail) {
-  fail("El archivo " + quoted(path) +
-       " no es un libro de Excel escrito por este programa o está dañado (" + detail +
-       "). Bórrelo o muévalo a otra carpeta y vuelva a ejecutar la validación.");
+  throw Error(kErrWorkbook,
+              "El archivo " + quoted(path) +
+                  " no es un libro de Excel escrito por este programa o está dañado. Bórrelo o "
+                  "muévalo a otra carpeta y vuelva a ejecutar la validación.",
+              base::detailOf(path, detail));
 }
 
 // libgsf registers each of its classes the first time it is asked for it, with no lock: two
@@ -99,8 +102,11 @@ Bytes readWorkbookStream(const fs::path& path) {
   GError* error = nullptr;
   GPtr<GsfInput> file(gsf_input_stdio_new(platform::utf8(path).c_str(), &error));
   if (!file)
-    fail("No se pudo abrir el libro " + quoted(path) + " (" + takeMessage(error) +
-         "). Compruebe que el archivo no esté abierto en otro programa y que pueda leerse.");
+    throw Error(
+        kErrWorkbook,
+        "No se pudo abrir el libro " + quoted(path) +
+            ". Compruebe que el archivo no esté abierto en otro programa y que pueda leerse.",
+        base::detailOf(path, takeMessage(error)));
   GPtr<GsfInfile> container(gsf_infile_msole_new(file.get(), &error));
   if (!container) refuse(path, takeMessage(error));
   GPtr<GsfInput> stream(gsf_infile_child_by_name(container.get(), kStreamName));
@@ -129,12 +135,17 @@ biff8::WorkbookContents parseWorkbook(const fs::path& path, ByteView stream) {
 
 [[noreturn]] void failWrite(const fs::path& target, const std::error_code& error) {
   if (platform::noRoomLeft(error))
-    throw Error(kErrDiskFull, "No queda espacio en el disco para escribir el libro " +
-                                  quoted(target) + " (" + error.message() +
-                                  "). Libere espacio y vuelva a ejecutar la validación.");
-  fail("No se pudo escribir el libro " + quoted(target) + " (" + error.message() +
-       "). Compruebe que la carpeta exista y admita escritura, que haya espacio en el disco y " +
-       "que el libro no esté abierto en otro programa.");
+    throw Error(kErrDiskFull,
+                "No queda espacio en el disco para escribir el libro " + quoted(target.filename()) +
+                    " en la carpeta " + quoted(target.parent_path()) +
+                    ". Libere espacio y vuelva a ejecutar la validación.",
+                base::detailOf(target, error.message()));
+  throw Error(kErrWorkbook,
+              "No se pudo escribir el libro " + quoted(target.filename()) + " en la carpeta " +
+                  quoted(target.parent_path()) + base::becauseOf(error) +
+                  ". Compruebe que tiene permiso de escritura en la carpeta, que hay espacio en "
+                  "el disco y que el libro no está abierto en otro programa.",
+              base::detailOf(target, error.message()));
 }
 
 // The sheets' substreams, one after another, in a file without a name: the system removes it
@@ -179,8 +190,10 @@ bool workbookExists(const fs::path& path) {
   const fs::file_status status = fs::status(path, error);
   if (status.type() == fs::file_type::not_found) return false;
   if (error)
-    fail("No se pudo consultar el libro " + quoted(path) + " (" + error.message() +
-         "). Compruebe que la carpeta exista y pueda leerse.");
+    throw Error(kErrWorkbook,
+                "No se pudo consultar el libro " + quoted(path) + base::becauseOf(error) +
+                    ". Compruebe que la carpeta existe y que tiene permiso para leerla.",
+                base::detailOf(path, error.message()));
   if (status.type() != fs::file_type::regular)
     fail(quoted(path) + " no es un archivo. Quite lo que ocupa ese nombre y vuelva a ejecutar la " +
          "validación.");

@@ -37,6 +37,12 @@ for file in usr/bin/validaciones-kolt usr/bin/kolt-validar usr/bin/kolt-importar
   usr/share/doc/validaciones-kolt/examples/ReglasAdicionales.toml; do
   [ -e "$root/$file" ] || { echo "not installed: /$file"; exit 1; }
 done
+# The user's guide, with every picture it shows beside it.
+guide="$root/usr/share/doc/validaciones-kolt/guia-de-uso.md"
+[ -e "$guide" ] || { echo "not installed: the user's guide"; exit 1; }
+for picture in $(grep -o '([A-Za-z0-9_.-]*\.png)' "$guide" | tr -d '()'); do
+  [ -e "$(dirname "$guide")/$picture" ] || { echo "not installed beside the guide: $picture"; exit 1; }
+done
 # The file manager opens Access files with the program, which opens the file it is given.
 grep -q '^Exec=validaciones-kolt %f$' "$root/usr/share/applications/validaciones-kolt.desktop"
 grep -q '^MimeType=.*application/vnd.ms-access;' "$root/usr/share/applications/validaciones-kolt.desktop"
