@@ -62,6 +62,7 @@ TEST(ExactNumbers, DecimalBytes) {
   EXPECT_EQ(decimalText(value, 0), "12345");
   EXPECT_EQ(decimalText(value, 2), "123.45");
   EXPECT_EQ(decimalText(value, 6), "0.012345");
+  EXPECT_EQ(decimalText(value, 5), "0.12345");  // as many decimals as digits
   value[0] = 0x80;
   EXPECT_EQ(decimalText(value, 3), "-12.345");
   // A negative zero is zero.
