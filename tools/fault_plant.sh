@@ -4,7 +4,7 @@
 # and puts the file back. The sed expressions name lines of src/ as they are when the list is made:
 # a fault that no longer applies is reported NOT-APPLIED, not silently skipped.
 #   usage (from the source tree, its build in build/): tools/fault_plant.sh FAULTS OUT ROOM...
-#   e.g. tools/fault_plant.sh tools/fault_set_run.txt /tmp/late.txt run cli results forms access
+#   e.g. tools/fault_plant.sh tools/fault_set_late.list /tmp/late.txt run cli results forms access
 # OUT gets one line a fault: CAUGHT with the failed tests per binary, MISSED, NOT-APPLIED or
 # BUILD-FAILED. A tree whose build fails before any fault is planted is refused.
 set -u

@@ -112,6 +112,12 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
             "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos "
             "dentro de la carpeta de " +
                 session.resultsFolder.string());
+  // One failed statement is said as well as many.
+  RunOutcome oneFailure = outcome;
+  oneFailure.failedStatements = 1;
+  EXPECT_NE(MensajeFinal(test::requestFor(session, units), oneFailure)
+                .find("\nNo se pudieron ejecutar 1 instrucciones; el detalle está en "),
+            std::string::npos);
 
   // A second run replaces the summary and the unit's workbook.
   units = {kNorte};
