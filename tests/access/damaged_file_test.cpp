@@ -189,6 +189,18 @@ TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
       bytes[0x42 + (jet3 ? i : 2 * i)] ^= static_cast<unsigned char>(password[i]);
     toggleHeaderMask(bytes);
   };
+  // A value claiming one byte more than its field holds: an inline memo ("some data", 11 bytes:
+  // its length, the inline mark, two unused words, the compressed text), and a calculated value
+  // (its header, its length, the date 2020-06-17 as a serial day, in a field of 11 bytes).
+  auto claimedLength = [](std::vector<unsigned char> value, std::size_t at, unsigned char length) {
+    return [=](Bytes& bytes) {
+      const auto found = std::search(bytes.begin(), bytes.end(), value.begin(), value.end());
+      ASSERT_NE(found, bytes.end());
+      found[static_cast<std::ptrdiff_t>(at)] = length;
+    };
+  };
+  std::vector<unsigned char> calculatedDate(16, 0);
+  calculatedDate.insert(calculatedDate.end(), {8, 0, 0, 0, 0, 0, 0, 0, 0xE0, 0x7B, 0xE5, 0x40});
   struct Case {
     const char* sample;
     std::function<void(Bytes&)> change;
@@ -201,7 +213,12 @@ TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
            {"testV2010.accdb", endlessCatalogue, base::kErrNotAccessFile, "más trabajo"},
            {"testV2010.accdb", repeatedColumnName, base::kErrNotAccessFile, "Table1"},
            {"test2V2003.mdb", databasePassword, base::kErrAccessPassword, "contraseña"},
-           {"delColTestV1997.mdb", databasePassword, base::kErrAccessPassword, "contraseña"}}) {
+           {"delColTestV1997.mdb", databasePassword, base::kErrAccessPassword, "contraseña"},
+           {"fixedNumericTestV2003.mdb",
+            claimedLength({11, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFE, 's', 'o'}, 0, 12),
+            base::kErrNotAccessFile, "valor largo truncado"},
+           {"extDateTestV2019.accdb", claimedLength(calculatedDate, 16, 12),
+            base::kErrNotAccessFile, "valor calculado truncado"}}) {
     SCOPED_TRACE(std::string(c.sample) + " " + c.words);
     auto bytes = readFixture(sample(c.sample));
     c.change(bytes);
