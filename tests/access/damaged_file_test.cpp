@@ -6,7 +6,9 @@
 #include <algorithm>
 #include <cstring>
 #include <fstream>
+#include <functional>
 #include <random>
+#include <tuple>
 
 #include "access/import_support.h"
 #include "support/paths.h"
@@ -119,15 +121,6 @@ TEST(DamagedSource, TruncatedFilesAreRefusedUnlessNothingImportedWasCutOff) {
   }
 }
 
-TEST(DamagedSource, GarbageAfterASoundHeaderIsRefused) {
-  TempDir dir;
-  auto bytes = readFixture(sample("testV2010.accdb"));
-  std::mt19937 random(11);
-  for (std::size_t i = 4096; i < bytes.size(); ++i) bytes[i] = static_cast<unsigned char>(random());
-  writeAll(dir / "basura.accdb", bytes);
-  EXPECT_EQ(importError(dir / "basura.accdb").number(), base::kErrNotAccessFile);
-}
-
 // Flipped bits may land where nothing is read (then the import succeeds), or anywhere in the
 // catalogue, table definitions and rows; whatever libmdb does with them, the outcome is a result
 // or a base::Error, never a crash or a hang of this process. (kolt-fuzz-importar does this at
@@ -158,56 +151,81 @@ TEST(DamagedSource, FlippedBitsEndInAResultOrAClearError) {
   EXPECT_GT(refused, 0);
 }
 
-// A property record that claims a length of zero keeps libmdb's catalogue reader on the same record
-// for ever, at full speed and without a word: the work budget must end it, long before the silence
-// limit would.
-TEST(DamagedSource, EndlessCatalogueIsStoppedByTheWorkBudget) {
-  TempDir dir;
-  auto bytes = readFixture(sample("testV2010.accdb"));
-  const std::string propertyBlock("MR2\0", 4);
-  const auto at =
-      std::search(bytes.begin(), bytes.end(), propertyBlock.begin(), propertyBlock.end());
-  ASSERT_NE(at, bytes.end());
-  std::fill(at + 4, at + 8, 0);
-  writeAll(dir / "propiedades.accdb", bytes);
-  const auto e = importError(dir / "propiedades.accdb");
-  EXPECT_EQ(e.number(), base::kErrNotAccessFile);
-  EXPECT_NE(e.description().find("más trabajo"), std::string::npos) << e.description();
-}
-
-// Column names of a damaged table definition may come out empty or repeated ("B" read as "a", the
-// same name as "A" to Access and to the engine): that is a damaged file, not a disk that refuses
-// the table.
-TEST(DamagedSource, RepeatedColumnNameIsADamagedFile) {
-  TempDir dir;
-  auto bytes = readFixture(sample("testV2010.accdb"));
-  // Table1's column names A, B, C as the definition stores them: a length, then UTF-16.
-  const unsigned char names[] = {2, 0, 'A', 0, 2, 0, 'B', 0, 2, 0, 'C', 0};
-  const auto at = std::search(bytes.begin(), bytes.end(), std::begin(names), std::end(names));
-  ASSERT_NE(at, bytes.end());
-  at[6] = 'a';
-  writeAll(dir / "columnas.accdb", bytes);
-  const auto e = importError(dir / "columnas.accdb");
-  EXPECT_EQ(e.number(), base::kErrNotAccessFile) << e.description();
-  EXPECT_NE(e.description().find("Table1"), std::string::npos) << e.description();
-}
-
-TEST(ProtectedSource, DatabasePasswordIsNamedAsSuch) {
-  TempDir dir;
-  for (const char* name : {"test2V2003.mdb", "delColTestV1997.mdb"}) {
-    auto bytes = readFixture(sample(name));
+// Samples changed where it matters: each is refused with its error, which names what is wrong.
+TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
+  using Bytes = std::vector<unsigned char>;
+  auto garbageAfterTheHeader = [](Bytes& bytes) {
+    std::mt19937 random(11);
+    for (std::size_t i = 4096; i < bytes.size(); ++i)
+      bytes[i] = static_cast<unsigned char>(random());
+  };
+  // A property record that claims a length of zero keeps libmdb's catalogue reader on the same
+  // record for ever, at full speed and without a word: the work budget must end it, long before
+  // the silence limit would.
+  auto endlessCatalogue = [](Bytes& bytes) {
+    const std::string propertyBlock("MR2\0", 4);
+    const auto at =
+        std::search(bytes.begin(), bytes.end(), propertyBlock.begin(), propertyBlock.end());
+    ASSERT_NE(at, bytes.end());
+    std::fill(at + 4, at + 8, 0);
+  };
+  // Column names of a damaged table definition may come out empty or repeated ("B" read as "a",
+  // the same name as "A" to Access and to the engine): that is a damaged file, not a disk that
+  // refuses the table. Table1's column names A, B, C as the definition stores them: a length, then
+  // UTF-16.
+  auto repeatedColumnName = [](Bytes& bytes) {
+    const unsigned char names[] = {2, 0, 'A', 0, 2, 0, 'B', 0, 2, 0, 'C', 0};
+    const auto at = std::search(bytes.begin(), bytes.end(), std::begin(names), std::end(names));
+    ASSERT_NE(at, bytes.end());
+    at[6] = 'a';
+  };
+  // An unprotected file stores an empty password (Jet4: under a mask of the creation date), so
+  // XOR-ing "clave" in gives what Access writes for that password.
+  auto databasePassword = [](Bytes& bytes) {
     const bool jet3 = bytes[0x14] == 0;
     toggleHeaderMask(bytes);
-    // An unprotected file stores an empty password (Jet4: under a mask of the creation date), so
-    // XOR-ing "clave" in gives what Access writes for that password.
     const std::string password = "clave";
     for (std::size_t i = 0; i < password.size(); ++i)
       bytes[0x42 + (jet3 ? i : 2 * i)] ^= static_cast<unsigned char>(password[i]);
     toggleHeaderMask(bytes);
-    writeAll(dir / name, bytes);
-    const auto e = importError(dir / name);
-    EXPECT_EQ(e.number(), base::kErrAccessPassword) << name;
-    EXPECT_NE(e.description().find("contraseña"), std::string::npos);
+  };
+  // A value claiming one byte more than its field holds: an inline memo ("some data", 11 bytes:
+  // its length, the inline mark, two unused words, the compressed text), and a calculated value
+  // (its header, its length, the date 2020-06-17 as a serial day, in a field of 11 bytes).
+  auto claimedLength = [](std::vector<unsigned char> value, std::size_t at, unsigned char length) {
+    return [=](Bytes& bytes) {
+      const auto found = std::search(bytes.begin(), bytes.end(), value.begin(), value.end());
+      ASSERT_NE(found, bytes.end());
+      found[static_cast<std::ptrdiff_t>(at)] = length;
+    };
+  };
+  std::vector<unsigned char> calculatedDate(16, 0);
+  calculatedDate.insert(calculatedDate.end(), {8, 0, 0, 0, 0, 0, 0, 0, 0xE0, 0x7B, 0xE5, 0x40});
+  struct Case {
+    const char* sample;
+    std::function<void(Bytes&)> change;
+    long error;
+    const char* words;
+  };
+  TempDir dir;
+  for (const Case& c : std::vector<Case>{
+           {"testV2010.accdb", garbageAfterTheHeader, base::kErrNotAccessFile, ""},
+           {"testV2010.accdb", endlessCatalogue, base::kErrNotAccessFile, "más trabajo"},
+           {"testV2010.accdb", repeatedColumnName, base::kErrNotAccessFile, "Table1"},
+           {"test2V2003.mdb", databasePassword, base::kErrAccessPassword, "contraseña"},
+           {"delColTestV1997.mdb", databasePassword, base::kErrAccessPassword, "contraseña"},
+           {"fixedNumericTestV2003.mdb",
+            claimedLength({11, 0, 0, 0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0xFF, 0xFE, 's', 'o'}, 0, 12),
+            base::kErrNotAccessFile, "valor largo truncado"},
+           {"extDateTestV2019.accdb", claimedLength(calculatedDate, 16, 12),
+            base::kErrNotAccessFile, "valor calculado truncado"}}) {
+    SCOPED_TRACE(std::string(c.sample) + " " + c.words);
+    auto bytes = readFixture(sample(c.sample));
+    c.change(bytes);
+    writeAll(dir / c.sample, bytes);
+    const auto e = importError(dir / c.sample);
+    EXPECT_EQ(e.number(), c.error) << e.description();
+    EXPECT_NE(e.description().find(c.words), std::string::npos) << e.description();
   }
 }
 
@@ -226,29 +244,24 @@ class MisbehavingImporter : public ::testing::Test {
 };
 
 // An importer that crashes, hangs, or ends without its end report (or with a garbled one) has not
-// read the file: it counts as damaged, and nothing it began to write stays.
+// read the file: it counts as damaged, and nothing it began to write stays. An error it names is
+// passed on as it is.
 TEST_F(MisbehavingImporter, CrashHangOrNoSoundEndReportIsTheDamagedFileError) {
-  const std::pair<const char*, const char*> importers[] = {
-      {"echo x > \"$4\"; kill -SEGV $$", ""},  // the half-made target it began must go too
-      {"exec sleep 600", "se detuvo"},
-      {"exit 0", ""},
+  const std::tuple<const char*, long, const char*> importers[] = {
+      {"echo x > \"$4\"; kill -SEGV $$", base::kErrNotAccessFile, ""},  // its half-made target too
+      {"exec sleep 600", base::kErrNotAccessFile, "se detuvo"},
+      {"exit 0", base::kErrNotAccessFile, ""},
       {"printf 'inicio\\tJET3\\t1\\t1\\ntabla\\t1\\t1\\tT\\nbasura\\nfin\\t1\\n' >&3; "
        "touch \"$4\"; exit 0",
-       ""}};
-  for (const auto& [script, words] : importers) {
+       base::kErrNotAccessFile, ""},
+      {"printf 'error\\t3011\\tLa tabla X no existe\\n' >&3; exit 2", base::kErrNoSuchTable,
+       "La tabla X no existe"}};
+  for (const auto& [script, number, words] : importers) {
     SCOPED_TRACE(script);
     const auto e = importError(sample("testV2010.accdb"), withImporter(script));
-    EXPECT_EQ(e.number(), base::kErrNotAccessFile);
+    EXPECT_EQ(e.number(), number);
     EXPECT_NE(e.description().find(words), std::string::npos) << e.description();
   }
-}
-
-TEST_F(MisbehavingImporter, ErrorItNamesIsPassedOn) {
-  const auto e =
-      importError(sample("testV2010.accdb"),
-                  withImporter("printf 'error\\t3011\\tLa tabla X no existe\\n' >&3; exit 2"));
-  EXPECT_EQ(e.number(), base::kErrNoSuchTable);
-  EXPECT_EQ(e.description(), "La tabla X no existe");
 }
 
 TEST_F(MisbehavingImporter, MissingImporterIsAFileError) {

@@ -62,6 +62,7 @@ TEST(ExactNumbers, DecimalBytes) {
   EXPECT_EQ(decimalText(value, 0), "12345");
   EXPECT_EQ(decimalText(value, 2), "123.45");
   EXPECT_EQ(decimalText(value, 6), "0.012345");
+  EXPECT_EQ(decimalText(value, 5), "0.12345");  // as many decimals as digits
   value[0] = 0x80;
   EXPECT_EQ(decimalText(value, 3), "-12.345");
   // A negative zero is zero.
@@ -113,7 +114,8 @@ TEST(Dates, ExtendedValuesKeepTheirFraction) {
             "2021-06-14 22:43:32.3456789");
   EXPECT_EQ(extendedDateText(ascii("0000000000000000000:0000000000000000000:7")),
             "0001-01-01 00:00:00");
-  EXPECT_FALSE(extendedDateText(ascii("0000000000000737954:0000864000000000000:7")));  // 24:00
+  EXPECT_FALSE(extendedDateText(ascii("0000000000000737954:0000000864000000000:7")));  // 24:00
+  EXPECT_TRUE(extendedDateText(ascii("0000000000000737954:0000000863999999999:7")));
   EXPECT_FALSE(extendedDateText(ascii("00000000000007379x4:0000000000000000000:7")));
   EXPECT_FALSE(extendedDateText(ascii("0000000000003652059:0000000000000000000:7")));  // year 10000
   EXPECT_FALSE(extendedDateText(ascii("short")));

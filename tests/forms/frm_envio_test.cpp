@@ -13,6 +13,7 @@
 #include <fstream>
 #include <iterator>
 #include <memory>
+#include <optional>
 
 #include "engine/connection.h"
 #include "forms/date_box.h"
@@ -30,7 +31,6 @@ namespace {
 namespace fs = std::filesystem;
 using test::WorkingDb;
 
-constexpr const char* kOther = "DFSSA000002";
 const std::string kFechaInicioInvalida =
     std::string("information|Valida Fecha|") + run::kMensajeFechaInicio;
 const std::string kFechaInvalida =
@@ -41,15 +41,7 @@ class ValidationWindow : public ::testing::Test {
  protected:
   ValidationWindow() : session(folder.app) { folder.catalogue(); }
 
-  // The default unit with one clean discharge, and a second unit whose discharge of the 14th of
-  // March breaks rule 1.
-  void twoUnits() {
-    WorkingDb source(folder.source);
-    source.egreso();
-    source.egreso({{"clues", kOther}, {"egreso", "2023-03-14 00:00:00"}, {"edad", 131}});
-    source.egreso({{"clues", kOther}, {"egreso", "2023-03-16 00:00:00"}});
-    source.insert("CATCLUES", {{"CLUES", kOther}, {"DESCUNIDAD", "CLINICA NORTE"}});
-  }
+  void twoUnits() { test::twoUnitSource(folder.source); }
 
   void open() {
     run::openDatabases(session, folder.source);
@@ -207,19 +199,23 @@ TEST_F(ValidationWindow, DateBoxesTakeDigitsOnlyInTheirPlaces) {
   EXPECT_EQ(ini()->boxText(), "01/01/2023");
 }
 
+// ValidaDatos: what each input shows, in order, and where it leaves the focus; no run starts.
 TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
   openOnTwoUnits();
   box()->click();  // no unit checked either: the date messages must come first
   const std::string badEnd = std::string("information|Valida Fecha|") + run::kMensajeFechaFin;
   const std::string order = std::string("information||") + run::kMensajeOrdenFechas;
-  // First a start date refused without a message of its own beside a bad end date: only the start
-  // is reported. Equal dates pass, and then the missing units are reported.
-  const std::vector<std::tuple<const char*, const char*, std::string, QWidget*>> cases = {
-      {"31042013", "15132013", kFechaInicioInvalida, ini()},
-      {"01032013", "15132013", badEnd, fin()},
-      {"01032013", "28022013", order, ini()},
-      {"01032013", "01032013", kSinUnidades, list()}};
-  for (const auto& [start, end, message, focus] : cases) {
+  const std::vector<std::tuple<const char*, const char*, std::vector<std::string>, QWidget*>>
+      cases = {// A start date refused without a message of its own beside a bad end date: only the
+               // start is reported.
+               {"31042013", "15132013", {kFechaInicioInvalida}, ini()},
+               {"01032013", "15132013", {badEnd}, fin()},
+               {"01032013", "28022013", {order}, ini()},
+               // Equal dates pass, and then the missing units are reported.
+               {"01032013", "01032013", {kSinUnidades}, list()},
+               // A half-typed date beeps and shows both messages.
+               {"12", "", {"beep", kFechaInvalida, kFechaInicioInvalida}, ini()}};
+  for (const auto& [start, end, messages, focus] : cases) {
     SCOPED_TRACE(std::string(start) + " - " + end);
     ini()->clear();
     type(ini(), start);
@@ -228,26 +224,10 @@ TEST_F(ValidationWindow, DateChecksComeInOrderAndMoveTheFocus) {
     control<QToolButton>("cmdAceptar")->setFocus();
     dialogs.events.clear();
     validar();
-    EXPECT_EQ(dialogs.events, std::vector<std::string>{message});
+    EXPECT_EQ(dialogs.events, messages);
     EXPECT_EQ(focused(), focus);
   }
-}
-
-TEST_F(ValidationWindow, HalfTypedDateBeepsAndShowsBothMessages) {
-  openOnTwoUnits();
-  type(ini(), "12");
-  EXPECT_EQ(ini()->boxText(), "12/__/____");
-  control<QToolButton>("cmdAceptar")->setFocus();
-  validar();
-  EXPECT_EQ(dialogs.events,
-            (std::vector<std::string>{"beep", kFechaInvalida, kFechaInicioInvalida}));
-  EXPECT_EQ(focused(), ini());
   EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
-}
-
-std::string fileBytes(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 std::vector<std::string> workbooks(const fs::path& folder) {
@@ -274,12 +254,14 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
 
   const fs::path batchResults = folder.dir.path() / "lote";
   std::string output;
-  const std::string command = (test::binaryDir() / "bin" / "kolt-validar").string() + " '" +
-                              batchSource.string() +
-                              "' --desde 01/03/2023 --hasta 31/03/2023 --catalogo '" +
-                              (folder.app / "ValidacionesKOLT.db").string() + "' --resultados '" +
-                              batchResults.string() + "' 2>&1";
-  ASSERT_EQ(test::runCommand(command, output), 0) << output;
+  ASSERT_EQ(
+      test::runProgram(
+          "kolt-validar",
+          {batchSource.string(), "--desde", "01/03/2023", "--hasta", "31/03/2023", "--catalogo",
+           (folder.app / "ValidacionesKOLT.db").string(), "--resultados", batchResults.string()},
+          output),
+      0)
+      << output;
 
   const auto names = workbooks(session.resultsFolder);
   EXPECT_EQ(names,
@@ -287,7 +269,8 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
   EXPECT_EQ(workbooks(batchResults), names);
   for (const auto& name : names) {
     if (name == "Hallazgos.xls") continue;  // its sheet Ejecucion names each run's own source
-    EXPECT_EQ(fileBytes(session.resultsFolder / name), fileBytes(batchResults / name)) << name;
+    EXPECT_EQ(test::fileText(session.resultsFolder / name), test::fileText(batchResults / name))
+        << name;
   }
   const test::ReadBack window = test::readBack(session.resultsFolder / "Hallazgos.xls");
   const test::ReadBack batch = test::readBack(batchResults / "Hallazgos.xls");
@@ -301,11 +284,8 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
 TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValidar) {
   twoUnits();
   const fs::path engineSource = folder.source, mdb = folder.dir.path() / "origen.mdb";
-  const std::string exporter = (test::binaryDir() / "bin" / "kolt-exportar-mdb").string();
   std::string out;
-  ASSERT_EQ(
-      test::runCommand(exporter + " '" + engineSource.string() + "' '" + mdb.string() + "'", out),
-      0);
+  ASSERT_EQ(test::runProgram("kolt-exportar-mdb", {engineSource.string(), mdb.string()}, out), 0);
   folder.source = mdb;
   open();
   {
@@ -314,8 +294,7 @@ TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValida
     cnn.executeNative("UPDATE EGRESO SET edad = 30 WHERE edad = 131");
   }
   const fs::path corrected = folder.dir.path() / "corregido.mdb";
-  ASSERT_EQ(test::runCommand(
-                exporter + " '" + engineSource.string() + "' '" + corrected.string() + "'", out),
+  ASSERT_EQ(test::runProgram("kolt-exportar-mdb", {engineSource.string(), corrected.string()}, out),
             0);
   fs::last_write_time(corrected, fs::last_write_time(mdb));
   fs::rename(corrected, mdb);
@@ -324,7 +303,7 @@ TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValida
   ASSERT_EQ(dialogs.events.size(), 1u);
   EXPECT_EQ(dialogs.events[0].rfind("plain|El proceso de Validación", 0), 0u) << dialogs.events[0];
   EXPECT_TRUE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
-  EXPECT_FALSE(fs::exists(session.resultsFolder / (std::string("Val") + kOther + ".xls")))
+  EXPECT_FALSE(fs::exists(session.resultsFolder / "ValDFSSA000002.xls"))
       << "the window validated the data the file held when it was opened";
 }
 
@@ -356,7 +335,9 @@ TEST_F(ValidationWindow, RunShowsItsProgressWithTheBusyPointerUntilTheEndMessage
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
 }
 
-TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
+// A run abandoned by an error (a table missing from the source), or refused before it begins (its
+// results folder in use): the error in one message, the pointer restored, the window still open.
+TEST_F(ValidationWindow, RunAbandonedOrRefusedReportsItsErrorAndRestoresThePointer) {
   twoUnits();
   {
     engine::Connection cnn;
@@ -364,22 +345,20 @@ TEST_F(ValidationWindow, RunAbandonedByAnErrorReportsItAndRestoresThePointer) {
     cnn.execute("Drop Table OBSTET");
   }
   open();
-  validar();
-  ASSERT_EQ(dialogs.events.size(), 1u);
-  EXPECT_EQ(dialogs.events[0].rfind("information||3011 - ", 0), 0u) << dialogs.events[0];
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
-  EXPECT_TRUE(window->isVisible());
-}
-
-TEST_F(ValidationWindow, ARunOnAResultsFolderInUseIsRefusedWithItsMessage) {
-  openOnTwoUnits();
-  results::ResultsFolder otherRun(session.resultsFolder);
-  validar();
-  ASSERT_EQ(dialogs.events.size(), 1u);
-  EXPECT_EQ(dialogs.events[0].rfind("information||3045 - La carpeta de resultados ", 0), 0u)
-      << dialogs.events[0];
-  EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+  for (const auto& [expected, folderInUse] :
+       {std::pair{"information||3011 - ", false},
+        std::pair{"information||3045 - La carpeta de resultados ", true}}) {
+    SCOPED_TRACE(expected);
+    std::optional<results::ResultsFolder> otherRun;
+    if (folderInUse) otherRun.emplace(session.resultsFolder);
+    dialogs.events.clear();
+    validar();
+    ASSERT_EQ(dialogs.events.size(), 1u);
+    EXPECT_EQ(dialogs.events[0].rfind(expected, 0), 0u) << dialogs.events[0];
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
+    EXPECT_TRUE(window->isVisible());
+  }
 }
 
 // The list shows "{code}  {name}"; the run must get the code itself, blanks and all.

@@ -25,11 +25,7 @@ class ProgramFolder {
   }
 
   // The catalogue database of the program, with one rule described.
-  void catalogue() {
-    WorkingDb catalogue(app / "ValidacionesKOLT.db");
-    catalogue.insert("catValidaciones",
-                     {{"Validacion", 1}, {"Descripcion", "Edad fuera de rango"}});
-  }
+  void catalogue() { ruleCatalogue(app / "ValidacionesKOLT.db"); }
 
   TempDir dir;
   std::filesystem::path app;

@@ -7,7 +7,6 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
-#include <iterator>
 
 #include "base/error.h"
 #include "run/run_log.h"
@@ -57,10 +56,7 @@ TEST_F(Folder, CleanUpTakesOnlyWhatARunLeftInItsWorkFolder) {
   // A finished draft replaces the published workbook in one step.
   std::ofstream(second.draftOf(second.unitWorkbook("DFSSA000002"))) << "new";
   second.publish(second.unitWorkbook("DFSSA000002"));
-  std::ifstream published(results / "ValDFSSA000002.xls");
-  std::string text;
-  published >> text;
-  EXPECT_EQ(text, "new");
+  EXPECT_EQ(test::fileText(results / "ValDFSSA000002.xls"), "new");
   EXPECT_TRUE(fs::is_empty(results / "Validacion.tmp"));
 }
 
@@ -85,11 +81,6 @@ TEST_F(Folder, ASecondRunIsRefusedUntilTheFirstEnds) {
   EXPECT_NO_THROW(ResultsFolder again(results));
 }
 
-std::string contents(const fs::path& file) {
-  std::ifstream in(file);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
 // Links in the results folder, whoever put them there, never lead a run to delete or write a file
 // elsewhere: the run's own names are replaced or refused, what they point to stays as it was.
 class Links : public Folder {
@@ -106,7 +97,7 @@ class Links : public Folder {
       names.push_back(entry.path().filename().string());
     std::sort(names.begin(), names.end());
     EXPECT_EQ(names, (std::vector<std::string>{"dos.txt", "tres.txt", "uno.txt"}));
-    for (const auto& name : names) EXPECT_EQ(contents(elsewhere / name), "de otro programa");
+    for (const auto& name : names) EXPECT_EQ(test::fileText(elsewhere / name), "de otro programa");
   }
   fs::path elsewhere = dir / "OTRA";
 };
@@ -188,7 +179,7 @@ TEST_F(Links, TheLogReplacesALinkOrAnotherNameOfAFileInsteadOfWritingThroughIt) 
     }
     expectElsewhereUntouched();
     EXPECT_FALSE(fs::is_symlink(log));
-    EXPECT_NE(contents(log).find("una nota"), std::string::npos);
+    EXPECT_NE(test::fileText(log).find("una nota"), std::string::npos);
     std::vector<std::string> left;
     for (const auto& entry : fs::directory_iterator(results))
       left.push_back(entry.path().filename().string());

@@ -1,6 +1,8 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
+#include <sys/resource.h>
 
+#include <csignal>
 #include <filesystem>
 #include <fstream>
 #include <map>
@@ -289,6 +291,31 @@ TEST_F(Frame, SheetHeadingsKeepTheirBlanksAndAccents) {
                                       "text:afecprin", "text:Notificación Diaria",
                                       "text:Notificación Semanal", "text:Notificación Inmediata",
                                       "text:Sistema Especial"}));
+}
+
+// A table of the source that stays for want of room would only make the next statement fail with
+// "ya existe": the drop's full disk (here a file-size limit the engine's write runs into) stops
+// the caller, while a table that is not there stops nothing.
+TEST(BorrarTablaOrigen, AFullDiskIsThrownAndAMissingTableIsNot) {
+  TempDir dir;
+  WorkingDb db(dir / "origen.db");
+  engine::StatementLog log;
+  EXPECT_NO_THROW(BorrarTablaOrigen(db.connection(), "CLUESSEL", log));
+  db.connection().execute("CREATE TABLE CLUESSEL (CLUES char(11) NULL)");
+  rlimit before{};
+  ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &before), 0);
+  const rlimit tiny{1, before.rlim_max};
+  const auto handler = std::signal(SIGXFSZ, SIG_IGN);
+  ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &tiny), 0);
+  long error = 0;
+  try {
+    BorrarTablaOrigen(db.connection(), "CLUESSEL", log);
+  } catch (const base::Error& e) {
+    error = e.number();
+  }
+  ::setrlimit(RLIMIT_FSIZE, &before);
+  std::signal(SIGXFSZ, handler);
+  EXPECT_EQ(error, base::kErrDiskFull);
 }
 
 }  // namespace

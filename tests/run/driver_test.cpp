@@ -26,12 +26,8 @@ namespace fs = std::filesystem;
 using test::kNull;
 using test::WorkingDb;
 
-constexpr const char* kOther = "DFSSA000002";
+const std::string kOther(test::kOtherUnit);
 const Unit kGeneral{"DFSSA000001", "HOSPITAL GENERAL"}, kNorte{kOther, "CLINICA NORTE"};
-
-RunOutcome runOf(const RunRequest& request, RunObserver* observer = nullptr) {
-  return runValidation(request, observer);
-}
 
 // The rows of the summary workbook in `folder`, "{unit}|{period}|{verdict}"; none without it.
 std::vector<std::string> summaryIn(const fs::path& folder) {
@@ -56,17 +52,9 @@ class Run : public ::testing::Test {
  protected:
   Run() : app(dir.path() / "programa"), session(app) { fs::create_directories(app); }
 
-  // A source with the default unit (one clean discharge) and a second unit whose discharge of the
-  // 14th of March breaks rule 1.
   void makeSource(const WorkingDb::Options& options = {}) {
-    WorkingDb source(dir.path() / "origen.db", options);
-    source.egreso();
-    source.egreso({{"clues", kOther}, {"egreso", "2023-03-14 00:00:00"}, {"edad", 131}});
-    source.egreso({{"clues", kOther}, {"egreso", "2023-03-16 00:00:00"}});
-    source.insert("CATCLUES", {{"CLUES", kOther}, {"DESCUNIDAD", "CLINICA NORTE"}});
-    WorkingDb catalogue(app / "ValidacionesKOLT.db");
-    catalogue.insert("catValidaciones",
-                     {{"Validacion", 1}, {"Descripcion", "Edad fuera de rango"}});
+    test::twoUnitSource(dir.path() / "origen.db", options);
+    test::ruleCatalogue(app / "ValidacionesKOLT.db");
   }
 
   // A source whose every unit has one discharge that breaks rule 1, each unit chosen for the run.
@@ -90,19 +78,14 @@ class Run : public ::testing::Test {
   }
 
   RunOutcome validate(const char* desde = nullptr, const char* hasta = nullptr) {
-    return runOf(test::requestFor(session, units, desde, hasta));
+    return runValidation(test::requestFor(session, units, desde, hasta));
   }
 
   std::vector<std::string> summary() { return summaryIn(session.resultsFolder); }
 
   fs::path results(const std::string& name) { return session.resultsFolder / name; }
 
-  std::string log() {
-    std::ifstream in(results("Validacion.log"));
-    std::stringstream text;
-    text << in.rdbuf();
-    return text.str();
-  }
+  std::string log() { return test::fileText(results("Validacion.log")); }
 
   test::TempDir dir;
   fs::path app;
@@ -129,6 +112,12 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
             "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos "
             "dentro de la carpeta de " +
                 session.resultsFolder.string());
+  // One failed statement is said as well as many.
+  RunOutcome oneFailure = outcome;
+  oneFailure.failedStatements = 1;
+  EXPECT_NE(MensajeFinal(test::requestFor(session, units), oneFailure)
+                .find("\nNo se pudieron ejecutar 1 instrucciones; el detalle está en "),
+            std::string::npos);
 
   // A second run replaces the summary and the unit's workbook.
   units = {kNorte};
@@ -155,7 +144,7 @@ TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
   fs::create_directories(dir.path() / "o'brien");
   Session quoted(dir.path() / "o'brien");
   unitsBreakingRule1(quoted, {"DF'SSA0001"});
-  RunOutcome outcome = runOf(test::requestFor(quoted, units));
+  RunOutcome outcome = runValidation(test::requestFor(quoted, units));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
   EXPECT_TRUE(fs::exists(quoted.resultsFolder / "ValDF'SSA0001.xls"));
@@ -253,7 +242,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
   const std::string tooLong(300, 'X');
   const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
   unitsBreakingRule1(session, codes);
-  RunOutcome outcome = runOf(test::requestFor(session, units, nullptr, nullptr, 3));
+  RunOutcome outcome = runValidation(test::requestFor(session, units, nullptr, nullptr, 3));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(summary(),
             (std::vector<std::string>{tooLong + "|TODO|VALIDACION INCOMPLETA",
@@ -323,9 +312,11 @@ TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
   colleague.resultsFolder = dir.path() / "colega";
   openDatabases(colleague, dir.path() / "origen.db");
   RunOutcome theirOutcome;
-  AtFirstUnit meanwhile(
-      [&] { theirOutcome = runOf(test::requestFor(colleague, theirUnits, nullptr, nullptr, 1)); });
-  RunOutcome myOutcome = runOf(test::requestFor(session, myUnits, nullptr, nullptr, 1), &meanwhile);
+  AtFirstUnit meanwhile([&] {
+    theirOutcome = runValidation(test::requestFor(colleague, theirUnits, nullptr, nullptr, 1));
+  });
+  RunOutcome myOutcome =
+      runValidation(test::requestFor(session, myUnits, nullptr, nullptr, 1), &meanwhile);
 
   for (const auto& [outcome, folder, codes] :
        {std::tuple{&myOutcome, session.resultsFolder, mine},
@@ -343,17 +334,13 @@ TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
 // must come out of a run as it went in.
 TEST_F(Run, TheSourceIsOnlyRead) {
   makeSource();
-  const auto bytes = [&] {
-    std::ifstream in(dir.path() / "origen.db", std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), {});
-  };
-  const std::string before = bytes();
+  const std::string before = test::fileText(dir.path() / "origen.db");
   open();
   const RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(summary().size(), 2u);
   session.cnnOrigen.close();
-  EXPECT_TRUE(bytes() == before) << "the source was written";
+  EXPECT_TRUE(test::fileText(dir.path() / "origen.db") == before) << "the source was written";
   EXPECT_FALSE(fs::exists(dir.path() / "origen.db-journal"));
 }
 

@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <fstream>
+#include <iterator>
 #include <random>
 #include <stdexcept>
 
@@ -67,6 +68,22 @@ int runCommand(const std::string& command, std::string& output) {
   int status = pclose(pipe);
   return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
 #endif
+}
+
+int runProgram(const std::string& program, const std::vector<std::string>& args,
+               std::string& output) {
+  std::string command = "'" + (binaryDir() / "bin" / program).string() + "'";
+  for (const std::string& arg : args) {
+    std::string quoted;
+    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    command += " '" + quoted + "'";
+  }
+  return runCommand(command + " 2>&1", output);
+}
+
+std::string fileText(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
 namespace {

@@ -48,5 +48,11 @@ class NoWriting {
 
 // Runs a command through the shell; returns its exit status and fills `output` with its stdout.
 int runCommand(const std::string& command, std::string& output);
+// Runs one of this build's programs (bin/`program`) with `args`, each quoted for the shell, and
+// its standard error with its output; returns its exit status.
+int runProgram(const std::string& program, const std::vector<std::string>& args,
+               std::string& output);
+// The bytes of a file; empty when it cannot be read.
+std::string fileText(const std::filesystem::path& file);
 
 }  // namespace kolt::test

@@ -213,4 +213,18 @@ std::vector<std::string> WorkingDb::column(std::string_view table, std::string_v
   return values;
 }
 
+void twoUnitSource(const std::filesystem::path& file, const WorkingDb::Options& options) {
+  const std::string other(kOtherUnit);
+  WorkingDb source(file, options);
+  source.egreso();
+  source.egreso({{"clues", other}, {"egreso", "2023-03-14 00:00:00"}, {"edad", 131}});
+  source.egreso({{"clues", other}, {"egreso", "2023-03-16 00:00:00"}});
+  source.insert("CATCLUES", {{"CLUES", other}, {"DESCUNIDAD", "CLINICA NORTE"}});
+}
+
+void ruleCatalogue(const std::filesystem::path& file) {
+  WorkingDb(file).insert("catValidaciones",
+                         {{"Validacion", 1}, {"Descripcion", "Edad fuera de rango"}});
+}
+
 }  // namespace kolt::test

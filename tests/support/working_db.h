@@ -75,4 +75,12 @@ class WorkingDb {
 
 std::string text(const base::Value& value);
 
+// The source most run tests validate: the default unit with one clean discharge, and kOtherUnit,
+// "CLINICA NORTE", whose discharge of the 14th of March 2023 breaks rule 1 and whose discharge of
+// the 16th is clean.
+inline constexpr std::string_view kOtherUnit = "DFSSA000002";
+void twoUnitSource(const std::filesystem::path& file, const WorkingDb::Options& options = {});
+// The program's catalogue database, with rule 1 described.
+void ruleCatalogue(const std::filesystem::path& file);
+
 }  // namespace kolt::test
