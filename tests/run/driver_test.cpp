@@ -13,6 +13,7 @@
 #include "results/results_folder.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 #include "support/workbook_reader.h"
@@ -111,6 +112,7 @@ class Run : public ::testing::Test {
 };
 
 TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   ASSERT_EQ(units, (std::vector<Unit>{kGeneral, kNorte}));
@@ -139,6 +141,7 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
 }
 
 TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   units = {kNorte};
@@ -152,6 +155,7 @@ TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
 }
 
 TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   fs::create_directories(dir.path() / "o'brien");
   Session quoted(dir.path() / "o'brien");
   unitsBreakingRule1(quoted, {"DF'SSA0001"});
@@ -163,6 +167,7 @@ TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
 }
 
 TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   // Without EGRESO.edad, rule 1 and others cannot run; the clean unit must not be "CORRECTA".
   makeSource({.omitColumns = {{"EGRESO", "edad"}}});
   open();
@@ -178,6 +183,7 @@ TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
 }
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   {
     engine::Connection source;
@@ -201,6 +207,7 @@ TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
 }
 
 TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   // Without CATLOCAL in the catalogue its copy fails, and so does rule 6, which reads it.
   makeSource();
   {
@@ -222,6 +229,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
 }
 
 TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<std::string> codes = {"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001",
                                           "../../x"};
   unitsBreakingRule1(session, codes);
@@ -246,6 +254,7 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
 }
 
 TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   // A code too long for a file name: the unit's working database cannot be created.
   const std::string tooLong(300, 'X');
   const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
@@ -261,6 +270,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
 }
 
 TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   units = {kNorte, kGeneral};
@@ -275,6 +285,7 @@ TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoO
 }
 
 TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   validate();
@@ -306,6 +317,7 @@ class AtFirstUnit : public RunObserver {
 };
 
 TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<std::string> mine = {"DFSSA000011", "DFSSA000012", "DFSSA000013"};
   const std::vector<std::string> theirs = {"DFSSA000021", "DFSSA000022", "DFSSA000023"};
   std::vector<std::string> all = mine;
@@ -339,6 +351,7 @@ TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
 // The unit list and the verdicts were once kept in the source: a user's own engine database
 // must come out of a run as it went in.
 TEST_F(Run, TheSourceIsOnlyRead) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   const auto bytes = [&] {
     std::ifstream in(dir.path() / "origen.db", std::ios::binary);

@@ -11,6 +11,7 @@
 #include "run/driver.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 #include "xls/workbook.h"
@@ -58,6 +59,7 @@ std::set<int> validateGenerated(const test::TempDir& dir, const std::string& opt
 }
 
 TEST(Generator, EveryRuleFindsADeliberateErrorInTwentyThousandDischarges) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   std::vector<std::string> verdicts;
   const auto found = validateGenerated(dir, "--egresos 20000 --unidades 4 --limpias 1", verdicts);
@@ -68,6 +70,7 @@ TEST(Generator, EveryRuleFindsADeliberateErrorInTwentyThousandDischarges) {
 }
 
 TEST(Generator, AnOutputNameOfNoKnownKindIsRefusedAndNothingWritten) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   std::string out;
   EXPECT_EQ(test::runCommand((test::binaryDir() / "bin" / "kolt-generar").string() + " '" +
@@ -79,6 +82,7 @@ TEST(Generator, AnOutputNameOfNoKnownKindIsRefusedAndNothingWritten) {
 }
 
 TEST(Generator, CleanDataBreaksNoRule) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   std::vector<std::string> verdicts;
   EXPECT_TRUE(validateGenerated(dir, "--egresos 5000 --unidades 2 --errores 0", verdicts).empty());
@@ -103,6 +107,7 @@ std::map<std::string, std::string> resultFiles(const fs::path& folder) {
 }
 
 TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   run::Session session(test::binaryDir() / "bin");
   std::vector<run::Unit> units;
