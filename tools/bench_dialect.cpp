@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/platform/arguments.h"
 #include "base/platform/paths.h"
 #include "engine/connection.h"
 #include "engine/dialect/translation.h"

@@ -17,6 +17,7 @@
 
 #include "access/bulk_loader.h"
 #include "base/error.h"
+#include "base/platform/arguments.h"
 #include "base/platform/paths.h"
 #include "csv.h"
 #include "help_option.h"

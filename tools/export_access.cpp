@@ -11,6 +11,7 @@
 
 #include "access_writer/engine_export.h"
 #include "base/error.h"
+#include "base/platform/arguments.h"
 #include "base/platform/paths.h"
 #include "help_option.h"
 

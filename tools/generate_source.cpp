@@ -19,6 +19,7 @@
 
 #include "access/bulk_loader.h"
 #include "base/error.h"
+#include "base/platform/arguments.h"
 #include "base/platform/paths.h"
 #include "help_option.h"
 #include "loaded_database.h"

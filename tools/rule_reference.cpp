@@ -11,6 +11,7 @@
 #include <iostream>
 #include <string>
 
+#include "base/platform/arguments.h"
 #include "base/platform/paths.h"
 #include "help_option.h"
 #include "rules/rule_plan.h"

@@ -21,26 +21,6 @@ std::string utf8(const std::filesystem::path& path);
 // command line the system keeps in UTF-16, not from the narrow `argv`).
 std::vector<std::string> commandLineArguments(int argc, char** argv);
 
-// Turns main's `argc` and `argv` into UTF-8 texts (read as commandLineArguments does), for as long
-// as it lives, for a program that reads its arguments as main hands them over:
-//   const kolt::platform::Utf8Argv utf8Argv(argc, argv);
-class Utf8Argv {
- public:
-  Utf8Argv(int& argc, char**& argv) : texts_(commandLineArguments(argc, argv)) {
-    texts_.insert(texts_.begin(), argc > 0 ? argv[0] : "");
-    for (auto& text : texts_) pointers_.push_back(text.data());
-    pointers_.push_back(nullptr);
-    argc = static_cast<int>(texts_.size());
-    argv = pointers_.data();
-  }
-  Utf8Argv(const Utf8Argv&) = delete;
-  Utf8Argv& operator=(const Utf8Argv&) = delete;
-
- private:
-  std::vector<std::string> texts_;
-  std::vector<char*> pointers_;
-};
-
 // This executable's own file.
 std::filesystem::path programFile(const char* argv0);
 // `name` as an executable file in `folder` ("name.exe" on Windows).
