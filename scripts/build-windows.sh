@@ -7,6 +7,10 @@
 # cross-built into build-windows/prefix; a library is built again only when its source version,
 # the compiler or its recipe here changes.
 #
+# Qt (Core, Gui, Widgets and the Windows platform plugin) is cross-built the same way from
+# Debian's qt6-base, with the build machine's own Qt of the same version for its tools (moc, rcc,
+# uic); it is built again only when its version, the compiler or its recipe changes.
+#
 #   scripts/build-windows.sh            dependencies, programs, tests built, zip
 #   scripts/build-windows.sh --deps     the dependencies only
 #
@@ -34,6 +38,7 @@ packages=(
   libz-mingw-w64-dev meson ninja-build cmake pkg-config wine64 wine
   autoconf automake libtool autopoint gettext tcl dpkg-dev bison flex gawk zip unzip
   libglib2.0-dev-bin libgtest-dev python3
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n perl xvfb xauth
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -81,6 +86,7 @@ dependencies=(
   "libxml2 bookworm bookworm-security trixie"
   "libgsf bookworm bookworm-security trixie"
   "mdbtools bookworm trixie"
+  "qt6-base bookworm bookworm-security trixie"
 )
 
 mkdir -p "$out/sources" "$prefix"
@@ -140,7 +146,17 @@ done
 
 # --- Unpacking and building ------------------------------------------------------------------------
 compiler_version=$($host-g++-posix --version | head -1)
+# Where the build machine's Qt keeps its CMake files: its tools build the Windows Qt and program.
+qt_host_cmake_dir() { echo "/usr/lib/$(env -u CC dpkg-architecture -qDEB_HOST_MULTIARCH)/cmake"; }
+# Qt's tools and libraries of one version only work together.
+host_qt_version=$(dpkg-query -W -f='${Version}' qt6-base-dev-tools)
+if [ "${host_qt_version%%+*}" != "${version[qt6-base]%%+*}" ]; then
+  echo "build-windows: Debian's qt6-base source here is ${version[qt6-base]}, this machine's" \
+    "Qt tools are $host_qt_version; the Windows build needs both of one version and is skipped." >&2
+  exit 77
+fi
 recipe_of() { sed -n "/^build_$1() {/,/^}/p" "$0"; }
+function_of() { local name=${1//./_}; echo "${name//-/_}"; }
 
 # Unpacks sources/{name} into work/{name}: the upstream tarball(s), then Debian's patches.
 unpack() {
@@ -346,15 +362,53 @@ build_googletest() {
   cmake --install "$out/work/googletest" >>"$log"
 }
 
+build_qt6_base() {
+  local work
+  work=$(unpack qt6-base)
+  rm -rf "$out/work/qt6-base-build"
+  # Only the compiler's own folder is searched: the static GLib and PCRE2 of the prefix must not
+  # be taken for Qt's. Its zlib, PNG, FreeType, HarfBuzz and PCRE2 are its bundled copies, linked
+  # into its DLLs. What the windows do not use is left out. Tablet events are off: Debian's
+  # source has no Wintab header. Direct2D stays on, the platform plugin's DirectWrite font
+  # database needs it; Debian's cross-build patch turns the Android deployment tool on. Qt Test
+  # stays, for the windows' tests (it is not shipped).
+  (env -u CC -u CXX -u AR -u RANLIB -u STRIP -u WINDRES -u RC -u DLLTOOL -u NM -u CPPFLAGS \
+    -u LDFLAGS -u KOLT_WINDOWS_PREFIX PKG_CONFIG_LIBDIR=/nonexistent \
+    cmake -S "$work" -B "$out/work/qt6-base-build" -G Ninja \
+    -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DCMAKE_BUILD_TYPE=Release \
+    -DCMAKE_INSTALL_PREFIX="$prefix" -DCMAKE_CROSSCOMPILING_EMULATOR="" \
+    ${cache_launcher:+-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache} \
+    -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$(qt_host_cmake_dir)" \
+    -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+    -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
+    -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF \
+    -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_zstd=OFF \
+    -DFEATURE_icu=OFF -DFEATURE_glib=OFF -DFEATURE_jpeg=OFF -DFEATURE_qmake=OFF \
+    -DFEATURE_pkg_config=OFF -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=ON \
+    -DFEATURE_androiddeployqt=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF \
+    -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
+    -DFEATURE_system_doubleconversion=OFF >>"$log" &&
+    nice cmake --build "$out/work/qt6-base-build" -j"$jobs" >>"$log" &&
+    cmake --install "$out/work/qt6-base-build" >>"$log")
+}
+
 # Builds one dependency unless its stamp says this very source, compiler and recipe are installed.
-# A rebuilt dependency rebuilds those after it, which may have taken its headers in.
+# A rebuilt dependency rebuilds those after it, which may have taken its headers in; one built
+# --alone takes nothing from the others, and neither waits for them nor makes them wait.
 key_so_far=""
 step() {
+  local alone=false
+  [ "$1" = "--alone" ] && { alone=true; shift; }
   local name=$1 src_version=$2 stamp key
   stamp=$prefix/.built-$name
-  key=$(printf '%s\n' "$key_so_far" "$src_version" "$compiler_version" "$(recipe_of "${name//./_}")" |
-    sha256sum | cut -c1-16)
-  key_so_far=$key
+  if $alone; then
+    key=$(printf '%s\n' "$src_version" "$compiler_version" "$(recipe_of "$(function_of "$name")")" |
+      sha256sum | cut -c1-16)
+  else
+    key=$(printf '%s\n' "$key_so_far" "$src_version" "$compiler_version" \
+      "$(recipe_of "$(function_of "$name")")" | sha256sum | cut -c1-16)
+    key_so_far=$key
+  fi
   if [ "$(cat "$stamp" 2>/dev/null)" = "$key" ]; then
     return
   fi
@@ -363,7 +417,7 @@ step() {
   log=$out/logs/$name.log
   mkdir -p "$out/logs" && : >"$log"
   mkdir -p "$prefix/lib/pkgconfig" "$prefix/include" "$out/work"
-  "build_${name//./_}"
+  "build_$(function_of "$name")"
   echo "$key" >"$stamp"
   say "$name built in $((SECONDS - started)) s"
 }
@@ -383,6 +437,11 @@ step libxml2 "${version[libxml2]}"
 step libgsf "${version[libgsf]}"
 step mdbtools "${version[mdbtools]} $(sha256sum <"$root/scripts/windows/iconv.h" | cut -c1-16)"
 step googletest "$(dpkg-query -W -f='${Version}' libgtest-dev)"
+step --alone qt6-base "${version[qt6-base]}"
+# Qt's Spanish texts (the standard dialogs' buttons), where the Windows Qt looks for them: the tests
+# find them there, the zip carries its own copy.
+mkdir -p "$prefix/translations"
+cp /usr/share/qt6/translations/qtbase_es.qm "$prefix/translations/"
 say "dependencies ready in $((SECONDS - deps_started)) s"
 log=""
 $only_deps && exit 0
@@ -409,8 +468,8 @@ say "building the programs"
 started=$SECONDS
 cmake -S "$root" -B "$project" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DKOLT_WINDOWS_PREFIX="$prefix" \
-  "${launcher[@]}" >/dev/null
-programs=(kolt-validar kolt-importar kolt-generar kolt-exportar-mdb)
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$(qt_host_cmake_dir)" "${launcher[@]}" >/dev/null
+programs=(validaciones-kolt kolt-validar kolt-importar kolt-generar kolt-exportar-mdb)
 # Everything: the programs, the demonstration catalogue (made by the Windows kolt-catalogo under
 # Wine) and the tests that run on Windows.
 nice cmake --build "$project" -j"$jobs"
@@ -423,6 +482,14 @@ for program in "${programs[@]}"; do
   $host-strip -o "$stage/$program.exe" "$project/bin/$program.exe"
 done
 cp "$project/bin/ValidacionesKOLT.db" "$stage/"
+# Qt's plugins for the windows, found through qt.conf beside the programs: the Windows platform
+# plugin and the native style. Its Spanish texts (the standard dialogs' buttons) go beside them.
+mkdir -p "$stage/plugins/platforms" "$stage/plugins/styles" "$stage/translations"
+$host-strip -o "$stage/plugins/platforms/qwindows.dll" "$prefix/plugins/platforms/qwindows.dll"
+$host-strip -o "$stage/plugins/styles/qwindowsvistastyle.dll" \
+  "$prefix/plugins/styles/qwindowsvistastyle.dll"
+cp "$prefix/translations/qtbase_es.qm" "$stage/translations/"
+printf '[Paths]\r\nPrefix = .\r\nPlugins = plugins\r\nTranslations = translations\r\n' >"$stage/qt.conf"
 
 # Every DLL the programs load, and the DLLs those load, that Windows itself does not have.
 dll_folders=("$prefix/bin" "$gcc_runtime" "/usr/$host/lib")
@@ -435,7 +502,7 @@ find_dll() {
   done
   return 1
 }
-pending=("$stage"/*.exe)
+pending=("$stage"/*.exe "$stage"/plugins/*/*.dll)
 while [ ${#pending[@]} -gt 0 ]; do
   current=${pending[0]}
   pending=("${pending[@]:1}")
@@ -449,7 +516,7 @@ while [ ${#pending[@]} -gt 0 ]; do
 done
 
 # The licences of everything shipped.
-for name in sqlite3 glib2.0 pcre2 libffi libxml2 libgsf mdbtools; do
+for name in sqlite3 glib2.0 pcre2 libffi libxml2 libgsf mdbtools qt6-base; do
   cp "$out/work/$name/debian/copyright" "$stage/licencias/$name.txt"
 done
 cp /usr/share/doc/libz-mingw-w64-dev/copyright "$stage/licencias/zlib.txt"

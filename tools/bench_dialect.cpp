@@ -8,6 +8,7 @@
 #include <filesystem>
 #include <string>
 
+#include "base/platform/arguments.h"
 #include "base/platform/paths.h"
 #include "engine/connection.h"
 #include "engine/dialect/translation.h"
@@ -25,13 +26,16 @@ double millisecondsSince(Clock::time_point start) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kolt::platform::Utf8Argv utf8Argv(argc, argv);
+  kolt::platform::prepareConsole();
   namespace fs = std::filesystem;
   if (kolt::tools::asksForHelp(argc, argv))
     return kolt::tools::printHelp(
         "Uso: kolt-bench-dialect [CARPETA]\n"
         "Mide la traducción de sentencias, una regla con unión y la exportación de una hoja.\n");
   using kolt::engine::Connection;
-  const fs::path folder = argc > 1 ? fs::path(argv[1]) : fs::temp_directory_path() / "kolt-bench";
+  const fs::path folder =
+      argc > 1 ? kolt::platform::pathFromUtf8(argv[1]) : fs::temp_directory_path() / "kolt-bench";
   fs::remove_all(folder);
   fs::create_directories(folder);
   Connection::createDatabase(folder / "w.db");

@@ -17,6 +17,7 @@
 
 #include "access/bulk_loader.h"
 #include "base/error.h"
+#include "base/platform/arguments.h"
 #include "base/platform/paths.h"
 #include "csv.h"
 #include "help_option.h"
@@ -80,6 +81,8 @@ void loadRuleCatalogue(kolt::access::BulkLoader& loader) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kolt::platform::Utf8Argv utf8Argv(argc, argv);
+  kolt::platform::prepareConsole();
   if (kolt::tools::asksForHelp(argc, argv))
     return kolt::tools::printHelp(
         "Uso: kolt-catalogo SALIDA.db TABLA.csv...\n"
@@ -88,8 +91,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "Uso: kolt-catalogo SALIDA.db TABLA.csv...\n");
     return 2;
   }
-  return kolt::tools::writeDatabase(argv[1], "kolt-catalogo", [&](auto& loader) {
-    for (int i = 2; i < argc; ++i) loadTable(loader, argv[i]);
-    loadRuleCatalogue(loader);
-  });
+  return kolt::tools::writeDatabase(kolt::platform::pathFromUtf8(argv[1]), "kolt-catalogo",
+                                    [&](auto& loader) {
+                                      for (int i = 2; i < argc; ++i)
+                                        loadTable(loader, kolt::platform::pathFromUtf8(argv[i]));
+                                      loadRuleCatalogue(loader);
+                                    });
 }

@@ -11,6 +11,8 @@
 
 #include "access_writer/engine_export.h"
 #include "base/error.h"
+#include "base/platform/arguments.h"
+#include "base/platform/paths.h"
 #include "help_option.h"
 
 namespace {
@@ -22,6 +24,8 @@ constexpr const char* kUsage =
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kolt::platform::Utf8Argv utf8Argv(argc, argv);
+  kolt::platform::prepareConsole();
   if (kolt::tools::asksForHelp(argc, argv)) return kolt::tools::printHelp(kUsage);
   if (argc < 3) {
     std::fputs(kUsage, stderr);
@@ -29,7 +33,8 @@ int main(int argc, char** argv) {
   }
   const std::vector<std::string> tables(argv + 3, argv + argc);
   try {
-    for (const auto& t : kolt::access_writer::exportToAccess(argv[1], argv[2], tables))
+    for (const auto& t : kolt::access_writer::exportToAccess(
+             kolt::platform::pathFromUtf8(argv[1]), kolt::platform::pathFromUtf8(argv[2]), tables))
       std::printf("%s: %llu filas\n", t.name.c_str(), static_cast<unsigned long long>(t.rows));
   } catch (const kolt::base::Error& e) {
     std::fprintf(stderr, "%ld - %s\n", e.number(), e.description().c_str());

@@ -19,6 +19,8 @@
 
 #include "access/bulk_loader.h"
 #include "base/error.h"
+#include "base/platform/arguments.h"
+#include "base/platform/paths.h"
 #include "help_option.h"
 #include "loaded_database.h"
 #include "mistakes.h"
@@ -293,6 +295,8 @@ bool knownOutputName(const fs::path& output) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kolt::platform::Utf8Argv utf8Argv(argc, argv);
+  kolt::platform::prepareConsole();
   if (kolt::tools::asksForHelp(argc, argv))
     return kolt::tools::printHelp(
         (std::string(kUsage) +
@@ -307,7 +311,7 @@ int main(int argc, char** argv) {
          "  --limpias K         las primeras K unidades quedan sin errores (1)\n")
             .c_str());
   if (argc < 2) return usage();
-  const fs::path output = argv[1];
+  const fs::path output = kolt::platform::pathFromUtf8(argv[1]);
   if (!knownOutputName(output)) {
     std::fprintf(stderr, "kolt-generar: %s no termina en .db ni en .mdb.\n",
                  kolt::platform::utf8(output).c_str());

@@ -11,6 +11,8 @@
 #include <iostream>
 #include <string>
 
+#include "base/platform/arguments.h"
+#include "base/platform/paths.h"
 #include "help_option.h"
 #include "rules/rule_plan.h"
 
@@ -71,6 +73,8 @@ void reference(std::ostream& out) {
 }  // namespace
 
 int main(int argc, char** argv) {
+  const kolt::platform::Utf8Argv utf8Argv(argc, argv);
+  kolt::platform::prepareConsole();
   if (kolt::tools::asksForHelp(argc, argv))
     return kolt::tools::printHelp(
         "Uso: kolt-reglas [SALIDA.md]\n"
@@ -85,7 +89,7 @@ int main(int argc, char** argv) {
     reference(std::cout);
     return std::cout.flush() ? 0 : 1;
   }
-  std::ofstream out(argv[1], std::ios::binary);
+  std::ofstream out(kolt::platform::pathFromUtf8(argv[1]), std::ios::binary);
   reference(out);
   if (!out.flush()) {
     std::fprintf(stderr, "kolt-reglas: no se pudo escribir %s\n", argv[1]);

@@ -42,7 +42,9 @@ int main(int argc, char** argv) {
   kolt::app::FrmRevision frmRevision(session, dialogs);
   frmRevision.show();
   // The file manager opens a database with the program this way; Qt has taken its own options out
-  // of argv by now.
-  if (argc > 1) frmRevision.openSource(QString::fromLocal8Bit(argv[1]));
+  // of the arguments by now. Qt reads them as the system keeps them (on Windows the UTF-16 command
+  // line: a name with accents arrives whole whatever the code page).
+  const QStringList arguments = QCoreApplication::arguments();
+  if (arguments.size() > 1) frmRevision.openSource(arguments.at(1));
   return QApplication::exec();
 }

@@ -11,9 +11,11 @@
 #include <thread>
 
 #include "base/platform/file_lock.h"
+#include "base/platform/paths.h"
 
 #include "access/companion.h"
 #include "access/import_support.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 
 namespace kolt::test {
@@ -21,7 +23,7 @@ namespace {
 
 void execute(const std::filesystem::path& database, const std::string& sql) {
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open(platform::utf8(database).c_str(), &db), SQLITE_OK);
   EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
       << sqlite3_errmsg(db);
   sqlite3_close(db);
@@ -33,8 +35,8 @@ bool hasTable(const std::filesystem::path& database, const std::string& name) {
 }
 
 void setModified(const std::filesystem::path& file, std::time_t seconds) {
-  const timespec times[2] = {{seconds, 0}, {seconds, 0}};
-  ASSERT_EQ(::utimensat(AT_FDCWD, file.c_str(), times, 0), 0);
+  std::filesystem::last_write_time(
+      file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(seconds)));
 }
 
 class Companion : public ::testing::Test {
@@ -111,19 +113,19 @@ TEST_F(Companion, FailedRebuildLeavesNothingHalfMade) {
 }
 
 TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {
-  ::chmod(folder_.path().c_str(), 0555);
+  std::filesystem::permissions(folder_.path(), std::filesystem::perms{0555});
   const bool immutable =
       std::system(("chattr +i '" + folder_.path().string() + "' 2>/dev/null").c_str()) == 0;
   const bool writable = std::ofstream(folder_ / "probe").good();
   if (writable) {
     std::filesystem::remove(folder_ / "probe");
-    ::chmod(folder_.path().c_str(), 0755);
+    std::filesystem::permissions(folder_.path(), std::filesystem::perms{0755});
     GTEST_SKIP() << "cannot make a folder read-only here";
   }
   const auto companion = open();
   const auto again = open();
   if (immutable) std::system(("chattr -i '" + folder_.path().string() + "'").c_str());
-  ::chmod(folder_.path().c_str(), 0755);
+  std::filesystem::permissions(folder_.path(), std::filesystem::perms{0755});
   EXPECT_EQ(companion, results_ / "EGRESOS.accdb.kolt.db");
   EXPECT_EQ(again, companion);
   EXPECT_EQ(folderListing(folder_.path()), std::vector<std::string>{"EGRESOS.accdb"});
@@ -132,12 +134,12 @@ TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {
 // Which file of the disk a path names now: a companion built again is a new file.
 ino_t inodeOf(const std::filesystem::path& file) {
   struct stat info {};
-  return ::stat(file.c_str(), &info) == 0 ? info.st_ino : 0;
+  return ::stat(file.string().c_str(), &info) == 0 ? info.st_ino : 0;
 }
 
 std::string integrity(const std::filesystem::path& database) {
   sqlite3* db = nullptr;
-  sqlite3_open_v2(database.c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
+  sqlite3_open_v2(platform::utf8(database).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
   std::string result;
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK &&
@@ -156,7 +158,7 @@ void leaveHotJournal(const std::filesystem::path& database) {
   const std::filesystem::path journal = database.string() + "-journal";
   const std::filesystem::path kept = database.string() + "-kept";
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(database.c_str(), &db), SQLITE_OK);
+  ASSERT_EQ(sqlite3_open(platform::utf8(database).c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db,
                          "PRAGMA cache_size = 1; BEGIN; CREATE TABLE relleno (x);"
                          "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
@@ -240,6 +242,7 @@ TEST_F(Companion, IsFinishedBeforeItGetsItsName) {
 // unzip), or rewritten in place and its time set back, is another file: its companion is built
 // again.
 TEST_F(Companion, AFileReplacedKeepingSizeTimeAndFirstPageIsImportedAgain) {
+  KOLT_NEEDS_LINUX_TOOL(PosixFiles);
   struct Case {
     const char* name;
     bool inPlace;

@@ -11,6 +11,7 @@
 #include <tuple>
 
 #include "access/import_support.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 
 namespace kolt::test {
@@ -231,9 +232,10 @@ TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
 
 class MisbehavingImporter : public ::testing::Test {
  protected:
+  void SetUp() override { KOLT_NEEDS_LINUX_TOOL(ShellScript); }
   access::ImportOptions withImporter(const std::string& body) {
     std::ofstream(scripts_ / "importer.sh") << "#!/bin/sh\n" << body << "\n";
-    ::chmod((scripts_ / "importer.sh").c_str(), 0755);
+    std::filesystem::permissions(scripts_ / "importer.sh", std::filesystem::perms{0755});
     auto options = importOptions();
     options.importer = scripts_ / "importer.sh";
     options.limits.stallTimeout = std::chrono::milliseconds(500);

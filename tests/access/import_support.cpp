@@ -9,6 +9,7 @@
 
 #include "access/bulk_loader.h"
 #include "access/companion.h"
+#include "base/platform/paths.h"
 #include "support/paths.h"
 
 namespace kolt::test {
@@ -17,7 +18,8 @@ namespace {
 class Reader {
  public:
   explicit Reader(const std::filesystem::path& file) {
-    if (sqlite3_open_v2(file.c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) != SQLITE_OK)
+    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) !=
+        SQLITE_OK)
       throw std::runtime_error("cannot open " + file.string());
   }
   ~Reader() { sqlite3_close_v2(db_); }
@@ -40,7 +42,7 @@ std::string text(sqlite3_stmt* s, int column) {
 }  // namespace
 
 std::filesystem::path importerPath() {
-  return binaryDir() / "bin" / "kolt-importar";
+  return platform::executableIn(binaryDir() / "bin", "kolt-importar");
 }
 
 std::filesystem::path sample(const std::string& name) {

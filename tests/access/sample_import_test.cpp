@@ -5,6 +5,7 @@
 #include <algorithm>
 
 #include "access/import_support.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 
 namespace kolt::test {
@@ -19,6 +20,7 @@ bool keptOutsideTheRepository(const std::string& sampleName) {
 class SampleImport : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SampleImport, MatchesIndependentDump) {
+  KOLT_NEEDS_LINUX_TOOL(Python);
   const std::string name = GetParam();
   const auto file = keptOutsideTheRepository(name) ? sharedSample(name) : sample(name);
   if (file.empty()) {

@@ -13,6 +13,7 @@
 #include "access/jet_values.h"
 #include "access_writer/engine_export.h"
 #include "base/date_text.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 
 namespace kolt::test {
@@ -184,6 +185,7 @@ TEST_F(WrittenAccessFile, OurImportGivesBackEveryTableValueForValue) {
 }
 
 TEST_F(WrittenAccessFile, MdbToolsReadsTheSchemaAndEveryValue) {
+  KOLT_NEEDS_LINUX_TOOL(MdbTools);
   std::string schema;
   ASSERT_EQ(runCommand("mdb-schema '" + mdb().string() + "' 2>&1", schema), 0) << schema;
   for (const char* line :

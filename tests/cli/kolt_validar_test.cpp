@@ -4,9 +4,11 @@
 #include <fstream>
 
 #include "access/companion.h"
+#include "base/platform/paths.h"
 #include "cli/arguments.h"
 #include "engine/connection.h"
 #include "results/results_folder.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -40,6 +42,7 @@ TEST(Arguments, BadCommandLinesAreRefused) {
 class KoltValidar : public ::testing::Test {
  protected:
   void SetUp() override {
+    KOLT_NEEDS_LINUX_TOOL(PosixShell);
     test::twoUnitSource(dir / "origen.db");
     test::ruleCatalogue(dir / "catalogo.db");
   }
@@ -203,7 +206,7 @@ TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheR
   fs::create_directories(oficial);
   fs::copy_file(sample, catalogue);
   access::ImportOptions options;
-  options.importer = test::binaryDir() / "bin" / "kolt-importar";
+  options.importer = platform::executableIn(test::binaryDir() / "bin", "kolt-importar");
   const fs::path companion = access::companionInResults(catalogue, dir / "R");
   fs::create_directories(dir / "R");
   fs::rename(access::openSourceCompanion(catalogue, dir / "R", options), companion);

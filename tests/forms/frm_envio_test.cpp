@@ -23,6 +23,7 @@
 #include "results/results_folder.h"
 #include "run/input_check.h"
 #include "run/session.h"
+#include "support/linux_tools.h"
 #include "support/workbook_reader.h"
 
 namespace kolt::forms {
@@ -239,6 +240,7 @@ std::vector<std::string> workbooks(const fs::path& folder) {
 }
 
 TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   twoUnits();
   const fs::path batchSource = folder.dir.path() / "origen-lote.db";
   fs::copy_file(folder.source, batchSource);
@@ -282,6 +284,7 @@ TEST_F(ValidationWindow, RunFromTheWindowWritesWhatTheBatchCommandWrites) {
 // cp -p or an unzip leave it) is read again when "Validar" is pressed: the run validates what the
 // file holds now, as kolt-validar would.
 TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValidar) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   twoUnits();
   const fs::path engineSource = folder.source, mdb = folder.dir.path() / "origen.mdb";
   std::string out;

@@ -8,6 +8,7 @@
 #include "run/driver.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 #include "support/workbook_reader.h"
@@ -54,6 +55,7 @@ std::string cell(const test::SheetCells& rows, std::size_t row, const std::strin
 }
 
 TEST_F(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const RunOutcome outcome = validateAll();
   ASSERT_FALSE(outcome.errorReport);
   ASSERT_EQ(outcome.findingsWorkbook, session.resultsFolder / "Hallazgos.xls");
@@ -100,6 +102,7 @@ TEST_F(FindingsWorkbook, CountsAreTheRowsOfEachUnitsSheetsInListOrder) {
 }
 
 TEST_F(FindingsWorkbook, FailedRuleIsCountedAsFailedNeverAsNothingFound) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const RunOutcome outcome = validateAll({.omitColumns = {{"EGRESO", "derhab"}}});  // no rule 4, 5
   ASSERT_FALSE(outcome.errorReport);
 

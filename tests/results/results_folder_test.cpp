@@ -10,6 +10,7 @@
 
 #include "base/error.h"
 #include "run/run_log.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 
 namespace kolt::results {
@@ -86,6 +87,7 @@ TEST_F(Folder, ASecondRunIsRefusedUntilTheFirstEnds) {
 class Links : public Folder {
  protected:
   void SetUp() override {
+    KOLT_NEEDS_LINUX_TOOL(PosixFiles);
     fs::create_directories(results);
     fs::create_directories(elsewhere);
     for (const char* name : {"uno.txt", "dos.txt", "tres.txt"})

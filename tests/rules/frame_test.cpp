@@ -13,6 +13,7 @@
 #include "rules/rule_fixture.h"
 #include "rules/rule_plan.h"
 #include "rules/validaciones.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
 #include "support/working_db.h"
@@ -281,6 +282,7 @@ TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
 }
 
 TEST_F(Frame, SheetHeadingsKeepTheirBlanksAndAccents) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   SheetsDb db(dir / "Val.mdb");
   db.insert("CATCIE10", {{"CAUSA", "B050"}, {"nin", "T"}});
   db.egreso({{"afecprin", "B050"}});

@@ -13,6 +13,7 @@
 #include "results/results_folder.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 #include "support/workbook_reader.h"
@@ -94,6 +95,7 @@ class Run : public ::testing::Test {
 };
 
 TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   ASSERT_EQ(units, (std::vector<Unit>{kGeneral, kNorte}));
@@ -128,6 +130,7 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
 }
 
 TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   units = {kNorte};
@@ -141,6 +144,7 @@ TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
 }
 
 TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   fs::create_directories(dir.path() / "o'brien");
   Session quoted(dir.path() / "o'brien");
   unitsBreakingRule1(quoted, {"DF'SSA0001"});
@@ -152,6 +156,7 @@ TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
 }
 
 TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   // Without EGRESO.edad, rule 1 and others cannot run; the clean unit must not be "CORRECTA".
   makeSource({.omitColumns = {{"EGRESO", "edad"}}});
   open();
@@ -167,6 +172,7 @@ TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
 }
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   {
     engine::Connection source;
@@ -190,6 +196,7 @@ TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
 }
 
 TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   // Without CATLOCAL in the catalogue its copy fails, and so does rule 6, which reads it.
   makeSource();
   {
@@ -214,6 +221,7 @@ TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
 }
 
 TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<std::string> codes = {"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001",
                                           "../../x"};
   unitsBreakingRule1(session, codes);
@@ -238,6 +246,7 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
 }
 
 TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   // A code too long for a file name: the unit's working database cannot be created.
   const std::string tooLong(300, 'X');
   const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
@@ -253,6 +262,7 @@ TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
 }
 
 TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   units = {kNorte, kGeneral};
@@ -267,6 +277,7 @@ TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoO
 }
 
 TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   open();
   validate();
@@ -298,6 +309,7 @@ class AtFirstUnit : public RunObserver {
 };
 
 TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<std::string> mine = {"DFSSA000011", "DFSSA000012", "DFSSA000013"};
   const std::vector<std::string> theirs = {"DFSSA000021", "DFSSA000022", "DFSSA000023"};
   std::vector<std::string> all = mine;
@@ -333,6 +345,7 @@ TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
 // The unit list and the verdicts were once kept in the source: a user's own engine database
 // must come out of a run as it went in.
 TEST_F(Run, TheSourceIsOnlyRead) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
   const std::string before = test::fileText(dir.path() / "origen.db");
   open();

@@ -4,6 +4,7 @@
 
 #include <fstream>
 
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
 
@@ -24,6 +25,7 @@ std::string replaced(std::string text, const std::string& from, const std::strin
 }
 
 TEST(AccessSource, ValidatesToTheSameWorkbooksAsTheSameDataInAnEngineDatabase) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   const fs::path bin = test::binaryDir() / "bin";
   std::string out;
@@ -70,6 +72,7 @@ TEST(AccessSource, ValidatesToTheSameWorkbooksAsTheSameDataInAnEngineDatabase) {
 }
 
 TEST(Tools, EveryToolAnswersHelpWithItsUsageAndStatusZero) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   for (const char* tool : {"kolt-generar", "kolt-exportar-mdb", "kolt-catalogo",
                            "kolt-bench-dialect", "kolt-importar", "kolt-validar"}) {

@@ -11,6 +11,7 @@
 #include "run/driver.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 #include "support/workbook_reader.h"
@@ -59,6 +60,7 @@ std::set<int> validateGenerated(const test::TempDir& dir, const std::string& opt
 }
 
 TEST(Generator, EveryRuleFindsADeliberateErrorInTwentyThousandDischarges) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   std::vector<std::string> verdicts;
   const auto found = validateGenerated(dir, "--egresos 20000 --unidades 4 --limpias 1", verdicts);
@@ -69,6 +71,7 @@ TEST(Generator, EveryRuleFindsADeliberateErrorInTwentyThousandDischarges) {
 }
 
 TEST(Generator, AnOutputNameOfNoKnownKindIsRefusedAndNothingWritten) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   std::string out;
   EXPECT_EQ(test::runCommand((test::binaryDir() / "bin" / "kolt-generar").string() + " '" +
@@ -80,6 +83,7 @@ TEST(Generator, AnOutputNameOfNoKnownKindIsRefusedAndNothingWritten) {
 }
 
 TEST(Generator, CleanDataBreaksNoRule) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   std::vector<std::string> verdicts;
   EXPECT_TRUE(validateGenerated(dir, "--egresos 5000 --unidades 2 --errores 0", verdicts).empty());
@@ -112,6 +116,7 @@ std::map<std::string, std::string> resultFiles(const fs::path& folder) {
 }
 
 TEST(Generator, ResultsDoNotDependOnHowManyUnitsRunSideBySide) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   run::Session session(test::binaryDir() / "bin");
   std::vector<run::Unit> units;

@@ -18,6 +18,8 @@
 #include <thread>
 
 #include "base/error.h"
+#include "base/platform/paths.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
 #include "xls/biff8_records.h"
@@ -48,7 +50,8 @@ void writeFile(const fs::path& path, std::string_view bytes) {
 
 std::vector<std::string> folderContents(const fs::path& folder) {
   std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder)) names.push_back(entry.path().filename());
+  for (const auto& entry : fs::directory_iterator(folder))
+    names.push_back(platform::utf8(entry.path().filename()));
   std::sort(names.begin(), names.end());
   return names;
 }
@@ -62,6 +65,7 @@ class Workbook : public ::testing::Test {
 };
 
 TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<SheetColumn> columns = {{"texto"},
                                             {"entero"},
                                             {"real"},
@@ -109,6 +113,7 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
 }
 
 TEST_F(Workbook, KeepsAnyUnicodeTextAndCutsWhatACellCannotHold) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   std::string longSpanish;
   while (longSpanish.size() < 3 * 33000) longSpanish += "ñ€";  // 2 + 3 bytes, 2 characters
   // 32,767 UTF-16 units of "ñ€ñ€...": an odd count, so it ends on "ñ".
@@ -135,6 +140,7 @@ TEST_F(Workbook, KeepsAnyUnicodeTextAndCutsWhatACellCannotHold) {
 // and two-byte characters mixed and of many lengths put the record boundary inside strings of
 // both kinds. Appending a second sheet makes the writer read that table back and write it again.
 TEST_F(Workbook, SharedStringsSurviveRecordBoundariesAndAReadBack) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   std::vector<Row> rows;
   SheetCells first = {{"text:folio", "text:nombre"}};
   for (int i = 0; i < 3000; ++i) {
@@ -171,6 +177,7 @@ TEST_F(Workbook, FirstWorkbooksOfAProcessSavedAtOnceFromManyThreadsAreWhole) {
 }
 
 TEST_F(Workbook, EachCallAddsASheetAfterTheOthersUnderANameExcelAccepts) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const char* given[] = {"a[b]c:d*e?f/g\\h",
                          "Una tabla con un nombre mucho más largo que 31",
                          "Una tabla con un nombre mucho más largo que 32",
@@ -204,6 +211,7 @@ TEST_F(Workbook, EachCallAddsASheetAfterTheOthersUnderANameExcelAccepts) {
 }
 
 TEST_F(Workbook, RowsBeyondOneSheetGoOnToFurtherSheetsWithTheHeaderAgain) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<SheetColumn> columns = {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}};
   std::vector<Row> rows;
   std::vector<SheetCells> sheets(2, {{"text:folio", "text:clues", "text:egreso"}});
@@ -245,7 +253,7 @@ class RefusedWorkbook : public Workbook {
   // A compound file holding one stream of the given name and content.
   void writeCompoundFile(const char* streamName, std::string_view content) {
     GError* error = nullptr;
-    GsfOutput* sink = gsf_output_stdio_new(book.c_str(), &error);
+    GsfOutput* sink = gsf_output_stdio_new(platform::utf8(book).c_str(), &error);
     ASSERT_NE(sink, nullptr);
     GsfOutfile* ole = gsf_outfile_msole_new(sink);
     GsfOutput* child = gsf_outfile_new_child(ole, streamName, FALSE);
@@ -262,7 +270,7 @@ class RefusedWorkbook : public Workbook {
     const fs::path other = dir / "valid.xls";
     appendSheet(other, "Hoja", kTwoColumns, {Row{std::int64_t{1}, std::string("uno")}});
     GError* error = nullptr;
-    GsfInput* file = gsf_input_stdio_new(other.c_str(), &error);
+    GsfInput* file = gsf_input_stdio_new(platform::utf8(other).c_str(), &error);
     GsfInfile* ole = gsf_infile_msole_new(file, &error);
     GsfInput* stream = gsf_infile_child_by_name(ole, "Workbook");
     std::string bytes(static_cast<std::size_t>(gsf_input_size(stream)), '\0');
