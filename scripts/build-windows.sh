@@ -37,7 +37,7 @@ packages=(
   g++-mingw-w64-x86-64-posix gcc-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 mingw-w64-tools
   libz-mingw-w64-dev meson ninja-build cmake pkg-config wine64 wine
   autoconf automake libtool autopoint gettext tcl dpkg-dev bison flex gawk zip unzip
-  libglib2.0-dev-bin libgtest-dev python3
+  libglib2.0-dev-bin libgtest-dev libtomlplusplus-dev python3
   qt6-base-dev qt6-base-dev-tools qt6-translations-l10n perl xvfb xauth
 )
 missing=()
