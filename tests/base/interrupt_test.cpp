@@ -7,69 +7,37 @@
 #include <signal.h>
 #include <sys/wait.h>
 #include <unistd.h>
+
+#include <optional>
+#include <utility>
+#include <vector>
 #endif
 
 namespace kolt::platform {
 namespace {
 
 #ifndef _WIN32
-// In a child of its own, so that the default action of the second signal ends only the child.
-// Returns the child's exit status, or 128 + the signal that ended it.
-int inChild(void (*body)()) {
-  const pid_t pid = fork();
-  if (pid == 0) {
-    body();
-    _exit(0);
-  }
-  int status = 0;
-  waitpid(pid, &status, 0);
-  return WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status);
-}
-
+// Each case in a child of its own, so that the default action of a signal ends only the child: its
+// status is 7 when the flag was set, else 128 + the signal that ended it. A 0 destroys the hook.
 TEST(InterruptHook, TheFirstRequestSetsTheFlagAndTheSecondEndsTheProgram) {
-  struct Case {
-    const char* name;
-    void (*body)();
-    int status;
+  const std::pair<std::vector<int>, int> cases[] = {
+      {{SIGINT}, 7},                     // the first request only sets the flag
+      {{SIGTERM}, 7},                    // the same for a request to end the program
+      {{SIGINT, SIGINT}, 128 + SIGINT},  // the second ends the program
+      {{0, SIGINT}, 128 + SIGINT},       // once the hook is gone, the first does
   };
-  const Case cases[] = {
-      {"SIGINT once",
-       [] {
-         std::atomic<bool> requested{false};
-         InterruptHook hook(requested);
-         raise(SIGINT);
-         _exit(requested ? 7 : 1);
-       },
-       7},
-      {"SIGTERM once",
-       [] {
-         std::atomic<bool> requested{false};
-         InterruptHook hook(requested);
-         raise(SIGTERM);
-         _exit(requested ? 7 : 1);
-       },
-       7},
-      {"SIGINT twice",
-       [] {
-         std::atomic<bool> requested{false};
-         InterruptHook hook(requested);
-         raise(SIGINT);
-         raise(SIGINT);
-         _exit(1);
-       },
-       128 + SIGINT},
-      {"SIGINT after the hook is gone",
-       [] {
-         std::atomic<bool> requested{false};
-         { InterruptHook hook(requested); }
-         raise(SIGINT);
-         _exit(1);
-       },
-       128 + SIGINT},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    EXPECT_EQ(inChild(c.body), c.status);
+  for (const auto& [signals, expected] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(signals));
+    const pid_t pid = fork();
+    if (pid == 0) {
+      std::atomic<bool> requested{false};
+      std::optional<InterruptHook> hook(std::in_place, requested);
+      for (const int signal : signals) signal != 0 ? void(raise(signal)) : hook.reset();
+      _exit(requested ? 7 : 1);
+    }
+    int status = 0;
+    waitpid(pid, &status, 0);
+    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), expected);
   }
 }
 #endif

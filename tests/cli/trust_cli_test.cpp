@@ -1,16 +1,13 @@
-// kolt-validar tells a user what its verdicts rest on: no verdict for an empty period passes for a
-// clean one, a wrong catalogue or a source lacking tables is refused with every missing part named,
-// units CATCLUES lacks are said, progress shows outside a terminal, and Ctrl-C ends a run cleanly.
+// kolt-validar says what its verdicts rest on (the cases in trust_cli.cases), and Ctrl-C ends a run
+// cleanly.
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <functional>
-#include <iterator>
+#include <regex>
+#include <sstream>
 
 #include "engine/connection.h"
-#include "results/results_folder.h"
 #include "support/paths.h"
-#include "support/workbook_reader.h"
 #include "support/working_db.h"
 
 namespace kolt::cli {
@@ -18,166 +15,85 @@ namespace {
 
 namespace fs = std::filesystem;
 
-std::string quoted(const fs::path& path) {
-  return "'" + path.string() + "'";
-}
-
-std::string fileText(const fs::path& file) {
-  std::ifstream in(file);
-  return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-}
-
-class TrustCli : public ::testing::Test {
- protected:
-  // Units DFSSA000001 and DFSSA000002 with a discharge of March 2023 each, the second breaking
-  // rule 1; `extra` adds to the source.
-  void makeSource(const std::function<void(test::WorkingDb&)>& extra = nullptr) {
-    test::WorkingDb source(dir / "origen.db");
-    source.egreso();
-    source.egreso({{"clues", "DFSSA000002"}, {"edad", 131}});
-    source.insert("CATCLUES", {{"CLUES", "DFSSA000002"}, {"DESCUNIDAD", "CLINICA NORTE"}});
-    if (extra) extra(source);
-    test::WorkingDb catalogue(dir / "catalogo.db");
-  }
-
-  std::string command(const std::string& args, const fs::path& catalogue = {}) {
-    return quoted(test::binaryDir() / "bin" / "kolt-validar") + " " + args + " --catalogo " +
-           quoted(catalogue.empty() ? dir / "catalogo.db" : catalogue) + " --resultados " +
-           quoted(dir / "R");
-  }
-
-  // Runs kolt-validar on the source with `args`, standard output to `out`, standard error to
-  // `err`; returns its exit status.
-  int run(const std::string& args, std::string& out, std::string& err,
-          const fs::path& catalogue = {}) {
-    const int status = test::runCommand(
-        command(quoted(dir / "origen.db") + " " + args, catalogue) + " 2>" + quoted(dir / "err"),
-        out);
-    err = fileText(dir / "err");
-    return status;
-  }
-
-  test::TempDir dir;
+struct Case {
+  std::string title;
+  std::vector<std::string> args, statements, says;
+  int status = 0;
 };
 
-TEST_F(TrustCli, APeriodWithoutDischargesIsNoCleanPass) {
-  makeSource();
-  std::string out, err;
-  EXPECT_EQ(run("--desde 01/01/2024 --hasta 31/12/2024", out, err), 3) << out << err;
-  EXPECT_NE(out.find("DFSSA000001  SIN EGRESOS  0 hallazgos  0 egresos\n"
-                     "DFSSA000002  SIN EGRESOS  0 hallazgos  0 egresos\n"),
-            std::string::npos)
-      << out;
-  EXPECT_NE(out.find("Ninguna unidad tiene egresos en el periodo pedido"), std::string::npos);
-  EXPECT_EQ(run("--desde 01/01/2023 --hasta 31/12/2023", out, err), 0) << out << err;
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo  1 egreso\n"), std::string::npos) << out;
-}
-
-TEST_F(TrustCli, WhatTheRunWouldLackIsNamedWholeBeforeAnyUnit) {
-  struct Case {
-    const char* name;
-    std::vector<const char*> dropped;  // from the database below
-    bool fromCatalogue;                // else from the source
-    std::string named;
-  };
-  const Case cases[] = {
-      {"a discharge database as the catalogue",
-       {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS", "catValidaciones", "Folio"},
-       true,
-       "no tiene las tablas CATCIE10, CATCIE9MC, CATLOCAL, CATSERVICIOS, catValidaciones y "
-       "Folio."},
-      {"a source without OBSTET and PROCEDIMIENTOS",
-       {"OBSTET", "PROCEDIMIENTOS"},
-       false,
-       "no tiene las tablas OBSTET y PROCEDIMIENTOS."},
-  };
-  makeSource();
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.name);
-    test::TempDir spoilt;
-    fs::copy_file(dir / "origen.db", spoilt / "origen.db");
-    {
-      engine::Connection cnn;
-      cnn.open(spoilt / "origen.db");
-      for (const char* table : c.dropped) cnn.execute(std::string("Drop Table ") + table);
-    }
-    const fs::path source = c.fromCatalogue ? dir / "origen.db" : spoilt / "origen.db";
-    const fs::path catalogue = c.fromCatalogue ? spoilt / "origen.db" : dir / "catalogo.db";
-    std::string out;
-    EXPECT_EQ(test::runCommand(command(quoted(source), catalogue) + " 2>&1", out), 1);
-    EXPECT_NE(out.find(c.named), std::string::npos) << out;
-    EXPECT_NE(out.find("no se validó ninguna unidad"), std::string::npos) << out;
-    EXPECT_EQ(out.find("A REVISAR"), std::string::npos) << out;
-    EXPECT_FALSE(fs::exists(dir / "R" / "ResultadosVal.xls"));
+// The cases of tests/cli/trust_cli.cases (format at its top).
+std::vector<Case> readCases() {
+  std::ifstream in(test::sourceDir() / "tests/cli/trust_cli.cases");
+  std::vector<Case> cases;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t space = line.find(' ');
+    std::string word = line.substr(0, space);
+    const std::string rest = line.substr(space + 1);
+    if (word == "caso")
+      cases.emplace_back().title = rest;
+    else if (word == "args")
+      for (std::istringstream words(rest); words >> word;) cases.back().args.push_back(word);
+    else if (word == "sql")
+      cases.back().statements.push_back(rest);
+    else if (word == "estado")
+      cases.back().status = std::stoi(rest);
+    else
+      cases.back().says.push_back(std::regex_replace(line, std::regex("\\\\n"), "\n"));
   }
+  return cases;
 }
 
-TEST_F(TrustCli, UnitsThatCatcluesLacksAreSaidAndMarked) {
-  makeSource([](test::WorkingDb& source) {
-    for (int i = 0; i < 3; ++i) source.egreso({{"clues", "DFSSA000999"}});
-  });
-  std::string out, err;
-  EXPECT_EQ(run("--unidades", out, err), 0) << err;
-  EXPECT_EQ(out,
-            "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n"
-            "DFSSA000999  (no está en CATCLUES)\n");
-  EXPECT_EQ(run("", out, err), 0) << err;
-  EXPECT_NE(err.find("Aviso: La unidad DFSSA000999 de EGRESO no está en el catálogo CATCLUES y no "
-                     "aparece en la lista."),
-            std::string::npos)
-      << err;
-}
-
-// Standard error to a file, as under a scheduler: a line per finished unit.
-TEST_F(TrustCli, ProgressOutsideATerminalIsALinePerUnit) {
-  makeSource();
-  std::string out, err;
-  EXPECT_EQ(run("--hilos 1", out, err), 0) << err;
-  EXPECT_EQ(err,
-            "[1/2] DFSSA000001  CORRECTA  0 hallazgos  1 egreso\n"
-            "[2/2] DFSSA000002  A REVISAR  1 hallazgo  1 egreso\n");
-}
-
-// Ctrl-C once the first unit is done: the run ends with 130, the folder free, the units finished
-// with their workbooks and verdicts and no other.
-TEST_F(TrustCli, AnInterruptedRunEndsCleanlyWithWhatItFinished) {
-  constexpr int kUnits = 40;
+TEST(TrustCli, SaysWhatTheVerdictsRestOn) {
+  const std::vector<Case> cases = readCases();
+  EXPECT_GE(cases.size(), 6u);
+  test::TempDir dir;
   {
     test::WorkingDb source(dir / "origen.db");
-    for (int u = 0; u < kUnits; ++u) {
-      const std::string code = "DFSSA0001" + std::string(u < 10 ? "0" : "") + std::to_string(u);
-      source.egreso({{"clues", code}, {"edad", 131}});
-      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
-    }
-    test::WorkingDb catalogue(dir / "catalogo.db");
+    source.egreso().egreso({{"clues", "DFSSA000002"}, {"edad", 131}});
+    source.egreso({{"clues", "DFSSA000999"}});
+    source.insert("CATCLUES", {{"CLUES", "DFSSA000002"}, {"DESCUNIDAD", "CLINICA NORTE"}});
   }
-  const std::string script = command(quoted(dir / "origen.db") + " --hilos 1") + " >" +
-                             quoted(dir / "out") + " 2>" + quoted(dir / "err") + " & pid=$!\n" +
-                             "for i in $(seq 600); do grep -q '^\\[1/' " + quoted(dir / "err") +
-                             " && break; sleep 0.05; done\n"
-                             "kill -INT $pid\nwait $pid\necho $?\n";
-  std::string status;
-  test::runCommand(script, status);
-  const std::string out = fileText(dir / "out"), err = fileText(dir / "err");
-  EXPECT_EQ(status, "130\n") << out << err;
+  test::ruleCatalogue(dir / "catalogo.db");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    test::TempDir place;
+    for (const char* file : {"origen.db", "catalogo.db"}) {
+      fs::copy_file(dir / file, place / file);
+      engine::Connection copy;
+      copy.open(place / file);
+      for (const std::string& statement : c.statements) copy.executeNative(statement);
+    }
+    std::vector<std::string> args = {(place / "origen.db").string(), "--catalogo",
+                                     (place / "catalogo.db").string(), "--resultados",
+                                     (place / "R").string()};
+    args.insert(args.end(), c.args.begin(), c.args.end());
+    std::string output;
+    EXPECT_EQ(test::runProgram("kolt-validar", args, output), c.status) << output;
+    for (const std::string& said : c.says)
+      EXPECT_NE(output.find(said), std::string::npos) << said << "\n" << output;
+    EXPECT_FALSE(c.status == 1 && fs::exists(place / "R/ResultadosVal.xls"));  // refused
+  }
+}
 
-  std::size_t verdicts = 0;
-  for (std::size_t at = out.find("  A REVISAR  "); at != std::string::npos;
-       at = out.find("  A REVISAR  ", at + 1))
-    ++verdicts;
-  EXPECT_GE(verdicts, 1u) << out;
-  EXPECT_LT(verdicts, std::size_t{kUnits}) << out;
-  std::size_t workbooks = 0;
-  for (const auto& entry : fs::directory_iterator(dir / "R"))
-    workbooks += entry.path().filename().string().starts_with("ValDFSSA");
-  EXPECT_EQ(workbooks, verdicts);
-  EXPECT_EQ(test::sheet(test::readBack(dir / "R" / "ResultadosVal.xls"), "Resultados").size(),
-            verdicts + 1);
+// Ctrl-C once the first unit is done: the run ends with 130, says it stopped and leaves the folder
+// free (what a stopped run leaves is the run's tests', tests/run/trust_test.cpp).
+TEST(TrustCli, AnInterruptedRunEndsCleanlyWithWhatItFinished) {
+  test::TempDir dir;
+  test::manyUnitSource(dir / "origen.db", 40);
+  test::ruleCatalogue(dir / "catalogo.db");
+  std::string status;
+  test::runCommand("cd '" + dir.path().string() + "'\n'" +
+                       (test::binaryDir() / "bin/kolt-validar").string() +
+                       "' origen.db --hilos 1 --catalogo catalogo.db --resultados R >out 2>err &\n"
+                       "pid=$!; for i in $(seq 600); do grep -q '^\\[1/' err && break; sleep 0.05; "
+                       "done\nkill -INT $pid; wait $pid; echo $?\n",
+                   status);
+  const std::string out = test::fileText(dir / "out");
+  EXPECT_EQ(status, "130\n") << out << test::fileText(dir / "err");
+  EXPECT_NE(out.find("  A REVISAR  "), std::string::npos) << out;
   EXPECT_NE(out.find("La validación se interrumpió"), std::string::npos) << out;
-  EXPECT_NE(fileText(dir / "R" / "Validacion.log").find("Validación interrumpida"),
-            std::string::npos);
-  EXPECT_FALSE(fs::exists(dir / "R" / "Validacion.tmp"));
-  EXPECT_NO_THROW(results::ResultsFolder again(dir / "R"));
+  EXPECT_FALSE(fs::exists(dir / "R/Validacion.tmp"));
 }
 
 }  // namespace

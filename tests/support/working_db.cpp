@@ -222,6 +222,16 @@ void twoUnitSource(const std::filesystem::path& file, const WorkingDb::Options& 
   source.insert("CATCLUES", {{"CLUES", other}, {"DESCUNIDAD", "CLINICA NORTE"}});
 }
 
+void manyUnitSource(const std::filesystem::path& file, int count, int perUnit) {
+  WorkingDb source(file);
+  for (int u = 1; u <= count; ++u) {
+    const std::string digits = std::to_string(u);
+    const std::string code = "DFSSA" + std::string(6 - digits.size(), '0') + digits;
+    for (int d = 0; d < perUnit; ++d) source.egreso({{"clues", code}, {"edad", 131}});
+    if (code != kClues) source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
+  }
+}
+
 void ruleCatalogue(const std::filesystem::path& file) {
   WorkingDb(file).insert("catValidaciones",
                          {{"Validacion", 1}, {"Descripcion", "Edad fuera de rango"}});

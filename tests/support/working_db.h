@@ -80,6 +80,9 @@ std::string text(const base::Value& value);
 // the 16th is clean.
 inline constexpr std::string_view kOtherUnit = "DFSSA000002";
 void twoUnitSource(const std::filesystem::path& file, const WorkingDb::Options& options = {});
+// Units DFSSA000001 to DFSSA0000{count}, every one in CATCLUES, each with `perUnit` discharges of
+// March 2023 that break rule 1: a run over them takes long enough to be stopped part way.
+void manyUnitSource(const std::filesystem::path& file, int count, int perUnit = 1);
 // The program's catalogue database, with rule 1 described.
 void ruleCatalogue(const std::filesystem::path& file);
 
