@@ -88,6 +88,9 @@ TEST(DemoRun, ThroughTheWindowsWritesTheWorkbooksOfKoltValidar) {
   EXPECT_GT(names.size(), 2u);
   EXPECT_EQ(workbooks(session.resultsFolder), names);
   for (const auto& name : names) {
+    // Its sheet Ejecucion names each run's own source and time (ValidationWindow's test compares
+    // the other sheets); every other workbook must be the same to the byte.
+    if (name == "Hallazgos.xls") continue;
     SCOPED_TRACE(name);
     EXPECT_EQ(bytesOf(session.resultsFolder / name), bytesOf(batch / name));
   }

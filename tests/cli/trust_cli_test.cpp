@@ -7,6 +7,7 @@
 #include <sstream>
 
 #include "engine/connection.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -45,6 +46,7 @@ std::vector<Case> readCases() {
 }
 
 TEST(TrustCli, SaysWhatTheVerdictsRestOn) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   const std::vector<Case> cases = readCases();
   EXPECT_GE(cases.size(), 6u);
   test::TempDir dir;
@@ -79,6 +81,7 @@ TEST(TrustCli, SaysWhatTheVerdictsRestOn) {
 // Ctrl-C once the first unit is done: the run ends with 130, says it stopped and leaves the folder
 // free (what a stopped run leaves is the run's tests', tests/run/trust_test.cpp).
 TEST(TrustCli, AnInterruptedRunEndsCleanlyWithWhatItFinished) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   test::manyUnitSource(dir / "origen.db", 40);
   test::ruleCatalogue(dir / "catalogo.db");

@@ -97,19 +97,22 @@ TEST(FailureWords, EngineRefusalsAreSpanishAndTheEngineWordsReachTheLog) {
   engine::Connection cnn;
   cnn.openInMemory();
   cnn.execute("CREATE TABLE Validacion7 (folio char(10))");
-  run::RunLog log(dir / "Validacion.log");
-  for (const char* statement : {"CREATE TABLE Validacion7 (folio char(10))",
-                                "SELECT folio INTO Validacion7 FROM Validacion7"}) {
-    SCOPED_TRACE(statement);
-    const base::Error error = errorOf([&] { cnn.execute(statement); });
-    EXPECT_EQ(error.number(), base::kErrTableExists);
-    EXPECT_EQ(error.description(), "La tabla 'Validacion7' ya existe.");
-    log.failure("DFSSA000001", "instrucción", error);
+  {
+    // Read once closed, as the user reads it after the run.
+    run::RunLog log(dir / "Validacion.log");
+    for (const char* statement : {"CREATE TABLE Validacion7 (folio char(10))",
+                                  "SELECT folio INTO Validacion7 FROM Validacion7"}) {
+      SCOPED_TRACE(statement);
+      const base::Error error = errorOf([&] { cnn.execute(statement); });
+      EXPECT_EQ(error.number(), base::kErrTableExists);
+      EXPECT_EQ(error.description(), "La tabla 'Validacion7' ya existe.");
+      log.failure("DFSSA000001", "instrucción", error);
+    }
+    // A failure the program has no words of its own for still reads as Spanish.
+    const base::Error other = errorOf([&] { cnn.executeNative("SELEC folio FROM Validacion7"); });
+    EXPECT_EQ(englishIn(other.description()), "") << other.description();
+    log.failure("DFSSA000001", "instrucción", other);
   }
-  // A failure the program has no words of its own for still reads as Spanish.
-  const base::Error other = errorOf([&] { cnn.executeNative("SELEC folio FROM Validacion7"); });
-  EXPECT_EQ(englishIn(other.description()), "") << other.description();
-  log.failure("DFSSA000001", "instrucción", other);
   const std::string logged = fileText(dir / "Validacion.log");
   EXPECT_NE(logged.find("ya existe. [detalle: table"), std::string::npos) << logged;
   EXPECT_NE(logged.find("syntax error"), std::string::npos) << logged;

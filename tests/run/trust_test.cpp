@@ -13,6 +13,7 @@
 #include "run/session.h"
 #include "run/unit_listing.h"
 #include "schema/tables.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 #include "support/workbook_reader.h"
@@ -93,6 +94,7 @@ struct StopAt : RunObserver {
 // are the only ones the summaries list; the others leave nothing; the folder is free; Ejecucion
 // says what the run was, when, by which program, and how it ended.
 TEST(Trust, AnInterruptedRunKeepsWhatItFinishedAndSaysWhatItWas) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   test::TempDir dir;
   const fs::path app = dir / "programa", source = dir / "origen.db";
   fs::create_directories(app);

@@ -6,6 +6,7 @@
 #include "run/office_rules_check.h"
 #include "run/session.h"
 #include "run/source_tables.h"
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/run_request.h"
 
@@ -13,6 +14,7 @@ namespace kolt {
 namespace {
 
 TEST(ExampleRules, FindTheDemonstrationsErrorsAndNothingInItsCleanUnit) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   run::Session session(test::binaryDir() / "bin");
   std::string out;

@@ -6,6 +6,7 @@
 
 #include <sstream>
 
+#include "support/linux_tools.h"
 #include "support/paths.h"
 #include "xls/workbook.h"
 
@@ -49,6 +50,7 @@ int usable(int width) {
 }
 
 TEST(ColumnWidths, FitTheirWidestTextWhateverItsLetters) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
   struct Column {
     const char* header;
     std::vector<const char*> values;
