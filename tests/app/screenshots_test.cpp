@@ -1,20 +1,14 @@
-// Pictures of both windows as a user sees them, and of the workbooks a run writes as LibreOffice
-// shows them: the pictures of the user's guide (docs/guia-de-uso.md) and of the README. On a real
-// X server (the windows_screenshots_xvfb test) they are written into docs/, where the guide links
-// them; elsewhere into the build folder (artefacts/), for review. Rendering is deterministic, so a
-// picture in docs/ changes only when what it shows does.
+// The pictures of the guide and the README: both windows, and the workbooks as LibreOffice shows
+// them. On a real X server (windows_screenshots_xvfb) into docs/, where rendering is deterministic;
+// elsewhere into the build folder (artefacts/docs/), for review.
 #include <gtest/gtest.h>
 
-#include <QCheckBox>
 #include <QGuiApplication>
 #include <QImage>
 #include <QListWidget>
 #include <QPixmap>
 #include <QPushButton>
-#include <fstream>
-#include <memory>
 #include <regex>
-#include <set>
 
 #include "app/frm_revision.h"
 #include "forms/date_box.h"
@@ -30,84 +24,40 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// Every picture the guide and the README show, and what it shows.
-const std::set<std::string> kPictures = {
-    "start-window.png",       // frmRevision, the start window
-    "validation-window.png",  // frmEnvio, the validation window
-    "unit-workbook.png",      // a Val{unit}.xls: its first Validacion{N} sheet
-    "summary-workbook.png",   // ResultadosVal.xls
-    "findings-sheet.png",     // Hallazgos.xls: PorUnidad
-};
-
-fs::path picturesFolder() {
+// Saves `image` as the picture `name`, which must be more than one flat colour.
+void save(const QImage& image, const std::string& name) {
   const fs::path folder = QGuiApplication::platformName() == "xcb"
                               ? test::sourceDir() / "docs"
                               : test::binaryDir() / "artefacts" / "docs";
   fs::create_directories(folder);
-  return folder;
-}
-
-fs::path save(QWidget& window, const std::string& picture) {
-  const fs::path folder = test::binaryDir() / "artefacts";
-  fs::create_directories(folder);
-  const fs::path file = folder / (window.objectName().toStdString() + "-" +
-                                  QGuiApplication::platformName().toStdString() + ".png");
-  const QPixmap grabbed = window.grab();
-  EXPECT_TRUE(grabbed.save(forms::q(file), "PNG")) << file;
-  EXPECT_TRUE(grabbed.save(forms::q(picturesFolder() / picture), "PNG")) << picture;
-  return file;
-}
-
-// A picture that is more than one flat colour: something was drawn.
-void expectDrawn(const fs::path& file, QSize size) {
-  QImage image(forms::q(file));
-  ASSERT_FALSE(image.isNull()) << file;
-  if (size.isValid()) {
-    EXPECT_EQ(image.size(), size);
-  }
   QSet<QRgb> colours;
   for (int y = 0; y < image.height(); y += 4)
     for (int x = 0; x < image.width(); x += 4) colours.insert(image.pixel(x, y));
-  EXPECT_GT(colours.size(), 1) << file;
-}
-
-bool onPath(const std::string& program) {
-  std::string ignored;
-  return test::runCommand("command -v " + program + " >/dev/null", ignored) == 0;
+  EXPECT_GT(colours.size(), 1) << name << ": nothing drawn";
+  EXPECT_TRUE(image.save(forms::q(folder / name), "PNG")) << name;
 }
 
 // The first page of `book` as LibreOffice prints it (through PDF, which every LibreOffice
-// exports), cut to what is drawn on it with a small margin, saved as `picture`.
-void pictureOfWorkbook(const fs::path& book, const fs::path& scratch, const std::string& picture) {
-  SCOPED_TRACE(book.string());
-  ASSERT_TRUE(fs::exists(book));
+// exports), cut to what is drawn on it with a small margin, saved as the picture `name`.
+void pictureOfWorkbook(const fs::path& book, const fs::path& scratch, const std::string& name) {
   // A profile of its own: LibreOffice refuses to start beside another instance's profile.
-  const std::string profile = "file://" + (scratch / "perfil").string();
+  const std::string page = (scratch / book.stem()).string();
   std::string output;
-  ASSERT_EQ(test::runCommand("soffice -env:UserInstallation=" + profile +
-                                 " --headless --convert-to pdf --outdir '" + scratch.string() +
-                                 "' '" + book.string() + "' 2>&1",
-                             output),
-            0)
+  ASSERT_EQ(
+      test::runCommand("soffice -env:UserInstallation=file://" + (scratch / "perfil").string() +
+                           " --headless --convert-to pdf --outdir '" + scratch.string() + "' '" +
+                           book.string() + "' && pdftoppm -png -r 110 -f 1 -l 1 " +
+                           "-singlefile '" + page + ".pdf' '" + page + "' 2>&1",
+                       output),
+      0)
       << output;
-  const fs::path pdf = scratch / (book.stem().string() + ".pdf");
-  const fs::path page = scratch / book.stem();
-  ASSERT_EQ(test::runCommand("pdftoppm -png -r 110 -f 1 -l 1 -singlefile '" + pdf.string() + "' '" +
-                                 page.string() + "' 2>&1",
-                             output),
-            0)
-      << output;
-  QImage image(forms::q(fs::path(page.string() + ".png")));
-  ASSERT_FALSE(image.isNull());
+  const QImage image(forms::q(fs::path(page + ".png")));
   QRect drawn;
   for (int y = 0; y < image.height(); ++y)
     for (int x = 0; x < image.width(); ++x)
       if (qGray(image.pixel(x, y)) < 250) drawn |= QRect(x, y, 1, 1);
-  ASSERT_FALSE(drawn.isEmpty()) << "an empty page";
-  const QImage cut = image.copy(drawn.adjusted(-12, -12, 12, 12).intersected(image.rect()));
-  const fs::path file = picturesFolder() / picture;
-  ASSERT_TRUE(cut.save(forms::q(file), "PNG")) << file;
-  expectDrawn(file, {});
+  ASSERT_FALSE(drawn.isEmpty()) << book << ": an empty page";
+  save(image.copy(drawn.adjusted(-12, -12, 12, 12).intersected(image.rect())), name);
 }
 
 TEST(Screenshots, BothWindowsAndTheWorkbooks) {
@@ -117,9 +67,9 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
   fs::copy_file(test::binaryDir() / "bin" / "ValidacionesKOLT.db",
                 folder.app / "ValidacionesKOLT.db");
   std::string output;
-  ASSERT_EQ(test::runCommand("'" + (test::binaryDir() / "bin" / "kolt-generar").string() + "' '" +
-                                 folder.source.string() +
-                                 "' --egresos 1200 --unidades 4 --errores 0.05 --semilla 1 2>&1",
+  ASSERT_EQ(test::runProgram("kolt-generar",
+                             {folder.source.string(), "--egresos", "1200", "--unidades", "4",
+                              "--errores", "0.05", "--semilla", "1"},
                              output),
             0)
       << output;
@@ -128,8 +78,7 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
   test::FakeDialogs dialogs;
   FrmRevision start(session, dialogs);
   ASSERT_TRUE(test::showExposed(start));
-  const fs::path startPicture = save(start, "start-window.png");
-  expectDrawn(startPicture, start.size() * start.devicePixelRatio());
+  save(start.grab().toImage(), "start-window.png");
 
   dialogs.files.push_back(forms::q(folder.source));
   start.findChild<QPushButton*>("cmdAceptar")->click();
@@ -146,45 +95,35 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
   }
   list->setFocus();
   list->setCurrentRow(2);
-  expectDrawn(save(window, "validation-window.png"), window.size() * window.devicePixelRatio());
+  save(window.grab().toImage(), "validation-window.png");
 
   // The workbooks of a run over every unit, as the window writes them.
   engine::StatementLog statements;
   const std::vector<run::Unit> units = run::CargaUnidades(session.cnnOrigen, statements);
   const run::RunOutcome outcome = run::runValidation(test::requestFor(session, units));
   ASSERT_FALSE(outcome.errorReport);
-  if (!onPath("soffice") || !onPath("pdftoppm"))
+  std::string ignored;
+  if (test::runCommand("command -v soffice && command -v pdftoppm", ignored) != 0)
     GTEST_SKIP() << "LibreOffice (soffice) or pdftoppm missing: no pictures of the workbooks";
-  fs::path unitBook;
-  for (const auto& unit : outcome.units)
-    if (unitBook.empty() && fs::exists(session.resultsFolder / ("Val" + unit.unit + ".xls")))
-      unitBook = session.resultsFolder / ("Val" + unit.unit + ".xls");
-  ASSERT_FALSE(unitBook.empty()) << "no unit with findings";
   test::TempDir scratch;
-  pictureOfWorkbook(unitBook, scratch.path(), "unit-workbook.png");
+  // The first unit's findings (its first Validacion sheet), the summary, the findings by unit.
+  pictureOfWorkbook(session.resultsFolder / ("Val" + outcome.units.at(1).unit + ".xls"),
+                    scratch.path(), "unit-workbook.png");
   pictureOfWorkbook(session.resultsFolder / "ResultadosVal.xls", scratch.path(),
                     "summary-workbook.png");
   pictureOfWorkbook(session.resultsFolder / "Hallazgos.xls", scratch.path(), "findings-sheet.png");
 }
 
 // The pictures the guide and the README link are in docs/ (made by the test above on a real X
-// server), and the test above makes every one of them.
+// server).
 TEST(Screenshots, EveryPictureTheGuideLinksIsThere) {
   const std::regex link(R"(\]\((?:docs/)?([A-Za-z0-9_.-]+\.png)\))");
-  for (const fs::path& document :
-       {test::sourceDir() / "docs" / "guia-de-uso.md", test::sourceDir() / "README.md"}) {
-    SCOPED_TRACE(document.string());
-    std::ifstream in(document);
-    ASSERT_TRUE(in) << "missing";
-    const std::string text{std::istreambuf_iterator<char>(in), {}};
-    int pictures = 0;
-    for (auto m = std::sregex_iterator(text.begin(), text.end(), link); m != std::sregex_iterator();
-         ++m, ++pictures) {
-      const std::string name = (*m)[1];
-      EXPECT_TRUE(fs::exists(test::sourceDir() / "docs" / name)) << name << " is missing";
-      EXPECT_TRUE(kPictures.contains(name)) << name << " is made by no test";
-    }
-    EXPECT_GT(pictures, 0);
+  for (const char* document : {"docs/guia-de-uso.md", "README.md"}) {
+    const std::string text = test::fileText(test::sourceDir() / document);
+    ASSERT_FALSE(text.empty()) << document;
+    for (std::sregex_iterator m(text.begin(), text.end(), link), end; m != end; ++m)
+      EXPECT_TRUE(fs::exists(test::sourceDir() / "docs" / (*m)[1].str()))
+          << (*m)[1] << " in " << document;
   }
 }
 

@@ -12,6 +12,7 @@
 #include <random>
 #include <stdexcept>
 
+#include "base/platform/child_process.h"
 #include "base/platform/paths.h"
 #include "base/platform/process.h"
 
@@ -72,6 +73,14 @@ int runCommand(const std::string& command, std::string& output) {
 
 int runProgram(const std::string& program, const std::vector<std::string>& args,
                std::string& output) {
+#ifdef _WIN32
+  // No POSIX shell under Wine: the program is started directly, and what it wrote to standard
+  // error is its output.
+  const auto outcome = platform::runChild(platform::executableIn(binaryDir() / "bin", program),
+                                          args, {}, [](std::string_view) {});
+  output = outcome.diagnostics;
+  return outcome.end == platform::ChildOutcome::End::Exited ? outcome.status : -1;
+#else
   std::string command = "'" + (binaryDir() / "bin" / program).string() + "'";
   for (const std::string& arg : args) {
     std::string quoted;
@@ -79,6 +88,7 @@ int runProgram(const std::string& program, const std::vector<std::string>& args,
     command += " '" + quoted + "'";
   }
   return runCommand(command + " 2>&1", output);
+#endif
 }
 
 std::string fileText(const std::filesystem::path& file) {
