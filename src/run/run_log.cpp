@@ -2,8 +2,8 @@
 
 #include <chrono>
 #include <ctime>
-#include <fstream>
 #include <sstream>
+#include <streambuf>
 
 #include "base/platform/files.h"
 #include "base/platform/local_time.h"
@@ -24,6 +24,37 @@ std::string now() {
   return buffer;
 }
 
+// The log's lines written straight to the platform's file, which lets its name change while it is
+// open: a std::ofstream on Windows holds its file without sharing deletion, so the file could not
+// be renamed into place and the log was never written.
+class FileBuffer : public std::streambuf {
+ public:
+  explicit FileBuffer(platform::File file) : file_(std::move(file)) {}
+
+ protected:
+  int_type overflow(int_type c) override {
+    if (traits_type::eq_int_type(c, traits_type::eof())) return traits_type::not_eof(c);
+    const char byte = traits_type::to_char_type(c);
+    return file_.write(&byte, 1) ? traits_type::eof() : c;
+  }
+  std::streamsize xsputn(const char* bytes, std::streamsize size) override {
+    return file_.write(bytes, static_cast<std::size_t>(size)) ? 0 : size;
+  }
+
+ private:
+  platform::File file_;
+};
+
+class FileStream : public std::ostream {
+ public:
+  explicit FileStream(platform::File file) : std::ostream(nullptr), buffer_(std::move(file)) {
+    rdbuf(&buffer_);
+  }
+
+ private:
+  FileBuffer buffer_;
+};
+
 }  // namespace
 
 std::string logText(const base::Error& error) {
@@ -34,20 +65,19 @@ RunLog::RunLog(std::filesystem::path file) : file_(std::move(file)) {
   // A new file under a name of its own, then renamed over the previous run's: a link or a second
   // name of another file in the log's place loses its name, and what it points to is never
   // written.
-  auto out = std::make_unique<std::ofstream>();
   const std::filesystem::path fresh = base::temporaryNameFor(file_);
   std::error_code error;
-  if (platform::File::createNew(fresh, error).isOpen()) {
-    out->open(fresh, std::ios::out | std::ios::app);
-    if (platform::replaceFile(fresh, file_)) {
-      out->close();
-      std::filesystem::remove(fresh, error);
-      out->setstate(std::ios::failbit);
-    }
+  platform::File made = platform::File::createNew(fresh, error);
+  if (made.isOpen() && !platform::replaceFile(fresh, file_)) {
+    out_ = std::make_unique<FileStream>(std::move(made));
   } else {
-    out->setstate(std::ios::failbit);
+    if (made.isOpen()) {
+      made = platform::File();
+      std::filesystem::remove(fresh, error);
+    }
+    out_ = std::make_unique<std::ostringstream>();
+    out_->setstate(std::ios::failbit);
   }
-  out_ = std::move(out);
   *out_ << now() << "\tInicio de la validación\n";
   intact_ = static_cast<bool>(out_->flush());
 }
