@@ -87,15 +87,6 @@ std::vector<unsigned char> descriptorBlock(
 }
 constexpr unsigned char kOpen = 0x01, kPipe = 0x08, kDevice = 0x40;
 
-std::uint64_t processorTime(HANDLE process) {
-  FILETIME created, exited, kernel, user;
-  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-  auto ticks = [](const FILETIME& t) {
-    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  };
-  return ticks(kernel) + ticks(user);
-}
-
 // Whether an exit code is an exception that ended the process (an access violation, a stack
 // overflow, a failed check of the runtime), as a signal ends one on POSIX.
 bool endedByFault(DWORD code) {
@@ -223,7 +214,7 @@ ChildOutcome runChild(const std::filesystem::path& program,
   // Wine keeps no processor-time limit of a job: the watchdog here keeps it everywhere.
   const std::uint64_t cpuTicks = limits.cpuSeconds * 10'000'000;
   auto overBudget = [&] {
-    return cpuTicks != 0 && processorTime(process.get()) > cpuTicks + 10'000'000;
+    return cpuTicks != 0 && windows::processorTime(process.get()) > cpuTicks + 10'000'000;
   };
 
   const auto startedAt = Clock::now();
@@ -311,7 +302,7 @@ ChildOutcome runChild(const std::filesystem::path& program,
   if (killed) {
     outcome.status = static_cast<int>(kKilledExitCode);
   } else if (code == kCpuLimitExitCode || (code == ERROR_NOT_ENOUGH_QUOTA && cpuTicks != 0 &&
-                                           processorTime(process.get()) >= cpuTicks)) {
+                                           windows::processorTime(process.get()) >= cpuTicks)) {
     outcome.end = ChildOutcome::End::CpuLimit;
     outcome.status = static_cast<int>(code);
   } else if (endedByFault(code)) {

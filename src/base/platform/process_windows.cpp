@@ -13,19 +13,6 @@
 using kolt::platform::windows::kCpuBudgetVariable;
 
 namespace kolt::platform {
-namespace {
-
-// Processor time, user and kernel, that `process` has used, in 100-nanosecond units.
-std::uint64_t processorTime(HANDLE process) {
-  FILETIME created, exited, kernel, user;
-  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
-  auto ticks = [](const FILETIME& t) {
-    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
-  };
-  return ticks(kernel) + ticks(user);
-}
-
-}  // namespace
 
 std::int64_t processId() {
   return static_cast<std::int64_t>(::GetCurrentProcessId());
@@ -66,7 +53,7 @@ void startAsChild() {
     const HANDLE self = ::GetCurrentProcess();
     for (;;) {
       std::this_thread::sleep_for(std::chrono::milliseconds(100));
-      if (processorTime(self) > until) {
+      if (windows::processorTime(self) > until) {
         std::fflush(stderr);
         ::TerminateProcess(self, kCpuLimitExitCode);
       }
@@ -105,12 +92,12 @@ struct CpuBudget::Watchdog {
 
 CpuBudget::CpuBudget(unsigned seconds) : watchdog_(std::make_unique<Watchdog>()) {
   const HANDLE self = ::GetCurrentProcess();
-  const std::uint64_t until = processorTime(self) + std::uint64_t{seconds} * 10'000'000;
+  const std::uint64_t until = windows::processorTime(self) + std::uint64_t{seconds} * 10'000'000;
   Watchdog& w = *watchdog_;
   w.thread = std::thread([&w, self, until] {
     std::unique_lock lock(w.mutex);
     while (!w.stop.wait_for(lock, std::chrono::milliseconds(50), [&w] { return w.stopping; })) {
-      if (processorTime(self) > until) {
+      if (windows::processorTime(self) > until) {
         std::fflush(stderr);
         ::TerminateProcess(self, kCpuLimitExitCode);
       }

@@ -57,4 +57,13 @@ HANDLE handleOf(int descriptor) {
   return reinterpret_cast<HANDLE>(::_get_osfhandle(descriptor));
 }
 
+std::uint64_t processorTime(HANDLE process) {
+  FILETIME created, exited, kernel, user;
+  if (!::GetProcessTimes(process, &created, &exited, &kernel, &user)) return 0;
+  auto ticks = [](const FILETIME& t) {
+    return (static_cast<std::uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime;
+  };
+  return ticks(kernel) + ticks(user);
+}
+
 }  // namespace kolt::platform::windows

@@ -4,6 +4,7 @@
 
 #include <windows.h>
 
+#include <cstdint>
 #include <filesystem>
 #include <system_error>
 
@@ -23,5 +24,9 @@ inline constexpr const wchar_t* kCpuBudgetVariable = L"KOLT_CPU_SECONDS";
 // the handle closed) when the runtime has no descriptor left.
 int descriptorFor(HANDLE handle);
 HANDLE handleOf(int descriptor);
+
+// Processor time, user and kernel, that `process` has used, in 100-nanosecond units; 0 when the
+// system does not say.
+std::uint64_t processorTime(HANDLE process);
 
 }  // namespace kolt::platform::windows
