@@ -10,12 +10,10 @@ namespace kolt::access {
 namespace {
 
 std::string column(engine::Connection& cnn, const std::string& name, const std::string& table) {
-  engine::Recordset rs = cnn.openRecordset("SELECT [" + name + "] FROM " + table + " ORDER BY oid");
+  const auto rs = cnn.openRecordset("SELECT [" + name + "] FROM " + table + " ORDER BY oid");
   std::string out;
-  for (; !rs.eof(); rs.moveNext()) {
-    const base::Value& v = rs.field(name);
-    out += (base::isNull(v) ? std::string("-") : std::get<std::string>(v)) + " ";
-  }
+  for (const auto& row : rs.rows())
+    out += (base::isNull(row[0]) ? std::string("-") : std::get<std::string>(row[0])) + " ";
   return out;
 }
 
@@ -27,16 +25,17 @@ TEST(BulkLoader, KeepsEachUnitsRowsTogetherInTheFilesOrder) {
     for (const auto& [folio, clues] : std::vector<std::pair<std::string, base::Value>>{
              {"1", "A"}, {"2", "B"}, {"3", "A"}, {"4", base::Value{}}, {"5", "b"}, {"6", "B"}})
       loader.insert({folio, clues});
-    // A column that takes the rowid's name keeps its values; the rowid goes by another name.
+    // A column that takes the rowid's name keeps its values; the rowid goes by another name, and
+    // the units still keep together.
     loader.beginTable("OTRA", {{"rowid", "TEXT"}, {"clues", "TEXT"}});
-    loader.insert({std::string("x"), std::string("B")});
-    loader.insert({std::string("y"), std::string("A")});
+    for (const auto& [id, clues] : {std::pair{"x", "B"}, {"y", "A"}, {"z", "B"}})
+      loader.insert({std::string(id), std::string(clues)});
     loader.finish();
   }
   engine::Connection cnn;
   cnn.open(dir / "x.db");
   EXPECT_EQ(column(cnn, "folio", "EGRESO"), "4 1 3 2 6 5 ");
-  EXPECT_EQ(column(cnn, "rowid", "OTRA"), "x y ");
+  EXPECT_EQ(column(cnn, "rowid", "OTRA"), "x z y ");
 }
 
 }  // namespace

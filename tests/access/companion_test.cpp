@@ -1,78 +1,88 @@
 // The companion database: built once beside the Access file, reused while the file is unchanged,
 // rebuilt when it changes, put in the results folder when the file's folder cannot be written.
-#include <fcntl.h>
+#include "access/companion.h"
+
 #include <gtest/gtest.h>
 #include <sqlite3.h>
-#include <sys/stat.h>
 
 #include <atomic>
 #include <fstream>
-#include <functional>
 #include <thread>
 
-#include "base/platform/file_lock.h"
-#include "base/platform/paths.h"
-
-#include "access/companion.h"
 #include "access/import_support.h"
+#include "base/platform/file_lock.h"
+#include "base/platform/files.h"
+#include "base/platform/paths.h"
 #include "support/linux_tools.h"
 #include "support/paths.h"
 
 namespace kolt::test {
 namespace {
 
-void execute(const std::filesystem::path& database, const std::string& sql) {
+namespace fs = std::filesystem;
+using Names = std::vector<std::string>;
+
+// Runs `sql` on `database`: the first column of the rows it gives, or the engine's error.
+std::string execute(const fs::path& database, const std::string& sql) {
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(platform::utf8(database).c_str(), &db), SQLITE_OK);
-  EXPECT_EQ(sqlite3_exec(db, sql.c_str(), nullptr, nullptr, nullptr), SQLITE_OK)
-      << sqlite3_errmsg(db);
+  sqlite3_open(platform::utf8(database).c_str(), &db);
+  std::string out;
+  auto collect = [](void* to, int, char** values, char**) {
+    *static_cast<std::string*>(to) += values[0] != nullptr ? values[0] : "";
+    return 0;
+  };
+  if (sqlite3_exec(db, sql.c_str(), collect, &out, nullptr) != SQLITE_OK) out = sqlite3_errmsg(db);
   sqlite3_close(db);
+  return out;
 }
 
-bool hasTable(const std::filesystem::path& database, const std::string& name) {
+bool hasTable(const fs::path& database, const std::string& name) {
   const auto names = tableNames(database);
   return std::find(names.begin(), names.end(), name) != names.end();
 }
 
-void setModified(const std::filesystem::path& file, std::time_t seconds) {
-  std::filesystem::last_write_time(
+void setModified(const fs::path& file, std::time_t seconds) {
+  fs::last_write_time(
       file, std::chrono::file_clock::from_sys(std::chrono::system_clock::from_time_t(seconds)));
+}
+
+// Which file of the disk a path names now: a companion built again is a new file.
+std::uint64_t inodeOf(const fs::path& file) {
+  return platform::fileStamp(file)->inode;
 }
 
 class Companion : public ::testing::Test {
  protected:
   void SetUp() override {
-    std::filesystem::copy_file(sample("testV2010.accdb"), source_);
+    fs::copy_file(sample("testV2010.accdb"), source_);
     setModified(source_, 1'600'000'000);
   }
-  std::filesystem::path open() {
-    return access::openSourceCompanion(source_, results_.path(), importOptions());
+  fs::path open(const access::ImportOptions& options = importOptions()) {
+    return access::openSourceCompanion(source_, results_.path(), options);
   }
 
   TempDir folder_;
   TempDir results_;
-  std::filesystem::path source_ = folder_ / "EGRESOS.accdb";
+  fs::path source_ = folder_ / "EGRESOS.accdb";
+  const Names alone_{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"};
 };
 
 TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTablesChange) {
   const auto companion = open();
   EXPECT_EQ(companion, folder_ / "EGRESOS.accdb.kolt.db");
-  EXPECT_EQ(tableNames(companion),
-            (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+  EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
   // What the program adds to the source database lives in the companion and must survive reuse.
-  execute(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
+  EXPECT_EQ(execute(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)"), "");
   EXPECT_EQ(open(), companion);
   EXPECT_TRUE(hasTable(companion, "CLUESSEL"));
-  EXPECT_EQ(folderListing(folder_.path()),
-            (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
+  EXPECT_EQ(folderListing(folder_.path()), alone_);
 
   setModified(source_, 1'700'000'000);  // saved again, same bytes
   EXPECT_EQ(open(), companion);
   EXPECT_FALSE(hasTable(companion, "CLUESSEL"));
 
   // Replaced by another database of the same name.
-  std::filesystem::copy_file(sample("test2V2003.mdb"), source_,
-                             std::filesystem::copy_options::overwrite_existing);
+  fs::copy_file(sample("test2V2003.mdb"), source_, fs::copy_options::overwrite_existing);
   EXPECT_EQ(open(), companion);
   EXPECT_TRUE(hasTable(companion, "MSP_PROJECTS"));
   EXPECT_FALSE(hasTable(companion, "Table1"));
@@ -80,10 +90,9 @@ TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTabl
   // Rebuilt when other tables are asked for, and again when all are.
   auto options = importOptions();
   options.tables = {"Table1"};
-  std::filesystem::copy_file(sample("testV2010.accdb"), source_,
-                             std::filesystem::copy_options::overwrite_existing);
-  EXPECT_EQ(access::openSourceCompanion(source_, results_.path(), options), companion);
-  EXPECT_EQ(tableNames(companion), std::vector<std::string>{"Table1"});
+  fs::copy_file(sample("testV2010.accdb"), source_, fs::copy_options::overwrite_existing);
+  EXPECT_EQ(open(options), companion);
+  EXPECT_EQ(tableNames(companion), Names{"Table1"});
   EXPECT_EQ(open(), companion);
   EXPECT_EQ(tableNames(companion).size(), 4u);
 
@@ -100,63 +109,33 @@ TEST_F(Companion, TemporariesOfAKilledImportAreRemovedByTheNextOne) {
     std::ofstream(file) << "half";
   open();
   EXPECT_EQ(folderListing(folder_.path()),
-            (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db",
-                                      alive.filename().string()}));
+            (Names{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db", alive.filename().string()}));
 }
 
 TEST_F(Companion, FailedRebuildLeavesNothingHalfMade) {
   open();
   std::ofstream(source_, std::ios::trunc) << "ya no es una base de datos";
   EXPECT_THROW(open(), base::Error);
-  EXPECT_EQ(folderListing(folder_.path()),
-            (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
+  EXPECT_EQ(folderListing(folder_.path()), alone_);
 }
 
 TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {
-  std::filesystem::permissions(folder_.path(), std::filesystem::perms{0555});
-  const bool immutable =
-      std::system(("chattr +i '" + folder_.path().string() + "' 2>/dev/null").c_str()) == 0;
-  const bool writable = std::ofstream(folder_ / "probe").good();
-  if (writable) {
-    std::filesystem::remove(folder_ / "probe");
-    std::filesystem::permissions(folder_.path(), std::filesystem::perms{0755});
-    GTEST_SKIP() << "cannot make a folder read-only here";
+  fs::path companion, again;
+  {
+    NoWriting readOnly({folder_.path()});
+    if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
+    companion = open();
+    again = open();
   }
-  const auto companion = open();
-  const auto again = open();
-  if (immutable) std::system(("chattr -i '" + folder_.path().string() + "'").c_str());
-  std::filesystem::permissions(folder_.path(), std::filesystem::perms{0755});
   EXPECT_EQ(companion, results_ / "EGRESOS.accdb.kolt.db");
   EXPECT_EQ(again, companion);
-  EXPECT_EQ(folderListing(folder_.path()), std::vector<std::string>{"EGRESOS.accdb"});
-}
-
-// Which file of the disk a path names now: a companion built again is a new file.
-ino_t inodeOf(const std::filesystem::path& file) {
-  struct stat info {};
-  return ::stat(file.string().c_str(), &info) == 0 ? info.st_ino : 0;
-}
-
-std::string integrity(const std::filesystem::path& database) {
-  sqlite3* db = nullptr;
-  sqlite3_open_v2(platform::utf8(database).c_str(), &db, SQLITE_OPEN_READWRITE, nullptr);
-  std::string result;
-  sqlite3_stmt* statement = nullptr;
-  if (sqlite3_prepare_v2(db, "PRAGMA integrity_check", -1, &statement, nullptr) == SQLITE_OK &&
-      sqlite3_step(statement) == SQLITE_ROW)
-    result = reinterpret_cast<const char*>(sqlite3_column_text(statement, 0));
-  else
-    result = sqlite3_errmsg(db);
-  sqlite3_finalize(statement);
-  sqlite3_close(db);
-  return result;
+  EXPECT_EQ(folderListing(folder_.path()), Names{"EGRESOS.accdb"});
 }
 
 // The journal a write into `database` leaves when it is killed halfway: taken from a transaction
 // that is then rolled back, so the database itself stays as it was.
-void leaveHotJournal(const std::filesystem::path& database) {
-  const std::filesystem::path journal = database.string() + "-journal";
-  const std::filesystem::path kept = database.string() + "-kept";
+void leaveHotJournal(const fs::path& database) {
+  const fs::path journal = database.string() + "-journal", kept = database.string() + "-kept";
   sqlite3* db = nullptr;
   ASSERT_EQ(sqlite3_open(platform::utf8(database).c_str(), &db), SQLITE_OK);
   ASSERT_EQ(sqlite3_exec(db,
@@ -167,19 +146,18 @@ void leaveHotJournal(const std::filesystem::path& database) {
                          nullptr, nullptr, nullptr),
             SQLITE_OK)
       << sqlite3_errmsg(db);
-  ASSERT_TRUE(std::filesystem::exists(journal));
-  std::filesystem::copy_file(journal, kept);
+  ASSERT_TRUE(fs::exists(journal));
+  fs::copy_file(journal, kept);
   sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db);
-  std::filesystem::rename(kept, journal);
+  fs::rename(kept, journal);
 }
 
 // The engine's header kept, the pages after it overwritten.
-void overwritePages(const std::filesystem::path& database) {
+void overwritePages(const fs::path& database) {
   std::fstream file(database, std::ios::in | std::ios::out | std::ios::binary);
   file.seekp(100);
-  const std::string garbage(4000, '\x5a');
-  file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+  file << std::string(4000, '\x5a');
 }
 
 // A companion the engine finds damaged, or beside which a kill while it was being written left its
@@ -188,7 +166,7 @@ void overwritePages(const std::filesystem::path& database) {
 TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne) {
   struct Case {
     const char* name;
-    void (*damage)(const std::filesystem::path&);
+    void (*damage)(const fs::path&);
     bool sourceChanged;
   };
   for (const Case& c : {Case{"journal, companion replaced", leaveHotJournal, true},
@@ -198,16 +176,14 @@ TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne)
     const auto companion = open();
     c.damage(companion);
     if (c.sourceChanged) setModified(source_, 1'650'000'000);
-    std::vector<std::string> notes;
+    Names notes;
     auto options = importOptions();
     options.note = [&](const std::string& line) { notes.push_back(line); };
-    EXPECT_EQ(access::openSourceCompanion(source_, results_.path(), options), companion);
-    EXPECT_EQ(integrity(companion), "ok");
-    EXPECT_EQ(tableNames(companion),
-              (std::vector<std::string>{"Table1", "Table2", "Table3", "Table4"}));
+    EXPECT_EQ(open(options), companion);
+    EXPECT_EQ(execute(companion, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
     EXPECT_FALSE(rowsOf(companion, "Table1").empty());
-    EXPECT_EQ(folderListing(folder_.path()),
-              (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
+    EXPECT_EQ(folderListing(folder_.path()), alone_);
     if (!c.sourceChanged) {
       ASSERT_EQ(notes.size(), 1u);
       EXPECT_NE(notes[0].find(companion.string() + " estaba dañada"), std::string::npos)
@@ -221,21 +197,19 @@ TEST_F(Companion, IsFinishedBeforeItGetsItsName) {
   auto options = importOptions();
   const auto companion = folder_ / "EGRESOS.accdb.kolt.db";
   bool namedWhileFinishing = true;
-  options.finish = [&](const std::filesystem::path& database) {
-    namedWhileFinishing = std::filesystem::exists(companion);
+  options.finish = [&](const fs::path& database) {
+    namedWhileFinishing = fs::exists(companion);
     execute(database, "CREATE TABLE terminada (x)");
   };
-  EXPECT_EQ(access::openSourceCompanion(source_, results_.path(), options), companion);
+  EXPECT_EQ(open(options), companion);
   EXPECT_FALSE(namedWhileFinishing);
   EXPECT_TRUE(hasTable(companion, "terminada"));
   // A finish that fails gives up the build: nothing is named, nothing stays.
   setModified(source_, 1'700'000'000);
-  options.finish = [](const std::filesystem::path&) {
-    throw base::Error(base::kErrDiskFull, "sin espacio");
-  };
-  std::filesystem::remove(companion);
-  EXPECT_THROW(access::openSourceCompanion(source_, results_.path(), options), base::Error);
-  EXPECT_EQ(folderListing(folder_.path()), std::vector<std::string>{"EGRESOS.accdb"});
+  options.finish = [](const fs::path&) { throw base::Error(base::kErrDiskFull, "sin espacio"); };
+  fs::remove(companion);
+  EXPECT_THROW(open(options), base::Error);
+  EXPECT_EQ(folderListing(folder_.path()), Names{"EGRESOS.accdb"});
 }
 
 // A file replaced by a copy that kept its size, its time and its first page (cp -p, rsync, an
@@ -243,24 +217,16 @@ TEST_F(Companion, IsFinishedBeforeItGetsItsName) {
 // again.
 TEST_F(Companion, AFileReplacedKeepingSizeTimeAndFirstPageIsImportedAgain) {
   KOLT_NEEDS_LINUX_TOOL(PosixFiles);
-  struct Case {
-    const char* name;
-    bool inPlace;
-  };
-  for (const Case& c : {Case{"replaced by a copy", false}, Case{"rewritten in place", true}}) {
-    SCOPED_TRACE(c.name);
+  for (const bool inPlace : {false, true}) {
+    SCOPED_TRACE(inPlace ? "rewritten in place" : "replaced by a copy");
     const auto companion = open();
-    const ino_t before = inodeOf(companion);
-    std::string bytes;
-    {
-      std::ifstream in(source_, std::ios::binary);
-      bytes.assign(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
-    }
+    const auto before = inodeOf(companion);
+    auto bytes = readFixture(source_);
     bytes[bytes.size() - 10] ^= 1;  // deep inside, far from the first page
-    const auto written = c.inPlace ? source_ : folder_ / "copia.tmp";
-    std::ofstream(written, std::ios::binary | std::ios::trunc) << bytes;
+    const auto written = inPlace ? source_ : folder_ / "copia.tmp";
+    writeFile(written, bytes);
     setModified(written, 1'600'000'000);
-    if (!c.inPlace) std::filesystem::rename(written, source_);
+    if (!inPlace) fs::rename(written, source_);
     EXPECT_EQ(open(), companion);
     EXPECT_NE(inodeOf(companion), before) << "the old companion was taken for the new file";
     EXPECT_EQ(open(), companion);
@@ -272,30 +238,29 @@ TEST_F(Companion, AFileReplacedKeepingSizeTimeAndFirstPageIsImportedAgain) {
 TEST_F(Companion, ARunWaitsForAnotherBuildingTheCompanionAndUsesIt) {
   const auto companion = open();
   const auto built = folder_ / "construida.db";
-  std::filesystem::rename(companion, built);
-  const ino_t inode = inodeOf(built);
+  fs::rename(companion, built);
+  const auto inode = inodeOf(built);
 
   auto holder = platform::waitForLock(folder_ / "EGRESOS.accdb.kolt.db.lock", {});
   ASSERT_EQ(holder.state(), platform::ExclusiveLock::State::Held);
   std::atomic<bool> waiting{false};
-  std::filesystem::path used;
+  fs::path used;
   std::thread second([&] {
     auto options = importOptions();
     options.progress = [&](const access::ImportProgress& p) {
       if (!p.waiting.empty()) waiting = true;
     };
-    used = access::openSourceCompanion(source_, results_.path(), options);
+    used = open(options);
   });
   for (int i = 0; i < 500 && !waiting; ++i)
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   EXPECT_TRUE(waiting) << "the second run did not wait";
-  std::filesystem::rename(built, companion);  // the first run's build gets its name
+  fs::rename(built, companion);  // the first run's build gets its name
   holder = platform::ExclusiveLock();
   second.join();
   EXPECT_EQ(used, companion);
   EXPECT_EQ(inodeOf(companion), inode) << "the second run built over the first one's companion";
-  EXPECT_EQ(folderListing(folder_.path()),
-            (std::vector<std::string>{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"}));
+  EXPECT_EQ(folderListing(folder_.path()), alone_);
 }
 
 TEST(ImportProgressReport, FollowsTablesAndRows) {
@@ -309,7 +274,7 @@ TEST(ImportProgressReport, FollowsTablesAndRows) {
   EXPECT_EQ(events.front().tableCount, 29);
   EXPECT_TRUE(events.back().finished);
   EXPECT_EQ(events.back().rows, 1536);
-  std::vector<std::string> tables;
+  Names tables;
   for (std::size_t i = 1; i < events.size(); ++i) {
     EXPECT_GE(events[i].rows, events[i - 1].rows);
     if (events[i].tableIndex != events[i - 1].tableIndex) tables.push_back(events[i].table);
@@ -323,7 +288,7 @@ TEST(NamedTables, OnlyThoseAreImported) {
   auto options = importOptions();
   options.tables = {"table14", "Table11"};
   access::importAccess(sample("testIndexCodesV1997.mdb"), dir / "out.db", options);
-  EXPECT_EQ(tableNames(dir / "out.db"), (std::vector<std::string>{"Table14", "Table11"}));
+  EXPECT_EQ(tableNames(dir / "out.db"), (Names{"Table14", "Table11"}));
   EXPECT_EQ(rowsOf(dir / "out.db", "Table14").size(), 256u);
 
   options.tables = {"Table14", "EGRESO"};
@@ -334,7 +299,7 @@ TEST(NamedTables, OnlyThoseAreImported) {
     EXPECT_EQ(e.number(), base::kErrNoSuchTable);
     EXPECT_NE(e.description().find("EGRESO"), std::string::npos);
   }
-  EXPECT_EQ(folderListing(dir.path()), std::vector<std::string>{"out.db"});
+  EXPECT_EQ(folderListing(dir.path()), Names{"out.db"});
 }
 
 }  // namespace

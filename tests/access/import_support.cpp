@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <cstdio>
 #include <fstream>
+#include <functional>
 #include <stdexcept>
 
 #include "access/bulk_loader.h"
@@ -15,35 +16,46 @@
 namespace kolt::test {
 namespace {
 
-class Reader {
- public:
-  explicit Reader(const std::filesystem::path& file) {
-    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_, SQLITE_OPEN_READONLY, nullptr) !=
-        SQLITE_OK)
-      throw std::runtime_error("cannot open " + file.string());
+// Runs `sql` (its one parameter bound to `bound`) on `database` opened read-only; `row` sees each
+// result row.
+void query(const std::filesystem::path& database, const std::string& sql, const std::string& bound,
+           const std::function<void(sqlite3_stmt*)>& row) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* s = nullptr;
+  if (sqlite3_open_v2(platform::utf8(database).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
+          SQLITE_OK ||
+      sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
+    const std::string error = sqlite3_errmsg(db);
+    sqlite3_close_v2(db);
+    throw std::runtime_error(database.string() + ": " + error);
   }
-  ~Reader() { sqlite3_close_v2(db_); }
-  sqlite3_stmt* prepare(const std::string& sql) {
-    sqlite3_stmt* s = nullptr;
-    if (sqlite3_prepare_v2(db_, sql.c_str(), -1, &s, nullptr) != SQLITE_OK)
-      throw std::runtime_error(sqlite3_errmsg(db_));
-    return s;
-  }
-
- private:
-  sqlite3* db_ = nullptr;
-};
+  sqlite3_bind_text(s, 1, bound.c_str(), -1, SQLITE_TRANSIENT);
+  while (sqlite3_step(s) == SQLITE_ROW) row(s);
+  sqlite3_finalize(s);
+  sqlite3_close_v2(db);
+}
 
 std::string text(sqlite3_stmt* s, int column) {
   const auto* p = sqlite3_column_text(s, column);
   return p != nullptr ? reinterpret_cast<const char*>(p) : "";
 }
 
-}  // namespace
-
-std::filesystem::path importerPath() {
-  return platform::executableIn(binaryDir() / "bin", "kolt-importar");
+base::Value valueOf(sqlite3_stmt* s, int i) {
+  switch (sqlite3_column_type(s, i)) {
+    case SQLITE_NULL:
+      return {};
+    case SQLITE_INTEGER:
+      return std::int64_t{sqlite3_column_int64(s, i)};
+    case SQLITE_FLOAT:
+      return sqlite3_column_double(s, i);
+    case SQLITE_TEXT:
+      return text(s, i);
+  }
+  const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(s, i));
+  return base::Blob{{p, p + sqlite3_column_bytes(s, i)}};
 }
+
+}  // namespace
 
 std::filesystem::path sample(const std::string& name) {
   return accessFixturesDir() / name;
@@ -61,63 +73,43 @@ std::vector<unsigned char> readFixture(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>()};
 }
 
+void writeFile(const std::filesystem::path& file, const std::vector<unsigned char>& bytes) {
+  std::ofstream(file, std::ios::binary | std::ios::trunc)
+      .write(reinterpret_cast<const char*>(bytes.data()),
+             static_cast<std::streamsize>(bytes.size()));
+}
+
 access::ImportOptions importOptions() {
   access::ImportOptions options;
-  options.importer = importerPath();
+  options.importer = platform::executableIn(binaryDir() / "bin", "kolt-importar");
   return options;
 }
 
 std::vector<std::string> tableNames(const std::filesystem::path& database) {
-  Reader db(database);
-  sqlite3_stmt* s = db.prepare("SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid");
   std::vector<std::string> names;
-  while (sqlite3_step(s) == SQLITE_ROW)
-    if (text(s, 0) != access::kCompanionOriginTable) names.push_back(text(s, 0));
-  sqlite3_finalize(s);
+  query(database, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid", "",
+        [&](sqlite3_stmt* s) {
+          if (text(s, 0) != access::kCompanionOriginTable) names.push_back(text(s, 0));
+        });
   return names;
 }
 
-std::vector<ColumnDecl> columnsOf(const std::filesystem::path& database, const std::string& table) {
-  Reader db(database);
-  sqlite3_stmt* s = db.prepare("SELECT name, type FROM pragma_table_info(?1) ORDER BY cid");
-  sqlite3_bind_text(s, 1, table.c_str(), -1, SQLITE_TRANSIENT);
-  std::vector<ColumnDecl> columns;
-  while (sqlite3_step(s) == SQLITE_ROW) columns.push_back({text(s, 0), text(s, 1)});
-  sqlite3_finalize(s);
+std::vector<std::pair<std::string, std::string>> columnsOf(const std::filesystem::path& database,
+                                                           const std::string& table) {
+  std::vector<std::pair<std::string, std::string>> columns;
+  query(database, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid", table,
+        [&](sqlite3_stmt* s) { columns.emplace_back(text(s, 0), text(s, 1)); });
   return columns;
 }
 
 std::vector<std::vector<base::Value>> rowsOf(const std::filesystem::path& database,
                                              const std::string& table) {
-  Reader db(database);
-  sqlite3_stmt* s =
-      db.prepare("SELECT * FROM " + access::quoteIdentifier(table) + " ORDER BY rowid");
   std::vector<std::vector<base::Value>> rows;
-  while (sqlite3_step(s) == SQLITE_ROW) {
-    std::vector<base::Value> row;
-    for (int i = 0; i < sqlite3_column_count(s); ++i) {
-      switch (sqlite3_column_type(s, i)) {
-        case SQLITE_NULL:
-          row.emplace_back(std::monostate{});
-          break;
-        case SQLITE_INTEGER:
-          row.emplace_back(std::int64_t{sqlite3_column_int64(s, i)});
-          break;
-        case SQLITE_FLOAT:
-          row.emplace_back(sqlite3_column_double(s, i));
-          break;
-        case SQLITE_TEXT:
-          row.emplace_back(text(s, i));
-          break;
-        default: {
-          const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(s, i));
-          row.emplace_back(base::Blob{{p, p + sqlite3_column_bytes(s, i)}});
-        }
-      }
-    }
-    rows.push_back(std::move(row));
-  }
-  sqlite3_finalize(s);
+  query(database, "SELECT * FROM " + access::quoteIdentifier(table) + " ORDER BY rowid", "",
+        [&](sqlite3_stmt* s) {
+          rows.emplace_back();
+          for (int i = 0; i < sqlite3_column_count(s); ++i) rows.back().push_back(valueOf(s, i));
+        });
   return rows;
 }
 

@@ -3,6 +3,7 @@
 
 #include <filesystem>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "access/import.h"
@@ -10,7 +11,6 @@
 
 namespace kolt::test {
 
-std::filesystem::path importerPath();
 // A file of the licensed sample set in tests/data/access.
 std::filesystem::path sample(const std::string& name);
 // A sample of the shared folder (accessSamplesDir()); empty when that folder does not have it.
@@ -18,17 +18,15 @@ std::filesystem::path sharedSample(const std::string& name);
 // The bytes of a test input. Throws naming the file when it cannot be read, so that a missing
 // fixture fails its test with the path instead of handing it an empty file.
 std::vector<unsigned char> readFixture(const std::filesystem::path& file);
+void writeFile(const std::filesystem::path& file, const std::vector<unsigned char>& bytes);
 // Options that use the importer of this build.
 access::ImportOptions importOptions();
 
-struct ColumnDecl {
-  std::string name;
-  std::string declaredType;
-};
-
 // Tables of an engine database in creation order, without the companion's own record.
 std::vector<std::string> tableNames(const std::filesystem::path& database);
-std::vector<ColumnDecl> columnsOf(const std::filesystem::path& database, const std::string& table);
+// Each column's name and declared type.
+std::vector<std::pair<std::string, std::string>> columnsOf(const std::filesystem::path& database,
+                                                           const std::string& table);
 // Every row of a table in insertion order.
 std::vector<std::vector<base::Value>> rowsOf(const std::filesystem::path& database,
                                              const std::string& table);

@@ -3,27 +3,29 @@
 
 #include <gtest/gtest.h>
 
+#include <tuple>
+
 namespace kolt::access {
 namespace {
 
+auto fields(const ProgressEvent& e) {
+  return std::tuple(static_cast<int>(e.kind), e.text, e.index, e.count, e.total, e.detail);
+}
+
 TEST(ProgressProtocol, EventsSurviveTheTripWhateverTheName) {
   const std::string awkward = "Asset Items\twith\ttabs\\ and\nnewline Umsätze";
-  const std::vector<ProgressEvent> events = {
-      {ProgressEvent::Kind::Start, "ACE17", 0, 4, 123456789012},
-      {ProgressEvent::Kind::Table, awkward, 3, 2155, 0},
-      {ProgressEvent::Kind::Rows, {}, 3, 1024, 0},
-      {ProgressEvent::Kind::End, {}, 0, 4032, 0},
-      {ProgressEvent::Kind::Error, "El archivo C:\\datos\\x.mdb\nestá dañado", 3343, 0, 0}};
-  for (const auto& sent : events) {
+  for (const ProgressEvent& sent : std::vector<ProgressEvent>{
+           {ProgressEvent::Kind::Start, "ACE17", 0, 4, 123456789012},
+           {ProgressEvent::Kind::Table, awkward, 3, 2155, 0},
+           {ProgressEvent::Kind::Rows, {}, 3, 1024, 0},
+           {ProgressEvent::Kind::End, {}, 0, 4032, 0},
+           {ProgressEvent::Kind::Error, "El archivo C:\\datos\\x.mdb\nestá dañado", 3343, 0, 0},
+           {ProgressEvent::Kind::Error, "Sin espacio", 61, 0, 0, "write:\tNo space\\left"}}) {
     const std::string line = encodeEvent(sent);
     EXPECT_EQ(line.find('\n'), std::string::npos);
     const auto received = decodeEvent(line);
     ASSERT_TRUE(received) << line;
-    EXPECT_EQ(received->kind, sent.kind);
-    EXPECT_EQ(received->text, sent.text);
-    EXPECT_EQ(received->index, sent.index);
-    EXPECT_EQ(received->count, sent.count);
-    EXPECT_EQ(received->total, sent.total);
+    EXPECT_EQ(fields(*received), fields(sent)) << line;
   }
 }
 

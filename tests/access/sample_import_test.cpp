@@ -2,7 +2,7 @@
 // dump another Access reader made of it (compare_import.py says how values must agree).
 #include <gtest/gtest.h>
 
-#include <algorithm>
+#include <regex>
 
 #include "access/import_support.h"
 #include "support/linux_tools.h"
@@ -11,18 +11,15 @@
 namespace kolt::test {
 namespace {
 
-// The samples that state no licence live outside the repository (tests/data/access/README.md).
-bool keptOutsideTheRepository(const std::string& sampleName) {
-  return sampleName == "nwind.mdb" || sampleName == "DateTestDatabase.mdb" ||
-         sampleName == "ASampleDatabase.accdb";
-}
-
 class SampleImport : public ::testing::TestWithParam<std::string> {};
 
 TEST_P(SampleImport, MatchesIndependentDump) {
   KOLT_NEEDS_LINUX_TOOL(Python);
   const std::string name = GetParam();
-  const auto file = keptOutsideTheRepository(name) ? sharedSample(name) : sample(name);
+  // The samples that state no licence live outside the repository (tests/data/access/README.md).
+  const bool shared =
+      name == "nwind.mdb" || name == "DateTestDatabase.mdb" || name == "ASampleDatabase.accdb";
+  const auto file = shared ? sharedSample(name) : sample(name);
   if (file.empty()) {
     GTEST_SKIP() << name << " is not in " << accessSamplesDir()
                  << "; set KOLT_ACCESS_SAMPLES to a folder that has it";
@@ -38,19 +35,14 @@ TEST_P(SampleImport, MatchesIndependentDump) {
       << differences;
 }
 
-INSTANTIATE_TEST_SUITE_P(AccessSamples, SampleImport,
-                         ::testing::Values("nwind.mdb", "testIndexCodesV1997.mdb",
-                                           "delColTestV1997.mdb", "DateTestDatabase.mdb",
-                                           "test2V2003.mdb", "testUnicodeCompV2003.mdb",
-                                           "fixedNumericTestV2003.mdb", "overflowTestV2000.mdb",
-                                           "ASampleDatabase.accdb", "oldDatesV2007.accdb",
-                                           "testV2010.accdb", "testEmoticonsV2010.accdb",
-                                           "binIdxTestV2010.accdb", "extDateTestV2019.accdb"),
-                         [](const auto& info) {
-                           std::string n = info.param;
-                           std::replace(n.begin(), n.end(), '.', '_');
-                           return n;
-                         });
+INSTANTIATE_TEST_SUITE_P(
+    AccessSamples, SampleImport,
+    ::testing::Values("nwind.mdb", "testIndexCodesV1997.mdb", "delColTestV1997.mdb",
+                      "DateTestDatabase.mdb", "test2V2003.mdb", "testUnicodeCompV2003.mdb",
+                      "fixedNumericTestV2003.mdb", "overflowTestV2000.mdb", "ASampleDatabase.accdb",
+                      "oldDatesV2007.accdb", "testV2010.accdb", "testEmoticonsV2010.accdb",
+                      "binIdxTestV2010.accdb", "extDateTestV2019.accdb"),
+    [](const auto& info) { return std::regex_replace(info.param, std::regex("\\."), "_"); });
 
 }  // namespace
 }  // namespace kolt::test

@@ -3,9 +3,10 @@
 // back as it was written.
 #include <gtest/gtest.h>
 
+#include <array>
+#include <bit>
 #include <chrono>
 #include <cmath>
-#include <cstring>
 #include <sstream>
 
 #include "access/bulk_loader.h"
@@ -104,39 +105,14 @@ std::string mdbReaderForm(const std::string& type, const Value& v) {
   if (type == "BOOLEAN") return std::get<std::int64_t>(v) ? "I:-1" : "I:0";
   if (base::isNull(v)) return "N";
   if (type == "TEXT" || type == "LONGTEXT") return "S:" + hexOf(std::get<std::string>(v));
-  if (type == "DATETIME") {
-    std::string iso = std::get<std::string>(v);
-    iso[10] = 'T';
-    return "T:" + iso + ".000Z";
-  }
+  if (type == "DATETIME")
+    return "T:" + std::string(std::get<std::string>(v)).replace(10, 1, "T") + ".000Z";
   if (type == "CURRENCY") return "M:" + currency(v);
   if (type == "DOUBLE") {
-    const double d = number(v);
-    unsigned char bytes[8];
-    std::memcpy(bytes, &d, 8);
-    return "D:" + hexOf(std::string(reinterpret_cast<char*>(bytes), 8));
+    const auto bytes = std::bit_cast<std::array<char, 8>>(number(v));
+    return "D:" + hexOf({bytes.begin(), bytes.end()});
   }
   return "I:" + std::to_string(std::get<std::int64_t>(v));
-}
-
-// mdb-export's form: NULL and the empty text as the NULL mark, Yes/No as 1/0, four decimals for
-// Currency, characters outside the Basic Multilingual Plane as "??" (mdbtools reads UCS-2 only).
-std::string mdbExportForm(const std::string& type, const Value& v) {
-  if (type == "BOOLEAN") return std::get<std::int64_t>(v) ? "1" : "0";
-  if (base::isNull(v)) return "\035";
-  if (type == "CURRENCY") return currency(v);
-  if (const auto* text = std::get_if<std::string>(&v)) {
-    if (text->empty()) return "\035";
-    std::string out;
-    for (std::size_t k = 0; k < text->size();) {
-      const auto c = static_cast<unsigned char>((*text)[k]);
-      const std::size_t length = c < 0x80 ? 1 : c < 0xE0 ? 2 : c < 0xF0 ? 3 : 4;
-      out += length == 4 ? "??" : text->substr(k, length);
-      k += length;
-    }
-    return out;
-  }
-  return std::to_string(std::get<std::int64_t>(v));
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
@@ -150,41 +126,34 @@ std::vector<std::string> split(const std::string& text, char separator) {
 class WrittenAccessFile : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
-    dir_ = new TempDir;
-    tables_ = new std::vector<Table>{valuesTable(), largeTable()};
-    writeEngineDatabase(*dir_ / "origen.db", *tables_);
-    const auto exported = access_writer::exportToAccess(*dir_ / "origen.db", mdb());
+    tables_ = {valuesTable(), largeTable()};
+    writeEngineDatabase(dir_ / "origen.db", tables_);
+    const auto exported = access_writer::exportToAccess(dir_ / "origen.db", mdb());
     ASSERT_EQ(exported.size(), 2u);
     EXPECT_EQ(exported[1].rows, 100000u);
   }
-  static void TearDownTestSuite() {
-    delete tables_;
-    delete dir_;
-  }
-  static fs::path mdb() { return *dir_ / "escrito.mdb"; }
-  static const std::vector<Table>& tables() { return *tables_; }
+  static void TearDownTestSuite() { tables_.clear(); }
+  static fs::path mdb() { return dir_ / "escrito.mdb"; }
 
- private:
-  static inline TempDir* dir_ = nullptr;
-  static inline std::vector<Table>* tables_ = nullptr;
+  static inline TempDir dir_;
+  static inline std::vector<Table> tables_;
 };
 
 TEST_F(WrittenAccessFile, OurImportGivesBackEveryTableValueForValue) {
   TempDir out;
-  const auto summary = access::importAccess(mdb(), out / "copia.db", importOptions());
-  EXPECT_EQ(summary.format, "JET4");
+  EXPECT_EQ(access::importAccess(mdb(), out / "copia.db", importOptions()).format, "JET4");
   ASSERT_EQ(tableNames(out / "copia.db"), (std::vector<std::string>{"Valores", "Grande"}));
-  for (const Table& t : tables()) {
-    std::vector<std::pair<std::string, std::string>> declared, expected;
-    for (const auto& c : columnsOf(out / "copia.db", t.name))
-      declared.emplace_back(c.name, c.declaredType);
+  for (const Table& t : tables_) {
+    std::vector<std::pair<std::string, std::string>> expected;
     for (const auto& c : t.columns) expected.emplace_back(c.name, c.declaredType);
-    EXPECT_EQ(declared, expected) << t.name;
+    EXPECT_EQ(columnsOf(out / "copia.db", t.name), expected) << t.name;
     EXPECT_TRUE(rowsOf(out / "copia.db", t.name) == t.rows) << t.name;
   }
 }
 
-TEST_F(WrittenAccessFile, MdbToolsReadsTheSchemaAndEveryValue) {
+// The column types and text sizes as mdbtools reads them (its values are what mdb-reader reads
+// below: mdb-export found no fault that mdb-reader and our import miss).
+TEST_F(WrittenAccessFile, MdbToolsReadsTheSchema) {
   KOLT_NEEDS_LINUX_TOOL(MdbTools);
   std::string schema;
   ASSERT_EQ(runCommand("mdb-schema '" + mdb().string() + "' 2>&1", schema), 0) << schema;
@@ -192,28 +161,6 @@ TEST_F(WrittenAccessFile, MdbToolsReadsTheSchemaAndEveryValue) {
        {"[texto]\t\t\tText (255)", "[memo]\t\t\tMemo/Hyperlink", "Byte", "[entero]\t\t\tInteger",
         "Long Integer", "Double", "Currency", "DateTime", "Boolean", "CREATE TABLE [Grande]"})
     EXPECT_NE(schema.find(line), std::string::npos) << line << "\n" << schema;
-  for (const Table& t : tables()) {
-    std::string output;
-    ASSERT_EQ(runCommand("mdb-export -H -Q -d \"$(printf '\\037')\" -R \"$(printf '\\036')\" "
-                         "-0 \"$(printf '\\035')\" -T '%Y-%m-%d %H:%M:%S' '" +
-                             mdb().string() + "' " + t.name,
-                         output),
-              0);
-    const auto rows = split(output, '\036');
-    ASSERT_EQ(rows.size(), t.rows.size()) << t.name;
-    for (std::size_t r = 0; r < rows.size(); ++r) {
-      auto fields = split(rows[r], '\037');
-      fields.resize(t.columns.size());
-      for (std::size_t c = 0; c < t.columns.size(); ++c) {
-        const std::string& type = t.columns[c].declaredType;
-        const Value& v = t.rows[r][c];
-        if (type == "DOUBLE" && !base::isNull(v))  // printed with 15 significant digits
-          EXPECT_NEAR(std::stod(fields[c]), number(v), std::fabs(number(v)) * 1e-14) << r;
-        else
-          EXPECT_EQ(fields[c], mdbExportForm(type, v)) << t.name << " row " << r << " column " << c;
-      }
-    }
-  }
 }
 
 TEST_F(WrittenAccessFile, MdbReaderReadsEveryValue) {
@@ -229,7 +176,7 @@ TEST_F(WrittenAccessFile, MdbReaderReadsEveryValue) {
             0)
       << output;
   std::string expected;
-  for (const Table& t : tables()) {
+  for (const Table& t : tables_) {
     expected += "T " + hexOf(t.name) + "\n";
     for (const auto& row : t.rows) {
       expected += "R";

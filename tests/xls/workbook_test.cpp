@@ -38,16 +38,6 @@ using test::ReadBack;
 using test::readBack;
 using test::SheetCells;
 
-std::string fileBytes(const fs::path& path) {
-  std::ifstream in(path, std::ios::binary);
-  return std::string(std::istreambuf_iterator<char>(in), {});
-}
-
-void writeFile(const fs::path& path, std::string_view bytes) {
-  std::ofstream out(path, std::ios::binary);
-  out.write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
-
 std::vector<std::string> folderContents(const fs::path& folder) {
   std::vector<std::string> names;
   for (const auto& entry : fs::directory_iterator(folder))
@@ -178,31 +168,25 @@ TEST_F(Workbook, FirstWorkbooksOfAProcessSavedAtOnceFromManyThreadsAreWhole) {
 
 TEST_F(Workbook, EachCallAddsASheetAfterTheOthersUnderANameExcelAccepts) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  const char* given[] = {"a[b]c:d*e?f/g\\h",
-                         "Una tabla con un nombre mucho más largo que 31",
-                         "Una tabla con un nombre mucho más largo que 32",
-                         "validacion1",
-                         "VALIDACION1",
-                         "history",
-                         "'cita'",
-                         ""};
+  const std::pair<const char*, std::string> cases[] = {
+      {"a[b]c:d*e?f/g\\h", "a_b_c_d_e_f_g_h"},
+      {"Una tabla con un nombre mucho más largo que 31", "Una tabla con un nombre mucho m"},
+      {"Una tabla con un nombre mucho más largo que 32", "Una tabla con un nombre muc (2)"},
+      {"validacion1", "validacion1"},
+      {"VALIDACION1", "VALIDACION1 (2)"},
+      {"history", "history (2)"},
+      {"'cita'", "_cita_"},
+      {"", "Hoja"}};
   // The first sheet has no rows: it still shows its column names.
   std::vector<SheetCells> sheets;
+  std::vector<std::string> names;
   for (std::int64_t i = 0; i < 8; ++i) {
-    appendSheet(book, given[i], kTwoColumns,
+    appendSheet(book, cases[i].first, kTwoColumns,
                 i == 0 ? std::vector<Row>{} : std::vector<Row>{Row{i, std::string("uno")}});
+    names.push_back(cases[i].second);
     sheets.push_back({{"text:folio", "text:nombre"}});
     if (i > 0) sheets.back().push_back({"number:" + std::to_string(i), "text:uno"});
   }
-
-  const std::vector<std::string> names = {"a_b_c_d_e_f_g_h",
-                                          "Una tabla con un nombre mucho m",
-                                          "Una tabla con un nombre muc (2)",
-                                          "validacion1",
-                                          "VALIDACION1 (2)",
-                                          "history (2)",
-                                          "_cita_",
-                                          "Hoja"};
   EXPECT_EQ(sheetNames(book), names);
   const ReadBack got = readBack(book);
   EXPECT_EQ(got.names, names);
@@ -232,7 +216,7 @@ class RefusedWorkbook : public Workbook {
  protected:
   // The call fails with the workbook error, and the folder is exactly as it was.
   void expectRefused(const std::function<void()>& call) {
-    const std::string before = fileBytes(book);
+    const std::string before = test::fileText(book);
     const std::vector<std::string> contents = folderContents(dir.path());
     try {
       call();
@@ -241,13 +225,8 @@ class RefusedWorkbook : public Workbook {
       EXPECT_EQ(e.number(), kErrWorkbook);
       EXPECT_FALSE(e.description().empty());
     }
-    EXPECT_EQ(fileBytes(book), before);
+    EXPECT_EQ(test::fileText(book), before);
     EXPECT_EQ(folderContents(dir.path()), contents);
-  }
-
-  void expectRefusedBoth() {
-    expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {}); });
-    expectRefused([&] { sheetNames(book); });
   }
 
   // A compound file holding one stream of the given name and content.
@@ -265,12 +244,10 @@ class RefusedWorkbook : public Workbook {
     g_object_unref(sink);
   }
 
-  // The Workbook stream of a valid one-sheet workbook written by appendSheet.
-  std::string validStream() {
-    const fs::path other = dir / "valid.xls";
-    appendSheet(other, "Hoja", kTwoColumns, {Row{std::int64_t{1}, std::string("uno")}});
+  // The Workbook stream of the workbook `book`.
+  std::string workbookStream() {
     GError* error = nullptr;
-    GsfInput* file = gsf_input_stdio_new(platform::utf8(other).c_str(), &error);
+    GsfInput* file = gsf_input_stdio_new(platform::utf8(book).c_str(), &error);
     GsfInfile* ole = gsf_infile_msole_new(file, &error);
     GsfInput* stream = gsf_infile_child_by_name(ole, "Workbook");
     std::string bytes(static_cast<std::size_t>(gsf_input_size(stream)), '\0');
@@ -278,32 +255,25 @@ class RefusedWorkbook : public Workbook {
     g_object_unref(stream);
     g_object_unref(ole);
     g_object_unref(file);
-    fs::remove(other);
     return bytes;
   }
 };
 
-TEST_F(RefusedWorkbook, FilesThatAreNotWholeWorkbooks) {
+// Files that are not whole workbooks, and compound files that open with a Workbook stream that is
+// missing, cut short, or whose lengths and indexes do not hold together.
+TEST_F(RefusedWorkbook, FilesThatAreNotWholeWorkbooksOrHoldADamagedStream) {
   appendSheet(book, "Hoja", kTwoColumns, {Row{std::int64_t{1}, std::string("uno")}});
-  const std::string whole = fileBytes(book);
-  for (const std::string& bytes :
-       {std::string("folio,nombre\n1,uno\n"), std::string(), whole.substr(0, whole.size() / 2)}) {
-    SCOPED_TRACE(bytes.size());
-    writeFile(book, bytes);
-    expectRefusedBoth();
-  }
-}
-
-// Compound files that open, with a Workbook stream that is missing, cut short, or whose lengths and
-// indexes do not hold together.
-TEST_F(RefusedWorkbook, DamagedWorkbookStreams) {
-  const std::string stream = validStream();
+  const std::string whole = test::fileText(book), stream = workbookStream();
   // The last LABELSST holds the index of "uno"; point it past the string table.
   std::string badIndex = stream;
   const std::size_t label = badIndex.rfind(std::string("\xFD\x00\x0A\x00", 4));
   ASSERT_NE(label, std::string::npos);
   badIndex[label + 4 + 6] = '\x7F';
+  // The stream's name, or none for a file written as it is.
   const std::vector<std::pair<const char*, std::string>> files = {
+      {nullptr, "folio,nombre\n1,uno\n"},
+      {nullptr, ""},
+      {nullptr, whole.substr(0, whole.size() / 2)},
       {"Book", stream},
       {"Workbook", ""},
       {"Workbook", stream.substr(0, 10)},
@@ -314,8 +284,10 @@ TEST_F(RefusedWorkbook, DamagedWorkbookStreams) {
   };
   for (std::size_t i = 0; i < files.size(); ++i) {
     SCOPED_TRACE(i);
-    writeCompoundFile(files[i].first, files[i].second);
-    expectRefusedBoth();
+    if (files[i].first != nullptr) writeCompoundFile(files[i].first, files[i].second);
+    if (files[i].first == nullptr) std::ofstream(book, std::ios::binary) << files[i].second;
+    expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {}); });
+    expectRefused([&] { sheetNames(book); });
   }
 }
 
