@@ -5,7 +5,6 @@
 
 #include <array>
 #include <bit>
-#include <chrono>
 #include <cmath>
 #include <sstream>
 
@@ -35,12 +34,6 @@ std::string times(const std::string& piece, int n) {
   return out;
 }
 
-std::string today() {
-  const auto now = std::chrono::system_clock::now().time_since_epoch();
-  const double serial = std::floor(std::chrono::duration<double>(now).count() / 86400.0) + 25569;
-  return base::formatCanonical(*base::fromSerial(serial));
-}
-
 Table valuesTable() {
   const Value null;
   auto i = [](std::int64_t v) { return Value{v}; };
@@ -65,9 +58,9 @@ Table valuesTable() {
            // U+0100 cannot be compressed; the memo stays in its row, the long one goes to pages;
            // Greek and Latin-1 mixed are compressed in runs.
            {s("Āā" + times("z", 253)), s(times("ĀĂ", 150)), i(1), i(-1), i(-1), Value{1e-300},
-            i(-5), s(today()), i(-1)},
+            i(-5), s("2031-07-15 00:00:00"), i(-1)},
            {s("Ωμέγα y ñandú €"), s(times("Ωmega ", 3000)), i(2), i(2), i(2), Value{3.0}, i(0),
-            s(today().substr(0, 10) + " 17:45:01"), i(0)}}};
+            s("2031-07-15 17:45:01"), i(0)}}};
 }
 
 // A table over many pages: 100,000 rows, with NULLs and dates of every month.
@@ -96,10 +89,6 @@ double number(const Value& v) {
                                            : static_cast<double>(std::get<std::int64_t>(v));
 }
 
-std::string currency(const Value& v) {
-  return access::currencyText(std::llround(number(v) * 10000));
-}
-
 // A value as read_with_mdb_reader.mjs prints it.
 std::string mdbReaderForm(const std::string& type, const Value& v) {
   if (type == "BOOLEAN") return std::get<std::int64_t>(v) ? "I:-1" : "I:0";
@@ -107,7 +96,7 @@ std::string mdbReaderForm(const std::string& type, const Value& v) {
   if (type == "TEXT" || type == "LONGTEXT") return "S:" + hexOf(std::get<std::string>(v));
   if (type == "DATETIME")
     return "T:" + std::string(std::get<std::string>(v)).replace(10, 1, "T") + ".000Z";
-  if (type == "CURRENCY") return "M:" + currency(v);
+  if (type == "CURRENCY") return "M:" + access::currencyText(std::llround(number(v) * 10000));
   if (type == "DOUBLE") {
     const auto bytes = std::bit_cast<std::array<char, 8>>(number(v));
     return "D:" + hexOf({bytes.begin(), bytes.end()});

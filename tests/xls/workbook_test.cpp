@@ -12,7 +12,6 @@
 #include <algorithm>
 #include <fstream>
 #include <functional>
-#include <iterator>
 #include <latch>
 #include <limits>
 #include <thread>
@@ -22,8 +21,6 @@
 #include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
-#include "xls/biff8_records.h"
-#include "xls/biff8_shared_strings.h"
 
 namespace kolt::xls {
 namespace {
@@ -31,8 +28,6 @@ namespace {
 namespace fs = std::filesystem;
 
 using base::Blob;
-using base::Error;
-using base::kErrWorkbook;
 using base::Value;
 using test::ReadBack;
 using test::readBack;
@@ -222,7 +217,7 @@ class RefusedWorkbook : public Workbook {
       call();
       ADD_FAILURE() << "no error";
     } catch (const base::Error& e) {
-      EXPECT_EQ(e.number(), kErrWorkbook);
+      EXPECT_EQ(e.number(), base::kErrWorkbook);
       EXPECT_FALSE(e.description().empty());
     }
     EXPECT_EQ(test::fileText(book), before);
@@ -298,34 +293,6 @@ TEST_F(RefusedWorkbook, RowsThatDoNotMatchTheColumnsTooManyColumnsOrNoSuchFolder
   EXPECT_EQ(sheetNames(book), std::vector<std::string>{"Hoja"});
   book = dir / "falta" / "Val.xls";  // a folder that does not exist
   expectRefused([&] { appendSheet(book, "Hoja", kTwoColumns, {}); });
-}
-
-// The SST writer against its own reader at the CONTINUE boundaries: strings that end exactly at,
-// or just past, a record's end, in one-byte and two-byte characters.
-TEST(SharedStrings, ReadsBackWhatItWritesAcrossContinueRecords) {
-  for (std::size_t length : {8213u, 8214u, 8215u, 4106u, 4107u, 20000u}) {
-    for (char16_t c : {u'a', u'\u00f1', u'\u20ac'}) {
-      SCOPED_TRACE(length);
-      biff8::SharedStrings strings;
-      std::vector<std::u16string> expected;
-      for (int i = 0; i < 4; ++i) {
-        expected.push_back(std::u16string(length + i, c) + static_cast<char16_t>(u'0' + i));
-        strings.add(expected.back());
-      }
-      expected.push_back(u"");
-      strings.add(u"");
-      biff8::StreamWriter out;
-      strings.write(out);
-      const biff8::Bytes bytes = out.take();
-      biff8::RecordCursor cursor(bytes);
-      const biff8::Record sst = cursor.next();
-      const auto contents = biff8::SharedStrings::read(sst, cursor);
-      EXPECT_EQ(contents.strings, expected);
-      EXPECT_EQ(contents.references, 5u);
-      EXPECT_EQ(cursor.next().type, biff8::kExtSst);
-      EXPECT_TRUE(cursor.atEnd());
-    }
-  }
 }
 
 }  // namespace
