@@ -11,24 +11,19 @@ namespace kolt::access {
 namespace {
 
 std::vector<unsigned char> bytes(std::initializer_list<int> values) {
-  std::vector<unsigned char> out;
-  for (int v : values) out.push_back(static_cast<unsigned char>(v));
-  return out;
+  return {values.begin(), values.end()};
 }
 
 std::vector<unsigned char> ascii(const std::string& text) {
   return {text.begin(), text.end()};
 }
 
-TEST(UnicodeText, PlainAndCompressedFormsDecodeAlike) {
+TEST(Text, UnicodeAndSingleByteFormsDecodeToUtf8) {
   EXPECT_EQ(decodeUnicodeText(bytes({'a', 0, 0xE4, 0, 0x16, 0x04})), "aäЖ");
   // FF FE, "aä" one byte each, 00 switches to UTF-16 for "Ж", 00 back to one byte for "b".
   EXPECT_EQ(decodeUnicodeText(bytes({0xFF, 0xFE, 'a', 0xE4, 0x00, 0x16, 0x04, 0x00, 'b'})), "aäЖb");
   EXPECT_EQ(decodeUnicodeText(bytes({0xFF, 0xFE})), "");
   EXPECT_EQ(decodeUnicodeText({}), "");
-}
-
-TEST(UnicodeText, SurrogatePairsBecomeOneCharacter) {
   // U+1F600 between two "a": the pair libmdb turns into two '?'.
   EXPECT_EQ(decodeUnicodeText(bytes({'a', 0, 0x3D, 0xD8, 0x00, 0xDE, 'a', 0})), "a\U0001F600a");
   // A lone half (a damaged value) must not produce invalid UTF-8.
@@ -36,9 +31,7 @@ TEST(UnicodeText, SurrogatePairsBecomeOneCharacter) {
   EXPECT_EQ(decodeUnicodeText(bytes({0x00, 0xDE})), "\uFFFD");
   // An odd trailing byte is dropped rather than read past.
   EXPECT_EQ(decodeUnicodeText(bytes({'a', 0, 'b'})), "a");
-}
 
-TEST(SingleByteText, Windows1252IncludingItsGaps) {
   EXPECT_EQ(decodeSingleByteText(bytes({'B', 0xF3, 'l', 'i', 'd', 'o'}), 1252), "Bólido");
   EXPECT_EQ(decodeSingleByteText(bytes({0x80, 0x9F}), 1252), "€Ÿ");
   // Bytes Windows-1252 leaves undefined keep their C1 code, as Windows itself does.
@@ -47,16 +40,16 @@ TEST(SingleByteText, Windows1252IncludingItsGaps) {
   // Another code page through iconv; an unknown one falls back to Windows-1252.
   EXPECT_EQ(decodeSingleByteText(bytes({0xC6}), 1251), "Ж");
   EXPECT_EQ(decodeSingleByteText(bytes({0xE9}), 65001 + 7), "é");
+  EXPECT_EQ(guidText(bytes({0x6A, 0x27, 0x39, 0x8E, 0xA8, 0xBC, 0xC4, 0x4A, 0x89, 0x1E, 0x49, 0x91,
+                            0x1D, 0x84, 0x38, 0xDD})),
+            "{8E39276A-BCA8-4AC4-891E-49911D8438DD}");
 }
 
-TEST(ExactNumbers, CurrencyKeepsFourDecimals) {
+TEST(ExactNumbers, CurrencyAndDecimalsKeepTheirDigits) {
   EXPECT_EQ(currencyText(-85409824234500), "-8540982423.4500");
   EXPECT_EQ(currencyText(5), "0.0005");
   EXPECT_EQ(currencyText(-5), "-0.0005");
   EXPECT_EQ(currencyText(LLONG_MIN), "-922337203685477.5808");
-}
-
-TEST(ExactNumbers, DecimalBytes) {
   // Sign byte, then four little-endian words, most significant first.
   auto value = bytes({0x00, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x39, 0x30, 0, 0});  // 12345
   EXPECT_EQ(decimalText(value, 0), "12345");
@@ -66,12 +59,12 @@ TEST(ExactNumbers, DecimalBytes) {
   value[0] = 0x80;
   EXPECT_EQ(decimalText(value, 3), "-12.345");
   // A negative zero is zero.
-  auto zero = bytes({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0});
-  EXPECT_EQ(decimalText(zero, 2), "0.00");
+  EXPECT_EQ(decimalText(bytes({0x80, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0}), 2), "0.00");
   // 28 nines, 0x204FCE5E_3E250261_0FFFFFFF.
-  auto big = bytes(
-      {0x00, 0, 0, 0, 0, 0x5E, 0xCE, 0x4F, 0x20, 0x61, 0x02, 0x25, 0x3E, 0xFF, 0xFF, 0xFF, 0x0F});
-  EXPECT_EQ(decimalText(big, 0), "9999999999999999999999999999");
+  EXPECT_EQ(decimalText(bytes({0x00, 0, 0, 0, 0, 0x5E, 0xCE, 0x4F, 0x20, 0x61, 0x02, 0x25, 0x3E,
+                               0xFF, 0xFF, 0xFF, 0x0F}),
+                        0),
+            "9999999999999999999999999999");
   EXPECT_FALSE(decimalText(bytes({0, 1, 2}), 0));
   EXPECT_FALSE(decimalText(value, 29));
 }
@@ -94,22 +87,14 @@ TEST(ExactNumbers, StoredAsNumbersOnlyWhenNoDigitIsLost) {
   EXPECT_FALSE(exactNumber("0.1234567890123456789"));
 }
 
-TEST(Guid, AsAccessShowsIt) {
-  auto b = bytes({0x6A, 0x27, 0x39, 0x8E, 0xA8, 0xBC, 0xC4, 0x4A, 0x89, 0x1E, 0x49, 0x91, 0x1D,
-                  0x84, 0x38, 0xDD});
-  EXPECT_EQ(guidText(b), "{8E39276A-BCA8-4AC4-891E-49911D8438DD}");
-}
-
-TEST(Dates, OrdinaryValuesIncludingBeforeDayZero) {
+TEST(Dates, OrdinaryAndExtendedValues) {
   EXPECT_EQ(dateText(0.0), "1899-12-30 00:00:00");
   // Before day 0 the time still runs forward: -1.25 is 1899-12-29 06:00.
   EXPECT_EQ(dateText(-1.25), "1899-12-29 06:00:00");
   EXPECT_EQ(dateText(2958465.0), "9999-12-31 00:00:00");
   EXPECT_FALSE(dateText(1e7));
   EXPECT_FALSE(dateText(std::numeric_limits<double>::quiet_NaN()));
-}
-
-TEST(Dates, ExtendedValuesKeepTheirFraction) {
+  // Extended dates keep their fraction.
   EXPECT_EQ(extendedDateText(ascii("0000000000000737954:0000000818123456789:7")),
             "2021-06-14 22:43:32.3456789");
   EXPECT_EQ(extendedDateText(ascii("0000000000000000000:0000000000000000000:7")),
