@@ -21,6 +21,8 @@
 #include "support/linux_tools.h"
 #include "support/paths.h"
 #include "support/workbook_reader.h"
+#include "xls/biff8_records.h"
+#include "xls/biff8_shared_strings.h"
 
 namespace kolt::xls {
 namespace {
@@ -324,6 +326,24 @@ TEST_F(RefusedWorkbook, RowsThatDoNotMatchTheColumnsTooManyColumnsOrNoSuchFolder
   EXPECT_EQ(sheetNames(book), std::vector<std::string>{"Hoja"});
   book = dir / "falta" / "Val.xls";  // a folder that does not exist
   expectRefused([&] { appendSheet(book, "Hoja", kTwoColumns, {}); });
+}
+
+// The string table counts every use of a string (a reader sizes its tables by it), and reads back
+// what it wrote across CONTINUE records: strings ending exactly at and just past a record's end.
+TEST(SharedStrings, CountsEveryUseAndReadsBackWhatItWrote) {
+  const std::vector<std::u16string> texts = {std::u16string(8213, u'a'), u"",
+                                             std::u16string(4107, u'\u20ac'), u"\u00f1"};
+  biff8::SharedStrings strings;
+  for (const auto& text : texts) strings.add(text);
+  strings.add(texts[0]);
+  biff8::StreamWriter out;
+  strings.write(out);
+  const biff8::Bytes bytes = out.take();
+  biff8::RecordCursor cursor(bytes);
+  const auto contents = biff8::SharedStrings::read(cursor.next(), cursor);
+  EXPECT_EQ(contents.strings, texts);
+  EXPECT_EQ(contents.references, 5u);
+  EXPECT_EQ(cursor.next().type, biff8::kExtSst);
 }
 
 }  // namespace
