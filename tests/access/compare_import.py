@@ -23,22 +23,19 @@ CALCULATED = {"extDateTestV2019.accdb": {"DateNormalCalc": "DateNormal"}}
 UNDEFINED = set("\x81\x8d\x8f\x90\x9d?")
 
 
-def expected_value(kind, v):
-    """The dump's value as the import must store it."""
-    if v is None:
-        return None
-    if kind == "boolean":
-        return -1 if v else 0
-    if kind == "float":
-        return struct.unpack("f", struct.pack("f", float(v)))[0]
-    if kind in ("datetime", "datetimextended"):
-        text = v.replace("T", " ")
-        return text[: -len(".0000000")] if text.endswith(".0000000") else text
-    if kind == "repid":
-        return "{" + v.upper() + "}"
-    if kind in ("binary", "ole"):
-        return (v["bytes"], v["sha256"])
-    return v
+def date(v):
+    text = v.replace("T", " ")
+    return text[: -len(".0000000")] if text.endswith(".0000000") else text
+
+
+def as_single(v):
+    return struct.unpack("f", struct.pack("f", float(v)))[0]
+
+
+# The dump's values as the import must store them.
+CONVERT = {"boolean": lambda v: -1 if v else 0, "float": as_single, "datetime": date,
+           "datetimextended": date, "repid": lambda v: "{" + v.upper() + "}",
+           "binary": lambda v: (v["bytes"], v["sha256"]), "ole": lambda v: (v["bytes"], v["sha256"])}
 
 
 def same(kind, want, got):
@@ -47,8 +44,7 @@ def same(kind, want, got):
     if kind in ("boolean", "byte", "integer", "long", "bigint"):
         return type(got) is int and got == want
     if kind == "float":
-        single = struct.unpack("f", struct.pack("f", got))[0] if type(got) is float else None
-        return single is not None and "%.9g" % single == "%.9g" % want
+        return type(got) is float and "%.9g" % as_single(got) == "%.9g" % want
     if kind == "double":
         return type(got) is float and "%.17g" % got == "%.17g" % float(want)
     if kind in ("currency", "numeric"):
@@ -92,7 +88,8 @@ def main():
         if got_columns != want_columns:
             problems.append("%s: columns %s, the dump says %s" % (name, got_columns, want_columns))
             continue
-        want_rows = [[expected_value(k, v) for k, v in zip(kinds, row)] for row in table["rows"]]
+        want_rows = [[CONVERT[k](v) if v is not None and k in CONVERT else v
+                      for k, v in zip(kinds, row)] for row in table["rows"]]
         names = [c["name"] for c in table["columns"]]
         for to, source in CALCULATED.get(sample, {}).items():
             for row in want_rows:

@@ -48,13 +48,13 @@ TEST(UnreadableSource, MissingFilesAndOtherContentsAreRefusedWithTheirError) {
   writeFile(dir / "vacio.mdb", {});
   writeFile(dir / "texto.mdb", {text.begin(), text.end()});
   writeFile(dir / "ruido.mdb", noise(64 * 1024, 7));
+  const char* notAccess = "no es una base de datos de Access o está dañado";
   for (const auto& [name, number, words] :
-       {std::tuple{"no-existe.mdb", base::kErrFile, "no-existe.mdb"},
-        {"carpeta.mdb", base::kErrFile, "carpeta.mdb"},
-        {"vacio.mdb", base::kErrNotAccessFile, "no es una base de datos de Access o está dañado"},
-        {"texto.mdb", base::kErrNotAccessFile, "no es una base de datos de Access o está dañado"},
-        {"ruido.mdb", base::kErrNotAccessFile,
-         "no es una base de datos de Access o está dañado"}}) {
+       {std::tuple{"no-existe.mdb", base::kErrFile, "no-existe.mdb. Compruebe la ruta"},
+        {"carpeta.mdb", base::kErrFile, "carpeta.mdb no es un archivo de base de datos"},
+        {"vacio.mdb", base::kErrNotAccessFile, notAccess},
+        {"texto.mdb", base::kErrNotAccessFile, notAccess},
+        {"ruido.mdb", base::kErrNotAccessFile, notAccess}}) {
     SCOPED_TRACE(name);
     const auto e = importError(dir / name);
     EXPECT_EQ(e.number(), number);

@@ -3,9 +3,10 @@
 #include <sqlite3.h>
 
 #include <algorithm>
-#include <cstdio>
 #include <fstream>
 #include <functional>
+#include <iomanip>
+#include <sstream>
 #include <stdexcept>
 
 #include "access/bulk_loader.h"
@@ -122,13 +123,9 @@ std::vector<std::string> folderListing(const std::filesystem::path& folder) {
 }
 
 std::string hexOf(const std::string& text) {
-  std::string out;
-  char buffer[3];
-  for (unsigned char c : text) {
-    std::snprintf(buffer, sizeof buffer, "%02x", c);
-    out += buffer;
-  }
-  return out;
+  std::ostringstream out;
+  for (unsigned char c : text) out << std::hex << std::setw(2) << std::setfill('0') << int{c};
+  return out.str();
 }
 
 }  // namespace kolt::test
