@@ -5,9 +5,11 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <thread>
+#include <tuple>
 
 #include "access/import_support.h"
 #include "base/platform/file_lock.h"
@@ -38,8 +40,7 @@ std::string execute(const fs::path& database, const std::string& sql) {
 }
 
 bool hasTable(const fs::path& database, const std::string& name) {
-  const auto names = tableNames(database);
-  return std::find(names.begin(), names.end(), name) != names.end();
+  return std::ranges::count(tableNames(database), name) == 1;
 }
 
 void setModified(const fs::path& file, std::time_t seconds) {
@@ -154,18 +155,14 @@ void overwritePages(const fs::path& database) {
 // journal, is built again, saying so; whether it is then replaced (its file changed) or looks
 // current, the journal must never be played into a companion.
 TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne) {
-  struct Case {
-    const char* name;
-    void (*damage)(const fs::path&);
-    bool sourceChanged;
-  };
-  for (const Case& c : {Case{"journal, companion replaced", leaveHotJournal, true},
-                        Case{"journal, companion current", leaveHotJournal, false},
-                        Case{"pages overwritten", overwritePages, false}}) {
-    SCOPED_TRACE(c.name);
+  for (const auto& [name, damage, sourceChanged] :
+       {std::tuple{"journal, companion replaced", &leaveHotJournal, true},
+        {"journal, companion current", leaveHotJournal, false},
+        {"pages overwritten", overwritePages, false}}) {
+    SCOPED_TRACE(name);
     const auto companion = open();
-    c.damage(companion);
-    if (c.sourceChanged) setModified(source_, 1'650'000'000);
+    damage(companion);
+    if (sourceChanged) setModified(source_, 1'650'000'000);
     Names notes;
     auto options = importOptions();
     options.note = [&](const std::string& line) { notes.push_back(line); };
@@ -174,7 +171,7 @@ TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne)
     EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
     EXPECT_FALSE(rowsOf(companion, "Table1").empty());
     EXPECT_EQ(folderListing(folder_.path()), alone_);
-    if (!c.sourceChanged) {
+    if (!sourceChanged) {
       ASSERT_EQ(notes.size(), 1u);
       EXPECT_NE(notes[0].find(companion.string() + " estaba dañada"), std::string::npos)
           << notes[0];

@@ -10,10 +10,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cmath>
 #include <fstream>
 #include <functional>
 #include <latch>
-#include <limits>
 #include <thread>
 
 #include "base/error.h"
@@ -59,21 +59,18 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
                                             {"egreso", ColumnKind::Date},
                                             {"logico", ColumnKind::Boolean},
                                             {"nada"}};
+  using S = std::string;
+  using I = std::int64_t;
+  const Value null;
   const std::vector<Row> rows = {
-      Row{std::string("abc"), std::int64_t{42}, 2.5, std::string("2023-01-05 00:00:00"),
-          std::int64_t{-1}, Value{}},
-      Row{std::string(""), std::int64_t{-7}, -0.125, std::string("2023-01-05 13:45:30"),
-          std::int64_t{0}, Value{}},
+      {S("abc"), I{42}, 2.5, S("2023-01-05 00:00:00"), I{-1}, null},
+      {S(""), I{-7}, -0.125, S("2023-01-05 13:45:30"), I{0}, null},
       // Beyond RK's 30 bits, and beyond the 15 digits Excel keeps (so written as text).
-      Row{Value{}, std::int64_t{1} << 40, 1e300, std::string("1900-03-01 00:00:00"),
-          std::int64_t{7}, Value{}},
-      Row{Blob{{1, 2, 3}}, std::int64_t{1234567890123456789},
-          std::numeric_limits<double>::infinity(), std::string("1900-02-28 00:00:00"), Value{},
-          Value{}},
+      {null, I{1} << 40, 1e300, S("1900-03-01 00:00:00"), I{7}, null},
+      {Blob{{1, 2, 3}}, I{1234567890123456789}, HUGE_VAL, S("1900-02-28 00:00:00"), null, null},
       // Not dates Excel can show, or not dates at all: kept as the text they are.
-      Row{Value{}, Value{}, Value{}, std::string("0632-01-01 00:00:00"), std::string("sí"),
-          Value{}},
-      Row{Value{}, Value{}, Value{}, std::string("05/01/2023"), Value{}, Value{}},
+      {null, null, null, S("0632-01-01 00:00:00"), S("sí"), null},
+      {null, null, null, S("05/01/2023"), null, null},
   };
   appendSheet(book, "Validacion1", columns, rows);
 
