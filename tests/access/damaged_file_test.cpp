@@ -129,14 +129,10 @@ TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
   };
   Bytes calculatedDate(16, 0);
   calculatedDate.insert(calculatedDate.end(), {8, 0, 0, 0, 0, 0, 0, 0, 0xE0, 0x7B, 0xE5, 0x40});
-  struct Case {
-    const char* sample;
-    std::function<void(Bytes&)> change;
-    long error;
-    const char* words;
-  };
   TempDir dir;
-  for (const Case& c : std::vector<Case>{
+  using Change = std::function<void(Bytes&)>;
+  for (const auto& [name, change, error, words] :
+       std::vector<std::tuple<const char*, Change, long, const char*>>{
            {"testV2010.accdb", garbageAfterTheHeader, base::kErrNotAccessFile, ""},
            // A property record that claims a length of zero keeps libmdb's catalogue reader on
            // the same record for ever, at full speed and without a word: the work budget must end
@@ -160,13 +156,13 @@ TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
             base::kErrNotAccessFile, "valor largo truncado"},
            {"extDateTestV2019.accdb", changeAt(calculatedDate, 16, 12), base::kErrNotAccessFile,
             "valor calculado truncado"}}) {
-    SCOPED_TRACE(std::string(c.sample) + " " + c.words);
-    auto bytes = readFixture(sample(c.sample));
-    c.change(bytes);
-    writeFile(dir / c.sample, bytes);
-    const auto e = importError(dir / c.sample);
-    EXPECT_EQ(e.number(), c.error) << e.description();
-    EXPECT_NE(e.description().find(c.words), std::string::npos) << e.description();
+    SCOPED_TRACE(std::string(name) + " " + words);
+    auto bytes = readFixture(sample(name));
+    change(bytes);
+    writeFile(dir / name, bytes);
+    const auto e = importError(dir / name);
+    EXPECT_EQ(e.number(), error) << e.description();
+    EXPECT_NE(e.description().find(words), std::string::npos) << e.description();
   }
 }
 

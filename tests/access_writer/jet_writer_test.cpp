@@ -7,6 +7,7 @@
 #include <bit>
 #include <cmath>
 #include <sstream>
+#include <tuple>
 
 #include "access/bulk_loader.h"
 #include "access/import_support.h"
@@ -190,23 +191,18 @@ TEST(AccessExport, RefusesWhatAnAccessFileCannotHoldAndLeavesNoFile) {
   writeEngineDatabase(dir / "ancha.db", {{"Ancha", wide, {wideRow}}});
   writeEngineDatabase(dir / "binaria.db",
                       {{"Binaria", {{"b", "BLOB"}}, {{base::Blob{{1, 2, 3}}}}}});
-  struct Case {
-    const char* source;
-    std::vector<std::string> tables;
-    long number;
-    const char* words;
-  };
-  for (const Case& c :
-       std::vector<Case>{{"ancha.db", {}, base::kErrSyntax, "Access admite como mucho 4080"},
-                         {"binaria.db", {}, base::kErrSyntax, "datos binarios"},
-                         {"binaria.db", {"NoEsta"}, base::kErrNoSuchTable, "NoEsta"},
-                         {"falta.db", {}, base::kErrFile, "falta.db"}}) {
+  for (const auto& [source, tables, number, words] :
+       {std::tuple{"ancha.db", std::vector<std::string>{}, base::kErrSyntax,
+                   "Access admite como mucho 4080"},
+        {"binaria.db", {}, base::kErrSyntax, "datos binarios"},
+        {"binaria.db", {"NoEsta"}, base::kErrNoSuchTable, "NoEsta"},
+        {"falta.db", {}, base::kErrFile, "falta.db"}}) {
     try {
-      access_writer::exportToAccess(dir / c.source, dir / "salida.mdb", c.tables);
-      ADD_FAILURE() << c.source << " exported";
+      access_writer::exportToAccess(dir / source, dir / "salida.mdb", tables);
+      ADD_FAILURE() << source << " exported";
     } catch (const base::Error& e) {
-      EXPECT_EQ(e.number(), c.number) << e.what();
-      EXPECT_NE(e.description().find(c.words), std::string::npos) << e.what();
+      EXPECT_EQ(e.number(), number) << e.what();
+      EXPECT_NE(e.description().find(words), std::string::npos) << e.what();
     }
     EXPECT_EQ(folderListing(dir.path()), (std::vector<std::string>{"ancha.db", "binaria.db"}));
   }
