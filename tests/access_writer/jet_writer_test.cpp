@@ -105,14 +105,6 @@ std::string mdbReaderForm(const std::string& type, const Value& v) {
   return "I:" + std::to_string(std::get<std::int64_t>(v));
 }
 
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  std::string part;
-  std::istringstream in(text);
-  while (std::getline(in, part, separator)) parts.push_back(part);
-  return parts;
-}
-
 class WrittenAccessFile : public ::testing::Test {
  protected:
   static void SetUpTestSuite() {
@@ -175,9 +167,13 @@ TEST_F(WrittenAccessFile, MdbReaderReadsEveryValue) {
       expected += "\n";
     }
   }
-  const auto got = split(output, '\n'), want = split(expected, '\n');
-  ASSERT_EQ(got.size(), want.size());
-  for (std::size_t i = 0; i < want.size(); ++i) ASSERT_EQ(got[i], want[i]) << "line " << i;
+  std::istringstream got(output), want(expected);
+  std::string read, written;
+  for (int line = 1; std::getline(want, written); ++line) {
+    ASSERT_TRUE(std::getline(got, read)) << "line " << line << " missing";
+    ASSERT_EQ(read, written) << "line " << line;
+  }
+  EXPECT_FALSE(std::getline(got, read)) << "more lines than written: " << read;
 }
 
 TEST(AccessExport, RefusesWhatAnAccessFileCannotHoldAndLeavesNoFile) {
