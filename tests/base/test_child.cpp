@@ -30,15 +30,15 @@ int main(int argc, char** argv) {
   std::vector<ExclusiveLock> locks;
   std::vector<std::unique_ptr<CpuBudget>> budgets;
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    const std::string& step = steps[i];
-    const std::string argument = i + 1 < steps.size() ? steps[i + 1] : std::string();
+    const std::string step = steps[i];
+    // Every step but these two takes the word after it.
+    const std::string argument =
+        step == "crash" || step == "spin" || i + 1 == steps.size() ? "" : steps[++i];
     if (step == "report") {
       if (!writeToChannel(kReportChannel, argument + "\n")) return 120;
-      ++i;
     } else if (step == "stderr") {
       std::fprintf(stderr, "%s\n", argument.c_str());
       std::fflush(stderr);
-      ++i;
     } else if (step == "exit") {
       return std::atoi(argument.c_str());
     } else if (step == "crash") {
@@ -51,21 +51,17 @@ int main(int argc, char** argv) {
       for (;;) turns = turns + 1;
     } else if (step == "sleep") {
       std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argument.c_str())));
-      ++i;
     } else if (step == "allocate") {
       const std::size_t bytes = static_cast<std::size_t>(std::atoi(argument.c_str())) << 20;
       auto* memory = static_cast<char*>(std::malloc(bytes));
       if (memory == nullptr) return 121;
       std::memset(memory, 'a', bytes);
       std::printf("%c", memory[bytes / 2]);
-      ++i;
     } else if (step == "budget") {
       budgets.push_back(std::make_unique<CpuBudget>(std::atoi(argument.c_str())));
-      ++i;
     } else if (step == "lock") {
       locks.push_back(tryLock(pathFromUtf8(argument)));
       if (locks.back().state() != ExclusiveLock::State::Held) return 122;
-      ++i;
     } else {
       std::fprintf(stderr, "paso desconocido: %s\n", step.c_str());
       return 64;
