@@ -96,11 +96,11 @@ inline std::vector<std::string> workbooks(const std::filesystem::path& folder) {
 
 // What the work dialog shows. Armed before the dialog opens, the watch runs first in the
 // dialog's own loop, before any progress it shows, and then notes its two lines at every move of
-// the bar.
+// the bar, and hands them to `onMove` with the dialog, as the user would act on what it says.
 class ProgressWatch {
  public:
-  ProgressWatch() {
-    QTimer::singleShot(0, [this] {
+  explicit ProgressWatch(std::function<void(QWidget*, const std::string&)> onMove = {}) {
+    QTimer::singleShot(0, [this, onMove] {
       auto* dialog = QApplication::activeModalWidget();
       if (dialog == nullptr || dialog->objectName() != "dlgProgreso") return;
       opened = true;
@@ -108,9 +108,10 @@ class ProgressWatch {
              QApplication::overrideCursor()->shape() == Qt::WaitCursor;
       QObject::connect(
           dialog->findChild<QProgressBar*>("barProgreso"), &QProgressBar::valueChanged,
-          [this, dialog] {
+          [this, dialog, onMove] {
             seen.push_back(dialog->findChild<QLabel*>("lblPaso")->text().toStdString() + " / " +
                            dialog->findChild<QLabel*>("lblDetalle")->text().toStdString());
+            if (onMove) onMove(dialog, seen.back());
           });
     });
   }

@@ -25,14 +25,11 @@ namespace {
 namespace fs = std::filesystem;
 
 // Generates a database in `dir` and opens it in `session`, results in "R"; returns all its units.
-std::vector<run::Unit> openGenerated(const test::TempDir& dir, const std::string& options,
+std::vector<run::Unit> openGenerated(const test::TempDir& dir, std::vector<std::string> options,
                                      run::Session& session) {
   std::string out;
-  EXPECT_EQ(test::runCommand((session.app / "kolt-generar").string() + " '" +
-                                 (dir / "origen.db").string() + "' " + options,
-                             out),
-            0)
-      << out;
+  options.insert(options.begin(), dir / "origen.db");
+  EXPECT_EQ(test::runProgram("kolt-generar", options, out), 0) << out;
   session.resultsFolder = dir / "R";
   run::openDatabases(session, dir / "origen.db");
   engine::StatementLog log;
@@ -67,7 +64,8 @@ TEST(Generator, EveryRuleFindsADeliberateErrorAlikeHoweverManyUnitsRunSideBySide
   KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   run::Session session(test::binaryDir() / "bin");
-  std::vector<run::Unit> units = openGenerated(dir, "--egresos 20000 --unidades 4", session);
+  std::vector<run::Unit> units =
+      openGenerated(dir, {"--egresos", "20000", "--unidades", "4"}, session);
   // A list order other than the source's: the results must follow the list.
   std::reverse(units.begin(), units.end());
   std::vector<std::map<std::string, std::string>> files;
@@ -110,7 +108,8 @@ TEST(Generator, CleanDataBreaksNoRuleAndAnOutputNameOfNoKnownKindIsRefused) {
   KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
   run::Session session(test::binaryDir() / "bin");
-  const auto units = openGenerated(dir, "--egresos 5000 --unidades 2 --errores 0", session);
+  const auto units =
+      openGenerated(dir, {"--egresos", "5000", "--unidades", "2", "--errores", "0"}, session);
   std::vector<std::string> verdicts;
   for (const auto& unit : run::runValidation(test::requestFor(session, units)).units)
     verdicts.push_back(unit.verdict);
@@ -157,20 +156,18 @@ TEST(AccessSource, ValidatesToTheSameWorkbooksAsTheSameDataInAnEngineDatabase) {
 TEST(Tools, EveryToolAnswersHelpWithItsUsageAndStatusZero) {
   KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::TempDir dir;
-  const fs::path bin = test::binaryDir() / "bin";
-  for (const auto& [tool, usage] : {std::pair{bin / "kolt-generar", "Uso"},
-                                    {bin / "kolt-exportar-mdb", "Uso"},
-                                    {bin / "kolt-catalogo", "Uso"},
-                                    {bin / "kolt-bench-dialect", "Uso"},
-                                    {bin / "kolt-importar", "Uso"},
-                                    {bin / "kolt-validar", "Uso"},
-                                    {test::sourceDir() / "tools" / "bench", "tools/bench"}}) {
+  const std::string bin = (test::binaryDir() / "bin").string() + "/";
+  for (const std::string& tool :
+       {bin + "kolt-generar", bin + "kolt-exportar-mdb", bin + "kolt-catalogo",
+        bin + "kolt-bench-dialect", bin + "kolt-importar", bin + "kolt-validar",
+        (test::sourceDir() / "tools" / "bench").string()}) {
     std::string out;
-    EXPECT_EQ(
-        test::runCommand("cd '" + dir.path().string() + "' && '" + tool.string() + "' --help", out),
-        0)
-        << tool;
-    EXPECT_NE(out.find(usage), std::string::npos) << tool << ": " << out;
+    EXPECT_EQ(test::runCommand("cd '" + dir.path().string() + "' && '" + tool + "' --help", out),
+              0);
+    // The script's help names it as it is called.
+    EXPECT_TRUE(out.find("Uso") != std::string::npos ||
+                out.find("tools/bench") != std::string::npos)
+        << tool << ": " << out;
   }
   EXPECT_TRUE(fs::is_empty(dir.path()));  // no file named "--help" anywhere
 }
