@@ -16,7 +16,6 @@ namespace kolt::app {
 namespace {
 
 namespace fs = std::filesystem;
-using test::WorkingDb;
 
 class StartWindow : public ::testing::Test {
  protected:
@@ -33,11 +32,6 @@ class StartWindow : public ::testing::Test {
     start->findChild<QPushButton*>("cmdAceptar")->click();
   }
 
-  std::string dialogEvent() const {
-    return "openFile|Seleccionar Base de Datos ...|" + folder.app.string() +
-           "|Archivos de Base de Datos (*.mdb *.accdb)";
-  }
-
   // After a failed choice: the error was shown, the start window is still there and nothing is
   // left open.
   void expectBackAtStart(long errorNumber) {
@@ -52,6 +46,8 @@ class StartWindow : public ::testing::Test {
   }
 
   test::ProgramFolder folder;
+  const std::string dialogEvent = "openFile|Seleccionar Base de Datos ...|" + folder.app.string() +
+                                  "|Archivos de Base de Datos (*.mdb *.accdb)";
   run::Session session;
   test::FakeDialogs dialogs;
   std::unique_ptr<FrmRevision> start;
@@ -74,7 +70,7 @@ TEST_F(StartWindow, StartsOnCerrarInSpanishAndCancellingTheFileDialogChangesNoth
 
   choose({});
   choose({});  // and the button still opens the dialog
-  EXPECT_EQ(dialogs.events, (std::vector<std::string>{dialogEvent(), dialogEvent()}));
+  EXPECT_EQ(dialogs.events, (std::vector<std::string>{dialogEvent, dialogEvent}));
   EXPECT_TRUE(start->isVisible());
   EXPECT_EQ(start->frmEnvio(), nullptr);
   EXPECT_FALSE(session.cnnOrigen.isOpen());
@@ -85,7 +81,7 @@ TEST_F(StartWindow, StartsOnCerrarInSpanishAndCancellingTheFileDialogChangesNoth
 // Each choice that cannot be opened is reported, and another can be chosen after it: a good one
 // hands over to the validation window.
 TEST_F(StartWindow, AChoiceThatCannotBeOpenedIsReportedAndAGoodOneHandsOver) {
-  WorkingDb(folder.source).egreso();
+  test::WorkingDb(folder.source).egreso();
   choose(folder.source);
   expectBackAtStart(base::kErrFile);
   // A missing catalogue is named by the file the user is to provide; the demonstration's only
@@ -130,7 +126,7 @@ TEST_F(StartWindow, AChoiceThatCannotBeOpenedIsReportedAndAGoodOneHandsOver) {
   }
   dialogs.events.clear();
   choose(folder.source);
-  ASSERT_EQ(dialogs.events, std::vector<std::string>{dialogEvent()});
+  ASSERT_EQ(dialogs.events, std::vector<std::string>{dialogEvent});
   ASSERT_NE(start->frmEnvio(), nullptr);
   EXPECT_TRUE(start->frmEnvio()->isVisible());
   EXPECT_FALSE(start->isVisible());

@@ -64,8 +64,7 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
   // findings of every kind in all its units but the first; kolt-validar gets a copy of it.
   fs::copy_file(test::binaryDir() / "bin" / "ValidacionesKOLT.db",
                 folder.app / "ValidacionesKOLT.db");
-  const fs::path source = folder.dir / "origen.mdb",
-                 batchSource = folder.dir / "lote" / "origen.mdb";
+  const fs::path source = folder.app / "origen.mdb", batchSource = folder.dir / "origen.mdb";
   std::string output;
   ASSERT_EQ(test::runProgram("kolt-generar",
                              {platform::utf8(source), "--egresos", "1200", "--unidades", "4",
@@ -73,7 +72,6 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
                              output),
             0)
       << output;
-  fs::create_directories(batchSource.parent_path());
   fs::copy_file(source, batchSource);
 
   run::Session session(folder.app);
@@ -108,7 +106,7 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
             std::vector<std::string>{"plain|El proceso de Validación de la Calidad ha Terminado, "
                                      "los resultados puede revisarlos dentro de la carpeta de " +
                                      platform::utf8(session.resultsFolder)});
-  const fs::path batch = folder.dir / "lote" / "RESULTADOS";
+  const fs::path batch = folder.dir / "RESULTADOS";
   ASSERT_EQ(test::runProgram("kolt-validar",
                              {platform::utf8(batchSource), "--resultados", platform::utf8(batch)},
                              output),
@@ -129,7 +127,8 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
     GTEST_SKIP() << "LibreOffice (soffice) or pdftoppm missing: no pictures of the workbooks";
   test::TempDir scratch;
   // The first unit with findings (its first Validacion sheet), the summary, the findings by unit.
-  pictureOfWorkbook(session.resultsFolder / names.at(2), scratch.path(), "unit-workbook.png");
+  pictureOfWorkbook(session.resultsFolder / *std::next(names.begin(), 2), scratch.path(),
+                    "unit-workbook.png");
   pictureOfWorkbook(session.resultsFolder / "ResultadosVal.xls", scratch.path(),
                     "summary-workbook.png");
   pictureOfWorkbook(session.resultsFolder / "Hallazgos.xls", scratch.path(), "findings-sheet.png");

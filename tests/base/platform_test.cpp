@@ -7,22 +7,15 @@
 #include <atomic>
 #include <csignal>
 #include <fstream>
-#include <optional>
 #include <stdexcept>
 #include <thread>
 
 #include "base/platform/child_process.h"
 #include "base/platform/file_lock.h"
-#include "base/platform/interrupt.h"
 #include "base/platform/paths.h"
 #include "base/platform/process.h"
 #include "base/replace_file.h"
 #include "support/paths.h"
-
-#ifndef _WIN32
-#include <sys/wait.h>
-#include <unistd.h>
-#endif
 
 namespace kolt::platform {
 namespace {
@@ -41,14 +34,10 @@ fs::path testChild() {
   return executableIn(programFile(nullptr).parent_path(), "kolt-test-child");
 }
 
-void ignore(std::string_view) {}
-
 // A folder of its own for each test, removed with what the test left in it.
-struct Scratch : ::testing::Test {
+struct Lock : ::testing::Test {
   test::TempDir dir;
 };
-
-using Lock = Scratch;
 
 // A holder in another process keeps the lock from us, and from the time it is killed holds it no
 // more; a second holder, in this process or in another, is refused a lock we hold until we let go.
@@ -67,7 +56,7 @@ TEST_F(Lock, ASecondHolderIsRefusedUntilTheFirstLetsGoOrIsKilled) {
     const ExclusiveLock ours = tryLock(file);
     ASSERT_EQ(ours.state(), ExclusiveLock::State::Held);
     EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::InUse);
-    EXPECT_EQ(runChild(testChild(), {"lock", utf8(file)}, {}, ignore).status, 122)
+    EXPECT_EQ(runChild(testChild(), {"lock", utf8(file)}, {}, [](std::string_view) {}).status, 122)
         << "the other process got a lock we hold";
   }
   EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::Held);
@@ -104,11 +93,16 @@ TEST_F(Lock, AWaiterGetsTheLockWhenTheHolderLetsGoAndTheFileGoesWithTheLastHolde
 #endif
 }
 
-using Replace = Scratch;
+using Replace = Lock;
 
 // The target keeps its old contents unless the new ones are whole; no temporary stays either
-// way.
+// way, and those of dead processes are swept.
 TEST_F(Replace, TargetIsWholeOrUntouchedAndNoTemporaryStays) {
+  // Of a process that is gone, and ours under a number this process never gives.
+  const fs::path dead = dir / "written.tmp-999999999-1",
+                 alive = dir / ("written.tmp-" + std::to_string(processId()) + "-0");
+  std::ofstream(dead) << "x";
+  std::ofstream(alive) << "x";
   // A rename over a folder that holds something fails.
   for (const auto& [name, writeFails, targetIsAFolder, expected] :
        {std::tuple{"written", false, false, "new"}, std::tuple{"write throws", true, false, "old"},
@@ -132,39 +126,40 @@ TEST_F(Replace, TargetIsWholeOrUntouchedAndNoTemporaryStays) {
     EXPECT_EQ(fs::is_directory(target) ? "folder kept" : test::fileText(target), expected);
     EXPECT_FALSE(fs::exists(temporary));
   }
-}
-
-TEST_F(Replace, TemporariesOfDeadProcessesAreSweptOthersKept) {
-  const fs::path target = dir / "db";
-  const fs::path dead = dir / "db.tmp-999999999-1";
-  const fs::path alive = dir / ("db.tmp-" + std::to_string(processId()) + "-1");
-  std::ofstream(dead) << "x";
-  std::ofstream(alive) << "x";
-  base::temporaryNameFor(target);
   EXPECT_FALSE(fs::exists(dead));
   EXPECT_TRUE(fs::exists(alive));
 }
 
 TEST(ChildProcess, EachWayOfEndingIsToldApart) {
+  using End = ChildOutcome::End;
+  const std::string kSigint = std::to_string(SIGINT);
   // The status is checked for an exit and a fault only.
   const std::tuple<std::vector<std::string>, ChildLimits, ChildOutcome::End, int> cases[] = {
-      {{"report", "uno", "report", "dos", "exit", "3"}, {}, ChildOutcome::End::Exited, 3},
-      {{"stderr", "roto", "crash"}, {}, ChildOutcome::End::Signalled, kFaultStatus},
-      {{"spin"}, {.cpuSeconds = 1}, ChildOutcome::End::CpuLimit, 0},
-      {{"report", "uno", "sleep", "10"}, {.timeout = 300ms}, ChildOutcome::End::TimedOut, 0},
-      {{"report", "uno", "sleep", "10"}, {.stallTimeout = 300ms}, ChildOutcome::End::Stalled, 0},
+      {{"report", "uno", "report", "dos", "exit", "3"}, {}, End::Exited, 3},
+      {{"stderr", "roto", "crash"}, {}, End::Signalled, kFaultStatus},
+      {{"spin"}, {.cpuSeconds = 1}, End::CpuLimit, 0},
+      {{"report", "uno", "sleep", "10"}, {.timeout = 300ms}, End::TimedOut, 0},
+      {{"report", "uno", "sleep", "10"}, {.stallTimeout = 300ms}, End::Stalled, 0},
       // What the importer does around a step that must not run away: on Windows a watchdog
       // thread, on POSIX the system's limit, and the parent tells it from a crash either way.
-      {{"budget", "1", "spin"}, {}, ChildOutcome::End::CpuLimit, 0},
+      {{"budget", "1", "spin"}, {}, End::CpuLimit, 0},
+#ifndef _WIN32
+      // Ctrl-C and a request to end the program become a flag the run reads, once: the second
+      // request ends the program, as the first does once the hook is gone.
+      {{"hook", "raise", kSigint, "flag"}, {}, End::Exited, 7},
+      {{"hook", "raise", std::to_string(SIGTERM), "flag"}, {}, End::Exited, 7},
+      {{"hook", "raise", kSigint, "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT},
+      {{"hook", "unhook", "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT},
+#endif
   };
   for (const auto& [steps, limits, end, status] : cases) {
-    SCOPED_TRACE(steps.front() + " " + steps.back());
+    SCOPED_TRACE(::testing::PrintToString(steps));
     std::vector<std::string> lines;
     const auto started = std::chrono::steady_clock::now();
     const ChildOutcome outcome =
         runChild(testChild(), steps, limits, [&](std::string_view l) { lines.emplace_back(l); });
     EXPECT_EQ(outcome.end, end);
-    const bool told = end == ChildOutcome::End::Exited || end == ChildOutcome::End::Signalled;
+    const bool told = end == End::Exited || end == End::Signalled;
     EXPECT_EQ(told ? outcome.status : status, status);
     EXPECT_FALSE(lines.empty() && steps.front() == "report");
     EXPECT_TRUE(steps.front() != "stderr" || outcome.diagnostics.starts_with("roto"))
@@ -193,9 +188,9 @@ TEST(ChildProcess, ArgumentsArriveAsWrittenReportsInOrderAndAThrowingReaderKills
 }
 
 TEST(ChildProcess, MemoryLimitIsEnforced) {
-  if (!kMemoryLimitApplies)
-    GTEST_SKIP() << "a sanitized child cannot run under an address-space limit";
-  if (!memoryLimitEnforced()) GTEST_SKIP() << "Wine keeps no memory limit of a job object";
+  if (!kMemoryLimitApplies || !memoryLimitEnforced())
+    GTEST_SKIP() << "a sanitized child cannot run under an address-space limit, and Wine keeps "
+                    "no memory limit of a job object";
   std::vector<std::string> lines;
   const ChildOutcome outcome =
       runChild(testChild(), {"allocate", "200", "report", "vivo"}, {.memoryBytes = 64 << 20},
@@ -203,33 +198,6 @@ TEST(ChildProcess, MemoryLimitIsEnforced) {
   EXPECT_FALSE(outcome.end == ChildOutcome::End::Exited && outcome.status == 0);
   EXPECT_TRUE(lines.empty());
 }
-
-#ifndef _WIN32
-// Each case in a child of its own, so that the default action of a signal ends only the child:
-// its status is 7 when the flag was set, else 128 + the signal that ended it. A 0 destroys the
-// hook.
-TEST(InterruptHook, TheFirstRequestSetsTheFlagAndTheSecondEndsTheProgram) {
-  const std::pair<std::vector<int>, int> cases[] = {
-      {{SIGINT}, 7},                     // the first request only sets the flag
-      {{SIGTERM}, 7},                    // the same for a request to end the program
-      {{SIGINT, SIGINT}, 128 + SIGINT},  // the second ends the program
-      {{0, SIGINT}, 128 + SIGINT},       // once the hook is gone, the first does
-  };
-  for (const auto& [signals, expected] : cases) {
-    SCOPED_TRACE(::testing::PrintToString(signals));
-    const pid_t pid = fork();
-    if (pid == 0) {
-      std::atomic<bool> requested{false};
-      std::optional<InterruptHook> hook(std::in_place, requested);
-      for (const int signal : signals) signal != 0 ? void(raise(signal)) : hook.reset();
-      _exit(requested ? 7 : 1);
-    }
-    int status = 0;
-    waitpid(pid, &status, 0);
-    EXPECT_EQ(WIFEXITED(status) ? WEXITSTATUS(status) : 128 + WTERMSIG(status), expected);
-  }
-}
-#endif
 
 }  // namespace
 }  // namespace kolt::platform

@@ -7,6 +7,9 @@
 //   spin           uses processor time without end   sleep S       waits S seconds
 //   allocate MB    takes and touches MB megabytes    lock FILE     takes the lock on FILE
 //   budget S       from here on at most S more seconds of processor time (CpuBudget)
+//   hook           Ctrl-C and a request to end set a flag (InterruptHook)  unhook  the hook goes
+//   raise SIGNAL   sends itself SIGNAL                flag   ends with 7 if the flag is set, else 1
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -14,12 +17,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/platform/child_process.h"
 #include "base/platform/file_lock.h"
+#include "base/platform/interrupt.h"
 #include "base/platform/paths.h"
 #include "base/platform/process.h"
 
@@ -29,11 +34,14 @@ int main(int argc, char** argv) {
   const std::vector<std::string> steps = commandLineArguments(argc, argv);
   std::vector<ExclusiveLock> locks;
   std::vector<std::unique_ptr<CpuBudget>> budgets;
+  std::atomic<bool> requested{false};
+  std::optional<InterruptHook> hook;
   for (std::size_t i = 0; i < steps.size(); ++i) {
     const std::string step = steps[i];
-    // Every step but these two takes the word after it.
-    const std::string argument =
-        step == "crash" || step == "spin" || i + 1 == steps.size() ? "" : steps[++i];
+    // These steps take no word after them.
+    const bool alone =
+        step == "crash" || step == "spin" || step == "hook" || step == "unhook" || step == "flag";
+    const std::string argument = alone || i + 1 == steps.size() ? "" : steps[++i];
     if (step == "report") {
       if (!writeToChannel(kReportChannel, argument + "\n")) return 120;
     } else if (step == "stderr") {
@@ -62,6 +70,14 @@ int main(int argc, char** argv) {
     } else if (step == "lock") {
       locks.push_back(tryLock(pathFromUtf8(argument)));
       if (locks.back().state() != ExclusiveLock::State::Held) return 122;
+    } else if (step == "hook") {
+      hook.emplace(requested);
+    } else if (step == "unhook") {
+      hook.reset();
+    } else if (step == "raise") {
+      std::raise(std::atoi(argument.c_str()));
+    } else if (step == "flag") {
+      return requested ? 7 : 1;
     } else {
       std::fprintf(stderr, "paso desconocido: %s\n", step.c_str());
       return 64;

@@ -29,7 +29,6 @@ namespace kolt::forms {
 namespace {
 
 namespace fs = std::filesystem;
-using test::WorkingDb;
 
 const std::string kSinUnidades = std::string("information||") + run::kMensajeSinUnidades;
 
@@ -44,15 +43,11 @@ class ValidationWindow : public ::testing::Test {
     ASSERT_TRUE(test::showActive(*window));
   }
 
-  template <typename T>
-  T* control(const char* name) {
-    return window->findChild<T*>(name);
-  }
-  QListWidget* list() { return control<QListWidget>("lstUnidades"); }
-  QCheckBox* box() { return control<QCheckBox>("chkTodasUnidades"); }
-  DateBox* ini() { return control<DateBox>("mskFechaIni"); }
-  DateBox* fin() { return control<DateBox>("mskFechaFin"); }
-  QLabel* notice() { return control<QLabel>("lblSinUnidades"); }
+  QListWidget* list() { return window->findChild<QListWidget*>("lstUnidades"); }
+  QCheckBox* box() { return window->findChild<QCheckBox*>("chkTodasUnidades"); }
+  DateBox* ini() { return window->findChild<DateBox*>("mskFechaIni"); }
+  DateBox* fin() { return window->findChild<DateBox*>("mskFechaFin"); }
+  QLabel* notice() { return window->findChild<QLabel*>("lblSinUnidades"); }
   QWidget* focused() { return QApplication::focusWidget(); }
 
   // The select-all box, then each entry: "X:x-" is the box checked, the first entry checked and the
@@ -70,7 +65,7 @@ class ValidationWindow : public ::testing::Test {
     QTest::keyClicks(box, text);
   }
 
-  void validar() { control<QToolButton>("cmdAceptar")->click(); }
+  void validar() { window->findChild<QToolButton*>("cmdAceptar")->click(); }
 
   // Opens the window and presses "Validar": one message, starting with `said` and naming `part`,
   // the pointer restored, the window still open, nothing written.
@@ -101,15 +96,13 @@ class ValidationWindow : public ::testing::Test {
 TEST_F(ValidationWindow, LoadListsEveryUnitCheckedAndSelectAllFollowsTheEntriesAndSalirCloses) {
   test::twoUnitSource(folder.source);
   open();
-  EXPECT_EQ(window->windowTitle(), "Validaciones Kolt");
-  ASSERT_EQ(list()->count(), 2);
   EXPECT_EQ(list()->item(0)->text(), "DFSSA000001  HOSPITAL GENERAL");
   EXPECT_EQ(list()->item(1)->text(), "DFSSA000002  CLINICA NORTE");
   EXPECT_EQ(marks(), "X:xx");
   EXPECT_FALSE(notice()->isVisible());
   // Their access keys: Alt+V, Alt+S.
-  EXPECT_EQ(control<QToolButton>("cmdAceptar")->text(), "&Validar");
-  EXPECT_EQ(control<QToolButton>("cmdSalir")->text(), "&Salir");
+  EXPECT_EQ(window->findChild<QToolButton*>("cmdAceptar")->text(), "&Validar");
+  EXPECT_EQ(window->findChild<QToolButton*>("cmdSalir")->text(), "&Salir");
 
   // The focus starts on "&Validar" and Tab follows the designed order.
   std::string order = focused()->objectName().toStdString();
@@ -135,7 +128,7 @@ TEST_F(ValidationWindow, LoadListsEveryUnitCheckedAndSelectAllFollowsTheEntriesA
   box()->click();
   EXPECT_EQ(marks(), "-:--");
 
-  control<QToolButton>("cmdSalir")->click();
+  window->findChild<QToolButton*>("cmdSalir")->click();
   EXPECT_FALSE(window->isVisible());
 }
 
@@ -152,7 +145,7 @@ TEST_F(ValidationWindow, UnitsLeftOutOfTheListAreExplainedUnderIt) {
     SCOPED_TRACE(said);
     folder.source = folder.dir / ("origen" + std::to_string(units.size() + listed) + ".db");
     {
-      WorkingDb source(folder.source);
+      test::WorkingDb source(folder.source);
       for (const char* unit : units) source.egreso({{"clues", unit}});
     }
     open();
@@ -198,7 +191,7 @@ TEST_F(ValidationWindow, DatesTakeDigitsOnlyAndTheirChecksComeInOrderAndMoveTheF
     type(ini(), start);
     fin()->clear();
     type(fin(), end);
-    control<QToolButton>("cmdAceptar")->setFocus();
+    window->findChild<QToolButton*>("cmdAceptar")->setFocus();
     dialogs.events.clear();
     validar();
     EXPECT_EQ(dialogs.events, messages);
@@ -213,8 +206,8 @@ TEST_F(ValidationWindow, DatesTakeDigitsOnlyAndTheirChecksComeInOrderAndMoveTheF
 TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValidar) {
   KOLT_NEEDS_LINUX_TOOL(PosixShell);
   test::twoUnitSource(folder.source);
-  const fs::path engineSource = folder.source, mdb = folder.dir / "origen.mdb";
-  const fs::path corrected = folder.dir / "corregido.mdb";
+  const fs::path engineSource = folder.source, mdb = folder.dir / "origen.mdb",
+                 corrected = folder.dir / "corregido.mdb";
   std::string out;
   ASSERT_EQ(test::runProgram("kolt-exportar-mdb", {engineSource.string(), mdb.string()}, out), 0);
   folder.source = mdb;
@@ -226,11 +219,10 @@ TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValida
   fs::rename(corrected, mdb);
 
   validar();
-  ASSERT_EQ(dialogs.events.size(), 1u);
-  EXPECT_EQ(dialogs.events[0].rfind("plain|El proceso de Validación", 0), 0u) << dialogs.events[0];
+  // Of the unit whose discharge the correction mended, no findings.
   EXPECT_EQ(test::workbooks(session.resultsFolder),
-            (std::vector<std::string>{"Hallazgos.xls", "ResultadosVal.xls"}))
-      << "the window validated the data the file held when it was opened";
+            (std::set<std::string>{"Hallazgos.xls", "ResultadosVal.xls"}))
+      << ::testing::PrintToString(dialogs.events);
 }
 
 // A source in a folder the user may read but not write (where this system lets the test make it
@@ -238,7 +230,7 @@ TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValida
 // a trailing blank: the list shows "{code}  {name}", the run must get the code itself, whole.
 TEST_F(ValidationWindow, ARunShowsItsProgressUnderTheBusyPointerUntilTheEndMessage) {
   {
-    WorkingDb source(folder.source);
+    test::WorkingDb source(folder.source);
     source.egreso().egreso({{"clues", "DFSSA000034 "}, {"edad", 131}});
     source.insert("CATCLUES", {{"CLUES", "DFSSA000034 "}, {"DESCUNIDAD", "CLINICA SUR"}});
     source.connection().executeNative("CREATE TABLE CLUESSEL (CLUES TEXT)");
@@ -246,19 +238,17 @@ TEST_F(ValidationWindow, ARunShowsItsProgressUnderTheBusyPointerUntilTheEndMessa
   }
   test::NoWriting readOnly({folder.dir.path(), folder.source});
   open();
-  ASSERT_EQ(list()->count(), 2);
   EXPECT_EQ(list()->item(1)->text(), "DFSSA000034   CLINICA SUR");
   EXPECT_FALSE(notice()->isVisible());
   test::ProgressWatch watch;
-  bool dialogGoneAtEndMessage = false, busyAtEndMessage = false;
+  std::string atEndMessage;
   dialogs.whileShown = [&] {
-    dialogGoneAtEndMessage = QApplication::activeModalWidget() == nullptr;
-    busyAtEndMessage = QApplication::overrideCursor() != nullptr;
+    atEndMessage = std::string(QApplication::activeModalWidget() ? "dialog " : "") +
+                   (QApplication::overrideCursor() ? "busy" : "");
   };
   validar();
 
-  EXPECT_TRUE(watch.opened);
-  EXPECT_TRUE(watch.busy);
+  EXPECT_TRUE(watch.opened && watch.busy);
   // Some unit's rules and the last count of units done cannot have been missed, whenever the
   // watch began.
   const auto& seen = watch.seen;
@@ -269,19 +259,30 @@ TEST_F(ValidationWindow, ARunShowsItsProgressUnderTheBusyPointerUntilTheEndMessa
   EXPECT_EQ(seen.back().rfind("Unidades validadas: 2 de 2 / ", 0), 0u) << seen.back();
   ASSERT_EQ(dialogs.events.size(), 1u);
   EXPECT_EQ(dialogs.events[0].rfind("plain|", 0), 0u) << dialogs.events[0];
-  EXPECT_TRUE(dialogGoneAtEndMessage);
-  EXPECT_TRUE(busyAtEndMessage);
+  EXPECT_EQ(atEndMessage, "busy");  // the dialog gone, the pointer still busy
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
-  EXPECT_EQ(
-      test::workbooks(session.resultsFolder),
-      (std::vector<std::string>{"Hallazgos.xls", "ResultadosVal.xls", "ValDFSSA000034%20.xls"}));
+  EXPECT_EQ(test::workbooks(session.resultsFolder),
+            (std::set<std::string>{"Hallazgos.xls", "ResultadosVal.xls", "ValDFSSA000034%20.xls"}));
 }
 
-// A run is refused before any unit when its results folder is in use by another run, when the
-// office's rules file is faulty, and when the catalogue or the source lacks what the rules read
-// (every missing table named).
-TEST_F(ValidationWindow, WhatARunWouldLackIsRefusedInOneMessage) {
-  test::manyUnitSource(folder.source, 2);
+// "Cancelar" stops a run between units. A run is refused before any unit when its results folder
+// is in use by another run, when the office's rules file is faulty, and when the catalogue or the
+// source lacks what the rules read (every missing table named).
+TEST_F(ValidationWindow, CancelarStopsARunAndWhatARunWouldLackIsRefusedInOneMessage) {
+  test::manyUnitSource(folder.source, 30);
+  open();
+  // "Cancelar" pressed once the first unit is validated.
+  test::ProgressWatch watch([](QWidget* dialog, const std::string& line) {
+    if (line.starts_with("Unidades validadas: ") && !line.starts_with("Unidades validadas: 0 "))
+      dialog->findChild<QPushButton*>("cmdCancelar")->click();
+  });
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_TRUE(dialogs.events[0].starts_with("plain|La validación se interrumpió: se validaron "))
+      << dialogs.events[0];
+  EXPECT_FALSE(fs::exists(session.resultsFolder / "Validacion.tmp"));
+  fs::remove_all(session.resultsFolder);
+
   {
     const results::ResultsFolder otherRun(session.resultsFolder);
     expectRefused("information||3045 - La carpeta de resultados ");
@@ -296,21 +297,6 @@ TEST_F(ValidationWindow, WhatARunWouldLackIsRefusedInOneMessage) {
                 "no tiene las tablas CATLOCAL y Folio.");
   execute(folder.source, {"Drop Table OBSTET"});
   expectRefused("information||3011 - ", "OBSTET");
-}
-
-TEST_F(ValidationWindow, CancelarStopsTheRunBetweenUnits) {
-  test::manyUnitSource(folder.source, 30);
-  open();
-  // "Cancelar" pressed once the first unit is validated.
-  test::ProgressWatch watch([](QWidget* dialog, const std::string& line) {
-    if (line.starts_with("Unidades validadas: ") && !line.starts_with("Unidades validadas: 0 "))
-      dialog->findChild<QPushButton*>("cmdCancelar")->click();
-  });
-  validar();
-  ASSERT_EQ(dialogs.events.size(), 1u);
-  EXPECT_TRUE(dialogs.events[0].starts_with("plain|La validación se interrumpió: se validaron "))
-      << dialogs.events[0];
-  EXPECT_FALSE(fs::exists(session.resultsFolder / "Validacion.tmp"));
 }
 
 }  // namespace

@@ -10,17 +10,16 @@
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <algorithm>
 #include <deque>
 #include <filesystem>
 #include <functional>
+#include <set>
 #include <string>
 #include <utility>
 #include <vector>
 
 #include "base/platform/paths.h"
 #include "forms/dialogs.h"
-#include "run/session.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -47,9 +46,8 @@ class FakeDialogs : public forms::Dialogs {
                    const QString& filter) override {
     events.push_back("openFile|" + title.toStdString() + "|" + folder.toStdString() + "|" +
                      filter.toStdString());
-    if (files.empty()) return {};
-    QString file = files.front();
-    files.pop_front();
+    const QString file = files.empty() ? QString() : files.front();
+    if (!files.empty()) files.pop_front();
     return file;
   }
 
@@ -84,13 +82,11 @@ inline bool showExposed(QWidget& window) {
   return QTest::qWaitForWindowExposed(&window);
 }
 
-// The names of the workbooks in `folder`, sorted.
-inline std::vector<std::string> workbooks(const std::filesystem::path& folder) {
-  std::vector<std::string> names;
+// The names of the workbooks in `folder`.
+inline std::set<std::string> workbooks(const std::filesystem::path& folder) {
+  std::set<std::string> names;
   for (const auto& entry : std::filesystem::directory_iterator(folder))
-    if (entry.path().extension() == ".xls")
-      names.push_back(platform::utf8(entry.path().filename()));
-  std::sort(names.begin(), names.end());
+    if (entry.path().extension() == ".xls") names.insert(platform::utf8(entry.path().filename()));
   return names;
 }
 

@@ -30,8 +30,8 @@ TEST(CatalogueSources, DemoRuleCatalogueHoldsEveryRuleOnceWithTheProgramsOwnDesc
   ASSERT_EQ(rows.rows().size(), plan.size());
   std::set<std::string> distinct;
   for (std::size_t i = 0; i < plan.size(); ++i) {
-    EXPECT_EQ(rows.rows()[i][0], base::Value(std::int64_t{plan[i].number}));
-    EXPECT_EQ(rows.rows()[i][1], base::Value(plan[i].description));
+    EXPECT_EQ(rows.rows()[i],
+              (std::vector<base::Value>{std::int64_t{plan[i].number}, plan[i].description}));
     // Said in full: no placeholder left, and no two rules described alike (a generated rule
     // names its own table and field).
     EXPECT_GT(plan[i].description.size(), 30u) << plan[i].number;
