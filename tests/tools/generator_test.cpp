@@ -29,7 +29,7 @@ namespace fs = std::filesystem;
 std::vector<run::Unit> openGenerated(const test::TempDir& dir, const char* name,
                                      std::vector<std::string> options, run::Session& session) {
   std::string out;
-  options.insert(options.begin(), dir / name);
+  options.insert(options.begin(), (dir / name).string());
   EXPECT_TRUE(fs::exists(dir / name) || test::runProgram("kolt-generar", options, out) == 0) << out;
   session.resultsFolder = dir / "R";
   run::openDatabases(session, dir / name);
