@@ -1,13 +1,12 @@
-// The platform layer's promises that the rest of the program builds on: one lock holder at a time
-// and none after a killed one; a replaced file whole or untouched; a child process whose end is
-// told apart (exit, crash, CPU limit, memory limit, timeout, silence).
+// The platform layer's promises that the rest of the program builds on: one lock holder at a
+// time and none after a killed one; a replaced file whole or untouched; a child process whose
+// end is told apart (exit, crash, CPU limit, memory limit, timeout, silence); Ctrl-C and a
+// request to end the program become a flag the run reads, once.
 #include <gtest/gtest.h>
 
 #include <atomic>
 #include <csignal>
-#include <cstdlib>
 #include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <thread>
 
@@ -16,6 +15,7 @@
 #include "base/platform/paths.h"
 #include "base/platform/process.h"
 #include "base/replace_file.h"
+#include "support/paths.h"
 
 namespace kolt::platform {
 namespace {
@@ -34,56 +34,37 @@ fs::path testChild() {
   return executableIn(programFile(nullptr).parent_path(), "kolt-test-child");
 }
 
-void ignore(std::string_view) {}
-
-std::string contents(const fs::path& file) {
-  std::ifstream in(file);
-  std::stringstream all;
-  all << in.rdbuf();
-  return all.str();
-}
-
-class Scratch : public ::testing::Test {
- protected:
-  void SetUp() override {
-    dir = fs::temp_directory_path() /
-          ("kolt-platform-" + std::to_string(processId()) + "-" +
-           ::testing::UnitTest::GetInstance()->current_test_info()->name());
-    fs::remove_all(dir);
-    fs::create_directories(dir);
-  }
-  void TearDown() override { fs::remove_all(dir); }
-  fs::path dir;
+// A folder of its own for each test, removed with what the test left in it.
+struct Lock : ::testing::Test {
+  test::TempDir dir;
 };
 
-using Lock = Scratch;
-
-TEST_F(Lock, ASecondHolderIsRefusedUntilTheFirstLetsGo) {
+// A holder in another process keeps the lock from us, and from the time it is killed holds it no
+// more; a second holder, in this process or in another, is refused a lock we hold until we let go.
+TEST_F(Lock, ASecondHolderIsRefusedUntilTheFirstLetsGoOrIsKilled) {
   const fs::path file = dir / "x.lock";
+  std::vector<std::string> lines;
+  const ChildOutcome outcome =
+      runChild(testChild(), {"lock", utf8(file), "report", "tomado", "sleep", "30"},
+               {.timeout = 2s}, [&](std::string_view l) {
+                 lines.emplace_back(l);
+                 EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::InUse);
+               });
+  ASSERT_EQ(lines, std::vector<std::string>{"tomado"}) << "the holder did not get the lock";
+  ASSERT_EQ(outcome.end, ChildOutcome::End::TimedOut);
   {
-    const ExclusiveLock first = tryLock(file);
-    ASSERT_EQ(first.state(), ExclusiveLock::State::Held);
+    const ExclusiveLock ours = tryLock(file);
+    ASSERT_EQ(ours.state(), ExclusiveLock::State::Held);
     EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::InUse);
+    EXPECT_EQ(runChild(testChild(), {"lock", utf8(file)}, {}, [](std::string_view) {}).status, 122)
+        << "the other process got a lock we hold";
   }
   EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::Held);
   EXPECT_EQ(tryLock(dir / "missing" / "x.lock").state(), ExclusiveLock::State::CannotOpen);
 }
 
-TEST_F(Lock, AKilledHolderLeavesNoLock) {
-  const fs::path file = dir / "x.lock";
-  ChildLimits limits;
-  limits.timeout = 2s;
-  std::vector<std::string> lines;
-  const ChildOutcome outcome =
-      runChild(testChild(), {"lock", utf8(file), "report", "tomado", "sleep", "30"}, limits,
-               [&](std::string_view l) { lines.emplace_back(l); });
-  ASSERT_EQ(lines, std::vector<std::string>{"tomado"}) << "the holder did not get the lock";
-  ASSERT_EQ(outcome.end, ChildOutcome::End::TimedOut);
-  EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::Held);
-}
-
-// A lock that lives only while held: a waiter whose file was removed by the holder takes the lock
-// on the file under the name, so that a third process cannot hold it beside it.
+// A lock that lives only while held: a waiter whose file was removed by the holder takes the
+// lock on the file under the name, so that a third process cannot hold it beside it.
 TEST_F(Lock, AWaiterGetsTheLockWhenTheHolderLetsGoAndTheFileGoesWithTheLastHolder) {
   const fs::path file = dir / "x.lock";
   auto first = waitForLock(file, {});
@@ -112,119 +93,87 @@ TEST_F(Lock, AWaiterGetsTheLockWhenTheHolderLetsGoAndTheFileGoesWithTheLastHolde
 #endif
 }
 
-TEST_F(Lock, AHolderInAnotherProcessKeepsItFromUs) {
-  const fs::path file = dir / "x.lock";
-  const ExclusiveLock ours = tryLock(file);
-  ASSERT_EQ(ours.state(), ExclusiveLock::State::Held);
-  const ChildOutcome outcome = runChild(testChild(), {"lock", utf8(file)}, {}, ignore);
-  EXPECT_EQ(outcome.end, ChildOutcome::End::Exited);
-  EXPECT_EQ(outcome.status, 122) << "the other process got a lock we hold";
-}
+using Replace = Lock;
 
-using Replace = Scratch;
-
-// The target keeps its old contents unless the new ones are whole; no temporary stays either way.
+// The target keeps its old contents unless the new ones are whole; no temporary stays either
+// way, and those of dead processes are swept.
 TEST_F(Replace, TargetIsWholeOrUntouchedAndNoTemporaryStays) {
-  struct Case {
-    const char* name;
-    bool writeFails;
-    bool targetIsAFolder;  // a rename over a folder that holds something fails
-    const char* expected;
-  };
-  for (const Case& c :
-       {Case{"written", false, false, "new"}, Case{"write throws", true, false, "old"},
-        Case{"rename refused", false, true, nullptr}}) {
-    SCOPED_TRACE(c.name);
-    const fs::path target = dir / c.name;
-    if (c.targetIsAFolder) {
-      fs::create_directories(target / "inside");
-    } else {
-      std::ofstream(target) << "old";
-    }
+  // Of a process that is gone, and ours under a number this process never gives.
+  const fs::path dead = dir / "written.tmp-999999999-1",
+                 alive = dir / ("written.tmp-" + std::to_string(processId()) + "-0");
+  std::ofstream(dead) << "x";
+  std::ofstream(alive) << "x";
+  // A rename over a folder that holds something fails.
+  for (const auto& [name, writeFails, targetIsAFolder, expected] :
+       {std::tuple{"written", false, false, "new"}, std::tuple{"write throws", true, false, "old"},
+        std::tuple{"rename refused", false, true, "folder kept"}}) {
+    SCOPED_TRACE(name);
+    const fs::path target = dir / name;
+    targetIsAFolder ? void(fs::create_directories(target / "inside"))
+                    : void(std::ofstream(target) << "old");
     const fs::path temporary = base::temporaryNameFor(target);
     auto write = [&] {
       std::ofstream(temporary) << "new";
-      if (c.writeFails) throw std::runtime_error("disk gone");
+      if (writeFails) throw std::runtime_error("disk gone");
     };
     std::error_code error;
-    if (c.writeFails) {
+    if (writeFails) {
       EXPECT_THROW(base::replaceFile(temporary, target, write), std::runtime_error);
     } else {
       error = base::replaceFile(temporary, target, write);
     }
-    EXPECT_EQ(bool(error), c.targetIsAFolder);
-    if (c.expected != nullptr) {
-      EXPECT_EQ(contents(target), c.expected);
-    } else {
-      EXPECT_TRUE(fs::exists(target / "inside"));
-    }
+    EXPECT_EQ(bool(error), targetIsAFolder);
+    EXPECT_EQ(fs::is_directory(target) ? "folder kept" : test::fileText(target), expected);
     EXPECT_FALSE(fs::exists(temporary));
   }
-}
-
-TEST_F(Replace, TemporariesOfDeadProcessesAreSweptOthersKept) {
-  const fs::path target = dir / "db";
-  const fs::path dead = dir / "db.tmp-999999999-1";
-  const fs::path alive = dir / ("db.tmp-" + std::to_string(processId()) + "-1");
-  std::ofstream(dead) << "x";
-  std::ofstream(alive) << "x";
-  base::temporaryNameFor(target);
   EXPECT_FALSE(fs::exists(dead));
   EXPECT_TRUE(fs::exists(alive));
 }
 
 TEST(ChildProcess, EachWayOfEndingIsToldApart) {
-  struct Case {
-    std::vector<std::string> steps;
-    ChildLimits limits;
-    ChildOutcome::End end;
-    int status;  // checked for an exit and a fault only
+  using End = ChildOutcome::End;
+  const std::string kSigint = std::to_string(SIGINT);
+  // The status is checked for an exit and a fault only.
+  const std::tuple<std::vector<std::string>, ChildLimits, ChildOutcome::End, int> cases[] = {
+      // Two lines in one write arrive as two.
+      {{"report", "uno\ndos", "exit", "3"}, {}, End::Exited, 3},
+      {{"stderr", "roto", "crash"}, {}, End::Signalled, kFaultStatus},
+      {{"spin"}, {.cpuSeconds = 1}, End::CpuLimit, 0},
+      {{"report", "uno", "sleep", "10"}, {.timeout = 300ms}, End::TimedOut, 0},
+      {{"report", "uno", "sleep", "10"}, {.stallTimeout = 300ms}, End::Stalled, 0},
+      // What the importer does around a step that must not run away: on Windows a watchdog
+      // thread, on POSIX the system's limit, and the parent tells it from a crash either way.
+      {{"budget", "1", "spin"}, {}, End::CpuLimit, 0},
+#ifndef _WIN32
+      // Ctrl-C and a request to end the program become a flag the run reads, once: the second
+      // request ends the program, as the first does once the hook is gone.
+      {{"hook", "raise", kSigint, "flag"}, {}, End::Exited, 7},
+      {{"hook", "raise", std::to_string(SIGTERM), "flag"}, {}, End::Exited, 7},
+      {{"hook", "raise", kSigint, "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT},
+      {{"hook", "unhook", "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT},
+#endif
   };
-  ChildLimits cpu;
-  cpu.cpuSeconds = 1;
-  ChildLimits timeout;
-  timeout.timeout = 300ms;
-  ChildLimits silence;
-  silence.stallTimeout = 300ms;
-  const Case cases[] = {
-      {{"report", "uno", "report", "dos", "exit", "3"}, {}, ChildOutcome::End::Exited, 3},
-      {{"stderr", "roto", "crash"}, {}, ChildOutcome::End::Signalled, kFaultStatus},
-      {{"spin"}, cpu, ChildOutcome::End::CpuLimit, 0},
-      {{"report", "uno", "sleep", "10"}, timeout, ChildOutcome::End::TimedOut, 0},
-      {{"report", "uno", "sleep", "10"}, silence, ChildOutcome::End::Stalled, 0},
-  };
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.steps.front() + " " + c.steps.back());
+  for (const auto& [steps, limits, end, status] : cases) {
+    SCOPED_TRACE(::testing::PrintToString(steps));
     std::vector<std::string> lines;
     const auto started = std::chrono::steady_clock::now();
-    const ChildOutcome outcome = runChild(testChild(), c.steps, c.limits,
-                                          [&](std::string_view l) { lines.emplace_back(l); });
-    EXPECT_EQ(outcome.end, c.end);
-    if (c.end == ChildOutcome::End::Exited || c.end == ChildOutcome::End::Signalled) {
-      EXPECT_EQ(outcome.status, c.status);
-    }
-    EXPECT_FALSE(lines.empty() && c.steps.front() == "report");
+    const ChildOutcome outcome =
+        runChild(testChild(), steps, limits, [&](std::string_view l) { lines.emplace_back(l); });
+    EXPECT_EQ(outcome.end, end);
+    const bool told = end == End::Exited || end == End::Signalled;
+    EXPECT_EQ(told ? outcome.status : status, status);
+    EXPECT_TRUE(steps.front() != "report" ||
+                (!lines.empty() && lines.back() == steps[1].substr(steps[1].rfind('\n') + 1)));
+    EXPECT_TRUE(steps.front() != "stderr" || outcome.diagnostics.starts_with("roto"))
+        << outcome.diagnostics;
     // A spinning child is ended by its processor time, well before anything else would.
     EXPECT_LT(std::chrono::steady_clock::now() - started, 8s);
   }
-  const ChildOutcome crashed = runChild(testChild(), {"stderr", "roto", "crash"}, {}, ignore);
-  EXPECT_EQ(crashed.diagnostics.substr(0, 4), "roto");
 }
 
-TEST(ChildProcess, ReportsArriveInOrderAndAThrowingReaderKillsTheChild) {
-  std::vector<std::string> lines;
-  runChild(testChild(), {"report", "uno", "report", "dos"}, {},
-           [&](std::string_view l) { lines.emplace_back(l); });
-  EXPECT_EQ(lines, (std::vector<std::string>{"uno", "dos"}));
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_THROW(runChild(testChild(), {"report", "uno", "sleep", "10"}, {},
-                        [](std::string_view) { throw std::runtime_error("enough"); }),
-               std::runtime_error);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
-}
-
-TEST(ChildProcess, ArgumentsArriveAsWritten) {
-  // Blanks, quotes, backslashes and accents survive the way to the child and back.
+// Blanks, quotes, backslashes and accents survive the way to the child and back, and the reports
+// arrive in order; a reader that throws has the child killed.
+TEST(ChildProcess, ArgumentsArriveAsWrittenReportsInOrderAndAThrowingReaderKillsTheChild) {
   const std::vector<std::string> texts = {"dos palabras", "comillas \"dentro\"",
                                           "barra\\",      "C:\\Carpeta con espacio\\",
                                           "año ñandú",    ""};
@@ -233,24 +182,21 @@ TEST(ChildProcess, ArgumentsArriveAsWritten) {
   std::vector<std::string> lines;
   runChild(testChild(), steps, {}, [&](std::string_view l) { lines.emplace_back(l); });
   EXPECT_EQ(lines, texts);
-}
-
-TEST(ChildProcess, ProcessorBudgetOfTheChildItselfEndsIt) {
-  // What the importer does around a step that must not run away: on Windows a watchdog thread,
-  // on POSIX the system's limit, and the parent tells it from a crash either way.
-  const ChildOutcome outcome = runChild(testChild(), {"budget", "1", "spin"}, {}, ignore);
-  EXPECT_EQ(outcome.end, ChildOutcome::End::CpuLimit);
+  const auto started = std::chrono::steady_clock::now();
+  EXPECT_THROW(runChild(testChild(), {"report", "uno", "sleep", "10"}, {},
+                        [](std::string_view) { throw std::runtime_error("enough"); }),
+               std::runtime_error);
+  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
 }
 
 TEST(ChildProcess, MemoryLimitIsEnforced) {
-  if (!kMemoryLimitApplies)
-    GTEST_SKIP() << "a sanitized child cannot run under an address-space limit";
-  if (!memoryLimitEnforced()) GTEST_SKIP() << "Wine keeps no memory limit of a job object";
-  ChildLimits limits;
-  limits.memoryBytes = 64 << 20;
+  if (!kMemoryLimitApplies || !memoryLimitEnforced())
+    GTEST_SKIP() << "a sanitized child cannot run under an address-space limit, and Wine keeps "
+                    "no memory limit of a job object";
   std::vector<std::string> lines;
-  const ChildOutcome outcome = runChild(testChild(), {"allocate", "200", "report", "vivo"}, limits,
-                                        [&](std::string_view l) { lines.emplace_back(l); });
+  const ChildOutcome outcome =
+      runChild(testChild(), {"allocate", "200", "report", "vivo"}, {.memoryBytes = 64 << 20},
+               [&](std::string_view l) { lines.emplace_back(l); });
   EXPECT_FALSE(outcome.end == ChildOutcome::End::Exited && outcome.status == 0);
   EXPECT_TRUE(lines.empty());
 }

@@ -7,6 +7,9 @@
 //   spin           uses processor time without end   sleep S       waits S seconds
 //   allocate MB    takes and touches MB megabytes    lock FILE     takes the lock on FILE
 //   budget S       from here on at most S more seconds of processor time (CpuBudget)
+//   hook           Ctrl-C and a request to end set a flag (InterruptHook)  unhook  the hook goes
+//   raise SIGNAL   sends itself SIGNAL                flag   ends with 7 if the flag is set, else 1
+#include <atomic>
 #include <chrono>
 #include <csignal>
 #include <cstdint>
@@ -14,12 +17,14 @@
 #include <cstdlib>
 #include <cstring>
 #include <memory>
+#include <optional>
 #include <string>
 #include <thread>
 #include <vector>
 
 #include "base/platform/child_process.h"
 #include "base/platform/file_lock.h"
+#include "base/platform/interrupt.h"
 #include "base/platform/paths.h"
 #include "base/platform/process.h"
 
@@ -29,16 +34,19 @@ int main(int argc, char** argv) {
   const std::vector<std::string> steps = commandLineArguments(argc, argv);
   std::vector<ExclusiveLock> locks;
   std::vector<std::unique_ptr<CpuBudget>> budgets;
+  std::atomic<bool> requested{false};
+  std::optional<InterruptHook> hook;
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    const std::string& step = steps[i];
-    const std::string argument = i + 1 < steps.size() ? steps[i + 1] : std::string();
+    const std::string step = steps[i];
+    // These steps take no word after them.
+    const bool alone =
+        step == "crash" || step == "spin" || step == "hook" || step == "unhook" || step == "flag";
+    const std::string argument = alone || i + 1 == steps.size() ? "" : steps[++i];
     if (step == "report") {
       if (!writeToChannel(kReportChannel, argument + "\n")) return 120;
-      ++i;
     } else if (step == "stderr") {
       std::fprintf(stderr, "%s\n", argument.c_str());
       std::fflush(stderr);
-      ++i;
     } else if (step == "exit") {
       return std::atoi(argument.c_str());
     } else if (step == "crash") {
@@ -51,21 +59,25 @@ int main(int argc, char** argv) {
       for (;;) turns = turns + 1;
     } else if (step == "sleep") {
       std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argument.c_str())));
-      ++i;
     } else if (step == "allocate") {
       const std::size_t bytes = static_cast<std::size_t>(std::atoi(argument.c_str())) << 20;
       auto* memory = static_cast<char*>(std::malloc(bytes));
       if (memory == nullptr) return 121;
       std::memset(memory, 'a', bytes);
       std::printf("%c", memory[bytes / 2]);
-      ++i;
     } else if (step == "budget") {
       budgets.push_back(std::make_unique<CpuBudget>(std::atoi(argument.c_str())));
-      ++i;
     } else if (step == "lock") {
       locks.push_back(tryLock(pathFromUtf8(argument)));
       if (locks.back().state() != ExclusiveLock::State::Held) return 122;
-      ++i;
+    } else if (step == "hook") {
+      hook.emplace(requested);
+    } else if (step == "unhook") {
+      hook.reset();
+    } else if (step == "raise") {
+      std::raise(std::atoi(argument.c_str()));
+    } else if (step == "flag") {
+      return requested ? 7 : 1;
     } else {
       std::fprintf(stderr, "paso desconocido: %s\n", step.c_str());
       return 64;

@@ -1,35 +1,71 @@
-// A program folder with its catalogue and a source database beside it, built from literal rows,
-// for tests that open the windows on them.
+// What the window tests share: a program folder with its catalogue and a source database beside
+// it, built from literal rows, for tests that open the windows on them; the user's side of the
+// dialogs; showing a window; watching the work dialog.
 #pragma once
 
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
+#include <QString>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
+#include <deque>
 #include <filesystem>
+#include <functional>
+#include <set>
 #include <string>
+#include <utility>
 #include <vector>
 
-#include "run/session.h"
+#include "base/platform/paths.h"
+#include "forms/dialogs.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
 namespace kolt::test {
 
-class ProgramFolder {
+// The user's side of the message boxes and the file dialog, played by a test: every box is
+// recorded in the order shown, and the file dialog answers from a queue (empty: cancel).
+class FakeDialogs : public forms::Dialogs {
  public:
-  ProgramFolder() : app(dir.path() / "programa"), source(dir.path() / "origen.db") {
-    std::filesystem::create_directories(app);
+  // "beep", "information|{title}|{text}", "failure|{text}", "plain|{text}",
+  // "openFile|{title}|{folder}|{filter}".
+  std::vector<std::string> events;
+  std::deque<QString> files;
+  // Runs while a message box is "open", as the user would look at the screen then.
+  std::function<void()> whileShown;
+
+  void information(QWidget*, const QString& text, const QString& title = {}) override {
+    shown("information|" + title.toStdString() + "|" + text.toStdString());
+  }
+  void failure(QWidget*, const QString& text) override { shown("failure|" + text.toStdString()); }
+  void plain(QWidget*, const QString& text) override { shown("plain|" + text.toStdString()); }
+  void beep() override { events.push_back("beep"); }
+  QString openFile(QWidget*, const QString& title, const QString& folder,
+                   const QString& filter) override {
+    events.push_back("openFile|" + title.toStdString() + "|" + folder.toStdString() + "|" +
+                     filter.toStdString());
+    const QString file = files.empty() ? QString() : files.front();
+    if (!files.empty()) files.pop_front();
+    return file;
   }
 
+ private:
+  void shown(std::string event) {
+    events.push_back(std::move(event));
+    if (whileShown) whileShown();
+  }
+};
+
+// A program folder, and a source beside it.
+struct ProgramFolder {
+  ProgramFolder() { std::filesystem::create_directories(app); }
   // The catalogue database of the program, with one rule described.
   void catalogue() { ruleCatalogue(app / "ValidacionesKOLT.db"); }
 
   TempDir dir;
-  std::filesystem::path app;
-  std::filesystem::path source;
+  std::filesystem::path app = dir / "programa", source = dir / "origen.db";
 };
 
 // Shows `window` and makes it the active window, so that focus moves can be seen.
@@ -39,30 +75,39 @@ inline bool showActive(QWidget& window) {
   return QTest::qWaitForWindowActive(&window);
 }
 
-// Shows `window` and waits until it is on the screen; on a bare X server no window manager makes it
-// active.
+// Shows `window` and waits until it is on the screen; on a bare X server no window manager makes
+// it active.
 inline bool showExposed(QWidget& window) {
   window.show();
   return QTest::qWaitForWindowExposed(&window);
 }
 
-// What the work dialog shows. Armed before the dialog opens, the watch runs first in the dialog's
-// own loop, before any progress it shows, and then notes its two lines at every move of the bar.
+// The names of the workbooks in `folder`.
+inline std::set<std::string> workbooks(const std::filesystem::path& folder) {
+  std::set<std::string> names;
+  for (const auto& entry : std::filesystem::directory_iterator(folder))
+    if (entry.path().extension() == ".xls") names.insert(platform::utf8(entry.path().filename()));
+  return names;
+}
+
+// What the work dialog shows. Armed before the dialog opens, the watch runs first in the
+// dialog's own loop, before any progress it shows, and then notes its two lines at every move of
+// the bar, and hands them to `onMove` with the dialog, as the user would act on what it says.
 class ProgressWatch {
  public:
-  ProgressWatch() {
-    QTimer::singleShot(0, [this] {
+  explicit ProgressWatch(std::function<void(QWidget*, const std::string&)> onMove = {}) {
+    QTimer::singleShot(0, [this, onMove] {
       auto* dialog = QApplication::activeModalWidget();
       if (dialog == nullptr || dialog->objectName() != "dlgProgreso") return;
       opened = true;
       busy = QApplication::overrideCursor() != nullptr &&
              QApplication::overrideCursor()->shape() == Qt::WaitCursor;
-      auto* paso = dialog->findChild<QLabel*>("lblPaso");
-      auto* detalle = dialog->findChild<QLabel*>("lblDetalle");
       QObject::connect(
           dialog->findChild<QProgressBar*>("barProgreso"), &QProgressBar::valueChanged,
-          [this, paso, detalle] {
-            seen.push_back(paso->text().toStdString() + " / " + detalle->text().toStdString());
+          [this, dialog, onMove] {
+            seen.push_back(dialog->findChild<QLabel*>("lblPaso")->text().toStdString() + " / " +
+                           dialog->findChild<QLabel*>("lblDetalle")->text().toStdString());
+            if (onMove) onMove(dialog, seen.back());
           });
     });
   }
