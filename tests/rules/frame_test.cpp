@@ -34,28 +34,32 @@ std::vector<std::string> resultTables(WorkingDb& db) {
   return names;
 }
 
-// The frame's own behaviour is shown on the discharge-field rules, whose findings these tests know.
-const FrameOptions kFieldRules{.firstRule = 1, .lastRule = 26};
-
 class Frame : public ::testing::Test {
  protected:
   TempDir dir;
   std::filesystem::path book = dir / "Val.xls";
 };
 
+TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables) {
+  SheetsDb db(dir / "Val.mdb");
+  db.egreso().obstet().productos().defunc().afecciones().procedimientos();
+  std::vector<std::string> tables = db.tableNames();
+  const FrameReport report = Validaciones(db.connection(), book);
+  for (const engine::StatementRecord* s : report.failures())
+    ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
+  for (const PlannedRule& rule : planRules(ruleCatalogue())) tables.push_back(rule.table);
+  std::sort(tables.begin(), tables.end());
+  EXPECT_EQ(db.tableNames(), tables);  // every result table, and no work table left
+}
+
 TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenAllIsClean) {
   SheetsDb db(dir / "Val.mdb");
   db.egreso().obstet().defunc().afecciones();
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
-
+  const FrameReport report = Validaciones(db.connection(), book, {.lastRule = 26});
   EXPECT_TRUE(report.failures().empty());
   EXPECT_TRUE(report.findings().empty());
   EXPECT_FALSE(std::filesystem::exists(book));
-  ASSERT_EQ(report.rules.size(), 26u);
-  std::vector<std::string> tables;
-  for (const RuleRun& r : report.rules) tables.push_back(r.table);
-  std::sort(tables.begin(), tables.end());
-  EXPECT_EQ(resultTables(db), tables);
+  EXPECT_EQ(resultTables(db).size(), 26u);
 
   // Per rule: the drop finds nothing, the statements run, the count reads no row, no export.
   std::map<engine::StatementKind, int> kinds;
@@ -78,10 +82,13 @@ TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenA
   EXPECT_TRUE(log.records()[0].failed());
 }
 
-TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported) {
+// The second run's workbook goes to a folder whose name holds a quote, as the export statement
+// must survive, and its trace to a stream that takes nothing.
+TEST_F(Frame, FindingsBecomeSheetsInRuleOrderTracedOneStatementALineAndASecondRunGivesTheSame) {
   SheetsDb db(dir / "Val.mdb");
   db.egreso({{"sexo", "3"}}).egreso({{"edad", 0}}).egreso({{"vez", "7"}, {"sexo", ""}});
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
+  std::ostringstream trace;
+  const FrameReport report = Validaciones(db.connection(), book, {.trace = &trace, .lastRule = 26});
 
   EXPECT_TRUE(report.failures().empty());
   EXPECT_EQ(xls::sheetNames(book),
@@ -97,39 +104,38 @@ TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported)
 
   // Rows written are kept: rule 3's statement, its count and its export all saw its two rows.
   std::vector<std::pair<engine::StatementKind, std::int64_t>> rule3;
-  for (const engine::StatementRecord& s : report.statements)
+  std::string expected;
+  for (const engine::StatementRecord& s : report.statements) {
     if (s.rule == 3) rule3.emplace_back(s.kind, s.rows);
+    expected += s.text + "\n";
+  }
   EXPECT_EQ(rule3, (std::vector<std::pair<engine::StatementKind, std::int64_t>>{
                        {engine::StatementKind::Drop, 0},
                        {engine::StatementKind::Rule, 2},
                        {engine::StatementKind::Count, 2},
                        {engine::StatementKind::Export, 2}}));
-}
+  EXPECT_EQ(trace.str(), expected);
+  EXPECT_TRUE(report.traceIntact);
+  // Texts go out as they are, trailing blank included.
+  EXPECT_NE(trace.str().find("WHERE sexo NOT IN ('1','2') \n"), std::string::npos);
 
-// The second run's workbook goes to a folder whose name holds a quote, as the export statement
-// must survive.
-TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTablesAndSheets) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}}).egreso({{"cveedad", "2"}, {"edad", 3}, {"nacioen", "9"}});
-  Validaciones(db.connection(), dir / "first.xls", kFieldRules);
-  std::vector<std::vector<std::vector<std::string>>> first;
+  std::vector<std::vector<std::vector<std::string>>> first, again;
   for (const std::string& t : resultTables(db)) first.push_back(db.rows(t));
-
   std::filesystem::create_directory(dir / "o'brien");
-  const std::filesystem::path quoted = dir / "o'brien" / "Val.xls";
-  const FrameReport second = Validaciones(db.connection(), quoted, kFieldRules);
-  std::vector<std::vector<std::vector<std::string>>> again;
+  std::ofstream unwritable;  // never opened: every write fails
+  const FrameReport second = Validaciones(db.connection(), dir / "o'brien" / "Val.xls",
+                                          {.trace = &unwritable, .lastRule = 26});
   for (const std::string& t : resultTables(db)) again.push_back(db.rows(t));
   EXPECT_EQ(again, first);
   EXPECT_TRUE(second.failures().empty());
-  EXPECT_EQ(xls::sheetNames(quoted), xls::sheetNames(dir / "first.xls"));
-  EXPECT_FALSE(xls::sheetNames(quoted).empty());
+  EXPECT_FALSE(second.traceIntact);
+  EXPECT_EQ(xls::sheetNames(dir / "o'brien" / "Val.xls"), xls::sheetNames(book));
 }
 
 TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
   SheetsDb db(dir / "Val.mdb", {.omitColumns = {{"EGRESO", "derhab"}}});
   db.egreso({{"sexo", "3"}}).egreso({{"vez", ""}});
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
+  const FrameReport report = Validaciones(db.connection(), book, {.lastRule = 26});
 
   std::vector<int> failedRules;
   for (const engine::StatementRecord* s : report.failures()) {
@@ -147,58 +153,31 @@ TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
   EXPECT_EQ(xls::sheetNames(book), (std::vector<std::string>{"Validacion3", "Validacion22"}));
 }
 
-TEST_F(Frame, FindingWhoseSheetCouldNotBeWrittenStaysAFinding) {
+TEST_F(Frame, TableLeftFromBeforeIsNoFindingAndAFindingWhoseSheetCouldNotBeWrittenStaysOne) {
   SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}});
-  std::filesystem::create_directory(book);  // a folder where the workbook should go
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
-
-  ASSERT_EQ(report.findings().size(), 1u);
-  EXPECT_EQ(report.findings()[0]->rows, 1);
-  EXPECT_FALSE(report.findings()[0]->exported);
-  ASSERT_EQ(report.failures().size(), 1u);
-  EXPECT_EQ(report.failures()[0]->kind, engine::StatementKind::Export);
-}
-
-TEST_F(Frame, TableLeftFromBeforeIsNeverExportedAsThisRunsResult) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso();
+  db.egreso({{"sexo", "3"}, {"vez", "7"}});
   // Something named Validacion3 that "Drop Table" cannot remove: the rule's table cannot be made
   // afresh, and what stands under its name is not this run's finding.
   ASSERT_EQ(
       sqlite3_exec(db.connection().handle(), "CREATE VIEW Validacion3 AS SELECT 'old' AS folio",
                    nullptr, nullptr, nullptr),
       SQLITE_OK);
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
+  std::filesystem::create_directory(book);  // a folder where the workbook should go
+  const FrameReport report = Validaciones(db.connection(), book, {.firstRule = 3, .lastRule = 22});
 
-  EXPECT_FALSE(std::filesystem::exists(book));
-  EXPECT_TRUE(report.rules[2].failed);
-  EXPECT_EQ(report.rules[2].rows, -1);
-  EXPECT_TRUE(report.findings().empty());
-  std::vector<engine::StatementKind> kinds;
-  for (const engine::StatementRecord* s : report.failures()) kinds.push_back(s->kind);
-  EXPECT_EQ(kinds, (std::vector<engine::StatementKind>{engine::StatementKind::Drop,
-                                                       engine::StatementKind::Rule}));
-}
-
-TEST_F(Frame, TraceHoldsEveryStatementInOrderOnePerLine) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}});
-  std::ostringstream trace;
-  const FrameReport report =
-      Validaciones(db.connection(), book, {.trace = &trace, .firstRule = 1, .lastRule = 26});
-
-  std::string expected;
-  for (const engine::StatementRecord& s : report.statements) expected += s.text + "\n";
-  EXPECT_EQ(trace.str(), expected);
-  EXPECT_TRUE(report.traceIntact);
-  // Texts go out as they are, trailing blank included.
-  EXPECT_NE(trace.str().find("WHERE sexo NOT IN ('1','2') \n"), std::string::npos);
-
-  std::ofstream unwritable;  // never opened: every write fails
-  EXPECT_FALSE(
-      Validaciones(db.connection(), book, {.trace = &unwritable, .firstRule = 1, .lastRule = 26})
-          .traceIntact);
+  EXPECT_TRUE(report.rules[0].failed);
+  EXPECT_EQ(report.rules[0].rows, -1);
+  ASSERT_EQ(report.findings().size(), 1u);
+  EXPECT_EQ(report.findings()[0]->number, 22);
+  EXPECT_EQ(report.findings()[0]->rows, 1);
+  EXPECT_FALSE(report.findings()[0]->exported);
+  std::vector<std::pair<int, engine::StatementKind>> failures;
+  for (const engine::StatementRecord* s : report.failures())
+    failures.emplace_back(s->rule, s->kind);
+  EXPECT_EQ(failures, (std::vector<std::pair<int, engine::StatementKind>>{
+                          {3, engine::StatementKind::Drop},
+                          {3, engine::StatementKind::Rule},
+                          {22, engine::StatementKind::Export}}));
 }
 
 TEST_F(Frame, ARuleRangeRunsThoseRulesAloneAndProgressCountsThem) {
@@ -219,25 +198,6 @@ TEST_F(Frame, ARuleRangeRunsThoseRulesAloneAndProgressCountsThem) {
   EXPECT_EQ(resultTables(db),
             (std::vector<std::string>{"Validacion3", "Validacion4", "Validacion5"}));
   EXPECT_EQ(xls::sheetNames(book), (std::vector<std::string>{"Validacion3"}));
-}
-
-TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso().obstet().productos().defunc().afecciones().procedimientos();
-  const std::vector<std::string> before = db.tableNames();
-  const FrameReport report = Validaciones(db.connection(), book);
-
-  for (const engine::StatementRecord* s : report.failures())
-    ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-  std::vector<std::string> expected = before;
-  int number = 0;
-  for (const PlannedRule& rule : planRules(ruleCatalogue())) {
-    EXPECT_EQ(rule.number, ++number);  // 1 to 113, no gap, no repeat
-    expected.push_back(rule.table);
-  }
-  EXPECT_EQ(number, kLastRule);
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(db.tableNames(), expected);  // every result table, and no work table left
 }
 
 TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
@@ -263,7 +223,6 @@ TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
   EXPECT_EQ(db.column("Validacion28", "folio"), (std::vector<std::string>{"A"}));
   std::vector<std::string> texts;
   for (const engine::StatementRecord& s : report.statements) texts.push_back(s.text);
-  const std::string into = "' 'Excel 8.0;' FROM ";
   EXPECT_EQ(texts, (std::vector<std::string>{
                        "Drop Table W1",
                        "select folio,sexo Into  W1 from egreso where sexo='2'",
