@@ -6,6 +6,7 @@
 //   egreso h23 cveedad=0 edad=23          a discharge; a bare first word is its folio
 //   obstet planfam=NULL                   a child row of the last discharge
 //   egreso e1 | obstet | productos        rows one after another on one line
+//   egreso h{} cveedad=0 edad={} cada: 0 23    the line once for each value, {} made that value
 //   catcie10 causa=K35 nombre=x           any other table: unnamed columns NULL
 //   regla 1: h24 a131                     the folios rule 1 lists, in any order, repeats kept
 //   regla 2: nada                         rule 2 lists nothing
@@ -152,6 +153,7 @@ base::Value value(const std::string& word, const schema::Column& column) {
 // "table [folio] column=value...": a discharge, a child row of the last discharge, or a row of any
 // other table.
 void addRow(test::WorkingDb& db, const std::vector<std::string>& w) {
+  if (w.empty()) throw std::runtime_error("an empty row between bars");
   const schema::Table* table = schema::findTable(w[0]);
   if (table == nullptr) throw std::runtime_error("no table " + w[0]);
   test::Cells cells;
@@ -177,6 +179,26 @@ void addRow(test::WorkingDb& db, const std::vector<std::string>& w) {
     (db.*kind->second)(cells);
   else
     db.insert(w[0], cells);
+}
+
+// A line of rows, or of one row for each value after "cada:", each {} of the line made that value.
+void addRows(test::WorkingDb& db, const std::vector<std::string>& w) {
+  const auto each = std::find(w.begin(), w.end(), "cada:");
+  const std::vector<std::string> values =
+      each == w.end() ? std::vector<std::string>{""} : std::vector<std::string>(each + 1, w.end());
+  if (values.empty()) throw std::runtime_error("expected the values after cada:");
+  for (const std::string& value : values) {
+    std::vector<std::string> row;
+    for (auto from = w.begin(); from != each; ++from) {
+      if (*from == "|") {
+        addRow(db, std::exchange(row, {}));
+        continue;
+      }
+      const std::size_t slot = from->find("{}");
+      row.push_back(slot == std::string::npos ? *from : std::string(*from).replace(slot, 2, value));
+    }
+    addRow(db, row);
+  }
 }
 
 // From the rule that builds the work tables `rule` reads to the one that drops the last of them;
@@ -271,12 +293,7 @@ TEST(RuleCases, EachRuleListsWhatItsCasesSayAndEveryRuleListsARowInOneAndNothing
         } else if (checked) {
           throw std::runtime_error("a row after the case's first regla line");
         } else {
-          for (auto from = w.begin(); from != w.end();) {
-            const auto bar = std::find(from, w.end(), "|");
-            if (bar == from) throw std::runtime_error("an empty row between bars");
-            addRow(*db, {from, bar});
-            from = bar == w.end() ? bar : bar + 1;
-          }
+          addRows(*db, w);
         }
       } catch (const std::runtime_error& e) {
         ADD_FAILURE() << at << ": " << e.what();
