@@ -59,16 +59,10 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
     cnn.openReadOnly(file);
     EXPECT_EQ(cnn.file(), file);
     EXPECT_EQ(count(cnn, "EGRESO"), 2);
-    for (const char* write : {"INSERT INTO EGRESO (CLUES) SELECT 'X'", "Drop Table EGRESO",
-                              "CREATE TABLE OTRA (A TEXT)"}) {
-      SCOPED_TRACE(write);
-      if (std::string_view(write).starts_with("CREATE")) {
-        // Made in the connection's memory, not in the file.
-        EXPECT_NO_THROW(cnn.execute(write));
-      } else {
-        EXPECT_THROW(cnn.execute(write), base::Error);
-      }
-    }
+    EXPECT_THROW(cnn.execute("INSERT INTO EGRESO (CLUES) SELECT 'X'"), base::Error);
+    EXPECT_THROW(cnn.execute("Drop Table EGRESO"), base::Error);
+    // Made in the connection's memory, not in the file.
+    EXPECT_NO_THROW(cnn.execute("CREATE TABLE OTRA (A TEXT)"));
     // A table of the connection's own may take a name of the file's, and is then the one read.
     cnn.execute("SELECT CLUES INTO CLUESSEL FROM EGRESO WHERE CLUES = 'DFSSA000002'");
     EXPECT_EQ(count(cnn, "CLUESSEL"), 1);
@@ -82,7 +76,6 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
     Connection check;
     check.open(working);
     EXPECT_EQ(count(check, "COPIA"), 1);
-    check.close();
     Connection again;
     again.open(file);
     EXPECT_EQ(count(again, "EGRESO"), 2);

@@ -1,5 +1,12 @@
-// The Access-dialect statements the program runs: every line of dialect.cases (format at its top),
-// and what a line of it cannot show.
+// The Access-dialect statements the program runs: every line of dialect.cases, and what a line of it
+// cannot show.
+//
+// In dialect.cases, "caso TITLE" begins a fresh database, where the lines before the first case run
+// first. A line is a statement that must run; "STATEMENT => ROWS" the rows it reads (fields by '|',
+// rows by ';', none: nada); "STATEMENT => error N" its refusal (1: by SQLite itself),
+// '=> error N "part"' a refusal whose message holds that part; "columnas T => name:type,..." a
+// table's columns; "escritas => N" the rows the last statement wrote;
+// "describe TEXT => kind|target|sí/no|count" what describeStatement says of TEXT.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
