@@ -31,6 +31,7 @@
 #include <map>
 #include <memory>
 #include <set>
+#include <sstream>
 #include <stdexcept>
 
 #include "rules/rule_fixture.h"
@@ -113,13 +114,9 @@ std::string unquoted(const std::string& w) {
 }
 
 std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts(1);
-  for (char c : text) {
-    if (c == separator)
-      parts.emplace_back();
-    else
-      parts.back() += c;
-  }
+  std::vector<std::string> parts;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
   return parts;
 }
 
