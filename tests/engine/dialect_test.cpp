@@ -1,5 +1,5 @@
-// The Access-dialect statements the program runs: every line of dialect.cases, and what a line of it
-// cannot show.
+// The Access-dialect statements the program runs: every line of dialect.cases, and what a line of
+// it cannot show.
 //
 // In dialect.cases, "caso TITLE" begins a fresh database, where the lines before the first case run
 // first. A line is a statement that must run; "STATEMENT => ROWS" the rows it reads (fields by '|',
