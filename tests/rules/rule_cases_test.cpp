@@ -77,19 +77,11 @@ TEST(Catalogue, RulesAreNumberedOneToTheLastAndEachWritesOnlyItsOwnTable) {
       EXPECT_EQ(lower(rule.statements[i]).rfind("insert into " + lower(rule.table) + " ", 0), 0u);
   }
   EXPECT_EQ(previous, kLastRule);
-  std::set<std::string> built, dropped;
-  for (const Rule* rule : ruleCatalogue().fixedRules) {
+  // Every work table built is dropped again: Frame.WholeCatalogue finds none left.
+  for (const Rule* rule : ruleCatalogue().fixedRules)
     EXPECT_TRUE(rule->number <= kLastRuleBeforeGenerated ||
                 rule->number >= kFirstRuleAfterGenerated)
         << rule->number;
-    for (const WorkTable& work : rule->buildBefore) {
-      built.insert(lower(work.name));
-      ASSERT_FALSE(work.statements.empty());
-      EXPECT_TRUE(writesInto(work.statements[0], work.name)) << work.name;
-    }
-    for (std::string_view name : rule->dropAfter) dropped.insert(lower(name));
-  }
-  EXPECT_TRUE(std::includes(dropped.begin(), dropped.end(), built.begin(), built.end()));
 }
 
 // Words split at blanks, a quoted text kept whole with its quotes.
