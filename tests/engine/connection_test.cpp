@@ -1,19 +1,23 @@
-// A connection opened read-only: the file is never written, whatever its name, while the
-// connection's own tables and the files it writes into work as on any connection.
+// A connection opened read-only, the statement time limit, and the unit index.
 #include "engine/connection.h"
 
 #include <gtest/gtest.h>
+#include <sqlite3.h>
 
 #include <fstream>
+#include <thread>
 
 #include "base/platform/paths.h"
 #include "base/quoting.h"
+#include "engine/dialect/translation.h"
+#include "engine/unit_index.h"
 #include "support/paths.h"
 
 namespace kolt::engine {
 namespace {
 
 namespace fs = std::filesystem;
+using namespace std::chrono_literals;
 
 std::string bytesOf(const fs::path& file) {
   std::ifstream in(file, std::ios::binary);
@@ -24,6 +28,8 @@ long count(Connection& cnn, const std::string& table) {
   return cnn.openRecordset("SELECT * FROM " + table).recordCount();
 }
 
+// The file is never written, whatever its name, while the connection's own tables and the files it
+// writes into work as on any connection.
 TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
   // Names that a URI would misread unless written out: its separators, its escape, a scheme.
   for (const std::string name : {"origen.db", "con blancos.db", "100%.db", "a?mode=rw.db", "a#b.db",
@@ -53,16 +59,10 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
     cnn.openReadOnly(file);
     EXPECT_EQ(cnn.file(), file);
     EXPECT_EQ(count(cnn, "EGRESO"), 2);
-    for (const char* write : {"INSERT INTO EGRESO (CLUES) SELECT 'X'", "Drop Table EGRESO",
-                              "CREATE TABLE OTRA (A TEXT)"}) {
-      SCOPED_TRACE(write);
-      if (std::string_view(write).starts_with("CREATE")) {
-        // Made in the connection's memory, not in the file.
-        EXPECT_NO_THROW(cnn.execute(write));
-      } else {
-        EXPECT_THROW(cnn.execute(write), base::Error);
-      }
-    }
+    EXPECT_THROW(cnn.execute("INSERT INTO EGRESO (CLUES) SELECT 'X'"), base::Error);
+    EXPECT_THROW(cnn.execute("Drop Table EGRESO"), base::Error);
+    // Made in the connection's memory, not in the file.
+    EXPECT_NO_THROW(cnn.execute("CREATE TABLE OTRA (A TEXT)"));
     // A table of the connection's own may take a name of the file's, and is then the one read.
     cnn.execute("SELECT CLUES INTO CLUESSEL FROM EGRESO WHERE CLUES = 'DFSSA000002'");
     EXPECT_EQ(count(cnn, "CLUESSEL"), 1);
@@ -76,7 +76,6 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
     Connection check;
     check.open(working);
     EXPECT_EQ(count(check, "COPIA"), 1);
-    check.close();
     Connection again;
     again.open(file);
     EXPECT_EQ(count(again, "EGRESO"), 2);
@@ -100,6 +99,78 @@ TEST(ReadOnlyConnection, RefusesWhatIsNoDatabaseAsOpenDoes) {
     }
     EXPECT_FALSE(cnn.isOpen());
   }
+}
+
+// A statement that would run for hours is interrupted, leaves nothing half made, and the connection
+// goes on; the time between statements is not counted.
+
+TEST(StatementLimit, AStatementPastItsLimitFailsLeavesNoTableAndNoneFailsOnceItIsOff) {
+  Connection cnn;
+  cnn.openInMemory();
+  cnn.executeNative(
+      "CREATE TABLE t AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+      "WHERE x < 400) SELECT x FROM n");
+  cnn.setStatementTimeLimit(200ms);
+  std::this_thread::sleep_for(300ms);  // idle: each statement has the whole limit
+  cnn.execute("SELECT x INTO r FROM t");
+  // Four copies of t crossed: 400^4 rows to look at, far beyond the limit; as a query and as a
+  // SELECT INTO, which must be undone.
+  for (const bool query : {true, false}) {
+    SCOPED_TRACE(query ? "openRecordset" : "execute");
+    try {
+      if (query)
+        cnn.openRecordset("SELECT count(*) FROM t AS a, t AS b, t AS c, t AS d");
+      else
+        cnn.execute(
+            "SELECT a.x INTO s FROM t AS a, t AS b, t AS c, t AS d WHERE a.x + b.x + c.x + d.x < "
+            "0");
+      ADD_FAILURE() << "not interrupted";
+    } catch (const base::Error& e) {
+      EXPECT_EQ(e.number(), SQLITE_INTERRUPT);
+      EXPECT_NE(e.description().find("límite de 200 milisegundos"), std::string::npos)
+          << e.description();
+    }
+  }
+  EXPECT_THROW(cnn.openRecordset("SELECT * FROM s"), base::Error);
+  cnn.setStatementTimeLimit(0ms);
+  cnn.execute("SELECT a.x INTO s FROM t AS a, t AS b WHERE a.x + b.x + 0.5 = a.x * b.x");
+  EXPECT_EQ(cnn.openRecordset("SELECT * FROM s").rows().size(), 0u);
+}
+
+// The unit index serves the copy statements' comparison, so copying a unit reads only its rows.
+std::string queryPlan(Connection& cnn, std::string_view statement) {
+  const std::string sql = "EXPLAIN QUERY PLAN " + translate(statement).sql;
+  sqlite3_stmt* stmt = nullptr;
+  EXPECT_EQ(sqlite3_prepare_v2(cnn.handle(), sql.c_str(), -1, &stmt, nullptr), SQLITE_OK) << sql;
+  std::string plan;
+  while (sqlite3_step(stmt) == SQLITE_ROW)
+    plan += reinterpret_cast<const char*>(sqlite3_column_text(stmt, 3)) + std::string("\n");
+  sqlite3_finalize(stmt);
+  return plan;
+}
+
+TEST(UnitIndex, CopyOfOneUnitUsesTheIndexAndStillIgnoresLetterCase) {
+  test::TempDir dir;
+  Connection::createDatabase(dir / "origen.db");
+  Connection cnn;
+  cnn.open(dir / "origen.db");
+  cnn.execute("CREATE TABLE EGRESO (clues TEXT, egreso DATETIME)");
+  cnn.execute("CREATE TABLE OBSTET (folio TEXT)");  // no clues column: left alone
+  cnn.execute("INSERT INTO EGRESO (clues, egreso) VALUES ('DFSSA000001', #2023/03/15#)");
+  cnn.execute("INSERT INTO EGRESO (clues, egreso) VALUES ('dfssa000001', #2023/03/16#)");
+  cnn.execute("INSERT INTO EGRESO (clues, egreso) VALUES ('DFSSA000002', #2023/03/16#)");
+
+  const std::string copy =
+      "SELECT * INTO EGRESO IN 'x.db' FROM EGRESO  WHERE  clues = 'DFSSA000001' AND "
+      "CDATE(egreso) >= #2023/03/01#";
+  EXPECT_EQ(queryPlan(cnn, copy).find("INDEX"), std::string::npos);
+
+  EXPECT_EQ(indexForTextLookups(cnn, {"EGRESO", "OBSTET", "DEFUNC"}, "clues"),
+            std::vector<std::string>{"EGRESO"});
+  EXPECT_NE(queryPlan(cnn, copy).find("USING INDEX kolt_EGRESO_clues"), std::string::npos);
+  EXPECT_EQ(cnn.openRecordset("SELECT * FROM EGRESO WHERE clues = 'Dfssa000001'").recordCount(), 2);
+  // Made once: a second call finds it and changes nothing.
+  EXPECT_EQ(indexForTextLookups(cnn, {"EGRESO"}, "clues"), std::vector<std::string>{"EGRESO"});
 }
 
 }  // namespace

@@ -34,28 +34,32 @@ std::vector<std::string> resultTables(WorkingDb& db) {
   return names;
 }
 
-// The frame's own behaviour is shown on the discharge-field rules, whose findings these tests know.
-const FrameOptions kFieldRules{.firstRule = 1, .lastRule = 26};
-
 class Frame : public ::testing::Test {
  protected:
   TempDir dir;
   std::filesystem::path book = dir / "Val.xls";
 };
 
+TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables) {
+  SheetsDb db(dir / "Val.mdb");
+  db.egreso().obstet().productos().defunc().afecciones().procedimientos();
+  std::vector<std::string> tables = db.tableNames();
+  const FrameReport report = Validaciones(db.connection(), book);
+  for (const engine::StatementRecord* s : report.failures())
+    ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
+  for (const PlannedRule& rule : planRules(ruleCatalogue())) tables.push_back(rule.table);
+  std::sort(tables.begin(), tables.end());
+  EXPECT_EQ(db.tableNames(), tables);  // every result table, and no work table left
+}
+
 TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenAllIsClean) {
   SheetsDb db(dir / "Val.mdb");
   db.egreso().obstet().defunc().afecciones();
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
-
+  const FrameReport report = Validaciones(db.connection(), book, {.lastRule = 26});
   EXPECT_TRUE(report.failures().empty());
   EXPECT_TRUE(report.findings().empty());
   EXPECT_FALSE(std::filesystem::exists(book));
-  ASSERT_EQ(report.rules.size(), 26u);
-  std::vector<std::string> tables;
-  for (const RuleRun& r : report.rules) tables.push_back(r.table);
-  std::sort(tables.begin(), tables.end());
-  EXPECT_EQ(resultTables(db), tables);
+  EXPECT_EQ(resultTables(db).size(), 26u);
 
   // Per rule: the drop finds nothing, the statements run, the count reads no row, no export.
   std::map<engine::StatementKind, int> kinds;
@@ -78,58 +82,15 @@ TEST_F(Frame, FreshDatabaseDropsQuietlyCreatesEveryTableAndWritesNoWorkbookWhenA
   EXPECT_TRUE(log.records()[0].failed());
 }
 
-TEST_F(Frame, FindingsBecomeSheetsInRuleOrderAndEmptyTablesStayBehindUnexported) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}}).egreso({{"edad", 0}}).egreso({{"vez", "7"}, {"sexo", ""}});
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
-
-  EXPECT_TRUE(report.failures().empty());
-  EXPECT_EQ(xls::sheetNames(book),
-            (std::vector<std::string>{"Validacion1", "Validacion3", "Validacion22"}));
-  std::vector<std::pair<int, std::int64_t>> found;
-  for (const RuleRun* r : report.findings()) {
-    EXPECT_TRUE(r->exported);
-    found.emplace_back(r->number, r->rows);
-  }
-  EXPECT_EQ(found, (std::vector<std::pair<int, std::int64_t>>{{1, 1}, {3, 2}, {22, 1}}));
-  EXPECT_TRUE(db.hasTable("Validacion2"));
-  EXPECT_TRUE(db.rows("Validacion2").empty());
-
-  // Rows written are kept: rule 3's statement, its count and its export all saw its two rows.
-  std::vector<std::pair<engine::StatementKind, std::int64_t>> rule3;
-  for (const engine::StatementRecord& s : report.statements)
-    if (s.rule == 3) rule3.emplace_back(s.kind, s.rows);
-  EXPECT_EQ(rule3, (std::vector<std::pair<engine::StatementKind, std::int64_t>>{
-                       {engine::StatementKind::Drop, 0},
-                       {engine::StatementKind::Rule, 2},
-                       {engine::StatementKind::Count, 2},
-                       {engine::StatementKind::Export, 2}}));
-}
-
-// The second run's workbook goes to a folder whose name holds a quote, as the export statement
-// must survive.
-TEST_F(Frame, SecondRunOnTheSameDatabaseGivesTheSameTablesAndSheets) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}}).egreso({{"cveedad", "2"}, {"edad", 3}, {"nacioen", "9"}});
-  Validaciones(db.connection(), dir / "first.xls", kFieldRules);
-  std::vector<std::vector<std::vector<std::string>>> first;
-  for (const std::string& t : resultTables(db)) first.push_back(db.rows(t));
-
-  std::filesystem::create_directory(dir / "o'brien");
-  const std::filesystem::path quoted = dir / "o'brien" / "Val.xls";
-  const FrameReport second = Validaciones(db.connection(), quoted, kFieldRules);
-  std::vector<std::vector<std::vector<std::string>>> again;
-  for (const std::string& t : resultTables(db)) again.push_back(db.rows(t));
-  EXPECT_EQ(again, first);
-  EXPECT_TRUE(second.failures().empty());
-  EXPECT_EQ(xls::sheetNames(quoted), xls::sheetNames(dir / "first.xls"));
-  EXPECT_FALSE(xls::sheetNames(quoted).empty());
-}
-
-TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
+// Without the column derhab, the statements of rules 4 and 5 are rejected: that costs only those
+// rules, and is reported, not swallowed. The second run's workbook goes to a folder whose name
+// holds a quote, as the export statement must survive, and its trace to a stream that takes
+// nothing.
+TEST_F(Frame, FindingsBecomeSheetsInRuleOrderTracedOneStatementALineAndASecondRunGivesTheSame) {
   SheetsDb db(dir / "Val.mdb", {.omitColumns = {{"EGRESO", "derhab"}}});
-  db.egreso({{"sexo", "3"}}).egreso({{"vez", ""}});
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
+  db.egreso({{"sexo", "3"}}).egreso({{"edad", 0}}).egreso({{"vez", "7"}, {"sexo", ""}});
+  std::ostringstream trace;
+  const FrameReport report = Validaciones(db.connection(), book, {.trace = &trace, .lastRule = 26});
 
   std::vector<int> failedRules;
   for (const engine::StatementRecord* s : report.failures()) {
@@ -143,101 +104,85 @@ TEST_F(Frame, RejectedStatementCostsOnlyItsRuleAndIsReportedNotSwallowed) {
     EXPECT_EQ(r.failed, r.number == 4 || r.number == 5) << r.table;
     EXPECT_EQ(db.hasTable(r.table), !r.failed) << r.table;
   }
-  // The rules around the failed ones still found and exported their rows.
-  EXPECT_EQ(xls::sheetNames(book), (std::vector<std::string>{"Validacion3", "Validacion22"}));
+  EXPECT_EQ(xls::sheetNames(book),
+            (std::vector<std::string>{"Validacion1", "Validacion3", "Validacion22"}));
+  std::vector<std::pair<int, std::int64_t>> found;
+  for (const RuleRun* r : report.findings()) {
+    EXPECT_TRUE(r->exported);
+    found.emplace_back(r->number, r->rows);
+  }
+  EXPECT_EQ(found, (std::vector<std::pair<int, std::int64_t>>{{1, 1}, {3, 2}, {22, 1}}));
+  EXPECT_TRUE(db.hasTable("Validacion2"));
+  EXPECT_TRUE(db.rows("Validacion2").empty());
+
+  // Rows written are kept: rule 3's statement, its count and its export all saw its two rows.
+  std::vector<std::pair<engine::StatementKind, std::int64_t>> rule3;
+  std::string expected;
+  for (const engine::StatementRecord& s : report.statements) {
+    if (s.rule == 3) rule3.emplace_back(s.kind, s.rows);
+    expected += s.text + "\n";
+  }
+  EXPECT_EQ(rule3, (std::vector<std::pair<engine::StatementKind, std::int64_t>>{
+                       {engine::StatementKind::Drop, 0},
+                       {engine::StatementKind::Rule, 2},
+                       {engine::StatementKind::Count, 2},
+                       {engine::StatementKind::Export, 2}}));
+  EXPECT_EQ(trace.str(), expected);
+  EXPECT_TRUE(report.traceIntact);
+  // Texts go out as they are, trailing blank included.
+  EXPECT_NE(trace.str().find("WHERE sexo NOT IN ('1','2') \n"), std::string::npos);
+
+  std::vector<std::vector<std::vector<std::string>>> first, again;
+  for (const std::string& t : resultTables(db)) first.push_back(db.rows(t));
+  std::filesystem::create_directory(dir / "o'brien");
+  std::ofstream unwritable;  // never opened: every write fails
+  const FrameReport second = Validaciones(db.connection(), dir / "o'brien" / "Val.xls",
+                                          {.trace = &unwritable, .lastRule = 26});
+  for (const std::string& t : resultTables(db)) again.push_back(db.rows(t));
+  EXPECT_EQ(again, first);
+  EXPECT_EQ(second.failures().size(), 2u);
+  EXPECT_FALSE(second.traceIntact);
+  EXPECT_EQ(xls::sheetNames(dir / "o'brien" / "Val.xls"), xls::sheetNames(book));
 }
 
-TEST_F(Frame, FindingWhoseSheetCouldNotBeWrittenStaysAFinding) {
+// Rules 3 to 22 alone, progress counting them.
+TEST_F(Frame, TableLeftFromBeforeIsNoFindingAndAFindingWhoseSheetCouldNotBeWrittenStaysOne) {
   SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}});
-  std::filesystem::create_directory(book);  // a folder where the workbook should go
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
-
-  ASSERT_EQ(report.findings().size(), 1u);
-  EXPECT_EQ(report.findings()[0]->rows, 1);
-  EXPECT_FALSE(report.findings()[0]->exported);
-  ASSERT_EQ(report.failures().size(), 1u);
-  EXPECT_EQ(report.failures()[0]->kind, engine::StatementKind::Export);
-}
-
-TEST_F(Frame, TableLeftFromBeforeIsNeverExportedAsThisRunsResult) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso();
+  db.egreso({{"sexo", "3"}, {"vez", "7"}});
   // Something named Validacion3 that "Drop Table" cannot remove: the rule's table cannot be made
   // afresh, and what stands under its name is not this run's finding.
   ASSERT_EQ(
       sqlite3_exec(db.connection().handle(), "CREATE VIEW Validacion3 AS SELECT 'old' AS folio",
                    nullptr, nullptr, nullptr),
       SQLITE_OK);
-  const FrameReport report = Validaciones(db.connection(), book, kFieldRules);
-
-  EXPECT_FALSE(std::filesystem::exists(book));
-  EXPECT_TRUE(report.rules[2].failed);
-  EXPECT_EQ(report.rules[2].rows, -1);
-  EXPECT_TRUE(report.findings().empty());
-  std::vector<engine::StatementKind> kinds;
-  for (const engine::StatementRecord* s : report.failures()) kinds.push_back(s->kind);
-  EXPECT_EQ(kinds, (std::vector<engine::StatementKind>{engine::StatementKind::Drop,
-                                                       engine::StatementKind::Rule}));
-}
-
-TEST_F(Frame, TraceHoldsEveryStatementInOrderOnePerLine) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}});
-  std::ostringstream trace;
-  const FrameReport report =
-      Validaciones(db.connection(), book, {.trace = &trace, .firstRule = 1, .lastRule = 26});
-
-  std::string expected;
-  for (const engine::StatementRecord& s : report.statements) expected += s.text + "\n";
-  EXPECT_EQ(trace.str(), expected);
-  EXPECT_TRUE(report.traceIntact);
-  // Texts go out as they are, trailing blank included.
-  EXPECT_NE(trace.str().find("WHERE sexo NOT IN ('1','2') \n"), std::string::npos);
-
-  std::ofstream unwritable;  // never opened: every write fails
-  EXPECT_FALSE(
-      Validaciones(db.connection(), book, {.trace = &unwritable, .firstRule = 1, .lastRule = 26})
-          .traceIntact);
-}
-
-TEST_F(Frame, ARuleRangeRunsThoseRulesAloneAndProgressCountsThem) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso({{"sexo", "3"}, {"vez", "7"}});
-  std::vector<int> positions, numbers;
+  std::filesystem::create_directory(book);  // a folder where the workbook should go
+  std::vector<std::pair<int, int>> progress;
   const FrameReport report = Validaciones(db.connection(), book,
                                           {.progress =
                                                [&](const RuleProgress& p) {
-                                                 positions.push_back(p.position);
-                                                 numbers.push_back(p.rule);
-                                                 EXPECT_EQ(p.total, 3);
+                                                 progress.emplace_back(p.position, p.rule);
+                                                 EXPECT_EQ(p.total, 20);
                                                },
                                            .firstRule = 3,
-                                           .lastRule = 5});
-  EXPECT_EQ(positions, (std::vector<int>{1, 2, 3}));
-  EXPECT_EQ(numbers, (std::vector<int>{3, 4, 5}));
-  EXPECT_EQ(resultTables(db),
-            (std::vector<std::string>{"Validacion3", "Validacion4", "Validacion5"}));
-  EXPECT_EQ(xls::sheetNames(book), (std::vector<std::string>{"Validacion3"}));
-}
+                                           .lastRule = 22});
+  ASSERT_EQ(progress.size(), 20u);
+  for (int i = 0; i < 20; ++i) EXPECT_EQ(progress[i], std::make_pair(i + 1, i + 3));
+  EXPECT_FALSE(db.hasTable("Validacion2") || db.hasTable("Validacion23"));
+  EXPECT_TRUE(db.hasTable("Validacion4") && db.hasTable("Validacion22"));
 
-TEST_F(Frame, WholeCatalogueRunsOnOneWorkingDatabaseAndLeavesOnlyItsResultTables) {
-  SheetsDb db(dir / "Val.mdb");
-  db.egreso().obstet().productos().defunc().afecciones().procedimientos();
-  const std::vector<std::string> before = db.tableNames();
-  const FrameReport report = Validaciones(db.connection(), book);
-
+  EXPECT_TRUE(report.rules[0].failed);
+  EXPECT_EQ(report.rules[0].rows, -1);
+  ASSERT_EQ(report.findings().size(), 1u);
+  EXPECT_EQ(report.findings()[0]->number, 22);
+  EXPECT_EQ(report.findings()[0]->rows, 1);
+  EXPECT_FALSE(report.findings()[0]->exported);
+  std::vector<std::pair<int, engine::StatementKind>> failures;
   for (const engine::StatementRecord* s : report.failures())
-    ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-  std::vector<std::string> expected = before;
-  int number = 0;
-  for (const PlannedRule& rule : planRules(ruleCatalogue())) {
-    EXPECT_EQ(rule.number, ++number);  // 1 to 113, no gap, no repeat
-    expected.push_back(rule.table);
-  }
-  EXPECT_EQ(number, kLastRule);
-  std::sort(expected.begin(), expected.end());
-  EXPECT_EQ(db.tableNames(), expected);  // every result table, and no work table left
+    failures.emplace_back(s->rule, s->kind);
+  EXPECT_EQ(failures, (std::vector<std::pair<int, engine::StatementKind>>{
+                          {3, engine::StatementKind::Drop},
+                          {3, engine::StatementKind::Rule},
+                          {22, engine::StatementKind::Export}}));
 }
 
 TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
@@ -263,7 +208,6 @@ TEST_F(Frame, WorkTablesAreBuiltBeforeTheirReaderAndGoneAfterTheGroup) {
   EXPECT_EQ(db.column("Validacion28", "folio"), (std::vector<std::string>{"A"}));
   std::vector<std::string> texts;
   for (const engine::StatementRecord& s : report.statements) texts.push_back(s.text);
-  const std::string into = "' 'Excel 8.0;' FROM ";
   EXPECT_EQ(texts, (std::vector<std::string>{
                        "Drop Table W1",
                        "select folio,sexo Into  W1 from egreso where sexo='2'",

@@ -1,5 +1,8 @@
 // The checks of the office's rules file, one case of office_rules.cases at a time: each refused
 // with its message, or passed and planned in number order with the file's statement limit.
+//
+// A case there is "== name", the file's text, then "-> text" for each piece the check's message
+// must hold ("-> correcta": it passes), the working database's tables at hand.
 #include <gtest/gtest.h>
 
 #include <fstream>

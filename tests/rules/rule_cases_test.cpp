@@ -1,49 +1,193 @@
-// Runs the rule cases of tests/rules/cases/ (format: case_file.h). Each case gets a fresh working
-// database; each of its "regla" lines runs that rule alone, or with the rules whose work tables it
-// reads, so that a fault in another rule cannot change what it lists.
+// The rules as they are numbered, and the rule cases of tests/rules/cases/, each file a series of
+// cases:
+//
+//   # a comment
+//   caso edades en cada límite            a case: its title, then its rows, then what rules list
+//   egreso h23 cveedad=0 edad=23          a discharge; a bare first word is its folio
+//   obstet planfam=NULL                   a child row of the last discharge
+//   egreso e1 | obstet | productos        rows one after another on one line
+//   egreso h{} cveedad=0 edad={} cada: 0 23    the line once for each value, {} made that value
+//   catcie10 causa=K35 nombre=x           any other table: unnamed columns NULL
+//   regla 1: h24 a131                     the folios rule 1 lists, in any order, repeats kept
+//   regla 2: nada                         rule 2 lists nothing
+//   regla 24,25: w9 / regla 1-26: nada    the same for each rule named
+//   regla 2 en orden: m4 a30              ...in the order of its result table
+//   regla 93 columnas folio,numproducto: a,2 b,1     ...other columns of each row, comma-joined
+//                                                    (a name with blanks in quotes)
+//
+// A value is NULL, a quoted text ('' is empty, ' 1' keeps its blank), or a bare word: a number
+// in a numeric column, text in any other. Columns a discharge or child row does not name take the
+// defaults of support/working_db.h, under which it passes rules 1 to 26.
+//
+// Each case gets a fresh working database; each of its "regla" lines runs that rule alone, or with
+// the rules whose work tables it reads, so that a fault in another rule cannot change what it
+// lists.
 #include <gtest/gtest.h>
 
 #include <algorithm>
 #include <cctype>
+#include <charconv>
+#include <fstream>
 #include <map>
+#include <memory>
 #include <set>
+#include <sstream>
+#include <stdexcept>
 
-#include "rules/case_file.h"
 #include "rules/rule_fixture.h"
 #include "rules/rule_plan.h"
+#include "schema/tables.h"
 #include "support/paths.h"
-
-namespace kolt::test {
-// A failing case is named by its file and line.
-void PrintTo(const RuleCase& c, std::ostream* os) {
-  *os << c.name;
-}
-}  // namespace kolt::test
 
 namespace kolt::rules {
 namespace {
-
-// A file that cannot be read fails the test over the files, not the listing of the tests.
-struct CaseFiles {
-  std::vector<test::RuleCase> cases;
-  std::string error;
-};
-
-const CaseFiles& caseFiles() {
-  static const CaseFiles files = []() -> CaseFiles {
-    try {
-      return {test::readCaseFiles(test::sourceDir() / "tests/rules/cases"), ""};
-    } catch (const std::runtime_error& e) {
-      return {{}, e.what()};
-    }
-  }();
-  return files;
-}
 
 std::string lower(std::string_view s) {
   std::string out(s);
   for (char& c : out) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   return out;
+}
+
+// True when `text` holds "into", one or more blanks and {table}, followed by a blank or the end,
+// ignoring case ("Into  Z301" is written with two blanks).
+bool writesInto(std::string_view text, std::string_view table) {
+  const std::string haystack = lower(text), name = lower(table);
+  for (std::size_t at = haystack.find("into "); at != std::string::npos;
+       at = haystack.find("into ", at + 1)) {
+    const std::size_t start = haystack.find_first_not_of(' ', at + 4);
+    if (start == std::string::npos || haystack.compare(start, name.size(), name) != 0) continue;
+    const std::size_t end = start + name.size();
+    if (end == haystack.size() || haystack[end] == ' ') return true;
+  }
+  return false;
+}
+
+// Fixed and generated rules alike, as they run.
+TEST(Catalogue, RulesAreNumberedOneToTheLastAndEachWritesOnlyItsOwnTable) {
+  int previous = 0;
+  for (const PlannedRule& rule : planRules(ruleCatalogue())) {
+    SCOPED_TRACE(rule.number);
+    EXPECT_EQ(rule.number, ++previous);
+    EXPECT_EQ(rule.table, resultTableName(rule.number));
+    EXPECT_FALSE(rule.description.empty());
+    ASSERT_FALSE(rule.statements.empty());
+    EXPECT_EQ(lower(rule.statements[0]).rfind("select ", 0), 0u);
+    EXPECT_TRUE(writesInto(rule.statements[0], rule.table));
+    for (std::size_t i = 1; i < rule.statements.size(); ++i)
+      EXPECT_EQ(lower(rule.statements[i]).rfind("insert into " + lower(rule.table) + " ", 0), 0u);
+  }
+  EXPECT_EQ(previous, kLastRule);
+  // Every work table built is dropped again: Frame.WholeCatalogue finds none left.
+  for (const Rule* rule : ruleCatalogue().fixedRules)
+    EXPECT_TRUE(rule->number <= kLastRuleBeforeGenerated ||
+                rule->number >= kFirstRuleAfterGenerated)
+        << rule->number;
+}
+
+// Words split at blanks, a quoted text kept whole with its quotes.
+std::vector<std::string> words(std::string_view line) {
+  std::vector<std::string> out;
+  std::string word;
+  bool quoted = false;
+  for (char c : std::string(line) + ' ') {
+    if (quoted || (c != ' ' && c != '\t')) {
+      if (c == '\'') quoted = !quoted;
+      word += c;
+    } else if (!word.empty()) {
+      out.push_back(std::exchange(word, {}));
+    }
+  }
+  if (quoted) throw std::runtime_error("unclosed quote");
+  return out;
+}
+
+std::string unquoted(const std::string& w) {
+  return w.size() >= 2 && w.front() == '\'' && w.back() == '\'' ? w.substr(1, w.size() - 2) : w;
+}
+
+std::vector<std::string> split(const std::string& text, char separator) {
+  std::vector<std::string> parts;
+  std::istringstream in(text);
+  for (std::string part; std::getline(in, part, separator);) parts.push_back(part);
+  return parts;
+}
+
+template <typename Number>
+bool parse(std::string_view text, Number& n) {
+  const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), n);
+  return ec == std::errc() && end == text.data() + text.size();
+}
+
+// The rules of "N", "N,M,..." or "N-M".
+std::vector<int> ruleNumbers(const std::string& text) {
+  std::vector<int> rules;
+  for (const std::string& part : split(text, ',')) {
+    const std::vector<std::string> range = split(part, '-');
+    int first = 0, last = 0;
+    if (range.size() > 2 || !parse(range.front(), first) || !parse(range.back(), last) || first < 1)
+      throw std::runtime_error("not a rule number: " + part);
+    for (int n = first; n <= last; ++n) rules.push_back(n);
+  }
+  return rules;
+}
+
+base::Value value(const std::string& word, const schema::Column& column) {
+  std::int64_t n = 0;
+  if (word == "NULL") return base::Value{};
+  if (word.starts_with('\'')) return unquoted(word);
+  if (column.type == schema::kIntegerType && parse(word, n)) return n;
+  return word;
+}
+
+// "table [folio] column=value...": a discharge, a child row of the last discharge, or a row of any
+// other table.
+void addRow(test::WorkingDb& db, const std::vector<std::string>& w) {
+  if (w.empty()) throw std::runtime_error("an empty row between bars");
+  const schema::Table* table = schema::findTable(w[0]);
+  if (table == nullptr) throw std::runtime_error("no table " + w[0]);
+  test::Cells cells;
+  for (std::size_t i = 1; i < w.size(); ++i) {
+    const std::size_t eq = w[i].find('=');
+    if (eq == std::string::npos && i != 1) throw std::runtime_error("expected column=value");
+    const std::string name = eq == std::string::npos ? "folio" : w[i].substr(0, eq);
+    const std::string text = eq == std::string::npos ? w[i] : w[i].substr(eq + 1);
+    const schema::Column* column = table->column(name);
+    if (column == nullptr) throw std::runtime_error("no column " + name + " in " + w[0]);
+    cells.emplace_back(column->name, value(text, *column));
+  }
+  using Adder = test::WorkingDb& (test::WorkingDb::*)(const test::Cells&);
+  static const std::map<std::string, Adder> kinds = {
+      {"egreso", &test::WorkingDb::egreso},
+      {"obstet", &test::WorkingDb::obstet},
+      {"productos", &test::WorkingDb::productos},
+      {"defunc", &test::WorkingDb::defunc},
+      {"afecciones", &test::WorkingDb::afecciones},
+      {"procedimientos", &test::WorkingDb::procedimientos}};
+  const auto kind = kinds.find(lower(w[0]));
+  if (kind != kinds.end())
+    (db.*kind->second)(cells);
+  else
+    db.insert(w[0], cells);
+}
+
+// A line of rows, or of one row for each value after "cada:", each {} of the line made that value.
+void addRows(test::WorkingDb& db, const std::vector<std::string>& w) {
+  const auto each = std::find(w.begin(), w.end(), "cada:");
+  const std::vector<std::string> values =
+      each == w.end() ? std::vector<std::string>{""} : std::vector<std::string>(each + 1, w.end());
+  if (values.empty()) throw std::runtime_error("expected the values after cada:");
+  for (const std::string& value : values) {
+    std::vector<std::string> row;
+    for (auto from = w.begin(); from != each; ++from) {
+      if (*from == "|") {
+        addRow(db, std::exchange(row, {}));
+        continue;
+      }
+      const std::size_t slot = from->find("{}");
+      row.push_back(slot == std::string::npos ? *from : std::string(*from).replace(slot, 2, value));
+    }
+    addRow(db, row);
+  }
 }
 
 // From the rule that builds the work tables `rule` reads to the one that drops the last of them;
@@ -61,65 +205,91 @@ FrameOptions runRange(int rule) {
   return {.firstRule = rule, .lastRule = rule};
 }
 
-void add(test::WorkingDb& db, const test::CaseRow& row) {
-  test::Cells cells;
-  for (const auto& [name, value] : row.cells) cells.emplace_back(name, value);
-  using Adder = test::WorkingDb& (test::WorkingDb::*)(const test::Cells&);
-  static const std::map<std::string, Adder> kinds = {
-      {"egreso", &test::WorkingDb::egreso},
-      {"obstet", &test::WorkingDb::obstet},
-      {"productos", &test::WorkingDb::productos},
-      {"defunc", &test::WorkingDb::defunc},
-      {"afecciones", &test::WorkingDb::afecciones},
-      {"procedimientos", &test::WorkingDb::procedimientos}};
-  const auto kind = kinds.find(lower(row.table));
-  if (kind != kinds.end())
-    (db.*kind->second)(cells);
-  else
-    db.insert(row.table, cells);
-}
-
-class RuleCases : public ::testing::TestWithParam<test::RuleCase> {};
-
-TEST_P(RuleCases, RuleListsTheRowsItShould) {
-  const test::RuleCase& c = GetParam();
-  test::TempDir dir;
-  SheetsDb db(dir / "Val.mdb");
-  for (const test::CaseRow& row : c.rows) add(db, row);
-  for (const test::Expectation& e : c.expectations) {
-    SCOPED_TRACE(c.name + c.title + "; line " + std::to_string(e.line));
-    const FrameReport report = Validaciones(db.connection(), dir / "Val.xls", runRange(e.rule));
+// "regla RULES [en orden] [columnas a,b]: rows... | nada"; each rule named goes into `lists` or
+// `listsNothing`.
+void expectListing(SheetsDb& db, const std::filesystem::path& book, const std::string& line,
+                   std::set<int>& lists, std::set<int>& listsNothing) {
+  const std::size_t colon = line.find(':');
+  if (colon == std::string::npos) throw std::runtime_error("expected ':' after the rule");
+  const std::vector<std::string> head = words(line.substr(0, colon));
+  if (head.size() < 2) throw std::runtime_error("expected a rule number");
+  bool inOrder = false;
+  std::vector<std::string> columns = {"folio"};
+  for (std::size_t i = 2; i < head.size(); ++i) {
+    if (head[i] == "en" && i + 1 < head.size() && head[i + 1] == "orden") {
+      inOrder = true;
+      ++i;
+    } else if (head[i] == "columnas" && i + 1 < head.size()) {
+      columns.clear();
+      for (const std::string& name : split(head[++i], ',')) columns.push_back(unquoted(name));
+    } else {
+      throw std::runtime_error("unknown word " + head[i]);
+    }
+  }
+  std::vector<std::string> expected = words(line.substr(colon + 1));
+  if (expected.empty()) throw std::runtime_error("expected the rows listed, or nada");
+  if (expected == std::vector<std::string>{"nada"}) expected.clear();
+  if (!inOrder) std::sort(expected.begin(), expected.end());
+  for (int rule : ruleNumbers(head[1])) {
+    (expected.empty() ? listsNothing : lists).insert(rule);
+    const FrameReport report = Validaciones(db.connection(), book, runRange(rule));
     for (const engine::StatementRecord* s : report.failures())
       ADD_FAILURE() << "rule " << s->rule << ": " << s->text << "\n" << s->errorDescription;
-    const std::string table = resultTableName(e.rule);
+    const std::string table = resultTableName(rule);
     std::vector<std::string> listed(db.rows(table).size());
-    for (std::size_t i = 0; i < e.columns.size(); ++i) {
-      const std::vector<std::string> column = db.column(table, e.columns[i]);
+    for (std::size_t i = 0; i < columns.size(); ++i) {
+      const std::vector<std::string> column = db.column(table, columns[i]);
       for (std::size_t r = 0; r < column.size(); ++r) listed[r] += (i ? "," : "") + column[r];
     }
-    std::vector<std::string> expected = e.rows;
-    if (!e.inOrder) {
-      std::sort(listed.begin(), listed.end());
-      std::sort(expected.begin(), expected.end());
-    }
-    EXPECT_EQ(listed, expected) << "rule " << e.rule;
+    if (!inOrder) std::sort(listed.begin(), listed.end());
+    EXPECT_EQ(listed, expected) << "rule " << rule;
   }
 }
 
-INSTANTIATE_TEST_SUITE_P(Cases, RuleCases, ::testing::ValuesIn(caseFiles().cases),
-                         [](const ::testing::TestParamInfo<test::RuleCase>& info) {
-                           std::string name;
-                           for (char ch : info.param.name)
-                             name += std::isalnum(static_cast<unsigned char>(ch)) ? ch : '_';
-                           return name;
-                         });
-
-TEST(RuleCaseFiles, EveryRuleHasACaseThatListsARowAndOneThatListsNothing) {
-  ASSERT_EQ(caseFiles().error, "");
+TEST(RuleCases, EachRuleListsWhatItsCasesSayAndEveryRuleListsARowInOneAndNothingInAnother) {
+  std::vector<std::filesystem::path> files;
+  for (const auto& entry :
+       std::filesystem::directory_iterator(test::sourceDir() / "tests/rules/cases"))
+    if (entry.path().extension() == ".cases") files.push_back(entry.path());
+  std::sort(files.begin(), files.end());
   std::set<int> lists, listsNothing;
-  for (const test::RuleCase& c : caseFiles().cases)
-    for (const test::Expectation& e : c.expectations)
-      (e.rows.empty() ? listsNothing : lists).insert(e.rule);
+  for (const std::filesystem::path& file : files) {
+    std::ifstream in(file);
+    std::unique_ptr<test::TempDir> dir;
+    std::unique_ptr<SheetsDb> db;
+    std::string line, where;
+    bool checked = true;
+    for (int number = 1; std::getline(in, line); ++number) {
+      const std::string at = file.filename().string() + ":" + std::to_string(number);
+      try {
+        if (line.starts_with("caso ")) {
+          EXPECT_TRUE(checked) << where << " expects nothing";
+          db.reset();
+          dir = std::make_unique<test::TempDir>();
+          db = std::make_unique<SheetsDb>(*dir / "Val.mdb");
+          where = at + line.substr(4);
+          checked = false;
+          continue;
+        }
+        const std::size_t first = line.find_first_not_of(" \t");
+        if (first == std::string::npos || line[first] == '#') continue;
+        const std::vector<std::string> w = words(line);
+        if (!db) throw std::runtime_error("rows before the first caso");
+        if (w[0] == "regla") {
+          SCOPED_TRACE(where + "; line " + std::to_string(number));
+          checked = true;
+          expectListing(*db, *dir / "Val.xls", line, lists, listsNothing);
+        } else if (checked) {
+          throw std::runtime_error("a row after the case's first regla line");
+        } else {
+          addRows(*db, w);
+        }
+      } catch (const std::runtime_error& e) {
+        ADD_FAILURE() << at << ": " << e.what();
+      }
+    }
+    EXPECT_TRUE(checked) << where << " expects nothing";
+  }
   for (int rule = 1; rule <= kLastRule; ++rule) {
     EXPECT_TRUE(lists.contains(rule)) << "no case where rule " << rule << " lists a row";
     EXPECT_TRUE(listsNothing.contains(rule)) << "no case where rule " << rule << " lists nothing";
