@@ -243,8 +243,7 @@ TEST_F(KoltValidarFiles, ReadOnlyFoldersWithTheirCompanionsAreValidatedWithoutWr
     engine::Connection left;
     left.open(ofSource);
     for (const char* statement :
-         {"DROP TABLE IF EXISTS CLUESSEL", "DROP TABLE IF EXISTS RESULTADOSVALIDACION",
-          "CREATE TABLE CLUESSEL (CLUES TEXT)", "INSERT INTO CLUESSEL VALUES ('DFSSA000099')",
+         {"CREATE TABLE CLUESSEL (CLUES TEXT)", "INSERT INTO CLUESSEL VALUES ('DFSSA000099')",
           "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
           "RESULTADO char(100) NULL)",
           "INSERT INTO RESULTADOSVALIDACION VALUES ('DFSSA000099', 'TODO', 'CORRECTA')"})

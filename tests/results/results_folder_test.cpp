@@ -39,11 +39,27 @@ class Folder : public ::testing::Test {
   fs::path results = dir / "RESULTADOS";
 };
 
-TEST_F(Folder, CleanUpTakesOnlyWhatARunLeftInItsWorkFolder) {
+// The error `take` throws on taking the folder, or 0 when it takes it.
+base::Error refusal(const std::function<void()>& take) {
+  try {
+    take();
+  } catch (const base::Error& e) {
+    return e;
+  }
+  return base::Error(0, "");
+}
+
+// A second run is refused while the first holds the folder, and takes nothing of it; once the
+// first ends (or is killed: platform_test.cpp) the next takes the folder, and of its work folder
+// only what a run left there.
+TEST_F(Folder, OneRunAtATimeAndACleanUpThatTakesOnlyWhatARunLeftInItsWorkFolder) {
   {
     ResultsFolder first(results);
     std::ofstream(first.workingDatabase("DFSSA000001")) << "a killed run's database";
     std::ofstream(first.draftOf(first.unitWorkbook("DFSSA000001"))) << "half a workbook";
+    const base::Error e = refusal([&] { ResultsFolder second(results); });
+    EXPECT_EQ(e.number(), base::kErrInUse);
+    EXPECT_NE(e.description().find("en uso por otra validación"), std::string::npos);
   }
   ASSERT_TRUE(fs::exists(results / "Validacion.tmp" / "ValDFSSA000001.db"));
   const std::vector<std::string> kept = {"ValidacionesKOLT.mdb.kolt.db", "Val-notas.db",
@@ -59,30 +75,6 @@ TEST_F(Folder, CleanUpTakesOnlyWhatARunLeftInItsWorkFolder) {
   second.publish(second.unitWorkbook("DFSSA000002"));
   EXPECT_EQ(test::fileText(results / "ValDFSSA000002.xls"), "new");
   EXPECT_TRUE(fs::is_empty(results / "Validacion.tmp"));
-}
-
-// The error `take` throws on taking the folder, or 0 when it takes it.
-base::Error refusal(const std::function<void()>& take) {
-  try {
-    take();
-  } catch (const base::Error& e) {
-    return e;
-  }
-  return base::Error(0, "");
-}
-
-TEST_F(Folder, ASecondRunIsRefusedUntilTheFirstEnds) {
-  {
-    ResultsFolder first(results);
-    const fs::path leftover = first.workingDatabase("DFSSA000001");
-    std::ofstream(leftover) << "the first run's open database";
-    const base::Error e = refusal([&] { ResultsFolder second(results); });
-    EXPECT_EQ(e.number(), base::kErrInUse);
-    EXPECT_NE(e.description().find("en uso por otra validación"), std::string::npos);
-    EXPECT_TRUE(fs::exists(leftover)) << "the refused run deleted the first run's file";
-  }
-  // released at the end of the first; a killed holder leaves none (platform_test.cpp)
-  EXPECT_NO_THROW(ResultsFolder again(results));
 }
 
 // Links in the results folder, whoever put them there, never lead a run to delete or write a file
@@ -108,33 +100,27 @@ class Links : public Folder {
   fs::path elsewhere = dir / "OTRA";
 };
 
-TEST_F(Links, TheWorkFolderCleanUpNeverFollowsALink) {
-  const fs::path work = results / "Validacion.tmp";
-  // The work folder a link to another folder; an entry of it a link to a folder, or to a file.
-  for (int link = 0; link < 3; ++link) {
+TEST_F(Links, NeitherTheWorkFolderCleanUpNorTheLockFollowsALink) {
+  const fs::path work = results / "Validacion.tmp", lock = results / "Validacion.lock";
+  // The work folder a link to another folder; an entry of it a link to a folder, or to a file; the
+  // lock a link to a file, or to none: the lock is refused, the links in the work folder go.
+  for (int link = 0; link < 5; ++link) {
     SCOPED_TRACE(link);
     fs::remove_all(work);
+    fs::remove(lock);
     if (link == 0) fs::create_directory_symlink(elsewhere, work);
-    if (link > 0) fs::create_directories(work);
+    if (link == 1 || link == 2) fs::create_directories(work);
     if (link == 1) fs::create_directory_symlink(elsewhere, work / "ValX.db");
     if (link == 2) fs::create_symlink(elsewhere / "uno.txt", work / "ValX.xls");
-    {
+    if (link > 2) fs::create_symlink(elsewhere / (link == 3 ? "uno.txt" : "no-existe.txt"), lock);
+    const base::Error e = refusal([&] {
       ResultsFolder folder(results);
       EXPECT_FALSE(fs::is_symlink(work));
       EXPECT_TRUE(fs::is_directory(work) && fs::is_empty(work));
-    }
-    expectElsewhereUntouched();
-  }
-}
-
-TEST_F(Links, ALockThatIsALinkIsRefusedAndWhatItPointsToIsLeftAlone) {
-  for (const char* target : {"uno.txt", "no-existe.txt"}) {
-    SCOPED_TRACE(target);
-    fs::remove(results / "Validacion.lock");
-    fs::create_symlink(elsewhere / target, results / "Validacion.lock");
-    const base::Error e = refusal([&] { ResultsFolder folder(results); });
-    EXPECT_EQ(e.number(), base::kErrFile);
-    EXPECT_NE(e.description().find("es un enlace"), std::string::npos) << e.description();
+    });
+    EXPECT_EQ(e.number(), link > 2 ? long{base::kErrFile} : 0L);
+    EXPECT_EQ(e.description().find("es un enlace") != std::string::npos, link > 2)
+        << e.description();
     expectElsewhereUntouched();
   }
 }
