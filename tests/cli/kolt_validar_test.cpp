@@ -41,13 +41,14 @@ TEST(Arguments, BadCommandLinesAreRefused) {
 // source, --catalogo and --resultados (a blank kept between double quotes); "origen FILE" is the
 // source instead of origen.db; "escribe FILE TEXT" writes the file before the run; "sql STATEMENT;
 // ..." runs on both copies before the run; "estado N" is the exit status (0 unless given); "nunca
-// TEXT" a text the output must not hold; "archivo FILE" a file the run leaves, not empty, and "sin
-// FILE" one it does not; any other line is a text the output (standard output and error) holds. In
-// a text "\n" is a line end, and "@" stands for the case's folder wherever it appears. A case that
-// ends with 1 or 2 leaves nothing in the results folder but the lock every run takes.
+// TEXT" a text the output must not hold; "registro TEXT" one the run's log holds; "archivo FILE" a
+// file the run leaves, not empty, and "sin FILE" one it does not; any other line is a text the
+// output (standard output and error) holds. In a text "\n" is a line end and "\t" a tab, and "@"
+// stands for the case's folder wherever it appears. A case that ends with 1 or 2 leaves nothing in
+// the results folder but the lock every run takes.
 struct Case {
   std::string title, source = "origen.db";
-  std::vector<std::string> args, statements, says, neverSays, files, noFiles;
+  std::vector<std::string> args, statements, says, neverSays, files, noFiles, logged;
   std::vector<std::pair<std::string, std::string>> writes;
   int status = 0;
 };
@@ -55,13 +56,18 @@ struct Case {
 std::vector<Case> readCases() {
   std::ifstream in(test::sourceDir() / "tests/cli/kolt_validar.cases");
   const std::map<std::string, std::vector<std::string> Case::*> lists = {
-      {"nunca", &Case::neverSays}, {"archivo", &Case::files}, {"sin", &Case::noFiles}};
+      {"nunca", &Case::neverSays},
+      {"archivo", &Case::files},
+      {"sin", &Case::noFiles},
+      {"registro", &Case::logged}};
   std::vector<Case> cases;
   for (std::string line; std::getline(in, line);) {
     if (line.empty() || line[0] == '#') continue;
     const std::size_t space = line.find(' ');
     std::string word = line.substr(0, space);
-    const std::string rest = std::regex_replace(line.substr(space + 1), std::regex("\\\\n"), "\n");
+    const std::string rest =
+        std::regex_replace(std::regex_replace(line.substr(space + 1), std::regex("\\\\n"), "\n"),
+                           std::regex("\\\\t"), "\t");
     if (word == "caso")
       cases.emplace_back().title = rest;
     else if (word == "args")
@@ -125,6 +131,9 @@ TEST(KoltValidar, RunsTheCasesWithTheirStatusAndWhatTheySay) {
     for (const std::string& file : c.files)
       EXPECT_TRUE(fs::exists(place / file) && fs::file_size(place / file) > 0) << file;
     for (const std::string& file : c.noFiles) EXPECT_FALSE(fs::exists(place / file)) << file;
+    const std::string log = test::fileText(place / "R/Validacion.log");
+    for (const std::string& logged : c.logged)
+      EXPECT_NE(log.find(logged), std::string::npos) << logged << "\n" << log;
     std::error_code none;
     for (const auto& entry : fs::recursive_directory_iterator(place / "R", none))
       EXPECT_TRUE((c.status != 1 && c.status != 2) || entry.path().filename() == "Validacion.lock")

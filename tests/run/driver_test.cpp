@@ -60,13 +60,6 @@ std::string cell(const test::SheetCells& rows, std::size_t row, const std::strin
   return column < rows.at(row).size() ? rows[row][column] : "";
 }
 
-// The rows of the summary workbook in `folder`, "{unit}|{period}|{verdict}", its heading left out.
-std::vector<std::string> summaryIn(const fs::path& folder) {
-  std::vector<std::string> rows = rowsOf(folder / "ResultadosVal.xls", "Resultados");
-  if (!rows.empty()) rows.erase(rows.begin());
-  return rows;
-}
-
 class Run : public ::testing::Test {
  protected:
   Run() : app(dir.path() / "o'brien"), session(app) { fs::create_directories(app); }
@@ -99,7 +92,11 @@ class Run : public ::testing::Test {
     return runValidation(test::requestFor(session, units, desde, hasta));
   }
 
-  std::vector<std::string> summary() { return summaryIn(session.resultsFolder); }
+  // The rows of the summary workbook, "{unit}|{period}|{verdict}", its heading left out.
+  std::vector<std::string> summary() {
+    std::vector<std::string> rows = rowsOf(results("ResultadosVal.xls"), "Resultados");
+    return rows.empty() ? rows : std::vector<std::string>(rows.begin() + 1, rows.end());
+  }
   fs::path results(const std::string& name) { return session.resultsFolder / name; }
   std::string log() { return test::fileText(results("Validacion.log")); }
   bool logHas(const std::string& text) { return log().find(text) != std::string::npos; }
