@@ -1,10 +1,15 @@
-// The batch command as a user runs it: arguments, messages and exit status.
+// The batch command as a user runs it: arguments, messages, exit status and what it leaves. Most
+// invocations are the cases of kolt_validar.cases; those needing more than a copy of its source and
+// catalogue follow them.
 #include <gtest/gtest.h>
 
 #include <fstream>
+#include <iomanip>
+#include <map>
+#include <regex>
+#include <sstream>
 
 #include "access/companion.h"
-#include "base/platform/paths.h"
 #include "cli/arguments.h"
 #include "engine/connection.h"
 #include "results/results_folder.h"
@@ -17,6 +22,7 @@ namespace {
 
 namespace fs = std::filesystem;
 
+// What the command lines accepted mean is the cases' business, in kolt_validar.cases.
 TEST(Arguments, BadCommandLinesAreRefused) {
   for (const std::vector<std::string>& args :
        std::vector<std::vector<std::string>>{{},
@@ -28,258 +34,252 @@ TEST(Arguments, BadCommandLinesAreRefused) {
                                              {"a.mdb", "--hilos", "257"},
                                              {"a.mdb", "--hilos", "2x"}})
     EXPECT_THROW(parseArguments(args), std::invalid_argument);
-  Arguments a = parseArguments({"a.mdb", "--unidad", "X1", "--unidad", "X2", "--desde",
-                                "01/01/2023", "--traza", "t.txt", "--hilos", "256"});
-  EXPECT_EQ(a.source, "a.mdb");
-  EXPECT_EQ(a.units, (std::vector<std::string>{"X1", "X2"}));
-  EXPECT_EQ(a.from, "01/01/2023");
-  EXPECT_FALSE(a.to);
-  EXPECT_EQ(a.threads, 256u);
-  EXPECT_TRUE(parseArguments({"--help"}).help);
-  EXPECT_TRUE(parseArguments({"a.mdb", "--tiempos"}).times);
+  EXPECT_TRUE(parseArguments({"--help"}).help);  // the usage needs no source
+}
+
+// A case of kolt_validar.cases. "caso TITLE" begins it; "args ..." are the arguments after the
+// source, --catalogo and --resultados (a blank kept between double quotes); "origen FILE" is the
+// source instead of origen.db; "escribe FILE TEXT" writes the file before the run; "sql STATEMENT;
+// ..." runs on both copies before the run; "estado N" is the exit status (0 unless given); "nunca
+// TEXT" a text the output must not hold; "registro TEXT" one the run's log holds; "archivo FILE" a
+// file the run leaves, not empty, and "sin FILE" one it does not; any other line is a text the
+// output (standard output and error) holds. In a text "\n" is a line end and "\t" a tab, and "@"
+// stands for the case's folder wherever it appears. A case that ends with 1 or 2 leaves nothing in
+// the results folder but the lock every run takes.
+struct Case {
+  std::string title, source = "origen.db";
+  std::vector<std::string> args, statements, says, neverSays, files, noFiles, logged;
+  std::vector<std::pair<std::string, std::string>> writes;
+  int status = 0;
+};
+
+std::vector<Case> readCases() {
+  std::ifstream in(test::sourceDir() / "tests/cli/kolt_validar.cases");
+  const std::map<std::string, std::vector<std::string> Case::*> lists = {
+      {"nunca", &Case::neverSays},
+      {"archivo", &Case::files},
+      {"sin", &Case::noFiles},
+      {"registro", &Case::logged}};
+  std::vector<Case> cases;
+  for (std::string line; std::getline(in, line);) {
+    if (line.empty() || line[0] == '#') continue;
+    const std::size_t space = line.find(' ');
+    std::string word = line.substr(0, space);
+    const std::string rest =
+        std::regex_replace(std::regex_replace(line.substr(space + 1), std::regex("\\\\n"), "\n"),
+                           std::regex("\\\\t"), "\t");
+    if (word == "caso")
+      cases.emplace_back().title = rest;
+    else if (word == "args")
+      for (std::istringstream words(rest); words >> std::quoted(word);)
+        cases.back().args.push_back(word);
+    else if (word == "sql")
+      for (std::istringstream statements(rest); std::getline(statements >> std::ws, word, ';');)
+        cases.back().statements.push_back(word);
+    else if (word == "escribe")
+      cases.back().writes.emplace_back(rest.substr(0, rest.find(' ')),
+                                       rest.substr(rest.find(' ') + 1));
+    else if (word == "origen")
+      cases.back().source = rest;
+    else if (word == "estado")
+      cases.back().status = std::stoi(rest);
+    else if (lists.contains(word))
+      (cases.back().*lists.at(word)).push_back(rest);
+    else
+      cases.back().says.push_back(std::regex_replace(line, std::regex("\\\\n"), "\n"));
+  }
+  return cases;
+}
+
+TEST(KoltValidar, RunsTheCasesWithTheirStatusAndWhatTheySay) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
+  const std::vector<Case> cases = readCases();
+  EXPECT_GE(cases.size(), 20u);
+  test::TempDir dir;
+  {
+    test::WorkingDb source(dir / "origen.db");
+    source.egreso().egreso({{"clues", "DFSSA000002"}, {"edad", 131}});
+    source.egreso({{"clues", "DFSSA000999"}});
+    source.insert("CATCLUES", {{"CLUES", "DFSSA000002"}, {"DESCUNIDAD", "CLINICA NORTE"}});
+  }
+  test::ruleCatalogue(dir / "catalogo.db");
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.title);
+    test::TempDir place;
+    const auto placed = [&](const std::string& text) {
+      return std::regex_replace(std::regex_replace(text, std::regex("@"), place.path().string()),
+                                std::regex("<fuentes>"), test::sourceDir().string());
+    };
+    std::ofstream(place / "roto.mdb") << "esto no es una base de datos";
+    for (const auto& [file, text] : c.writes) std::ofstream(place / file) << text;
+    for (const char* file : {"origen.db", "catalogo.db"}) {
+      fs::copy_file(dir / file, place / file);
+      engine::Connection copy;
+      copy.open(place / file);
+      for (const std::string& statement : c.statements) copy.executeNative(statement);
+    }
+    std::vector<std::string> args = {(place / c.source).string(), "--catalogo",
+                                     (place / "catalogo.db").string(), "--resultados",
+                                     (place / "R").string()};
+    for (const std::string& arg : c.args) args.push_back(placed(arg));
+    std::string out;
+    EXPECT_EQ(test::runProgram("kolt-validar", args, out), c.status) << out;
+    for (const std::string& said : c.says)
+      EXPECT_NE(out.find(placed(said)), std::string::npos) << said << "\n" << out;
+    for (const std::string& unsaid : c.neverSays)
+      EXPECT_EQ(out.find(unsaid), std::string::npos) << unsaid << "\n" << out;
+    for (const std::string& file : c.files)
+      EXPECT_TRUE(fs::exists(place / file) && fs::file_size(place / file) > 0) << file;
+    for (const std::string& file : c.noFiles) EXPECT_FALSE(fs::exists(place / file)) << file;
+    const std::string log = test::fileText(place / "R/Validacion.log");
+    for (const std::string& logged : c.logged)
+      EXPECT_NE(log.find(logged), std::string::npos) << logged << "\n" << log;
+    std::error_code none;
+    for (const auto& entry : fs::recursive_directory_iterator(place / "R", none))
+      EXPECT_TRUE((c.status != 1 && c.status != 2) || entry.path().filename() == "Validacion.lock")
+          << entry.path();
+  }
+}
+
+// Ctrl-C once the first unit is done: the run ends with 130, says it stopped and leaves the folder
+// free (what a stopped run leaves is the run's tests', tests/run/driver_test.cpp).
+TEST(KoltValidar, AnInterruptedRunEndsCleanlyWithWhatItFinished) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
+  test::TempDir dir;
+  test::manyUnitSource(dir / "origen.db", 40);
+  test::ruleCatalogue(dir / "catalogo.db");
+  std::string status;
+  test::runCommand("cd '" + dir.path().string() + "'\n'" +
+                       (test::binaryDir() / "bin/kolt-validar").string() +
+                       "' origen.db --hilos 1 --catalogo catalogo.db --resultados R >out 2>err &\n"
+                       "pid=$!; for i in $(seq 600); do grep -q '^\\[1/' err && break; sleep 0.05; "
+                       "done\nkill -INT $pid; wait $pid; echo $?\n",
+                   status);
+  const std::string out = test::fileText(dir / "out");
+  EXPECT_EQ(status, "130\n") << out << test::fileText(dir / "err");
+  EXPECT_NE(out.find("  A REVISAR  "), std::string::npos) << out;
+  EXPECT_NE(out.find("La validación se interrumpió"), std::string::npos) << out;
+  EXPECT_FALSE(fs::exists(dir / "R/Validacion.tmp"));
 }
 
 #ifdef _WIN32
-// These run kolt-validar through the POSIX shell, with paths written as text; under Wine,
+// These need links, permissions and companions made beside the tests; under Wine,
 // scripts/test-windows.sh holds kolt-validar.exe against the Linux build's results instead.
-TEST(KoltValidar, RunsThroughThePosixShell) {
+TEST(KoltValidarFiles, RunsThroughThePosixShell) {
   KOLT_NEEDS_LINUX_TOOL(PosixShell);
 }
 #else
-class KoltValidar : public ::testing::Test {
+class KoltValidarFiles : public ::testing::Test {
  protected:
   void SetUp() override {
     KOLT_NEEDS_LINUX_TOOL(PosixShell);
-    test::twoUnitSource(dir / "origen.db");
+    test::twoUnitSource(origen);
     test::ruleCatalogue(dir / "catalogo.db");
   }
 
-  // Runs kolt-validar with `args` and the test's catalogue and results folder; returns its exit
-  // status, its output in `out`.
-  int run(std::vector<std::string> args, std::string& out, const fs::path& catalogue = {}) {
+  // Runs kolt-validar with `args`, the catalogue and the results folder; its output in `out`.
+  int run(std::vector<std::string> args, const fs::path& catalogue = {}) {
     args.insert(args.end(), {"--catalogo", (catalogue.empty() ? dir / "catalogo.db" : catalogue),
                              "--resultados", results});
     return test::runProgram("kolt-validar", args, out);
   }
 
-  // The source as an Access file in `folder`, as users have it; its companion is built beside it.
-  fs::path accessSource(const fs::path& folder) {
-    const fs::path mdb = folder / "origen.mdb";
-    std::string out;
-    EXPECT_EQ(test::runProgram("kolt-exportar-mdb", {origen, mdb}, out), 0) << out;
+  // `db` as an Access file, as users have theirs.
+  fs::path exported(const fs::path& db, const fs::path& mdb) {
+    fs::create_directories(mdb.parent_path());
+    EXPECT_EQ(test::runProgram("kolt-exportar-mdb", {db, mdb}, out), 0) << out;
     return mdb;
   }
 
+  void expectSaid(const std::string& text) { EXPECT_NE(out.find(text), std::string::npos) << out; }
+
   test::TempDir dir;
   const std::string origen = dir / "origen.db";
-  std::string results = dir / "R";
+  std::string results = dir / "R", out;
 };
-
-TEST_F(KoltValidar, ValidatesTheChosenUnitsAndSaysWhereTheResultsAre) {
-  std::string out;
-  EXPECT_EQ(run({origen, "--unidades"}, out), 0);
-  EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
-  EXPECT_EQ(run({origen, "--unidad", "dfssa000002", "--traza", dir / "t.txt"}, out), 0);
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n"), std::string::npos) << out;
-  EXPECT_NE(out.find("dentro de la carpeta de " + results + "\n"), std::string::npos);
-  EXPECT_TRUE(fs::exists(dir / "R" / "ValDFSSA000002.xls"));
-  EXPECT_FALSE(fs::exists(dir / "R" / "ValDFSSA000001.xls"));
-  EXPECT_GT(fs::file_size(dir / "t.txt"), 1000u);
-}
-
-// The list shows a unit as "{code}  {name}"; a code with blanks inside or at its end must still be
-// the code the run validates and the one --unidad chooses.
-TEST_F(KoltValidar, AUnitCodeWithBlanksIsChosenAndValidatedWhole) {
-  {
-    test::WorkingDb source(dir / "blancos.db");
-    for (const char* code : {"DFSSA000034 ", "DF  SSA 01"}) {
-      source.egreso({{"clues", code}, {"edad", 131}});
-      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
-    }
-  }
-  const std::string source = dir / "blancos.db";
-  std::string out;
-  EXPECT_EQ(run({source, "--unidades"}, out), 0);
-  EXPECT_EQ(out, "DF  SSA 01  UNIDAD\nDFSSA000034   UNIDAD\n");
-  EXPECT_EQ(run({source}, out), 0) << out;
-  EXPECT_NE(out.find("DF  SSA 01  A REVISAR  1 hallazgo  1 egreso\nDFSSA000034   A REVISAR  1 "
-                     "hallazgo  1 egreso\n"),
-            std::string::npos)
-      << out;
-  EXPECT_EQ(run({source, "--unidad", "DFSSA000034 "}, out), 0) << out;
-  EXPECT_NE(out.find("DFSSA000034   A REVISAR  1 hallazgo  1 egreso\n"), std::string::npos) << out;
-  EXPECT_EQ(out.find("DF  SSA 01  "), std::string::npos) << out;
-  // Without its blank it is another code, which the source does not have.
-  EXPECT_EQ(run({source, "--unidad", "DFSSA000034"}, out), 2);
-  EXPECT_NE(out.find("La unidad 'DFSSA000034' no está en la lista"), std::string::npos) << out;
-}
 
 // A results folder reached through a linked folder is an ordinary one: only a link in the place of
 // a file the run makes is refused.
-TEST_F(KoltValidar, AResultsFolderThroughALinkedFolderIsValidatedInto) {
+TEST_F(KoltValidarFiles, AResultsFolderThroughALinkedFolderIsValidatedInto) {
   fs::create_directories(dir / "real");
   fs::create_directory_symlink(dir / "real", dir / "enlace");
   results = (dir / "enlace" / "R").string();
-  std::string out;
-  EXPECT_EQ(run({origen}, out), 0);
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n"), std::string::npos) << out;
+  EXPECT_EQ(run({origen}), 0);
+  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
   EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
   EXPECT_TRUE(fs::exists(dir / "real" / "R" / "ValDFSSA000002.xls"));
 }
 
-// Invocations refused (status 2, what the window refuses with its messages) or failed (status 1),
-// and two that end well: their status, what the output must say and must not, and no summary
-// before a run that ended well.
-TEST_F(KoltValidar, RefusalsAndFailuresEndWithTheirStatusAndMessage) {
-  std::ofstream(dir / "roto.mdb") << "esto no es una base de datos";
-  struct Case {
-    std::vector<std::string> args;
-    int status;
-    std::vector<const char*> says;
-    const char* neverSays = nullptr;
-  };
-  const std::vector<Case> cases = {
-      {{origen, "--desde", "31/04/2023"},
-       2,
-       {"Fecha de Inicio invalida, verifique por favor....."}},
-      {{origen, "--hasta", "29/02/2023"},
-       2,
-       {"Valida Fecha: Fecha invalida", "Fecha de Fin invalida"}},
-      {{origen, "--desde", "02/03/2023", "--hasta", "01/03/2023"},
-       2,
-       {"La Fecha Inicial no puede ser mayor a la Fecha Final...."}},
-      {{origen, "--unidad", "DFSSA000099"}, 2, {"DFSSA000099"}},
-      // The message stays on screen: a pointer to the help follows it, not the whole usage text.
-      {{origen, "--nada"},
-       2,
-       {"Opción desconocida: --nada", "\nkolt-validar --help para la ayuda\n"},
-       "Uso:"},
-      {{origen, "--hilos", "0"}, 2, {"--hilos espera un número de 1 a 256"}},
-      {{"--help"}, 0, {"Uso: kolt-validar"}},
-      {{dir / "roto.mdb"}, 1, {" - "}},
-      {{dir / "no-existe.mdb"}, 1, {"no-existe.mdb"}},
-      // Last, as it leaves results: equal dates pass, both bounds included.
-      {{origen, "--desde", "14/03/2023", "--hasta", "14/03/2023"}, 0, {"DFSSA000002  A REVISAR"}}};
-  for (const Case& c : cases) {
-    SCOPED_TRACE(c.args.back());
-    std::string out;
-    EXPECT_EQ(run(c.args, out), c.status) << out;
-    for (const char* words : c.says) EXPECT_NE(out.find(words), std::string::npos) << out;
-    if (c.neverSays) {
-      EXPECT_EQ(out.find(c.neverSays), std::string::npos) << out;
-    }
-    EXPECT_EQ(fs::exists(dir / "R" / "ResultadosVal.xls"), c.status == 0 && c.args[0] == origen);
-  }
-}
-
-// Refused before anything is opened or built: not even the source's companion is made or replaced.
-TEST_F(KoltValidar, ASecondRunOnTheSameResultsFolderIsRefusedBeforeItTouchesAnything) {
-  const fs::path mdb = accessSource(dir.path());
-  results::ResultsFolder held(dir / "R");
-  std::string out;
-  for (const std::string& source : {origen, mdb.string()}) {
-    EXPECT_EQ(run({source}, out), 1);
-    EXPECT_EQ(out.rfind("3045 - La carpeta de resultados ", 0), 0u) << out;
-    EXPECT_NE(out.find("está en uso por otra validación"), std::string::npos) << out;
-  }
-  EXPECT_FALSE(fs::exists(access::companionBeside(mdb))) << "the refused run built the companion";
-}
-
-// A companion the engine finds damaged is built again, and the run's log says so.
-TEST_F(KoltValidar, ADamagedCompanionIsBuiltAgainAndTheLogSaysSo) {
-  const fs::path mdb = accessSource(dir.path());
-  std::string out;
-  ASSERT_EQ(run({"--unidades", mdb}, out), 0) << out;
+// A run on a results folder in use is refused before anything is opened or built, not even the
+// source's companion; a companion the engine finds damaged is built again, and the log says so.
+TEST_F(KoltValidarFiles, AnAccessSourcesCompanionIsBuiltOnlyByARunThatMayGoOn) {
+  const fs::path mdb = exported(origen, dir / "origen.mdb");
   const fs::path companion = access::companionBeside(mdb);
+  {
+    results::ResultsFolder held(dir / "R");
+    for (const std::string& source : {origen, mdb.string()}) {
+      EXPECT_EQ(run({source}), 1);
+      EXPECT_EQ(out.rfind("3045 - La carpeta de resultados ", 0), 0u) << out;
+      expectSaid("está en uso por otra validación");
+    }
+    EXPECT_FALSE(fs::exists(companion)) << "the refused run built the companion";
+  }
+  ASSERT_EQ(run({"--unidades", mdb}), 0) << out;
   ASSERT_TRUE(fs::exists(companion));
   {
     std::fstream file(companion, std::ios::in | std::ios::out | std::ios::binary);
     file.seekp(100);
-    const std::string garbage(4000, '\x5a');
-    file.write(garbage.data(), static_cast<std::streamsize>(garbage.size()));
+    file << std::string(4000, '\x5a');
   }
-  EXPECT_EQ(run({mdb}, out), 0) << out;
-  EXPECT_NE(out.find("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n"), std::string::npos) << out;
+  EXPECT_EQ(run({mdb}), 0) << out;
+  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
   const std::string log = test::fileText(dir / "R" / "Validacion.log");
   EXPECT_NE(log.find(companion.string() + " estaba dañada"), std::string::npos) << log;
 }
 
-// The official catalogue is an Access file; in a folder the program cannot write, its companion
-// lives in the results folder, and the run's clean-up must leave it there.
-TEST_F(KoltValidar, TheOfficialCataloguesCompanionInTheResultsFolderOutlivesTheRuns) {
-  const fs::path sample = test::accessFixturesDir() / "delColTestV1997.mdb";
-  ASSERT_TRUE(fs::exists(sample)) << "missing test file " << sample;
-  const fs::path oficial = dir / "oficial", catalogue = oficial / "ValidacionesKOLT.mdb";
-  fs::create_directories(oficial);
-  fs::copy_file(sample, catalogue);
-  access::ImportOptions options;
-  options.importer = platform::executableIn(test::binaryDir() / "bin", "kolt-importar");
-  const fs::path companion = access::companionInResults(catalogue, dir / "R");
-  fs::create_directories(dir / "R");
-  fs::rename(access::openSourceCompanion(catalogue, dir / "R", options), companion);
-  fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::remove);
-  {
-    engine::Connection tables;
-    tables.open(dir / "catalogo.db");
-    for (const char* table :
-         {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSERVICIOS", "catValidaciones", "Folio"})
-      tables.execute(std::string("SELECT * INTO ") + table + " IN '" + companion.string() +
-                     "' FROM " + table);
-  }
-  const auto made = fs::last_write_time(companion);
-
-  std::string out;
-  for (int pass = 0; pass < 2; ++pass) {
-    EXPECT_EQ(run({origen}, out, catalogue), 0) << out;
-    EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos  1 egreso\n"), std::string::npos) << out;
-    EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
-    ASSERT_TRUE(fs::exists(companion));
-    EXPECT_EQ(fs::last_write_time(companion), made) << "the companion was imported again";
-  }
-  fs::permissions(oficial, fs::perms::owner_write, fs::perm_options::add);
-}
-
 // A colleague validated an Access file in a shared folder, leaving its companion there (made by an
-// earlier version of the program, which kept its unit list and verdicts in it); this user may read
-// the folder but not write in it.
-TEST_F(KoltValidar, AReadOnlyFolderWithAColleaguesCompanionIsValidatedWithoutWritingThere) {
-  const fs::path shared = dir / "compartida";
-  fs::create_directories(shared);
-  const fs::path mdb = accessSource(shared);
-  std::string out;
-  ASSERT_EQ(run({mdb, "--unidades"}, out), 0) << out;
-  const fs::path companion = access::companionBeside(mdb);
-  ASSERT_TRUE(fs::exists(companion));
+// earlier version of the program, which kept its unit list and verdicts in it); the official
+// catalogue is an Access file in a folder the program cannot write, so its companion goes to the
+// results folder. This user may read both folders but write in neither: the runs use both
+// companions as they are, and the results folder's clean-up leaves the catalogue's there.
+TEST_F(KoltValidarFiles, ReadOnlyFoldersWithTheirCompanionsAreValidatedWithoutWritingThere) {
+  const fs::path mdb = exported(origen, dir / "compartida/origen.mdb");
+  const fs::path catalogue = exported(dir / "catalogo.db", dir / "oficial/ValidacionesKOLT.mdb");
+  const fs::path ofSource = access::companionBeside(mdb);
+  const fs::path ofCatalogue = access::companionInResults(catalogue, dir / "R");
+  ASSERT_EQ(run({mdb, "--unidades"}), 0) << out;
   {
     engine::Connection left;
-    left.open(companion);
+    left.open(ofSource);
     for (const char* statement :
-         {"DROP TABLE IF EXISTS CLUESSEL", "DROP TABLE IF EXISTS RESULTADOSVALIDACION",
-          "CREATE TABLE CLUESSEL (CLUES TEXT)", "INSERT INTO CLUESSEL VALUES ('DFSSA000099')",
+         {"CREATE TABLE CLUESSEL (CLUES TEXT)", "INSERT INTO CLUESSEL VALUES ('DFSSA000099')",
           "CREATE TABLE RESULTADOSVALIDACION(Unidad char(11) NULL, PERIODO char(50) NULL, "
           "RESULTADO char(100) NULL)",
           "INSERT INTO RESULTADOSVALIDACION VALUES ('DFSSA000099', 'TODO', 'CORRECTA')"})
       left.executeNative(statement);
   }
-  const auto made = fs::last_write_time(companion);
-  const auto size = fs::file_size(companion);
-
+  const auto stamp = [](const fs::path& file) {
+    return std::pair{fs::last_write_time(file), fs::file_size(file)};
+  };
+  const auto sourceMade = stamp(ofSource);
   // The Access file itself keeps its attributes: changing them changes its change time, which
   // rightly makes the companion count as another file's.
-  test::NoWriting readOnly({shared, companion});
+  test::NoWriting readOnly({mdb.parent_path(), ofSource, catalogue.parent_path()});
   if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
-  EXPECT_EQ(run({mdb, "--unidades"}, out), 0) << out;
+  EXPECT_EQ(run({mdb, "--unidades"}, catalogue), 0) << out;
   EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
-  EXPECT_EQ(run({mdb}, out), 0) << out;
-  EXPECT_NE(out.find("DFSSA000001  CORRECTA  0 hallazgos  1 egreso\nDFSSA000002  A REVISAR  1 "
-                     "hallazgo  2 egresos\n"),
-            std::string::npos)
-      << out;
-  EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
-  // The companion was used as it is, neither written nor made again elsewhere.
-  EXPECT_EQ(fs::last_write_time(companion), made);
-  EXPECT_EQ(fs::file_size(companion), size);
-  EXPECT_FALSE(fs::exists(access::companionInResults(mdb, dir / "R")));
+  ASSERT_TRUE(fs::exists(ofCatalogue));
+  const auto catalogueMade = stamp(ofCatalogue);
+  for (int pass = 0; pass < 2; ++pass) {
+    EXPECT_EQ(run({mdb}, catalogue), 0) << out;
+    expectSaid(
+        "DFSSA000001  CORRECTA  0 hallazgos  1 egreso\nDFSSA000002  A REVISAR  1 hallazgo  "
+        "2 egresos\n");
+    EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
+    // Neither companion written, imported again or made again elsewhere.
+    EXPECT_TRUE(stamp(ofSource) == sourceMade && stamp(ofCatalogue) == catalogueMade);
+    EXPECT_FALSE(fs::exists(access::companionInResults(mdb, dir / "R")));
+  }
 }
 
 #endif

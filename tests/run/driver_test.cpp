@@ -1,16 +1,16 @@
-// Whole validation runs on engine databases made by the test builder.
+// Whole validation runs on engine databases made by the test builder, from a program folder whose
+// name holds a quote, which every statement naming a file must keep inside its value.
 #include "run/driver.h"
 
 #include <gtest/gtest.h>
 
 #include <algorithm>
-#include <fstream>
-#include <functional>
-#include <sstream>
-#include <tuple>
-#include <utility>
+#include <atomic>
+#include <regex>
 
+#include "results/findings_workbook.h"
 #include "results/results_folder.h"
+#include "rules/rule_plan.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/linux_tools.h"
@@ -24,52 +24,62 @@ namespace kolt::run {
 namespace {
 
 namespace fs = std::filesystem;
-using test::kNull;
 using test::WorkingDb;
 
 const std::string kOther(test::kOtherUnit);
 const Unit kGeneral{"DFSSA000001", "HOSPITAL GENERAL"}, kNorte{kOther, "CLINICA NORTE"};
 
-// The rows of the summary workbook in `folder`, "{unit}|{period}|{verdict}"; none without it.
-std::vector<std::string> summaryIn(const fs::path& folder) {
-  std::vector<std::string> rows;
-  const fs::path book = folder / "ResultadosVal.xls";
-  if (!fs::exists(book)) return rows;
-  // The reader is started through the shell, which a quote in the folder's name would upset.
+// A workbook read back; through a copy, as the reader is started through the shell, which a quote
+// in the folder's name would upset.
+test::ReadBack readBook(const fs::path& book) {
   test::TempDir plain;
-  fs::copy_file(book, plain / "ResultadosVal.xls");
-  const test::SheetCells cells =
-      test::sheet(test::readBack(plain / "ResultadosVal.xls"), "Resultados");
-  for (std::size_t r = 1; r < cells.size(); ++r) {
+  fs::copy_file(book, plain / "libro.xls");
+  return test::readBack(plain / "libro.xls");
+}
+
+// The rows of `sheet` in `book` as "a|b|c", the cells' kinds left out and a local time,
+// "aaaa-mm-dd hh:mm:ss", as "(hora local)"; none without the book.
+std::vector<std::string> rowsOf(const fs::path& book, const std::string& sheet) {
+  std::vector<std::string> rows;
+  if (!fs::exists(book)) return rows;
+  for (const auto& cells : test::sheet(readBook(book), sheet)) {
     std::string row;
-    for (const auto& cell : cells[r])
+    for (const auto& cell : cells)
       row += (row.empty() ? "" : "|") + cell.substr(cell.find(':') + 1);
-    rows.push_back(row);
+    rows.push_back(std::regex_replace(
+        row, std::regex("\\|20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"), "|(hora local)"));
   }
   return rows;
 }
 
+// The cell of `row` under `heading`; "" when the row stops before it, as for a rule not counted.
+std::string cell(const test::SheetCells& rows, std::size_t row, const std::string& heading) {
+  const auto& header = rows.at(0);
+  const auto column = static_cast<std::size_t>(
+      std::find(header.begin(), header.end(), "text:" + heading) - header.begin());
+  return column < rows.at(row).size() ? rows[row][column] : "";
+}
+
 class Run : public ::testing::Test {
  protected:
-  Run() : app(dir.path() / "programa"), session(app) { fs::create_directories(app); }
+  Run() : app(dir.path() / "o'brien"), session(app) { fs::create_directories(app); }
 
   void makeSource(const WorkingDb::Options& options = {}) {
     test::twoUnitSource(dir.path() / "origen.db", options);
     test::ruleCatalogue(app / "ValidacionesKOLT.db");
   }
 
-  // A source whose every unit has one discharge that breaks rule 1, each unit chosen for the run.
-  void unitsBreakingRule1(Session& session, const std::vector<std::string>& codes) {
+  // A source whose every unit has one discharge that breaks rule 1, every unit chosen for the run.
+  void unitsBreakingRule1(const std::vector<std::string>& codes) {
     {
       WorkingDb source(dir.path() / "origen.db");
       for (const auto& code : codes) {
         source.egreso({{"clues", code}, {"edad", 131}});
         source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
       }
-      WorkingDb catalogue(session.app / "ValidacionesKOLT.db");
+      WorkingDb catalogue(app / "ValidacionesKOLT.db");
     }
-    openDatabases(session, dir.path() / "origen.db");
-    for (const auto& code : codes) units.push_back(Unit{code, "UNIDAD"});
+    open();
   }
 
   void open() {
@@ -82,11 +92,14 @@ class Run : public ::testing::Test {
     return runValidation(test::requestFor(session, units, desde, hasta));
   }
 
-  std::vector<std::string> summary() { return summaryIn(session.resultsFolder); }
-
+  // The rows of the summary workbook, "{unit}|{period}|{verdict}", its heading left out.
+  std::vector<std::string> summary() {
+    std::vector<std::string> rows = rowsOf(results("ResultadosVal.xls"), "Resultados");
+    return rows.empty() ? rows : std::vector<std::string>(rows.begin() + 1, rows.end());
+  }
   fs::path results(const std::string& name) { return session.resultsFolder / name; }
-
   std::string log() { return test::fileText(results("Validacion.log")); }
+  bool logHas(const std::string& text) { return log().find(text) != std::string::npos; }
 
   test::TempDir dir;
   fs::path app;
@@ -94,9 +107,12 @@ class Run : public ::testing::Test {
   std::vector<Unit> units;  // the units the run validates
 };
 
-TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
+// The unit list and the verdicts were once kept in the source: a user's own engine database must
+// come out of the runs as it went in.
+TEST_F(Run, VerdictsWorkbooksAndPeriodsOfRunsThatOnlyReadTheSource) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
+  const std::string before = test::fileText(dir.path() / "origen.db");
   open();
   ASSERT_EQ(units, (std::vector<Unit>{kGeneral, kNorte}));
   RunOutcome outcome = validate();
@@ -108,67 +124,27 @@ TEST_F(Run, CleanUnitIsCorrectaAndUnitWithFindingsGetsItsWorkbook) {
   EXPECT_EQ(xls::sheetNames(results("ValDFSSA000002.xls")),
             (std::vector<std::string>{"Validacion1", "catValidaciones"}));
   EXPECT_EQ(xls::sheetNames(results("ResultadosVal.xls")), std::vector<std::string>{"Resultados"});
-  EXPECT_FALSE(fs::exists(results("ValDFSSA000001.db")));
-  EXPECT_FALSE(fs::exists(results("ValDFSSA000002.db")));
-  EXPECT_EQ(MensajeFinal(test::requestFor(session, units), outcome),
-            "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos "
-            "dentro de la carpeta de " +
-                session.resultsFolder.string());
   // One failed statement is said as well as many.
-  RunOutcome oneFailure = outcome;
-  oneFailure.failedStatements = 1;
-  EXPECT_NE(MensajeFinal(test::requestFor(session, units), oneFailure)
+  outcome.failedStatements = 1;
+  EXPECT_NE(MensajeFinal(test::requestFor(session, units), outcome)
                 .find("\nNo se pudieron ejecutar 1 instrucciones; el detalle está en "),
             std::string::npos);
 
-  // A second run replaces the summary and the unit's workbook.
+  // Each run replaces the summary and the unit's workbook; a period's bounds are both included.
   units = {kNorte};
-  validate("15/03/2023", "16/03/2023");
-  EXPECT_EQ(summary(), std::vector<std::string>{
-                           "DFSSA000002|Fechaini: #2023/03/15#, Fechafin: #2023/03/16#|CORRECTA"});
+  const std::pair<std::vector<const char*>, std::string> periods[] = {
+      {{"14/03/2023", "14/03/2023"}, "Fechaini: #2023/03/14#, Fechafin: #2023/03/14#|A REVISAR"},
+      {{nullptr, "14/03/2023"}, " Fechafin: #2023/03/14#|A REVISAR"},
+      {{"15/03/2023", nullptr}, "Fechaini: #2023/03/15#|CORRECTA"}};
+  for (const auto& [bounds, row] : periods) {
+    SCOPED_TRACE(row);
+    validate(bounds[0], bounds[1]);
+    EXPECT_EQ(summary(), std::vector<std::string>{"DFSSA000002|" + row});
+  }
   EXPECT_FALSE(fs::exists(results("ValDFSSA000002.xls")));
-}
-
-TEST_F(Run, PeriodBoundsAreInclusiveOnEitherSide) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  makeSource();
-  open();
-  units = {kNorte};
-  validate("14/03/2023", "14/03/2023");
-  EXPECT_EQ(summary(), std::vector<std::string>{
-                           "DFSSA000002|Fechaini: #2023/03/14#, Fechafin: #2023/03/14#|A REVISAR"});
-  validate(nullptr, "14/03/2023");
-  EXPECT_EQ(summary(), std::vector<std::string>{"DFSSA000002| Fechafin: #2023/03/14#|A REVISAR"});
-  validate("15/03/2023");
-  EXPECT_EQ(summary(), std::vector<std::string>{"DFSSA000002|Fechaini: #2023/03/15#|CORRECTA"});
-}
-
-TEST_F(Run, QuotesInUnitCodesAndPathsStayInsideTheirValues) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  fs::create_directories(dir.path() / "o'brien");
-  Session quoted(dir.path() / "o'brien");
-  unitsBreakingRule1(quoted, {"DF'SSA0001"});
-  RunOutcome outcome = runValidation(test::requestFor(quoted, units));
-  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
-  EXPECT_EQ(outcome.failedStatements, 0);
-  EXPECT_TRUE(fs::exists(quoted.resultsFolder / "ValDF'SSA0001.xls"));
-  EXPECT_EQ(summaryIn(quoted.resultsFolder), std::vector<std::string>{"DF'SSA0001|TODO|A REVISAR"});
-}
-
-TEST_F(Run, FailedStatementsAreLoggedAndNeverPassForCorrect) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  // Without EGRESO.edad, rule 1 and others cannot run; the clean unit must not be "CORRECTA".
-  makeSource({.omitColumns = {{"EGRESO", "edad"}}});
-  open();
-  RunOutcome outcome = validate();
-  ASSERT_FALSE(outcome.errorReport);
-  EXPECT_GT(outcome.failedStatements, 0);
-  EXPECT_EQ(summary(), (std::vector<std::string>{"DFSSA000001|TODO|VALIDACION INCOMPLETA",
-                                                 "DFSSA000002|TODO|VALIDACION INCOMPLETA"}));
-  EXPECT_NE(log().find("DFSSA000001\tregla 1\t"), std::string::npos) << log();
-  EXPECT_NE(
-      MensajeFinal(test::requestFor(session, units), outcome).find("\nNo se pudieron ejecutar "),
-      std::string::npos);
+  session.cnnOrigen.close();
+  EXPECT_TRUE(test::fileText(dir.path() / "origen.db") == before) << "the source was written";
+  EXPECT_FALSE(fs::exists(dir.path() / "origen.db-journal"));
 }
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
@@ -183,7 +159,6 @@ TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
   EXPECT_EQ(outcome.errorReport->number, base::kErrNoSuchTable);
-  EXPECT_TRUE(summary().empty());
   EXPECT_FALSE(fs::exists(results("ResultadosVal.xls")));
   // Only the failed copy is in the log, once, and the abandonment does not repeat its error.
   const std::string text = log();
@@ -195,200 +170,169 @@ TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   EXPECT_NE(text.find("Validación abandonada por el error anterior."), std::string::npos);
 }
 
-TEST_F(Run, FailuresAreLoggedInTheOrderTheyRan) {
+// Three units, not in code order to show the list's order is kept: one with two findings of rule 3
+// and one of rule 1, one with a finding of rule 1, and one without findings. Without EGRESO.derhab
+// rules 4 and 5 cannot run, and without CATLOCAL in the catalogue neither can its copy nor rule 6,
+// which reads it. The unit without findings must not pass for "CORRECTA", the others' findings are
+// not all they may hold, the failures are logged in the order they ran, and Hallazgos.xls counts a
+// rule that failed as failed, never as nothing found, and any other as the rows of the unit's
+// sheet.
+TEST_F(Run, FailedRulesAreLoggedInOrderCountedApartAndNeverPassForCorrect) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  // Without CATLOCAL in the catalogue its copy fails, and so does rule 6, which reads it.
-  makeSource();
   {
-    engine::Connection catalogue;
-    catalogue.open(app / "ValidacionesKOLT.db");
-    catalogue.execute("Drop Table CATLOCAL");
+    WorkingDb source(dir.path() / "origen.db", {.omitColumns = {{"EGRESO", "derhab"}}});
+    source.egreso();
+    source.egreso({{"clues", kOther}, {"edad", 131}});
+    source.egreso({{"clues", "DFSSA000003"}, {"sexo", "3"}});
+    source.egreso({{"clues", "DFSSA000003"}, {"sexo", "3"}, {"edad", 0}});
+    source.insert("CATCLUES", {{"CLUES", kOther}, {"DESCUNIDAD", "CLINICA NORTE"}});
+    source.insert("CATCLUES", {{"CLUES", "DFSSA000003"}, {"DESCUNIDAD", "CLINICA SUR"}});
+    WorkingDb(app / "ValidacionesKOLT.db").connection().execute("Drop Table CATLOCAL");
   }
   open();
-  units = {kNorte};
-  RunOutcome outcome = validate();
+  std::swap(units[0], units[2]);
+  const RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport);
+  EXPECT_EQ(summary(), (std::vector<std::string>{"DFSSA000003|TODO|A REVISAR (4 FALLIDAS)",
+                                                 "DFSSA000002|TODO|A REVISAR (4 FALLIDAS)",
+                                                 "DFSSA000001|TODO|VALIDACION INCOMPLETA"}));
   const std::string text = log();
-  const auto copy = text.find("\tregla 0\tSELECT * INTO CATLOCAL IN ");
-  const auto rule = text.find("\tregla 6\t");
+  const auto copy = text.find("DFSSA000002\tregla 0\tSELECT * INTO CATLOCAL IN ");
+  const auto rule4 = text.find("DFSSA000002\tregla 4\t");
   ASSERT_NE(copy, std::string::npos) << text;
-  ASSERT_NE(rule, std::string::npos) << text;
-  EXPECT_LT(copy, rule) << text;
-  // Its findings are not all it may hold: the verdict says how many statements failed.
-  EXPECT_EQ(summary(),
-            std::vector<std::string>{"DFSSA000002|TODO|A REVISAR (" +
-                                     std::to_string(outcome.failedStatements) + " FALLIDAS)"});
+  EXPECT_LT(copy, rule4) << text;
+  EXPECT_LT(rule4, text.find("DFSSA000002\tregla 6\t")) << text;
+
+  ASSERT_EQ(outcome.findingsWorkbook, results("Hallazgos.xls"));
+  const test::ReadBack book = readBook(outcome.findingsWorkbook);
+  EXPECT_EQ(book.names, (std::vector<std::string>{"PorUnidad", "PorRegla", "Ejecucion"}));
+  const test::SheetCells perUnit = test::sheet(book, "PorUnidad");
+  ASSERT_EQ(perUnit.size(), 4u);
+  EXPECT_EQ(perUnit[0].size() - 8, rules::planRules(rules::ruleCatalogue()).size());
+  // Unit, name, period, verdict, discharges, findings, rules with findings, failed statements; then
+  // the rules, those that failed not counted.
+  const std::vector<std::string> rows = rowsOf(outcome.findingsWorkbook, "PorUnidad");
+  const std::string starts[] = {
+      "Unidad|Nombre|PERIODO|RESULTADO|Egresos|Hallazgos|Reglas|Fallidas|V1|V2|V3|V4|V5|V6|V7|",
+      "DFSSA000003|CLINICA SUR|TODO|A REVISAR (4 FALLIDAS)|2|3|2|4|1|0|2||||0|",
+      "DFSSA000002|CLINICA NORTE|TODO|A REVISAR (4 FALLIDAS)|1|1|1|4|1|0|0||||0|",
+      "DFSSA000001|HOSPITAL GENERAL|TODO|VALIDACION INCOMPLETA|1|0|0|4|0|0|0||||0|"};
+  for (std::size_t u = 0; u < 4; ++u) EXPECT_TRUE(rows.at(u).starts_with(starts[u])) << rows[u];
+  // Every other count equals the data rows of the unit's sheet for that rule, 0 where it has none.
+  for (std::size_t u = 0; u < 3; ++u) {
+    SCOPED_TRACE(units[u].code);
+    const fs::path unitBook = results("Val" + units[u].code + ".xls");
+    const test::ReadBack sheets = fs::exists(unitBook) ? readBook(unitBook) : test::ReadBack{};
+    for (std::size_t c = 8; c < perUnit[0].size(); ++c) {
+      const std::string rule = perUnit[0][c].substr(6);  // "text:V12"
+      std::size_t rows = 0;
+      for (std::size_t s = 0; s < sheets.names.size(); ++s)
+        if (sheets.names[s] == "Validacion" + rule) rows = sheets.sheets[s].size() - 1;
+      const bool failed = rule == "4" || rule == "5" || rule == "6";
+      EXPECT_EQ(cell(perUnit, u + 1, "V" + rule), failed ? "" : "number:" + std::to_string(rows))
+          << rule;
+    }
+  }
+  // Number, description, units with findings, findings, units where the rule failed.
+  const std::vector<std::string> perRule = rowsOf(outcome.findingsWorkbook, "PorRegla");
+  EXPECT_EQ(perRule.at(0), "Validacion|Descripcion|Unidades|Hallazgos|Fallida");
+  for (const auto& [row, ends] : {std::pair{1, "|2|2|0"}, {3, "|1|2|0"}, {4, "|0|0|3"}})
+    EXPECT_TRUE(perRule.at(row).starts_with(std::to_string(row) + "|") &&
+                perRule[row].ends_with(ends))
+        << perRule[row];
 }
 
-TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndKeepTheirCode) {
+// Codes no file name can hold, with a quote, with blanks inside or at either end, or too long for
+// any file name (its working database cannot be made), and a unit whose workbook's name a folder
+// has taken: each unit is validated with its own records and keeps its code whole, its files stay
+// inside the results folder, and a unit whose files cannot be made leaves only itself incomplete.
+TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndDisturbNoOtherUnit) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  const std::vector<std::string> codes = {"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001",
-                                          "../../x"};
-  unitsBreakingRule1(session, codes);
-  RunOutcome outcome = validate();
+  const std::string tooLong(300, 'X');
+  unitsBreakingRule1({"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001", "../../x", "DF'SSA0001",
+                      tooLong, kOther, "DFSSA000034 ", "DF  SSA 01", " DF02"});
+  ASSERT_EQ(units.size(), 11u);
+  fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
+  RunOutcome outcome = runValidation(test::requestFor(session, units, nullptr, nullptr, 3));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
-  EXPECT_EQ(outcome.failedStatements, 0);
+  // Each of the two fails twice: the previous workbook cannot be taken away, nor the new one made.
+  EXPECT_EQ(outcome.failedStatements, 4);
   std::vector<std::string> rows;
-  for (const auto& code : codes) rows.push_back(code + "|TODO|A REVISAR");
+  for (const Unit& unit : units)
+    rows.push_back(unit.code + (unit.code == tooLong || unit.code == kOther
+                                    ? "|TODO|VALIDACION INCOMPLETA"
+                                    : "|TODO|A REVISAR"));
   EXPECT_EQ(summary(), rows);
+  EXPECT_TRUE(logHas(tooLong + "\tbase de trabajo\tError ")) << log();
+  EXPECT_TRUE(logHas("DFSSA000002\tValDFSSA000002.xls\tError ")) << log();
+  EXPECT_TRUE(fs::is_empty(results("ValDFSSA000002.xls") / "ocupado"));
   for (const char* name : {"ValDF%2FSSA0001.xls", "Val%2E%2E.xls", "ValDF%5CSSA0001.xls",
-                           "ValDF%3ASSA0001.xls", "Val%2E.%2F..%2Fx.xls"})
+                           "ValDF%3ASSA0001.xls", "Val%2E.%2F..%2Fx.xls", "ValDF'SSA0001.xls",
+                           "ValDFSSA000034%20.xls", "ValDF  SSA 01.xls", "Val DF02.xls"})
     EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
-  // Nothing was written beside the program or above it.
-  std::vector<std::string> outside;
-  for (const auto& entry : fs::recursive_directory_iterator(dir.path()))
-    if (!entry.path().string().starts_with(session.resultsFolder.string()))
-      outside.push_back(entry.path().lexically_relative(dir.path()).string());
-  std::sort(outside.begin(), outside.end());
-  EXPECT_EQ(outside,
-            (std::vector<std::string>{"origen.db", "programa", "programa/ValidacionesKOLT.db"}));
   EXPECT_FALSE(fs::exists(results("Validacion.tmp")));
 }
 
-TEST_F(Run, AUnitWhoseWorkingDatabaseCannotBeMadeDisturbsNoUnitBesideIt) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  // A code too long for a file name: the unit's working database cannot be created.
-  const std::string tooLong(300, 'X');
-  const std::vector<std::string> codes = {tooLong, "DFSSA000001", kOther};
-  unitsBreakingRule1(session, codes);
-  RunOutcome outcome = runValidation(test::requestFor(session, units, nullptr, nullptr, 3));
-  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
-  EXPECT_EQ(summary(),
-            (std::vector<std::string>{tooLong + "|TODO|VALIDACION INCOMPLETA",
-                                      "DFSSA000001|TODO|A REVISAR", "DFSSA000002|TODO|A REVISAR"}));
-  EXPECT_NE(log().find(tooLong + "\tbase de trabajo\tError "), std::string::npos) << log();
-  for (const char* name : {"ValDFSSA000001.xls", "ValDFSSA000002.xls"})
-    EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
-}
-
-TEST_F(Run, AWorkbookThatCannotTakeItsNameLeavesItsUnitIncompleteAndTheOthersGoOn) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  makeSource();
-  open();
-  units = {kNorte, kGeneral};
-  fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
-  RunOutcome outcome = validate();
-  ASSERT_FALSE(outcome.errorReport);
-  EXPECT_EQ(summary(), (std::vector<std::string>{"DFSSA000002|TODO|VALIDACION INCOMPLETA",
-                                                 "DFSSA000001|TODO|CORRECTA"}));
-  EXPECT_GT(outcome.failedStatements, 0);
-  EXPECT_NE(log().find("DFSSA000002\tValDFSSA000002.xls\tError "), std::string::npos) << log();
-  EXPECT_TRUE(fs::is_empty(results("ValDFSSA000002.xls") / "ocupado"));
-}
-
-TEST_F(Run, ARunOnAFolderInUseIsRefusedAndTouchesNothing) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  makeSource();
-  open();
-  validate();
-  const auto before = summary();
-  std::ofstream(results("Validacion.log")) << "the other run's log";
-  results::ResultsFolder other(session.resultsFolder);
-  const fs::path working = other.workingDatabase("DFSSA000001");
-  std::ofstream(working) << "the other run's database";
-  units = {kNorte};
-  RunOutcome outcome = validate();
-  ASSERT_TRUE(outcome.errorReport);
-  EXPECT_EQ(outcome.errorReport->number, base::kErrInUse);
-  EXPECT_EQ(log(), "the other run's log");
-  EXPECT_TRUE(fs::exists(working));
-  EXPECT_EQ(summary(), before);
-  EXPECT_TRUE(fs::exists(results("ResultadosVal.xls")));
-}
-
-// Runs `then` once, when the run it observes has validated its first unit.
-class AtFirstUnit : public RunObserver {
- public:
-  explicit AtFirstUnit(std::function<void()> then) : then_(std::move(then)) {}
-  void unitFinished(int, int, const std::string&) override {
-    if (then_) std::exchange(then_, nullptr)();
+// Stops the run when DFSSA000002 reaches rule `rule`, or when it is finished (rule 0).
+struct StopAt : RunObserver {
+  StopAt(std::atomic<bool>& stop, int rule) : stop(stop), rule(rule) {}
+  void ruleStarted(const std::string& unit, const rules::RuleProgress& p) override {
+    stop = stop || (unit == "DFSSA000002" && p.rule == rule);
   }
-
- private:
-  std::function<void()> then_;
+  void unitFinished(int, int, const std::string& unit) override {
+    stop = stop || (unit == "DFSSA000002" && rule == 0);
+  }
+  std::atomic<bool>& stop;
+  int rule;
 };
 
-TEST_F(Run, TwoRunsOnOneSourceEachSummariseExactlyTheirOwnUnits) {
+// The user stops the run in or after the second unit: the units finished keep their workbooks and
+// are the only ones the summaries list; the others leave nothing; the folder is free; Ejecucion
+// says what the run was, when, by which program, and how it ended.
+TEST_F(Run, AnInterruptedRunKeepsWhatItFinishedAndSaysWhatItWas) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  const std::vector<std::string> mine = {"DFSSA000011", "DFSSA000012", "DFSSA000013"};
-  const std::vector<std::string> theirs = {"DFSSA000021", "DFSSA000022", "DFSSA000023"};
-  std::vector<std::string> all = mine;
-  all.insert(all.end(), theirs.begin(), theirs.end());
-  unitsBreakingRule1(session, all);
-  const std::vector<Unit> myUnits(units.begin(), units.begin() + 3);
-  const std::vector<Unit> theirUnits(units.begin() + 3, units.end());
-
-  // A colleague's run on the same source, with results of its own, begins and ends in the middle
-  // of this one.
-  Session colleague(app);
-  colleague.resultsFolder = dir.path() / "colega";
-  openDatabases(colleague, dir.path() / "origen.db");
-  RunOutcome theirOutcome;
-  AtFirstUnit meanwhile([&] {
-    theirOutcome = runValidation(test::requestFor(colleague, theirUnits, nullptr, nullptr, 1));
-  });
-  RunOutcome myOutcome =
-      runValidation(test::requestFor(session, myUnits, nullptr, nullptr, 1), &meanwhile);
-
-  for (const auto& [outcome, folder, codes] :
-       {std::tuple{&myOutcome, session.resultsFolder, mine},
-        std::tuple{&theirOutcome, colleague.resultsFolder, theirs}}) {
-    SCOPED_TRACE(folder.string());
-    ASSERT_FALSE(outcome->errorReport) << outcome->errorReport->text();
-    EXPECT_EQ(outcome->failedStatements, 0);
-    std::vector<std::string> rows;
-    for (const auto& code : codes) rows.push_back(code + "|TODO|A REVISAR");
-    EXPECT_EQ(summaryIn(folder), rows);
-  }
-}
-
-// The unit list and the verdicts were once kept in the source: a user's own engine database
-// must come out of a run as it went in.
-TEST_F(Run, TheSourceIsOnlyRead) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  makeSource();
-  const std::string before = test::fileText(dir.path() / "origen.db");
+  const fs::path source = dir.path() / "origen.db";
+  test::manyUnitSource(source, 4, 3);
+  test::ruleCatalogue(app / "ValidacionesKOLT.db");
   open();
-  const RunOutcome outcome = validate();
-  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
-  EXPECT_EQ(summary().size(), 2u);
-  session.cnnOrigen.close();
-  EXPECT_TRUE(test::fileText(dir.path() / "origen.db") == before) << "the source was written";
-  EXPECT_FALSE(fs::exists(dir.path() / "origen.db-journal"));
-}
-
-// A code is carried whole from the list to the run: the blanks inside it or at its end are part of
-// it, however the list shows it beside its name.
-TEST_F(Run, UnitCodesWithBlanksAreValidatedWithTheirOwnRecords) {
-  const std::vector<std::string> codes = {"DFSSA000034 ", "DF  SSA 01", " DF02", "DF03  "};
-  {
-    WorkingDb source(dir.path() / "origen.db");
-    for (const auto& code : codes) {
-      source.egreso({{"clues", code}, {"edad", 131}});
-      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD  " + code}});
-    }
-    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+  for (const int rule : {0, 40}) {
+    SCOPED_TRACE("stopped at rule " + std::to_string(rule));
+    test::TempDir place;
+    session.resultsFolder = place / "R";
+    std::atomic<bool> stop{false};
+    StopAt observer(stop, rule);
+    RunRequest request = test::requestFor(session, units, "01/03/2023", "31/03/2023", 1);
+    request.cancel = &stop;
+    const RunOutcome outcome = runValidation(request, &observer);
+    ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+    const std::size_t finished = rule == 0 ? 2 : 1;
+    const std::string n = std::to_string(finished);
+    EXPECT_EQ(rowsOf(place / "R/ResultadosVal.xls", "Resultados").size(), finished + 1);
+    for (std::size_t u = 1; u <= 4; ++u)
+      EXPECT_EQ(fs::exists(place / ("R/ValDFSSA00000" + std::to_string(u) + ".xls")),
+                u <= finished);
+    EXPECT_NE(test::fileText(place / "R/Validacion.log").find("Validación interrumpida"),
+              std::string::npos);
+    EXPECT_FALSE(fs::exists(place / "R/Validacion.tmp"));
+    EXPECT_NO_THROW(results::ResultsFolder again(session.resultsFolder));
+    EXPECT_NE(
+        MensajeFinal(request, outcome).find("se interrumpió: se validaron " + n + " de 4 unidades"),
+        std::string::npos);
+    EXPECT_EQ(
+        rowsOf(place / "R/Hallazgos.xls", "Ejecucion"),
+        (std::vector<std::string>{
+            "Dato|Valor", "Archivo de origen|" + source.string(),
+            "Tamaño del origen (bytes)|" + std::to_string(fs::file_size(source)),
+            "Modificación del origen|(hora local)",
+            "Catálogos|" + (app / "ValidacionesKOLT.db").string(),
+            "Periodo|01/03/2023 al 31/03/2023", "Unidades pedidas|4",
+            "Claves de las unidades pedidas|DFSSA000001, DFSSA000002, DFSSA000003, DFSSA000004",
+            "Unidades validadas|" + n, "Fecha y hora de la validación|(hora local)",
+            "Versión del programa|" + std::string(results::programVersion()),
+            "Reglas ejecutadas|" + std::to_string(rules::planRules(rules::ruleCatalogue()).size()),
+            "Resultado de la ejecución|Interrumpida por el usuario: se validaron " + n +
+                " de 4 unidades"}));
   }
-  open();
-  std::vector<std::string> listed;
-  for (const auto& unit : units) listed.push_back("[" + unit.code + "|" + unit.name + "]");
-  EXPECT_EQ(listed, (std::vector<std::string>{
-                        "[ DF02|UNIDAD   DF02]", "[DF  SSA 01|UNIDAD  DF  SSA 01]",
-                        "[DF03  |UNIDAD  DF03  ]", "[DFSSA000034 |UNIDAD  DFSSA000034 ]"}));
-  RunOutcome outcome = validate();
-  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
-  EXPECT_EQ(outcome.failedStatements, 0);
-  ASSERT_EQ(outcome.units.size(), units.size());
-  for (std::size_t i = 0; i < units.size(); ++i) {
-    SCOPED_TRACE("[" + units[i].code + "]");
-    EXPECT_EQ(outcome.units[i].unit, units[i].code);
-    EXPECT_EQ(outcome.units[i].name, units[i].name);
-    EXPECT_EQ(outcome.units[i].verdict, "A REVISAR");
-    EXPECT_EQ(outcome.units[i].findings(), 1);
-  }
-  for (const char* name :
-       {"ValDFSSA000034%20.xls", "ValDF  SSA 01.xls", "Val DF02.xls", "ValDF03 %20.xls"})
-    EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
 }
 
 }  // namespace

@@ -17,23 +17,17 @@ engine::StatementRecord copy(bool ok, long errorNumber = 0) {
 }
 
 TEST(SourceCheck, OnlyACopyFailingForTheSourceKeepsTheOtherUnitsFromStarting) {
-  SourceCheck usable;
-  EXPECT_FALSE(usable.showsUnusable(copy(true)));
   // A full disk is the first unit's own trouble.
+  SourceCheck usable, unusable, unjudged;
+  EXPECT_FALSE(usable.showsUnusable(copy(true)));
   EXPECT_FALSE(usable.showsUnusable(copy(false, base::kErrDiskFull)));
   usable.firstUnitCopied();
-  usable.firstUnitOver();
-  EXPECT_TRUE(usable.admits(1));
-
-  SourceCheck unusable;
   EXPECT_TRUE(unusable.showsUnusable(copy(false, base::kErrNoSuchTable)));
-  unusable.firstUnitOver();
+  // A first unit that ended before its copies were judged leaves no other unit to start.
+  for (SourceCheck* check : {&usable, &unusable, &unjudged}) check->firstUnitOver();
+  EXPECT_TRUE(usable.admits(1));
   EXPECT_TRUE(unusable.admits(0));
   EXPECT_FALSE(unusable.admits(1));
-
-  // A first unit that ended before its copies were judged leaves no other unit to start.
-  SourceCheck unjudged;
-  unjudged.firstUnitOver();
   EXPECT_FALSE(unjudged.admits(2));
 }
 
