@@ -10,15 +10,8 @@
 
 namespace kolt::test {
 
-enum class LinuxTool {
-  Xlrd,         // python3 with xlrd, reading the workbooks back
-  Python,       // python3 reading the independent dumps of the Access samples
-  MdbTools,     // mdb-schema and mdb-export reading the Access files written
-  Node,         // node with mdb-reader reading the Access files written
-  ShellScript,  // a shell script posing as the importer
-  PosixShell,   // programs started through the POSIX shell (runCommand)
-  PosixFiles,   // file permissions, inode numbers and symbolic links
-};
+// Each names what the test needs (support/linux_tools.cpp says it in words).
+enum class LinuxTool { Xlrd, Python, MdbTools, Node, ShellScript, PosixShell, PosixFiles };
 
 // Why a test that needs `tool` cannot run on this system; nothing where it can.
 std::optional<std::string> missingLinuxTool(LinuxTool tool);

@@ -1,5 +1,6 @@
 #include "support/workbook_reader.h"
 
+#include <sstream>
 #include <stdexcept>
 #include <string_view>
 
@@ -7,49 +8,38 @@
 
 namespace kolt::test {
 
-namespace fs = std::filesystem;
+namespace {
 
-// Undoes the reader's escapes of tab, line break and backslash (see read_xls.py).
-static std::string unescape(std::string_view field) {
-  std::string out;
-  for (std::size_t i = 0; i < field.size(); ++i) {
-    if (field[i] != '\\' || i + 1 == field.size()) {
-      out += field[i];
+// One line of the reader's output: its fields at the tabs, the escapes of tab, line break and
+// backslash undone (see read_xls.py).
+std::vector<std::string> fieldsOf(std::string_view line) {
+  std::vector<std::string> fields(1);
+  for (std::size_t i = 0; i < line.size(); ++i) {
+    char c = line[i];
+    if (c == '\t') {
+      fields.emplace_back();
       continue;
     }
-    const char c = field[++i];
-    out += c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    if (c == '\\' && i + 1 < line.size()) {
+      c = line[++i];
+      c = c == 't' ? '\t' : c == 'n' ? '\n' : c == 'r' ? '\r' : c;
+    }
+    fields.back() += c;
   }
-  return out;
+  return fields;
 }
 
-static std::vector<std::string> splitTabs(std::string_view line) {
-  std::vector<std::string> fields;
-  for (std::size_t start = 0;;) {
-    const std::size_t tab = line.find('\t', start);
-    fields.push_back(unescape(line.substr(start, tab - start)));
-    if (tab == std::string_view::npos) return fields;
-    start = tab + 1;
-  }
-}
+}  // namespace
 
-int runReader(const fs::path& book, std::string& output) {
-  const fs::path script = test::sourceDir() / "tests" / "xls" / "read_xls.py";
-  return test::runCommand("/usr/bin/python3 '" + script.string() + "' '" + book.string() + "'",
-                          output);
-}
-
-ReadBack readBack(const fs::path& book) {
+ReadBack readBack(const std::filesystem::path& book) {
+  const auto script = sourceDir() / "tests" / "xls" / "read_xls.py";
   std::string output;
-  if (runReader(book, output) != 0)
+  if (runCommand("/usr/bin/python3 '" + script.string() + "' '" + book.string() + "'", output) != 0)
     throw std::runtime_error("xlrd could not read " + book.string());
   ReadBack result;
-  std::size_t start = 0;
-  while (start < output.size()) {
-    const std::size_t end = output.find('\n', start);
-    std::vector<std::string> fields =
-        splitTabs(std::string_view(output).substr(start, end - start));
-    start = end == std::string::npos ? output.size() : end + 1;
+  std::istringstream lines(output);
+  for (std::string line; std::getline(lines, line);) {
+    std::vector<std::string> fields = fieldsOf(line);
     const std::string kind = fields.front();
     fields.erase(fields.begin());
     if (kind == "sheet") {

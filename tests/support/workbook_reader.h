@@ -18,9 +18,6 @@ struct ReadBack {
   std::vector<std::vector<double>> dateSerials;  // of the date cells, in reading order per sheet
 };
 
-// Runs the reader; returns its exit status (2: xlrd could not read the file) and its output.
-int runReader(const std::filesystem::path& book, std::string& output);
-
 // Every sheet of `book`. Throws std::runtime_error when xlrd cannot read it.
 ReadBack readBack(const std::filesystem::path& book);
 
