@@ -25,20 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-// Runs `sql` on `database`: the first column of the rows it gives, or the engine's error.
-std::string execute(const fs::path& database, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(platform::utf8(database).c_str(), &db);
-  std::string out;
-  auto collect = [](void* to, int, char** values, char**) {
-    *static_cast<std::string*>(to) += values[0] != nullptr ? values[0] : "";
-    return 0;
-  };
-  if (sqlite3_exec(db, sql.c_str(), collect, &out, nullptr) != SQLITE_OK) out = sqlite3_errmsg(db);
-  sqlite3_close(db);
-  return out;
-}
-
 bool hasTable(const fs::path& database, const std::string& name) {
   return std::ranges::count(tableNames(database), name) == 1;
 }
@@ -79,7 +65,7 @@ TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTabl
   EXPECT_EQ(companion, folder_ / "EGRESOS.accdb.kolt.db");
   EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
   // What the program adds to the source database lives in the companion and must survive reuse.
-  EXPECT_EQ(execute(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)"), "");
+  query(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
   EXPECT_EQ(open(), companion);
   EXPECT_TRUE(hasTable(companion, "CLUESSEL"));
   EXPECT_EQ(folderListing(folder_.path()),
@@ -106,7 +92,7 @@ TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTabl
 
   // An engine database is used as it is.
   const auto native = folder_ / "EGRESOS.db";
-  execute(native, "CREATE TABLE EGRESO (folio TEXT)");
+  query(native, "CREATE TABLE EGRESO (folio TEXT)");
   EXPECT_EQ(access::openSourceCompanion(native, results_.path(), importOptions()), native);
 }
 
@@ -167,7 +153,7 @@ TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne)
     auto options = importOptions();
     options.note = [&](const std::string& line) { notes.push_back(line); };
     EXPECT_EQ(open(options), companion);
-    EXPECT_EQ(execute(companion, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(query(companion, "PRAGMA integrity_check"), Rows{{std::string("ok")}});
     EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
     EXPECT_FALSE(rowsOf(companion, "Table1").empty());
     EXPECT_EQ(folderListing(folder_.path()), alone_);
@@ -186,7 +172,7 @@ TEST_F(Companion, IsFinishedBeforeItGetsItsName) {
   bool namedWhileFinishing = true;
   options.finish = [&](const fs::path& database) {
     namedWhileFinishing = fs::exists(companion);
-    execute(database, "CREATE TABLE terminada (x)");
+    query(database, "CREATE TABLE terminada (x)");
   };
   EXPECT_EQ(open(options), companion);
   EXPECT_FALSE(namedWhileFinishing);
