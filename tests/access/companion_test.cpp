@@ -55,21 +55,29 @@ class Companion : public ::testing::Test {
   const Names alone_{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"};
 };
 
-TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTablesChange) {
+TEST_F(Companion, IsFinishedBuiltBesideTheFileReusedAndRebuiltWhenTheFileOrTheTablesChange) {
   // Temporaries of a killed import go, with their journals; those of a live process stay.
   const auto alive = "EGRESOS.accdb.kolt.db.tmp-" + std::to_string(platform::processId()) + "-9";
   for (const char* dead : {"", "-journal"})
     std::ofstream(folder_ / ("EGRESOS.accdb.kolt.db.tmp-999999999-1" + std::string(dead))) << "x";
   std::ofstream(folder_ / alive) << "half";
-  const auto companion = open();
-  EXPECT_EQ(companion, folder_ / "EGRESOS.accdb.kolt.db");
-  EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
+  const Names beside{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db", alive};
+  // Everything a companion will hold is in it before it gets its name.
+  auto finishing = importOptions();
+  const auto companion = folder_ / "EGRESOS.accdb.kolt.db";
+  bool namedWhileFinishing = true;
+  finishing.finish = [&](const fs::path& database) {
+    namedWhileFinishing = fs::exists(companion);
+    query(database, "CREATE TABLE terminada (x)");
+  };
+  EXPECT_EQ(open(finishing), companion);
+  EXPECT_FALSE(namedWhileFinishing);
+  EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4", "terminada"}));
   // What the program adds to the source database lives in the companion and must survive reuse.
   query(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
   EXPECT_EQ(open(), companion);
   EXPECT_TRUE(hasTable(companion, "CLUESSEL"));
-  EXPECT_EQ(folderListing(folder_.path()),
-            (Names{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db", alive}));
+  EXPECT_EQ(folderListing(folder_.path()), beside);
 
   setModified(source_, 1'700'000'000);  // saved again, same bytes
   EXPECT_EQ(open(), companion);
@@ -89,6 +97,18 @@ TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTabl
   EXPECT_EQ(tableNames(companion), Names{"Table1"});
   EXPECT_EQ(open(), companion);
   EXPECT_EQ(tableNames(companion).size(), 4u);
+
+  // A finish that fails gives up the build: nothing is named, nothing stays; nor does a build
+  // that fails because the file is no longer a database leave anything half made.
+  setModified(source_, 1'750'000'000);
+  finishing.finish = [](const fs::path&) { throw base::Error(base::kErrDiskFull, "sin espacio"); };
+  fs::remove(companion);
+  EXPECT_THROW(open(finishing), base::Error);
+  EXPECT_EQ(folderListing(folder_.path()), (Names{"EGRESOS.accdb", alive}));
+  EXPECT_NO_THROW(open());
+  std::ofstream(source_, std::ios::trunc) << "ya no es una base de datos";
+  EXPECT_THROW(open(), base::Error);
+  EXPECT_EQ(folderListing(folder_.path()), beside);
 
   // An engine database is used as it is.
   const auto native = folder_ / "EGRESOS.db";
@@ -163,31 +183,6 @@ TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne)
           << notes[0];
     }
   }
-}
-
-// Everything a companion will hold is in it before it gets its name.
-TEST_F(Companion, IsFinishedBeforeItGetsItsName) {
-  auto options = importOptions();
-  const auto companion = folder_ / "EGRESOS.accdb.kolt.db";
-  bool namedWhileFinishing = true;
-  options.finish = [&](const fs::path& database) {
-    namedWhileFinishing = fs::exists(companion);
-    query(database, "CREATE TABLE terminada (x)");
-  };
-  EXPECT_EQ(open(options), companion);
-  EXPECT_FALSE(namedWhileFinishing);
-  EXPECT_TRUE(hasTable(companion, "terminada"));
-  // A finish that fails gives up the build: nothing is named, nothing stays; nor does a build
-  // that fails because the file is no longer a database leave anything half made.
-  setModified(source_, 1'700'000'000);
-  options.finish = [](const fs::path&) { throw base::Error(base::kErrDiskFull, "sin espacio"); };
-  fs::remove(companion);
-  EXPECT_THROW(open(options), base::Error);
-  EXPECT_EQ(folderListing(folder_.path()), Names{"EGRESOS.accdb"});
-  EXPECT_NO_THROW(open());
-  std::ofstream(source_, std::ios::trunc) << "ya no es una base de datos";
-  EXPECT_THROW(open(), base::Error);
-  EXPECT_EQ(folderListing(folder_.path()), alone_);
 }
 
 // A file replaced by a copy that kept its size, its time and its first page (cp -p, rsync, an

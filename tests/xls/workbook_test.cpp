@@ -46,7 +46,7 @@ class Workbook : public ::testing::Test {
   fs::path book = dir / "Val.xls";
 };
 
-TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
+TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCellAndAnyUnicodeText) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<SheetColumn> columns = {{"texto"},
                                             {"entero"},
@@ -68,9 +68,19 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
       {null, null, null, S("05/01/2023"), null, null},
   };
   appendSheet(book, "Validacion1", columns, rows);
+  // Any Unicode text in any sheet name; a text longer than a cell holds is cut, never split inside
+  // a character.
+  std::string longSpanish;
+  while (longSpanish.size() < 3 * 33000) longSpanish += "ñ€";  // 2 + 3 bytes, 2 characters
+  // 32,767 UTF-16 units of "ñ€ñ€...": an odd count, so it ends on "ñ".
+  std::string cut;
+  for (int i = 0; i < 32767; ++i) cut += i % 2 == 0 ? "ñ" : "€";
+  appendSheet(book, "Ñandú", {{"nombre"}},
+              {Row{S("José Muñoz, Álvarez; Ü")}, Row{S("病院 😀 ok")}, Row{S("bad \xff\xfe utf8")},
+               Row{S(40000, 'a')}, Row{longSpanish}, Row{S(32766, 'b') + "😀"}});
 
   const ReadBack got = readBack(book);
-  ASSERT_EQ(got.names, std::vector<std::string>{"Validacion1"});
+  ASSERT_EQ(got.names, (std::vector<std::string>{"Validacion1", "Ñandú"}));
   const SheetCells expected = {
       {"text:texto", "text:entero", "text:real", "text:egreso", "text:logico", "text:nada"},
       {"text:abc", "number:42", "number:2.5", "date:2023-01-05 00:00:00|dd/mm/yyyy", "bool:true"},
@@ -89,30 +99,14 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
   EXPECT_EQ(got.dateSerials[0][0], 44931.0);
   EXPECT_NEAR(got.dateSerials[0][1], 44931.0 + (13 * 3600 + 45 * 60 + 30) / 86400.0, 1e-9);
   EXPECT_EQ(got.dateSerials[0][2], 61.0);
-}
-
-TEST_F(Workbook, KeepsAnyUnicodeTextAndCutsWhatACellCannotHold) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  std::string longSpanish;
-  while (longSpanish.size() < 3 * 33000) longSpanish += "ñ€";  // 2 + 3 bytes, 2 characters
-  // 32,767 UTF-16 units of "ñ€ñ€...": an odd count, so it ends on "ñ".
-  std::string cut;
-  for (int i = 0; i < 32767; ++i) cut += i % 2 == 0 ? "ñ" : "€";
-  appendSheet(book, "Ñandú", {{"nombre"}},
-              {Row{std::string("José Muñoz, Álvarez; Ü")}, Row{std::string("病院 😀 ok")},
-               Row{std::string("bad \xff\xfe utf8")}, Row{std::string(40000, 'a')},
-               Row{longSpanish}, Row{std::string(32766, 'b') + "😀"}});
-
-  const ReadBack got = readBack(book);
-  EXPECT_EQ(got.names, std::vector<std::string>{"Ñandú"});
   // The last cut falls inside the emoji's surrogate pair: the whole emoji goes.
-  EXPECT_EQ(got.sheets.at(0), (SheetCells{{"text:nombre"},
+  EXPECT_EQ(got.sheets.at(1), (SheetCells{{"text:nombre"},
                                           {"text:José Muñoz, Álvarez; Ü"},
                                           {"text:病院 😀 ok"},
                                           {"text:bad \uFFFD\uFFFD utf8"},
-                                          {"text:" + std::string(32767, 'a')},
+                                          {"text:" + S(32767, 'a')},
                                           {"text:" + cut},
-                                          {"text:" + std::string(32766, 'b')}}));
+                                          {"text:" + S(32766, 'b')}}));
 }
 
 // Units save their workbooks from threads of their own; the first saves of a process race to set
@@ -137,7 +131,7 @@ TEST_F(Workbook, FirstWorkbooksOfAProcessSavedAtOnceFromManyThreadsAreWhole) {
 // of distinct strings overflow the SST record into CONTINUE records (one-byte and two-byte
 // characters mixed, of many lengths, put the record boundary inside strings of both kinds); every
 // later call reads that table back and writes it again.
-TEST_F(Workbook, EachCallAddsASheetAfterTheOthersUnderANameExcelAccepts) {
+TEST_F(Workbook, EachCallAddsSheetsAfterTheOthersUnderNamesExcelAccepts) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   std::vector<Row> rows;
   std::vector<SheetCells> sheets = {{{"text:folio", "text:nombre"}}};
@@ -166,29 +160,22 @@ TEST_F(Workbook, EachCallAddsASheetAfterTheOthersUnderANameExcelAccepts) {
     sheets.push_back({{"text:folio", "text:nombre"}});
     if (i > 0) sheets.back().push_back({"number:" + std::to_string(i), "text:uno"});
   }
+  // Rows beyond one sheet go on to a further sheet, with the header again.
+  rows.clear();
+  sheets.resize(sheets.size() + 2, {{"text:folio", "text:clues", "text:egreso"}});
+  for (std::int64_t i = 0; i < 70000; ++i) {
+    const std::string clues = "CLUES" + std::to_string(i % 97);
+    rows.push_back(Row{i, clues, std::string("2022-06-15 00:00:00")});
+    sheets[sheets.size() - (i < std::int64_t{kRowsPerSheet} ? 2 : 1)].push_back(
+        {"number:" + std::to_string(i), "text:" + clues, "date:2022-06-15 00:00:00|dd/mm/yyyy"});
+  }
+  appendSheet(book, "Validacion7", {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}}, rows);
+  names.insert(names.end(), {"Validacion7", "Validacion7 (2)"});
   EXPECT_EQ(sheetNames(book), names);
   const ReadBack got = readBack(book);
   EXPECT_EQ(got.names, names);
   EXPECT_EQ(got.sheets, sheets);
   EXPECT_EQ(fileCount(dir.path()), 1);
-}
-
-TEST_F(Workbook, RowsBeyondOneSheetGoOnToFurtherSheetsWithTheHeaderAgain) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  const std::vector<SheetColumn> columns = {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}};
-  std::vector<Row> rows;
-  std::vector<SheetCells> sheets(2, {{"text:folio", "text:clues", "text:egreso"}});
-  for (std::int64_t i = 0; i < 70000; ++i) {
-    const std::string clues = "CLUES" + std::to_string(i % 97);
-    rows.push_back(Row{i, clues, std::string("2022-06-15 00:00:00")});
-    sheets[i < std::int64_t{kRowsPerSheet} ? 0 : 1].push_back(
-        {"number:" + std::to_string(i), "text:" + clues, "date:2022-06-15 00:00:00|dd/mm/yyyy"});
-  }
-  appendSheet(book, "Validacion7", columns, rows);
-
-  const ReadBack got = readBack(book);
-  EXPECT_EQ(got.names, (std::vector<std::string>{"Validacion7", "Validacion7 (2)"}));
-  EXPECT_EQ(got.sheets, sheets);
 }
 
 // Column widths checked by tests/xls/read_widths.py (with xlrd, and the font LibreOffice draws):
