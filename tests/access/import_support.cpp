@@ -1,5 +1,6 @@
 #include "access/import_support.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
@@ -108,6 +109,16 @@ std::vector<std::string> folderListing(const std::filesystem::path& folder) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void expectError(const std::function<void()>& call, long number, const std::string& words) {
+  try {
+    call();
+    ADD_FAILURE() << "no error";
+  } catch (const base::Error& e) {
+    EXPECT_EQ(e.number(), number) << e.what();
+    EXPECT_NE(e.description().find(words), std::string::npos) << e.what();
+  }
 }
 
 std::string hexOf(const std::string& text) {

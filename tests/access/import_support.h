@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -33,6 +34,9 @@ std::vector<std::pair<std::string, std::string>> columnsOf(const std::filesystem
                                                            const std::string& table);
 // Every row of a table in insertion order.
 Rows rowsOf(const std::filesystem::path& database, const std::string& table);
+
+// Runs `call`: it must throw a base::Error numbered `number` whose description holds `words`.
+void expectError(const std::function<void()>& call, long number, const std::string& words);
 
 // The files of a folder, names only, sorted.
 std::vector<std::string> folderListing(const std::filesystem::path& folder);
