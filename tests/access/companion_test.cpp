@@ -134,16 +134,14 @@ TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {
 void leaveHotJournal(const fs::path& database) {
   const fs::path journal = database.string() + "-journal", kept = database.string() + "-kept";
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(platform::utf8(database).c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "PRAGMA cache_size = 1; BEGIN; CREATE TABLE relleno (x);"
-                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                         "WHERE i < 20000) INSERT INTO relleno SELECT randomblob(200) FROM n;"
-                         "DELETE FROM Table1;",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK)
-      << sqlite3_errmsg(db);
-  ASSERT_TRUE(fs::exists(journal));
+  sqlite3_open(platform::utf8(database).c_str(), &db);
+  const int status =
+      sqlite3_exec(db,
+                   "PRAGMA cache_size = 1; BEGIN; CREATE TABLE relleno (x); WITH RECURSIVE n(i) AS "
+                   "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) INSERT INTO relleno "
+                   "SELECT randomblob(200) FROM n; DELETE FROM Table1;",
+                   nullptr, nullptr, nullptr);
+  ASSERT_TRUE(status == SQLITE_OK && fs::exists(journal)) << sqlite3_errmsg(db);
   fs::copy_file(journal, kept);
   sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db);
