@@ -25,20 +25,6 @@ namespace {
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
 
-// Runs `sql` on `database`: the first column of the rows it gives, or the engine's error.
-std::string execute(const fs::path& database, const std::string& sql) {
-  sqlite3* db = nullptr;
-  sqlite3_open(platform::utf8(database).c_str(), &db);
-  std::string out;
-  auto collect = [](void* to, int, char** values, char**) {
-    *static_cast<std::string*>(to) += values[0] != nullptr ? values[0] : "";
-    return 0;
-  };
-  if (sqlite3_exec(db, sql.c_str(), collect, &out, nullptr) != SQLITE_OK) out = sqlite3_errmsg(db);
-  sqlite3_close(db);
-  return out;
-}
-
 bool hasTable(const fs::path& database, const std::string& name) {
   return std::ranges::count(tableNames(database), name) == 1;
 }
@@ -69,21 +55,29 @@ class Companion : public ::testing::Test {
   const Names alone_{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"};
 };
 
-TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTablesChange) {
+TEST_F(Companion, IsFinishedBuiltBesideTheFileReusedAndRebuiltWhenTheFileOrTheTablesChange) {
   // Temporaries of a killed import go, with their journals; those of a live process stay.
   const auto alive = "EGRESOS.accdb.kolt.db.tmp-" + std::to_string(platform::processId()) + "-9";
   for (const char* dead : {"", "-journal"})
     std::ofstream(folder_ / ("EGRESOS.accdb.kolt.db.tmp-999999999-1" + std::string(dead))) << "x";
   std::ofstream(folder_ / alive) << "half";
-  const auto companion = open();
-  EXPECT_EQ(companion, folder_ / "EGRESOS.accdb.kolt.db");
-  EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
+  const Names beside{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db", alive};
+  // Everything a companion will hold is in it before it gets its name.
+  auto finishing = importOptions();
+  const auto companion = folder_ / "EGRESOS.accdb.kolt.db";
+  bool namedWhileFinishing = true;
+  finishing.finish = [&](const fs::path& database) {
+    namedWhileFinishing = fs::exists(companion);
+    query(database, "CREATE TABLE terminada (x)");
+  };
+  EXPECT_EQ(open(finishing), companion);
+  EXPECT_FALSE(namedWhileFinishing);
+  EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4", "terminada"}));
   // What the program adds to the source database lives in the companion and must survive reuse.
-  EXPECT_EQ(execute(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)"), "");
+  query(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
   EXPECT_EQ(open(), companion);
   EXPECT_TRUE(hasTable(companion, "CLUESSEL"));
-  EXPECT_EQ(folderListing(folder_.path()),
-            (Names{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db", alive}));
+  EXPECT_EQ(folderListing(folder_.path()), beside);
 
   setModified(source_, 1'700'000'000);  // saved again, same bytes
   EXPECT_EQ(open(), companion);
@@ -104,9 +98,21 @@ TEST_F(Companion, IsBuiltBesideTheAccessFileReusedAndRebuiltWhenTheFileOrTheTabl
   EXPECT_EQ(open(), companion);
   EXPECT_EQ(tableNames(companion).size(), 4u);
 
+  // A finish that fails gives up the build: nothing is named, nothing stays; nor does a build
+  // that fails because the file is no longer a database leave anything half made.
+  setModified(source_, 1'750'000'000);
+  finishing.finish = [](const fs::path&) { throw base::Error(base::kErrDiskFull, "sin espacio"); };
+  fs::remove(companion);
+  EXPECT_THROW(open(finishing), base::Error);
+  EXPECT_EQ(folderListing(folder_.path()), (Names{"EGRESOS.accdb", alive}));
+  EXPECT_NO_THROW(open());
+  std::ofstream(source_, std::ios::trunc) << "ya no es una base de datos";
+  EXPECT_THROW(open(), base::Error);
+  EXPECT_EQ(folderListing(folder_.path()), beside);
+
   // An engine database is used as it is.
   const auto native = folder_ / "EGRESOS.db";
-  execute(native, "CREATE TABLE EGRESO (folio TEXT)");
+  query(native, "CREATE TABLE EGRESO (folio TEXT)");
   EXPECT_EQ(access::openSourceCompanion(native, results_.path(), importOptions()), native);
 }
 
@@ -128,16 +134,14 @@ TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {
 void leaveHotJournal(const fs::path& database) {
   const fs::path journal = database.string() + "-journal", kept = database.string() + "-kept";
   sqlite3* db = nullptr;
-  ASSERT_EQ(sqlite3_open(platform::utf8(database).c_str(), &db), SQLITE_OK);
-  ASSERT_EQ(sqlite3_exec(db,
-                         "PRAGMA cache_size = 1; BEGIN; CREATE TABLE relleno (x);"
-                         "WITH RECURSIVE n(i) AS (SELECT 1 UNION ALL SELECT i + 1 FROM n "
-                         "WHERE i < 20000) INSERT INTO relleno SELECT randomblob(200) FROM n;"
-                         "DELETE FROM Table1;",
-                         nullptr, nullptr, nullptr),
-            SQLITE_OK)
-      << sqlite3_errmsg(db);
-  ASSERT_TRUE(fs::exists(journal));
+  sqlite3_open(platform::utf8(database).c_str(), &db);
+  const int status =
+      sqlite3_exec(db,
+                   "PRAGMA cache_size = 1; BEGIN; CREATE TABLE relleno (x); WITH RECURSIVE n(i) AS "
+                   "(SELECT 1 UNION ALL SELECT i + 1 FROM n WHERE i < 20000) INSERT INTO relleno "
+                   "SELECT randomblob(200) FROM n; DELETE FROM Table1;",
+                   nullptr, nullptr, nullptr);
+  ASSERT_TRUE(status == SQLITE_OK && fs::exists(journal)) << sqlite3_errmsg(db);
   fs::copy_file(journal, kept);
   sqlite3_exec(db, "ROLLBACK", nullptr, nullptr, nullptr);
   sqlite3_close(db);
@@ -167,7 +171,7 @@ TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne)
     auto options = importOptions();
     options.note = [&](const std::string& line) { notes.push_back(line); };
     EXPECT_EQ(open(options), companion);
-    EXPECT_EQ(execute(companion, "PRAGMA integrity_check"), "ok");
+    EXPECT_EQ(query(companion, "PRAGMA integrity_check"), Rows{{std::string("ok")}});
     EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
     EXPECT_FALSE(rowsOf(companion, "Table1").empty());
     EXPECT_EQ(folderListing(folder_.path()), alone_);
@@ -177,31 +181,6 @@ TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne)
           << notes[0];
     }
   }
-}
-
-// Everything a companion will hold is in it before it gets its name.
-TEST_F(Companion, IsFinishedBeforeItGetsItsName) {
-  auto options = importOptions();
-  const auto companion = folder_ / "EGRESOS.accdb.kolt.db";
-  bool namedWhileFinishing = true;
-  options.finish = [&](const fs::path& database) {
-    namedWhileFinishing = fs::exists(companion);
-    execute(database, "CREATE TABLE terminada (x)");
-  };
-  EXPECT_EQ(open(options), companion);
-  EXPECT_FALSE(namedWhileFinishing);
-  EXPECT_TRUE(hasTable(companion, "terminada"));
-  // A finish that fails gives up the build: nothing is named, nothing stays; nor does a build
-  // that fails because the file is no longer a database leave anything half made.
-  setModified(source_, 1'700'000'000);
-  options.finish = [](const fs::path&) { throw base::Error(base::kErrDiskFull, "sin espacio"); };
-  fs::remove(companion);
-  EXPECT_THROW(open(options), base::Error);
-  EXPECT_EQ(folderListing(folder_.path()), Names{"EGRESOS.accdb"});
-  EXPECT_NO_THROW(open());
-  std::ofstream(source_, std::ios::trunc) << "ya no es una base de datos";
-  EXPECT_THROW(open(), base::Error);
-  EXPECT_EQ(folderListing(folder_.path()), alone_);
 }
 
 // A file replaced by a copy that kept its size, its time and its first page (cp -p, rsync, an
@@ -279,13 +258,9 @@ TEST(Import, NamedTablesOnlyAndTheirProgress) {
   EXPECT_EQ(tables, (Names{"Table14", "Table11"}));
 
   options.tables = {"Table14", "EGRESO"};
-  try {
-    access::importAccess(sample("testIndexCodesV1997.mdb"), dir / "missing.db", options);
-    ADD_FAILURE() << "a missing table was not reported";
-  } catch (const base::Error& e) {
-    EXPECT_EQ(e.number(), base::kErrNoSuchTable);
-    EXPECT_NE(e.description().find("EGRESO"), std::string::npos);
-  }
+  expectError(
+      [&] { access::importAccess(sample("testIndexCodesV1997.mdb"), dir / "x.db", options); },
+      base::kErrNoSuchTable, "EGRESO");
   EXPECT_EQ(folderListing(dir.path()), Names{"out.db"});
 }
 

@@ -23,13 +23,12 @@ CALCULATED = {"extDateTestV2019.accdb": {"DateNormalCalc": "DateNormal"}}
 UNDEFINED = set("\x81\x8d\x8f\x90\x9d?")
 
 
-def date(v):
-    text = v.replace("T", " ")
-    return text[: -len(".0000000")] if text.endswith(".0000000") else text
-
-
 def as_single(v):
     return struct.unpack("f", struct.pack("f", float(v)))[0]
+
+
+def date(v):
+    return v.replace("T", " ").removesuffix(".0000000")
 
 
 # The dump's values as the import must store them.

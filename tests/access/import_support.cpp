@@ -1,10 +1,10 @@
 #include "access/import_support.h"
 
+#include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <algorithm>
 #include <fstream>
-#include <functional>
 #include <iomanip>
 #include <sstream>
 #include <stdexcept>
@@ -17,30 +17,6 @@
 namespace kolt::test {
 namespace {
 
-// Runs `sql` (its one parameter bound to `bound`) on `database` opened read-only; `row` sees each
-// result row.
-void query(const std::filesystem::path& database, const std::string& sql, const std::string& bound,
-           const std::function<void(sqlite3_stmt*)>& row) {
-  sqlite3* db = nullptr;
-  sqlite3_stmt* s = nullptr;
-  if (sqlite3_open_v2(platform::utf8(database).c_str(), &db, SQLITE_OPEN_READONLY, nullptr) !=
-          SQLITE_OK ||
-      sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr) != SQLITE_OK) {
-    const std::string error = sqlite3_errmsg(db);
-    sqlite3_close_v2(db);
-    throw std::runtime_error(database.string() + ": " + error);
-  }
-  sqlite3_bind_text(s, 1, bound.c_str(), -1, SQLITE_TRANSIENT);
-  while (sqlite3_step(s) == SQLITE_ROW) row(s);
-  sqlite3_finalize(s);
-  sqlite3_close_v2(db);
-}
-
-std::string text(sqlite3_stmt* s, int column) {
-  const auto* p = sqlite3_column_text(s, column);
-  return p != nullptr ? reinterpret_cast<const char*>(p) : "";
-}
-
 base::Value valueOf(sqlite3_stmt* s, int i) {
   switch (sqlite3_column_type(s, i)) {
     case SQLITE_NULL:
@@ -50,7 +26,7 @@ base::Value valueOf(sqlite3_stmt* s, int i) {
     case SQLITE_FLOAT:
       return sqlite3_column_double(s, i);
     case SQLITE_TEXT:
-      return text(s, i);
+      return std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
   }
   const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(s, i));
   return base::Blob{{p, p + sqlite3_column_bytes(s, i)}};
@@ -86,32 +62,45 @@ access::ImportOptions importOptions() {
   return options;
 }
 
+Rows query(const std::filesystem::path& database, const std::string& sql) {
+  sqlite3* db = nullptr;
+  sqlite3_stmt* s = nullptr;
+  Rows rows;
+  int status = sqlite3_open(platform::utf8(database).c_str(), &db);
+  if (status == SQLITE_OK) status = sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
+  while (status == SQLITE_OK && (status = sqlite3_step(s)) == SQLITE_ROW) {
+    status = SQLITE_OK;
+    rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(s); ++i) rows.back().push_back(valueOf(s, i));
+  }
+  const std::string error = status == SQLITE_DONE ? "" : sqlite3_errmsg(db);
+  sqlite3_finalize(s);
+  sqlite3_close_v2(db);
+  if (!error.empty()) throw std::runtime_error(database.string() + ": " + error);
+  return rows;
+}
+
 std::vector<std::string> tableNames(const std::filesystem::path& database) {
   std::vector<std::string> names;
-  query(database, "SELECT name FROM sqlite_master WHERE type='table' ORDER BY rowid", "",
-        [&](sqlite3_stmt* s) {
-          if (text(s, 0) != access::kCompanionOriginTable) names.push_back(text(s, 0));
-        });
+  for (const auto& row : query(database,
+                               "SELECT name FROM sqlite_master WHERE type='table' AND "
+                               "name <> '" +
+                                   std::string(access::kCompanionOriginTable) + "' ORDER BY rowid"))
+    names.push_back(std::get<std::string>(row[0]));
   return names;
 }
 
 std::vector<std::pair<std::string, std::string>> columnsOf(const std::filesystem::path& database,
                                                            const std::string& table) {
   std::vector<std::pair<std::string, std::string>> columns;
-  query(database, "SELECT name, type FROM pragma_table_info(?1) ORDER BY cid", table,
-        [&](sqlite3_stmt* s) { columns.emplace_back(text(s, 0), text(s, 1)); });
+  for (const auto& row :
+       query(database, "SELECT name, type FROM pragma_table_info('" + table + "') ORDER BY cid"))
+    columns.emplace_back(std::get<std::string>(row[0]), std::get<std::string>(row[1]));
   return columns;
 }
 
-std::vector<std::vector<base::Value>> rowsOf(const std::filesystem::path& database,
-                                             const std::string& table) {
-  std::vector<std::vector<base::Value>> rows;
-  query(database, "SELECT * FROM " + access::quoteIdentifier(table) + " ORDER BY rowid", "",
-        [&](sqlite3_stmt* s) {
-          rows.emplace_back();
-          for (int i = 0; i < sqlite3_column_count(s); ++i) rows.back().push_back(valueOf(s, i));
-        });
-  return rows;
+Rows rowsOf(const std::filesystem::path& database, const std::string& table) {
+  return query(database, "SELECT * FROM " + access::quoteIdentifier(table) + " ORDER BY rowid");
 }
 
 std::vector<std::string> folderListing(const std::filesystem::path& folder) {
@@ -120,6 +109,16 @@ std::vector<std::string> folderListing(const std::filesystem::path& folder) {
     names.push_back(entry.path().filename().string());
   std::sort(names.begin(), names.end());
   return names;
+}
+
+void expectError(const std::function<void()>& call, long number, const std::string& words) {
+  try {
+    call();
+    ADD_FAILURE() << "no error";
+  } catch (const base::Error& e) {
+    EXPECT_EQ(e.number(), number) << e.what();
+    EXPECT_NE(e.description().find(words), std::string::npos) << e.what();
+  }
 }
 
 std::string hexOf(const std::string& text) {

@@ -2,6 +2,7 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <string>
 #include <utility>
 #include <vector>
@@ -22,14 +23,20 @@ void writeFile(const std::filesystem::path& file, const std::vector<unsigned cha
 // Options that use the importer of this build.
 access::ImportOptions importOptions();
 
+using Rows = std::vector<std::vector<base::Value>>;
+// Runs one statement of `sql` on `database` (created when missing): every row it gives. Throws with
+// the engine's error.
+Rows query(const std::filesystem::path& database, const std::string& sql);
 // Tables of an engine database in creation order, without the companion's own record.
 std::vector<std::string> tableNames(const std::filesystem::path& database);
 // Each column's name and declared type.
 std::vector<std::pair<std::string, std::string>> columnsOf(const std::filesystem::path& database,
                                                            const std::string& table);
 // Every row of a table in insertion order.
-std::vector<std::vector<base::Value>> rowsOf(const std::filesystem::path& database,
-                                             const std::string& table);
+Rows rowsOf(const std::filesystem::path& database, const std::string& table);
+
+// Runs `call`: it must throw a base::Error numbered `number` whose description holds `words`.
+void expectError(const std::function<void()>& call, long number, const std::string& words);
 
 // The files of a folder, names only, sorted.
 std::vector<std::string> folderListing(const std::filesystem::path& folder);

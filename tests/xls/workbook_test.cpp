@@ -9,10 +9,10 @@
 #include <gsf/gsf-output-stdio.h>
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <fstream>
 #include <functional>
+#include <iterator>
 #include <latch>
 #include <thread>
 
@@ -31,27 +31,22 @@ namespace fs = std::filesystem;
 
 using base::Blob;
 using base::Value;
-using test::ReadBack;
-using test::readBack;
-using test::SheetCells;
+using namespace test;
 
-std::vector<std::string> folderContents(const fs::path& folder) {
-  std::vector<std::string> names;
-  for (const auto& entry : fs::directory_iterator(folder))
-    names.push_back(platform::utf8(entry.path().filename()));
-  std::sort(names.begin(), names.end());
-  return names;
+// Files in a folder: a workbook written or refused leaves no temporary behind.
+std::ptrdiff_t fileCount(const fs::path& folder) {
+  return std::distance(fs::directory_iterator(folder), fs::directory_iterator());
 }
 
 const std::vector<SheetColumn> kTwoColumns = {{"folio"}, {"nombre"}};
 
 class Workbook : public ::testing::Test {
  protected:
-  test::TempDir dir;
+  TempDir dir;
   fs::path book = dir / "Val.xls";
 };
 
-TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
+TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCellAndAnyUnicodeText) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::vector<SheetColumn> columns = {{"texto"},
                                             {"entero"},
@@ -73,9 +68,19 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
       {null, null, null, S("05/01/2023"), null, null},
   };
   appendSheet(book, "Validacion1", columns, rows);
+  // Any Unicode text in any sheet name; a text longer than a cell holds is cut, never split inside
+  // a character.
+  std::string longSpanish;
+  while (longSpanish.size() < 3 * 33000) longSpanish += "ñ€";  // 2 + 3 bytes, 2 characters
+  // 32,767 UTF-16 units of "ñ€ñ€...": an odd count, so it ends on "ñ".
+  std::string cut;
+  for (int i = 0; i < 32767; ++i) cut += i % 2 == 0 ? "ñ" : "€";
+  appendSheet(book, "Ñandú", {{"nombre"}},
+              {Row{S("José Muñoz, Álvarez; Ü")}, Row{S("病院 😀 ok")}, Row{S("bad \xff\xfe utf8")},
+               Row{S(40000, 'a')}, Row{longSpanish}, Row{S(32766, 'b') + "😀"}});
 
   const ReadBack got = readBack(book);
-  ASSERT_EQ(got.names, std::vector<std::string>{"Validacion1"});
+  ASSERT_EQ(got.names, (std::vector<std::string>{"Validacion1", "Ñandú"}));
   const SheetCells expected = {
       {"text:texto", "text:entero", "text:real", "text:egreso", "text:logico", "text:nada"},
       {"text:abc", "number:42", "number:2.5", "date:2023-01-05 00:00:00|dd/mm/yyyy", "bool:true"},
@@ -94,30 +99,14 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCell) {
   EXPECT_EQ(got.dateSerials[0][0], 44931.0);
   EXPECT_NEAR(got.dateSerials[0][1], 44931.0 + (13 * 3600 + 45 * 60 + 30) / 86400.0, 1e-9);
   EXPECT_EQ(got.dateSerials[0][2], 61.0);
-}
-
-TEST_F(Workbook, KeepsAnyUnicodeTextAndCutsWhatACellCannotHold) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  std::string longSpanish;
-  while (longSpanish.size() < 3 * 33000) longSpanish += "ñ€";  // 2 + 3 bytes, 2 characters
-  // 32,767 UTF-16 units of "ñ€ñ€...": an odd count, so it ends on "ñ".
-  std::string cut;
-  for (int i = 0; i < 32767; ++i) cut += i % 2 == 0 ? "ñ" : "€";
-  appendSheet(book, "Ñandú", {{"nombre"}},
-              {Row{std::string("José Muñoz, Álvarez; Ü")}, Row{std::string("病院 😀 ok")},
-               Row{std::string("bad \xff\xfe utf8")}, Row{std::string(40000, 'a')},
-               Row{longSpanish}, Row{std::string(32766, 'b') + "😀"}});
-
-  const ReadBack got = readBack(book);
-  EXPECT_EQ(got.names, std::vector<std::string>{"Ñandú"});
   // The last cut falls inside the emoji's surrogate pair: the whole emoji goes.
-  EXPECT_EQ(got.sheets.at(0), (SheetCells{{"text:nombre"},
+  EXPECT_EQ(got.sheets.at(1), (SheetCells{{"text:nombre"},
                                           {"text:José Muñoz, Álvarez; Ü"},
                                           {"text:病院 😀 ok"},
                                           {"text:bad \uFFFD\uFFFD utf8"},
-                                          {"text:" + std::string(32767, 'a')},
+                                          {"text:" + S(32767, 'a')},
                                           {"text:" + cut},
-                                          {"text:" + std::string(32766, 'b')}}));
+                                          {"text:" + S(32766, 'b')}}));
 }
 
 // Units save their workbooks from threads of their own; the first saves of a process race to set
@@ -142,7 +131,7 @@ TEST_F(Workbook, FirstWorkbooksOfAProcessSavedAtOnceFromManyThreadsAreWhole) {
 // of distinct strings overflow the SST record into CONTINUE records (one-byte and two-byte
 // characters mixed, of many lengths, put the record boundary inside strings of both kinds); every
 // later call reads that table back and writes it again.
-TEST_F(Workbook, EachCallAddsASheetAfterTheOthersUnderANameExcelAccepts) {
+TEST_F(Workbook, EachCallAddsSheetsAfterTheOthersUnderNamesExcelAccepts) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   std::vector<Row> rows;
   std::vector<SheetCells> sheets = {{{"text:folio", "text:nombre"}}};
@@ -171,29 +160,22 @@ TEST_F(Workbook, EachCallAddsASheetAfterTheOthersUnderANameExcelAccepts) {
     sheets.push_back({{"text:folio", "text:nombre"}});
     if (i > 0) sheets.back().push_back({"number:" + std::to_string(i), "text:uno"});
   }
+  // Rows beyond one sheet go on to a further sheet, with the header again.
+  rows.clear();
+  sheets.resize(sheets.size() + 2, {{"text:folio", "text:clues", "text:egreso"}});
+  for (std::int64_t i = 0; i < 70000; ++i) {
+    const std::string clues = "CLUES" + std::to_string(i % 97);
+    rows.push_back(Row{i, clues, std::string("2022-06-15 00:00:00")});
+    sheets[sheets.size() - (i < std::int64_t{kRowsPerSheet} ? 2 : 1)].push_back(
+        {"number:" + std::to_string(i), "text:" + clues, "date:2022-06-15 00:00:00|dd/mm/yyyy"});
+  }
+  appendSheet(book, "Validacion7", {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}}, rows);
+  names.insert(names.end(), {"Validacion7", "Validacion7 (2)"});
   EXPECT_EQ(sheetNames(book), names);
   const ReadBack got = readBack(book);
   EXPECT_EQ(got.names, names);
   EXPECT_EQ(got.sheets, sheets);
-  EXPECT_EQ(folderContents(dir.path()), std::vector<std::string>{"Val.xls"});
-}
-
-TEST_F(Workbook, RowsBeyondOneSheetGoOnToFurtherSheetsWithTheHeaderAgain) {
-  KOLT_NEEDS_LINUX_TOOL(Xlrd);
-  const std::vector<SheetColumn> columns = {{"folio"}, {"clues"}, {"egreso", ColumnKind::Date}};
-  std::vector<Row> rows;
-  std::vector<SheetCells> sheets(2, {{"text:folio", "text:clues", "text:egreso"}});
-  for (std::int64_t i = 0; i < 70000; ++i) {
-    const std::string clues = "CLUES" + std::to_string(i % 97);
-    rows.push_back(Row{i, clues, std::string("2022-06-15 00:00:00")});
-    sheets[i < std::int64_t{kRowsPerSheet} ? 0 : 1].push_back(
-        {"number:" + std::to_string(i), "text:" + clues, "date:2022-06-15 00:00:00|dd/mm/yyyy"});
-  }
-  appendSheet(book, "Validacion7", columns, rows);
-
-  const ReadBack got = readBack(book);
-  EXPECT_EQ(got.names, (std::vector<std::string>{"Validacion7", "Validacion7 (2)"}));
-  EXPECT_EQ(got.sheets, sheets);
+  EXPECT_EQ(fileCount(dir.path()), 1);
 }
 
 // Column widths checked by tests/xls/read_widths.py (with xlrd, and the font LibreOffice draws):
@@ -220,9 +202,9 @@ TEST_F(Workbook, ColumnsFitTheirWidestTextWhateverItsLetters) {
   }
   appendSheet(book, "Anchos", names, rows);
   std::string faults;
-  const auto script = test::sourceDir() / "tests" / "xls" / "read_widths.py";
-  const int status = test::runCommand(
-      "/usr/bin/python3 '" + script.string() + "' '" + book.string() + "'", faults);
+  const auto script = sourceDir() / "tests" / "xls" / "read_widths.py";
+  const int status =
+      runCommand("/usr/bin/python3 '" + script.string() + "' '" + book.string() + "'", faults);
   if (status == 77) GTEST_SKIP() << "Pillow or Liberation Sans missing";
   EXPECT_EQ(status, 0) << faults;
 }
@@ -231,8 +213,8 @@ class RefusedWorkbook : public Workbook {
  protected:
   // The call fails with the workbook error, and the folder is exactly as it was.
   void expectRefused(const std::function<void()>& call) {
-    const std::string before = test::fileText(book);
-    const std::vector<std::string> contents = folderContents(dir.path());
+    const std::string before = fileText(book);
+    const auto files = fileCount(dir.path());
     try {
       call();
       ADD_FAILURE() << "no error";
@@ -240,8 +222,8 @@ class RefusedWorkbook : public Workbook {
       EXPECT_EQ(e.number(), base::kErrWorkbook);
       EXPECT_FALSE(e.description().empty());
     }
-    EXPECT_EQ(test::fileText(book), before);
-    EXPECT_EQ(folderContents(dir.path()), contents);
+    EXPECT_EQ(fileText(book), before);
+    EXPECT_EQ(fileCount(dir.path()), files);
   }
 
   // A compound file holding one stream of the given name and content.
@@ -276,9 +258,13 @@ class RefusedWorkbook : public Workbook {
 
 // Files that are not whole workbooks, and compound files that open with a Workbook stream that is
 // missing, cut short, or whose lengths and indexes do not hold together.
-TEST_F(RefusedWorkbook, FilesThatAreNotWholeWorkbooksOrHoldADamagedStream) {
+TEST_F(RefusedWorkbook, DamagedFilesRowsThatDoNotMatchTheColumnsOrNoSuchFolder) {
   appendSheet(book, "Hoja", kTwoColumns, {Row{std::int64_t{1}, std::string("uno")}});
-  const std::string whole = test::fileText(book), stream = workbookStream();
+  // Rows that do not match the columns, and more columns than a sheet has, leave the book whole.
+  expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {Row{std::int64_t{1}}}); });
+  expectRefused([&] { appendSheet(book, "Otra", std::vector<SheetColumn>(257, {"c"}), {}); });
+  EXPECT_EQ(sheetNames(book), std::vector<std::string>{"Hoja"});
+  const std::string whole = fileText(book), stream = workbookStream();
   // The last LABELSST holds the index of "uno"; point it past the string table.
   std::string badIndex = stream;
   const std::size_t label = badIndex.rfind(std::string("\xFD\x00\x0A\x00", 4));
@@ -304,13 +290,6 @@ TEST_F(RefusedWorkbook, FilesThatAreNotWholeWorkbooksOrHoldADamagedStream) {
     expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {}); });
     expectRefused([&] { sheetNames(book); });
   }
-}
-
-TEST_F(RefusedWorkbook, RowsThatDoNotMatchTheColumnsTooManyColumnsOrNoSuchFolder) {
-  appendSheet(book, "Hoja", kTwoColumns, {});
-  expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {Row{std::int64_t{1}}}); });
-  expectRefused([&] { appendSheet(book, "Otra", std::vector<SheetColumn>(257, {"c"}), {}); });
-  EXPECT_EQ(sheetNames(book), std::vector<std::string>{"Hoja"});
   book = dir / "falta" / "Val.xls";  // a folder that does not exist
   expectRefused([&] { appendSheet(book, "Hoja", kTwoColumns, {}); });
 }
