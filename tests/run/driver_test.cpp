@@ -29,20 +29,14 @@ using test::WorkingDb;
 const std::string kOther(test::kOtherUnit);
 const Unit kGeneral{"DFSSA000001", "HOSPITAL GENERAL"}, kNorte{kOther, "CLINICA NORTE"};
 
-// A workbook read back; through a copy, as the reader is started through the shell, which a quote
-// in the folder's name would upset.
-test::ReadBack readBook(const fs::path& book) {
-  test::TempDir plain;
-  fs::copy_file(book, plain / "libro.xls");
-  return test::readBack(plain / "libro.xls");
-}
-
 // The rows of `sheet` in `book` as "a|b|c", the cells' kinds left out and a local time,
-// "aaaa-mm-dd hh:mm:ss", as "(hora local)"; none without the book.
+// "aaaa-mm-dd hh:mm:ss", as "(hora local)". The book is read through a
+// copy, as the reader is started through the shell, which a quote in the folder's name would upset.
 std::vector<std::string> rowsOf(const fs::path& book, const std::string& sheet) {
   std::vector<std::string> rows;
-  if (!fs::exists(book)) return rows;
-  for (const auto& cells : test::sheet(readBook(book), sheet)) {
+  test::TempDir plain;
+  fs::copy_file(book, plain / "libro.xls");
+  for (const auto& cells : test::sheet(test::readBack(plain / "libro.xls"), sheet)) {
     std::string row;
     for (const auto& cell : cells)
       row += (row.empty() ? "" : "|") + cell.substr(cell.find(':') + 1);
@@ -52,34 +46,13 @@ std::vector<std::string> rowsOf(const fs::path& book, const std::string& sheet) 
   return rows;
 }
 
-// The cell of `row` under `heading`; "" when the row stops before it, as for a rule not counted.
-std::string cell(const test::SheetCells& rows, std::size_t row, const std::string& heading) {
-  const auto& header = rows.at(0);
-  const auto column = static_cast<std::size_t>(
-      std::find(header.begin(), header.end(), "text:" + heading) - header.begin());
-  return column < rows.at(row).size() ? rows[row][column] : "";
-}
-
 class Run : public ::testing::Test {
  protected:
   Run() : app(dir.path() / "o'brien"), session(app) { fs::create_directories(app); }
 
-  void makeSource(const WorkingDb::Options& options = {}) {
-    test::twoUnitSource(dir.path() / "origen.db", options);
+  void makeSource() {
+    test::twoUnitSource(dir.path() / "origen.db");
     test::ruleCatalogue(app / "ValidacionesKOLT.db");
-  }
-
-  // A source whose every unit has one discharge that breaks rule 1, every unit chosen for the run.
-  void unitsBreakingRule1(const std::vector<std::string>& codes) {
-    {
-      WorkingDb source(dir.path() / "origen.db");
-      for (const auto& code : codes) {
-        source.egreso({{"clues", code}, {"edad", 131}});
-        source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
-      }
-      WorkingDb catalogue(app / "ValidacionesKOLT.db");
-    }
-    open();
   }
 
   void open() {
@@ -99,7 +72,6 @@ class Run : public ::testing::Test {
   }
   fs::path results(const std::string& name) { return session.resultsFolder / name; }
   std::string log() { return test::fileText(results("Validacion.log")); }
-  bool logHas(const std::string& text) { return log().find(text) != std::string::npos; }
 
   test::TempDir dir;
   fs::path app;
@@ -115,7 +87,7 @@ TEST_F(Run, VerdictsWorkbooksAndPeriodsOfRunsThatOnlyReadTheSource) {
   const std::string before = test::fileText(dir.path() / "origen.db");
   open();
   ASSERT_EQ(units, (std::vector<Unit>{kGeneral, kNorte}));
-  RunOutcome outcome = validate();
+  const RunOutcome outcome = validate();
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
   EXPECT_EQ(outcome.failedStatements, 0);
   EXPECT_EQ(summary(),
@@ -124,11 +96,6 @@ TEST_F(Run, VerdictsWorkbooksAndPeriodsOfRunsThatOnlyReadTheSource) {
   EXPECT_EQ(xls::sheetNames(results("ValDFSSA000002.xls")),
             (std::vector<std::string>{"Validacion1", "catValidaciones"}));
   EXPECT_EQ(xls::sheetNames(results("ResultadosVal.xls")), std::vector<std::string>{"Resultados"});
-  // One failed statement is said as well as many.
-  outcome.failedStatements = 1;
-  EXPECT_NE(MensajeFinal(test::requestFor(session, units), outcome)
-                .find("\nNo se pudieron ejecutar 1 instrucciones; el detalle está en "),
-            std::string::npos);
 
   // Each run replaces the summary and the unit's workbook; a period's bounds are both included.
   units = {kNorte};
@@ -150,11 +117,10 @@ TEST_F(Run, VerdictsWorkbooksAndPeriodsOfRunsThatOnlyReadTheSource) {
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   makeSource();
-  {
-    engine::Connection source;
-    source.open(dir.path() / "origen.db");
-    source.execute("Drop Table OBSTET");
-  }
+  engine::Connection source;
+  source.open(dir.path() / "origen.db");
+  source.execute("Drop Table OBSTET");
+  source.close();
   open();
   RunOutcome outcome = validate();
   ASSERT_TRUE(outcome.errorReport);
@@ -204,34 +170,24 @@ TEST_F(Run, FailedRulesAreLoggedInOrderCountedApartAndNeverPassForCorrect) {
   EXPECT_LT(rule4, text.find("DFSSA000002\tregla 6\t")) << text;
 
   ASSERT_EQ(outcome.findingsWorkbook, results("Hallazgos.xls"));
-  const test::ReadBack book = readBook(outcome.findingsWorkbook);
-  EXPECT_EQ(book.names, (std::vector<std::string>{"PorUnidad", "PorRegla", "Ejecucion"}));
-  const test::SheetCells perUnit = test::sheet(book, "PorUnidad");
-  ASSERT_EQ(perUnit.size(), 4u);
-  EXPECT_EQ(perUnit[0].size() - 8, rules::planRules(rules::ruleCatalogue()).size());
+  EXPECT_EQ(xls::sheetNames(outcome.findingsWorkbook),
+            (std::vector<std::string>{"PorUnidad", "PorRegla", "Ejecucion"}));
   // Unit, name, period, verdict, discharges, findings, rules with findings, failed statements; then
-  // the rules, those that failed not counted.
+  // the rules, those that failed not counted, and nothing found by any rule after the seventh.
   const std::vector<std::string> rows = rowsOf(outcome.findingsWorkbook, "PorUnidad");
+  ASSERT_EQ(rows.size(), 4u);
+  EXPECT_EQ(std::count(rows[0].begin(), rows[0].end(), '|') - 7,
+            std::ssize(rules::planRules(rules::ruleCatalogue())));
   const std::string starts[] = {
       "Unidad|Nombre|PERIODO|RESULTADO|Egresos|Hallazgos|Reglas|Fallidas|V1|V2|V3|V4|V5|V6|V7|",
       "DFSSA000003|CLINICA SUR|TODO|A REVISAR (4 FALLIDAS)|2|3|2|4|1|0|2||||0|",
       "DFSSA000002|CLINICA NORTE|TODO|A REVISAR (4 FALLIDAS)|1|1|1|4|1|0|0||||0|",
       "DFSSA000001|HOSPITAL GENERAL|TODO|VALIDACION INCOMPLETA|1|0|0|4|0|0|0||||0|"};
-  for (std::size_t u = 0; u < 4; ++u) EXPECT_TRUE(rows.at(u).starts_with(starts[u])) << rows[u];
-  // Every other count equals the data rows of the unit's sheet for that rule, 0 where it has none.
-  for (std::size_t u = 0; u < 3; ++u) {
-    SCOPED_TRACE(units[u].code);
-    const fs::path unitBook = results("Val" + units[u].code + ".xls");
-    const test::ReadBack sheets = fs::exists(unitBook) ? readBook(unitBook) : test::ReadBack{};
-    for (std::size_t c = 8; c < perUnit[0].size(); ++c) {
-      const std::string rule = perUnit[0][c].substr(6);  // "text:V12"
-      std::size_t rows = 0;
-      for (std::size_t s = 0; s < sheets.names.size(); ++s)
-        if (sheets.names[s] == "Validacion" + rule) rows = sheets.sheets[s].size() - 1;
-      const bool failed = rule == "4" || rule == "5" || rule == "6";
-      EXPECT_EQ(cell(perUnit, u + 1, "V" + rule), failed ? "" : "number:" + std::to_string(rows))
-          << rule;
-    }
+  for (std::size_t u = 0; u < 4; ++u) {
+    EXPECT_TRUE(rows.at(u).starts_with(starts[u])) << rows[u];
+    EXPECT_TRUE(u == 0 ||
+                std::regex_match(rows[u].substr(starts[u].size()), std::regex("0(\\|0)*")))
+        << rows[u];
   }
   // Number, description, units with findings, findings, units where the rule failed.
   const std::vector<std::string> perRule = rowsOf(outcome.findingsWorkbook, "PorRegla");
@@ -249,8 +205,17 @@ TEST_F(Run, FailedRulesAreLoggedInOrderCountedApartAndNeverPassForCorrect) {
 TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndDisturbNoOtherUnit) {
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   const std::string tooLong(300, 'X');
-  unitsBreakingRule1({"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001", "../../x", "DF'SSA0001",
-                      tooLong, kOther, "DFSSA000034 ", "DF  SSA 01", " DF02"});
+  {
+    WorkingDb source(dir.path() / "origen.db");  // each unit's one discharge breaks rule 1
+    for (const std::string code :
+         {"DF/SSA0001", "..", "DF\\SSA0001", "DF:SSA0001", "../../x", "DF'SSA0001", tooLong.c_str(),
+          kOther.c_str(), "DFSSA000034 ", "DF  SSA 01", " DF02"}) {
+      source.egreso({{"clues", code}, {"edad", 131}});
+      source.insert("CATCLUES", {{"CLUES", code}, {"DESCUNIDAD", "UNIDAD"}});
+    }
+    WorkingDb catalogue(app / "ValidacionesKOLT.db");
+  }
+  open();
   ASSERT_EQ(units.size(), 11u);
   fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
   RunOutcome outcome = runValidation(test::requestFor(session, units, nullptr, nullptr, 3));
@@ -263,8 +228,8 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndDisturbNoOtherUnit
                                     ? "|TODO|VALIDACION INCOMPLETA"
                                     : "|TODO|A REVISAR"));
   EXPECT_EQ(summary(), rows);
-  EXPECT_TRUE(logHas(tooLong + "\tbase de trabajo\tError ")) << log();
-  EXPECT_TRUE(logHas("DFSSA000002\tValDFSSA000002.xls\tError ")) << log();
+  EXPECT_NE(log().find(tooLong + "\tbase de trabajo\tError "), std::string::npos) << log();
+  EXPECT_NE(log().find("DFSSA000002\tValDFSSA000002.xls\tError "), std::string::npos) << log();
   EXPECT_TRUE(fs::is_empty(results("ValDFSSA000002.xls") / "ocupado"));
   for (const char* name : {"ValDF%2FSSA0001.xls", "Val%2E%2E.xls", "ValDF%5CSSA0001.xls",
                            "ValDF%3ASSA0001.xls", "Val%2E.%2F..%2Fx.xls", "ValDF'SSA0001.xls",

@@ -1,11 +1,14 @@
-// Verdicts a statistician can trust: a unit's verdict says no more than its run checked, and a
-// catalogue is asked only for what the rules read (what a stopped run leaves: driver_test.cpp).
+// Verdicts a statistician can trust: a unit's verdict says no more than its run checked, the other
+// units start only on a source the first unit could copy, and a catalogue is asked only for what
+// the rules read (what a stopped run leaves: driver_test.cpp).
 #include <gtest/gtest.h>
 
 #include <regex>
 
+#include "base/error.h"
 #include "results/verdict.h"
 #include "rules/rule_plan.h"
+#include "run/source_check.h"
 #include "schema/tables.h"
 
 namespace kolt::run {
@@ -25,6 +28,25 @@ TEST(UnitVerdict, SaysNoMoreThanTheRunChecked) {
       {{true, false, 0, 12}, "VALIDACION INCOMPLETA"},
   };
   for (const auto& [facts, verdict] : cases) EXPECT_EQ(results::unitVerdict(facts), verdict);
+}
+
+TEST(SourceCheck, OnlyACopyFailingForTheSourceKeepsTheOtherUnitsFromStarting) {
+  // A full disk is the first unit's own trouble.
+  engine::StatementRecord copied, diskFull, noTable;
+  copied.ok = true;
+  diskFull.errorNumber = base::kErrDiskFull;
+  noTable.errorNumber = base::kErrNoSuchTable;
+  SourceCheck usable, unusable, unjudged;
+  EXPECT_FALSE(usable.showsUnusable(copied));
+  EXPECT_FALSE(usable.showsUnusable(diskFull));
+  usable.firstUnitCopied();
+  EXPECT_TRUE(unusable.showsUnusable(noTable));
+  // A first unit that ended before its copies were judged leaves no other unit to start.
+  for (SourceCheck* check : {&usable, &unusable, &unjudged}) check->firstUnitOver();
+  EXPECT_TRUE(usable.admits(1));
+  EXPECT_TRUE(unusable.admits(0));
+  EXPECT_FALSE(unusable.admits(1));
+  EXPECT_FALSE(unjudged.admits(2));
 }
 
 // The check asks of a catalogue only what the rules read: a column no rule names would refuse an
