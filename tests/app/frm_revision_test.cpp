@@ -23,7 +23,7 @@ class StartWindow : public ::testing::Test {
 
   void SetUp() override {
     start = std::make_unique<FrmRevision>(session, dialogs);
-    ASSERT_TRUE(test::showActive(*start));
+    ASSERT_TRUE(test::show(*start));
   }
 
   // Presses "Seleccionar Base de Datos"; the file dialog answers `file` (empty: cancel).
@@ -32,11 +32,12 @@ class StartWindow : public ::testing::Test {
     start->findChild<QPushButton*>("cmdAceptar")->click();
   }
 
-  // After a failed choice: the error was shown, the start window is still there and nothing is
-  // left open.
+  // After a choice that failed (0: two cancelled): the error was shown, the start window is still
+  // there and nothing is left open.
   void expectBackAtStart(long errorNumber) {
     ASSERT_EQ(dialogs.events.size(), 2u);
-    EXPECT_EQ(dialogs.events[1].rfind("failure|" + std::to_string(errorNumber) + " - ", 0), 0u)
+    EXPECT_TRUE(!errorNumber ||
+                dialogs.events[1].starts_with("failure|" + std::to_string(errorNumber) + " - "))
         << dialogs.events[1];
     EXPECT_TRUE(start->isVisible());
     EXPECT_EQ(start->frmEnvio(), nullptr);
@@ -71,9 +72,7 @@ TEST_F(StartWindow, StartsOnCerrarInSpanishAndCancellingTheFileDialogChangesNoth
   choose({});
   choose({});  // and the button still opens the dialog
   EXPECT_EQ(dialogs.events, (std::vector<std::string>{dialogEvent, dialogEvent}));
-  EXPECT_TRUE(start->isVisible());
-  EXPECT_EQ(start->frmEnvio(), nullptr);
-  EXPECT_FALSE(session.cnnOrigen.isOpen());
+  expectBackAtStart(0);
   cmdCancelar->click();
   EXPECT_FALSE(start->isVisible());
 }
@@ -97,7 +96,6 @@ TEST_F(StartWindow, AChoiceThatCannotBeOpenedIsReportedAndAGoodOneHandsOver) {
   test::ProgressWatch watch;
   dialogs.events.clear();
   choose(sample);
-  EXPECT_TRUE(watch.opened);
   EXPECT_TRUE(watch.busy);
   ASSERT_FALSE(watch.seen.empty());
   EXPECT_EQ(watch.seen.back().rfind("Importando test2V2003.mdb (Access 2000-2003)", 0), 0u)
