@@ -131,9 +131,10 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
   using End = ChildOutcome::End;
   using Lines = std::vector<std::string>;
   const std::string kSigint = std::to_string(SIGINT);
-  const Lines texts = {"dos palabras", "comillas \"dentro\"",
-                       "barra\\",      "C:\\Carpeta con espacio\\",
-                       "año ñandú",    ""};
+  // The empty one first: last, a child would read it as a missing word and report it all the same.
+  const Lines texts = {
+      "",         "dos palabras", "comillas \"dentro\"", "barra\\", "C:\\Carpeta con espacio\\",
+      "año ñandú"};
   Lines everyText;
   for (const auto& t : texts) everyText.insert(everyText.end(), {"report", t});
   // The status is checked for an exit and a fault only.
