@@ -12,7 +12,6 @@
 #include <QPixmap>
 #include <QPushButton>
 #include <QToolButton>
-#include <regex>
 
 #include "app/frm_revision.h"
 #include "base/platform/paths.h"
@@ -77,14 +76,14 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
   run::Session session(folder.app);
   test::FakeDialogs dialogs;
   FrmRevision start(session, dialogs);
-  ASSERT_TRUE(test::showExposed(start));
+  ASSERT_TRUE(test::show(start, false));
   save(start.grab().toImage(), "start-window.png");
 
   dialogs.files.push_back(forms::q(source));
   start.findChild<QPushButton*>("cmdAceptar")->click();
   ASSERT_NE(start.frmEnvio(), nullptr) << (dialogs.events.empty() ? "" : dialogs.events.back());
   forms::FrmEnvio& window = *start.frmEnvio();
-  ASSERT_TRUE(test::showExposed(window));
+  ASSERT_TRUE(test::show(window, false));
   auto* list = window.findChild<QListWidget*>("lstUnidades");
   ASSERT_GE(list->count(), 3);
   list->item(2)->setCheckState(Qt::Unchecked);
@@ -127,24 +126,10 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
     GTEST_SKIP() << "LibreOffice (soffice) or pdftoppm missing: no pictures of the workbooks";
   test::TempDir scratch;
   // The first unit with findings (its first Validacion sheet), the summary, the findings by unit.
-  pictureOfWorkbook(session.resultsFolder / *std::next(names.begin(), 2), scratch.path(),
-                    "unit-workbook.png");
-  pictureOfWorkbook(session.resultsFolder / "ResultadosVal.xls", scratch.path(),
-                    "summary-workbook.png");
-  pictureOfWorkbook(session.resultsFolder / "Hallazgos.xls", scratch.path(), "findings-sheet.png");
-}
-
-// The pictures the guide and the README link are in docs/ (made by the test above on a real X
-// server).
-TEST(Screenshots, EveryPictureTheGuideLinksIsThere) {
-  const std::regex link(R"(\]\((?:docs/)?([A-Za-z0-9_.-]+\.png)\))");
-  for (const char* document : {"docs/guia-de-uso.md", "README.md"}) {
-    const std::string text = test::fileText(test::sourceDir() / document);
-    ASSERT_FALSE(text.empty()) << document;
-    for (std::sregex_iterator m(text.begin(), text.end(), link), end; m != end; ++m)
-      EXPECT_TRUE(fs::exists(test::sourceDir() / "docs" / (*m)[1].str()))
-          << (*m)[1] << " in " << document;
-  }
+  for (const auto& [book, picture] : {std::pair{*std::next(names.begin(), 2), "unit-workbook.png"},
+                                      {"ResultadosVal.xls", "summary-workbook.png"},
+                                      {"Hallazgos.xls", "findings-sheet.png"}})
+    pictureOfWorkbook(session.resultsFolder / book, scratch.path(), picture);
 }
 
 }  // namespace

@@ -35,13 +35,15 @@ fs::path testChild() {
 }
 
 // A folder of its own for each test, removed with what the test left in it.
-struct Lock : ::testing::Test {
+struct Files : ::testing::Test {
   test::TempDir dir;
 };
 
 // A holder in another process keeps the lock from us, and from the time it is killed holds it no
 // more; a second holder, in this process or in another, is refused a lock we hold until we let go.
-TEST_F(Lock, ASecondHolderIsRefusedUntilTheFirstLetsGoOrIsKilled) {
+// A lock lives only while held: a waiter whose file was removed by the holder takes the lock on
+// the file under the name, so that a third process cannot hold it beside it.
+TEST_F(Files, ALockHasOneHolderAtATimeAndAWaiterGetsItWhenTheHolderLetsGo) {
   const fs::path file = dir / "x.lock";
   std::vector<std::string> lines;
   const ChildOutcome outcome =
@@ -61,12 +63,7 @@ TEST_F(Lock, ASecondHolderIsRefusedUntilTheFirstLetsGoOrIsKilled) {
   }
   EXPECT_EQ(tryLock(file).state(), ExclusiveLock::State::Held);
   EXPECT_EQ(tryLock(dir / "missing" / "x.lock").state(), ExclusiveLock::State::CannotOpen);
-}
 
-// A lock that lives only while held: a waiter whose file was removed by the holder takes the
-// lock on the file under the name, so that a third process cannot hold it beside it.
-TEST_F(Lock, AWaiterGetsTheLockWhenTheHolderLetsGoAndTheFileGoesWithTheLastHolder) {
-  const fs::path file = dir / "x.lock";
   auto first = waitForLock(file, {});
   ASSERT_EQ(first.state(), ExclusiveLock::State::Held);
   std::atomic<int> waited{0};
@@ -93,11 +90,9 @@ TEST_F(Lock, AWaiterGetsTheLockWhenTheHolderLetsGoAndTheFileGoesWithTheLastHolde
 #endif
 }
 
-using Replace = Lock;
-
 // The target keeps its old contents unless the new ones are whole; no temporary stays either
 // way, and those of dead processes are swept.
-TEST_F(Replace, TargetIsWholeOrUntouchedAndNoTemporaryStays) {
+TEST_F(Files, AReplacedTargetIsWholeOrUntouchedAndNoTemporaryStays) {
   // Of a process that is gone, and ours under a number this process never gives.
   const fs::path dead = dir / "written.tmp-999999999-1",
                  alive = dir / ("written.tmp-" + std::to_string(processId()) + "-0");
@@ -130,40 +125,49 @@ TEST_F(Replace, TargetIsWholeOrUntouchedAndNoTemporaryStays) {
   EXPECT_TRUE(fs::exists(alive));
 }
 
-TEST(ChildProcess, EachWayOfEndingIsToldApart) {
+// Each way of ending is told apart; blanks, quotes, backslashes and accents survive the way to
+// the child and back, and the reports arrive whole and in order.
+TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
   using End = ChildOutcome::End;
+  using Lines = std::vector<std::string>;
   const std::string kSigint = std::to_string(SIGINT);
+  // The empty one first: last, a child would read it as a missing word and report it all the same.
+  const Lines texts = {
+      "",         "dos palabras", "comillas \"dentro\"", "barra\\", "C:\\Carpeta con espacio\\",
+      "año ñandú"};
+  Lines everyText;
+  for (const auto& t : texts) everyText.insert(everyText.end(), {"report", t});
   // The status is checked for an exit and a fault only.
-  const std::tuple<std::vector<std::string>, ChildLimits, ChildOutcome::End, int> cases[] = {
+  const std::tuple<Lines, ChildLimits, ChildOutcome::End, int, Lines> cases[] = {
       // Two lines in one write arrive as two.
-      {{"report", "uno\ndos", "exit", "3"}, {}, End::Exited, 3},
-      {{"stderr", "roto", "crash"}, {}, End::Signalled, kFaultStatus},
-      {{"spin"}, {.cpuSeconds = 1}, End::CpuLimit, 0},
-      {{"report", "uno", "sleep", "10"}, {.timeout = 300ms}, End::TimedOut, 0},
-      {{"report", "uno", "sleep", "10"}, {.stallTimeout = 300ms}, End::Stalled, 0},
+      {{"report", "uno\ndos", "exit", "3"}, {}, End::Exited, 3, {"uno", "dos"}},
+      {everyText, {}, End::Exited, 0, texts},
+      {{"stderr", "roto", "crash"}, {}, End::Signalled, kFaultStatus, {}},
+      {{"spin"}, {.cpuSeconds = 1}, End::CpuLimit, 0, {}},
+      {{"report", "uno", "sleep", "10"}, {.timeout = 300ms}, End::TimedOut, 0, {"uno"}},
+      {{"report", "uno", "sleep", "10"}, {.stallTimeout = 300ms}, End::Stalled, 0, {"uno"}},
       // What the importer does around a step that must not run away: on Windows a watchdog
       // thread, on POSIX the system's limit, and the parent tells it from a crash either way.
-      {{"budget", "1", "spin"}, {}, End::CpuLimit, 0},
+      {{"budget", "1", "spin"}, {}, End::CpuLimit, 0, {}},
 #ifndef _WIN32
       // Ctrl-C and a request to end the program become a flag the run reads, once: the second
       // request ends the program, as the first does once the hook is gone.
-      {{"hook", "raise", kSigint, "flag"}, {}, End::Exited, 7},
-      {{"hook", "raise", std::to_string(SIGTERM), "flag"}, {}, End::Exited, 7},
-      {{"hook", "raise", kSigint, "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT},
-      {{"hook", "unhook", "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT},
+      {{"hook", "raise", kSigint, "flag"}, {}, End::Exited, 7, {}},
+      {{"hook", "raise", std::to_string(SIGTERM), "flag"}, {}, End::Exited, 7, {}},
+      {{"hook", "raise", kSigint, "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT, {}},
+      {{"hook", "unhook", "raise", kSigint, "flag"}, {}, End::Signalled, SIGINT, {}},
 #endif
   };
-  for (const auto& [steps, limits, end, status] : cases) {
+  for (const auto& [steps, limits, end, status, expected] : cases) {
     SCOPED_TRACE(::testing::PrintToString(steps));
-    std::vector<std::string> lines;
+    Lines lines;
     const auto started = std::chrono::steady_clock::now();
     const ChildOutcome outcome =
         runChild(testChild(), steps, limits, [&](std::string_view l) { lines.emplace_back(l); });
     EXPECT_EQ(outcome.end, end);
     const bool told = end == End::Exited || end == End::Signalled;
     EXPECT_EQ(told ? outcome.status : status, status);
-    EXPECT_TRUE(steps.front() != "report" ||
-                (!lines.empty() && lines.back() == steps[1].substr(steps[1].rfind('\n') + 1)));
+    EXPECT_EQ(lines, expected);
     EXPECT_TRUE(steps.front() != "stderr" || outcome.diagnostics.starts_with("roto"))
         << outcome.diagnostics;
     // A spinning child is ended by its processor time, well before anything else would.
@@ -171,25 +175,13 @@ TEST(ChildProcess, EachWayOfEndingIsToldApart) {
   }
 }
 
-// Blanks, quotes, backslashes and accents survive the way to the child and back, and the reports
-// arrive in order; a reader that throws has the child killed.
-TEST(ChildProcess, ArgumentsArriveAsWrittenReportsInOrderAndAThrowingReaderKillsTheChild) {
-  const std::vector<std::string> texts = {"dos palabras", "comillas \"dentro\"",
-                                          "barra\\",      "C:\\Carpeta con espacio\\",
-                                          "año ñandú",    ""};
-  std::vector<std::string> steps;
-  for (const auto& t : texts) steps.insert(steps.end(), {"report", t});
-  std::vector<std::string> lines;
-  runChild(testChild(), steps, {}, [&](std::string_view l) { lines.emplace_back(l); });
-  EXPECT_EQ(lines, texts);
+// A reader that throws has the child killed; a child over its memory limit does not go on.
+TEST(ChildProcess, AThrowingReaderKillsTheChildAndTheMemoryLimitIsEnforced) {
   const auto started = std::chrono::steady_clock::now();
   EXPECT_THROW(runChild(testChild(), {"report", "uno", "sleep", "10"}, {},
                         [](std::string_view) { throw std::runtime_error("enough"); }),
                std::runtime_error);
   EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
-}
-
-TEST(ChildProcess, MemoryLimitIsEnforced) {
   if (!kMemoryLimitApplies || !memoryLimitEnforced())
     GTEST_SKIP() << "a sanitized child cannot run under an address-space limit, and Wine keeps "
                     "no memory limit of a job object";

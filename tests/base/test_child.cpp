@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <memory>
 #include <optional>
 #include <string>
@@ -61,9 +60,7 @@ int main(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argument.c_str())));
     } else if (step == "allocate") {
       const std::size_t bytes = static_cast<std::size_t>(std::atoi(argument.c_str())) << 20;
-      auto* memory = static_cast<char*>(std::malloc(bytes));
-      if (memory == nullptr) return 121;
-      std::memset(memory, 'a', bytes);
+      const std::vector<char> memory(bytes, 'a');  // past the limit: bad_alloc, the child aborts
       std::printf("%c", memory[bytes / 2]);
     } else if (step == "budget") {
       budgets.push_back(std::make_unique<CpuBudget>(std::atoi(argument.c_str())));

@@ -40,7 +40,7 @@ class ValidationWindow : public ::testing::Test {
     run::openDatabases(session, folder.source);
     window = std::make_unique<FrmEnvio>(session, dialogs);
     window->load(readUnits(session.cnnOrigen));
-    ASSERT_TRUE(test::showActive(*window));
+    ASSERT_TRUE(test::show(*window));
   }
 
   QListWidget* list() { return window->findChild<QListWidget*>("lstUnidades"); }
@@ -59,7 +59,9 @@ class ValidationWindow : public ::testing::Test {
     return marks;
   }
 
+  // Types `text` into the emptied `box`.
   void type(DateBox* box, const char* text) {
+    box->clear();
     box->setFocus();
     box->home(false);
     QTest::keyClicks(box, text);
@@ -93,11 +95,9 @@ class ValidationWindow : public ::testing::Test {
   std::unique_ptr<FrmEnvio> window;
 };
 
-TEST_F(ValidationWindow, LoadListsEveryUnitCheckedAndSelectAllFollowsTheEntriesAndSalirCloses) {
+TEST_F(ValidationWindow, TheListSelectAllAndTheDatesAnswerTheUserAndSalirCloses) {
   test::twoUnitSource(folder.source);
   open();
-  EXPECT_EQ(list()->item(0)->text(), "DFSSA000001  HOSPITAL GENERAL");
-  EXPECT_EQ(list()->item(1)->text(), "DFSSA000002  CLINICA NORTE");
   EXPECT_EQ(marks(), "X:xx");
   EXPECT_FALSE(notice()->isVisible());
   // Their access keys: Alt+V, Alt+S.
@@ -128,12 +128,45 @@ TEST_F(ValidationWindow, LoadListsEveryUnitCheckedAndSelectAllFollowsTheEntriesA
   box()->click();
   EXPECT_EQ(marks(), "-:--");
 
+  // ValidaDatos: what each input shows, in order, and where it leaves the focus; no run starts.
+  type(ini(), "1a5/0x6-2013");
+  EXPECT_EQ(ini()->boxText(), "15/06/2013");
+  // A click in the middle of an empty box still starts the date at its first place.
+  ini()->clear();
+  QTest::mouseClick(ini(), Qt::LeftButton, {}, QPoint(ini()->width() / 2, ini()->height() / 2));
+  QTest::keyClicks(ini(), "3");
+  EXPECT_EQ(ini()->boxText(), "3_/__/____");
+
+  // No unit is checked either: the date messages must come first.
+  const std::string fecha = "information|Valida Fecha|",
+                    badStart = fecha + run::kMensajeFechaInicio;
+  // A start date refused without a message of its own beside a bad end date: only the start is
+  // reported. Equal dates pass, and then the missing units are reported. A half-typed date beeps
+  // and shows both messages.
+  const std::tuple<const char*, const char*, std::vector<std::string>, QWidget*> cases[] = {
+      {"31042013", "15132013", {badStart}, ini()},
+      {"01032013", "15132013", {fecha + run::kMensajeFechaFin}, fin()},
+      {"01032013", "28022013", {"information||" + std::string(run::kMensajeOrdenFechas)}, ini()},
+      {"01032013", "01032013", {kSinUnidades}, list()},
+      {"12", "", {"beep", fecha + "Fecha invalida, verifique por favor.....", badStart}, ini()}};
+  for (const auto& [start, end, messages, focus] : cases) {
+    SCOPED_TRACE(std::string(start) + " - " + end);
+    type(ini(), start);
+    type(fin(), end);
+    window->findChild<QToolButton*>("cmdAceptar")->setFocus();
+    dialogs.events.clear();
+    validar();
+    EXPECT_EQ(dialogs.events, messages);
+    EXPECT_EQ(focused(), focus);
+  }
+  EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
+
   window->findChild<QToolButton*>("cmdSalir")->click();
   EXPECT_FALSE(window->isVisible());
 }
 
-// The note under the list names the units it cannot show, or says there are none; with none
-// listed, "Validar" says so and starts no run.
+// The note under the list names the units it cannot show, or says there are none. ("Validar" with
+// no unit checked: the dates' table above.)
 TEST_F(ValidationWindow, UnitsLeftOutOfTheListAreExplainedUnderIt) {
   const std::tuple<std::vector<const char*>, int, const char*> cases[] = {
       {{"DFSSA000001", "DFSSA000009"}, 1, "La unidad DFSSA000009 de EGRESO no está en el catálogo"},
@@ -155,49 +188,6 @@ TEST_F(ValidationWindow, UnitsLeftOutOfTheListAreExplainedUnderIt) {
         << notice()->text().toStdString();
     EXPECT_LT(list()->geometry().bottom(), notice()->geometry().top());
   }
-  validar();
-  EXPECT_EQ(dialogs.events, std::vector<std::string>{kSinUnidades});
-  EXPECT_EQ(focused(), list());
-  EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
-}
-
-// ValidaDatos: what each input shows, in order, and where it leaves the focus; no run starts.
-TEST_F(ValidationWindow, DatesTakeDigitsOnlyAndTheirChecksComeInOrderAndMoveTheFocus) {
-  test::twoUnitSource(folder.source);
-  open();
-  type(ini(), "1a5/0x6-2013");
-  EXPECT_EQ(ini()->boxText(), "15/06/2013");
-  // A click in the middle of an empty box still starts the date at its first place.
-  ini()->clear();
-  QTest::mouseClick(ini(), Qt::LeftButton, {}, QPoint(ini()->width() / 2, ini()->height() / 2));
-  QTest::keyClicks(ini(), "3");
-  EXPECT_EQ(ini()->boxText(), "3_/__/____");
-
-  box()->click();  // no unit checked either: the date messages must come first
-  const std::string fecha = "information|Valida Fecha|",
-                    badStart = fecha + run::kMensajeFechaInicio;
-  // A start date refused without a message of its own beside a bad end date: only the start is
-  // reported. Equal dates pass, and then the missing units are reported. A half-typed date beeps
-  // and shows both messages.
-  const std::tuple<const char*, const char*, std::vector<std::string>, QWidget*> cases[] = {
-      {"31042013", "15132013", {badStart}, ini()},
-      {"01032013", "15132013", {fecha + run::kMensajeFechaFin}, fin()},
-      {"01032013", "28022013", {"information||" + std::string(run::kMensajeOrdenFechas)}, ini()},
-      {"01032013", "01032013", {kSinUnidades}, list()},
-      {"12", "", {"beep", fecha + "Fecha invalida, verifique por favor.....", badStart}, ini()}};
-  for (const auto& [start, end, messages, focus] : cases) {
-    SCOPED_TRACE(std::string(start) + " - " + end);
-    ini()->clear();
-    type(ini(), start);
-    fin()->clear();
-    type(fin(), end);
-    window->findChild<QToolButton*>("cmdAceptar")->setFocus();
-    dialogs.events.clear();
-    validar();
-    EXPECT_EQ(dialogs.events, messages);
-    EXPECT_EQ(focused(), focus);
-  }
-  EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
 }
 
 // A source corrected and saved while the window is open (here by a copy that keeps its time, as
@@ -241,25 +231,22 @@ TEST_F(ValidationWindow, ARunShowsItsProgressUnderTheBusyPointerUntilTheEndMessa
   EXPECT_EQ(list()->item(1)->text(), "DFSSA000034   CLINICA SUR");
   EXPECT_FALSE(notice()->isVisible());
   test::ProgressWatch watch;
-  std::string atEndMessage;
+  bool busyAtEnd = false;  // the work dialog gone, the pointer still busy
   dialogs.whileShown = [&] {
-    atEndMessage = std::string(QApplication::activeModalWidget() ? "dialog " : "") +
-                   (QApplication::overrideCursor() ? "busy" : "");
+    busyAtEnd = !QApplication::activeModalWidget() && QApplication::overrideCursor();
   };
   validar();
 
-  EXPECT_TRUE(watch.opened && watch.busy);
+  EXPECT_TRUE(watch.busy);
   // Some unit's rules and the last count of units done cannot have been missed, whenever the
   // watch began.
-  const auto& seen = watch.seen;
-  ASSERT_FALSE(seen.empty());
-  EXPECT_TRUE(std::any_of(seen.begin(), seen.end(), [](const std::string& line) {
+  ASSERT_FALSE(watch.seen.empty());
+  EXPECT_TRUE(std::ranges::any_of(watch.seen, [](const std::string& line) {
     return line.find(": regla ") != std::string::npos && line.ends_with(")");
-  })) << seen.back();
-  EXPECT_EQ(seen.back().rfind("Unidades validadas: 2 de 2 / ", 0), 0u) << seen.back();
-  ASSERT_EQ(dialogs.events.size(), 1u);
-  EXPECT_EQ(dialogs.events[0].rfind("plain|", 0), 0u) << dialogs.events[0];
-  EXPECT_EQ(atEndMessage, "busy");  // the dialog gone, the pointer still busy
+  }));
+  EXPECT_TRUE(watch.seen.back().starts_with("Unidades validadas: 2 de 2 / ")) << watch.seen.back();
+  EXPECT_TRUE(dialogs.events.size() == 1 && dialogs.events[0].starts_with("plain|") && busyAtEnd)
+      << ::testing::PrintToString(dialogs.events);
   EXPECT_EQ(QApplication::overrideCursor(), nullptr);
   EXPECT_EQ(test::workbooks(session.resultsFolder),
             (std::set<std::string>{"Hallazgos.xls", "ResultadosVal.xls", "ValDFSSA000034%20.xls"}));

@@ -68,18 +68,13 @@ struct ProgramFolder {
   std::filesystem::path app = dir / "programa", source = dir / "origen.db";
 };
 
-// Shows `window` and makes it the active window, so that focus moves can be seen.
-inline bool showActive(QWidget& window) {
+// Shows `window` and waits until it is on the screen, and when `active` until it is the active
+// window, so that focus moves can be seen (on a bare X server no window manager makes it active).
+inline bool show(QWidget& window, bool active = true) {
   window.show();
+  if (!active) return QTest::qWaitForWindowExposed(&window);
   QApplication::setActiveWindow(&window);
   return QTest::qWaitForWindowActive(&window);
-}
-
-// Shows `window` and waits until it is on the screen; on a bare X server no window manager makes
-// it active.
-inline bool showExposed(QWidget& window) {
-  window.show();
-  return QTest::qWaitForWindowExposed(&window);
 }
 
 // The names of the workbooks in `folder`.
@@ -99,7 +94,6 @@ class ProgressWatch {
     QTimer::singleShot(0, [this, onMove] {
       auto* dialog = QApplication::activeModalWidget();
       if (dialog == nullptr || dialog->objectName() != "dlgProgreso") return;
-      opened = true;
       busy = QApplication::overrideCursor() != nullptr &&
              QApplication::overrideCursor()->shape() == Qt::WaitCursor;
       QObject::connect(
@@ -114,8 +108,7 @@ class ProgressWatch {
   ProgressWatch(const ProgressWatch&) = delete;
   ProgressWatch& operator=(const ProgressWatch&) = delete;
 
-  bool opened = false;
-  bool busy = false;  // the busy pointer was on while the dialog showed
+  bool busy = false;  // the dialog showed, and the busy pointer was on
   std::vector<std::string> seen;
 };
 

@@ -14,13 +14,6 @@
 namespace kolt {
 namespace {
 
-std::vector<std::vector<std::string>> readCsv(const std::string& name) {
-  std::ifstream in(test::sourceDir() / "catalog" / name, std::ios::binary);
-  std::vector<std::vector<std::string>> records;
-  while (auto record = tools::readCsvRecord(in)) records.push_back(*record);
-  return records;
-}
-
 TEST(CatalogueSources, DemoRuleCatalogueHoldsEveryRuleOnceWithTheProgramsOwnDescription) {
   engine::Connection catalogue;
   catalogue.open(test::binaryDir() / "bin" / "ValidacionesKOLT.db");
@@ -42,8 +35,10 @@ TEST(CatalogueSources, DemoRuleCatalogueHoldsEveryRuleOnceWithTheProgramsOwnDesc
 
 TEST(CatalogueSources, CodesTheRulesNameAreInTheCatalogues) {
   std::map<std::string, std::vector<std::vector<std::string>>> byCode;
-  for (const char* file : {"CATCIE10.csv", "CATCIE9MC.csv"})
-    for (const auto& r : readCsv(file)) byCode[r[0]].push_back(r);
+  for (const char* file : {"CATCIE10.csv", "CATCIE9MC.csv"}) {
+    std::ifstream in(test::sourceDir() / "catalog" / file, std::ios::binary);
+    while (auto record = tools::readCsvRecord(in)) byCode[record->at(0)].push_back(*record);
+  }
   for (const char* code :
        {"Z301", "Z302", "Z308", "O000", "O800", "O821", "O95X", "P95X", "A33X", "A920",
         "A922", "K922", "697X", "6639", "6632", "6629", "6373", "6374", "7410", "9923"})
