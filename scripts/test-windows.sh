@@ -37,6 +37,16 @@ fail() {
   printf 'FAIL %s\n' "$1"
 }
 windows_path() { printf 'Z:%s' "${1//\//\\}"; }
+# kolt-validar.exe on a damaged FILE, its output in FILE.out; sets status and elapsed (seconds).
+validate_damaged() {
+  local started=$SECONDS
+  set +e
+  timeout 120 wine "$app/kolt-validar.exe" "$(windows_path "$1")" \
+    --resultados "$(windows_path "$damaged/RESULTADOS")" >"$1.out" 2>&1
+  status=$?
+  set -e
+  elapsed=$((SECONDS - started))
+}
 
 say "the tests of the Windows build, under Wine"
 gcc_runtime=$(dirname "$($host-g++-posix -print-libgcc-file-name)")
@@ -163,13 +173,7 @@ cp "$source_mdb" "$damaged/ceros.mdb"
 dd if=/dev/zero of="$damaged/ceros.mdb" bs=4096 seek=1 count=64 conv=notrunc status=none
 for file in "$damaged"/*.mdb; do
   before=$(sha256sum "$file" | cut -d' ' -f1)
-  started=$SECONDS
-  set +e
-  timeout 120 wine "$app/kolt-validar.exe" "$(windows_path "$file")" \
-    --resultados "$(windows_path "$damaged/RESULTADOS")" >"$file.out" 2>&1
-  status=$?
-  set -e
-  elapsed=$((SECONDS - started))
+  validate_damaged "$file"
   after=$(sha256sum "$file" | cut -d' ' -f1)
   name=$(basename "$file")
   if [ "$status" -eq 0 ]; then
@@ -207,13 +211,7 @@ else
     done
   ) &
   watcher=$!
-  started=$SECONDS
-  set +e
-  timeout 120 wine "$app/kolt-validar.exe" "$(windows_path "$spinning")" \
-    --resultados "$(windows_path "$damaged/RESULTADOS")" >"$spinning.out" 2>&1
-  status=$?
-  set -e
-  elapsed=$((SECONDS - started))
+  validate_damaged "$spinning"
   kill "$watcher" 2>/dev/null || true
   wait "$watcher" 2>/dev/null || true
   cpu=$(cat "$cpu_seen")
