@@ -1,21 +1,17 @@
 #include "support/working_db.h"
 
 #include <algorithm>
-#include <cctype>
 #include <stdexcept>
 #include <variant>
 
+#include "base/names.h"
+#include "base/quoting.h"
 #include "schema/tables.h"
 
 namespace kolt::test {
 namespace {
 
-bool sameName(std::string_view a, std::string_view b) {
-  return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
-    return std::tolower(static_cast<unsigned char>(x)) ==
-           std::tolower(static_cast<unsigned char>(y));
-  });
-}
+using base::sameName;
 
 const base::Value* find(const Cells& cells, std::string_view column) {
   for (const auto& [name, value] : cells)
@@ -26,14 +22,7 @@ const base::Value* find(const Cells& cells, std::string_view column) {
 std::string literal(const base::Value& value) {
   if (base::isNull(value)) return "NULL";
   if (const auto* n = std::get_if<std::int64_t>(&value)) return std::to_string(*n);
-  if (const auto* s = std::get_if<std::string>(&value)) {
-    std::string out = "'";
-    for (char c : *s) {
-      out += c;
-      if (c == '\'') out += '\'';
-    }
-    return out + "'";
-  }
+  if (const auto* s = std::get_if<std::string>(&value)) return "'" + base::doubledQuotes(*s) + "'";
   throw std::invalid_argument("working_db: only NULL, whole numbers and text can be inserted");
 }
 
