@@ -3,17 +3,17 @@
 
 #include <gtest/gtest.h>
 
-#include "engine/connection.h"
+#include "access/import_support.h"
 #include "support/paths.h"
 
 namespace kolt::access {
 namespace {
 
-std::string column(engine::Connection& cnn, const std::string& name, const std::string& table) {
-  const auto rs = cnn.openRecordset("SELECT [" + name + "] FROM " + table + " ORDER BY oid");
+// One text column of every row, in the order the rows are stored.
+std::string column(const std::filesystem::path& database, const std::string& select) {
   std::string out;
-  for (const auto& row : rs.rows())
-    out += (base::isNull(row[0]) ? std::string("-") : std::get<std::string>(row[0])) + " ";
+  for (const auto& row : test::query(database, select + " ORDER BY oid"))
+    out += std::get<std::string>(row[0]) + " ";
   return out;
 }
 
@@ -32,10 +32,8 @@ TEST(BulkLoader, KeepsEachUnitsRowsTogetherInTheFilesOrder) {
       loader.insert({std::string(id), std::string(clues)});
     loader.finish();
   }
-  engine::Connection cnn;
-  cnn.open(dir / "x.db");
-  EXPECT_EQ(column(cnn, "folio", "EGRESO"), "4 1 3 2 6 5 ");
-  EXPECT_EQ(column(cnn, "rowid", "OTRA"), "x z y ");
+  EXPECT_EQ(column(dir / "x.db", "SELECT folio FROM EGRESO"), "4 1 3 2 6 5 ");
+  EXPECT_EQ(column(dir / "x.db", "SELECT \"rowid\" FROM OTRA"), "x z y ");
 }
 
 }  // namespace

@@ -5,7 +5,6 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
-#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <thread>
@@ -24,10 +23,6 @@ namespace {
 
 namespace fs = std::filesystem;
 using Names = std::vector<std::string>;
-
-bool hasTable(const fs::path& database, const std::string& name) {
-  return std::ranges::count(tableNames(database), name) == 1;
-}
 
 void setModified(const fs::path& file, std::time_t seconds) {
   fs::last_write_time(
@@ -53,6 +48,7 @@ class Companion : public ::testing::Test {
   TempDir results_;
   fs::path source_ = folder_ / "EGRESOS.accdb";
   const Names alone_{"EGRESOS.accdb", "EGRESOS.accdb.kolt.db"};
+  const Names tables_{"Table1", "Table2", "Table3", "Table4"};
 };
 
 TEST_F(Companion, IsFinishedBuiltBesideTheFileReusedAndRebuiltWhenTheFileOrTheTablesChange) {
@@ -76,18 +72,17 @@ TEST_F(Companion, IsFinishedBuiltBesideTheFileReusedAndRebuiltWhenTheFileOrTheTa
   // What the program adds to the source database lives in the companion and must survive reuse.
   query(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
   EXPECT_EQ(open(), companion);
-  EXPECT_TRUE(hasTable(companion, "CLUESSEL"));
+  EXPECT_EQ(tableNames(companion).back(), "CLUESSEL");
   EXPECT_EQ(folderListing(folder_.path()), beside);
 
   setModified(source_, 1'700'000'000);  // saved again, same bytes
   EXPECT_EQ(open(), companion);
-  EXPECT_FALSE(hasTable(companion, "CLUESSEL"));
+  EXPECT_EQ(tableNames(companion), tables_);
 
   // Replaced by another database of the same name.
   fs::copy_file(sample("test2V2003.mdb"), source_, fs::copy_options::overwrite_existing);
   EXPECT_EQ(open(), companion);
-  EXPECT_TRUE(hasTable(companion, "MSP_PROJECTS"));
-  EXPECT_FALSE(hasTable(companion, "Table1"));
+  EXPECT_EQ(tableNames(companion), Names{"MSP_PROJECTS"});
 
   // Rebuilt when other tables are asked for (named without regard to case), and again when all are.
   auto options = importOptions();
@@ -96,7 +91,7 @@ TEST_F(Companion, IsFinishedBuiltBesideTheFileReusedAndRebuiltWhenTheFileOrTheTa
   EXPECT_EQ(open(options), companion);
   EXPECT_EQ(tableNames(companion), Names{"Table1"});
   EXPECT_EQ(open(), companion);
-  EXPECT_EQ(tableNames(companion).size(), 4u);
+  EXPECT_EQ(tableNames(companion), tables_);
 
   // A finish that fails gives up the build: nothing is named, nothing stays; nor does a build
   // that fails because the file is no longer a database leave anything half made.
@@ -117,15 +112,10 @@ TEST_F(Companion, IsFinishedBuiltBesideTheFileReusedAndRebuiltWhenTheFileOrTheTa
 }
 
 TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {
-  fs::path companion, again;
-  {
-    NoWriting readOnly({folder_.path()});
-    if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
-    companion = open();
-    again = open();
-  }
-  EXPECT_EQ(companion, results_ / "EGRESOS.accdb.kolt.db");
-  EXPECT_EQ(again, companion);
+  NoWriting readOnly({folder_.path()});
+  if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
+  EXPECT_EQ(open(), results_ / "EGRESOS.accdb.kolt.db");
+  EXPECT_EQ(open(), results_ / "EGRESOS.accdb.kolt.db");
   EXPECT_EQ(folderListing(folder_.path()), Names{"EGRESOS.accdb"});
 }
 
@@ -172,7 +162,7 @@ TEST_F(Companion, ADamagedCompanionOrAJournalLeftBesideItNeverDamagesTheNextOne)
     options.note = [&](const std::string& line) { notes.push_back(line); };
     EXPECT_EQ(open(options), companion);
     EXPECT_EQ(query(companion, "PRAGMA integrity_check"), Rows{{std::string("ok")}});
-    EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4"}));
+    EXPECT_EQ(tableNames(companion), tables_);
     EXPECT_FALSE(rowsOf(companion, "Table1").empty());
     EXPECT_EQ(folderListing(folder_.path()), alone_);
     if (!sourceChanged) {

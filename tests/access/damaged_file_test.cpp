@@ -82,7 +82,6 @@ TEST(DamagedSource, TruncatedFilesAreRefusedUnlessNothingImportedWasCutOff) {
         EXPECT_FALSE(std::filesystem::exists(dir / "cortado.db"));
       }
     }
-    std::filesystem::remove(dir / "whole.db");
   }
 }
 
@@ -115,9 +114,8 @@ TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
   Bytes calculatedDate(16, 0);
   calculatedDate.insert(calculatedDate.end(), {8, 0, 0, 0, 0, 0, 0, 0, 0xE0, 0x7B, 0xE5, 0x40});
   TempDir dir;
-  using Change = std::function<void(Bytes&)>;
   for (const auto& [name, change, error, words] :
-       std::vector<std::tuple<const char*, Change, long, const char*>>{
+       std::vector<std::tuple<const char*, std::function<void(Bytes&)>, long, const char*>>{
            {"testV2010.accdb", garbageAfterTheHeader, base::kErrNotAccessFile, ""},
            // A property record that claims a length of zero keeps libmdb's catalogue reader on
            // the same record for ever, at full speed and without a word: the work budget must end

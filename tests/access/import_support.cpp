@@ -12,36 +12,13 @@
 #include "access/bulk_loader.h"
 #include "access/companion.h"
 #include "base/platform/paths.h"
+#include "engine/sqlite_value.h"
 #include "support/paths.h"
 
 namespace kolt::test {
-namespace {
-
-base::Value valueOf(sqlite3_stmt* s, int i) {
-  switch (sqlite3_column_type(s, i)) {
-    case SQLITE_NULL:
-      return {};
-    case SQLITE_INTEGER:
-      return std::int64_t{sqlite3_column_int64(s, i)};
-    case SQLITE_FLOAT:
-      return sqlite3_column_double(s, i);
-    case SQLITE_TEXT:
-      return std::string(reinterpret_cast<const char*>(sqlite3_column_text(s, i)));
-  }
-  const auto* p = static_cast<const unsigned char*>(sqlite3_column_blob(s, i));
-  return base::Blob{{p, p + sqlite3_column_bytes(s, i)}};
-}
-
-}  // namespace
 
 std::filesystem::path sample(const std::string& name) {
   return accessFixturesDir() / name;
-}
-
-std::filesystem::path sharedSample(const std::string& name) {
-  const auto file = accessSamplesDir() / name;
-  std::error_code ec;
-  return std::filesystem::is_regular_file(file, ec) ? file : std::filesystem::path{};
 }
 
 std::vector<unsigned char> readFixture(const std::filesystem::path& file) {
@@ -70,8 +47,8 @@ Rows query(const std::filesystem::path& database, const std::string& sql) {
   if (status == SQLITE_OK) status = sqlite3_prepare_v2(db, sql.c_str(), -1, &s, nullptr);
   while (status == SQLITE_OK && (status = sqlite3_step(s)) == SQLITE_ROW) {
     status = SQLITE_OK;
-    rows.emplace_back();
-    for (int i = 0; i < sqlite3_column_count(s); ++i) rows.back().push_back(valueOf(s, i));
+    auto& row = rows.emplace_back();
+    for (int i = 0; i < sqlite3_column_count(s); ++i) row.push_back(engine::columnValue(s, i));
   }
   const std::string error = status == SQLITE_DONE ? "" : sqlite3_errmsg(db);
   sqlite3_finalize(s);
@@ -81,22 +58,11 @@ Rows query(const std::filesystem::path& database, const std::string& sql) {
 }
 
 std::vector<std::string> tableNames(const std::filesystem::path& database) {
+  const std::string sql = "SELECT name FROM sqlite_master WHERE type='table' AND name <> '" +
+                          std::string(access::kCompanionOriginTable) + "' ORDER BY rowid";
   std::vector<std::string> names;
-  for (const auto& row : query(database,
-                               "SELECT name FROM sqlite_master WHERE type='table' AND "
-                               "name <> '" +
-                                   std::string(access::kCompanionOriginTable) + "' ORDER BY rowid"))
-    names.push_back(std::get<std::string>(row[0]));
+  for (const auto& row : query(database, sql)) names.push_back(std::get<std::string>(row[0]));
   return names;
-}
-
-std::vector<std::pair<std::string, std::string>> columnsOf(const std::filesystem::path& database,
-                                                           const std::string& table) {
-  std::vector<std::pair<std::string, std::string>> columns;
-  for (const auto& row :
-       query(database, "SELECT name, type FROM pragma_table_info('" + table + "') ORDER BY cid"))
-    columns.emplace_back(std::get<std::string>(row[0]), std::get<std::string>(row[1]));
-  return columns;
 }
 
 Rows rowsOf(const std::filesystem::path& database, const std::string& table) {

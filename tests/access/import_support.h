@@ -4,7 +4,6 @@
 #include <filesystem>
 #include <functional>
 #include <string>
-#include <utility>
 #include <vector>
 
 #include "access/import.h"
@@ -14,8 +13,6 @@ namespace kolt::test {
 
 // A file of the licensed sample set in tests/data/access.
 std::filesystem::path sample(const std::string& name);
-// A sample of the shared folder (accessSamplesDir()); empty when that folder does not have it.
-std::filesystem::path sharedSample(const std::string& name);
 // The bytes of a test input. Throws naming the file when it cannot be read, so that a missing
 // fixture fails its test with the path instead of handing it an empty file.
 std::vector<unsigned char> readFixture(const std::filesystem::path& file);
@@ -29,9 +26,6 @@ using Rows = std::vector<std::vector<base::Value>>;
 Rows query(const std::filesystem::path& database, const std::string& sql);
 // Tables of an engine database in creation order, without the companion's own record.
 std::vector<std::string> tableNames(const std::filesystem::path& database);
-// Each column's name and declared type.
-std::vector<std::pair<std::string, std::string>> columnsOf(const std::filesystem::path& database,
-                                                           const std::string& table);
 // Every row of a table in insertion order.
 Rows rowsOf(const std::filesystem::path& database, const std::string& table);
 

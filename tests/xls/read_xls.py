@@ -16,8 +16,7 @@ def number(value):
 
 
 def escape(text):
-    return (text.replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n")
-            .replace("\r", "\\r"))
+    return text.replace("\\", "\\\\").replace("\t", "\\t").replace("\n", "\\n").replace("\r", "\\r")
 
 
 def describe(book, cell, serials):
@@ -38,24 +37,18 @@ def describe(book, cell, serials):
     return "error:" + number(float(cell.value))
 
 
-def main():
-    try:
-        # xlrd writes its warnings to stdout unless told otherwise.
-        book = xlrd.open_workbook(sys.argv[1], formatting_info=True, logfile=sys.stderr)
-    except Exception as error:  # xlrd raises many kinds; any of them means "unreadable"
-        print("xlrd: %s" % error, file=sys.stderr)
-        return 2
-    out = []
-    for sheet in book.sheets():
-        out.append("sheet\t" + escape(sheet.name))
-        serials = []
-        for r in range(sheet.nrows):
-            out.append("\t".join(["row"] + [describe(book, sheet.cell(r, c), serials)
-                                            for c in range(sheet.ncols)]))
-        out.extend("serial\t" + repr(s) for s in serials)
-    sys.stdout.buffer.write(("\n".join(out) + "\n").encode("utf-8"))
-    return 0
-
-
-if __name__ == "__main__":
-    sys.exit(main())
+try:
+    # xlrd writes its warnings to stdout unless told otherwise.
+    book = xlrd.open_workbook(sys.argv[1], formatting_info=True, logfile=sys.stderr)
+except Exception as error:  # xlrd raises many kinds; any of them means "unreadable"
+    print("xlrd: %s" % error, file=sys.stderr)
+    sys.exit(2)
+out = []
+for sheet in book.sheets():
+    out.append("sheet\t" + escape(sheet.name))
+    serials = []
+    for r in range(sheet.nrows):
+        out.append("\t".join(["row"] + [describe(book, sheet.cell(r, c), serials)
+                                        for c in range(sheet.ncols)]))
+    out.extend("serial\t" + repr(s) for s in serials)
+sys.stdout.buffer.write(("\n".join(out) + "\n").encode("utf-8"))
