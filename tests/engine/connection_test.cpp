@@ -19,11 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string bytesOf(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 long count(Connection& cnn, const std::string& table) {
   return cnn.openRecordset("SELECT * FROM " + table).recordCount();
 }
@@ -51,7 +46,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
       maker.executeNative("CREATE TABLE CLUESSEL (CLUES TEXT)");
       maker.executeNative("INSERT INTO CLUESSEL VALUES ('A'), ('B'), ('C')");
     }
-    const std::string before = bytesOf(file);
+    const std::string before = test::fileText(file);
     const fs::path working = dir.path() / platform::pathFromUtf8("trabajo " + name);
     Connection::createDatabase(working);
 
@@ -72,7 +67,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
     EXPECT_EQ(cnn.rowsWritten(), 1);
     cnn.close();
 
-    EXPECT_TRUE(bytesOf(file) == before) << "the file was written";
+    EXPECT_TRUE(test::fileText(file) == before) << "the file was written";
     Connection check;
     check.open(working);
     EXPECT_EQ(count(check, "COPIA"), 1);
