@@ -1,18 +1,18 @@
 // The Access-dialect statements the program runs: every line of dialect.cases, and what a line of
 // it cannot show.
 //
-// In dialect.cases, "caso TITLE" begins a fresh database, where the lines before the first case run
-// first. A line is a statement that must run; "STATEMENT => ROWS" the rows it reads (fields by '|',
-// rows by ';', none: nada); "STATEMENT => error N" its refusal (1: by SQLite itself),
-// '=> error N "part"' a refusal whose message holds that part; "columnas T => name:type,..." a
-// table's columns; "escritas => N" the rows the last statement wrote;
-// "describe TEXT => kind|target|sí/no|count" what describeStatement says of TEXT.
+// In dialect.cases, "caso TITLE" begins a fresh database (in memory: the engine is the same),
+// where the lines before the first case run first. A line is a statement that must run;
+// "STATEMENT => ROWS" the rows it reads (fields by '|', rows by ';', none: nada);
+// "STATEMENT => error N" its refusal (1: by SQLite itself), '=> error N "part"' a refusal whose
+// message holds that part; "columnas T => name:type,..." a table's columns; "escritas => N" the
+// rows the last statement wrote; "describe TEXT => kind|target|sí/no|count" what
+// describeStatement says of TEXT.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
 #include <cctype>
 #include <fstream>
-#include <memory>
 
 #include "engine/connection.h"
 #include "engine/dialect/function_table.h"
@@ -72,7 +72,6 @@ std::string outcome(Connection& cnn, const std::string& statement, const std::st
 TEST(DialectCases, EveryLineGivesWhatTheFileSays) {
   std::ifstream in(test::sourceDir() / "tests/engine/dialect.cases");
   std::vector<std::string> prelude;
-  std::unique_ptr<test::TempDir> dir;
   Connection cnn;
   std::string text, title;
   int cases = 0;
@@ -81,10 +80,7 @@ TEST(DialectCases, EveryLineGivesWhatTheFileSays) {
     if (text.starts_with("caso ")) {
       title = text.substr(5);
       ++cases;
-      if (dir) cnn.close();
-      dir = std::make_unique<test::TempDir>();
-      Connection::createDatabase(dir->path() / "w.db");
-      cnn.open(dir->path() / "w.db");
+      cnn.openInMemory();
       for (const std::string& line : prelude) cnn.execute(line);
       continue;
     }
@@ -104,8 +100,7 @@ TEST(DialectCases, EveryLineGivesWhatTheFileSays) {
 class Dialect : public ::testing::Test {
  protected:
   void SetUp() override {
-    Connection::createDatabase(dir.path() / "w.db");
-    cnn.open(dir.path() / "w.db");
+    cnn.openInMemory();
     // Three discharges of one unit, its code written in both cases.
     run("CREATE TABLE EGRESO(folio char(8) NULL, clues char(11) NULL, egreso datetime NULL)");
     run("INSERT INTO EGRESO VALUES ('1','DFSSA000001',#2013/03/05#), "

@@ -140,14 +140,12 @@ TEST_F(Frame, TableLeftFromBeforeIsNoFindingAndAFindingWhoseSheetCouldNotBeWritt
       SQLITE_OK);
   std::filesystem::create_directory(book);  // a folder where the workbook should go
   std::vector<std::pair<int, int>> progress;
-  const FrameReport report = Validaciones(db.connection(), book,
-                                          {.progress =
-                                               [&](const RuleProgress& p) {
-                                                 progress.emplace_back(p.position, p.rule);
-                                                 EXPECT_EQ(p.total, 20);
-                                               },
-                                           .firstRule = 3,
-                                           .lastRule = 22});
+  const auto count = [&](const RuleProgress& p) {
+    progress.emplace_back(p.position, p.rule);
+    EXPECT_EQ(p.total, 20);
+  };
+  const FrameReport report =
+      Validaciones(db.connection(), book, {.progress = count, .firstRule = 3, .lastRule = 22});
   ASSERT_EQ(progress.size(), 20u);
   for (int i = 0; i < 20; ++i) EXPECT_EQ(progress[i], std::make_pair(i + 1, i + 3));
   EXPECT_FALSE(db.hasTable("Validacion2") || db.hasTable("Validacion23"));
