@@ -26,6 +26,7 @@
 
 #include <algorithm>
 #include <charconv>
+#include <cstdio>
 #include <fstream>
 #include <map>
 #include <memory>
@@ -88,22 +89,14 @@ std::string unquoted(const std::string& w) {
   return w.size() >= 2 && w.front() == '\'' && w.back() == '\'' ? w.substr(1, w.size() - 2) : w;
 }
 
-std::vector<std::string> split(const std::string& text, char separator) {
-  std::vector<std::string> parts;
-  for (const auto part : std::views::split(text, separator))
-    parts.emplace_back(part.begin(), part.end());
-  return parts;
-}
-
 // The rules of "N", "N,M,..." or "N-M".
 std::vector<int> ruleNumbers(const std::string& text) {
   std::vector<int> rules;
-  for (const std::string& part : split(text, ',')) {
-    const std::size_t dash = part.find('-');
-    const int first = std::stoi(part);
-    for (int n = first, last = dash == std::string::npos ? first : std::stoi(part.substr(dash + 1));
-         n <= last; ++n)
-      rules.push_back(n);
+  for (const auto part : std::views::split(text, ',')) {
+    int first = 0, last = 0;
+    if (std::sscanf(std::string(part.begin(), part.end()).c_str(), "%d-%d", &first, &last) != 2)
+      last = first;
+    for (int n = first; n <= last; ++n) rules.push_back(n);
   }
   return rules;
 }
@@ -190,7 +183,8 @@ void expectListing(SheetsDb& db, const std::filesystem::path& book, const std::s
   std::vector<std::string> columns = {"folio"};
   if (const auto named = std::find(head.begin(), head.end(), "columnas"); named + 1 < head.end()) {
     columns.clear();
-    for (const std::string& name : split(named[1], ',')) columns.push_back(unquoted(name));
+    for (const auto name : std::views::split(named[1], ','))
+      columns.push_back(unquoted(std::string(name.begin(), name.end())));
   }
   std::vector<std::string> expected = words(line.substr(colon + 1));
   if (expected == std::vector<std::string>{"nada"}) expected.clear();
