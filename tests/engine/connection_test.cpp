@@ -110,11 +110,9 @@ TEST(StatementLimit, AStatementPastItsLimitFailsLeavesNoTableAndNoneFailsOnceItI
     SCOPED_TRACE(query ? "openRecordset" : "execute");
     try {
       if (query)
-        cnn.openRecordset("SELECT count(*) FROM t AS a, t AS b, t AS c, t AS d");
+        cnn.openRecordset("SELECT count(*) FROM t a, t b, t c, t d");
       else
-        cnn.execute(
-            "SELECT a.x INTO s FROM t AS a, t AS b, t AS c, t AS d WHERE a.x + b.x + c.x + d.x < "
-            "0");
+        cnn.execute("SELECT a.x INTO s FROM t a, t b, t c, t d WHERE a.x + b.x + c.x + d.x < 0");
       ADD_FAILURE() << "not interrupted";
     } catch (const base::Error& e) {
       EXPECT_EQ(e.number(), SQLITE_INTERRUPT);
