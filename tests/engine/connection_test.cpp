@@ -76,8 +76,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
 
 TEST(ReadOnlyConnection, RefusesWhatIsNoDatabaseAsOpenDoes) {
   test::TempDir dir;
-  std::ofstream(dir / "texto.db")
-      << "esto no es una base de datos, aunque lo parezca por el nombre";
+  std::ofstream(dir / "texto.db") << "esto no es una base de datos, aunque se llame así";
   for (const fs::path& file : {dir / "texto.db", dir / "no-existe.db"}) {
     SCOPED_TRACE(file.string());
     Connection cnn;

@@ -9,6 +9,7 @@
 #include <fstream>
 #include <map>
 #include <sstream>
+#include <tuple>
 
 #include "base/error.h"
 #include "rules/frame_steps.h"
@@ -78,26 +79,23 @@ TEST_F(Frame, FindingsBecomeSheetsInRuleOrderTracedOneStatementALineAndASecondRu
   std::ostringstream trace;
   const FrameReport report = Validaciones(db.connection(), book, {.trace = &trace, .lastRule = 26});
 
-  std::vector<int> failedRules;
+  std::vector<std::pair<int, Kind>> failures;
   for (const engine::StatementRecord* s : report.failures()) {
-    failedRules.push_back(s->rule);
-    EXPECT_EQ(s->kind, Kind::Rule);
+    failures.emplace_back(s->rule, s->kind);
     EXPECT_NE(s->errorNumber, 0);
     EXPECT_FALSE(s->errorDescription.empty());
   }
-  EXPECT_EQ(failedRules, (std::vector<int>{4, 5}));
+  EXPECT_EQ(failures, (std::vector<std::pair<int, Kind>>{{4, Kind::Rule}, {5, Kind::Rule}}));
   for (const RuleRun& r : report.rules) {
     EXPECT_EQ(r.failed, r.number == 4 || r.number == 5) << r.table;
     EXPECT_EQ(db.hasTable(r.table), !r.failed) << r.table;
   }
   EXPECT_EQ(xls::sheetNames(book),
             (std::vector<std::string>{"Validacion1", "Validacion3", "Validacion22"}));
-  std::vector<std::pair<int, std::int64_t>> found;
-  for (const RuleRun* r : report.findings()) {
-    EXPECT_TRUE(r->exported);
-    found.emplace_back(r->number, r->rows);
-  }
-  EXPECT_EQ(found, (std::vector<std::pair<int, std::int64_t>>{{1, 1}, {3, 2}, {22, 1}}));
+  std::vector<std::tuple<int, std::int64_t, bool>> found;  // number, rows, exported
+  for (const RuleRun* r : report.findings()) found.emplace_back(r->number, r->rows, r->exported);
+  EXPECT_EQ(found, (std::vector<std::tuple<int, std::int64_t, bool>>{
+                       {1, 1, true}, {3, 2, true}, {22, 1, true}}));
 
   // Rows written are kept: rule 3's statement, its count and its export all saw its two rows.
   std::vector<std::pair<Kind, std::int64_t>> rule3;
@@ -153,9 +151,8 @@ TEST_F(Frame, TableLeftFromBeforeIsNoFindingAndAFindingWhoseSheetCouldNotBeWritt
   EXPECT_TRUE(report.rules[0].failed);
   EXPECT_EQ(report.rules[0].rows, -1);
   ASSERT_EQ(report.findings().size(), 1u);
-  EXPECT_EQ(report.findings()[0]->number, 22);
-  EXPECT_EQ(report.findings()[0]->rows, 1);
-  EXPECT_FALSE(report.findings()[0]->exported);
+  const RuleRun& found = *report.findings()[0];
+  EXPECT_EQ(std::tuple(found.number, found.rows, found.exported), std::tuple(22, 1, false));
   std::vector<std::pair<int, Kind>> failures;
   for (const engine::StatementRecord* s : report.failures())
     failures.emplace_back(s->rule, s->kind);

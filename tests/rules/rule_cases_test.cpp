@@ -130,8 +130,7 @@ void addRow(test::WorkingDb& db, const std::vector<std::string>& w) {
       {"EGRESO", &Db::egreso},         {"OBSTET", &Db::obstet},
       {"PRODUCTOS", &Db::productos},   {"DEFUNC", &Db::defunc},
       {"AFECCIONES", &Db::afecciones}, {"PROCEDIMIENTOS", &Db::procedimientos}};
-  const auto kind = kinds.find(table->name);
-  if (kind != kinds.end())
+  if (const auto kind = kinds.find(table->name); kind != kinds.end())
     (db.*kind->second)(cells);
   else
     db.insert(w[0], cells);
