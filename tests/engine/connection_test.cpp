@@ -19,11 +19,6 @@ namespace {
 namespace fs = std::filesystem;
 using namespace std::chrono_literals;
 
-std::string bytesOf(const fs::path& file) {
-  std::ifstream in(file, std::ios::binary);
-  return {std::istreambuf_iterator<char>(in), {}};
-}
-
 long count(Connection& cnn, const std::string& table) {
   return cnn.openRecordset("SELECT * FROM " + table).recordCount();
 }
@@ -51,7 +46,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
       maker.executeNative("CREATE TABLE CLUESSEL (CLUES TEXT)");
       maker.executeNative("INSERT INTO CLUESSEL VALUES ('A'), ('B'), ('C')");
     }
-    const std::string before = bytesOf(file);
+    const std::string before = test::fileText(file);
     const fs::path working = dir.path() / platform::pathFromUtf8("trabajo " + name);
     Connection::createDatabase(working);
 
@@ -72,7 +67,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
     EXPECT_EQ(cnn.rowsWritten(), 1);
     cnn.close();
 
-    EXPECT_TRUE(bytesOf(file) == before) << "the file was written";
+    EXPECT_TRUE(test::fileText(file) == before) << "the file was written";
     Connection check;
     check.open(working);
     EXPECT_EQ(count(check, "COPIA"), 1);
@@ -81,8 +76,7 @@ TEST(ReadOnlyConnection, NeverWritesTheFileWhateverItsName) {
 
 TEST(ReadOnlyConnection, RefusesWhatIsNoDatabaseAsOpenDoes) {
   test::TempDir dir;
-  std::ofstream(dir / "texto.db")
-      << "esto no es una base de datos, aunque lo parezca por el nombre";
+  std::ofstream(dir / "texto.db") << "esto no es una base de datos, aunque se llame así";
   for (const fs::path& file : {dir / "texto.db", dir / "no-existe.db"}) {
     SCOPED_TRACE(file.string());
     Connection cnn;
@@ -115,11 +109,9 @@ TEST(StatementLimit, AStatementPastItsLimitFailsLeavesNoTableAndNoneFailsOnceItI
     SCOPED_TRACE(query ? "openRecordset" : "execute");
     try {
       if (query)
-        cnn.openRecordset("SELECT count(*) FROM t AS a, t AS b, t AS c, t AS d");
+        cnn.openRecordset("SELECT count(*) FROM t a, t b, t c, t d");
       else
-        cnn.execute(
-            "SELECT a.x INTO s FROM t AS a, t AS b, t AS c, t AS d WHERE a.x + b.x + c.x + d.x < "
-            "0");
+        cnn.execute("SELECT a.x INTO s FROM t a, t b, t c, t d WHERE a.x + b.x + c.x + d.x < 0");
       ADD_FAILURE() << "not interrupted";
     } catch (const base::Error& e) {
       EXPECT_EQ(e.number(), SQLITE_INTERRUPT);
