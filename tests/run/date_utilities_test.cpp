@@ -18,8 +18,7 @@ struct RecordedMessages : DateMessages {
 };
 
 TEST(FechaSQL, ReadsDayFirstAndLeavesOtherTextsAlone) {
-  EXPECT_EQ(FechaSQL("05/03/2013"), "#2013/03/05#");
-  EXPECT_EQ(FechaSQL("5/3/2013"), "#2013/03/05#");
+  for (const char* date : {"05/03/2013", "5/3/2013"}) EXPECT_EQ(FechaSQL(date), "#2013/03/05#");
   for (const char* other : {"", "__/__/____", "31/02/2013"}) EXPECT_EQ(FechaSQL(other), other);
 }
 
@@ -27,20 +26,18 @@ TEST(FechaSQL, ReadsDayFirstAndLeavesOtherTextsAlone) {
 // it saying it is invalid, "!" saying it is after the current year (2026 here: every year up to the
 // current one is accepted, not only up to 2020).
 TEST(ValidaFecha, RefusesSilentlyOrAfterTheBeepAsTheBoxesAlwaysHave) {
-  const std::map<char, std::pair<bool, std::string>> outcomes = {
-      {'+', {true, ""}},
-      {'-', {false, ""}},
-      {'?', {false, "(pitido) Valida Fecha: Fecha invalida, verifique por favor....."}},
-      {'!',
-       {false,
-        "(pitido) Valida Fecha: Fecha posterior al año en curso, verifique por favor....."}}};
+  std::map<char, std::string> said = {
+      {'?', "(pitido) Valida Fecha: Fecha invalida, verifique por favor....."},
+      {'!', "(pitido) Valida Fecha: Fecha posterior al año en curso, verifique por favor....."}};
   for (const std::string c :
        {"29/02/2012 +", "31/12/1900 +", "15/06/2021 +", "01/01/2026 +", "01/01/2027 !",
         "15/06/1899 -", "31/04/2013 -", "15/13/2013 -", "1/06/2013 -", "29/02/2013 ?",
         "00/06/2013 ?", "1_/06/2013 ?", "12/__/____ ?"}) {
     RecordedMessages messages;
     const bool accepted = ValidaFecha(c.substr(0, c.size() - 2), messages, 2026);
-    EXPECT_EQ(std::make_pair(accepted, messages.shown), outcomes.at(c.back())) << c;
+    EXPECT_EQ(std::make_pair(accepted, messages.shown),
+              std::make_pair(c.back() == '+', said[c.back()]))
+        << c;
   }
 }
 

@@ -22,12 +22,11 @@ TEST(OfficeRulesRun, TheExampleRulesFindTheDemonstrationsErrorsAfterRule113InEve
   KOLT_NEEDS_LINUX_TOOL(Xlrd);
   test::TempDir dir;
   std::string out;
-  ASSERT_EQ(test::runProgram("kolt-generar",
-                             {(dir / "origen.db").string(), "--egresos", "3000", "--unidades", "5",
-                              "--limpias", "1", "--errores", "0.1"},
-                             out),
-            0)
-      << out;
+  const int generated = test::runProgram("kolt-generar",
+                                         {(dir / "origen.db").string(), "--egresos", "3000",
+                                          "--unidades", "5", "--limpias", "1", "--errores", "0.1"},
+                                         out);
+  ASSERT_EQ(generated, 0) << out;
   Session session(test::binaryDir() / "bin");
   session.resultsFolder = dir / "R";
   openDatabases(session, dir / "origen.db");

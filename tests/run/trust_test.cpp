@@ -37,8 +37,7 @@ TEST(SourceCheck, OnlyACopyFailingForTheSourceKeepsTheOtherUnitsFromStarting) {
   diskFull.errorNumber = base::kErrDiskFull;
   noTable.errorNumber = base::kErrNoSuchTable;
   SourceCheck usable, unusable, unjudged;
-  EXPECT_FALSE(usable.showsUnusable(copied));
-  EXPECT_FALSE(usable.showsUnusable(diskFull));
+  for (const auto* record : {&copied, &diskFull}) EXPECT_FALSE(usable.showsUnusable(*record));
   usable.firstUnitCopied();
   EXPECT_TRUE(unusable.showsUnusable(noTable));
   // A first unit that ended before its copies were judged leaves no other unit to start.
