@@ -71,6 +71,12 @@ int runCommand(const std::string& command, std::string& output) {
 #endif
 }
 
+std::string shellQuoted(const std::string& text) {
+  std::string quoted = "'";
+  for (char c : text) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
+  return quoted + "'";
+}
+
 int runProgram(const std::string& program, const std::vector<std::string>& args,
                std::string& output) {
 #ifdef _WIN32
@@ -81,12 +87,8 @@ int runProgram(const std::string& program, const std::vector<std::string>& args,
   output = outcome.diagnostics;
   return outcome.end == platform::ChildOutcome::End::Exited ? outcome.status : -1;
 #else
-  std::string command = "'" + (binaryDir() / "bin" / program).string() + "'";
-  for (const std::string& arg : args) {
-    std::string quoted;
-    for (char c : arg) quoted += c == '\'' ? std::string("'\\''") : std::string(1, c);
-    command += " '" + quoted + "'";
-  }
+  std::string command = shellQuoted((binaryDir() / "bin" / program).string());
+  for (const std::string& arg : args) command += " " + shellQuoted(arg);
   return runCommand(command + " 2>&1", output);
 #endif
 }

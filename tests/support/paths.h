@@ -48,6 +48,8 @@ class NoWriting {
 
 // Runs a command through the shell; returns its exit status and fills `output` with its stdout.
 int runCommand(const std::string& command, std::string& output);
+// `text` between single quotes for the POSIX shell, any quote in it kept.
+std::string shellQuoted(const std::string& text);
 // Runs one of this build's programs (bin/`program`) with `args`, each quoted for the shell, and
 // its standard error with its output; returns its exit status.
 int runProgram(const std::string& program, const std::vector<std::string>& args,

@@ -34,7 +34,9 @@ std::vector<std::string> fieldsOf(std::string_view line) {
 ReadBack readBack(const std::filesystem::path& book) {
   const auto script = sourceDir() / "tests" / "xls" / "read_xls.py";
   std::string output;
-  if (runCommand("/usr/bin/python3 '" + script.string() + "' '" + book.string() + "'", output) != 0)
+  if (runCommand(
+          "/usr/bin/python3 " + shellQuoted(script.string()) + " " + shellQuoted(book.string()),
+          output) != 0)
     throw std::runtime_error("xlrd could not read " + book.string());
   ReadBack result;
   std::istringstream lines(output);
