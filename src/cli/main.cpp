@@ -227,7 +227,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     std::cerr << "Aviso: " << notice << '\n';
   const std::vector<run::Unit>& units = listing.units;
 
-  // The units asked for, in list order, then the checks of the validation window.
+  // The units asked for, in the order they are asked for, each once (a unit validated twice at once
+  // would race itself for its workbook and be summed twice); then the checks of the validation
+  // window.
   run::WindowInput input;
   if (args.from) input.mskFechaIni = *args.from;
   if (args.to) input.mskFechaFin = *args.to;
@@ -247,7 +249,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
         return usageError("La unidad '" + code +
                           "' no está en la lista de unidades de la base de datos (vea --unidades; "
                           "escriba la clave con sus espacios, entre comillas).");
-      input.checked.push_back(*found);
+      if (std::ranges::none_of(input.checked,
+                               [&](const run::Unit& unit) { return unit.code == found->code; }))
+        input.checked.push_back(*found);
     }
   }
   StderrMessages messages;
