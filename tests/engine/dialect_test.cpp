@@ -195,6 +195,10 @@ TEST_F(Dialect, RecordsetReadsFieldsByNameWithoutRegardToCase) {
   EXPECT_THROW(rs.field("descunidad"), base::Error);
   rs.moveNext();
   EXPECT_TRUE(rs.eof());
+  // A field is read from the current row.
+  Recordset folios = cnn.openRecordset("SELECT folio FROM EGRESO ORDER BY folio");
+  folios.moveNext();
+  EXPECT_EQ(std::get<std::string>(folios.field("FOLIO")), "2");
 }
 
 // A national run names each of hundreds of units' files once; the rules' texts come back for all.
