@@ -34,16 +34,12 @@ fs::path testChild() {
   return executableIn(programFile(nullptr).parent_path(), "kolt-test-child");
 }
 
-// A folder of its own for each test, removed with what the test left in it.
-struct Files : ::testing::Test {
-  test::TempDir dir;
-};
-
 // A holder in another process keeps the lock from us, and from the time it is killed holds it no
 // more; a second holder, in this process or in another, is refused a lock we hold until we let go.
 // A lock lives only while held: a waiter whose file was removed by the holder takes the lock on
 // the file under the name, so that a third process cannot hold it beside it.
-TEST_F(Files, ALockHasOneHolderAtATimeAndAWaiterGetsItWhenTheHolderLetsGo) {
+TEST(Files, ALockHasOneHolderAtATimeAndAWaiterGetsItWhenTheHolderLetsGo) {
+  const test::TempDir dir;
   const fs::path file = dir / "x.lock";
   std::vector<std::string> lines;
   const ChildOutcome outcome =
@@ -92,7 +88,8 @@ TEST_F(Files, ALockHasOneHolderAtATimeAndAWaiterGetsItWhenTheHolderLetsGo) {
 
 // The target keeps its old contents unless the new ones are whole; no temporary stays either
 // way, and those of dead processes are swept.
-TEST_F(Files, AReplacedTargetIsWholeOrUntouchedAndNoTemporaryStays) {
+TEST(Files, AReplacedTargetIsWholeOrUntouchedAndNoTemporaryStays) {
+  const test::TempDir dir;
   // Of a process that is gone, and ours under a number this process never gives.
   const fs::path dead = dir / "written.tmp-999999999-1",
                  alive = dir / ("written.tmp-" + std::to_string(processId()) + "-0");
@@ -112,11 +109,10 @@ TEST_F(Files, AReplacedTargetIsWholeOrUntouchedAndNoTemporaryStays) {
       if (writeFails) throw std::runtime_error("disk gone");
     };
     std::error_code error;
-    if (writeFails) {
+    if (writeFails)
       EXPECT_THROW(base::replaceFile(temporary, target, write), std::runtime_error);
-    } else {
+    else
       error = base::replaceFile(temporary, target, write);
-    }
     EXPECT_EQ(bool(error), targetIsAFolder);
     EXPECT_EQ(fs::is_directory(target) ? "folder kept" : test::fileText(target), expected);
     EXPECT_FALSE(fs::exists(temporary));
