@@ -93,8 +93,7 @@ TEST(Files, AReplacedTargetIsWholeOrUntouchedAndNoTemporaryStays) {
   // Of a process that is gone, and ours under a number this process never gives.
   const fs::path dead = dir / "written.tmp-999999999-1",
                  alive = dir / ("written.tmp-" + std::to_string(processId()) + "-0");
-  std::ofstream(dead) << "x";
-  std::ofstream(alive) << "x";
+  for (const fs::path& file : {dead, alive}) std::ofstream(file) << "x";
   // A rename over a folder that holds something fails.
   for (const auto& [name, writeFails, targetIsAFolder, expected] :
        {std::tuple{"written", false, false, "new"}, std::tuple{"write throws", true, false, "old"},
@@ -136,7 +135,7 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
   // The status is checked for an exit and a fault only.
   const std::tuple<Lines, ChildLimits, ChildOutcome::End, int, Lines> cases[] = {
       // Two lines in one write arrive as two.
-      {{"report", "uno\ndos", "exit", "3"}, {}, End::Exited, 3, {"uno", "dos"}},
+      {{"report", "uno\ndos", "flag"}, {}, End::Exited, 1, {"uno", "dos"}},
       {everyText, {}, End::Exited, 0, texts},
       {{"stderr", "roto", "crash"}, {}, End::Signalled, kFaultStatus, {}},
       {{"spin"}, {.cpuSeconds = 1}, End::CpuLimit, 0, {}},

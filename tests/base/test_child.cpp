@@ -3,7 +3,7 @@
 //   kolt-test-child STEP...
 //
 //   report TEXT    a line on the report channel      stderr TEXT   a line on standard error
-//   exit N         ends with status N                crash         a fault (a write through null)
+//   crash          a fault (a write through null)
 //   spin           uses processor time without end   sleep S       waits S seconds
 //   allocate MB    takes and touches MB megabytes    lock FILE     takes the lock on FILE
 //   budget S       from here on at most S more seconds of processor time (CpuBudget)
@@ -43,8 +43,6 @@ int main(int argc, char** argv) {
     } else if (step == "stderr") {
       std::fprintf(stderr, "%s\n", argument().c_str());
       std::fflush(stderr);
-    } else if (step == "exit") {
-      return std::atoi(argument().c_str());
     } else if (step == "crash") {
       // A real fault, past any handler a sanitizer installed, at an address no sanitizer checks.
       std::signal(SIGSEGV, SIG_DFL);
