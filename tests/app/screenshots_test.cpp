@@ -118,8 +118,7 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
     EXPECT_EQ(test::fileText(session.resultsFolder / name), test::fileText(batch / name)) << name;
   }
 
-  std::string ignored;
-  if (test::runCommand("command -v soffice && command -v pdftoppm", ignored) != 0)
+  if (test::runCommand("command -v soffice && command -v pdftoppm", output) != 0)
     GTEST_SKIP() << "LibreOffice (soffice) or pdftoppm missing: no pictures of the workbooks";
   test::TempDir scratch;
   // The first unit with findings (its first Validacion sheet), the summary, the findings by unit.
