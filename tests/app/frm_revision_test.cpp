@@ -26,8 +26,10 @@ class StartWindow : public ::testing::Test {
     ASSERT_TRUE(test::show(*start));
   }
 
-  // Presses "Seleccionar Base de Datos"; the file dialog answers `file` (empty: cancel).
+  // Presses "Seleccionar Base de Datos", the dialogs shown so far forgotten; the file dialog
+  // answers `file` (empty: cancel).
   void choose(const fs::path& file) {
+    dialogs.events.clear();
     if (!file.empty()) dialogs.files.push_back(forms::q(file));
     start->findChild<QPushButton*>("cmdAceptar")->click();
   }
@@ -35,7 +37,6 @@ class StartWindow : public ::testing::Test {
   // Chooses `file`, a choice that fails (0: the file dialog cancelled): the file dialog and the
   // error were shown, the start window is still there and nothing is left open.
   void expectBackAtStart(const fs::path& file, long errorNumber) {
-    dialogs.events.clear();
     choose(file);
     ASSERT_EQ(dialogs.events.size(), errorNumber ? 2u : 1u);
     EXPECT_EQ(dialogs.events[0], dialogEvent);
@@ -115,7 +116,6 @@ TEST_F(StartWindow, AChoiceThatCannotBeOpenedIsReportedAndAGoodOneHandsOver) {
     SCOPED_TRACE(file.filename().string());
     expectBackAtStart(file, error);
   }
-  dialogs.events.clear();
   choose(folder.source);
   ASSERT_EQ(dialogs.events, std::vector<std::string>{dialogEvent});
   ASSERT_NE(start->frmEnvio(), nullptr);
