@@ -46,7 +46,6 @@ class ValidationWindow : public ::testing::Test {
   DateBox* ini() { return window->findChild<DateBox*>("mskFechaIni"); }
   DateBox* fin() { return window->findChild<DateBox*>("mskFechaFin"); }
   QLabel* notice() { return window->findChild<QLabel*>("lblSinUnidades"); }
-  QWidget* focused() { return QApplication::focusWidget(); }
 
   // The select-all box, then each entry: "X:x-" is the box checked, the first entry checked and the
   // second not.
@@ -102,10 +101,10 @@ TEST_F(ValidationWindow, TheListSelectAllAndTheDatesAnswerTheUserAndSalirCloses)
   EXPECT_EQ(window->findChild<QToolButton*>("cmdSalir")->text(), "&Salir");
 
   // The focus starts on "&Validar" and Tab follows the designed order.
-  std::string order = focused()->objectName().toStdString();
+  std::string order = QApplication::focusWidget()->objectName().toStdString();
   for (int i = 0; i < 6; ++i) {
-    QTest::keyClick(focused(), Qt::Key_Tab);
-    order += " " + focused()->objectName().toStdString();
+    QTest::keyClick(QApplication::focusWidget(), Qt::Key_Tab);
+    order += " " + QApplication::focusWidget()->objectName().toStdString();
   }
   EXPECT_EQ(order,
             "cmdAceptar cmdSalir lstUnidades chkTodasUnidades mskFechaIni mskFechaFin cmdAceptar");
@@ -154,7 +153,7 @@ TEST_F(ValidationWindow, TheListSelectAllAndTheDatesAnswerTheUserAndSalirCloses)
     dialogs.events.clear();
     validar();
     EXPECT_EQ(dialogs.events, messages);
-    EXPECT_EQ(focused(), focus);
+    EXPECT_EQ(QApplication::focusWidget(), focus);
   }
 
   window->findChild<QToolButton*>("cmdSalir")->click();
