@@ -26,19 +26,23 @@ class StartWindow : public ::testing::Test {
     ASSERT_TRUE(test::show(*start));
   }
 
-  // Presses "Seleccionar Base de Datos"; the file dialog answers `file` (empty: cancel).
+  // Presses "Seleccionar Base de Datos", the dialogs shown so far forgotten; the file dialog
+  // answers `file` (empty: cancel).
   void choose(const fs::path& file) {
+    dialogs.events.clear();
     if (!file.empty()) dialogs.files.push_back(forms::q(file));
     start->findChild<QPushButton*>("cmdAceptar")->click();
   }
 
-  // After a choice that failed (0: two cancelled): the error was shown, the start window is still
-  // there and nothing is left open.
-  void expectBackAtStart(long errorNumber) {
-    ASSERT_EQ(dialogs.events.size(), 2u);
+  // Chooses `file`, a choice that fails (0: the file dialog cancelled): the file dialog and the
+  // error were shown, the start window is still there and nothing is left open.
+  void expectBackAtStart(const fs::path& file, long errorNumber) {
+    choose(file);
+    ASSERT_EQ(dialogs.events.size(), errorNumber ? 2u : 1u);
+    EXPECT_EQ(dialogs.events[0], dialogEvent);
     EXPECT_TRUE(!errorNumber ||
                 dialogs.events[1].starts_with("failure|" + std::to_string(errorNumber) + " - "))
-        << dialogs.events[1];
+        << dialogs.events.back();
     EXPECT_TRUE(start->isVisible());
     EXPECT_EQ(start->frmEnvio(), nullptr);
     EXPECT_FALSE(session.cnnOrigen.isOpen());
@@ -69,10 +73,8 @@ TEST_F(StartWindow, StartsOnCerrarInSpanishAndCancellingTheFileDialogChangesNoth
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Cancel"), "Cancelar");
   EXPECT_EQ(QCoreApplication::translate("QPlatformTheme", "Open"), "Abrir");
 
-  choose({});
-  choose({});  // and the button still opens the dialog
-  EXPECT_EQ(dialogs.events, (std::vector<std::string>{dialogEvent, dialogEvent}));
-  expectBackAtStart(0);
+  expectBackAtStart({}, 0);
+  expectBackAtStart({}, 0);  // and the button still opens the dialog
   cmdCancelar->click();
   EXPECT_FALSE(start->isVisible());
 }
@@ -81,8 +83,7 @@ TEST_F(StartWindow, StartsOnCerrarInSpanishAndCancellingTheFileDialogChangesNoth
 // hands over to the validation window.
 TEST_F(StartWindow, AChoiceThatCannotBeOpenedIsReportedAndAGoodOneHandsOver) {
   test::WorkingDb(folder.source).egreso();
-  choose(folder.source);
-  expectBackAtStart(base::kErrFile);
+  expectBackAtStart(folder.source, base::kErrFile);
   // A missing catalogue is named by the file the user is to provide; the demonstration's only
   // after it.
   const std::string& shown = dialogs.events[1];
@@ -94,13 +95,11 @@ TEST_F(StartWindow, AChoiceThatCannotBeOpenedIsReportedAndAGoodOneHandsOver) {
   const fs::path sample = folder.dir / "test2V2003.mdb";
   fs::copy_file(test::accessFixturesDir() / "test2V2003.mdb", sample);
   test::ProgressWatch watch;
-  dialogs.events.clear();
-  choose(sample);
+  expectBackAtStart(sample, base::kErrNoSuchTable);
   EXPECT_TRUE(watch.busy);
   EXPECT_TRUE(!watch.seen.empty() &&
               watch.seen.back().starts_with("Importando test2V2003.mdb (Access 2000-2003)"))
       << ::testing::PrintToString(watch.seen);
-  expectBackAtStart(base::kErrNoSuchTable);
 
   const fs::path damaged = folder.dir / "dañada.mdb";
   std::ofstream(damaged, std::ios::binary) << std::string(4096, '\x7f') << "no es una base";
@@ -115,11 +114,8 @@ TEST_F(StartWindow, AChoiceThatCannotBeOpenedIsReportedAndAGoodOneHandsOver) {
                                     std::pair{without("CATCLUES"), base::kErrNoSuchTable},
                                     std::pair{without("EGRESO"), base::kErrNoSuchTable}}) {
     SCOPED_TRACE(file.filename().string());
-    dialogs.events.clear();
-    choose(file);
-    expectBackAtStart(error);
+    expectBackAtStart(file, error);
   }
-  dialogs.events.clear();
   choose(folder.source);
   ASSERT_EQ(dialogs.events, std::vector<std::string>{dialogEvent});
   ASSERT_NE(start->frmEnvio(), nullptr);

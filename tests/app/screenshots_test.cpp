@@ -65,12 +65,11 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
                 folder.app / "ValidacionesKOLT.db");
   const fs::path source = folder.app / "origen.mdb", batchSource = folder.dir / "origen.mdb";
   std::string output;
-  ASSERT_EQ(test::runProgram("kolt-generar",
-                             {platform::utf8(source), "--egresos", "1200", "--unidades", "4",
-                              "--errores", "0.05", "--semilla", "1"},
-                             output),
-            0)
-      << output;
+  const int generated = test::runProgram("kolt-generar",
+                                         {platform::utf8(source), "--egresos", "1200", "--unidades",
+                                          "4", "--errores", "0.05", "--semilla", "1"},
+                                         output);
+  ASSERT_EQ(generated, 0) << output;
   fs::copy_file(source, batchSource);
 
   run::Session session(folder.app);
@@ -106,11 +105,9 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
                                      "los resultados puede revisarlos dentro de la carpeta de " +
                                      platform::utf8(session.resultsFolder)});
   const fs::path batch = folder.dir / "RESULTADOS";
-  ASSERT_EQ(test::runProgram("kolt-validar",
-                             {platform::utf8(batchSource), "--resultados", platform::utf8(batch)},
-                             output),
-            0)
-      << output;
+  const int validated = test::runProgram(
+      "kolt-validar", {platform::utf8(batchSource), "--resultados", platform::utf8(batch)}, output);
+  ASSERT_EQ(validated, 0) << output;
   const auto names = test::workbooks(batch);
   ASSERT_GT(names.size(), 2u);
   EXPECT_EQ(test::workbooks(session.resultsFolder), names);
@@ -121,8 +118,7 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
     EXPECT_EQ(test::fileText(session.resultsFolder / name), test::fileText(batch / name)) << name;
   }
 
-  std::string ignored;
-  if (test::runCommand("command -v soffice && command -v pdftoppm", ignored) != 0)
+  if (test::runCommand("command -v soffice && command -v pdftoppm", output) != 0)
     GTEST_SKIP() << "LibreOffice (soffice) or pdftoppm missing: no pictures of the workbooks";
   test::TempDir scratch;
   // The first unit with findings (its first Validacion sheet), the summary, the findings by unit.

@@ -31,20 +31,16 @@ TEST(DateText, SerialFollowsAccessRuleOnBothSidesOfTheEpoch) {
   // Within half a second of midnight rounds into the next day, not to hour 24.
   EXPECT_EQ(at(41338.0 + 86399.6 / 86400.0), "2013-03-06 00:00:00");
   EXPECT_EQ(at(-1.0 - 86399.6 / 86400.0), "1899-12-30 00:00:00");
-  EXPECT_FALSE(fromSerial(1e7));
-  EXPECT_FALSE(fromSerial(std::nan("")));
+  for (double serial : {1e7, std::nan("")}) EXPECT_FALSE(fromSerial(serial)) << serial;
 
   for (const char* text : {"1899-12-29 06:00:00", "1582-10-14 00:00:00", "0100-06-14 12:45:00",
-                           "4374-01-01 08:00:00", "2013-03-05 12:00:00"}) {
-    auto value = *parseCanonical(text);
-    EXPECT_EQ(formatCanonical(*fromSerial(toSerial(value))), text);
-  }
+                           "4374-01-01 08:00:00", "2013-03-05 12:00:00"})
+    EXPECT_EQ(formatCanonical(*fromSerial(toSerial(*parseCanonical(text)))), text);
   EXPECT_DOUBLE_EQ(toSerial(*parseCanonical("1899-12-29 06:00:00")), -1.25);
 }
 
 TEST(DateText, DeclaredTypesAreRecognisedWithoutRegardToCase) {
-  EXPECT_TRUE(isDateType("DATETIME"));
-  EXPECT_TRUE(isDateType("datetime"));
+  for (const char* type : {"DATETIME", "datetime"}) EXPECT_TRUE(isDateType(type)) << type;
   EXPECT_FALSE(isDateType("TEXT"));
   EXPECT_TRUE(isBooleanType("Boolean"));
   EXPECT_FALSE(isBooleanType("INTEGER"));

@@ -3,7 +3,7 @@
 //   kolt-test-child STEP...
 //
 //   report TEXT    a line on the report channel      stderr TEXT   a line on standard error
-//   exit N         ends with status N                crash         a fault (a write through null)
+//   crash          a fault (a write through null)
 //   spin           uses processor time without end   sleep S       waits S seconds
 //   allocate MB    takes and touches MB megabytes    lock FILE     takes the lock on FILE
 //   budget S       from here on at most S more seconds of processor time (CpuBudget)
@@ -15,7 +15,6 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
-#include <memory>
 #include <optional>
 #include <string>
 #include <thread>
@@ -32,22 +31,18 @@ int main(int argc, char** argv) {
   startAsChild();
   const std::vector<std::string> steps = commandLineArguments(argc, argv);
   std::vector<ExclusiveLock> locks;
-  std::vector<std::unique_ptr<CpuBudget>> budgets;
+  std::optional<CpuBudget> budget;
   std::atomic<bool> requested{false};
   std::optional<InterruptHook> hook;
   for (std::size_t i = 0; i < steps.size(); ++i) {
-    const std::string step = steps[i];
-    // These steps take no word after them.
-    const bool alone =
-        step == "crash" || step == "spin" || step == "hook" || step == "unhook" || step == "flag";
-    const std::string argument = alone || i + 1 == steps.size() ? "" : steps[++i];
+    const std::string& step = steps[i];
+    // The word after the step, for the steps that take one.
+    auto argument = [&] { return i + 1 < steps.size() ? steps[++i] : std::string(); };
     if (step == "report") {
-      if (!writeToChannel(kReportChannel, argument + "\n")) return 120;
+      if (!writeToChannel(kReportChannel, argument() + "\n")) return 120;
     } else if (step == "stderr") {
-      std::fprintf(stderr, "%s\n", argument.c_str());
+      std::fprintf(stderr, "%s\n", argument().c_str());
       std::fflush(stderr);
-    } else if (step == "exit") {
-      return std::atoi(argument.c_str());
     } else if (step == "crash") {
       // A real fault, past any handler a sanitizer installed, at an address no sanitizer checks.
       std::signal(SIGSEGV, SIG_DFL);
@@ -57,22 +52,22 @@ int main(int argc, char** argv) {
       volatile unsigned long turns = 0;
       for (;;) turns = turns + 1;
     } else if (step == "sleep") {
-      std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argument.c_str())));
+      std::this_thread::sleep_for(std::chrono::seconds(std::atoi(argument().c_str())));
     } else if (step == "allocate") {
-      const std::size_t bytes = static_cast<std::size_t>(std::atoi(argument.c_str())) << 20;
+      const std::size_t bytes = static_cast<std::size_t>(std::atoi(argument().c_str())) << 20;
       const std::vector<char> memory(bytes, 'a');  // past the limit: bad_alloc, the child aborts
       std::printf("%c", memory[bytes / 2]);
     } else if (step == "budget") {
-      budgets.push_back(std::make_unique<CpuBudget>(std::atoi(argument.c_str())));
+      budget.emplace(std::atoi(argument().c_str()));
     } else if (step == "lock") {
-      locks.push_back(tryLock(pathFromUtf8(argument)));
+      locks.push_back(tryLock(pathFromUtf8(argument())));
       if (locks.back().state() != ExclusiveLock::State::Held) return 122;
     } else if (step == "hook") {
       hook.emplace(requested);
     } else if (step == "unhook") {
       hook.reset();
     } else if (step == "raise") {
-      std::raise(std::atoi(argument.c_str()));
+      std::raise(std::atoi(argument().c_str()));
     } else if (step == "flag") {
       return requested ? 7 : 1;
     } else {

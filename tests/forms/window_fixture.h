@@ -6,11 +6,10 @@
 #include <QApplication>
 #include <QLabel>
 #include <QProgressBar>
-#include <QString>
+#include <QStringList>
 #include <QTest>
 #include <QTimer>
 #include <QWidget>
-#include <deque>
 #include <filesystem>
 #include <functional>
 #include <set>
@@ -32,7 +31,7 @@ class FakeDialogs : public forms::Dialogs {
   // "beep", "information|{title}|{text}", "failure|{text}", "plain|{text}",
   // "openFile|{title}|{folder}|{filter}".
   std::vector<std::string> events;
-  std::deque<QString> files;
+  QStringList files;
   // Runs while a message box is "open", as the user would look at the screen then.
   std::function<void()> whileShown;
 
@@ -46,9 +45,7 @@ class FakeDialogs : public forms::Dialogs {
                    const QString& filter) override {
     events.push_back("openFile|" + title.toStdString() + "|" + folder.toStdString() + "|" +
                      filter.toStdString());
-    const QString file = files.empty() ? QString() : files.front();
-    if (!files.empty()) files.pop_front();
-    return file;
+    return files.empty() ? QString() : files.takeFirst();
   }
 
  private:

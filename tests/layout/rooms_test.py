@@ -30,13 +30,10 @@ INCLUDE = re.compile(r'^\s*#\s*include\s+"([a-z_]+)/', re.M)
 
 
 def main(src: pathlib.Path) -> int:
-    bad = []
     rooms = {p.name for p in src.iterdir() if p.is_dir()}
-    for room in sorted(rooms - BUILDS_ON.keys()):
-        bad.append(f"src/{room}: a room the flow does not know; add it to {__file__}")
-    for path in sorted(src.rglob("*")):
-        if path.suffix not in (".h", ".cpp"):
-            continue
+    bad = [f"src/{room}: a room the flow does not know; add it to {__file__}"
+           for room in sorted(rooms - BUILDS_ON.keys())]
+    for path in sorted(p for p in src.rglob("*") if p.suffix in (".h", ".cpp")):
         room = path.relative_to(src).parts[0]
         allowed = BUILDS_ON.get(room, set()) | {room}
         for target in INCLUDE.findall(path.read_text(encoding="utf-8")):

@@ -6,10 +6,7 @@
 set -euo pipefail
 build=$(cd "$1" && pwd)
 for tool in dpkg-deb dpkg-shlibdeps cpack; do
-  if ! command -v "$tool" >/dev/null; then
-    echo "SKIP: $tool is missing; install dpkg-dev to build the package."
-    exit 77
-  fi
+  command -v "$tool" >/dev/null || { echo "SKIP: $tool is missing; install dpkg-dev to build the package."; exit 77; }
 done
 
 scratch=$(mktemp -d)
@@ -18,12 +15,10 @@ trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
 (cd "$scratch" && cpack -G DEB --config "$build/CPackConfig.cmake" -B "$scratch/out" >cpack.log 2>&1) ||
   { cat "$scratch/cpack.log"; exit 1; }
 deb=$(ls "$scratch"/out/validaciones-kolt_*_amd64.deb)
-echo "package: $(basename "$deb")"
 
 depends=$(dpkg-deb -f "$deb" Depends)
-echo "Depends: $depends"
 for lib in libsqlite3 libmdb libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n; do
-  grep -q "$lib" <<<"$depends" || { echo "missing dependency on $lib"; exit 1; }
+  grep -q "$lib" <<<"$depends" || { echo "missing dependency on $lib in: $depends"; exit 1; }
 done
 
 root="$scratch/root"
@@ -33,13 +28,12 @@ for file in usr/bin/validaciones-kolt usr/bin/kolt-validar usr/bin/kolt-importar
   usr/share/applications/validaciones-kolt.desktop \
   usr/share/icons/hicolor/scalable/apps/validaciones-kolt.svg \
   usr/share/man/man1/kolt-validar.1.gz usr/share/doc/validaciones-kolt/reglas.md \
-  usr/share/doc/validaciones-kolt/reglas-adicionales.md \
+  usr/share/doc/validaciones-kolt/reglas-adicionales.md usr/share/doc/validaciones-kolt/guia-de-uso.md \
   usr/share/doc/validaciones-kolt/examples/ReglasAdicionales.toml; do
   [ -e "$root/$file" ] || { echo "not installed: /$file"; exit 1; }
 done
 # The user's guide, with every picture it shows beside it.
 guide="$root/usr/share/doc/validaciones-kolt/guia-de-uso.md"
-[ -e "$guide" ] || { echo "not installed: the user's guide"; exit 1; }
 for picture in $(grep -o '([A-Za-z0-9_.-]*\.png)' "$guide" | tr -d '()'); do
   [ -e "$(dirname "$guide")/$picture" ] || { echo "not installed beside the guide: $picture"; exit 1; }
 done
@@ -69,7 +63,6 @@ results="$XDG_DATA_HOME/validaciones-kolt/RESULTADOS"
 [ -f "$results/ResultadosVal.xls" ] || { cat "$scratch/run.log"; echo "no summary in $results"; exit 1; }
 grep -q "$results" "$scratch/run.log" || { cat "$scratch/run.log"; echo "end message names another folder"; exit 1; }
 [ ! -e "$root/usr/bin/RESULTADOS" ] || { echo "results written into the program folder"; exit 1; }
-echo "installed run wrote its results to $results"
 
 # The office's example rules, copied to where the installed program looks for them, run with it.
 example="$root/usr/share/doc/validaciones-kolt/examples/ReglasAdicionales.toml"
@@ -79,4 +72,3 @@ cp "$example" "$XDG_DATA_HOME/validaciones-kolt/"
 "$root/usr/bin/kolt-validar" "$scratch/origen.db" --traza "$scratch/traza.txt" >"$scratch/run.log" 2>&1 ||
   { cat "$scratch/run.log"; exit 1; }
 grep -q "Into Validacion116" "$scratch/traza.txt" || { echo "the user's rules file was not run"; exit 1; }
-echo "installed run took the user's ReglasAdicionales.toml"
