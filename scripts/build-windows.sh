@@ -4,8 +4,9 @@
 #
 # The libraries the program needs (SQLite, GLib with PCRE2 and libffi, libxml2, libgsf, libmdb,
 # GoogleTest for the tests) come from Debian's own sources, fetched with `apt-get source` and
-# cross-built into build-windows/prefix; a library is built again only when its source version,
-# the compiler or its recipe here changes.
+# cross-built into a prefix in the machine's cache (scripts/windows/cache.sh), outside any
+# checkout, so that every checkout on the machine (CI's fresh clone too) finds them built; a
+# library is built again only when its source version, the compiler or its recipe here changes.
 #
 # Qt (Core, Gui, Widgets and the Windows platform plugin) is cross-built the same way from
 # Debian's qt6-base, with the build machine's own Qt of the same version for its tools (moc, rcc,
@@ -13,6 +14,9 @@
 #
 #   scripts/build-windows.sh            dependencies, programs, tests built, zip
 #   scripts/build-windows.sh --deps     the dependencies only
+#   scripts/build-windows.sh --fetch    the Debian packages and the sources only: what needs the
+#                                       network and apt's lock, so that --deps can then run beside
+#                                       another apt user
 #
 # Exit status: 0 built; 77 a dependency's source could not be downloaded (not a fault of the
 # build: the caller may skip); anything else a failure.
@@ -22,10 +26,13 @@ set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-windows
 host=x86_64-w64-mingw32
-prefix=$out/prefix
+# shellcheck source=windows/cache.sh
+. "$root/scripts/windows/cache.sh"
 jobs=${KOLT_JOBS:-2}
 only_deps=false
+only_fetch=false
 [ "${1:-}" = "--deps" ] && only_deps=true
+[ "${1:-}" = "--fetch" ] && only_fetch=true
 
 say() { printf '== %s\n' "$*" >&2; }
 
@@ -89,7 +96,7 @@ dependencies=(
   "qt6-base bookworm bookworm-security trixie"
 )
 
-mkdir -p "$out/sources" "$prefix"
+mkdir -p "$windows_cache/sources" "$prefix"
 declare -A version=()
 
 # The files of a source package in one release, "name version" per line; none when that release
@@ -103,7 +110,7 @@ source_files() {
 fetch() {
   local name=$1
   shift
-  local dir=$out/sources/$name suite files f complete
+  local dir=$windows_cache/sources/$name suite files f complete
   for suite in "$@"; do
     files=$(source_files "$name" "$suite")
     [ -n "$files" ] || continue
@@ -155,12 +162,13 @@ if [ "${host_qt_version%%+*}" != "${version[qt6-base]%%+*}" ]; then
     "Qt tools are $host_qt_version; the Windows build needs both of one version and is skipped." >&2
   exit 77
 fi
+$only_fetch && exit 0
 recipe_of() { sed -n "/^build_$1() {/,/^}/p" "$0"; }
 function_of() { local name=${1//./_}; echo "${name//-/_}"; }
 
 # Unpacks sources/{name} into work/{name}: the upstream tarball(s), then Debian's patches.
 unpack() {
-  local name=$1 dir=$out/sources/$1 work=$out/work/$1 orig component
+  local name=$1 dir=$windows_cache/sources/$1 work=$out/work/$1 orig component
   rm -rf "$work" && mkdir -p "$work"
   orig=$(ls "$dir"/*.orig.tar.* | head -1)
   tar xf "$orig" -C "$work" --strip-components=1
@@ -418,6 +426,11 @@ step() {
   mkdir -p "$out/logs" && : >"$log"
   mkdir -p "$prefix/lib/pkgconfig" "$prefix/include" "$out/work"
   "build_$(function_of "$name")"
+  # Its licence, shipped in the zip, kept with what was built from it.
+  if [ -f "$out/work/$name/debian/copyright" ]; then
+    mkdir -p "$prefix/share/licenses/$name"
+    cp "$out/work/$name/debian/copyright" "$prefix/share/licenses/$name/"
+  fi
   echo "$key" >"$stamp"
   say "$name built in $((SECONDS - started)) s"
 }
@@ -427,6 +440,10 @@ log=""
 trap 'status=$?; if [ $status -ne 0 ] && [ -n "$log" ] && [ -s "$log" ]; then
   tail -25 "$log" >&2; say "failed; the whole output is in $log"; fi' EXIT
 deps_started=$SECONDS
+# One build at a time in the machine's cache: two checkouts building at once would overwrite each
+# other's libraries half-way.
+exec {cache_lock}>"$windows_cache/lock"
+flock "$cache_lock"
 step zlib "$(dpkg-query -W -f='${Version}' libz-mingw-w64-dev)"
 step sqlite3 "${version[sqlite3]}"
 step libffi "${version[libffi]}"
@@ -443,6 +460,7 @@ step --alone qt6-base "${version[qt6-base]}"
 mkdir -p "$prefix/translations"
 cp /usr/share/qt6/translations/qtbase_es.qm "$prefix/translations/"
 say "dependencies ready in $((SECONDS - deps_started)) s"
+flock -u "$cache_lock"
 log=""
 $only_deps && exit 0
 
@@ -517,7 +535,7 @@ done
 
 # The licences of everything shipped.
 for name in sqlite3 glib2.0 pcre2 libffi libxml2 libgsf mdbtools qt6-base; do
-  cp "$out/work/$name/debian/copyright" "$stage/licencias/$name.txt"
+  cp "$prefix/share/licenses/$name/copyright" "$stage/licencias/$name.txt"
 done
 cp /usr/share/doc/libz-mingw-w64-dev/copyright "$stage/licencias/zlib.txt"
 cp /usr/share/doc/gcc-mingw-w64-base/copyright "$stage/licencias/gcc-runtime.txt"

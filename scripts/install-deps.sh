@@ -3,7 +3,7 @@
 set -euo pipefail
 
 packages=(
-  build-essential cmake pkg-config clang-format
+  build-essential cmake pkg-config clang-format ccache
   libsqlite3-dev libgsf-1-dev mdbtools-dev mdbtools libtomlplusplus-dev
   libgtest-dev python3 python3-xlrd nodejs
   qt6-base-dev qt6-translations-l10n xvfb xauth

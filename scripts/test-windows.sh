@@ -16,6 +16,8 @@
 set -euo pipefail
 root=$(cd "$(dirname "$0")/.." && pwd)
 out=$root/build-windows
+# shellcheck source=windows/cache.sh
+. "$root/scripts/windows/cache.sh"
 linux=${KOLT_LINUX_BUILD:-$root/build}
 host=x86_64-w64-mingw32
 zip=$out/validaciones-kolt-windows.zip
@@ -50,7 +52,7 @@ validate_damaged() {
 
 say "the tests of the Windows build, under Wine"
 gcc_runtime=$(dirname "$($host-g++-posix -print-libgcc-file-name)")
-if WINEPATH="$(windows_path "$out/prefix/bin");$(windows_path "$gcc_runtime");$(windows_path /usr/$host/lib)" \
+if WINEPATH="$(windows_path "$prefix/bin");$(windows_path "$gcc_runtime");$(windows_path /usr/$host/lib)" \
   ctest --test-dir "$out/project" --output-on-failure -j2 >"$out/ctest.log" 2>&1; then
   pass "ctest under Wine: $(grep -E 'tests passed' "$out/ctest.log")"
 else
