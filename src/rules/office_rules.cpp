@@ -216,18 +216,23 @@ ReadRule readRule(const toml::table& table, int line) {
   return read;
 }
 
-// An engine failure of a rule's statement, said so that the office knows what to change: the
-// failures the engine names (a missing table or column, an unknown function) already say it; any
-// other one gets the engine's own words, which name the part of the statement it refused.
+// An engine failure of a rule's statement, said so that the office knows what to change: a
+// missing table or column with where the rule may look for it, and any failure the engine does not
+// name with the engine's own words, which name the part of the statement it refused.
 std::string engineRefusal(const base::Error& e, int number) {
   const std::string& words = e.detail();
   if (words.find("Expression tree is too large") != std::string::npos)
     return "la sentencia anida más operaciones de las que el motor admite. Escriba In (...) en "
            "lugar de muchos Or, o reparta la condición en varias sentencias INSERT INTO " +
            resultTableName(number) + " SELECT ...";
-  if (words.empty() || e.description().find(words) != std::string::npos ||
-      e.number() == base::kErrNoSuchTable || e.number() == base::kErrNoSuchColumn)
-    return e.description();
+  if (e.number() == base::kErrNoSuchColumn)
+    return e.description() +
+           " Corrija su nombre, o quítela; si es de otra tabla, esa tabla debe estar en el FROM de "
+           "la sentencia.";
+  if (e.number() == base::kErrNoSuchTable)
+    return e.description() + " Corrija su nombre: una regla adicional lee " +
+           readableTables(number) + ".";
+  if (words.empty() || e.description().find(words) != std::string::npos) return e.description();
   return e.description() + " El motor dice: \"" + words +
          "\". Escriba de otra forma la parte de la sentencia que nombra, o quítela.";
 }
