@@ -212,6 +212,15 @@ TEST_F(KoltValidarFiles, AnAccessSourcesCompanionIsBuiltOnlyByARunThatMayGoOn) {
   EXPECT_NE(log.find(companion.string() + " estaba dañada"), std::string::npos) << log;
 }
 
+// A run whose summary of findings cannot be written (something else holds its name) is no finished
+// run for a script, though its units keep what they found.
+TEST_F(KoltValidarFiles, ARunWithoutItsSummaryOfFindingsDoesNotEndAsFinished) {
+  fs::create_directories(dir / "R" / "Hallazgos.xls" / "ocupado");
+  EXPECT_EQ(run({origen}), 1) << out;
+  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
+  expectSaid("No se pudo escribir el resumen de hallazgos");
+}
+
 // A colleague validated an Access file in a shared folder, leaving its companion there (made by an
 // earlier version of the program, which kept its unit list and verdicts in it); the official
 // catalogue is an Access file in a folder the program cannot write, so its companion goes to the
