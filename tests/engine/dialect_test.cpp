@@ -20,6 +20,7 @@
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
+#include "engine/export_sink.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -238,6 +239,37 @@ TEST_F(Dialect, DateAndNowGiveTheRunStartTheConnectionIsGiven) {
   EXPECT_EQ(rows("select count(*) from EGRESO where egreso < Date() - 3650"), "3");
   cnn.openInMemory();
   EXPECT_NE(rows("select Year(Now())"), "2023");
+}
+
+// The kinds of the columns an export is given.
+class KindsSink : public ExportSink {
+ public:
+  std::int64_t write(const std::filesystem::path&, std::string_view,
+                     const std::vector<ExportColumn>& columns, const RowSource& rows) override {
+    for (const ExportColumn& c : columns)
+      kinds += (kinds.empty() ? "" : ",") + c.name +
+               (c.kind == ExportKind::Date    ? ":fecha"
+                : c.kind == ExportKind::Plain ? ":"
+                                              : ":?");
+    std::vector<base::Value> row;
+    std::int64_t n = 0;
+    while (rows(row)) ++n, row.clear();
+    return n;
+  }
+  std::string kinds;
+};
+
+// A date the statement computes goes to the workbook as a date, as a date column does; a date made
+// text, or a value only sometimes a date, goes as it is.
+TEST_F(Dialect, ComputedDatesAreExportedAsDates) {
+  KindsSink sink;
+  cnn.setExportSink(&sink);
+  cnn.execute(
+      "select DateAdd('d', 1, egreso) as a, egreso, CStr(egreso) as t, #01/31/2024# as l, "
+      "IIf(folio = '1', Date(), DateSerial(2024, 1, 1)) as i, IIf(folio = '1', Date(), '') as m, "
+      "CDate(folio) as c into [Hoja] in 'x.xls' 'Excel 8.0;' from EGRESO");
+  EXPECT_EQ(sink.kinds, "a:fecha,egreso:fecha,t:,l:fecha,i:fecha,m:,c:fecha");
+  EXPECT_EQ(cnn.rowsWritten(), 3);
 }
 
 // A national run names each of hundreds of units' files once; the rules' texts come back for all.

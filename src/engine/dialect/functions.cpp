@@ -1045,7 +1045,9 @@ constexpr AccessFunction kRows[] = {
    "la hora solo si la tiene"},
   {"CDate", "kolt_cdate", 1, 1, cdateFunction, Conversion,
    "CDate(valor)", "Where CDate(fecha_texto) >= #01/01/2024#",
-   "lee `aaaa-mm-dd`, `dd/mm/aaaa` (día primero) y números de serie; lo demás: nulo", true},
+   "lee `aaaa-mm-dd`, `dd/mm/aaaa` (día primero), con la hora `hh:mm[:ss]` de 24 horas o con "
+   "`a. m.`/`p. m.`, y números de serie; lo demás: nulo",
+   true},
   {"IsNumeric", "kolt_isnumeric", 1, 1, isNumericFunction, Conversion,
    "IsNumeric(valor)", "Where Not IsNumeric(gestac)",
    "-1 si es un número o un texto que se lee como número (`' 12 '`, `'1.5E3'`, `'&H1F'`), 0 si "
