@@ -238,9 +238,10 @@ void resultText(sqlite3_context* ctx, const std::string& text) {
 // date pattern, a text that is no number under a number pattern.
 void formatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  static const SqlFunction cstrFunction = findAccessFunction("CStr")->implementation;
   sqlite3_value* cstr[] = {argv[0]};
   if (argc == 1 || sqlite3_value_type(argv[1]) == SQLITE_NULL || sqlite3_value_bytes(argv[1]) == 0)
-    return findAccessFunction("CStr")->implementation(ctx, 1, cstr);
+    return cstrFunction(ctx, 1, cstr);
   const std::string_view text(reinterpret_cast<const char*>(sqlite3_value_text(argv[1])),
                               static_cast<std::size_t>(sqlite3_value_bytes(argv[1])));
   const auto pattern = readPattern(text);
@@ -251,7 +252,7 @@ void formatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
     if (auto out = formatNumber(std::get<NumberPattern>(*pattern), *number))
       return resultText(ctx, *out);
   }
-  findAccessFunction("CStr")->implementation(ctx, 1, cstr);
+  cstrFunction(ctx, 1, cstr);
 }
 
 std::string formatCheck(LiteralArguments arguments) {
