@@ -1,7 +1,8 @@
 // The Access functions and the case-insensitive collation, as SQLite functions.
 //
-// Each returns NULL for a NULL argument, but for those whose purpose is NULL (Nz, IsNull) and for
-// &, which takes one NULL as ''. Where the Access engine raises an error on a value it cannot
+// Each returns NULL for a NULL argument, but for those whose purpose is NULL (Nz, IsNull, and the
+// tests IsNumeric and IsDate), for those that choose among their arguments (Switch, Choose), and
+// for &, which takes one NULL as ''. Where the Access engine raises an error on a value it cannot
 // convert (CInt of 'abc', of '' or of 40000), the row is given NULL instead: the engine's error
 // would abandon the whole statement, and so every finding of the rule, over one bad value.
 #pragma once
@@ -51,7 +52,8 @@ bool isValidLikePattern(std::string_view pattern);
 // every text comparison does. A malformed pattern matches nothing.
 bool accessLike(std::string_view text, std::string_view pattern);
 
-// Exposed for tests.
+// Shared by the files of the implementations (functions.cpp, date_functions.cpp,
+// format_function.cpp) and read by the tests.
 int compareIgnoringCase(std::string_view a, std::string_view b);
 std::optional<double> accessVal(std::string_view text);
 std::optional<int> accessCInt(std::string_view text);
