@@ -106,13 +106,11 @@ ResultsFolder::ResultsFolder(fs::path folder)
   }
 
   // Everything in the work folder was left by a run that did not finish: it is ours, and no run
-  // is using it now that the lock is held. A link is never followed: a work folder that is a link
-  // loses the link, never what it points to, and so does a link inside it.
+  // is using it now that the lock is held, folders in it included. A link is never followed: a
+  // work folder that is a link loses the link, never what it points to, and so does a link at any
+  // depth inside it.
   if (fs::is_symlink(fs::symlink_status(work_, ec))) fs::remove(work_, ec);
-  for (const auto& entry : fs::directory_iterator(work_, ec)) {
-    std::error_code type;
-    if (entry.symlink_status(type).type() != fs::file_type::directory) fs::remove(entry.path(), ec);
-  }
+  for (const auto& entry : fs::directory_iterator(work_, ec)) platform::removeTree(entry.path());
   fs::create_directories(work_, ec);
   if (ec) {
     throw base::Error(base::kErrFile,

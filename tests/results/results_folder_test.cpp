@@ -63,6 +63,10 @@ TEST(Folder, OneRunAtATimeAndACleanUpThatTakesOnlyWhatARunLeftInItsWorkFolder) {
                                          "ValDFSSA000002.xls.1234abcd.tmp"};
   for (const auto& name : kept) std::ofstream(results / name) << "not the run's to take";
 
+  // A folder in the work folder goes too, with all it holds.
+  fs::create_directories(results / "Validacion.tmp" / "ValDFSSA000003.xls" / "a" / "b");
+  std::ofstream(results / "Validacion.tmp" / "ValDFSSA000003.xls" / "a" / "b" / "c") << "c";
+
   ResultsFolder second(results);
   EXPECT_TRUE(fs::is_empty(results / "Validacion.tmp"));
   for (const auto& name : kept) EXPECT_TRUE(fs::exists(results / name)) << name;
@@ -113,6 +117,20 @@ TEST_F(Links, NeitherTheWorkFolderCleanUpNorTheLockFollowsALink) {
         << e.description();
     expectElsewhereUntouched();
   }
+}
+
+// A folder in the work folder is emptied through none of its links, at any depth.
+TEST_F(Links, TheWorkFolderIsEmptiedWithoutFollowingALink) {
+  const fs::path deep = results / "Validacion.tmp" / "ValX.xls" / "a";
+  fs::create_directories(deep);
+  fs::create_directory_symlink(elsewhere, deep / "carpeta");
+  fs::create_symlink(elsewhere / "uno.txt", deep / "archivo");
+  fs::create_directory_symlink(elsewhere, results / "Validacion.tmp" / "ValY.xls");
+  {
+    ResultsFolder folder(results);
+    EXPECT_TRUE(fs::is_empty(results / "Validacion.tmp"));
+  }
+  expectElsewhereUntouched();
 }
 
 TEST_F(Links, TheLogReplacesALinkOrAnotherNameOfAFileInsteadOfWritingThroughIt) {
