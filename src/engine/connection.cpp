@@ -167,7 +167,9 @@ std::string fileUri(const std::filesystem::path& file, std::string_view query = 
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
   std::string path = platform::utf8(ec ? file : absolute);
-  std::replace(path.begin(), path.end(), '\\', '/');
+  // Only on Windows is a backslash a separator; elsewhere it is written %5C, part of a name.
+  if (std::filesystem::path::preferred_separator == '\\')
+    std::replace(path.begin(), path.end(), '\\', '/');
   std::string uri = path.starts_with('/') ? "file://" : "file:///";
   for (const char ch : path) {
     const auto c = static_cast<unsigned char>(ch);

@@ -49,10 +49,9 @@ struct RunDescription {
 // The program's version, as the Ejecucion sheet gives it.
 const char* programVersion();
 
-// Writes "Hallazgos.xls" in the results folder for `units`, replacing the previous run's. It is
-// written as a draft and published whole. Returns its path; throws base::Error when it cannot be
-// written.
-// The office's rules, when the run had them, follow rule 113 in both sheets.
+// Writes "Hallazgos.xls" for `units`, to replace the previous run's when the results folder places
+// it. It is written as a draft and published whole. Returns its path; throws base::Error when it
+// cannot be written. The office's rules, when the run had them, follow rule 113 in both sheets.
 std::filesystem::path writeFindingsWorkbook(const results::ResultsFolder& folder,
                                             const std::vector<UnitResult>& units,
                                             const RunDescription& run = {},
