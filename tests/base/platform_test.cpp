@@ -154,7 +154,6 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
   for (const auto& [steps, limits, end, status, expected] : cases) {
     SCOPED_TRACE(::testing::PrintToString(steps));
     Lines lines;
-    const auto started = std::chrono::steady_clock::now();
     const ChildOutcome outcome =
         runChild(testChild(), steps, limits, [&](std::string_view l) { lines.emplace_back(l); });
     EXPECT_EQ(outcome.end, end);
@@ -163,18 +162,15 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(steps.front() != "stderr" || outcome.diagnostics.starts_with("roto"))
         << outcome.diagnostics;
-    // A spinning child is ended by its processor time, well before anything else would.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 8s);
   }
 }
 
-// A reader that throws has the child killed; a child over its memory limit does not go on.
+// A reader that throws has the child killed (one left to its sleep would hold the test past its
+// own time limit); a child over its memory limit does not go on.
 TEST(ChildProcess, AThrowingReaderKillsTheChildAndTheMemoryLimitIsEnforced) {
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_THROW(runChild(testChild(), {"report", "uno", "sleep", "10"}, {},
+  EXPECT_THROW(runChild(testChild(), {"report", "uno", "sleep", "3600"}, {},
                         [](std::string_view) { throw std::runtime_error("enough"); }),
                std::runtime_error);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
   if (!kMemoryLimitApplies || !memoryLimitEnforced())
     GTEST_SKIP() << "a sanitized child cannot run under an address-space limit, and Wine keeps "
                     "no memory limit of a job object";
