@@ -69,6 +69,21 @@ Var everyone  ; "1" when installed for every user (the machine's keys and Start 
   DeleteRegKey /ifnosubkeys /ifnovalues SHCTX "Software\Classes\${extension}"
 !macroend
 
+; Ends the installer or the uninstaller before it changes anything while a program of the folder
+; runs: Windows keeps a running program's file, and an installation or an uninstall that left the
+; old one would pass for a whole one.
+!macro RefuseWhileRunning file
+  ${If} ${FileExists} "$INSTDIR\${file}"
+    ClearErrors
+    FileOpen $0 "$INSTDIR\${file}" a
+    ${If} ${Errors}
+      MessageBox MB_ICONSTOP|MB_OK "${file} está abierto. Ciérrelo y vuelva a intentarlo." /SD IDOK
+      Abort
+    ${EndIf}
+    FileClose $0
+  ${EndIf}
+!macroend
+
 Function .onInit
   StrCpy $everyone ""
   UserInfo::GetAccountType
@@ -92,6 +107,9 @@ Function .onInit
 FunctionEnd
 
 Section "${PRODUCT}"
+  !insertmacro RefuseWhileRunning "validaciones-kolt.exe"
+  !insertmacro RefuseWhileRunning "kolt-validar.exe"
+  !insertmacro RefuseWhileRunning "kolt-importar.exe"
   SetOverwrite on
   !include "${FILES}\install-files.nsh"
   WriteUninstaller "$INSTDIR\${UNINSTALLER}"
@@ -133,16 +151,27 @@ Section "${PRODUCT}"
 SectionEnd
 
 Function un.onInit
-  ; Installed for every user when the machine's list names this folder.
+  ; Installed for every user when the machine's list names this folder; only an administrator may
+  ; remove it then, and anyone else would remove nothing while told it was done.
   StrCpy $everyone ""
   ReadRegStr $0 HKLM "${UNINSTALL_KEY}" "InstallLocation"
   ${If} $0 == $INSTDIR
     StrCpy $everyone "1"
+    UserInfo::GetAccountType
+    Pop $1
+    ${If} $1 != "Admin"
+      MessageBox MB_ICONSTOP|MB_OK "${PRODUCT} está instalado para todos los usuarios: desinstálelo como administrador." /SD IDOK
+      Abort
+    ${EndIf}
   ${EndIf}
   !insertmacro UseInstallMode
 FunctionEnd
 
 Section "Uninstall"
+  !insertmacro RefuseWhileRunning "validaciones-kolt.exe"
+  !insertmacro RefuseWhileRunning "kolt-validar.exe"
+  !insertmacro RefuseWhileRunning "kolt-importar.exe"
+
   Delete "$SMPROGRAMS\${PRODUCT}.lnk"
   Delete "${GUIDE_LINK}"
 
