@@ -385,6 +385,31 @@ else
       else
         fail "'Abrir con' did not open the file in the installed program's window: $(tail -3 "$work/installed-window.out")"
       fi
+      # Installing again while the installed kolt-validar.exe runs would leave its old file: the
+      # installer must refuse, with exit status 2, and change nothing.
+      busy_results=$work/installed/RESULTADOS-en-uso
+      wine "$folder/kolt-validar.exe" "$(windows_path "$work/big-windows/egresos.mdb")" \
+        --resultados "$(windows_path "$busy_results")" >"$work/installed-busy.out" 2>&1 &
+      running=$!
+      for _ in $(seq 1 600); do
+        [ -d "$busy_results/Validacion.tmp" ] && break
+        sleep 0.1
+      done
+      before=$(inventory "$folder")
+      set +e
+      wine "$setup" "${switches[@]}" >"$work/setup-busy.out" 2>&1
+      status=$?
+      set -e
+      still_running=false
+      kill -0 "$running" 2>/dev/null && still_running=true
+      wait "$running" || true
+      if ! $still_running; then
+        fail "installing over a running program: kolt-validar.exe ended before the installer ran"
+      elif [ "$status" -ne 2 ] || [ "$(inventory "$folder")" != "$before" ]; then
+        fail "installing over a running program: exit status $status, the folder changed or not"
+      else
+        pass "installing over a running kolt-validar.exe is refused with exit status 2, nothing changed"
+      fi
       # The office's rules beside the results, as the user keeps them.
       mkdir -p "$data" && cp "$root/docs/examples/ReglasAdicionales.toml" "$data/"
     fi
