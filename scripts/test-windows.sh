@@ -9,6 +9,11 @@
 #   - the licensed Access samples import to the same rows as on Linux;
 #   - the tools take accents and ñ in the names they are given;
 #   - the zip's window program starts from the zip alone, opening the file it is given;
+#   - validaciones-kolt-setup.exe installs silently into a fresh Wine prefix, for the user and for
+#     every user: Start-menu links, "Abrir con" for .mdb and .accdb with Access still the default,
+#     the installed kolt-validar.exe writing Linux's workbooks into the user's data folder, the
+#     window program started as "Abrir con" starts it; a second install while the program runs is
+#     refused; the silent uninstall leaves nothing of the program and the user's data as it was;
 #   - no program or DLL of the zip imports a DLL that is neither in the zip nor part of Windows.
 # The test binaries, the windows' among them (under Xvfb, their screenshots in
 # build-windows/project/artefacts/), run first through ctest.
