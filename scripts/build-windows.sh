@@ -45,7 +45,7 @@ packages=(
   libz-mingw-w64-dev meson ninja-build cmake pkg-config wine64 wine
   autoconf automake libtool autopoint gettext tcl dpkg-dev bison flex gawk zip unzip
   libglib2.0-dev-bin libgtest-dev libtomlplusplus-dev python3
-  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n perl xvfb xauth
+  qt6-base-dev qt6-base-dev-tools qt6-translations-l10n perl xvfb xauth nsis cmark-gfm
 )
 missing=()
 for p in "${packages[@]}"; do
@@ -553,5 +553,43 @@ sed -i 's/$/\r/' "$stage/LEEME.txt"
 rm -f "$out/validaciones-kolt-windows.zip"
 (cd "$out/zip" && zip -q -r -X -9 "$out/validaciones-kolt-windows.zip" validaciones-kolt)
 say "$out/validaciones-kolt-windows.zip: $(du -k "$out/validaciones-kolt-windows.zip" | cut -f1) KB"
+
+# --- The installer ---------------------------------------------------------------------------------
+# validaciones-kolt-setup.exe (packaging/windows/validaciones-kolt.nsi) installs the zip's folder,
+# the guide as web pages and the marker "instalado", which sends the installed program's results
+# to the user's data folder (src/run/program_folders.h). The installer goes through the lists of
+# those files made here, and its uninstaller removes those and nothing else.
+files=$out/installer
+installed=$files/validaciones-kolt
+rm -rf "$files" && mkdir -p "$files"
+cp -a "$stage" "$installed"
+python3 "$root/packaging/windows/render_guide.py" "$installed/guia" "$root/docs/guia-de-uso.md" \
+  "$root/docs/reglas-adicionales.md"
+printf 'Validaciones Kolt instalado: sus resultados se escriben en %%LOCALAPPDATA%%\\validaciones-kolt.\r\n' \
+  >"$installed/instalado"
+# A path in an NSIS string: "$" doubled; under the install folder, with Windows' separators.
+nsis_text() { printf '%s' "${1//\$/\$\$}"; }
+under_install() { local text; text=$(nsis_text "$1"); printf '"$INSTDIR%s"' "${text//\//\\}"; }
+{
+  while read -r folder; do
+    printf 'SetOutPath %s\n' "$(under_install "${folder#.}")"
+    while read -r file; do
+      printf 'File "%s"\n' "$(nsis_text "$installed/${file#./}")"
+    done < <(cd "$installed" && find "$folder" -maxdepth 1 -type f | LC_ALL=C sort)
+  done < <(cd "$installed" && find . -type d | LC_ALL=C sort)
+} >"$files/install-files.nsh"
+{
+  (cd "$installed" && find . -type f | LC_ALL=C sort) | while read -r file; do
+    printf 'Delete %s\n' "$(under_install "${file#.}")"
+  done
+  (cd "$installed" && find . -mindepth 1 -type d | LC_ALL=C sort -r) | while read -r folder; do
+    printf 'RMDir %s\n' "$(under_install "${folder#.}")"
+  done
+} >"$files/uninstall-files.nsh"
+program_version=$(sed -n 's/^project(ValidacionesKolt VERSION \([0-9.]*\).*/\1/p' "$root/CMakeLists.txt")
+rm -f "$out/validaciones-kolt-setup.exe"
+makensis -V2 -INPUTCHARSET UTF8 -DVERSION="$program_version" -DFILES="$files" \
+  -DOUTFILE="$out/validaciones-kolt-setup.exe" "$root/packaging/windows/validaciones-kolt.nsi" >&2
+say "$out/validaciones-kolt-setup.exe: $(du -k "$out/validaciones-kolt-setup.exe" | cut -f1) KB"
 exit 0
 }

@@ -9,6 +9,11 @@
 #   - the licensed Access samples import to the same rows as on Linux;
 #   - the tools take accents and ñ in the names they are given;
 #   - the zip's window program starts from the zip alone, opening the file it is given;
+#   - validaciones-kolt-setup.exe installs silently into a fresh Wine prefix, for the user and for
+#     every user: Start-menu links, "Abrir con" for .mdb and .accdb with Access still the default,
+#     the installed kolt-validar.exe writing Linux's workbooks into the user's data folder, the
+#     window program started as "Abrir con" starts it; a second install while the program runs is
+#     refused; the silent uninstall leaves nothing of the program and the user's data as it was;
 #   - no program or DLL of the zip imports a DLL that is neither in the zip nor part of Windows.
 # The test binaries, the windows' among them (under Xvfb, their screenshots in
 # build-windows/project/artefacts/), run first through ctest.
@@ -85,7 +90,13 @@ same_workbooks() {
     fail "$name: kolt-validar.exe failed: $(tail -3 "$work/$name-windows.err")"
     return
   fi
-  local elapsed=$((SECONDS - started)) books=0 differ=""
+  compare_workbooks "$name" "$results_linux" "$results_windows" "$((SECONDS - started))"
+}
+
+# Every workbook of the Linux run in RESULTS_LINUX, byte for byte in RESULTS_WINDOWS, which holds no
+# other; SECONDS is how long the Windows run took.
+compare_workbooks() {
+  local name=$1 results_linux=$2 results_windows=$3 elapsed=$4 books=0 differ=""
   for book in "$results_linux"/*.xls; do
     books=$((books + 1))
     if [ "$(basename "$book")" = Hallazgos.xls ]; then
@@ -259,28 +270,185 @@ else
   fail "tools with accents in their arguments: $(head -2 "$work/generar.out" "$work/exportar.out")"
 fi
 
+# Starts the window program PROGRAM (a path Wine takes) on the Access file FILE, on an X server of
+# its own, in a Wine desktop of its own (one without a screen may already be running); true when
+# the file was imported (its companion database appears beside it) and the program's window is on
+# the screen. What Wine said goes to LOG.
+window_opens() {
+  local program=$1 file=$2 log=$3
+  xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
+    wine explorer /desktop=kolt,1280x1024 "$1" "$2" >"$3" 2>&1 &
+    for _ in $(seq 1 90); do
+      sleep 1
+      if [ -s "$4" ] && xwininfo -root -tree | grep -q "\"Validaciones Kolt\""; then
+        echo shown >>"$3"
+        break
+      fi
+    done
+    wineserver -k' _ "$program" "$(windows_path "$file")" "$log" "$file.kolt.db" || true
+  grep -qx shown "$log"
+}
+
 say "the window program, from the zip alone"
-# Started on an X server of its own, in a Wine desktop of its own (one without a screen may already
-# be running), with an Access file to open: the file is imported (its companion database appears
-# beside it) and the program's window is on the screen.
 window_log=$work/window.out
 cp "$work/demo/egresos-demo.mdb" "$named/demostración.mdb"
-xvfb-run -a -s "-screen 0 1280x1024x24" bash -c '
-  wine explorer /desktop=kolt,1280x1024 "$1" "$2" >"$3" 2>&1 &
-  for _ in $(seq 1 90); do
-    sleep 1
-    if [ -s "$4" ] && xwininfo -root -tree | grep -q "\"Validaciones Kolt\""; then
-      echo shown >>"$3"
-      break
-    fi
-  done
-  wineserver -k' _ "$app/validaciones-kolt.exe" "$(windows_path "$named/demostración.mdb")" \
-  "$window_log" "$named/demostración.mdb.kolt.db" || true
-if grep -qx shown "$window_log"; then
+if window_opens "$app/validaciones-kolt.exe" "$named/demostración.mdb" "$window_log"; then
   pass "validaciones-kolt.exe showed its window and opened demostración.mdb"
 else
   fail "validaciones-kolt.exe did not open demostración.mdb in its window: $(tail -3 "$window_log")"
 fi
+
+say "the installer, in a Wine prefix of its own"
+# Installed silently into a fresh prefix, as office IT would: for the user alone (as a user without
+# administrator rights gets it; Wine's user is an administrator, hence /USUARIO), then for every
+# user. Each time the program's files, its Start-menu links and its "Abrir con" entries must be
+# there, Access must stay the default for its files, and the silent uninstall must take all of
+# that away and leave the user's data folder as it was.
+setup=$out/validaciones-kolt-setup.exe
+build_prefix=$WINEPREFIX
+export WINEPREFIX=$work/wine-installer
+# Wine's reg, quietly; its output with Windows' line ends taken off.
+reg_query() { wine reg query "$@" 2>/dev/null | tr -d '\r'; }
+reg_value() { reg_query "$1" "${@:2}" | sed -n 's/^ *[^ ].*  *REG_[A-Z]*  *//p'; }
+windows_folder() { winepath -u "$(wine cmd /c "echo %$1%" 2>/dev/null | tr -d '\r')"; }
+# Everything in a folder, with each file's checksum.
+inventory() { (cd "$1" && find . -type f -exec sha256sum {} + | sort -k2); }
+progid=ValidacionesKolt.BaseDeDatos
+uninstall_key='Software\Microsoft\Windows\CurrentVersion\Uninstall\ValidacionesKolt'
+if [ ! -f "$setup" ]; then
+  fail "installer: there is no $setup"
+else
+  started=$SECONDS
+  rm -rf "$WINEPREFIX"
+  wineboot -i >/dev/null 2>&1 || true
+  wineserver -w
+  say "a fresh Wine prefix in $((SECONDS - started)) s"
+  data="$(windows_folder LOCALAPPDATA)/validaciones-kolt"
+  for mode in usuario todos; do
+    if [ $mode = usuario ]; then
+      switches=(/S /USUARIO) hive=HKCU folder="$(windows_folder LOCALAPPDATA)/Programs/Validaciones Kolt"
+      menu="$(windows_folder APPDATA)/Microsoft/Windows/Start Menu/Programs"
+    else
+      switches=(/S) hive=HKLM folder="$WINEPREFIX/drive_c/Program Files/Validaciones Kolt"
+      menu="$WINEPREFIX/drive_c/ProgramData/Microsoft/Windows/Start Menu/Programs"
+    fi
+    # Access's own type for .mdb, as an office machine has it: it must stay the default.
+    wine reg add "$hive\\Software\\Classes\\.mdb" /ve /d Access.MDBFile /f >/dev/null 2>&1
+    started=$SECONDS
+    wine "$setup" "${switches[@]}" >"$work/setup-$mode.out" 2>&1 || true
+    wineserver -w
+    problems=""
+    for file in validaciones-kolt.exe kolt-validar.exe kolt-importar.exe ValidacionesKOLT.db \
+      instalado desinstalar.exe guia/guia-de-uso.html plugins/platforms/qwindows.dll; do
+      [ -s "$folder/$file" ] || problems+=" no $file;"
+    done
+    for link in "Validaciones Kolt.lnk" "Guía de uso de Validaciones Kolt.lnk"; do
+      [ -s "$menu/$link" ] || problems+=" no Start-menu link '$link';"
+    done
+    # The link's target, as the link holds it.
+    strings "$menu/Validaciones Kolt.lnk" 2>/dev/null | grep -qi 'Validaciones Kolt\\validaciones-kolt.exe$' ||
+      problems+=" the Start-menu link does not start validaciones-kolt.exe;"
+    for extension in .mdb .accdb; do
+      reg_query "$hive\\Software\\Classes\\$extension\\OpenWithProgids" /v $progid | grep -q $progid ||
+        problems+=" $extension has no 'Abrir con' entry;"
+    done
+    [ "$(reg_value "$hive\\Software\\Classes\\.mdb" /ve)" = Access.MDBFile ] ||
+      problems+=" .mdb no longer opens with Access by default;"
+    [ "$(reg_value "$hive\\Software\\Classes\\Applications\\validaciones-kolt.exe" /v FriendlyAppName)" = \
+      "Validaciones Kolt" ] || problems+=" the program's 'Abrir con' name is missing;"
+    [ "$(reg_value "$hive\\$uninstall_key" /v DisplayName)" = "Validaciones Kolt" ] ||
+      problems+=" not in the list of programs;"
+    if [ -n "$problems" ]; then
+      fail "installed for $mode:$problems $(tail -2 "$work/setup-$mode.out")"
+    else
+      pass "installed for $mode in $((SECONDS - started)) s: files, Start-menu links, 'Abrir con' for .mdb and .accdb, Access still the default"
+    fi
+
+    if [ $mode = usuario ]; then
+      # Run from the installed folder without --resultados: the workbooks go to the user's data
+      # folder, the same as Linux writes.
+      mkdir -p "$work/installed"
+      cp "$work/demo/egresos-demo.mdb" "$work/installed/"
+      "$linux/bin/kolt-validar" "$work/demo/egresos-demo.mdb" \
+        --resultados "$work/demo/RESULTADOS-installed" >"$work/installed-linux.out"
+      started=$SECONDS
+      if wine "$folder/kolt-validar.exe" "$(windows_path "$work/installed/egresos-demo.mdb")" \
+        >"$work/installed-windows.out" 2>&1; then
+        compare_workbooks "installed kolt-validar.exe, results in the user's data folder" \
+          "$work/demo/RESULTADOS-installed" "$data/RESULTADOS" "$((SECONDS - started))"
+      else
+        fail "installed kolt-validar.exe failed: $(tail -3 "$work/installed-windows.out")"
+      fi
+      # "Abrir con" runs the command registered for the program's type on the chosen file.
+      command=$(reg_value "$hive\\Software\\Classes\\$progid\\shell\\open\\command" /ve)
+      program=$(sed -n 's/^"\([^"]*\)" "%1"$/\1/p' <<<"$command")
+      cp "$work/demo/egresos-demo.mdb" "$work/installed/abrir con.mdb"
+      if [ -z "$program" ]; then
+        fail "'Abrir con' runs no program on the file: $command"
+      elif window_opens "$program" "$work/installed/abrir con.mdb" "$work/installed-window.out"; then
+        pass "'Abrir con' started the installed validaciones-kolt.exe, which opened 'abrir con.mdb'"
+      else
+        fail "'Abrir con' did not open the file in the installed program's window: $(tail -3 "$work/installed-window.out")"
+      fi
+      # Installing again while the installed kolt-validar.exe runs would leave its old file: the
+      # installer must refuse, with exit status 2, and change nothing.
+      busy_results=$work/installed/RESULTADOS-en-uso
+      wine "$folder/kolt-validar.exe" "$(windows_path "$work/big-windows/egresos.mdb")" \
+        --resultados "$(windows_path "$busy_results")" >"$work/installed-busy.out" 2>&1 &
+      running=$!
+      for _ in $(seq 1 600); do
+        [ -d "$busy_results/Validacion.tmp" ] && break
+        sleep 0.1
+      done
+      before=$(inventory "$folder")
+      set +e
+      wine "$setup" "${switches[@]}" >"$work/setup-busy.out" 2>&1
+      status=$?
+      set -e
+      still_running=false
+      kill -0 "$running" 2>/dev/null && still_running=true
+      wait "$running" || true
+      if ! $still_running; then
+        fail "installing over a running program: kolt-validar.exe ended before the installer ran"
+      elif [ "$status" -ne 2 ] || [ "$(inventory "$folder")" != "$before" ]; then
+        fail "installing over a running program: exit status $status, the folder changed or not"
+      else
+        pass "installing over a running kolt-validar.exe is refused with exit status 2, nothing changed"
+      fi
+      # The office's rules beside the results, as the user keeps them.
+      mkdir -p "$data" && cp "$root/docs/examples/ReglasAdicionales.toml" "$data/"
+    fi
+
+    data_before=$(inventory "$data")
+    started=$SECONDS
+    # The uninstaller runs from a copy of itself, which Wine waits for here.
+    wine "$folder/desinstalar.exe" /S >"$work/uninstall-$mode.out" 2>&1 || true
+    wineserver -w
+    problems=""
+    [ ! -e "$folder" ] || problems+=" its folder stays ($(ls "$folder" | head -3 | tr '\n' ' '));"
+    for link in "Validaciones Kolt.lnk" "Guía de uso de Validaciones Kolt.lnk"; do
+      [ ! -e "$menu/$link" ] || problems+=" the link '$link' stays;"
+    done
+    for key in "$hive\\$uninstall_key" "$hive\\Software\\Classes\\$progid" \
+      "$hive\\Software\\Classes\\Applications\\validaciones-kolt.exe" \
+      "$hive\\Software\\Classes\\.accdb"; do
+      ! reg_query "$key" >/dev/null || problems+=" the key $key stays;"
+    done
+    ! reg_query "$hive\\Software\\Classes\\.mdb\\OpenWithProgids" /v $progid >/dev/null ||
+      problems+=" .mdb still offers the program;"
+    [ "$(reg_value "$hive\\Software\\Classes\\.mdb" /ve)" = Access.MDBFile ] ||
+      problems+=" Access's type for .mdb went with it;"
+    [ "$(inventory "$data")" = "$data_before" ] ||
+      problems+=" the user's data folder changed;"
+    if [ -n "$problems" ]; then
+      fail "uninstalled for $mode:$problems"
+    else
+      pass "uninstalled for $mode in $((SECONDS - started)) s: nothing of the program left, the user's data folder as it was ($(echo "$data_before" | wc -l) files)"
+    fi
+  done
+  wineserver -k 2>/dev/null || true
+fi
+export WINEPREFIX=$build_prefix
 
 say "the DLLs the zip's programs import"
 # Part of every Windows from 8.1 on (shcore.dll, which Qt's platform plugin imports, came with

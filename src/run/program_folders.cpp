@@ -19,11 +19,6 @@ bool writable(const fs::path& folder) {
   return !denied || denied == std::errc::no_such_file_or_directory;
 }
 
-bool installed(const fs::path& app) {
-  return !present(app / "ValidacionesKOLT.db") &&
-         present(installedDataFolder(app) / "ValidacionesKOLT.db");
-}
-
 }  // namespace
 
 fs::path installedDataFolder(const fs::path& app) {
@@ -34,24 +29,33 @@ fs::path userDataFolder() {
   return platform::userDataHome() / "validaciones-kolt";
 }
 
+bool installedProgram(const fs::path& app) {
+  if (present(app / kInstalledMarker)) return true;
+  return !present(app / "ValidacionesKOLT.db") &&
+         present(installedDataFolder(app) / "ValidacionesKOLT.db");
+}
+
 fs::path defaultResultsFolder(const fs::path& app) {
   const fs::path own = app / "RESULTADOS";
   const bool ownUsable = present(own) ? writable(own) : writable(app);
-  if (!installed(app) && ownUsable) return own;
+  if (!installedProgram(app) && ownUsable) return own;
   return userDataFolder() / "RESULTADOS";
 }
 
 fs::path sourceDialogFolder(const fs::path& app) {
   const fs::path home = platform::userHome();
-  if (!installed(app) || home.empty()) return app;
+  if (!installedProgram(app) || home.empty()) return app;
   return home;
 }
 
 std::vector<fs::path> catalogueCandidates(const fs::path& app) {
   const fs::path shipped = installedDataFolder(app);
-  return {app / "ValidacionesKOLT.mdb", app / "ValidacionesKOLT.db",
-          userDataFolder() / "ValidacionesKOLT.mdb", shipped / "ValidacionesKOLT.mdb",
-          shipped / "ValidacionesKOLT.db"};
+  const fs::path users = userDataFolder() / "ValidacionesKOLT.mdb";
+  std::vector<fs::path> candidates = {app / "ValidacionesKOLT.mdb", app / "ValidacionesKOLT.db"};
+  candidates.insert(installedProgram(app) ? candidates.begin() : candidates.end(), users);
+  candidates.insert(candidates.end(),
+                    {shipped / "ValidacionesKOLT.mdb", shipped / "ValidacionesKOLT.db"});
+  return candidates;
 }
 
 }  // namespace kolt::run

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <chrono>
 #include <fstream>
 #include <functional>
 #include <random>
@@ -10,6 +11,7 @@
 
 #include "access/import_support.h"
 #include "access/jet_header.h"
+#include "base/platform/paths.h"
 #include "support/linux_tools.h"
 #include "support/paths.h"
 
@@ -145,6 +147,21 @@ TEST(DamagedSource, ChangedSamplesAreRefusedWithTheirError) {
     writeFile(dir / name, bytes);
     expectImportError(dir / name, error, words);
   }
+}
+
+// The processor-time budget of the whole import, on every system (on Windows a thread of the
+// importer's own keeps it): an importer that has begun to read and then goes round in circles
+// without a word is stopped by it, and the file is refused as one that needs too much work. The
+// time limits are set far off, so that only the budget can end it.
+TEST(SpinningImporter, IsStoppedByItsProcessorTimeBudget) {
+  auto options = importOptions();
+  options.importer = platform::executableIn(binaryDir() / "bin", "kolt-test-child");
+  options.tables = {"report", "inicio\tJET4\t1\t1", "report", "tabla\t1\t1\tT", "spin"};
+  options.limits.timeout = options.limits.stallTimeout = std::chrono::minutes(9);
+  std::string format;
+  options.progress = [&](const access::ImportProgress& p) { format = p.format; };
+  expectImportError(sample("testV2010.accdb"), base::kErrNotAccessFile, "más trabajo", options);
+  EXPECT_EQ(format, "JET4") << "the importer was stopped before it began to read";
 }
 
 class MisbehavingImporter : public ::testing::Test {

@@ -9,6 +9,11 @@
 //   budget S       from here on at most S more seconds of processor time (CpuBudget)
 //   hook           Ctrl-C and a request to end set a flag (InterruptHook)  unhook  the hook goes
 //   raise SIGNAL   sends itself SIGNAL                flag   ends with 7 if the flag is set, else 1
+//
+// Started as the importer is (--progress-fd N SOURCE TARGET STEP...), it passes over the
+// importer's own arguments and takes the tables it is asked for as its steps: the importer's
+// parent can then be shown a child that misbehaves on every system, Windows included.
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <csignal>
@@ -29,7 +34,10 @@
 int main(int argc, char** argv) {
   using namespace kolt::platform;
   startAsChild();
-  const std::vector<std::string> steps = commandLineArguments(argc, argv);
+  std::vector<std::string> steps = commandLineArguments(argc, argv);
+  if (!steps.empty() && steps.front() == "--progress-fd")
+    steps.erase(steps.begin(),
+                steps.begin() + static_cast<long>(std::min<std::size_t>(4, steps.size())));
   std::vector<ExclusiveLock> locks;
   std::optional<CpuBudget> budget;
   std::atomic<bool> requested{false};
