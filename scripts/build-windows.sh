@@ -383,7 +383,10 @@ build_qt6_base() {
   # database needs it, but not the second, Direct2D platform plugin (Direct 2D 1.1), which
   # compiles the whole Windows plugin again for a plugin the zip does not ship; nor PDF and the
   # text documents' ODF and Markdown converters. Debian's cross-build patch turns the Android
-  # deployment tool on. Qt Test stays, for the windows' tests (it is not shipped).
+  # deployment tool on. Qt Test stays, for the windows' tests (it is not shipped). It is optimised
+  # as -O1, where Qt would take -O2 and -O3 for its Core and Gui: it compiles in about a third
+  # less time, the longest step of the build, and the windows draw a few forms, where the
+  # difference is not seen.
   (env -u CC -u CXX -u AR -u RANLIB -u STRIP -u WINDRES -u RC -u DLLTOOL -u NM -u CPPFLAGS \
     -u LDFLAGS -u KOLT_WINDOWS_PREFIX PKG_CONFIG_LIBDIR=/nonexistent \
     cmake -S "$work" -B "$out/work/qt6-base-build" -G Ninja \
@@ -392,6 +395,8 @@ build_qt6_base() {
     ${cache_launcher:+-DCMAKE_C_COMPILER_LAUNCHER=ccache -DCMAKE_CXX_COMPILER_LAUNCHER=ccache} \
     -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$(qt_host_cmake_dir)" \
     -DBUILD_SHARED_LIBS=ON -DQT_BUILD_EXAMPLES=OFF -DQT_BUILD_TESTS=OFF \
+    -DQT_USE_DEFAULT_CMAKE_OPTIMIZATION_FLAGS=ON -DCMAKE_C_FLAGS_RELEASE="-O1 -DNDEBUG" \
+    -DCMAKE_CXX_FLAGS_RELEASE="-O1 -DNDEBUG" \
     -DFEATURE_sql=OFF -DFEATURE_network=OFF -DFEATURE_dbus=OFF -DFEATURE_opengl=OFF \
     -DINPUT_opengl=no -DFEATURE_vulkan=OFF -DFEATURE_printsupport=OFF \
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_zstd=OFF \
