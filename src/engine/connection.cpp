@@ -389,20 +389,33 @@ class Connection::Deadline {
   Connection& cnn_;
 };
 
-int Connection::pastDeadline(void* connection) {
+int Connection::mustStop(void* connection) {
   auto& cnn = *static_cast<Connection*>(connection);
-  if (std::chrono::steady_clock::now() < cnn.deadline_) return 0;
+  if (cnn.stopRequested_ != nullptr && cnn.stopRequested_->load()) return 1;
+  if (cnn.deadline_ == std::chrono::steady_clock::time_point::max() ||
+      std::chrono::steady_clock::now() < cnn.deadline_)
+    return 0;
   // Once: the rollback that undoes the statement's work must not be interrupted in its turn.
   cnn.deadline_ = std::chrono::steady_clock::time_point::max();
   cnn.interrupted_ = true;
   return 1;
 }
 
+// The engine keeps one progress handler per connection: the run's request to stop and the
+// statement's limit are both looked at by it, so that setting one never switches the other off.
+void Connection::watchProgress() {
+  if (!db_) return;
+  constexpr int kStepsBetweenLooks = 4000;
+  const bool watched = stopRequested_ != nullptr || timeLimit_.count() > 0;
+  sqlite3_progress_handler(db_, watched ? kStepsBetweenLooks : 0, watched ? &mustStop : nullptr,
+                           this);
+}
+
 void Connection::setStatementTimeLimit(std::chrono::milliseconds limit) {
   timeLimit_ = limit;
-  // The clock is read every few thousand steps of the engine, and only on a connection that has a
-  // limit: the rules without one run exactly as before.
-  if (db_) sqlite3_progress_handler(db_, limit.count() > 0 ? 4000 : 0, &pastDeadline, this);
+  // The clock is read every few thousand steps of the engine, and only while a limit is set: the
+  // rules without one never read it.
+  watchProgress();
 }
 
 Connection::~Connection() {
@@ -500,12 +513,17 @@ void Connection::adopt(sqlite3* db, const std::filesystem::path& file, const std
   db_ = db;
   file_ = file;
   fileSchema_ = schema;
-  setStatementTimeLimit(timeLimit_);
+  watchProgress();
 }
 
 void Connection::setScratch() {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
-  exec(db_, "PRAGMA journal_mode = OFF");
+  // The journal stays, in memory: a statement that fails or is interrupted after writing pages
+  // (an office rule past its limit, a full disk) is rolled back, where without one the file would
+  // keep half of it and every later statement of the unit would find it damaged. It costs a copy
+  // of each page the statement changes that already held data; the new pages a rule's table
+  // fills, nearly all of what is written, need none.
+  exec(db_, "PRAGMA journal_mode = MEMORY");
   exec(db_, "PRAGMA synchronous = OFF");
   exec(db_, "PRAGMA main.locking_mode = EXCLUSIVE");
 }
@@ -517,22 +535,16 @@ void Connection::setReadOnce() {
 
 void Connection::stopWhen(const std::atomic<bool>* requested) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
-  constexpr int kStepsBetweenLooks = 4096;
-  if (requested == nullptr) {
-    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
-    return;
-  }
   // A handler that answers non-zero interrupts the statement, as sqlite3_interrupt does, without a
   // second thread reaching into this connection.
-  sqlite3_progress_handler(
-      db_, kStepsBetweenLooks,
-      [](void* flag) -> int { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
-      const_cast<std::atomic<bool>*>(requested));
+  stopRequested_ = requested;
+  watchProgress();
 }
 
 void Connection::close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
+  stopRequested_ = nullptr;
   fileSchema_ = "main";
 }
 

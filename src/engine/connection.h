@@ -76,11 +76,12 @@ class Connection {
   void close();
   bool isOpen() const { return db_ != nullptr; }
 
-  // For a scratch database that is deleted after use (a unit's working database): no journal, no
-  // waiting for the disk, and the file's lock taken once and kept, since no other connection opens
-  // it meanwhile (the engine would otherwise lock, unlock and recheck the file around every
-  // statement). A crash may leave the file unusable, which is why only a database that is rebuilt
-  // on every run may be opened so.
+  // For a scratch database that is deleted after use (a unit's working database): its journal in
+  // memory, no waiting for the disk, and the file's lock taken once and kept, since no other
+  // connection opens it meanwhile (the engine would otherwise lock, unlock and recheck the file
+  // around every statement). A statement that fails or is interrupted still leaves the database as
+  // it was before it; a crash of the process may leave the file unusable, which is why only a
+  // database that is rebuilt on every run may be opened so.
   void setScratch();
   // For a database whose pages are each read once (a source from which every unit copies its own
   // rows): a small page cache, since keeping what was read would only let the cache fill up to its
@@ -130,7 +131,9 @@ class Connection {
  private:
   class Executor;
   class Deadline;
-  static int pastDeadline(void* connection);
+  // The engine's progress handler: non-zero stops the statement under way.
+  static int mustStop(void* connection);
+  void watchProgress();
   // The opened handle's checks and settings, then it is this connection's.
   void adopt(sqlite3* db, const std::filesystem::path& file, const std::string& schema);
 
@@ -143,7 +146,8 @@ class Connection {
   ExportSink* exportSink_ = nullptr;
   std::chrono::milliseconds timeLimit_{0};
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-  bool interrupted_ = false;  // the statement under way passed its deadline
+  bool interrupted_ = false;                          // the statement under way passed its deadline
+  const std::atomic<bool>* stopRequested_ = nullptr;  // see stopWhen
 };
 
 // Registers the dialect's functions and collation on a raw SQLite handle. Every handle that runs
