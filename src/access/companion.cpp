@@ -288,13 +288,16 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
     // Everything the companion will ever hold is written before it gets its name: a finished
     // companion is only read, so a killed run cannot leave it half written.
     if (options.finish) options.finish(temporary);
-    // A file saved while we read it may have been read half old, half new.
-    if (fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) != before) {
-      throw base::Error(base::kErrFile,
-                        "El archivo " + platform::utf8(sourceFile) +
-                            " cambió mientras se leía. Cierre los programas que lo usan "
-                            "(Access) y vuelva a elegirlo.");
-    }
+    // A file saved while we read it may have been read half old, half new; one that cannot even
+    // be looked at now is being written, not damaged.
+    const bool unchanged = [&] {
+      try {
+        return fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) == before;
+      } catch (const base::Error&) {
+        return false;
+      }
+    }();
+    if (!unchanged) throw changedWhileRead(sourceFile);
     recordFingerprint(temporary, before);
     // The journal of the companion being replaced must not outlive it: the engine would play it
     // into the new file.

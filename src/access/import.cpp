@@ -33,7 +33,27 @@ std::string seconds(std::chrono::milliseconds d) {
   return std::to_string((d.count() + 999) / 1000);
 }
 
+bool sameStamp(const platform::FileStamp& a, const platform::FileStamp& b) {
+  return a.size == b.size && a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs &&
+         a.device == b.device && a.inode == b.inode;
+}
+
+// Whether `source` is still the file `before` describes: not rewritten, replaced or removed.
+bool unchangedSince(const std::filesystem::path& source,
+                    const std::optional<platform::FileStamp>& before) {
+  const auto now = platform::fileStamp(source);
+  return before && now && sameStamp(*before, *now);
+}
+
 }  // namespace
+
+base::Error changedWhileRead(const std::filesystem::path& source) {
+  return base::Error(base::kErrFile,
+                     "El archivo " + platform::utf8(source) +
+                         " cambió mientras se leía: otro programa lo estaba copiando o guardando. "
+                         "Espere a que el archivo esté copiado o guardado entero, cierre los "
+                         "programas que lo usan (Access) y vuelva a intentarlo.");
+}
 
 std::filesystem::path defaultImporterPath() {
   return platform::executableIn(platform::programFile(nullptr).parent_path(), "kolt-importar");
@@ -42,7 +62,17 @@ std::filesystem::path defaultImporterPath() {
 ImportSummary importAccessInto(const std::filesystem::path& source,
                                const std::filesystem::path& temporaryTarget,
                                const ImportOptions& options) {
-  const AccessHeader header = readAccessHeader(source);
+  // Taken before anything is read: a copy still being written shows as a change at the end,
+  // whatever it made the reading find.
+  const std::optional<platform::FileStamp> before = platform::fileStamp(source);
+  const AccessHeader header = [&] {
+    try {
+      return readAccessHeader(source);
+    } catch (const base::Error&) {
+      if (before && !unchangedSince(source, before)) throw changedWhileRead(source);
+      throw;
+    }
+  }();
   const std::filesystem::path importer =
       options.importer.empty() ? defaultImporterPath() : options.importer;
   if (!platform::isExecutable(importer)) {
@@ -119,6 +149,9 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
                       base::detailOf(importer, e.what()));
   }
 
+  // Before anything the reading said, good or bad: read while it changed, the file may have given
+  // half its old rows and half its new ones, or pages that fit neither.
+  if (!unchangedSince(source, before)) throw changedWhileRead(source);
   using End = platform::ChildOutcome::End;
   if (outcome.end == End::Exited && outcome.status == 0 && ended && !garbled && !failure)
     return summary;

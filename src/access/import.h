@@ -30,7 +30,10 @@
 // Every failure is a base::Error with a Spanish description that names the file and says what the
 // user can do: base::kErrFile (missing or unreadable file, importer missing, no room to write),
 // base::kErrNotAccessFile (not an Access file, damaged, or its reading crashed, hung or ran out of
-// memory), base::kErrAccessPassword, base::kErrNoSuchTable (a named table the file lacks).
+// memory), base::kErrAccessPassword, base::kErrNoSuchTable (a named table the file lacks). A file
+// whose size, times or identity are not the same after the reading as before it changed while it
+// was read: whatever the reading made of it, the import fails with changedWhileRead (kErrFile),
+// never calling the file damaged.
 #pragma once
 
 #include <chrono>
@@ -92,6 +95,11 @@ struct ImportSummary {
 
 ImportSummary importAccess(const std::filesystem::path& source, const std::filesystem::path& target,
                            const ImportOptions& options = {});
+
+// What a reading of `source` is refused with when the file changed while it was read (another
+// program was still copying or saving it): what was read may be half the old file and half the new,
+// and whatever the reading made of it says nothing about the file itself.
+base::Error changedWhileRead(const std::filesystem::path& source);
 
 // The kolt-importar beside the running executable.
 std::filesystem::path defaultImporterPath();
