@@ -479,6 +479,77 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
   adopt(db, file, kReadOnlySchema);
 }
 
+DatabaseImage::DatabaseImage(const std::filesystem::path& file) : file_(file) {
+  Connection source;
+  source.openReadOnly(file);
+  // The engine's own in-memory files ("memdb") are the only ones whose pages other connections
+  // can be given to read; the name has no leading "/", so no other connection can open it.
+  if (sqlite3_open_v2("file:kolt_image?vfs=memdb", &holder_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK) {
+    sqlite3_close(holder_);
+    throw base::Error(base::kErrFile, "No queda memoria libre para leer '" + platform::utf8(file) +
+                                          "'. Cierre otros programas y vuelva a intentarlo.");
+  }
+  // One step copies every page under one read of the file: a writer cannot slip in between.
+  sqlite3_backup* backup = sqlite3_backup_init(holder_, "main", source.handle(), kReadOnlySchema);
+  const int copied = backup ? sqlite3_backup_step(backup, -1) : sqlite3_errcode(holder_);
+  sqlite3_backup_finish(backup);
+  sqlite3_int64 size = 0;
+  if (copied == SQLITE_DONE)
+    pages_ = sqlite3_serialize(holder_, "main", &size, SQLITE_SERIALIZE_NOCOPY);
+  if (pages_ == nullptr) {
+    const std::string message = sqlite3_errmsg(copied == SQLITE_DONE ? holder_ : source.handle());
+    sqlite3_close(holder_);
+    holder_ = nullptr;
+    throw base::Error(base::kErrFile,
+                      "No se puede leer la base de datos '" + platform::utf8(file) +
+                          "'. Compruebe que tiene permiso para leerla, que ningún otro programa "
+                          "la tiene bloqueada y que queda memoria libre.",
+                      message);
+  }
+  size_ = size;
+}
+
+DatabaseImage::~DatabaseImage() {
+  sqlite3_close(holder_);
+}
+
+void DatabaseImage::showIn(sqlite3* db, const std::string& schema) const {
+  exec(db, "ATTACH DATABASE ':memory:' AS " + quoteName(schema));
+  // Read-only and without a copy: the pages stay the holder's, and every connection reads the
+  // same ones.
+  const int rc =
+      sqlite3_deserialize(db, schema.c_str(), pages_, size_, size_, SQLITE_DESERIALIZE_READONLY);
+  if (rc != SQLITE_OK) {
+    const std::string message = sqlite3_errmsg(db);
+    sqlite3_exec(db, ("DETACH DATABASE " + quoteName(schema)).c_str(), nullptr, nullptr, nullptr);
+    throw base::Error(base::kErrFile,
+                      "No se puede leer la copia en memoria de '" + platform::utf8(file_) +
+                          "'. Cierre otros programas y vuelva a intentarlo.",
+                      message);
+  }
+}
+
+void Connection::openImage(const DatabaseImage& image) {
+  close();
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    throw base::Error(base::kErrFile, "No queda memoria libre para abrir '" +
+                                          platform::utf8(image.file()) +
+                                          "'. Cierre otros programas y vuelva a intentarlo.");
+  }
+  try {
+    image.showIn(db, kReadOnlySchema);
+  } catch (...) {
+    sqlite3_close(db);
+    throw;
+  }
+  adopt(db, image.file(), kReadOnlySchema);
+}
+
 void Connection::openInMemory() {
   close();
   sqlite3* db = nullptr;
@@ -587,6 +658,20 @@ void Connection::link(std::string_view name, const std::filesystem::path& file,
     throw base::Error(base::kErrFile, "No se encuentra el archivo '" + platform::utf8(file) + "'.");
   const std::string schema = linkSchema(name);
   attach(db_, file, schema, fileNamesOf(fileSchema_));
+  try {
+    exec(db_, "CREATE TEMP VIEW " + quoteName(name) + " AS SELECT * FROM " + quoteName(schema) +
+                  "." + quoteName(sourceTable));
+  } catch (...) {
+    sqlite3_exec(db_, ("DETACH DATABASE " + quoteName(schema)).c_str(), nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+void Connection::link(std::string_view name, const DatabaseImage& image,
+                      std::string_view sourceTable) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  const std::string schema = linkSchema(name);
+  image.showIn(db_, schema);
   try {
     exec(db_, "CREATE TEMP VIEW " + quoteName(name) + " AS SELECT * FROM " + quoteName(schema) +
                   "." + quoteName(sourceTable));

@@ -54,6 +54,31 @@ class Recordset {
   std::size_t position_ = 0;
 };
 
+// A database read once, whole, into memory, that connections on any thread read as tables of
+// their own: they all see the same rows, whatever happens to the file meanwhile (a catalogue
+// replaced on a shared drive halfway through a run). Nothing can write to it.
+class DatabaseImage {
+ public:
+  // Reads the engine database `file` in one read of the engine (a consistent copy, even while
+  // another program writes the file). Throws base::Error (base::kErrFile) as openReadOnly does.
+  explicit DatabaseImage(const std::filesystem::path& file);
+  ~DatabaseImage();
+  DatabaseImage(const DatabaseImage&) = delete;
+  DatabaseImage& operator=(const DatabaseImage&) = delete;
+
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  friend class Connection;
+  // Makes schema `schema` of `db` a read-only view of the image.
+  void showIn(sqlite3* db, const std::string& schema) const;
+
+  std::filesystem::path file_;
+  sqlite3* holder_ = nullptr;  // the in-memory database whose pages the image is
+  unsigned char* pages_ = nullptr;
+  std::int64_t size_ = 0;
+};
+
 class Connection {
  public:
   Connection() = default;
@@ -73,6 +98,10 @@ class Connection {
   // Opens a new, empty database of this connection's own, in memory: nothing else can see it, it
   // needs no room on the disk, and it is gone at close. file() is then empty.
   void openInMemory();
+  // Opens `image` for reading only, as openReadOnly opens a file: the connection's own tables live
+  // in memory and are found first, and it may write into other files (SELECT ... INTO t IN
+  // 'file'). file() is the image's file. The image must outlive the connection.
+  void openImage(const DatabaseImage& image);
   void close();
   bool isOpen() const { return db_ != nullptr; }
 
@@ -112,6 +141,8 @@ class Connection {
   // that file's current rows (the Access engine's linked table). The link lasts until unlink or
   // close and leaves nothing in this database's file.
   void link(std::string_view name, const std::filesystem::path& file, std::string_view sourceTable);
+  // The same link to the table of an image read at some earlier time; the image must outlive it.
+  void link(std::string_view name, const DatabaseImage& image, std::string_view sourceTable);
   void unlink(std::string_view name);
 
   // Where export statements send their rows from now on; nullptr refuses them. The sink must
