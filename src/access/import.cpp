@@ -59,9 +59,12 @@ std::filesystem::path defaultImporterPath() {
   return platform::executableIn(platform::programFile(nullptr).parent_path(), "kolt-importar");
 }
 
-ImportSummary importAccessInto(const std::filesystem::path& source,
-                               const std::filesystem::path& temporaryTarget,
-                               const ImportOptions& options) {
+namespace {
+
+// Runs the importer on `source`: into the file `target`, or, when `image` is given, into memory,
+// whose bytes it then holds.
+ImportSummary runImporter(const std::filesystem::path& source, const std::filesystem::path& target,
+                          const ImportOptions& options, std::string* image) {
   // Taken before anything is read: a copy still being written shows as a change at the end,
   // whatever it made the reading find.
   const std::optional<platform::FileStamp> before = platform::fileStamp(source);
@@ -82,8 +85,11 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
                           "programa.");
   }
 
-  std::vector<std::string> arguments = {"--progress-fd", std::to_string(platform::kReportChannel),
-                                        platform::utf8(source), platform::utf8(temporaryTarget)};
+  std::vector<std::string> arguments = {"--progress-fd", std::to_string(platform::kReportChannel)};
+  if (image)
+    arguments.insert(arguments.end(), {"--en-memoria", platform::utf8(source)});
+  else
+    arguments.insert(arguments.end(), {platform::utf8(source), platform::utf8(target)});
   arguments.insert(arguments.end(), options.tables.begin(), options.tables.end());
 
   platform::ChildLimits limits;
@@ -130,6 +136,12 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
           progress.tableRows = event->count;
           progress.rows = rowsBeforeTable + event->count;
           report();
+          break;
+        case ProgressEvent::Kind::Image:
+          if (image)
+            *image += event->text;
+          else
+            garbled = true;
           break;
         case ProgressEvent::Kind::End:
           ended = true;
@@ -183,6 +195,21 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
   }
   // A crash, an abort (libmdb gives up on memory it cannot get), or output we cannot trust.
   throw base::Error(base::kErrNotAccessFile, notAccessFileMessage(source));
+}
+
+}  // namespace
+
+ImportSummary importAccessInto(const std::filesystem::path& source,
+                               const std::filesystem::path& temporaryTarget,
+                               const ImportOptions& options) {
+  return runImporter(source, temporaryTarget, options, nullptr);
+}
+
+std::string importAccessToMemory(const std::filesystem::path& source,
+                                 const ImportOptions& options) {
+  std::string image;
+  runImporter(source, {}, options, &image);
+  return image;
 }
 
 ImportSummary importAccess(const std::filesystem::path& source, const std::filesystem::path& target,

@@ -1,7 +1,7 @@
 // Importing an Access file (Jet3 .mdb, Jet4 .mdb, ACE .accdb) into an engine database.
 //
 // The rest of the program never reads Access files: it works on an engine database holding the
-// same tables. These are the two ways to get one:
+// same tables. These are the ways to get one:
 //
 //   importAccess(source, target, options)
 //       Every user table of `source` (or the tables named in options.tables) into a new engine
@@ -26,6 +26,9 @@
 //
 //   openSourceCompanion(accessFile, resultsDir, options)   (companion.h)
 //       The engine database to use for a source or catalogue file, imported once and reused.
+//
+//   importAccessToMemory(source, options)
+//       The same tables as the bytes of an engine database, with no file written anywhere.
 //
 // Every failure is a base::Error with a Spanish description that names the file and says what the
 // user can do: base::kErrFile (missing or unreadable file, importer missing, no room to write),
@@ -95,6 +98,11 @@ struct ImportSummary {
 
 ImportSummary importAccess(const std::filesystem::path& source, const std::filesystem::path& target,
                            const ImportOptions& options = {});
+
+// Imports into memory, writing no file anywhere: the bytes of an engine database holding the
+// tables (engine::DatabaseImage reads them), for a reading that must leave no copy of the file
+// behind. Throws as importAccess does.
+std::string importAccessToMemory(const std::filesystem::path& source, const ImportOptions& options);
 
 // What a reading of `source` is refused with when the file changed while it was read (another
 // program was still copying or saving it): what was read may be half the old file and half the new,

@@ -511,6 +511,36 @@ DatabaseImage::DatabaseImage(const std::filesystem::path& file) : file_(file) {
   size_ = size;
 }
 
+DatabaseImage::DatabaseImage(std::string_view bytes, const std::filesystem::path& file)
+    : file_(file) {
+  const auto size = static_cast<sqlite3_int64>(bytes.size());
+  auto* copy = static_cast<unsigned char*>(sqlite3_malloc64(bytes.empty() ? 1 : bytes.size()));
+  const bool opened = sqlite3_open_v2("file:kolt_image?vfs=memdb", &holder_,
+                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                                      nullptr) == SQLITE_OK;
+  bool made = false;
+  if (copy != nullptr && opened) {
+    std::copy(bytes.begin(), bytes.end(), copy);
+    // The holder owns the copy from here on, and frees it even when this fails.
+    made = sqlite3_deserialize(holder_, "main", copy, size, size,
+                               SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) ==
+           SQLITE_OK;
+  } else {
+    sqlite3_free(copy);
+  }
+  sqlite3_int64 held = 0;
+  if (made && sqlite3_exec(holder_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                           nullptr) == SQLITE_OK)
+    pages_ = sqlite3_serialize(holder_, "main", &held, SQLITE_SERIALIZE_NOCOPY);
+  if (pages_ == nullptr) {
+    sqlite3_close(holder_);
+    holder_ = nullptr;
+    throw base::Error(base::kErrFile, "Lo leído de '" + platform::utf8(file) +
+                                          "' no es una base de datos que el programa pueda usar.");
+  }
+  size_ = held;
+}
+
 DatabaseImage::~DatabaseImage() {
   sqlite3_close(holder_);
 }

@@ -62,6 +62,10 @@ class DatabaseImage {
   // Reads the engine database `file` in one read of the engine (a consistent copy, even while
   // another program writes the file). Throws base::Error (base::kErrFile) as openReadOnly does.
   explicit DatabaseImage(const std::filesystem::path& file);
+  // The database whose bytes, as its file would hold them, are `bytes` (an import into memory);
+  // `file` is what it was read from, for messages. Throws base::Error (base::kErrFile) when the
+  // bytes are no engine database.
+  DatabaseImage(std::string_view bytes, const std::filesystem::path& file);
   ~DatabaseImage();
   DatabaseImage(const DatabaseImage&) = delete;
   DatabaseImage& operator=(const DatabaseImage&) = delete;
