@@ -7,6 +7,8 @@
 #include <atomic>
 #include <fstream>
 
+#include "access/companion.h"
+#include "access/import_support.h"
 #include "results/findings_workbook.h"
 #include "run/driver.h"
 #include "run/file_fingerprint.h"
@@ -135,6 +137,24 @@ TEST(CatalogueSnapshot, ACatalogueReplacedDuringTheRunChangesNoUnitsResult) {
   run(dir / "despues", nullptr);
   EXPECT_NE(rowsOf(dir / "despues" / results::kLibroHallazgos, "PorUnidad"), expected)
       << "the emptied catalogue finds nothing more: the test shows nothing";
+}
+
+// An Access catalogue is read through its companion, which the run's start found current: a file
+// saved again since then is not what the companion holds, and its fingerprint would name other
+// contents than the ones the units read.
+TEST(CatalogueSnapshot, AnAccessCatalogueSavedAgainSinceItsCompanionWasMadeIsRefused) {
+  test::TempDir dir;
+  const fs::path file = dir / "ValidacionesKOLT.accdb";
+  fs::copy_file(test::sample("testV2010.accdb"), file);
+  RunRequest request;
+  request.catalogueFile = file;
+  request.catalogue = access::openSourceCompanion(file, dir / "R", test::importOptions());
+  EXPECT_EQ(freezeCatalogue(request).sha256, fileSha256(file));
+
+  const auto bytes = test::readFixture(file);
+  test::writeFile(file, bytes);
+  fs::last_write_time(file, fs::last_write_time(file) + std::chrono::seconds(5));
+  test::expectError([&] { freezeCatalogue(request); }, base::kErrFile, "cambió mientras se leía");
 }
 
 }  // namespace
