@@ -36,8 +36,12 @@ BulkLoader::BulkLoader(const std::filesystem::path& file) : file_(file) {
   // The engine makes its handle even when the open fails, and a constructor that throws runs no
   // destructor: the handle is closed here once its message is taken.
   try {
-    if (sqlite3_open_v2(platform::utf8(file).c_str(), &db_,
-                        SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE, nullptr) != SQLITE_OK)
+    // In memory, the engine's own memory file, whose bytes can be handed over whole.
+    const std::string name = file.empty() ? "file:kolt_import?vfs=memdb" : platform::utf8(file);
+    if (sqlite3_open_v2(
+            name.c_str(), &db_,
+            SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | (file.empty() ? SQLITE_OPEN_URI : 0),
+            nullptr) != SQLITE_OK)
       fail("al crearla");
     // A half-written file is never used (it is renamed into place only when complete), so there
     // is nothing for a journal to protect.
@@ -160,6 +164,19 @@ void BulkLoader::insert(const std::vector<base::Value>& row) {
   }
   if (sqlite3_step(insert_) != SQLITE_DONE) fail("al guardar una fila de la tabla " + table_);
   sqlite3_reset(insert_);
+}
+
+std::string BulkLoader::takeImage() {
+  finishStatement();
+  if (sqlite3_exec(db_, "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK) fail("al terminarla");
+  sqlite3_int64 size = 0;
+  unsigned char* bytes = sqlite3_serialize(db_, "main", &size, 0);
+  if (bytes == nullptr) fail("al leerla");
+  std::string image(reinterpret_cast<const char*>(bytes), static_cast<std::size_t>(size));
+  sqlite3_free(bytes);
+  sqlite3_close(db_);
+  db_ = nullptr;
+  return image;
 }
 
 void BulkLoader::finish() {

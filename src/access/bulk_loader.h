@@ -31,7 +31,8 @@ std::string quoteIdentifier(const std::string& name);
 
 class BulkLoader {
  public:
-  // Creates the database file. Throws base::Error (base::kErrFile) when it cannot.
+  // Creates the database file; an empty path: a database in memory, read back with takeImage.
+  // Throws base::Error (base::kErrFile) when it cannot.
   explicit BulkLoader(const std::filesystem::path& file);
   ~BulkLoader();
   BulkLoader(const BulkLoader&) = delete;
@@ -41,6 +42,9 @@ class BulkLoader {
   void insert(const std::vector<base::Value>& row);
   // Commits everything and closes the file; without it the file holds nothing usable.
   void finish();
+  // For a database in memory: commits everything and gives the database's bytes, as its file
+  // would hold them.
+  std::string takeImage();
 
  private:
   [[noreturn]] void fail(const std::string& when);

@@ -214,9 +214,12 @@ std::filesystem::path companionLock(const std::filesystem::path& companion) {
   return platform::pathFromUtf8(platform::utf8(companion) + ".lock");
 }
 
-std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFile,
-                                          const std::filesystem::path& resultsDir,
-                                          const ImportOptions& options) {
+namespace {
+
+// openSourceCompanion, or with no `resultsDir` companionBesideOnly.
+std::optional<std::filesystem::path> openCompanion(const std::filesystem::path& sourceFile,
+                                                   const std::filesystem::path* resultsDir,
+                                                   const ImportOptions& options) {
   std::error_code ec;
   if (!std::filesystem::exists(sourceFile, ec))
     throw base::Error(base::kErrFile, missingFileMessage(sourceFile));
@@ -226,11 +229,12 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
   const AccessHeader header = readAccessHeader(sourceFile);
   const Fingerprint before = fingerprintOf(sourceFile, header, options.tables);
   const auto beside = companionBeside(sourceFile);
-  const auto inResults = companionInResults(sourceFile, resultsDir);
+  std::vector<std::filesystem::path> candidates = {beside};
+  if (resultsDir) candidates.push_back(companionInResults(sourceFile, *resultsDir));
   // The companion of this very file, if one is there; a damaged one is removed (and said so), so
   // that it is built again.
   auto reusable = [&]() -> std::optional<std::filesystem::path> {
-    for (const auto& candidate : {beside, inResults}) {
+    for (const auto& candidate : candidates) {
       const Found found = inspect(candidate);
       if (found.kind == Found::Kind::Companion && found.fingerprint == before) return candidate;
       if (found.kind == Found::Kind::Damaged) {
@@ -249,7 +253,9 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
   // Where the copy goes, as a message names it: the user may have to open up either folder.
   std::string where = "en la carpeta '" + base::folderOf(beside) + "'";
   if (!platform::canCreateFilesIn(sourceFile.parent_path())) {
-    std::filesystem::create_directories(resultsDir, ec);
+    if (!resultsDir) return std::nullopt;
+    const auto inResults = companionInResults(sourceFile, *resultsDir);
+    std::filesystem::create_directories(*resultsDir, ec);
     target = inResults;
     where = "ni en su carpeta '" + base::folderOf(beside) + "' ni en la carpeta de resultados '" +
             base::folderOf(inResults) + "'";
@@ -288,13 +294,16 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
     // Everything the companion will ever hold is written before it gets its name: a finished
     // companion is only read, so a killed run cannot leave it half written.
     if (options.finish) options.finish(temporary);
-    // A file saved while we read it may have been read half old, half new.
-    if (fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) != before) {
-      throw base::Error(base::kErrFile,
-                        "El archivo " + platform::utf8(sourceFile) +
-                            " cambió mientras se leía. Cierre los programas que lo usan "
-                            "(Access) y vuelva a elegirlo.");
-    }
+    // A file saved while we read it may have been read half old, half new; one that cannot even
+    // be looked at now is being written, not damaged.
+    const bool unchanged = [&] {
+      try {
+        return fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) == before;
+      } catch (const base::Error&) {
+        return false;
+      }
+    }();
+    if (!unchanged) throw changedWhileRead(sourceFile);
     recordFingerprint(temporary, before);
     // The journal of the companion being replaced must not outlive it: the engine would play it
     // into the new file.
@@ -309,6 +318,19 @@ std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFil
                       base::detailOf(target, renamed.message()));
   }
   return target;
+}
+
+}  // namespace
+
+std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFile,
+                                          const std::filesystem::path& resultsDir,
+                                          const ImportOptions& options) {
+  return *openCompanion(sourceFile, &resultsDir, options);
+}
+
+std::optional<std::filesystem::path> companionBesideOnly(const std::filesystem::path& sourceFile,
+                                                         const ImportOptions& options) {
+  return openCompanion(sourceFile, nullptr, options);
 }
 
 }  // namespace kolt::access

@@ -13,6 +13,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 
 #include "access/import.h"
 
@@ -28,6 +29,12 @@ inline constexpr const char* kCompanionOriginTable = "kolt_origen";
 std::filesystem::path openSourceCompanion(const std::filesystem::path& sourceFile,
                                           const std::filesystem::path& resultsDir,
                                           const ImportOptions& options = {});
+
+// The same, for a reading that may leave a copy of the file nowhere but beside it: the companion
+// beside the file, reused or built there; none when there is none and the file's folder cannot be
+// written (the caller then reads the file into memory, importAccessToMemory).
+std::optional<std::filesystem::path> companionBesideOnly(const std::filesystem::path& sourceFile,
+                                                         const ImportOptions& options = {});
 
 // Where the companion of `sourceFile` lives when built beside it, and in `resultsDir`.
 std::filesystem::path companionBeside(const std::filesystem::path& sourceFile);

@@ -33,16 +33,49 @@ std::string seconds(std::chrono::milliseconds d) {
   return std::to_string((d.count() + 999) / 1000);
 }
 
+bool sameStamp(const platform::FileStamp& a, const platform::FileStamp& b) {
+  return a.size == b.size && a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs &&
+         a.device == b.device && a.inode == b.inode;
+}
+
+// Whether `source` is still the file `before` describes: not rewritten, replaced or removed.
+bool unchangedSince(const std::filesystem::path& source,
+                    const std::optional<platform::FileStamp>& before) {
+  const auto now = platform::fileStamp(source);
+  return before && now && sameStamp(*before, *now);
+}
+
 }  // namespace
+
+base::Error changedWhileRead(const std::filesystem::path& source) {
+  return base::Error(base::kErrFile,
+                     "El archivo " + platform::utf8(source) +
+                         " cambió mientras se leía: otro programa lo estaba copiando o guardando. "
+                         "Espere a que el archivo esté copiado o guardado entero, cierre los "
+                         "programas que lo usan (Access) y vuelva a intentarlo.");
+}
 
 std::filesystem::path defaultImporterPath() {
   return platform::executableIn(platform::programFile(nullptr).parent_path(), "kolt-importar");
 }
 
-ImportSummary importAccessInto(const std::filesystem::path& source,
-                               const std::filesystem::path& temporaryTarget,
-                               const ImportOptions& options) {
-  const AccessHeader header = readAccessHeader(source);
+namespace {
+
+// Runs the importer on `source`: into the file `target`, or, when `image` is given, into memory,
+// whose bytes it then holds.
+ImportSummary runImporter(const std::filesystem::path& source, const std::filesystem::path& target,
+                          const ImportOptions& options, std::string* image) {
+  // Taken before anything is read: a copy still being written shows as a change at the end,
+  // whatever it made the reading find.
+  const std::optional<platform::FileStamp> before = platform::fileStamp(source);
+  const AccessHeader header = [&] {
+    try {
+      return readAccessHeader(source);
+    } catch (const base::Error&) {
+      if (before && !unchangedSince(source, before)) throw changedWhileRead(source);
+      throw;
+    }
+  }();
   const std::filesystem::path importer =
       options.importer.empty() ? defaultImporterPath() : options.importer;
   if (!platform::isExecutable(importer)) {
@@ -52,8 +85,11 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
                           "programa.");
   }
 
-  std::vector<std::string> arguments = {"--progress-fd", std::to_string(platform::kReportChannel),
-                                        platform::utf8(source), platform::utf8(temporaryTarget)};
+  std::vector<std::string> arguments = {"--progress-fd", std::to_string(platform::kReportChannel)};
+  if (image)
+    arguments.insert(arguments.end(), {"--en-memoria", platform::utf8(source)});
+  else
+    arguments.insert(arguments.end(), {platform::utf8(source), platform::utf8(target)});
   arguments.insert(arguments.end(), options.tables.begin(), options.tables.end());
 
   platform::ChildLimits limits;
@@ -101,6 +137,12 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
           progress.rows = rowsBeforeTable + event->count;
           report();
           break;
+        case ProgressEvent::Kind::Image:
+          if (image)
+            *image += event->text;
+          else
+            garbled = true;
+          break;
         case ProgressEvent::Kind::End:
           ended = true;
           summary.rows = event->count;
@@ -119,6 +161,9 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
                       base::detailOf(importer, e.what()));
   }
 
+  // Before anything the reading said, good or bad: read while it changed, the file may have given
+  // half its old rows and half its new ones, or pages that fit neither.
+  if (!unchangedSince(source, before)) throw changedWhileRead(source);
   using End = platform::ChildOutcome::End;
   if (outcome.end == End::Exited && outcome.status == 0 && ended && !garbled && !failure)
     return summary;
@@ -150,6 +195,21 @@ ImportSummary importAccessInto(const std::filesystem::path& source,
   }
   // A crash, an abort (libmdb gives up on memory it cannot get), or output we cannot trust.
   throw base::Error(base::kErrNotAccessFile, notAccessFileMessage(source));
+}
+
+}  // namespace
+
+ImportSummary importAccessInto(const std::filesystem::path& source,
+                               const std::filesystem::path& temporaryTarget,
+                               const ImportOptions& options) {
+  return runImporter(source, temporaryTarget, options, nullptr);
+}
+
+std::string importAccessToMemory(const std::filesystem::path& source,
+                                 const ImportOptions& options) {
+  std::string image;
+  runImporter(source, {}, options, &image);
+  return image;
 }
 
 ImportSummary importAccess(const std::filesystem::path& source, const std::filesystem::path& target,

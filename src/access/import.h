@@ -1,7 +1,7 @@
 // Importing an Access file (Jet3 .mdb, Jet4 .mdb, ACE .accdb) into an engine database.
 //
 // The rest of the program never reads Access files: it works on an engine database holding the
-// same tables. These are the two ways to get one:
+// same tables. These are the ways to get one:
 //
 //   importAccess(source, target, options)
 //       Every user table of `source` (or the tables named in options.tables) into a new engine
@@ -27,10 +27,16 @@
 //   openSourceCompanion(accessFile, resultsDir, options)   (companion.h)
 //       The engine database to use for a source or catalogue file, imported once and reused.
 //
+//   importAccessToMemory(source, options)
+//       The same tables as the bytes of an engine database, with no file written anywhere.
+//
 // Every failure is a base::Error with a Spanish description that names the file and says what the
 // user can do: base::kErrFile (missing or unreadable file, importer missing, no room to write),
 // base::kErrNotAccessFile (not an Access file, damaged, or its reading crashed, hung or ran out of
-// memory), base::kErrAccessPassword, base::kErrNoSuchTable (a named table the file lacks).
+// memory), base::kErrAccessPassword, base::kErrNoSuchTable (a named table the file lacks). A file
+// whose size, times or identity are not the same after the reading as before it changed while it
+// was read: whatever the reading made of it, the import fails with changedWhileRead (kErrFile),
+// never calling the file damaged.
 #pragma once
 
 #include <chrono>
@@ -92,6 +98,16 @@ struct ImportSummary {
 
 ImportSummary importAccess(const std::filesystem::path& source, const std::filesystem::path& target,
                            const ImportOptions& options = {});
+
+// Imports into memory, writing no file anywhere: the bytes of an engine database holding the
+// tables (engine::DatabaseImage reads them), for a reading that must leave no copy of the file
+// behind. Throws as importAccess does.
+std::string importAccessToMemory(const std::filesystem::path& source, const ImportOptions& options);
+
+// What a reading of `source` is refused with when the file changed while it was read (another
+// program was still copying or saving it): what was read may be half the old file and half the new,
+// and whatever the reading made of it says nothing about the file itself.
+base::Error changedWhileRead(const std::filesystem::path& source);
 
 // The kolt-importar beside the running executable.
 std::filesystem::path defaultImporterPath();

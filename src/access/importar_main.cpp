@@ -1,6 +1,10 @@
 // kolt-importar: the child process that reads one Access file into a new engine database.
 //
 //   kolt-importar --progress-fd N SOURCE TARGET [TABLE...]
+//   kolt-importar --progress-fd N --en-memoria SOURCE [TABLE...]
+//
+// The second form writes no file: the database is built in memory and sent whole, as "imagen"
+// lines, before "fin" (for a reading that must leave no copy of the file anywhere).
 //
 // It runs apart from the program because libmdb can fault on a damaged file: a crash here is one
 // clear error for the parent, never the end of the program. Progress and the outcome go to file
@@ -73,6 +77,7 @@ int run(const Channel& channel, const std::filesystem::path& sourceFile,
   channel.send({ProgressEvent::Kind::Start, header.formatName(), 0,
                 static_cast<std::int64_t>(tables.size()), expected});
 
+  // An empty target: in memory.
   kolt::access::BulkLoader loader(target);
   std::int64_t total = 0;
   for (std::size_t i = 0; i < tables.size(); ++i) {
@@ -97,7 +102,15 @@ int run(const Channel& channel, const std::filesystem::path& sourceFile,
     channel.send({ProgressEvent::Kind::Rows, {}, index, rows, 0});
     total += rows;
   }
-  loader.finish();
+  if (target.empty()) {
+    // In pieces of a few hundred kilobytes: no line the parent reads grows without bound.
+    constexpr std::size_t kPiece = 256 * 1024;
+    const std::string image = loader.takeImage();
+    for (std::size_t at = 0; at < image.size(); at += kPiece)
+      channel.send({ProgressEvent::Kind::Image, image.substr(at, kPiece), 0, 0, 0});
+  } else {
+    loader.finish();
+  }
   channel.send({ProgressEvent::Kind::End, {}, 0, total, 0});
   return 0;
 }
@@ -110,6 +123,7 @@ int main(int argc, char** argv) {
   if (args.size() == 1 && (args[0] == "--help" || args[0] == "-h")) {
     std::fputs(
         "Uso: kolt-importar --progress-fd N ORIGEN DESTINO [TABLA]...\n"
+        "     kolt-importar --progress-fd N --en-memoria ORIGEN [TABLA]...\n"
         "Lee un archivo de Access en una base nueva del motor, informando del avance en el\n"
         "descriptor N. Lo arranca el programa; no hace falta usarlo a mano.\n",
         stdout);
@@ -120,17 +134,20 @@ int main(int argc, char** argv) {
     return 64;
   }
   const Channel channel(std::atoi(args[1].c_str()));
+  const bool inMemory = args[2] == "--en-memoria";
+  const std::string& source = args[inMemory ? 3 : 2];
+  const std::filesystem::path target =
+      inMemory ? std::filesystem::path() : kolt::platform::pathFromUtf8(args[3]);
   const std::vector<std::string> wanted(args.begin() + 4, args.end());
   try {
-    return run(channel, kolt::platform::pathFromUtf8(args[2]),
-               kolt::platform::pathFromUtf8(args[3]), wanted);
+    return run(channel, kolt::platform::pathFromUtf8(source), target, wanted);
   } catch (const kolt::base::Error& e) {
     channel.send({ProgressEvent::Kind::Error, e.description(), e.number(), 0, 0, e.detail()});
     return 2;
   } catch (const std::bad_alloc&) {
     // Within the memory limit only a damaged file (a value claiming an absurd length) gets here.
     channel.send({ProgressEvent::Kind::Error,
-                  "La lectura de " + args[2] +
+                  "La lectura de " + source +
                       " necesitó más memoria de la permitida. El archivo puede estar dañado; "
                       "ábralo en Access y use «Compactar y reparar», o elija otro archivo.",
                   kolt::base::kErrNotAccessFile, 0, 0});

@@ -86,6 +86,16 @@ std::string encodeEvent(const ProgressEvent& e) {
       return "tabla\t" + n + "\t" + c + "\t" + escape(e.text);
     case ProgressEvent::Kind::Rows:
       return "filas\t" + n + "\t" + c;
+    case ProgressEvent::Kind::Image: {
+      static constexpr char kDigits[] = "0123456789abcdef";
+      std::string hex = "imagen\t";
+      for (const char ch : e.text) {
+        const auto byte = static_cast<unsigned char>(ch);
+        hex += kDigits[byte >> 4];
+        hex += kDigits[byte & 0xF];
+      }
+      return hex;
+    }
     case ProgressEvent::Kind::End:
       return "fin\t" + c;
     case ProgressEvent::Kind::Error:
@@ -119,6 +129,17 @@ std::optional<ProgressEvent> decodeEvent(std::string_view line) {
     e.kind = ProgressEvent::Kind::Rows;
     e.index = *a;
     e.count = *b;
+  } else if (tag == "imagen" && parts.size() == 2 && parts[1].size() % 2 == 0) {
+    e.kind = ProgressEvent::Kind::Image;
+    e.text.reserve(parts[1].size() / 2);
+    auto digit = [](char c) {
+      return c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : -1;
+    };
+    for (std::size_t i = 0; i < parts[1].size(); i += 2) {
+      const int high = digit(parts[1][i]), low = digit(parts[1][i + 1]);
+      if (high < 0 || low < 0) return std::nullopt;
+      e.text.push_back(static_cast<char>(high << 4 | low));
+    }
   } else if (tag == "fin" && parts.size() == 2 && (a = num(1))) {
     e.kind = ProgressEvent::Kind::End;
     e.count = *a;

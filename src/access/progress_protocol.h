@@ -3,6 +3,8 @@
 //   inicio <format> <tables> <rows expected>     the file opened; what is about to be read
 //   tabla <index> <rows expected> <name>         a table begins (index counts from 1)
 //   filas <index> <rows read>                    rows of that table read so far
+//   imagen <hex>                                 a piece of the database read into memory, when
+//                                                asked for one (the pieces in order, before "fin")
 //   fin <rows>                                   everything read and committed
 //   error <number> <description> [<detail>]      a failure the child could name itself, and the
 //                                                system's or engine's own words for the log
@@ -20,9 +22,9 @@
 namespace kolt::access {
 
 struct ProgressEvent {
-  enum class Kind { Start, Table, Rows, End, Error };
+  enum class Kind { Start, Table, Rows, Image, End, Error };
   Kind kind = Kind::Start;
-  std::string text;         // Start: format; Table: name; Error: description
+  std::string text;         // Start: format; Table: name; Error: description; Image: the bytes
   std::int64_t index = 0;   // Table, Rows: table index; Error: error number
   std::int64_t count = 0;   // Start: tables; Table: rows expected; Rows: rows read; End: rows
   std::int64_t total = 0;   // Start: rows expected in all tables

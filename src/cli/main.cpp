@@ -186,6 +186,18 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     std::cerr << e.number() << " - " << e.description() << '\n';
     return kAbandoned;
   }
+  if (args.listUnits) {
+    // A listing opens no catalogue and leaves the source's data nowhere but beside it.
+    try {
+      access::ImportOptions options;
+      options.progress = importProgress(platform::isTerminal(platform::StandardStream::Error));
+      printUnits(run::listUnits(platform::pathFromUtf8(args.source), options));
+    } catch (const base::Error& e) {
+      std::cerr << e.number() << " - " << e.description() << '\n';
+      return kAbandoned;
+    }
+    return kFinished;
+  }
   try {
     run::openDatabases(session, platform::pathFromUtf8(args.source),
                        importProgress(platform::isTerminal(platform::StandardStream::Error)),

@@ -398,20 +398,33 @@ class Connection::Deadline {
   Connection& cnn_;
 };
 
-int Connection::pastDeadline(void* connection) {
+int Connection::mustStop(void* connection) {
   auto& cnn = *static_cast<Connection*>(connection);
-  if (std::chrono::steady_clock::now() < cnn.deadline_) return 0;
+  if (cnn.stopRequested_ != nullptr && cnn.stopRequested_->load()) return 1;
+  if (cnn.deadline_ == std::chrono::steady_clock::time_point::max() ||
+      std::chrono::steady_clock::now() < cnn.deadline_)
+    return 0;
   // Once: the rollback that undoes the statement's work must not be interrupted in its turn.
   cnn.deadline_ = std::chrono::steady_clock::time_point::max();
   cnn.interrupted_ = true;
   return 1;
 }
 
+// The engine keeps one progress handler per connection: the run's request to stop and the
+// statement's limit are both looked at by it, so that setting one never switches the other off.
+void Connection::watchProgress() {
+  if (!db_) return;
+  constexpr int kStepsBetweenLooks = 4000;
+  const bool watched = stopRequested_ != nullptr || timeLimit_.count() > 0;
+  sqlite3_progress_handler(db_, watched ? kStepsBetweenLooks : 0, watched ? &mustStop : nullptr,
+                           this);
+}
+
 void Connection::setStatementTimeLimit(std::chrono::milliseconds limit) {
   timeLimit_ = limit;
-  // The clock is read every few thousand steps of the engine, and only on a connection that has a
-  // limit: the rules without one run exactly as before.
-  if (db_) sqlite3_progress_handler(db_, limit.count() > 0 ? 4000 : 0, &pastDeadline, this);
+  // The clock is read every few thousand steps of the engine, and only while a limit is set: the
+  // rules without one never read it.
+  watchProgress();
 }
 
 Connection::~Connection() {
@@ -475,6 +488,107 @@ void Connection::openReadOnly(const std::filesystem::path& file) {
   adopt(db, file, kReadOnlySchema);
 }
 
+DatabaseImage::DatabaseImage(const std::filesystem::path& file) : file_(file) {
+  Connection source;
+  source.openReadOnly(file);
+  // The engine's own in-memory files ("memdb") are the only ones whose pages other connections
+  // can be given to read; the name has no leading "/", so no other connection can open it.
+  if (sqlite3_open_v2("file:kolt_image?vfs=memdb", &holder_,
+                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK) {
+    sqlite3_close(holder_);
+    throw base::Error(base::kErrFile, "No queda memoria libre para leer '" + platform::utf8(file) +
+                                          "'. Cierre otros programas y vuelva a intentarlo.");
+  }
+  // One step copies every page under one read of the file: a writer cannot slip in between.
+  sqlite3_backup* backup = sqlite3_backup_init(holder_, "main", source.handle(), kReadOnlySchema);
+  const int copied = backup ? sqlite3_backup_step(backup, -1) : sqlite3_errcode(holder_);
+  sqlite3_backup_finish(backup);
+  sqlite3_int64 size = 0;
+  if (copied == SQLITE_DONE)
+    pages_ = sqlite3_serialize(holder_, "main", &size, SQLITE_SERIALIZE_NOCOPY);
+  if (pages_ == nullptr) {
+    const std::string message = sqlite3_errmsg(copied == SQLITE_DONE ? holder_ : source.handle());
+    sqlite3_close(holder_);
+    holder_ = nullptr;
+    throw base::Error(base::kErrFile,
+                      "No se puede leer la base de datos '" + platform::utf8(file) +
+                          "'. Compruebe que tiene permiso para leerla, que ningún otro programa "
+                          "la tiene bloqueada y que queda memoria libre.",
+                      message);
+  }
+  size_ = size;
+}
+
+DatabaseImage::DatabaseImage(std::string_view bytes, const std::filesystem::path& file)
+    : file_(file) {
+  const auto size = static_cast<sqlite3_int64>(bytes.size());
+  auto* copy = static_cast<unsigned char*>(sqlite3_malloc64(bytes.empty() ? 1 : bytes.size()));
+  const bool opened = sqlite3_open_v2("file:kolt_image?vfs=memdb", &holder_,
+                                      SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                                      nullptr) == SQLITE_OK;
+  bool made = false;
+  if (copy != nullptr && opened) {
+    std::copy(bytes.begin(), bytes.end(), copy);
+    // The holder owns the copy from here on, and frees it even when this fails.
+    made = sqlite3_deserialize(holder_, "main", copy, size, size,
+                               SQLITE_DESERIALIZE_FREEONCLOSE | SQLITE_DESERIALIZE_RESIZEABLE) ==
+           SQLITE_OK;
+  } else {
+    sqlite3_free(copy);
+  }
+  sqlite3_int64 held = 0;
+  if (made && sqlite3_exec(holder_, "SELECT count(*) FROM sqlite_master", nullptr, nullptr,
+                           nullptr) == SQLITE_OK)
+    pages_ = sqlite3_serialize(holder_, "main", &held, SQLITE_SERIALIZE_NOCOPY);
+  if (pages_ == nullptr) {
+    sqlite3_close(holder_);
+    holder_ = nullptr;
+    throw base::Error(base::kErrFile, "Lo leído de '" + platform::utf8(file) +
+                                          "' no es una base de datos que el programa pueda usar.");
+  }
+  size_ = held;
+}
+
+DatabaseImage::~DatabaseImage() {
+  sqlite3_close(holder_);
+}
+
+void DatabaseImage::showIn(sqlite3* db, const std::string& schema) const {
+  exec(db, "ATTACH DATABASE ':memory:' AS " + quoteName(schema));
+  // Read-only and without a copy: the pages stay the holder's, and every connection reads the
+  // same ones.
+  const int rc =
+      sqlite3_deserialize(db, schema.c_str(), pages_, size_, size_, SQLITE_DESERIALIZE_READONLY);
+  if (rc != SQLITE_OK) {
+    const std::string message = sqlite3_errmsg(db);
+    sqlite3_exec(db, ("DETACH DATABASE " + quoteName(schema)).c_str(), nullptr, nullptr, nullptr);
+    throw base::Error(base::kErrFile,
+                      "No se puede leer la copia en memoria de '" + platform::utf8(file_) +
+                          "'. Cierre otros programas y vuelva a intentarlo.",
+                      message);
+  }
+}
+
+void Connection::openImage(const DatabaseImage& image) {
+  close();
+  sqlite3* db = nullptr;
+  if (sqlite3_open_v2(":memory:", &db, SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE | SQLITE_OPEN_URI,
+                      nullptr) != SQLITE_OK) {
+    sqlite3_close(db);
+    throw base::Error(base::kErrFile, "No queda memoria libre para abrir '" +
+                                          platform::utf8(image.file()) +
+                                          "'. Cierre otros programas y vuelva a intentarlo.");
+  }
+  try {
+    image.showIn(db, kReadOnlySchema);
+  } catch (...) {
+    sqlite3_close(db);
+    throw;
+  }
+  adopt(db, image.file(), kReadOnlySchema);
+}
+
 void Connection::openInMemory() {
   close();
   sqlite3* db = nullptr;
@@ -509,7 +623,7 @@ void Connection::adopt(sqlite3* db, const std::filesystem::path& file, const std
   db_ = db;
   file_ = file;
   fileSchema_ = schema;
-  setStatementTimeLimit(timeLimit_);
+  watchProgress();
 }
 
 void Connection::setRunStart(const base::DateTime& start) {
@@ -519,7 +633,12 @@ void Connection::setRunStart(const base::DateTime& start) {
 
 void Connection::setScratch() {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
-  exec(db_, "PRAGMA journal_mode = OFF");
+  // The journal stays, in memory: a statement that fails or is interrupted after writing pages
+  // (an office rule past its limit, a full disk) is rolled back, where without one the file would
+  // keep half of it and every later statement of the unit would find it damaged. It costs a copy
+  // of each page the statement changes that already held data; the new pages a rule's table
+  // fills, nearly all of what is written, need none.
+  exec(db_, "PRAGMA journal_mode = MEMORY");
   exec(db_, "PRAGMA synchronous = OFF");
   exec(db_, "PRAGMA main.locking_mode = EXCLUSIVE");
 }
@@ -531,22 +650,16 @@ void Connection::setReadOnce() {
 
 void Connection::stopWhen(const std::atomic<bool>* requested) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
-  constexpr int kStepsBetweenLooks = 4096;
-  if (requested == nullptr) {
-    sqlite3_progress_handler(db_, 0, nullptr, nullptr);
-    return;
-  }
   // A handler that answers non-zero interrupts the statement, as sqlite3_interrupt does, without a
   // second thread reaching into this connection.
-  sqlite3_progress_handler(
-      db_, kStepsBetweenLooks,
-      [](void* flag) -> int { return static_cast<const std::atomic<bool>*>(flag)->load() ? 1 : 0; },
-      const_cast<std::atomic<bool>*>(requested));
+  stopRequested_ = requested;
+  watchProgress();
 }
 
 void Connection::close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
+  stopRequested_ = nullptr;
   fileSchema_ = "main";
 }
 
@@ -589,6 +702,20 @@ void Connection::link(std::string_view name, const std::filesystem::path& file,
     throw base::Error(base::kErrFile, "No se encuentra el archivo '" + platform::utf8(file) + "'.");
   const std::string schema = linkSchema(name);
   attach(db_, file, schema, fileNamesOf(fileSchema_));
+  try {
+    exec(db_, "CREATE TEMP VIEW " + quoteName(name) + " AS SELECT * FROM " + quoteName(schema) +
+                  "." + quoteName(sourceTable));
+  } catch (...) {
+    sqlite3_exec(db_, ("DETACH DATABASE " + quoteName(schema)).c_str(), nullptr, nullptr, nullptr);
+    throw;
+  }
+}
+
+void Connection::link(std::string_view name, const DatabaseImage& image,
+                      std::string_view sourceTable) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  const std::string schema = linkSchema(name);
+  image.showIn(db_, schema);
   try {
     exec(db_, "CREATE TEMP VIEW " + quoteName(name) + " AS SELECT * FROM " + quoteName(schema) +
                   "." + quoteName(sourceTable));

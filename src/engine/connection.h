@@ -55,6 +55,35 @@ class Recordset {
   std::size_t position_ = 0;
 };
 
+// A database read once, whole, into memory, that connections on any thread read as tables of
+// their own: they all see the same rows, whatever happens to the file meanwhile (a catalogue
+// replaced on a shared drive halfway through a run). Nothing can write to it.
+class DatabaseImage {
+ public:
+  // Reads the engine database `file` in one read of the engine (a consistent copy, even while
+  // another program writes the file). Throws base::Error (base::kErrFile) as openReadOnly does.
+  explicit DatabaseImage(const std::filesystem::path& file);
+  // The database whose bytes, as its file would hold them, are `bytes` (an import into memory);
+  // `file` is what it was read from, for messages. Throws base::Error (base::kErrFile) when the
+  // bytes are no engine database.
+  DatabaseImage(std::string_view bytes, const std::filesystem::path& file);
+  ~DatabaseImage();
+  DatabaseImage(const DatabaseImage&) = delete;
+  DatabaseImage& operator=(const DatabaseImage&) = delete;
+
+  const std::filesystem::path& file() const { return file_; }
+
+ private:
+  friend class Connection;
+  // Makes schema `schema` of `db` a read-only view of the image.
+  void showIn(sqlite3* db, const std::string& schema) const;
+
+  std::filesystem::path file_;
+  sqlite3* holder_ = nullptr;  // the in-memory database whose pages the image is
+  unsigned char* pages_ = nullptr;
+  std::int64_t size_ = 0;
+};
+
 class Connection {
  public:
   Connection() = default;
@@ -74,14 +103,19 @@ class Connection {
   // Opens a new, empty database of this connection's own, in memory: nothing else can see it, it
   // needs no room on the disk, and it is gone at close. file() is then empty.
   void openInMemory();
+  // Opens `image` for reading only, as openReadOnly opens a file: the connection's own tables live
+  // in memory and are found first, and it may write into other files (SELECT ... INTO t IN
+  // 'file'). file() is the image's file. The image must outlive the connection.
+  void openImage(const DatabaseImage& image);
   void close();
   bool isOpen() const { return db_ != nullptr; }
 
-  // For a scratch database that is deleted after use (a unit's working database): no journal, no
-  // waiting for the disk, and the file's lock taken once and kept, since no other connection opens
-  // it meanwhile (the engine would otherwise lock, unlock and recheck the file around every
-  // statement). A crash may leave the file unusable, which is why only a database that is rebuilt
-  // on every run may be opened so.
+  // For a scratch database that is deleted after use (a unit's working database): its journal in
+  // memory, no waiting for the disk, and the file's lock taken once and kept, since no other
+  // connection opens it meanwhile (the engine would otherwise lock, unlock and recheck the file
+  // around every statement). A statement that fails or is interrupted still leaves the database as
+  // it was before it; a crash of the process may leave the file unusable, which is why only a
+  // database that is rebuilt on every run may be opened so.
   void setScratch();
   // For a database whose pages are each read once (a source from which every unit copies its own
   // rows): a small page cache, since keeping what was read would only let the cache fill up to its
@@ -117,6 +151,8 @@ class Connection {
   // that file's current rows (the Access engine's linked table). The link lasts until unlink or
   // close and leaves nothing in this database's file.
   void link(std::string_view name, const std::filesystem::path& file, std::string_view sourceTable);
+  // The same link to the table of an image read at some earlier time; the image must outlive it.
+  void link(std::string_view name, const DatabaseImage& image, std::string_view sourceTable);
   void unlink(std::string_view name);
 
   // Where export statements send their rows from now on; nullptr refuses them. The sink must
@@ -136,7 +172,9 @@ class Connection {
  private:
   class Executor;
   class Deadline;
-  static int pastDeadline(void* connection);
+  // The engine's progress handler: non-zero stops the statement under way.
+  static int mustStop(void* connection);
+  void watchProgress();
   // The opened handle's checks and settings, then it is this connection's.
   void adopt(sqlite3* db, const std::filesystem::path& file, const std::string& schema);
 
@@ -149,7 +187,8 @@ class Connection {
   ExportSink* exportSink_ = nullptr;
   std::chrono::milliseconds timeLimit_{0};
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
-  bool interrupted_ = false;  // the statement under way passed its deadline
+  bool interrupted_ = false;                          // the statement under way passed its deadline
+  const std::atomic<bool>* stopRequested_ = nullptr;  // see stopWhen
 };
 
 // Registers the dialect's functions and collation on a raw SQLite handle. Every handle that runs

@@ -42,6 +42,7 @@ std::vector<Row> runRows(const RunDescription& run, const std::vector<UnitResult
                run.sourceBytes ? Value(static_cast<std::int64_t>(*run.sourceBytes)) : Value()));
   rows.push_back(labelled("Modificación del origen", run.sourceModified));
   rows.push_back(labelled("Catálogos", platform::utf8(run.catalogue)));
+  rows.push_back(labelled("SHA-256 de los catálogos", run.catalogueSha256));
   rows.push_back(labelled("Periodo", run.period));
   rows.push_back(labelled("Unidades pedidas", static_cast<std::int64_t>(run.unitsAsked.size())));
   rows.push_back(labelled("Claves de las unidades pedidas", asked));

@@ -11,9 +11,10 @@
 //   PorRegla   one row per rule, in number order: Validacion, Descripcion, Unidades (units where it
 //              found rows), Hallazgos (rows over all units), Fallida (units where it failed).
 //   Ejecucion  what the run was: the source file with its size and modification time, the
-//              catalogue, the period, the units asked for, when it ran, the program's version, the
-//              rules run and how it ended, one "Dato | Valor" row each. A workbook passed around
-//              weeks later still says what it is the result of.
+//              catalogue with the SHA-256 of what the run read of it, the period, the units asked
+//              for, when it ran, the program's version, the rules run and how it ended, one "Dato |
+//              Valor" row each. A workbook passed around weeks later still says what it is the
+//              result of.
 //
 // The counts are those the rule frame took when it exported each result table: no second pass over
 // the data. A rule whose table could not be counted (its statements failed) has an empty cell in
@@ -40,6 +41,7 @@ struct RunDescription {
   std::optional<std::uintmax_t> sourceBytes;  // its size; none when it could not be read
   std::string sourceModified;                 // "aaaa-mm-dd hh:mm:ss", local time; "" unknown
   std::filesystem::path catalogue;            // the catalogue file, as chosen
+  std::string catalogueSha256;                // its SHA-256 as the run read it; "" unknown
   std::string period;                         // "01/01/2024 al 31/12/2024", "todos los egresos"
   std::vector<std::string> unitsAsked;        // their codes, in list order
   std::string started;                        // "aaaa-mm-dd hh:mm:ss", local time

@@ -10,6 +10,7 @@
 #include "results/results_folder.h"
 #include "results/summary.h"
 #include "results/verdict.h"
+#include "run/catalogue_snapshot.h"
 #include "run/run_log.h"
 
 namespace kolt::run {
@@ -190,8 +191,18 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     return abandon("", e, true);
   }
 
+  // Every unit reads the catalogue as it is now, whatever becomes of the file during the run.
+  RunRequest frozen = request;
+  try {
+    CatalogueSnapshot catalogue = freezeCatalogue(request);
+    frozen.catalogueImage = std::move(catalogue.image);
+    description.catalogueSha256 = std::move(catalogue.sha256);
+  } catch (const base::Error& e) {
+    return abandon("", e, false);
+  }
+
   std::optional<std::pair<std::string, base::Error>> unusable;
-  validateUnits(request, *folder, trace != nullptr, observer, [&](UnitValidation& unit) {
+  validateUnits(frozen, *folder, trace != nullptr, observer, [&](UnitValidation& unit) {
     runLog.append(unit.log);
     if (trace) *trace << unit.trace;
     outcome.traceIntact = outcome.traceIntact && unit.traceIntact;

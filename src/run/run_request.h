@@ -4,10 +4,12 @@
 
 #include <atomic>
 #include <filesystem>
+#include <memory>
 #include <string>
 #include <vector>
 
 #include "base/date_text.h"
+#include "engine/connection.h"
 #include "rules/office_rules.h"
 #include "run/date_utilities.h"
 #include "run/unit.h"
@@ -17,6 +19,9 @@ namespace kolt::run {
 struct RunRequest {
   std::filesystem::path source;     // the source's engine file (an Access file's companion)
   std::filesystem::path catalogue;  // the catalogue's engine file
+  // The catalogue as the run read it at its start (catalogue_snapshot.h), which every unit reads
+  // instead of the file; set by the run itself. None: each unit reads the file.
+  std::shared_ptr<const engine::DatabaseImage> catalogueImage;
   std::filesystem::path resultsFolder;
   std::vector<Unit> units;  // in list order
   // The period's bounds as typed, "dd/mm/yyyy"; empty: unbounded.

@@ -1,5 +1,8 @@
 #include "run/unit_listing.h"
 
+#include <optional>
+
+#include "access/companion.h"
 #include "run/source_tables.h"
 
 namespace kolt::run {
@@ -52,6 +55,28 @@ UnitListing readUnits(engine::Connection& cnnOrigen) {
   for (; !missing.eof(); missing.moveNext())
     listing.notInCatalogue.push_back(textOf(missing.field("CLUES")));
   return listing;
+}
+
+UnitListing listUnits(const std::filesystem::path& source, const access::ImportOptions& options) {
+  std::optional<engine::DatabaseImage> image;  // before the connection that reads it
+  engine::Connection cnnOrigen;
+  if (const auto engineFile = access::companionBesideOnly(source, options)) {
+    try {
+      cnnOrigen.openReadOnly(*engineFile);
+    } catch (const base::Error&) {
+      // A companion the engine cannot read is built again, in its own place, once.
+      if (*engineFile == source) throw;
+      access::discardCompanion(*engineFile);
+      cnnOrigen.openReadOnly(access::companionBesideOnly(source, options).value_or(source));
+    }
+  } else {
+    // The list needs the discharges' units and their names only.
+    access::ImportOptions memory = options;
+    memory.tables = {"EGRESO", "CATCLUES"};
+    image.emplace(access::importAccessToMemory(source, memory), source);
+    cnnOrigen.openImage(*image);
+  }
+  return readUnits(cnnOrigen);
 }
 
 }  // namespace kolt::run

@@ -5,9 +5,11 @@
 // unit silently goes unvalidated and an empty list never comes without a reason.
 #pragma once
 
+#include <filesystem>
 #include <string>
 #include <vector>
 
+#include "access/import.h"
 #include "engine/connection.h"
 #include "run/unit.h"
 
@@ -28,5 +30,13 @@ inline constexpr const char* kNoEstaEnCatclues = "(no está en CATCLUES)";
 // base::Error when EGRESO or CATCLUES cannot be read. Needs no window: it may run away from the
 // window thread.
 UnitListing readUnits(engine::Connection& cnnOrigen);
+
+// The unit list of the source file `source` alone, as kolt-validar --unidades gives it: it reads
+// the source through its companion beside it (reused, or built there), or, where that folder
+// cannot be written, into memory, so that a listing never leaves a copy of the patients' data
+// anywhere else. It opens no catalogue and writes nothing in any results folder. Throws
+// base::Error as openDatabases does.
+UnitListing listUnits(const std::filesystem::path& source,
+                      const access::ImportOptions& options = {});
 
 }  // namespace kolt::run

@@ -147,7 +147,10 @@ bool UnitValidator::makeWorkingDatabase(Pass& pass) {
       source_.stopWhen(request_.cancel);
     }
     if (!catalogue_.isOpen()) {
-      catalogue_.openReadOnly(request_.catalogue);
+      if (request_.catalogueImage)
+        catalogue_.openImage(*request_.catalogueImage);
+      else
+        catalogue_.openReadOnly(request_.catalogue);
       catalogue_.stopWhen(request_.cancel);
     }
     engine::Connection::createDatabase(pass.lcBaseNueva);
@@ -205,7 +208,10 @@ void UnitValidator::runRules(Pass& pass) {
     engine::indexWorkingDatabase(cnnNueva);
     pass.sheets.begin(pass.gcLibroExcel);
     try {
-      cnnNueva.link("Folio", request_.catalogue, "Folio");
+      if (request_.catalogueImage)
+        cnnNueva.link("Folio", *request_.catalogueImage, "Folio");
+      else
+        cnnNueva.link("Folio", request_.catalogue, "Folio");
     } catch (const base::Error& e) {
       pass.failed("vínculo Folio", e);
     }

@@ -7,6 +7,7 @@
 
 #include <atomic>
 #include <fstream>
+#include <functional>
 #include <thread>
 #include <tuple>
 
@@ -222,6 +223,51 @@ TEST_F(Companion, ARunWaitsForAnotherBuildingTheCompanionAndUsesIt) {
   EXPECT_EQ(used, companion);
   EXPECT_EQ(inodeOf(companion), inode) << "the second run built over the first one's companion";
   EXPECT_EQ(folderListing(folder_.path()), alone_);
+}
+
+// A file rewritten while it is read (a copy still under way, a save) is told as such, never as a
+// damaged file, and leaves nothing behind: whatever the reading made of it, and whether the file is
+// imported on its own or for its companion. The file changes as the first table begins.
+TEST_F(Companion, AFileRewrittenWhileItIsReadIsToldToBeReadAgainNotCalledDamaged) {
+  const auto whole = readFixture(source_);
+  using Rewrite = std::function<void(const fs::path&)>;
+  const std::vector<std::pair<std::string, Rewrite>> rewrites = {
+      {"a copy begun again", [](const fs::path& file) { writeFile(file, {}); }},
+      {"a copy half written",
+       [&](const fs::path& file) {
+         writeFile(file, {whole.begin(), whole.begin() + static_cast<long>(whole.size() / 2)});
+       }},
+      {"saved again", [&](const fs::path& file) {
+         writeFile(file, whole);
+         setModified(file, 1'650'000'000);
+       }}};
+  for (const auto& [name, rewrite] : rewrites) {
+    for (const bool alone : {true, false}) {
+      SCOPED_TRACE(name + (alone ? ", imported alone" : ", for its companion"));
+      writeFile(source_, whole);
+      setModified(source_, 1'600'000'000);
+      auto options = importOptions();
+      bool rewritten = false;
+      options.progress = [&](const access::ImportProgress& p) {
+        if (p.tableIndex == 1 && !rewritten) {
+          rewrite(source_);
+          rewritten = true;
+        }
+      };
+      TempDir out;
+      expectError(
+          [&] {
+            if (alone)
+              access::importAccess(source_, out / "out.db", options);
+            else
+              open(options);
+          },
+          base::kErrFile, "cambió mientras se leía");
+      EXPECT_TRUE(rewritten);
+      EXPECT_EQ(folderListing(folder_.path()), Names{"EGRESOS.accdb"});
+      EXPECT_TRUE(folderListing(out.path()).empty());
+    }
+  }
 }
 
 // Only the tables asked for are imported, in the order asked, named without regard to case, and

@@ -18,6 +18,8 @@ TEST(ProgressProtocol, EventsSurviveTheTripWhateverTheName) {
            {ProgressEvent::Kind::Start, "ACE17", 0, 4, 123456789012},
            {ProgressEvent::Kind::Table, awkward, 3, 2155, 0},
            {ProgressEvent::Kind::Rows, {}, 3, 1024, 0},
+           {ProgressEvent::Kind::Image, std::string("SQLite\0\xff\n\t\\\x80", 12), 0, 0, 0},
+           {ProgressEvent::Kind::Image, {}, 0, 0, 0},
            {ProgressEvent::Kind::End, {}, 0, 4032, 0},
            {ProgressEvent::Kind::Error, "El archivo C:\\datos\\x.mdb\nestá dañado", 3343, 0, 0},
            {ProgressEvent::Kind::Error, "Sin espacio", 61, 0, 0, "write:\tNo space\\left"}}) {
@@ -30,9 +32,10 @@ TEST(ProgressProtocol, EventsSurviveTheTripWhateverTheName) {
 }
 
 TEST(ProgressProtocol, AnythingElseIsRejected) {
-  for (const char* line : {"", "fin", "fin\t", "fin\t12x", "fin\t1\t2", "filas\t1", "tabla\t1\t2",
-                           "error\tx\tmensaje", "inicio\tJET4\t1", "tabla\t1\t2\tmal\\q",
-                           "tabla\t1\t2\tfinal\\", "hecho\t1", "AddressSanitizer: SEGV"}) {
+  for (const char* line :
+       {"", "fin", "fin\t", "fin\t12x", "fin\t1\t2", "filas\t1", "tabla\t1\t2", "error\tx\tmensaje",
+        "inicio\tJET4\t1", "tabla\t1\t2\tmal\\q", "tabla\t1\t2\tfinal\\", "hecho\t1",
+        "AddressSanitizer: SEGV", "imagen\tabc", "imagen\t0G", "imagen\t0A", "imagen"}) {
     EXPECT_FALSE(decodeEvent(line)) << line;
   }
 }

@@ -6,6 +6,7 @@
 #include <fstream>
 #include <iomanip>
 #include <map>
+#include <optional>
 #include <regex>
 #include <sstream>
 
@@ -282,18 +283,45 @@ TEST_F(KoltValidarFiles, ReadOnlyFoldersWithTheirCompanionsAreValidatedWithoutWr
   if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
   EXPECT_EQ(run({mdb, "--unidades"}, catalogue), 0) << out;
   EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
-  ASSERT_TRUE(fs::exists(ofCatalogue));
-  const auto catalogueMade = stamp(ofCatalogue);
+  EXPECT_FALSE(fs::exists(dir / "R")) << "the listing wrote in the results folder";
+  std::optional<decltype(stamp(ofCatalogue))> catalogueMade;
   for (int pass = 0; pass < 2; ++pass) {
     EXPECT_EQ(run({mdb}, catalogue), 0) << out;
+    ASSERT_TRUE(fs::exists(ofCatalogue));
+    if (!catalogueMade) catalogueMade = stamp(ofCatalogue);
     expectSaid(
         "DFSSA000001  CORRECTA  0 hallazgos  1 egreso\nDFSSA000002  A REVISAR  1 hallazgo  "
         "2 egresos\n");
     EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
     // Neither companion written, imported again or made again elsewhere.
-    EXPECT_TRUE(stamp(ofSource) == sourceMade && stamp(ofCatalogue) == catalogueMade);
+    EXPECT_TRUE(stamp(ofSource) == sourceMade && stamp(ofCatalogue) == *catalogueMade);
     EXPECT_FALSE(fs::exists(access::companionInResults(mdb, dir / "R")));
   }
+}
+
+// Listing the units of an Access file in a folder the user may not write: the list comes from
+// memory, and no copy of the file is left anywhere, least of all in the results folder, which the
+// listing neither takes nor makes; where the folder can be written, the companion goes beside the
+// file, where the runs find it.
+TEST_F(KoltValidarFiles, ListingTheUnitsLeavesACopyOfTheSourceNowhereButBesideIt) {
+  const fs::path mdb = exported(origen, dir / "compartida/origen.mdb");
+  {
+    test::NoWriting readOnly({mdb.parent_path()});
+    if (!readOnly.holds()) GTEST_SKIP() << "cannot make a folder read-only here";
+    for (int pass = 0; pass < 2; ++pass) {
+      EXPECT_EQ(run({mdb, "--unidades"}), 0) << out;
+      EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
+      std::vector<std::string> names;
+      for (const auto& entry : fs::directory_iterator(mdb.parent_path()))
+        names.push_back(entry.path().filename().string());
+      EXPECT_EQ(names, std::vector<std::string>{"origen.mdb"});
+      EXPECT_FALSE(fs::exists(results)) << "the listing wrote in the results folder";
+    }
+  }
+  EXPECT_EQ(run({mdb, "--unidades"}), 0) << out;
+  EXPECT_EQ(out, "DFSSA000001  HOSPITAL GENERAL\nDFSSA000002  CLINICA NORTE\n");
+  EXPECT_TRUE(fs::exists(access::companionBeside(mdb)));
+  EXPECT_FALSE(fs::exists(results));
 }
 
 #endif

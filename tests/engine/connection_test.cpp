@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <atomic>
 #include <fstream>
 #include <thread>
 
@@ -123,6 +124,92 @@ TEST(StatementLimit, AStatementPastItsLimitFailsLeavesNoTableAndNoneFailsOnceItI
   cnn.setStatementTimeLimit(0ms);
   cnn.execute("SELECT a.x INTO s FROM t AS a, t AS b WHERE a.x + b.x + 0.5 = a.x * b.x");
   EXPECT_EQ(cnn.openRecordset("SELECT * FROM s").rows().size(), 0u);
+}
+
+// A working database (scratch, its pages partly reused from dropped tables, a cache small enough
+// that a long statement writes pages to the file before it ends) whose statement is stopped after
+// writing rows: the statement is undone and the database is whole for the statements after it.
+// The stop comes at a chosen row, set by the rows' own feed, so the test never depends on time.
+std::atomic<bool>* stopFlag(sqlite3_context* context) {
+  return static_cast<std::atomic<bool>*>(sqlite3_user_data(context));
+}
+
+TEST(ScratchDatabase, AStatementStoppedAfterWritingRowsLeavesTheDatabaseAsItWas) {
+  // A statement making its table, and one adding rows to a table that holds some.
+  for (const std::string statement :
+       {"SELECT x, y INTO nueva FROM feed", "INSERT INTO previa SELECT x, y FROM feed"}) {
+    SCOPED_TRACE(statement);
+    test::TempDir dir;
+    const fs::path file = dir.path() / "Val.db";
+    Connection::createDatabase(file);
+    Connection cnn;
+    cnn.open(file);
+    cnn.setScratch();
+    std::atomic<bool> stop{false};
+    cnn.stopWhen(&stop);
+    sqlite3_create_function(
+        cnn.handle(), "stop_at_feed", 1, SQLITE_UTF8, &stop,
+        [](sqlite3_context* context, int, sqlite3_value** args) {
+          if (sqlite3_value_int64(args[0]) == 30000) stopFlag(context)->store(true);
+          sqlite3_result_int(context, 0);
+        },
+        nullptr, nullptr);
+    cnn.executeNative(
+        "CREATE TABLE numeros AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+        "WHERE x < 200000) SELECT x, printf('%0100d', x) AS y FROM n");
+    cnn.executeNative("CREATE INDEX numeros_y ON numeros (y)");
+    cnn.executeNative("CREATE TABLE previa AS SELECT * FROM numeros WHERE x <= 60000");
+    cnn.executeNative("DROP TABLE numeros");  // its pages are free, to be reused
+    cnn.executeNative("CREATE TABLE otra (a INTEGER)");
+    cnn.execute("INSERT INTO otra (a) VALUES (7)");
+    cnn.executeNative(
+        "CREATE TEMP VIEW feed AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+        "WHERE x < 500000) SELECT x, printf('%0100d', x) AS y FROM n WHERE stop_at_feed(x) = 0");
+    cnn.executeNative("PRAGMA cache_size = 20");
+
+    try {
+      cnn.execute(statement);
+      ADD_FAILURE() << "not stopped";
+    } catch (const base::Error& e) {
+      EXPECT_EQ(e.number(), SQLITE_INTERRUPT) << e.what();
+    }
+    stop = false;
+    sqlite3_stmt* check = nullptr;
+    ASSERT_EQ(sqlite3_prepare_v2(cnn.handle(), "PRAGMA integrity_check", -1, &check, nullptr),
+              SQLITE_OK);
+    ASSERT_EQ(sqlite3_step(check), SQLITE_ROW);
+    EXPECT_STREQ(reinterpret_cast<const char*>(sqlite3_column_text(check, 0)), "ok");
+    sqlite3_finalize(check);
+    EXPECT_THROW(cnn.openRecordset("SELECT * FROM nueva"), base::Error);
+    EXPECT_EQ(count(cnn, "previa"), 60000);
+    // The statements after it run as on a database nothing happened to.
+    cnn.execute("SELECT a INTO despues FROM otra");
+    cnn.execute("INSERT INTO despues SELECT a FROM otra");
+    EXPECT_EQ(count(cnn, "despues"), 2);
+    cnn.execute("SELECT x INTO nueva FROM previa WHERE x <= 10");
+    EXPECT_EQ(count(cnn, "nueva"), 10);
+  }
+}
+
+// The run's request to stop and a statement's limit share the engine's one progress handler:
+// setting or lifting a limit (as the frame does around every rule) keeps the request heeded.
+TEST(ScratchDatabase, TheRunsRequestToStopIsHeededAfterALimitIsLifted) {
+  Connection cnn;
+  cnn.openInMemory();
+  std::atomic<bool> stop{true};
+  cnn.stopWhen(&stop);
+  cnn.executeNative(
+      "CREATE TABLE t AS WITH RECURSIVE n(x) AS (SELECT 1 UNION ALL SELECT x + 1 FROM n "
+      "WHERE x < 60) SELECT x FROM n");
+  cnn.setStatementTimeLimit(60000ms);
+  cnn.setStatementTimeLimit(0ms);
+  try {
+    // Some thirteen million rows to look at: seconds to run through unless stopped.
+    cnn.openRecordset("SELECT count(*) FROM t a, t b, t c, t d");
+    ADD_FAILURE() << "not stopped";
+  } catch (const base::Error& e) {
+    EXPECT_EQ(e.number(), SQLITE_INTERRUPT) << e.what();
+  }
 }
 
 // The unit index serves the copy statements' comparison, so copying a unit reads only its rows.

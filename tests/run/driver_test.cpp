@@ -20,6 +20,7 @@
 #include "results/findings_workbook.h"
 #include "results/results_folder.h"
 #include "rules/rule_plan.h"
+#include "run/file_fingerprint.h"
 #include "run/session.h"
 #include "run/source_tables.h"
 #include "support/linux_tools.h"
@@ -275,6 +276,7 @@ TEST_F(Run, AnInterruptedRunKeepsWhatItFinishedAndSaysWhatItWas) {
             "Tamaño del origen (bytes)|" + std::to_string(fs::file_size(source)),
             "Modificación del origen|(hora local)",
             "Catálogos|" + (app / "ValidacionesKOLT.db").string(),
+            "SHA-256 de los catálogos|" + *fileSha256(app / "ValidacionesKOLT.db"),
             "Periodo|01/03/2023 al 31/03/2023", "Unidades pedidas|4",
             "Claves de las unidades pedidas|DFSSA000001, DFSSA000002, DFSSA000003, DFSSA000004",
             "Unidades validadas|" + n, "Fecha y hora de la validación|(hora local)",
