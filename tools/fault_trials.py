@@ -320,6 +320,10 @@ class Trials:
                 outcome = "terminada, %d incompletas" % incomplete
             elif run.returncode == 1 and out.startswith("3026 - "):
                 outcome = "detenida por el disco"
+            elif (run.returncode == 1 and "No quedó espacio en el disco" in out
+                  and "No se pudo escribir el resumen de hallazgos" in out):
+                # A run that could not write its summary of findings does not end as finished.
+                outcome = "terminada sin resumen"
             else:
                 self.fail(trial, "salida %d: %s" % (run.returncode, out))
                 outcome = "fallo"

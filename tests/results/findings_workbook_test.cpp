@@ -32,7 +32,9 @@ TEST(FindingsWorkbook, RulesBeyondASheetsColumnsGoOnInSheetsOfTheirOwn) {
   }
   const test::ReadBack book = test::readBack([&] {
     ResultsFolder folder(dir / "R");
-    return writeFindingsWorkbook(folder, units, {}, office);
+    const auto book = writeFindingsWorkbook(folder, units, {}, office);
+    folder.place(book);
+    return book;
   }());
 
   EXPECT_EQ(book.names, (Cells{"PorUnidad", "PorRegla", "Ejecucion", "PorUnidad V249-V503",
