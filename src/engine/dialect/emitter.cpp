@@ -60,13 +60,19 @@ class Emitter {
         std::string out = table(*t.left) + " ";
         if (t.joinType == "CROSS") return out + "JOIN " + right;
         out += (t.joinType == "INNER" ? "INNER" : t.joinType + " OUTER") + " JOIN " + right;
-        return out + " ON " + expr(*t.on);
+        return out + " ON " + condition(*t.on);
       }
     }
     return {};
   }
 
+  // An expression whose value is used: a truth comes out as Access gives it, -1 or 0 (or NULL).
   std::string expr(const Expr& e) {
+    if (isTruth(e)) {
+      // kolt_like gives -1 itself.
+      if (e.kind == Expr::Kind::Like && !e.negated) return condition(e);
+      return "(-" + condition(e) + ")";
+    }
     switch (e.kind) {
       case Expr::Kind::String:
         return quoteText(e.text);
@@ -83,9 +89,27 @@ class Emitter {
       case Expr::Kind::Function:
         return function(e);
       case Expr::Kind::Unary:
-        return "(" + (e.text == "NOT" ? std::string("NOT ") : e.text) + expr(*e.args[0]) + ")";
+        return "(" + e.text + expr(*e.args[0]) + ")";
       case Expr::Kind::Binary:
-        return binary(e);
+        return arithmetic(e);
+      case Expr::Kind::Subquery:
+        return "(" + select(*e.subquery) + ")";
+      default:
+        break;
+    }
+    return {};
+  }
+
+  // An expression that decides (WHERE, ON, HAVING, the test of IIf, an operand of And, Or, Not,
+  // Xor, Eqv, Imp), as the engine's own truth: 1, 0 or NULL. Any other value decides as the
+  // engine reads it, true when it is a number other than 0.
+  std::string condition(const Expr& e) {
+    if (!isTruth(e)) return expr(e);
+    switch (e.kind) {
+      case Expr::Kind::Unary:
+        return "(NOT " + condition(*e.args[0]) + ")";
+      case Expr::Kind::Binary:
+        return logical(e);
       case Expr::Kind::IsNull:
         return "(" + expr(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
       case Expr::Kind::InList: {
@@ -106,8 +130,8 @@ class Emitter {
                ", " + expr(*e.args[1]) + "))";
       case Expr::Kind::Exists:
         return "(EXISTS (" + select(*e.subquery) + "))";
-      case Expr::Kind::Subquery:
-        return "(" + select(*e.subquery) + ")";
+      default:
+        break;
     }
     return {};
   }
@@ -171,19 +195,37 @@ class Emitter {
   std::string tail(const Select& s) {
     std::string out;
     if (s.from) out += " FROM " + table(*s.from);
-    if (s.where) out += " WHERE " + expr(*s.where);
-    if (s.distinct && !grouped(s)) {
-      out += " GROUP BY ";
-      for (std::size_t i = 0; i < s.items.size(); ++i)
-        out += (i ? ", " : "") + expr(*s.items[i].expr) + kCollate;
-    }
-    if (!s.groupBy.empty()) {
-      out += " GROUP BY ";
-      for (std::size_t i = 0; i < s.groupBy.size(); ++i)
-        out += (i ? ", " : "") + expr(*s.groupBy[i]) + kCollate;
-    }
-    if (s.having) out += " HAVING " + expr(*s.having);
+    if (s.where) out += " WHERE " + condition(*s.where);
+    std::vector<const Expr*> keys;
+    if (s.distinct && !grouped(s))
+      for (const SelectItem& item : s.items) keys.push_back(item.expr.get());
+    for (const ExprPtr& key : s.groupBy) keys.push_back(key.get());
+    if (!keys.empty()) out += " GROUP BY " + groupKeys(keys);
+    if (s.having) out += " HAVING " + condition(*s.having);
     return out;
+  }
+
+  // A constant groups nothing, and a whole number there would be read by SQLite as the place of
+  // a column of the list (select distinct folio, 0 as marca: GROUP BY folio, 0), so constants are
+  // left out; when nothing else is left the rows make one group, as DISTINCT on constants does.
+  std::string groupKeys(const std::vector<const Expr*>& keys) {
+    std::string out;
+    for (const Expr* key : keys)
+      if (!isConstant(*key)) out += (out.empty() ? "" : ", ") + expr(*key) + kCollate;
+    return out.empty() ? "NULL" : out;
+  }
+  static bool isConstant(const Expr& e) {
+    switch (e.kind) {
+      case Expr::Kind::String:
+      case Expr::Kind::Number:
+      case Expr::Kind::Date:
+      case Expr::Kind::Null:
+        return true;
+      case Expr::Kind::Unary:
+        return isConstant(*e.args[0]);
+      default:
+        return false;
+    }
   }
 
   std::string orderKeys(const Select& s) {
@@ -212,13 +254,51 @@ class Emitter {
            " ORDER BY \"kolt_rank\"";
   }
 
-  std::string binary(const Expr& e) {
-    if (e.text == "OR") return orChain(e);
+  static bool isComparison(std::string_view op) {
+    return op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
+  }
+  static bool isLogical(std::string_view op) {
+    return op == "AND" || op == "OR" || op == "XOR" || op == "EQV" || op == "IMP";
+  }
+  // Whether an expression is a truth: a comparison, a logical operator, Is Null, In, Between,
+  // Like or Exists. The Access engine's And, Or, Xor, Eqv, Imp and Not are logical even on
+  // numbers (12 And 10 is True, -1; Not 5 is False, 0): it does no bitwise arithmetic in SQL.
+  static bool isTruth(const Expr& e) {
+    switch (e.kind) {
+      case Expr::Kind::Unary:
+        return e.text == "NOT";
+      case Expr::Kind::Binary:
+        return isComparison(e.text) || isLogical(e.text);
+      case Expr::Kind::IsNull:
+      case Expr::Kind::InList:
+      case Expr::Kind::InSelect:
+      case Expr::Kind::Between:
+      case Expr::Kind::Like:
+      case Expr::Kind::Exists:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // A comparison or a logical operator, as a condition. Xor, Eqv and Imp are NULL when the
+  // operands leave them undecided, as Access's are: NOT of each operand turns it into a truth
+  // first, so that 12 Xor 10 compares two truths and not two numbers.
+  std::string logical(const Expr& e) {
+    const std::string& op = e.text;
+    if (isComparison(op))
+      return "(" + expr(*e.args[0]) + " " + op + " " + expr(*e.args[1]) + kCollate + ")";
+    if (op == "OR") return orChain(e);
+    const std::string l = condition(*e.args[0]), r = condition(*e.args[1]);
+    if (op == "AND") return "(" + l + " AND " + r + ")";
+    if (op == "XOR") return "((NOT " + l + ") <> (NOT " + r + "))";
+    if (op == "EQV") return "((NOT " + l + ") = (NOT " + r + "))";
+    return "((NOT " + l + ") OR " + r + ")";  // IMP
+  }
+
+  std::string arithmetic(const Expr& e) {
     const std::string l = expr(*e.args[0]), r = expr(*e.args[1]);
     const std::string& op = e.text;
-    if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
-      return "(" + l + " " + op + " " + r + kCollate + ")";
-    if (op == "AND") return "(" + l + " AND " + r + ")";
     // The arithmetic operators and & follow the Access engine on NULLs, texts and dates
     // (functions.h).
     if (op == "&") return std::string(kConcatFunction) + "(" + l + ", " + r + ")";
@@ -263,7 +343,7 @@ class Emitter {
     std::vector<const Expr*> run;
     auto append = [&](const std::string& term) { chain += (chain.empty() ? "(" : " OR ") + term; };
     auto closeRun = [&] {
-      if (run.size() == 1) append(expr(*run[0]));
+      if (run.size() == 1) append(condition(*run[0]));
       if (run.size() > 1) {
         std::string in = "(" + runLeft + kCollate + " IN (";
         for (std::size_t i = 0; i < run.size(); ++i) in += (i ? ", " : "") + expr(*run[i]->args[1]);
@@ -276,7 +356,7 @@ class Emitter {
       if (left.empty() || left != runLeft) closeRun();
       runLeft = std::move(left);
       if (runLeft.empty())
-        append(expr(*term));
+        append(condition(*term));
       else
         run.push_back(term);
     }
@@ -301,7 +381,7 @@ class Emitter {
                             e.args[0]->text +
                             "'. Use 'yyyy', 'q', 'm', 'd', 'ww', 'h', 'n' o 's'.");
     if (f->name == "IIf")
-      return "(CASE WHEN " + expr(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
+      return "(CASE WHEN " + condition(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
              expr(*e.args[2]) + " END)";
     if (argc == 1 && e.args[0]->kind == Expr::Kind::Star && f->name != "Count")
       throw base::Error(base::kErrSyntax,

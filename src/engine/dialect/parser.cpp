@@ -11,9 +11,9 @@ namespace {
 
 // Words that end a table reference or a select item, so they are never taken as an alias.
 constexpr std::string_view kReserved[] = {
-    "SELECT", "FROM",  "WHERE", "GROUP", "HAVING", "ORDER",   "INTO",  "IN",     "ON",
-    "JOIN",   "INNER", "LEFT",  "RIGHT", "OUTER",  "CROSS",   "UNION", "AND",    "OR",
-    "NOT",    "AS",    "BY",    "IS",    "NULL",   "BETWEEN", "LIKE",  "VALUES", "DISTINCT"};
+    "SELECT", "FROM", "WHERE", "GROUP",   "HAVING", "ORDER",  "INTO",     "IN",  "ON",  "JOIN",
+    "INNER",  "LEFT", "RIGHT", "OUTER",   "CROSS",  "UNION",  "AND",      "OR",  "NOT", "AS",
+    "BY",     "IS",   "NULL",  "BETWEEN", "LIKE",   "VALUES", "DISTINCT", "XOR", "EQV", "IMP"};
 
 // Statements of the Access dialect that a rule may not run, refused by name.
 constexpr std::string_view kOtherStatements[] = {"UPDATE",    "DELETE",     "ALTER",
@@ -337,7 +337,24 @@ class Parser {
     return e;
   }
 
-  ExprPtr expression() { return disjunction(); }
+  // The logical operators bind from Not, the tightest, through And, Or, Xor and Eqv to Imp.
+  ExprPtr expression() { return implication(); }
+
+  ExprPtr implication() {
+    auto left = equivalence();
+    while (accept("IMP")) left = binary("IMP", std::move(left), equivalence());
+    return left;
+  }
+  ExprPtr equivalence() {
+    auto left = exclusion();
+    while (accept("EQV")) left = binary("EQV", std::move(left), exclusion());
+    return left;
+  }
+  ExprPtr exclusion() {
+    auto left = disjunction();
+    while (accept("XOR")) left = binary("XOR", std::move(left), disjunction());
+    return left;
+  }
 
   ExprPtr disjunction() {
     auto left = conjunction();
@@ -360,10 +377,10 @@ class Parser {
 
   ExprPtr predicate() {
     auto left = concatenation();
-    for (auto op : {"=", "<>", "<", ">", "<=", ">=", "!="}) {
-      if (acceptSymbol(op)) {
-        return binary(std::string(op) == "!=" ? "<>" : op, std::move(left), concatenation());
-      }
+    // != is no operator of the Access dialect: read as <> it would run a statement Access refuses.
+    if (peek().isSymbol("!=")) refuse("el operador !=; escriba <> para 'distinto de'");
+    for (auto op : {"=", "<>", "<", ">", "<=", ">="}) {
+      if (acceptSymbol(op)) return binary(op, std::move(left), concatenation());
     }
     if (accept("IS")) {
       auto e = make(Expr::Kind::IsNull);
