@@ -390,6 +390,8 @@ class Emitter {
     std::string out = std::string(f->engine) + "(";
     for (int i = 0; i < argc; ++i)
       out += (i ? ", " : "") + expr(*e.args[static_cast<std::size_t>(i)]);
+    // The least and the greatest of texts are those of the order every comparison follows.
+    if (f->name == "Min" || f->name == "Max") out += kCollate;
     return out + ")";
   }
 
@@ -410,9 +412,9 @@ class Emitter {
   // rather than read one way when its author meant the other.
   void checkLikePattern(const Expr& pattern) {
     if (pattern.kind != Expr::Kind::String) return;
-    if (!isValidLikePattern(pattern.text))
-      throw base::Error(base::kErrSyntax, "Patrón de Like no válido: '" + pattern.text +
-                                              "'. Cada [ debe cerrarse con ].");
+    if (const std::string fault = likePatternFault(pattern.text); !fault.empty())
+      throw base::Error(base::kErrSyntax,
+                        "Patrón de Like no válido: '" + pattern.text + "'. " + fault);
     bool inList = false;
     for (char c : pattern.text) {
       if (c == '[') inList = true;

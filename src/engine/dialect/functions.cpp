@@ -425,6 +425,43 @@ void integerDivideFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 namespace {
 
+// The place of a character in the order in which the Access engine sorts and compares texts:
+// letters in the alphabet's order whatever their case, a letter with an accent after the plain
+// one and before the next letter (A = a < À = à < B = b), ñ a letter of its own between n and o.
+// `letter` decides first; `accent` (0 for none, else the character's code, so accents among
+// themselves follow their codes) tells apart texts whose letters agree. ASCII keeps its order;
+// every other character comes after it, by its code.
+struct SortKey {
+  std::uint32_t letter;
+  std::uint32_t accent;
+  bool operator<=(const SortKey& o) const {
+    return letter < o.letter || (letter == o.letter && accent <= o.accent);
+  }
+};
+
+// The plain letter of each lower case letter from à (U+00E0) to ÿ and from U+0100 to U+017F;
+// '.' for a character that is a letter of its own (æ, ÷, þ, ĳ, œ) or ñ.
+constexpr std::string_view kLatin1Letters = "aaaaaa.ceeeeiiiid.ooooo.ouuuuy.y";
+constexpr std::string_view kExtendedLetters =
+    "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiii..jjkkklllllll"
+    "lllnnnnnnnnnoooooo..rrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+static_assert(kLatin1Letters.size() == 0x20 && kExtendedLetters.size() == 0x80);
+
+SortKey sortKey(char32_t c) {
+  c = fold(c);
+  if (c < 0x80) return {c * 2, 0};
+  if (c == U'ñ') return {'n' * 2 + 1, 0};
+  char letter = '.';
+  if (c >= 0xE0 && c <= 0xFF) letter = kLatin1Letters[c - 0xE0];
+  if (c >= 0x100 && c <= 0x17F) letter = kExtendedLetters[c - 0x100];
+  if (letter != '.') return {static_cast<std::uint32_t>(letter) * 2, c};
+  return {0x100 + c, 0};
+}
+
+}  // namespace
+
+namespace {
+
 // One step of a Like pattern: a character, any one (?), a digit (#), any run (*), or a list.
 struct LikeElement {
   enum class Kind { Character, AnyOne, Digit, AnyRun, List };
@@ -432,24 +469,34 @@ struct LikeElement {
   Kind kind;
   char32_t character = 0;
   bool negated = false;
-  std::vector<std::pair<char32_t, char32_t>> ranges;  // List: folded, inclusive
+  // List: inclusive ranges in the order texts sort in, so that [a-z] holds á and ñ as Access's
+  // ranges do; a lone character is a range of one.
+  std::vector<std::pair<SortKey, SortKey>> ranges;
 };
 
-// Null for a pattern with a [ and no ]. In a list, ! first negates it, a-b is a range, and a - at
-// either end stands for itself; [*] [?] [#] [[] write the signs themselves.
-std::optional<std::vector<LikeElement>> compileLike(std::string_view pattern) {
-  std::vector<LikeElement> out;
+// A pattern read into its steps, or what is wrong with it: a [ without its ], or a range whose
+// first character sorts after its last ([Z-A]), which Access refuses as an invalid pattern. In a
+// list, ! first negates it, a-b is a range, and a - at either end stands for itself;
+// [*] [?] [#] [[] write the signs themselves.
+struct CompiledLike {
+  std::vector<LikeElement> steps;
+  std::string fault;  // empty for a well formed pattern
+};
+
+CompiledLike compileLike(std::string_view pattern) {
+  CompiledLike out;
   for (std::size_t i = 0; i < pattern.size();) {
     const char32_t c = decode(pattern, i);
     if (c == '*') {
-      if (out.empty() || out.back().kind != LikeElement::Kind::AnyRun)
-        out.emplace_back(LikeElement::Kind::AnyRun);
+      if (out.steps.empty() || out.steps.back().kind != LikeElement::Kind::AnyRun)
+        out.steps.emplace_back(LikeElement::Kind::AnyRun);
     } else if (c == '?') {
-      out.emplace_back(LikeElement::Kind::AnyOne);
+      out.steps.emplace_back(LikeElement::Kind::AnyOne);
     } else if (c == '#') {
-      out.emplace_back(LikeElement::Kind::Digit);
+      out.steps.emplace_back(LikeElement::Kind::Digit);
     } else if (c == '[') {
       LikeElement list(LikeElement::Kind::List);
+      const std::size_t start = i;
       std::u32string items;
       bool closed = false;
       while (i < pattern.size()) {
@@ -460,21 +507,26 @@ std::optional<std::vector<LikeElement>> compileLike(std::string_view pattern) {
         }
         items += item;
       }
-      if (!closed) return std::nullopt;
+      if (!closed) return {{}, "Cada [ debe cerrarse con ]."};
       std::size_t k = 0;
       if (!items.empty() && items[0] == '!') list.negated = true, k = 1;
       for (; k < items.size(); ++k) {
         if (k + 2 < items.size() && items[k + 1] == '-') {
-          list.ranges.emplace_back(fold(items[k]), fold(items[k + 2]));
+          const SortKey low = sortKey(items[k]), high = sortKey(items[k + 2]);
+          if (!(low <= high))
+            return {{},
+                    "El intervalo [" + std::string(pattern.substr(start, i - start)) +
+                        " empieza después de donde termina; escriba primero el carácter menor."};
+          list.ranges.emplace_back(low, high);
           k += 2;
         } else {
-          list.ranges.emplace_back(fold(items[k]), fold(items[k]));
+          list.ranges.emplace_back(sortKey(items[k]), sortKey(items[k]));
         }
       }
       // [] matches the empty text: it is no step at all.
-      if (!list.ranges.empty() || list.negated) out.push_back(std::move(list));
+      if (!list.ranges.empty() || list.negated) out.steps.push_back(std::move(list));
     } else {
-      out.emplace_back(LikeElement::Kind::Character, fold(c));
+      out.steps.emplace_back(LikeElement::Kind::Character, fold(c));
     }
   }
   return out;
@@ -489,8 +541,9 @@ bool matchesOne(const LikeElement& e, char32_t c) {
     case LikeElement::Kind::Digit:
       return c >= '0' && c <= '9';
     case LikeElement::Kind::List: {
+      const SortKey key = sortKey(c);
       bool in = false;
-      for (const auto& [low, high] : e.ranges) in = in || (c >= low && c <= high);
+      for (const auto& [low, high] : e.ranges) in = in || (low <= key && key <= high);
       return in != e.negated;
     }
     case LikeElement::Kind::AnyRun:
@@ -522,13 +575,13 @@ bool matchLike(const std::vector<LikeElement>& pattern, const std::u32string& te
 
 }  // namespace
 
-bool isValidLikePattern(std::string_view pattern) {
-  return compileLike(pattern).has_value();
+std::string likePatternFault(std::string_view pattern) {
+  return compileLike(pattern).fault;
 }
 
 bool accessLike(std::string_view text, std::string_view pattern) {
-  const auto compiled = compileLike(pattern);
-  return compiled && matchLike(*compiled, foldedCharacters(text));
+  const CompiledLike compiled = compileLike(pattern);
+  return compiled.fault.empty() && matchLike(compiled.steps, foldedCharacters(text));
 }
 
 // Like gives -1 (Access's True) or 0; NULL on either side gives NULL.
@@ -542,23 +595,19 @@ namespace {
 
 // The rest of a comparison, character by character, from position i: a boundary of both texts
 // before which they are equal. Kept apart so that the common case stays small enough to inline.
+// The letters decide first, over the whole of both texts; the accents only between texts whose
+// letters all agree, so that 'áb' < 'ac' and 'a' < 'á' < 'ab'.
 [[gnu::noinline]] int compareCharacters(std::string_view a, std::string_view b, std::size_t i) {
   std::size_t j = i;
+  int accents = 0;  // the first difference of accents, while the letters agree
   while (i < a.size() && j < b.size()) {
-    const unsigned char ca = static_cast<unsigned char>(a[i]),
-                        cb = static_cast<unsigned char>(b[j]);
-    char32_t x, y;
-    if (ca < 0x80 && cb < 0x80) {
-      x = fold(ca), y = fold(cb);
-      ++i, ++j;
-    } else {
-      x = fold(decode(a, i)), y = fold(decode(b, j));
-    }
-    if (x != y) return x < y ? -1 : 1;
+    const SortKey x = sortKey(decode(a, i)), y = sortKey(decode(b, j));
+    if (x.letter != y.letter) return x.letter < y.letter ? -1 : 1;
+    if (accents == 0 && x.accent != y.accent) accents = x.accent < y.accent ? -1 : 1;
   }
   if (i < a.size()) return 1;
   if (j < b.size()) return -1;
-  return 0;
+  return accents;
 }
 
 // Every index lookup on a text key compares a dozen times, mostly short ASCII texts that agree for

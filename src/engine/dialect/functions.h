@@ -69,13 +69,16 @@ void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 // The intervals DateAdd, DateDiff and DatePart take ('yyyy', 'q', 'm', 'd', 'ww', 'h', 'n', 's'),
 // in any letter case.
 bool isDateInterval(std::string_view interval);
-// Whether a Like pattern is well formed: every [ has its ].
-bool isValidLikePattern(std::string_view pattern);
+// What is wrong with a Like pattern, in words for its author (a [ without its ], a range such as
+// [Z-A] whose first character sorts after its last); empty for a well formed one.
+std::string likePatternFault(std::string_view pattern);
 // Whether `text` matches the Access Like `pattern` (* ? # [list] [!list] [a-z]), ignoring case as
-// every text comparison does. A malformed pattern matches nothing.
+// every text comparison does; a range holds what sorts between its ends (à and ñ are in [a-z]).
+// A malformed pattern matches nothing.
 bool accessLike(std::string_view text, std::string_view pattern);
 
-// Exposed for tests.
+// Exposed for tests. Texts compare as the Access engine compares them: letter case ignored, an
+// accent telling texts apart but sorting a letter just after the plain one (a < á < b, n < ñ < o).
 int compareIgnoringCase(std::string_view a, std::string_view b);
 std::optional<double> accessVal(std::string_view text);
 std::optional<int> accessCInt(std::string_view text);
