@@ -76,10 +76,15 @@ std::optional<std::string> textOf(sqlite3_value* v) {
     case SQLITE_NULL:
       return std::nullopt;
     case SQLITE_INTEGER:
-      return std::to_string(sqlite3_value_int64(v));
+      // A whole number this large is a Double to the Access engine, written as one.
+      if (const sqlite3_int64 n = sqlite3_value_int64(v);
+          n > -1000000000000000LL && n < 1000000000000000LL)
+        return std::to_string(n);
+      [[fallthrough]];
     case SQLITE_FLOAT: {
+      // Fifteen significant digits, and an exponent written as Access writes it: 1E+16, 1E-05.
       char buffer[32];
-      std::snprintf(buffer, sizeof buffer, "%.15g", sqlite3_value_double(v));
+      std::snprintf(buffer, sizeof buffer, "%.15G", sqlite3_value_double(v));
       return std::string(buffer);
     }
     default:
@@ -127,14 +132,15 @@ bool anyNull(int argc, sqlite3_value** argv) {
   return false;
 }
 
-// A character count argument; negative counts are the Access engine's "invalid procedure call".
+// A character count argument, rounded half to even as CLng rounds it (Left('abcdef', 2.5) takes
+// two); negative counts are the Access engine's "invalid procedure call".
 bool countArgument(sqlite3_context* ctx, sqlite3_value* v, std::size_t& out) {
-  const double n = sqlite3_value_double(v);
+  const double n = std::nearbyint(sqlite3_value_double(v));
   if (n < 0) {
     sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
     return false;
   }
-  out = n > 1e9 ? static_cast<std::size_t>(1e9) : static_cast<std::size_t>(std::llround(n));
+  out = n > 1e9 ? static_cast<std::size_t>(1e9) : static_cast<std::size_t>(n);
   return true;
 }
 
@@ -191,7 +197,8 @@ void valFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
   if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
     return resultNumber(ctx, sqlite3_value_double(argv[0]));
-  resultNumber(ctx, accessVal(*textOf(argv[0])).value_or(0));
+  const auto value = accessVal(*textOf(argv[0]));
+  value ? resultNumber(ctx, *value) : sqlite3_result_null(ctx);
 }
 
 void cintFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -699,8 +706,19 @@ std::optional<double> accessVal(std::string_view text) {
   for (char c : text)
     if (!isBlank(c)) s += c;
   if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
+    // &H and &O numbers are Integer when they fit in 16 bits and Long when they fit in 32, both
+    // read as two's complement: &HFFFF is -1, &H10000 is 65536. A longer one is Val's overflow.
     const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
-    return static_cast<double>(std::strtoll(s.c_str() + 2, nullptr, base));
+    std::uint64_t value = 0;
+    for (std::size_t i = 2; i < s.size(); ++i) {
+      const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+      if (digit >= base) break;
+      value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+      if (value > 0xFFFFFFFFu) return std::nullopt;
+    }
+    if (value <= 0xFFFFu) return static_cast<double>(static_cast<std::int16_t>(value));
+    return static_cast<double>(static_cast<std::int32_t>(value));
   }
   const std::size_t n = numberPrefix(s, true);
   return n == 0 ? 0.0 : toDouble(s.substr(0, n));
