@@ -1,9 +1,7 @@
 #include "engine/dialect/parser.h"
 
-#include <cstdio>
-
-#include "base/date_text.h"
 #include "base/error.h"
+#include "engine/dialect/date_literal.h"
 #include "engine/dialect/lexer.h"
 
 namespace kolt::engine::dialect {
@@ -20,33 +18,14 @@ constexpr std::string_view kOtherStatements[] = {"UPDATE",    "DELETE",     "ALT
                                                  "TRANSFORM", "PARAMETERS", "PROCEDURE",
                                                  "EXECUTE",   "GRANT",      "REVOKE"};
 
-// A date literal: year first when the first part has four digits (#2013/03/05#), otherwise month
-// first as the Access engine reads literals (#03/05/2013# is the 5th of March); an optional time.
-std::string readDateLiteral(const std::string& text, std::size_t offset) {
-  int a = 0, b = 0, c = 0, hh = 0, mi = 0, ss = 0;
-  char sep1 = 0, sep2 = 0;
-  int consumed = 0;
-  const bool ok =
-      std::sscanf(text.c_str(), " %d%c%d%c%d%n", &a, &sep1, &b, &sep2, &c, &consumed) == 5 &&
-      sep1 == sep2 && (sep1 == '/' || sep1 == '-');
-  if (ok) {
-    std::string rest = text.substr(static_cast<std::size_t>(consumed));
-    int timeParts = std::sscanf(rest.c_str(), " %d:%d:%d", &hh, &mi, &ss);
-    if (timeParts == EOF || rest.find_first_not_of(' ') == std::string::npos) timeParts = 0;
-    const std::size_t firstDigits = text.find_first_of(sep1) - text.find_first_not_of(' ');
-    base::DateTime d;
-    if (firstDigits == 4) {
-      d.year = a, d.month = b, d.day = c;
-    } else {
-      d.month = a, d.day = b, d.year = c;
-    }
-    d.hour = hh, d.minute = mi, d.second = ss;
-    if ((timeParts == 0 || timeParts >= 2) && base::isValidDate(d.year, d.month, d.day) &&
-        hh >= 0 && hh < 24 && mi >= 0 && mi < 60 && ss >= 0 && ss < 60)
-      return base::formatCanonical(d);
-  }
-  throw base::Error(base::kErrSyntax, "Error de sintaxis en la fecha #" + text + "# (posición " +
-                                          std::to_string(offset + 1) + ").");
+// A date literal's text as canonical date text, or its refusal, saying which forms are read.
+std::string dateLiteral(const std::string& text, std::size_t offset) {
+  if (auto date = readDateLiteral(text)) return *date;
+  throw base::Error(base::kErrSyntax,
+                    "Fecha no válida: #" + text + "# (posición " + std::to_string(offset + 1) +
+                        "). Escriba mes/día/año (#01/31/2024#), año/mes/día (#2024/01/31#) o el "
+                        "mes en inglés (#31-Jan-2024#), con la hora si hace falta "
+                        "(#01/31/2024 10:30 PM#).");
 }
 
 class Parser {
@@ -486,7 +465,7 @@ class Parser {
         return make(Expr::Kind::Number, t.text);
       case TokenKind::Date:
         ++pos_;
-        return make(Expr::Kind::Date, readDateLiteral(t.text, t.offset));
+        return make(Expr::Kind::Date, dateLiteral(t.text, t.offset));
       case TokenKind::Symbol:
         if (acceptSymbol("(")) {
           ExprPtr e;
