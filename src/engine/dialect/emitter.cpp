@@ -2,6 +2,9 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
+#include <optional>
 #include <vector>
 
 #include "base/date_text.h"
@@ -113,17 +116,31 @@ class Emitter {
       case Expr::Kind::IsNull:
         return "(" + expr(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
       case Expr::Kind::InList: {
+        // Each item is compared as = compares it; a list whose items need nothing of that is
+        // written as the engine's own IN.
         std::string out = "(" + expr(*e.args[0]) + kCollate + (e.negated ? " NOT IN (" : " IN (");
-        for (std::size_t i = 1; i < e.args.size(); ++i)
+        std::string terms;
+        bool asWritten = true;
+        for (std::size_t i = 1; i < e.args.size(); ++i) {
+          const Compared item = comparison(*e.args[0], "=", *e.args[i]);
+          asWritten = asWritten && item.asWritten;
+          terms += (i > 1 ? " OR " : "") + item.sql;
           out += (i > 1 ? ", " : "") + expr(*e.args[i]);
+        }
+        if (!asWritten) return std::string(e.negated ? "(NOT (" : "((") + terms + "))";
         return out + "))";
       }
       case Expr::Kind::InSelect:
         return "(" + expr(*e.args[0]) + kCollate + (e.negated ? " NOT IN (" : " IN (") +
                select(*e.subquery) + "))";
-      case Expr::Kind::Between:
+      case Expr::Kind::Between: {
+        const Compared low = comparison(*e.args[0], ">=", *e.args[1]),
+                       high = comparison(*e.args[0], "<=", *e.args[2]);
+        if (!low.asWritten || !high.asWritten)
+          return std::string(e.negated ? "(NOT (" : "((") + low.sql + " AND " + high.sql + "))";
         return "(" + expr(*e.args[0]) + kCollate + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
                expr(*e.args[1]) + " AND " + expr(*e.args[2]) + ")";
+      }
       case Expr::Kind::Like:
         checkLikePattern(*e.args[1]);
         return std::string(e.negated ? "(NOT " : "(") + kLikeFunction + "(" + expr(*e.args[0]) +
@@ -286,14 +303,183 @@ class Emitter {
   // first, so that 12 Xor 10 compares two truths and not two numbers.
   std::string logical(const Expr& e) {
     const std::string& op = e.text;
-    if (isComparison(op))
-      return "(" + expr(*e.args[0]) + " " + op + " " + expr(*e.args[1]) + kCollate + ")";
+    if (isComparison(op)) return comparison(*e.args[0], op, *e.args[1]).sql;
     if (op == "OR") return orChain(e);
     const std::string l = condition(*e.args[0]), r = condition(*e.args[1]);
     if (op == "AND") return "(" + l + " AND " + r + ")";
     if (op == "XOR") return "((NOT " + l + ") <> (NOT " + r + "))";
     if (op == "EQV") return "((NOT " + l + ") = (NOT " + r + "))";
     return "((NOT " + l + ") OR " + r + ")";  // IMP
+  }
+
+  // What a value is, as far as the statement alone tells: a column, Nz, IIf or a sum is only
+  // known when the rows are read.
+  enum class Kind { Text, Number, Date, Unknown };
+
+  static Kind kindOf(const Expr& e) {
+    if (isTruth(e)) return Kind::Number;
+    switch (e.kind) {
+      case Expr::Kind::String:
+        return Kind::Text;
+      case Expr::Kind::Number:
+        return Kind::Number;
+      case Expr::Kind::Date:
+        return Kind::Date;
+      case Expr::Kind::Unary:
+        return kindOf(*e.args[0]) == Kind::Number ? Kind::Number : Kind::Unknown;
+      case Expr::Kind::Function:
+        return functionKind(e.text);
+      case Expr::Kind::Binary: {
+        if (e.text == "&") return Kind::Text;
+        if (e.text != "+" && e.text != "-") return Kind::Number;  // * / \ Mod
+        const Kind l = kindOf(*e.args[0]), r = kindOf(*e.args[1]);
+        if (l == Kind::Number && r == Kind::Number) return Kind::Number;
+        if (l == Kind::Date && r == Kind::Number) return Kind::Date;
+        if (e.text == "+" && l == Kind::Number && r == Kind::Date) return Kind::Date;
+        if (e.text == "-" && l == Kind::Date && r == Kind::Date) return Kind::Number;
+        return Kind::Unknown;
+      }
+      default:
+        return Kind::Unknown;
+    }
+  }
+
+  // The kind of what a function gives, for those that give one kind whatever their arguments.
+  static Kind functionKind(std::string_view name) {
+    static constexpr std::pair<std::string_view, Kind> kResults[] = {
+        {"Len", Kind::Number},      {"Val", Kind::Number},      {"CInt", Kind::Number},
+        {"CLng", Kind::Number},     {"CDbl", Kind::Number},     {"InStr", Kind::Number},
+        {"Year", Kind::Number},     {"Month", Kind::Number},    {"Day", Kind::Number},
+        {"DateDiff", Kind::Number}, {"DatePart", Kind::Number}, {"Weekday", Kind::Number},
+        {"Count", Kind::Number},    {"IsNull", Kind::Number},   {"Left", Kind::Text},
+        {"Right", Kind::Text},      {"Mid", Kind::Text},        {"Trim", Kind::Text},
+        {"LTrim", Kind::Text},      {"RTrim", Kind::Text},      {"UCase", Kind::Text},
+        {"LCase", Kind::Text},      {"CStr", Kind::Text},       {"CDate", Kind::Date},
+        {"DateAdd", Kind::Date},    {"DateSerial", Kind::Date}, {"DateValue", Kind::Date}};
+    const AccessFunction* f = findAccessFunction(name);
+    if (!f) return Kind::Unknown;
+    for (const auto& [function, kind] : kResults)
+      if (f == findAccessFunction(function)) return kind;
+    return Kind::Unknown;
+  }
+
+  // A literal written beside a value in a comparison: a text, a number (with its sign) or a date.
+  static const Expr* literalOf(const Expr& e) {
+    if (e.kind == Expr::Kind::String || e.kind == Expr::Kind::Number || e.kind == Expr::Kind::Date)
+      return &e;
+    if (e.kind == Expr::Kind::Unary && e.text != "NOT" && e.args[0]->kind == Expr::Kind::Number)
+      return &e;
+    return nullptr;
+  }
+
+  // The text of a literal that is wholly a number, blanks around it allowed, as CDbl reads it.
+  static std::optional<std::string> numberIn(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    std::size_t i = 0, digits = 0;
+    auto run = [&] {
+      std::size_t n = 0;
+      for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) ++n;
+      return n;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    digits += run();
+    if (i < text.size() && text[i] == '.') ++i, digits += run();
+    if (digits == 0) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+      ++i;
+      if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+      if (run() == 0) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    std::string number(text.front() == '+' ? text.substr(1) : text);
+    if (number.front() == '.' || number.starts_with("-.")) number.insert(number.find('.'), "0");
+    if (number.back() == '.') number += '0';
+    return number;
+  }
+
+  struct Compared {
+    std::string sql;
+    bool asWritten;  // the engine compares the two as they are written
+  };
+
+  // a op b, compared as Access compares them when one side is a literal of another kind than the
+  // other side. Where the statement tells what the value is, the literal is turned into that kind
+  // here (Year(egreso) = '2023' compares with 2023; egreso > 45000 with that day's date), or the
+  // comparison is refused naming the two kinds where Access stops with its type mismatch. Where
+  // only the rows tell, kolt_compare decides row by row (functions.h). A text literal that is no
+  // number and no date, beside a value of unknown kind, is compared as written: that is how a
+  // unit's rows are picked (clues = 'DFSSA000001'), through the index on the code. So is a text
+  // that is a number beside a bare column: the column's own type converts it, as for cveedad = '3'.
+  Compared comparison(const Expr& a, std::string_view op, const Expr& b) {
+    const Expr* literal = literalOf(b) ? &b : literalOf(a);
+    auto written = [&](const std::string& l, const std::string& r) {
+      return "(" + l + " " + std::string(op) + " " + r + kCollate + ")";
+    };
+    if (!literal) return {written(expr(a), expr(b)), true};
+    const bool onRight = literal == &b;
+    const Expr& value = onRight ? a : b;
+    auto rewritten = [&](const std::string& sql) -> Compared {
+      return {onRight ? written(expr(a), sql) : written(sql, expr(b)), false};
+    };
+    auto byRow = [&]() -> Compared {
+      const std::string call =
+          std::string(kCompareFunction) + "(" + expr(value) + ", " + expr(*literal) + ")";
+      const std::string o(op);
+      return {onRight ? "(" + call + " " + o + " 0)" : "(0 " + o + " " + call + ")", false};
+    };
+    const Kind valueKind = kindOf(value), literalKind = kindOf(*literal);
+    if (valueKind == literalKind || literalKind == Kind::Unknown)
+      return {written(expr(a), expr(b)), true};
+    const std::string& text = literal->text;
+    switch (valueKind) {
+      case Kind::Text:
+        if (literalKind == Kind::Number) return byRow();
+        mismatch("un texto con la fecha #" + text +
+                 "#. Convierta el texto con CDate(...) o compárelo con un texto entre comillas");
+      case Kind::Number:
+        if (literalKind == Kind::Date) return rewritten(serialText(text));
+        if (auto number = numberIn(text)) return rewritten(*number);
+        mismatch("un número con el texto '" + text +
+                 "', que no es un número. Escriba el número sin comillas");
+      case Kind::Date:
+        if (literalKind == Kind::Number) {
+          if (auto date = dateOfSerial(expr(*literal))) return rewritten(quoteText(*date));
+          mismatch("una fecha con el número " + expr(*literal) +
+                   ", que no es una fecha. Escriba la fecha entre # (#01/31/2024#)");
+        }
+        if (auto date = accessCDate(text)) return rewritten(quoteText(*date));
+        mismatch("una fecha con el texto '" + text +
+                 "', que no es una fecha. Escriba la fecha entre # (#01/31/2024#) o como "
+                 "'dd/mm/aaaa'");
+      case Kind::Unknown:
+        if (literalKind == Kind::Number) return byRow();
+        if (literalKind == Kind::Text && (numberIn(text) || accessCDate(text))) {
+          if (value.kind == Expr::Kind::Column && numberIn(text))
+            return {written(expr(a), expr(b)), true};
+          return byRow();
+        }
+        return {written(expr(a), expr(b)), true};
+    }
+    return {written(expr(a), expr(b)), true};
+  }
+
+  [[noreturn]] static void mismatch(const std::string& what) {
+    throw base::Error(base::kErrSyntax,
+                      "Los tipos de datos no coinciden en la comparación de " + what + ".");
+  }
+
+  // A date's serial number as a literal, and the date of a number's serial.
+  static std::string serialText(const std::string& canonical) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", base::toSerial(*base::parseCanonical(canonical)));
+    return buffer;
+  }
+  static std::optional<std::string> dateOfSerial(const std::string& number) {
+    const auto date =
+        base::fromSerial(std::strtod(number.c_str() + (number[0] == '(' ? 1 : 0), nullptr));
+    if (!date || date->year < 100 || date->year > 9999) return std::nullopt;
+    return base::formatCanonical(*date);
   }
 
   std::string arithmetic(const Expr& e) {
@@ -326,7 +512,8 @@ class Emitter {
   std::string computedEqualityLeft(const Expr& term) {
     if (term.kind != Expr::Kind::Binary || term.text != "=" ||
         term.args[0]->kind != Expr::Kind::Function ||
-        (term.args[1]->kind != Expr::Kind::String && term.args[1]->kind != Expr::Kind::Number))
+        (term.args[1]->kind != Expr::Kind::String && term.args[1]->kind != Expr::Kind::Number) ||
+        !comparison(*term.args[0], "=", *term.args[1]).asWritten)
       return {};
     return expr(*term.args[0]);
   }

@@ -802,7 +802,8 @@ void registerFunctions(sqlite3* db) {
       {kMultiplyFunction, multiplyFunction},
       {kDivideFunction, divideFunction},
       {kIntegerDivideFunction, integerDivideFunction},
-      {kLikeFunction, likeFunction}};
+      {kLikeFunction, likeFunction},
+      {kCompareFunction, compareFunction}};
   for (const auto& [name, implementation] : operators)
     sqlite3_create_function(db, name, 2, flags, nullptr, implementation, nullptr, nullptr);
 }

@@ -57,6 +57,9 @@ inline constexpr const char* kMultiplyFunction = "kolt_multiply";     // *
 inline constexpr const char* kDivideFunction = "kolt_divide";         // /
 inline constexpr const char* kIntegerDivideFunction = "kolt_intdiv";  // integer division (\)
 inline constexpr const char* kLikeFunction = "kolt_like";             // Like (text, pattern)
+// A value against a literal of another kind, compared as Access compares them (comparison.cpp):
+// -1, 0, 1 or NULL, for the emitter to compare with 0.
+inline constexpr const char* kCompareFunction = "kolt_compare";
 void concatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void addFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void subtractFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
@@ -65,6 +68,7 @@ void multiplyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void divideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void integerDivideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void compareFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
 // The intervals DateAdd, DateDiff and DatePart take ('yyyy', 'q', 'm', 'd', 'ww', 'h', 'n', 's'),
 // in any letter case.
