@@ -12,6 +12,7 @@
 #include "base/quoting.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
+#include "schema/tables.h"
 
 namespace kolt::engine::dialect {
 namespace {
@@ -329,6 +330,8 @@ class Emitter {
         return kindOf(*e.args[0]) == Kind::Number ? Kind::Number : Kind::Unknown;
       case Expr::Kind::Function:
         return functionKind(e.text);
+      case Expr::Kind::Column:
+        return isDateColumn(e.text) ? Kind::Date : Kind::Unknown;
       case Expr::Kind::Binary: {
         if (e.text == "&") return Kind::Text;
         if (e.text != "+" && e.text != "-") return Kind::Number;  // * / \ Mod
@@ -342,6 +345,19 @@ class Emitter {
       default:
         return Kind::Unknown;
     }
+  }
+
+  // A column that the program's tables declare a date wherever they hold it (egreso): compared
+  // with a literal that is no date it would match nothing, silently, so its kind is taken as known.
+  static bool isDateColumn(std::string_view name) {
+    bool found = false;
+    for (const schema::Table& table : schema::allTables()) {
+      if (const schema::Column* column = table.column(name)) {
+        if (!base::isDateType(column->type)) return false;
+        found = true;
+      }
+    }
+    return found;
   }
 
   // The kind of what a function gives, for those that give one kind whatever their arguments.
@@ -404,7 +420,8 @@ class Emitter {
   };
 
   // a op b, compared as Access compares them when one side is a literal of another kind than the
-  // other side. Where the statement tells what the value is, the literal is turned into that kind
+  // other side. Where the statement tells what the value is (a function's result, arithmetic, the
+  // discharge date), the literal is turned into that kind
   // here (Year(egreso) = '2023' compares with 2023; egreso > 45000 with that day's date), or the
   // comparison is refused naming the two kinds where Access stops with its type mismatch. Where
   // only the rows tell, kolt_compare decides row by row (functions.h). A text literal that is no
