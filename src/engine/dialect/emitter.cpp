@@ -331,7 +331,7 @@ class Emitter {
       case Expr::Kind::Function:
         return functionKind(e.text);
       case Expr::Kind::Column:
-        return isDateColumn(e.text) ? Kind::Date : Kind::Unknown;
+        return columnKind(e.text);
       case Expr::Kind::Binary: {
         if (e.text == "&") return Kind::Text;
         if (e.text != "+" && e.text != "-") return Kind::Number;  // * / \ Mod
@@ -347,17 +347,22 @@ class Emitter {
     }
   }
 
-  // A column that the program's tables declare a date wherever they hold it (egreso): compared
-  // with a literal that is no date it would match nothing, silently, so its kind is taken as known.
-  static bool isDateColumn(std::string_view name) {
-    bool found = false;
+  // A column that the program's tables declare a date wherever they hold it (egreso), or a whole
+  // number (edad, dias_esta): compared with a literal that is neither, it would match nothing,
+  // silently, so its kind is taken as known. A text column may hold what a rule put there, and is
+  // left to the rows.
+  static Kind columnKind(std::string_view name) {
+    std::optional<Kind> kind;
     for (const schema::Table& table : schema::allTables()) {
       if (const schema::Column* column = table.column(name)) {
-        if (!base::isDateType(column->type)) return false;
-        found = true;
+        const Kind declared = base::isDateType(column->type)         ? Kind::Date
+                              : column->type == schema::kIntegerType ? Kind::Number
+                                                                     : Kind::Unknown;
+        if (kind && *kind != declared) return Kind::Unknown;
+        kind = declared;
       }
     }
-    return found;
+    return kind.value_or(Kind::Unknown);
   }
 
   // The kind of what a function gives, for those that give one kind whatever their arguments.
@@ -421,7 +426,7 @@ class Emitter {
 
   // a op b, compared as Access compares them when one side is a literal of another kind than the
   // other side. Where the statement tells what the value is (a function's result, arithmetic, the
-  // discharge date), the literal is turned into that kind
+  // discharge date, the age), the literal is turned into that kind
   // here (Year(egreso) = '2023' compares with 2023; egreso > 45000 with that day's date), or the
   // comparison is refused naming the two kinds where Access stops with its type mismatch. Where
   // only the rows tell, kolt_compare decides row by row (functions.h). A text literal that is no
