@@ -93,7 +93,9 @@ class Emitter {
       case Expr::Kind::Function:
         return function(e);
       case Expr::Kind::Unary:
-        return "(" + e.text + expr(*e.args[0]) + ")";
+        // A blank after the sign: - before True (-1) written together would be "--", which
+        // SQLite reads as the start of a comment running to the end of the statement.
+        return "(" + e.text + " " + expr(*e.args[0]) + ")";
       case Expr::Kind::Binary:
         return arithmetic(e);
       case Expr::Kind::Subquery:
@@ -466,8 +468,8 @@ class Emitter {
                  "', que no es un número. Escriba el número sin comillas");
       case Kind::Date:
         if (literalKind == Kind::Number) {
-          if (auto date = dateOfSerial(expr(*literal))) return rewritten(quoteText(*date));
-          mismatch("una fecha con el número " + expr(*literal) +
+          if (auto date = dateOfSerial(numberText(*literal))) return rewritten(quoteText(*date));
+          mismatch("una fecha con el número " + numberText(*literal) +
                    ", que no es una fecha. Escriba la fecha entre # (#01/31/2024#)");
         }
         if (auto date = accessCDate(text)) return rewritten(quoteText(*date));
@@ -491,6 +493,12 @@ class Emitter {
                       "Los tipos de datos no coinciden en la comparación de " + what + ".");
   }
 
+  // A number literal as written, its sign included.
+  static std::string numberText(const Expr& literal) {
+    if (literal.kind != Expr::Kind::Unary) return literal.text;
+    return (literal.text == "-" ? "-" : "") + literal.args[0]->text;
+  }
+
   // A date's serial number as a literal, and the date of a number's serial.
   static std::string serialText(const std::string& canonical) {
     char buffer[32];
@@ -498,8 +506,7 @@ class Emitter {
     return buffer;
   }
   static std::optional<std::string> dateOfSerial(const std::string& number) {
-    const auto date =
-        base::fromSerial(std::strtod(number.c_str() + (number[0] == '(' ? 1 : 0), nullptr));
+    const auto date = base::fromSerial(std::strtod(number.c_str(), nullptr));
     if (!date || date->year < 100 || date->year > 9999) return std::nullopt;
     return base::formatCanonical(*date);
   }
