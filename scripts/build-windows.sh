@@ -380,8 +380,10 @@ build_qt6_base() {
   # be taken for Qt's. Its zlib, PNG, FreeType, HarfBuzz and PCRE2 are its bundled copies, linked
   # into its DLLs. What the windows do not use is left out. Tablet events are off: Debian's
   # source has no Wintab header. Direct2D stays on, the platform plugin's DirectWrite font
-  # database needs it; Debian's cross-build patch turns the Android deployment tool on. Qt Test
-  # stays, for the windows' tests (it is not shipped).
+  # database needs it, but not the second, Direct2D platform plugin (Direct 2D 1.1), which
+  # compiles the whole Windows plugin again for a plugin the zip does not ship; nor PDF and the
+  # text documents' ODF and Markdown converters. Debian's cross-build patch turns the Android
+  # deployment tool on. Qt Test stays, for the windows' tests (it is not shipped).
   (env -u CC -u CXX -u AR -u RANLIB -u STRIP -u WINDRES -u RC -u DLLTOOL -u NM -u CPPFLAGS \
     -u LDFLAGS -u KOLT_WINDOWS_PREFIX PKG_CONFIG_LIBDIR=/nonexistent \
     cmake -S "$work" -B "$out/work/qt6-base-build" -G Ninja \
@@ -395,6 +397,8 @@ build_qt6_base() {
     -DFEATURE_concurrent=OFF -DFEATURE_xml=OFF -DFEATURE_zstd=OFF \
     -DFEATURE_icu=OFF -DFEATURE_glib=OFF -DFEATURE_jpeg=OFF -DFEATURE_qmake=OFF \
     -DFEATURE_pkg_config=OFF -DFEATURE_tabletevent=OFF -DFEATURE_direct2d=ON \
+    -DFEATURE_direct2d1_1=OFF -DFEATURE_pdf=OFF -DFEATURE_textodfwriter=OFF \
+    -DFEATURE_textmarkdownreader=OFF -DFEATURE_textmarkdownwriter=OFF \
     -DFEATURE_androiddeployqt=OFF -DFEATURE_system_zlib=OFF -DFEATURE_system_png=OFF \
     -DFEATURE_system_freetype=OFF -DFEATURE_system_harfbuzz=OFF -DFEATURE_system_pcre2=OFF \
     -DFEATURE_system_doubleconversion=OFF >>"$log" &&

@@ -37,9 +37,10 @@ const char* const kUsage =
     "Fuera de una terminal escribe en la salida de errores una línea por unidad terminada.\n"
     "Ctrl-C detiene la validación: las unidades terminadas conservan sus resultados.\n"
     "\n"
-    "Estado de salida: 0 validación terminada, 1 validación interrumpida por un error,\n"
-    "2 uso incorrecto, 3 validación terminada sin egresos en el periodo en ninguna unidad\n"
-    "(SIN EGRESOS: no se revisó nada), 130 validación detenida con Ctrl-C.\n";
+    "Estado de salida: 0 validación terminada, 1 validación interrumpida por un error (o\n"
+    "sin su resumen Hallazgos.xls), 2 uso incorrecto, 3 validación terminada sin egresos en\n"
+    "el periodo en ninguna unidad (SIN EGRESOS: no se revisó nada), 130 validación detenida\n"
+    "con Ctrl-C.\n";
 
 const char* const kHelpHint = "kolt-validar --help para la ayuda";
 

@@ -297,6 +297,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
               << '\n';
   }
   if (outcome.interrupted) return kInterrupted;
+  // Without its summary of findings the run did not leave what it promises: a script must not
+  // take it for a finished one.
+  if (outcome.findingsWorkbook.empty()) return kAbandoned;
   return run::nothingChecked(outcome) ? kNothingChecked : kFinished;
 }
 

@@ -167,7 +167,9 @@ std::string fileUri(const std::filesystem::path& file, std::string_view query = 
   std::error_code ec;
   const std::filesystem::path absolute = std::filesystem::absolute(file, ec);
   std::string path = platform::utf8(ec ? file : absolute);
-  std::replace(path.begin(), path.end(), '\\', '/');
+  // Only on Windows is a backslash a separator; elsewhere it is written %5C, part of a name.
+  if (std::filesystem::path::preferred_separator == '\\')
+    std::replace(path.begin(), path.end(), '\\', '/');
   std::string uri = path.starts_with('/') ? "file://" : "file:///";
   for (const char ch : path) {
     const auto c = static_cast<unsigned char>(ch);
@@ -301,7 +303,7 @@ class Connection::Executor {
       Statement select(db_, t.sql);
       std::set<std::string> used;
       for (int i = 0; i < select.columnCount(); ++i) {
-        ColumnInfo c = select.column(i);
+        ColumnInfo c = withComputedType(select.column(i), t, i);
         std::string name = c.name;
         for (int n = 1; !used.insert(upperAscii(name)).second; ++n)
           name = c.name + "_" + std::to_string(n);
@@ -331,7 +333,7 @@ class Connection::Executor {
     Statement select(db_, t.sql);
     std::vector<ExportColumn> columns;
     for (int i = 0; i < select.columnCount(); ++i) {
-      const ColumnInfo c = select.column(i);
+      const ColumnInfo c = withComputedType(select.column(i), t, i);
       const ExportKind kind = base::isDateType(c.declaredType)      ? ExportKind::Date
                               : base::isBooleanType(c.declaredType) ? ExportKind::Boolean
                                                                     : ExportKind::Plain;
@@ -344,6 +346,13 @@ class Connection::Executor {
       return true;
     };
     rowsWritten_ = sink_->write(platform::pathFromUtf8(*t.inFile), t.target, columns, rows);
+  }
+
+  // A column the engine declares no type for takes the one the statement gives it.
+  static ColumnInfo withComputedType(ColumnInfo c, const Translation& t, int i) {
+    const auto at = static_cast<std::size_t>(i);
+    if (c.declaredType.empty() && at < t.computedTypes.size()) c.declaredType = t.computedTypes[at];
+    return c;
   }
 
   static std::string upperAscii(std::string s) {
@@ -501,6 +510,11 @@ void Connection::adopt(sqlite3* db, const std::filesystem::path& file, const std
   file_ = file;
   fileSchema_ = schema;
   setStatementTimeLimit(timeLimit_);
+}
+
+void Connection::setRunStart(const base::DateTime& start) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  dialect::setRunStart(db_, start);
 }
 
 void Connection::setScratch() {

@@ -19,6 +19,7 @@
 #include <string_view>
 #include <vector>
 
+#include "base/date_text.h"
 #include "base/error.h"
 #include "base/value.h"
 #include "engine/export_sink.h"
@@ -93,6 +94,11 @@ class Connection {
   // flag may be set from any thread. nullptr: statements always run to their end. Must be open;
   // close forgets it.
   void stopWhen(const std::atomic<bool>* requested);
+  // Date() and Now() give `start`, the moment the run began, in every statement from now on, so
+  // that every rule of every unit of a run sees one day and one time, and a run repeated on the
+  // same source gives the same findings. Without it they give the moment of the opening. Must be
+  // open; close forgets it.
+  void setRunStart(const base::DateTime& start);
 
   // Every statement run from now on through execute or openRecordset that is still running after
   // `limit` is interrupted: it fails (number SQLITE_INTERRUPT) and leaves nothing half made. A

@@ -123,11 +123,40 @@ fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
   const fs::path draft = folder.draftOf(book);
   std::error_code ec;
   fs::remove(draft, ec);
-  xls::appendSheet(draft, "PorUnidad", unitColumns, unitRows);
-  xls::appendSheet(draft, "PorRegla",
-                   {{"Validacion"}, {"Descripcion"}, {"Unidades"}, {"Hallazgos"}, {"Fallida"}},
-                   ruleRows);
-  xls::appendSheet(draft, "Ejecucion", {{"Dato"}, {"Valor"}}, runRows(run, units));
+  xls::Workbook workbook(draft);
+  // PorUnidad keeps its first columns where they always are, so a reader that knows its layout
+  // still finds V1 ... V248 there; the rules' columns a sheet cannot hold follow in sheets of their
+  // own after the others, each with the unit first.
+  const std::size_t first = std::min(unitColumns.size(), xls::kColumnsPerSheet);
+  const auto slice = [&](std::size_t from, std::size_t to) {
+    std::vector<Row> rows;
+    for (const Row& row : unitRows) {
+      Row& part = rows.emplace_back();
+      if (from > 0) part.push_back(row.front());
+      part.insert(part.end(), row.begin() + static_cast<std::ptrdiff_t>(from),
+                  row.begin() + static_cast<std::ptrdiff_t>(to));
+    }
+    return rows;
+  };
+  workbook.addSheet(
+      "PorUnidad",
+      std::vector<SheetColumn>(unitColumns.begin(),
+                               unitColumns.begin() + static_cast<std::ptrdiff_t>(first)),
+      slice(0, first));
+  workbook.addSheet("PorRegla",
+                    {{"Validacion"}, {"Descripcion"}, {"Unidades"}, {"Hallazgos"}, {"Fallida"}},
+                    ruleRows);
+  workbook.addSheet("Ejecucion", {{"Dato"}, {"Valor"}}, runRows(run, units));
+  for (std::size_t from = first; from < unitColumns.size();) {
+    const std::size_t to = std::min(unitColumns.size(), from + xls::kColumnsPerSheet - 1);
+    std::vector<SheetColumn> columns = {unitColumns.front()};
+    columns.insert(columns.end(), unitColumns.begin() + static_cast<std::ptrdiff_t>(from),
+                   unitColumns.begin() + static_cast<std::ptrdiff_t>(to));
+    workbook.addSheet("PorUnidad " + unitColumns[from].name + "-" + unitColumns[to - 1].name,
+                      columns, slice(from, to));
+    from = to;
+  }
+  workbook.save();
   folder.publish(book);
   return book;
 }

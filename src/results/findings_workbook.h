@@ -3,8 +3,11 @@
 //
 //   PorUnidad  one row per unit, in the order of the unit list: Unidad, Nombre, PERIODO, RESULTADO,
 //              Egresos (discharges checked), Hallazgos (rows over all rules), Reglas (rules with
-//              rows), Fallidas (statements that failed), then V1 ... V113, the rows of each rule's
-//              result table.
+//              rows), Fallidas (statements that failed), then V1 ... V113 and V114 on for the
+//              office's rules, the rows of each rule's result table. A sheet holds 256 columns:
+//              PorUnidad ends at V248, and the office's rules beyond it go on in sheets
+//              "PorUnidad V249-V503", ... after Ejecucion, each with Unidad first and the units in
+//              the same rows, so that any number of the office's rules is summed.
 //   PorRegla   one row per rule, in number order: Validacion, Descripcion, Unidades (units where it
 //              found rows), Hallazgos (rows over all units), Fallida (units where it failed).
 //   Ejecucion  what the run was: the source file with its size and modification time, the
@@ -46,10 +49,9 @@ struct RunDescription {
 // The program's version, as the Ejecucion sheet gives it.
 const char* programVersion();
 
-// Writes "Hallazgos.xls" in the results folder for `units`, replacing the previous run's. It is
-// written as a draft and published whole. Returns its path; throws base::Error when it cannot be
-// written.
-// The office's rules, when the run had them, follow rule 113 in both sheets.
+// Writes "Hallazgos.xls" for `units`, to replace the previous run's when the results folder places
+// it. It is written as a draft and published whole. Returns its path; throws base::Error when it
+// cannot be written. The office's rules, when the run had them, follow rule 113 in both sheets.
 std::filesystem::path writeFindingsWorkbook(const results::ResultsFolder& folder,
                                             const std::vector<UnitResult>& units,
                                             const RunDescription& run = {},

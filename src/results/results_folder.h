@@ -4,15 +4,21 @@
 // second run on the same folder is refused before it touches anything. The lock is the operating
 // system's, so it goes with the process that held it: a run that was killed leaves no lock behind.
 //
-// What a run makes while it works (the units' working databases, the workbooks being filled) lives
-// in the folder "Validacion.tmp" inside the results folder, and only there. A workbook reaches its
-// own name in the results folder by one rename once its last sheet is written, so a workbook seen
-// under its name is always whole. Because the folder holds nothing else, the clean-up at the start
-// of a run can empty it without ever touching a file the run did not make: workbooks of earlier
-// runs, the log, companion databases or anything the user keeps there.
+// What a run makes while it works (the units' working databases, the workbooks being filled, the
+// workbooks already whole) lives in the folder "Validacion.tmp" inside the results folder, and
+// only there, until the run puts its results in place at its end: the summaries describe the
+// units' workbooks beside them only if every one of them is put there by the same run. A run killed
+// before that point has changed no workbook; the few renames of that point run under the notice
+// "VALIDACION SIN TERMINAR.txt", which the run writes on starting and removes once it has finished,
+// so a folder cut off halfway says so, to the statistician who opens it and to the next run.
+// Because the work folder holds nothing else, the clean-up at the start of a run can empty it
+// without ever touching a file the run did not make: workbooks of earlier runs, the log, companion
+// databases or anything the user keeps there.
 #pragma once
 
 #include <filesystem>
+#include <map>
+#include <mutex>
 #include <string>
 #include <string_view>
 
@@ -25,13 +31,17 @@ namespace kolt::results {
 // the escape character % itself become "%" and two hex digits. Different codes stay different.
 std::string fileNamePart(std::string_view unitCode);
 
+// The notice of a run under way, left in the folder by a run that did not finish.
+inline constexpr const char* kUnfinishedNotice = "VALIDACION SIN TERMINAR.txt";
+
 class ResultsFolder {
  public:
-  // Makes the folder when needed, takes its lock and empties the work folder of what an
-  // interrupted run left. Throws base::Error: base::kErrInUse when another run holds the folder
-  // (nothing is touched then), base::kErrFile when the folder cannot be made or locked.
+  // Makes the folder when needed, takes its lock, reads the notice of a run that did not finish
+  // and empties the work folder of what that run left. Throws base::Error: base::kErrInUse when
+  // another run holds the folder (nothing is touched then), base::kErrFile when the folder cannot
+  // be made or locked.
   explicit ResultsFolder(std::filesystem::path folder);
-  // Removes the work folder when empty and releases the lock.
+  // Drops what was never put in place, removes the work folder when empty and releases the lock.
   ~ResultsFolder();
   ResultsFolder(const ResultsFolder&) = delete;
   ResultsFolder& operator=(const ResultsFolder&) = delete;
@@ -47,16 +57,38 @@ class ResultsFolder {
   // Where the workbook `published` is written until it is whole: the work folder.
   std::filesystem::path draftOf(const std::filesystem::path& published) const;
 
-  // Puts the finished draft of `published` in its place, replacing an older one in one step.
-  // Throws base::Error (base::kErrDiskFull or base::kErrFile); the draft is removed either way.
+  // The finished draft of `published` is kept, whole, to replace `published` when place() is
+  // called. Throws base::Error (base::kErrDiskFull or base::kErrFile); the draft is removed either
+  // way. Any thread may call it, and discard.
   void publish(const std::filesystem::path& published) const;
-  // Removes `published` and its draft. Throws base::Error (base::kErrFile) when `published` stays.
+  // Removes the draft of `published` and what publish kept of it: place() then removes
+  // `published`.
   void discard(const std::filesystem::path& published) const;
+  // Puts in place what was last asked for `published`: the workbook publish kept, or no workbook
+  // after discard; nothing when neither was asked. Throws base::Error (base::kErrFile, or
+  // base::kErrDiskFull) when `published` is not as asked.
+  void place(const std::filesystem::path& published) const;
+
+  // The text of "VALIDACION SIN TERMINAR.txt" as the folder held it when it was taken: what a
+  // run that did not finish said of itself. Empty when the last run finished.
+  const std::string& unfinishedRun() const { return unfinished_; }
+  // Writes `text` as "VALIDACION SIN TERMINAR.txt", replacing what it held. Throws base::Error.
+  void markUnfinished(const std::string& text) const;
+  // Removes "VALIDACION SIN TERMINAR.txt". Throws base::Error when it stays.
+  void markFinished() const;
 
  private:
+  // Where publish keeps the whole workbook of `published`.
+  std::filesystem::path keptOf(const std::filesystem::path& published) const;
+
   std::filesystem::path folder_;
   std::filesystem::path work_;
   platform::ExclusiveLock lock_;
+  std::string unfinished_;
+  // What place() does for each published name: true puts the kept workbook there, false removes
+  // it. Units publish from their own threads.
+  mutable std::mutex pendingMutex_;
+  mutable std::map<std::filesystem::path, bool> pending_;
 };
 
 }  // namespace kolt::results

@@ -32,10 +32,10 @@ std::string verdictOf(bool findings, bool workbookWritten, bool failures);
 void recordVerdict(engine::Connection& verdicts, engine::StatementLog& log, const std::string& unit,
                    const std::string& period, const std::string& verdict);
 
-// Writes the summary table as "ResultadosVal.xls" of `folder`, replacing the previous run's; the
-// old workbook is removed first, so a failed export never leaves another run's summary in its
-// place. False when the export statement failed (its failure is in the log); throws base::Error
-// when the old workbook cannot be removed or the new one cannot take its name.
+// Writes the summary table as "ResultadosVal.xls" of `folder`, to replace the previous run's when
+// the folder places it; a failed export leaves it to be removed then, so that it never passes for
+// another run's summary. False when the export statement failed (its failure is in the log);
+// throws base::Error when the new workbook cannot be kept.
 bool exportSummary(engine::Connection& verdicts, engine::StatementLog& log,
                    const results::ResultsFolder& folder);
 

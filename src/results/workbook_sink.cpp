@@ -1,7 +1,12 @@
 #include "results/workbook_sink.h"
 
+#include "rules/office_rules.h"
+
 namespace kolt::results {
 namespace {
+
+// The office rules' check refuses a result table wider than its sheet by this bound.
+static_assert(rules::kMostResultColumns == xls::kColumnsPerSheet);
 
 std::vector<xls::SheetColumn> sheetColumns(const std::vector<engine::ExportColumn>& columns) {
   std::vector<xls::SheetColumn> out;

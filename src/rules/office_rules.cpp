@@ -44,6 +44,84 @@ std::string trimmed(std::string_view text) {
   return std::string(text.substr(first, text.find_last_not_of(" \t\r\n") - first + 1));
 }
 
+// The first control character of a description, named for the refusal; empty when it has none.
+// A NUL would cut the description short in the engine, and a line break or a tab would split
+// the line of the log that carries it.
+std::string controlCharacterIn(std::string_view text) {
+  for (const char c : text) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0) return "un carácter nulo (\\u0000)";
+    if (byte == '\n' || byte == '\r') return "un salto de línea";
+    if (byte == '\t') return "un tabulador";
+    if (byte < 0x20 || byte == 0x7F) {
+      static const char* const kHex = "0123456789ABCDEF";
+      return std::string("el carácter de control \\u00") + kHex[byte >> 4] + kHex[byte & 0xF];
+    }
+  }
+  return {};
+}
+
+// Characters, not bytes, as the user counts them in the file.
+std::size_t charactersIn(std::string_view text) {
+  return static_cast<std::size_t>(
+      std::count_if(text.begin(), text.end(), [](char c) { return (c & 0xC0) != 0x80; }));
+}
+
+// The tables a statement reads, as written, wherever they are: its FROM, its joins and every
+// subquery of its expressions.
+void collectTables(const dialect::Select& select, std::vector<std::string>& tables);
+
+void collectTables(const dialect::Expr* expr, std::vector<std::string>& tables) {
+  if (expr == nullptr) return;
+  for (const dialect::ExprPtr& arg : expr->args) collectTables(arg.get(), tables);
+  if (expr->subquery) collectTables(*expr->subquery, tables);
+}
+
+void collectTables(const dialect::TableRef* ref, std::vector<std::string>& tables) {
+  if (ref == nullptr) return;
+  if (ref->kind == dialect::TableRef::Kind::Table) tables.push_back(ref->name);
+  if (ref->subquery) collectTables(*ref->subquery, tables);
+  collectTables(ref->left.get(), tables);
+  collectTables(ref->right.get(), tables);
+  collectTables(ref->on.get(), tables);
+}
+
+void collectTables(const dialect::Select& select, std::vector<std::string>& tables) {
+  collectTables(select.from.get(), tables);
+  for (const dialect::SelectItem& item : select.items) collectTables(item.expr.get(), tables);
+  collectTables(select.where.get(), tables);
+  for (const dialect::ExprPtr& group : select.groupBy) collectTables(group.get(), tables);
+  collectTables(select.having.get(), tables);
+  for (const dialect::OrderItem& order : select.orderBy) collectTables(order.expr.get(), tables);
+}
+
+// Whether rule `number` may read `table`: a table of the unit's working database, its own result
+// table or that of an office rule run before it. Anything else (the engine's own catalogue
+// sqlite_master, its pragma_... table functions, the source's own additions) is no business of a
+// rule, and its rows would be exported as findings.
+bool mayRead(std::string_view table, int number) {
+  if (const schema::Table* known = schema::findTable(table))
+    return known->role != schema::TableRole::SourceAddition;
+  constexpr std::string_view kResult = "Validacion";
+  if (table.size() <= kResult.size() || table.size() > kResult.size() + 5 ||
+      !sameName(table.substr(0, kResult.size()), kResult))
+    return false;
+  const std::string_view digits = table.substr(kResult.size());
+  if (!std::all_of(digits.begin(), digits.end(), [](char c) { return c >= '0' && c <= '9'; }) ||
+      digits.front() == '0')
+    return false;
+  const int read = std::stoi(std::string(digits));
+  return read == number || (read > kLastRule && read < number);
+}
+
+std::string readableTables(int number) {
+  std::string names;
+  for (const schema::Table* table : schema::workingTables())
+    names += (names.empty() ? "" : ", ") + std::string(table->name);
+  return names + ", su propia tabla " + resultTableName(number) +
+         " y las de las reglas adicionales de número menor";
+}
+
 // What a statement that is not of the accepted forms does, for the refusal.
 std::string whatItDoes(const dialect::Statement& st) {
   switch (st.kind) {
@@ -112,6 +190,10 @@ ReadRule readRule(const toml::table& table, int line) {
     rule.description = description->as_string()->get();
     if (trimmed(rule.description).empty())
       read.fail("su descripcion está vacía: escriba qué encuentra la regla.");
+    else if (const std::string control = controlCharacterIn(rule.description); !control.empty())
+      read.fail("su descripcion tiene " + control +
+                ": escríbala en una sola línea, solo con letras, números, blancos y signos (va "
+                "en una celda de los libros y en una línea del registro).");
   }
 
   const toml::node* statements = table.get("sentencias");
@@ -134,6 +216,27 @@ ReadRule readRule(const toml::table& table, int line) {
   return read;
 }
 
+// An engine failure of a rule's statement, said so that the office knows what to change: a
+// missing table or column with where the rule may look for it, and any failure the engine does not
+// name with the engine's own words, which name the part of the statement it refused.
+std::string engineRefusal(const base::Error& e, int number) {
+  const std::string& words = e.detail();
+  if (words.find("Expression tree is too large") != std::string::npos)
+    return "la sentencia anida más operaciones de las que el motor admite. Escriba In (...) en "
+           "lugar de muchos Or, o reparta la condición en varias sentencias INSERT INTO " +
+           resultTableName(number) + " SELECT ...";
+  if (e.number() == base::kErrNoSuchColumn)
+    return e.description() +
+           " Corrija su nombre, o quítela; si es de otra tabla, esa tabla debe estar en el FROM de "
+           "la sentencia.";
+  if (e.number() == base::kErrNoSuchTable)
+    return e.description() + " Corrija su nombre: una regla adicional lee " +
+           readableTables(number) + ".";
+  if (words.empty() || e.description().find(words) != std::string::npos) return e.description();
+  return e.description() + " El motor dice: \"" + words +
+         "\". Escriba de otra forma la parte de la sentencia que nombra, o quítela.";
+}
+
 }  // namespace
 
 bool OfficeRulesFile::correct() const {
@@ -144,6 +247,21 @@ bool OfficeRulesFile::correct() const {
 std::string statementRefusal(std::string_view statement, std::size_t index, int number) {
   const std::string target = resultTableName(number);
   const std::string accepted = acceptedForms(target);
+  // Measured before the statement is parsed: parsing it is what a statement past these would
+  // break.
+  if (const std::size_t length = charactersIn(statement); length > kLongestStatement)
+    return "la sentencia tiene " + std::to_string(length) + " caracteres y una sentencia admite " +
+           std::to_string(kLongestStatement) +
+           ", como en Access: reparta la regla en una primera sentencia SELECT ... INTO " + target +
+           " y sentencias INSERT INTO " + target + " SELECT ... que añadan las demás filas.";
+  if (const std::size_t depth = nestingOf(statement); depth > kDeepestNesting)
+    return "la sentencia anida " + std::to_string(depth) +
+           " niveles (cuenta uno cada paréntesis y cada operación encadenada dentro de él, como "
+           "And, Or, = o +) y una sentencia admite " +
+           std::to_string(kDeepestNesting) +
+           ": escriba In (...) en lugar de muchos Or, quite los paréntesis que sobran, o reparta "
+           "la condición en varias sentencias INSERT INTO " +
+           target + " SELECT ...";
   dialect::Statement st;
   try {
     st = dialect::parse(statement);
@@ -163,6 +281,13 @@ std::string statementRefusal(std::string_view statement, std::size_t index, int 
   if (!sameName(written, target))
     return "la sentencia escribe en la tabla " + written + ", y la regla " +
            std::to_string(number) + " solo puede escribir en " + target + ".";
+  std::vector<std::string> read;
+  collectTables(*st.select, read);
+  for (const std::string& table : read)
+    if (!mayRead(table, number))
+      return "la sentencia lee la tabla " + table +
+             ", que no es de la unidad: una regla adicional solo lee " + readableTables(number) +
+             ".";
 
   // What the engine will run, asked of the translation as well: a form the parser let through
   // must still be a new table or rows added to it, in the working database itself.
@@ -179,7 +304,64 @@ std::string statementRefusal(std::string_view statement, std::size_t index, int 
   return {};
 }
 
+std::size_t nestingOf(std::string_view statement) {
+  // One entry per parenthesis open, the statement itself first: the operators written directly
+  // inside it, and the deepest nesting of the parentheses already closed inside it.
+  struct Level {
+    std::size_t operators = 0, deepestInside = 0;
+  };
+  std::vector<Level> open(1);
+  const auto closeLevel = [&] {
+    const Level done = open.back();
+    open.pop_back();
+    open.back().deepestInside =
+        std::max(open.back().deepestInside, 1 + done.operators + done.deepestInside);
+  };
+  static constexpr std::string_view kWordOperators[] = {
+      "and", "or", "not", "xor", "eqv", "imp", "mod", "like", "between", "in", "is", "exists"};
+  const auto wordChar = [](char c) {
+    return (c >= 'a' && c <= 'z') || (c >= 'A' && c <= 'Z') || (c >= '0' && c <= '9') || c == '_' ||
+           (static_cast<unsigned char>(c) & 0x80) != 0;
+  };
+  for (std::size_t i = 0; i < statement.size(); ++i) {
+    const char c = statement[i];
+    if (c == '\'' || c == '"' || c == '#' || c == '[') {
+      // A text, a date or a bracketed name: nothing inside nests. A doubled quote only ends one
+      // text and begins the next, which counts the same.
+      const std::size_t end = statement.find(c == '[' ? ']' : c, i + 1);
+      if (end == std::string_view::npos) break;
+      i = end;
+    } else if (c == '(') {
+      open.emplace_back();
+    } else if (c == ')') {
+      if (open.size() > 1) closeLevel();
+    } else if (std::string_view("+-*/\\^&=<>").find(c) != std::string_view::npos) {
+      // <=, >= and <> are one operator.
+      const bool comparison = c == '<' || c == '>' || c == '=';
+      const bool follows =
+          i > 0 && std::string_view("<>=").find(statement[i - 1]) != std::string_view::npos;
+      if (!(comparison && follows)) ++open.back().operators;
+    } else if (wordChar(c)) {
+      std::size_t end = i;
+      while (end < statement.size() && wordChar(statement[end])) ++end;
+      const std::string_view word = statement.substr(i, end - i);
+      if (std::any_of(std::begin(kWordOperators), std::end(kWordOperators),
+                      [&](std::string_view op) { return sameName(word, op); }))
+        ++open.back().operators;
+      i = end - 1;
+    }
+  }
+  while (open.size() > 1) closeLevel();
+  return open.front().operators + open.front().deepestInside;
+}
+
 OfficeRulesFile parseOfficeRules(std::string_view text, const std::filesystem::path& file) {
+  // Most likely a copy cut short, or the wrong file: a run without the office's rules must not
+  // pass for one with them.
+  if (trimmed(text).empty())
+    refuseFile(file,
+               "está vacío. Escriba en él las reglas adicionales ([[regla]]), o quítelo si "
+               "no las usa, y vuelva a intentarlo.");
   toml::table document;
   try {
     document = toml::parse(text, platform::utf8(file));
@@ -230,9 +412,14 @@ OfficeRulesFile parseOfficeRules(std::string_view text, const std::filesystem::p
 }
 
 OfficeRulesFile readOfficeRules(const std::filesystem::path& file) {
+  std::error_code ec;
   std::ifstream in(file, std::ios::binary);
   std::ostringstream text;
-  if (!in || !(text << in.rdbuf()))
+  // An empty file copies no character, which the stream counts as a failure: it is told apart
+  // from one that cannot be read by what the stream it was read from says.
+  const bool read = in && !std::filesystem::is_directory(file, ec) &&
+                    (text << in.rdbuf() || (!in.bad() && text.str().empty()));
+  if (!read)
     throw base::Error(base::kErrFile, "No se puede leer el archivo de reglas adicionales '" +
                                           platform::utf8(file) +
                                           "'. Compruebe que exista y que pueda leerse.");
@@ -254,13 +441,27 @@ void compileOfficeRules(OfficeRulesFile& file, engine::Connection& checkDatabase
     } catch (const base::Error&) {
       // Not there yet: the usual case.
     }
-    for (std::size_t s = 0; s < rule.statements.size(); ++s) {
+    std::string& error = file.checks[i].error;
+    for (std::size_t s = 0; s < rule.statements.size() && error.empty(); ++s) {
       try {
         checkDatabase.execute(rule.statements[s]);
       } catch (const base::Error& e) {
-        file.checks[i].error = "sentencia " + std::to_string(s + 1) + ": " + e.description();
-        break;
+        error = "sentencia " + std::to_string(s + 1) + ": " + engineRefusal(e, rule.number);
       }
+    }
+    if (!error.empty()) continue;
+    // The table is exported whole to its sheet in every unit where it has rows.
+    const std::string table = resultTableName(rule.number);
+    try {
+      const std::size_t columns =
+          checkDatabase.openRecordset("SELECT * FROM " + table).columns().size();
+      if (columns > kMostResultColumns)
+        error = "su tabla " + table + " tendría " + std::to_string(columns) +
+                " columnas y su hoja en el libro de la unidad admite " +
+                std::to_string(kMostResultColumns) +
+                ": escriba en el SELECT solo las columnas que hacen falta, en lugar de *.";
+    } catch (const base::Error& e) {
+      error = "su tabla " + table + " no se pudo leer: " + engineRefusal(e, rule.number);
     }
   }
   checkDatabase.setStatementTimeLimit({});

@@ -15,6 +15,7 @@
 #pragma once
 
 #include <chrono>
+#include <cstddef>
 #include <filesystem>
 #include <string>
 #include <string_view>
@@ -29,6 +30,17 @@ inline constexpr const char* kReglasAdicionales = "ReglasAdicionales.toml";
 inline constexpr std::chrono::seconds kDefaultStatementLimit{60};
 // The rule catalogue's number is a 16-bit integer.
 inline constexpr int kLastOfficeRule = 32767;
+// Access's own limit for the text of one statement, in characters.
+inline constexpr std::size_t kLongestStatement = 64000;
+// The deepest a statement may nest: each parenthesis and each operator chained inside it (And, Or,
+// =, +, Not...) counts one level. The dialect reads and writes statements by recursion, and the
+// engine refuses expressions more than 1000 levels deep: a statement past this bound would stop
+// the program, or fail in every unit, instead of being refused here with a reason. The program's
+// deepest rule counts 58.
+inline constexpr std::size_t kDeepestNesting = 200;
+// The most columns a result table may have: its sheet in the unit's workbook (Excel 97-2003) holds
+// no more.
+inline constexpr std::size_t kMostResultColumns = 256;
 
 struct OfficeRule {
   int number = 0;
@@ -61,20 +73,30 @@ struct OfficeRulesFile {
 };
 
 // Reads a rules file and checks each rule's fields and the form of its statements. Throws
-// base::Error (base::kErrSyntax) when the file cannot be read or is no TOML (the message names
-// the line), or when its top level holds something other than limite_segundos and [[regla]].
+// base::Error (base::kErrFile) when the file cannot be read, (base::kErrSyntax) when it is empty
+// or is no TOML (the message names the line), or when its top level holds something other than
+// limite_segundos and [[regla]].
 OfficeRulesFile readOfficeRules(const std::filesystem::path& file);
 OfficeRulesFile parseOfficeRules(std::string_view text, const std::filesystem::path& file);
 
 // Why `statement` cannot be statement `index` (0: the first) of rule `number`; empty when it can.
 // The first must be a SELECT ... INTO Validacion{number} FROM ..., each further one an INSERT INTO
 // Validacion{number} SELECT ...; nothing that writes elsewhere, drops, deletes or changes passes.
+// It reads only the unit's tables (the working database's, copied from the source and the
+// catalogue), its own result table and those of the office's rules numbered before it: never the
+// engine's own tables. It is at most kLongestStatement characters long and kDeepestNesting deep.
 std::string statementRefusal(std::string_view statement, std::size_t index, int number);
 
+// How deep `statement` nests, as kDeepestNesting counts it: the most parentheses open at once plus
+// the operators written inside each of them, along the deepest path. It bounds the depth of the
+// statement's parsed tree, and is found without parsing it.
+std::size_t nestingOf(std::string_view statement);
+
 // Runs the statements of every rule still correct on `checkDatabase`, a database whose tables are
-// the working database's (empty ones are enough: what is checked is that each statement compiles
-// against those tables and columns), and records each failure in the rule's check. Rules run in
-// number order, as in a validation.
+// the working database's, empty: what fails there, for a table or column that is missing, a
+// function that is unknown or anything the engine refuses, would fail in every unit. Records each
+// failure in the rule's check, saying what to change, as it does a result table with more columns
+// than its sheet can hold. Rules run in number order, as in a validation.
 void compileOfficeRules(OfficeRulesFile& file, engine::Connection& checkDatabase);
 
 // The working database's tables, empty, as the program's tables define them: for checking a file

@@ -1,10 +1,13 @@
 #include "run/date_utilities.h"
 
+#include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <ctime>
 #include <optional>
 
 #include "base/date_text.h"
+#include "base/platform/local_time.h"
 
 namespace kolt::run {
 namespace {
@@ -95,6 +98,15 @@ long dayNumber(std::string_view fecha) {
       std::chrono::sys_days(std::chrono::year(date->year) / static_cast<unsigned>(date->month) /
                             static_cast<unsigned>(date->day));
   return static_cast<long>(days.time_since_epoch().count());
+}
+
+base::DateTime localNow() {
+  const std::tm now = platform::localTime(std::time(nullptr));
+  base::DateTime out;
+  out.year = now.tm_year + 1900, out.month = now.tm_mon + 1, out.day = now.tm_mday;
+  out.hour = now.tm_hour, out.minute = now.tm_min;
+  out.second = std::min(now.tm_sec, 59);  // a leap second is the second before it
+  return out;
 }
 
 }  // namespace kolt::run

@@ -4,6 +4,8 @@
 #include <string>
 #include <string_view>
 
+#include "base/date_text.h"
+
 namespace kolt::run {
 
 // How ValidaFecha speaks to the user: the windows beep and show a message box, the batch command
@@ -33,5 +35,8 @@ bool ValidaFecha(std::string_view fecha, DateMessages& messages);  // with this 
 
 // Days since 0001-01-01 of a text ValidaFecha accepts, to put two dates in order.
 long dayNumber(std::string_view fecha);
+
+// The moment now, to the second, in the system's time zone.
+base::DateTime localNow();
 
 }  // namespace kolt::run

@@ -60,6 +60,56 @@ std::string someCodes(const std::vector<std::string>& codes) {
   return list;
 }
 
+std::string allCodes(const std::vector<std::string>& codes) {
+  std::string list;
+  for (const auto& code : codes) list += (list.empty() ? "" : ", ") + code;
+  return list;
+}
+
+// The notice while the units run: nothing in the folder has changed yet but the log.
+std::string noticeWhileValidating(const results::RunDescription& run) {
+  return "VALIDACIÓN SIN TERMINAR\n\nLa validación iniciada el " + run.started + " (" +
+         unitsWord(run.unitsAsked.size()) + ": " + allCodes(run.unitsAsked) +
+         ") no ha terminado: sigue en curso, o se cortó (el programa se cerró o el equipo se "
+         "apagó) antes de guardar ningún resultado.\n\nNo cambió ningún libro de esta carpeta: "
+         "los Val*.xls, ResultadosVal.xls y Hallazgos.xls que hay son de la validación anterior "
+         "a ella. Validacion.log es el de la validación que no terminó.\n\nSi ya no está en "
+         "curso, vuelva a validar esas unidades.\n";
+}
+
+// The notice while the results are put in place: a cut here leaves workbooks of both runs.
+std::string noticeWhilePlacing(const results::RunDescription& run,
+                               const std::vector<UnitResult>& units) {
+  std::vector<std::string> codes;
+  for (const UnitResult& unit : units) codes.push_back(unit.unit);
+  return "VALIDACIÓN SIN TERMINAR\n\nLa validación iniciada el " + run.started + " (" +
+         unitsWord(run.unitsAsked.size()) + ": " + allCodes(run.unitsAsked) +
+         ") estaba guardando sus resultados y no terminó de hacerlo, o lo está haciendo "
+         "ahora.\n\nLos libros Val*.xls de las unidades " +
+         allCodes(codes) +
+         " pueden ser de esta validación o de la anterior (o faltar), y ResultadosVal.xls y "
+         "Hallazgos.xls pueden faltar: no describen esos libros. Vuelva a validar esas unidades "
+         "antes de usar sus resultados.\n";
+}
+
+// The notice's first paragraph after its heading, on one line: what the log and the end message
+// tell of a run that did not finish.
+std::string gistOf(const std::string& notice) {
+  std::string text = notice;
+  if (const auto heading = text.find("\n\n"); heading != std::string::npos)
+    text.erase(0, heading + 2);
+  if (const auto end = text.find("\n\n"); end != std::string::npos) text.erase(end);
+  std::replace_if(
+      text.begin(), text.end(), [](char c) { return c == '\n' || c == '\r' || c == '\t'; }, ' ');
+  constexpr std::size_t kLongest = 600;
+  if (text.size() > kLongest) text = text.substr(0, kLongest) + "…";
+  return text;
+}
+
+std::string findingsWord(std::int64_t count) {
+  return std::to_string(count) + (count == 1 ? " hallazgo" : " hallazgos");
+}
+
 }  // namespace
 
 RunOutcome runValidation(const RunRequest& request, RunObserver* observer, std::ostream* trace) {
@@ -81,7 +131,27 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
   results::ResultsFolder* folder = &heldFolder;
   RunLog runLog(folder->folder() / "Validacion.log");
   outcome.log = runLog.file();
+  outcome.unfinishedBefore = folder->unfinishedRun();
+  if (!outcome.unfinishedBefore.empty())
+    runLog.note("", "La validación anterior en esta carpeta no terminó: " +
+                        gistOf(outcome.unfinishedBefore));
   for (const auto& line : request.notes) runLog.note("", line);
+  // Says in the folder what it holds; a notice that cannot be written is a failure of the run's.
+  auto mark = [&](const std::string& text) {
+    try {
+      if (text.empty())
+        folder->markFinished();
+      else
+        folder->markUnfinished(text);
+    } catch (const base::Error& e) {
+      runLog.failure("", results::kUnfinishedNotice, e);
+    }
+  };
+  // A run that did not finish before this one is still told by the notice while this one runs:
+  // its text follows this run's own.
+  const std::string before =
+      outcome.unfinishedBefore.empty() ? "" : "\nAntes:\n\n" + outcome.unfinishedBefore;
+  mark(noticeWhileValidating(description) + before);
   engine::StatementLog runStatements(trace);
   // The run's own statements (the summary's), each failure logged as soon as it is over.
   auto logRun = [&](const std::string& unit) {
@@ -94,10 +164,12 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     outcome.logIntact = runLog.intact();
     return outcome;
   };
-  // The failed statement is already in the log; its error is not repeated there.
+  // The failed statement is already in the log; its error is not repeated there. An abandoned
+  // run put nothing in place: the folder is as the run before left it, notice included.
   auto abandon = [&](const std::string& unit, const base::Error& e, bool logged) {
     runLog.note(unit, logged ? "Validación abandonada por el error anterior."
                              : "Validación abandonada: " + logText(e));
+    mark(outcome.unfinishedBefore);
     outcome.errorReport = ErrorReport{e.number(), e.description()};
     return finish();
   };
@@ -128,9 +200,6 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
       unusable.emplace(unit.result.unit, *unit.sourceUnusable);
       return false;
     }
-    results::recordVerdict(verdicts, runStatements, unit.result.unit, unit.result.period,
-                           unit.result.verdict);
-    logRun(unit.result.unit);
     outcome.units.push_back(std::move(unit.result));
     return true;
   });
@@ -147,21 +216,64 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
                         unitsWord(request.units.size()) + "; los resúmenes incluyen solo esas.");
   }
 
+  // The results take their places: first the previous summaries go, so that they never sit
+  // beside this run's workbooks, then each unit's workbook, then the new summaries.
+  mark(noticeWhilePlacing(description, outcome.units) + before);
+  auto place = [&](const std::filesystem::path& file) {
+    if (observer) observer->placing(file);
+    folder->place(file);
+  };
+  const std::filesystem::path findingsBook = folder->folder() / results::kLibroHallazgos;
+  for (const auto& summary : {folder->summaryWorkbook(), findingsBook}) {
+    try {
+      folder->discard(summary);
+      place(summary);
+    } catch (const base::Error& e) {
+      runLog.failure("", platform::utf8(summary.filename()), e);
+    }
+  }
+  for (UnitResult& unit : outcome.units) {
+    const std::filesystem::path book = folder->unitWorkbook(unit.unit);
+    try {
+      place(book);
+    } catch (const base::Error& e) {
+      // The workbook in its place is not this run's: the unit's findings are not all there.
+      runLog.failure(unit.unit, platform::utf8(book.filename()), e);
+      ++unit.failedStatements;
+      unit.verdict = results::unitVerdict(
+          {unit.findings() > 0, false, unit.failedStatements, unit.discharges});
+    }
+    results::recordVerdict(verdicts, runStatements, unit.unit, unit.period, unit.verdict);
+    logRun(unit.unit);
+  }
+
   try {
     // A failed export is logged at once, before whatever fails after it.
     if (!results::exportSummary(verdicts, runStatements, *folder)) logRun("");
+    place(folder->summaryWorkbook());
   } catch (const base::Error& e) {
     runLog.failure("", "ResultadosVal.xls", e);
   }
   try {
     outcome.findingsWorkbook =
         writeFindingsWorkbook(*folder, outcome.units, description, request.officeRules);
+    place(outcome.findingsWorkbook);
   } catch (const base::Error& e) {
+    outcome.findingsWorkbook.clear();
     runLog.failure("", results::kLibroHallazgos, e);
   }
   logRun("");
   if (runLog.diskFailures() > 0)
     runLog.note("", "No quedó espacio en el disco para escribir los resultados.");
+  mark("");
+  // The last line of every run that finished, interrupted or not, with the time it ended as every
+  // line has: a log without it is that of a run that did not finish. The rest of the line is the
+  // same for the same results, as the whole log is.
+  std::int64_t findings = 0;
+  for (const UnitResult& unit : outcome.units) findings += unit.findings();
+  runLog.note("", "Fin de la validación: " + unitsWord(outcome.units.size()) +
+                      (outcome.units.size() == 1 ? " validada, " : " validadas, ") +
+                      findingsWord(findings) + ".");
   return finish();
 }
 
@@ -206,6 +318,9 @@ std::string MensajeFinal(const RunRequest& request, const RunOutcome& outcome) {
         "a validar las unidades marcadas VALIDACION INCOMPLETA.";
   if (!outcome.logIntact)
     text += "\nEl registro " + platform::utf8(outcome.log) + " no pudo escribirse completo.";
+  if (!outcome.unfinishedBefore.empty())
+    text +=
+        "\nLa validación anterior en esta carpeta no terminó: " + gistOf(outcome.unfinishedBefore);
   return text;
 }
 

@@ -39,6 +39,8 @@ struct RunOutcome {
   // The user asked the run to stop before all its units were validated: `units` holds those
   // finished, and the summaries list only them.
   bool interrupted = false;
+  // What the last run in the folder said of itself when it did not finish; empty when it did.
+  std::string unfinishedBefore;
 };
 
 // Validates the request's units, side by side, then writes the summary. The run only reads
@@ -54,8 +56,8 @@ RunOutcome runValidation(results::ResultsFolder& folder, const RunRequest& reque
                          RunObserver* observer = nullptr, std::ostream* trace = nullptr);
 
 // The end message; further lines tell how many statements failed and where the log is, that the
-// disk ran out of room, which units had no discharge in the period, and that the run was stopped
-// before its end.
+// disk ran out of room, which units had no discharge in the period, that the run was stopped
+// before its end, and that the run before it did not finish.
 std::string MensajeFinal(const RunRequest& request, const RunOutcome& outcome);
 
 // Whether every unit of a finished run was without discharges: a run that checked nothing, which

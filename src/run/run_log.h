@@ -1,6 +1,7 @@
 // The run's log "{app}/RESULTADOS/Validacion.log": every statement and every step that failed, in
 // the order they ran, with its time, unit, rule and error, so a failure never passes for a clean
-// result.
+// result. The run ends it with "Fin de la validación" once its results are in place, so the log of
+// a run that did not finish is told by its end.
 #pragma once
 
 #include <filesystem>

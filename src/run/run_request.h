@@ -7,7 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "base/date_text.h"
 #include "rules/office_rules.h"
+#include "run/date_utilities.h"
 #include "run/unit.h"
 
 namespace kolt::run {
@@ -32,6 +34,9 @@ struct RunRequest {
   // The office's own rules, checked, run after rule 113 (run/office_rules_check.h); none: the
   // program's rules alone.
   rules::OfficeRules officeRules;
+  // The moment the run began, made with the request: what Date() and Now() give in every rule of
+  // every unit of the run.
+  base::DateTime started = localNow();
 };
 
 }  // namespace kolt::run

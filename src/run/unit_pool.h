@@ -3,6 +3,7 @@
 // they finish in, so the log, the trace and the summary read the same for any number of threads.
 #pragma once
 
+#include <filesystem>
 #include <functional>
 #include <string>
 
@@ -30,6 +31,9 @@ class RunObserver {
   virtual void unitValidated(int done, int count, const UnitResult& result) {
     (void)done, (void)count, (void)result;
   }
+  // The run's results are put in the results folder one file at a time, once the units are over:
+  // `file` is the next, on the calling thread.
+  virtual void placing(const std::filesystem::path& file) { (void)file; }
 };
 
 // The number of threads a request asks for: request.threads, or one per processor core, never

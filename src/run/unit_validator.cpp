@@ -200,6 +200,7 @@ void UnitValidator::runRules(Pass& pass) {
   try {
     cnnNueva.open(pass.lcBaseNueva);
     cnnNueva.setScratch();
+    cnnNueva.setRunStart(request_.started);
     cnnNueva.stopWhen(request_.cancel);
     engine::indexWorkingDatabase(cnnNueva);
     pass.sheets.begin(pass.gcLibroExcel);

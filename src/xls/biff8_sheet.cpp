@@ -5,6 +5,7 @@
 #include <limits>
 #include <string>
 #include <tuple>
+#include <variant>
 
 #include "base/date_text.h"
 #include "base/utf8.h"
@@ -51,6 +52,14 @@ class SheetWriter {
 
   void row(std::uint16_t r, const Row& values) {
     for (std::size_t c = 0; c < columns_.size(); ++c) value(r, c, columns_[c].kind, values[c]);
+    // A row whose values are all NULL would leave no cell, and a reader would not see it at all,
+    // least of all at the end of the sheet: a finding counted in the summaries would be missing
+    // from its sheet. Its first cell gets an empty text, which every reader counts as a row and
+    // none shows.
+    if (!columns_.empty() && std::all_of(values.begin(), values.end(), [](const base::Value& v) {
+          return std::holds_alternative<std::monostate>(v);
+        }))
+      text(r, 0, u"", kXfGeneral);
   }
 
   const std::vector<std::uint32_t>& widths() const { return widths_; }

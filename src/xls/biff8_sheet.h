@@ -11,7 +11,7 @@
 
 namespace kolt::xls::biff8 {
 
-inline constexpr std::size_t kMaxColumns = 256;
+inline constexpr std::size_t kMaxColumns = kColumnsPerSheet;
 
 // Writes the sheet; its texts go into `strings`. `selected` marks the sheet whose tab is
 // selected when the workbook opens (the first one). Each row must have one value per column and

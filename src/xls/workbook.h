@@ -33,6 +33,8 @@ using Row = std::vector<base::Value>;
 
 // The most data rows one sheet holds below its header row (65,536 rows in all).
 inline constexpr std::size_t kRowsPerSheet = 65535;
+// The most columns one sheet holds.
+inline constexpr std::size_t kColumnsPerSheet = 256;
 
 class Workbook {
  public:

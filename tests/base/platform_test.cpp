@@ -137,8 +137,18 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
       {everyText, {}, End::Exited, 0, texts},
       {{"stderr", "roto", "crash"}, {}, End::Signalled, kFaultStatus, {}},
       {{"spin"}, {.cpuSeconds = 1}, End::CpuLimit, 0, {}},
-      {{"report", "uno", "sleep", "10"}, {.timeout = 300ms}, End::TimedOut, 0, {"uno"}},
-      {{"report", "uno", "sleep", "10"}, {.stallTimeout = 300ms}, End::Stalled, 0, {"uno"}},
+      // A child ended by a limit never wakes to send its second line, however long the machine
+      // keeps the parent waiting.
+      {{"report", "uno", "sleep", "3600", "report", "dos"},
+       {.timeout = 300ms},
+       End::TimedOut,
+       0,
+       {"uno"}},
+      {{"report", "uno", "sleep", "3600", "report", "dos"},
+       {.stallTimeout = 300ms},
+       End::Stalled,
+       0,
+       {"uno"}},
       // What the importer does around a step that must not run away: on Windows a watchdog
       // thread, on POSIX the system's limit, and the parent tells it from a crash either way.
       {{"budget", "1", "spin"}, {}, End::CpuLimit, 0, {}},
@@ -154,7 +164,6 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
   for (const auto& [steps, limits, end, status, expected] : cases) {
     SCOPED_TRACE(::testing::PrintToString(steps));
     Lines lines;
-    const auto started = std::chrono::steady_clock::now();
     const ChildOutcome outcome =
         runChild(testChild(), steps, limits, [&](std::string_view l) { lines.emplace_back(l); });
     EXPECT_EQ(outcome.end, end);
@@ -163,18 +172,16 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
     EXPECT_EQ(lines, expected);
     EXPECT_TRUE(steps.front() != "stderr" || outcome.diagnostics.starts_with("roto"))
         << outcome.diagnostics;
-    // A spinning child is ended by its processor time, well before anything else would.
-    EXPECT_LT(std::chrono::steady_clock::now() - started, 8s);
   }
 }
 
 // A reader that throws has the child killed; a child over its memory limit does not go on.
+// A child the throw did not end would hold the test for its hour of sleep: a fault shows as a
+// hang, and a busy machine fails nothing.
 TEST(ChildProcess, AThrowingReaderKillsTheChildAndTheMemoryLimitIsEnforced) {
-  const auto started = std::chrono::steady_clock::now();
-  EXPECT_THROW(runChild(testChild(), {"report", "uno", "sleep", "10"}, {},
+  EXPECT_THROW(runChild(testChild(), {"report", "uno", "sleep", "3600"}, {},
                         [](std::string_view) { throw std::runtime_error("enough"); }),
                std::runtime_error);
-  EXPECT_LT(std::chrono::steady_clock::now() - started, 5s);
   if (!kMemoryLimitApplies || !memoryLimitEnforced())
     GTEST_SKIP() << "a sanitized child cannot run under an address-space limit, and Wine keeps "
                     "no memory limit of a job object";

@@ -188,6 +188,36 @@ TEST_F(KoltValidarFiles, AResultsFolderThroughALinkedFolderIsValidatedInto) {
   EXPECT_TRUE(fs::exists(dir / "real" / "R" / "ValDFSSA000002.xls"));
 }
 
+// On Linux a backslash is a character of a folder's name like any other, never a separator: the
+// source's folder, the catalogue's and the results folder may each hold one.
+TEST_F(KoltValidarFiles, ABackslashInAFoldersNameIsPartOfTheName) {
+  const fs::path odd = dir / "a\\b";
+  fs::create_directories(odd);
+  fs::copy_file(origen, odd / "origen.db");
+  fs::copy_file(dir / "catalogo.db", odd / "catalogo.db");
+  // Which of the three lies in the folder with the backslash.
+  for (const auto& [inSource, inCatalogue, inResults] : {std::tuple{true, false, false},
+                                                         {false, true, false},
+                                                         {false, false, true},
+                                                         {true, true, true}}) {
+    SCOPED_TRACE(std::to_string(inSource) + std::to_string(inCatalogue) +
+                 std::to_string(inResults));
+    const fs::path folder = (inResults ? odd : dir.path()) / "R";
+    fs::remove_all(folder);
+    results = folder.string();
+    EXPECT_EQ(run({(inSource ? odd : dir.path()) / "origen.db"},
+                  (inCatalogue ? odd : dir.path()) / "catalogo.db"),
+              0);
+    expectSaid(
+        "DFSSA000001  CORRECTA  0 hallazgos  1 egreso\nDFSSA000002  A REVISAR  1 hallazgo  "
+        "2 egresos\n");
+    EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
+    EXPECT_TRUE(fs::exists(folder / "ValDFSSA000002.xls"));
+  }
+  // Nothing was made in a folder named as the backslash would split it.
+  EXPECT_FALSE(fs::exists(dir / "a"));
+}
+
 // A run on a results folder in use is refused before anything is opened or built, not even the
 // source's companion; a companion the engine finds damaged is built again, and the log says so.
 TEST_F(KoltValidarFiles, AnAccessSourcesCompanionIsBuiltOnlyByARunThatMayGoOn) {
@@ -210,6 +240,15 @@ TEST_F(KoltValidarFiles, AnAccessSourcesCompanionIsBuiltOnlyByARunThatMayGoOn) {
   expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
   const std::string log = test::fileText(dir / "R" / "Validacion.log");
   EXPECT_NE(log.find(companion.string() + " estaba dañada"), std::string::npos) << log;
+}
+
+// A run whose summary of findings cannot be written (something else holds its name) is no finished
+// run for a script, though its units keep what they found.
+TEST_F(KoltValidarFiles, ARunWithoutItsSummaryOfFindingsDoesNotEndAsFinished) {
+  fs::create_directories(dir / "R" / "Hallazgos.xls" / "ocupado");
+  EXPECT_EQ(run({origen}), 1) << out;
+  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
+  expectSaid("No se pudo escribir el resumen de hallazgos");
 }
 
 // A colleague validated an Access file in a shared folder, leaving its companion there (made by an

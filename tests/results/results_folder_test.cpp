@@ -63,14 +63,53 @@ TEST(Folder, OneRunAtATimeAndACleanUpThatTakesOnlyWhatARunLeftInItsWorkFolder) {
                                          "ValDFSSA000002.xls.1234abcd.tmp"};
   for (const auto& name : kept) std::ofstream(results / name) << "not the run's to take";
 
+  // A folder in the work folder goes too, with all it holds.
+  fs::create_directories(results / "Validacion.tmp" / "ValDFSSA000003.xls" / "a" / "b");
+  std::ofstream(results / "Validacion.tmp" / "ValDFSSA000003.xls" / "a" / "b" / "c") << "c";
+
   ResultsFolder second(results);
   EXPECT_TRUE(fs::is_empty(results / "Validacion.tmp"));
   for (const auto& name : kept) EXPECT_TRUE(fs::exists(results / name)) << name;
-  // A finished draft replaces the published workbook in one step.
-  std::ofstream(second.draftOf(second.unitWorkbook("DFSSA000002"))) << "new";
-  second.publish(second.unitWorkbook("DFSSA000002"));
-  EXPECT_EQ(test::fileText(results / "ValDFSSA000002.xls"), "new");
-  EXPECT_TRUE(fs::is_empty(results / "Validacion.tmp"));
+}
+
+// What a run publishes or discards reaches the folder only when it is placed; what was never
+// placed leaves nothing when the run ends, and the folder keeps the previous run's workbooks.
+TEST(Folder, WorkbooksReachTheFolderOnlyWhenPlaced) {
+  const test::TempDir dir;
+  const fs::path results = dir / "RESULTADOS";
+  fs::create_directories(results);
+  for (const char* code : {"A", "B", "C", "D"})
+    std::ofstream(results / ("Val" + std::string(code) + ".xls")) << "old";
+  {
+    ResultsFolder folder(results);
+    auto draft = [&](const char* code, const char* text) {
+      std::ofstream(folder.draftOf(folder.unitWorkbook(code))) << text;
+    };
+    // A: discarded, then published; B: discarded only; C: published, then discarded; D: published
+    // but never placed; E: new.
+    for (const char* code : {"A", "B", "C"}) folder.discard(folder.unitWorkbook(code));
+    draft("A", "new A");
+    folder.publish(folder.unitWorkbook("A"));
+    for (const char* code : {"C", "D", "E"}) {
+      draft(code, "new");
+      folder.publish(folder.unitWorkbook(code));
+    }
+    folder.discard(folder.unitWorkbook("C"));
+    for (const char* code : {"A", "B", "C", "D"})
+      EXPECT_EQ(test::fileText(folder.unitWorkbook(code)), "old") << code;
+    EXPECT_FALSE(fs::exists(folder.unitWorkbook("E")));
+    for (const char* code : {"A", "B", "C", "E", "F"}) folder.place(folder.unitWorkbook(code));
+    EXPECT_EQ(test::fileText(folder.unitWorkbook("A")), "new A");
+    EXPECT_FALSE(fs::exists(folder.unitWorkbook("B")));
+    EXPECT_FALSE(fs::exists(folder.unitWorkbook("C")));
+    EXPECT_EQ(test::fileText(folder.unitWorkbook("E")), "new");
+    // Placed once: a second place does nothing.
+    std::ofstream(folder.unitWorkbook("B")) << "made since";
+    folder.place(folder.unitWorkbook("B"));
+    EXPECT_TRUE(fs::exists(folder.unitWorkbook("B")));
+  }
+  EXPECT_EQ(test::fileText(results / "ValD.xls"), "old");
+  EXPECT_FALSE(fs::exists(results / "Validacion.tmp"));
 }
 
 // Links in the results folder, whoever put them there, never lead a run to delete or write a file
@@ -113,6 +152,28 @@ TEST_F(Links, NeitherTheWorkFolderCleanUpNorTheLockFollowsALink) {
         << e.description();
     expectElsewhereUntouched();
   }
+}
+
+// A folder in the work folder is emptied through none of its links, at any depth; a notice that
+// is a link, or another name of a file, is not read, and writing the notice replaces the link.
+TEST_F(Links, TheWorkFolderIsEmptiedAndTheNoticeReadWithoutFollowingALink) {
+  const fs::path deep = results / "Validacion.tmp" / "ValX.xls" / "a";
+  fs::create_directories(deep);
+  fs::create_directory_symlink(elsewhere, deep / "carpeta");
+  fs::create_symlink(elsewhere / "uno.txt", deep / "archivo");
+  fs::create_directory_symlink(elsewhere, results / "Validacion.tmp" / "ValY.xls");
+  fs::create_symlink(elsewhere / "uno.txt", results / kUnfinishedNotice);
+  {
+    ResultsFolder folder(results);
+    EXPECT_TRUE(fs::is_empty(results / "Validacion.tmp"));
+    EXPECT_EQ(folder.unfinishedRun(), "");
+    folder.markUnfinished("aviso");
+  }
+  expectElsewhereUntouched();
+  EXPECT_EQ(test::fileText(results / kUnfinishedNotice), "aviso");
+  fs::remove(results / kUnfinishedNotice);
+  fs::create_hard_link(elsewhere / "uno.txt", results / kUnfinishedNotice);
+  EXPECT_EQ(ResultsFolder(results).unfinishedRun(), "");
 }
 
 TEST_F(Links, TheLogReplacesALinkOrAnotherNameOfAFileInsteadOfWritingThroughIt) {

@@ -6,8 +6,17 @@
 
 #include <algorithm>
 #include <atomic>
+#include <optional>
 #include <regex>
 
+#ifndef _WIN32
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <csignal>
+#endif
+
+#include "base/platform/files.h"
 #include "results/findings_workbook.h"
 #include "results/results_folder.h"
 #include "rules/rule_plan.h"
@@ -199,8 +208,9 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndDisturbNoOtherUnit
   fs::create_directories(results("ValDFSSA000002.xls") / "ocupado");
   RunOutcome outcome = runValidation(test::requestFor(session, units, nullptr, nullptr, 3));
   ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
-  // Each of the two fails twice: the previous workbook cannot be taken away, nor the new one made.
-  EXPECT_EQ(outcome.failedStatements, 4);
+  // The long code's working database cannot be made, nor its previous workbook (none) be taken
+  // away; the new workbook of DFSSA000002 cannot take the folder's place.
+  EXPECT_EQ(outcome.failedStatements, 3);
   std::vector<std::string> rows;
   for (const Unit& unit : units)
     rows.push_back(unit.code + (unit.code == tooLong || unit.code == "DFSSA000002"
@@ -274,6 +284,117 @@ TEST_F(Run, AnInterruptedRunKeepsWhatItFinishedAndSaysWhatItWas) {
                 " de 4 unidades"}));
   }
 }
+
+#ifndef _WIN32
+// Ends the process on the spot, as a SIGKILL or a power cut does, when the run reaches a chosen
+// step: once `afterUnits` units are finished, or before it puts the `beforePlacing`-th file of its
+// results in place.
+struct KillAt : RunObserver {
+  KillAt(int afterUnits, int beforePlacing)
+      : afterUnits(afterUnits), beforePlacing(beforePlacing) {}
+  void unitFinished(int done, int, const std::string&) override {
+    if (done == afterUnits) ::raise(SIGKILL);
+  }
+  void placing(const fs::path&) override {
+    if (++placed == beforePlacing) ::raise(SIGKILL);
+  }
+  int afterUnits, beforePlacing, placed = 0;
+};
+
+// A run of three of four units, killed at each step that changes what the folder holds, after a
+// finished run of all four: the folder is the finished run's, whole, or it says that a run did not
+// finish and what it was doing; a summary of the finished run never sits beside a workbook of the
+// killed one, and the fourth unit keeps its workbook. The next run tells of the one killed.
+TEST_F(Run, AKilledRunLeavesTheFolderWholeOrSaysSo) {
+  test::manyUnitSource(dir.path() / "origen.db", 4, 3);
+  test::ruleCatalogue(app / "ValidacionesKOLT.db");
+  open();
+  ASSERT_EQ(units.size(), 4u);
+  const std::vector<Unit> someUnits(units.begin(), units.begin() + 3);
+  const std::vector<std::string> books = {"ValDFSSA000001.xls", "ValDFSSA000002.xls",
+                                          "ValDFSSA000003.xls", "ValDFSSA000004.xls",
+                                          "ResultadosVal.xls",  "Hallazgos.xls"};
+  // Which file of the disk each name is, and since when: a file put in place by a later run is
+  // another one, even where the disk gives it the number of a file removed.
+  auto files = [&] {
+    std::map<std::string, std::optional<std::pair<std::uint64_t, std::int64_t>>> found;
+    for (const auto& name : books) {
+      if (const auto stamp = platform::fileStamp(results(name)))
+        found[name] = std::pair(stamp->inode, stamp->changedNs);
+      else
+        found[name] = std::nullopt;
+    }
+    return found;
+  };
+  // Steps, in the order the run reaches them: the files it places are the two previous summaries'
+  // removals, the three units' workbooks, then the two new summaries.
+  const std::pair<int, int> steps[] = {{1, 0}, {3, 0}, {0, 1}, {0, 3},
+                                       {0, 4}, {0, 6}, {0, 7}, {0, 0}};
+  for (const auto& [afterUnits, beforePlacing] : steps) {
+    SCOPED_TRACE(std::to_string(afterUnits) + " units, placing " + std::to_string(beforePlacing));
+    test::TempDir place;
+    session.resultsFolder = place / "R";
+    const fs::path notice = results(results::kUnfinishedNotice);
+    ASSERT_FALSE(runValidation(test::requestFor(session, units, nullptr, nullptr, 2)).errorReport);
+    const auto finished = files();
+    const bool killing = afterUnits > 0 || (beforePlacing > 0 && beforePlacing <= 7);
+
+    const pid_t child = ::fork();
+    ASSERT_GE(child, 0);
+    if (child == 0) {
+      KillAt killer(afterUnits, beforePlacing);
+      runValidation(test::requestFor(session, someUnits, "01/03/2023", "31/03/2023", 1), &killer);
+      ::_exit(0);
+    }
+    int status = 0;
+    ASSERT_EQ(::waitpid(child, &status, 0), child);
+    ASSERT_EQ(WIFSIGNALED(status) && WTERMSIG(status) == SIGKILL, killing);
+
+    const auto left = files();
+    EXPECT_EQ(left.at("ValDFSSA000004.xls"), finished.at("ValDFSSA000004.xls"));
+    bool anyNewBook = false;
+    for (const auto& name : books)
+      anyNewBook = anyNewBook || (name.starts_with("Val") && left.at(name) != finished.at(name));
+    auto kept = [&](const std::string& name) {
+      return left.at(name) && left.at(name) == finished.at(name);
+    };
+    const bool oldSummary = kept("ResultadosVal.xls") || kept("Hallazgos.xls");
+    const bool unchanged = left == finished;
+    const std::string said = fs::exists(notice) ? test::fileText(notice) : "";
+    if (!killing) {
+      EXPECT_EQ(said, "");
+      EXPECT_TRUE(anyNewBook && !oldSummary);
+      EXPECT_TRUE(
+          log().ends_with("\t-\tFin de la validación: 3 unidades validadas, 9 hallazgos.\n"))
+          << log();
+    } else {
+      EXPECT_EQ(log().find("Fin de la validación"), std::string::npos) << log();
+      EXPECT_NE(said.find("La validación iniciada el "), std::string::npos) << said;
+      EXPECT_NE(said.find("3 unidades: DFSSA000001, DFSSA000002, DFSSA000003"), std::string::npos)
+          << said;
+      // The killed run's workbooks never pass for those the finished run's summaries describe.
+      EXPECT_FALSE(anyNewBook && oldSummary);
+      if (afterUnits > 0) {
+        EXPECT_TRUE(unchanged);
+        EXPECT_NE(said.find("No cambió ningún libro"), std::string::npos) << said;
+      } else {
+        EXPECT_NE(said.find("estaba guardando sus resultados"), std::string::npos) << said;
+        EXPECT_EQ(unchanged, beforePlacing == 1);
+      }
+    }
+
+    const RunRequest next = test::requestFor(session, units, nullptr, nullptr, 2);
+    const RunOutcome outcome = runValidation(next);
+    ASSERT_FALSE(outcome.errorReport);
+    const std::string toldOf = "anterior en esta carpeta no terminó: La validación iniciada el ";
+    EXPECT_EQ(log().find(toldOf) != std::string::npos, killing) << log();
+    EXPECT_EQ(MensajeFinal(next, outcome).find(toldOf) != std::string::npos, killing);
+    EXPECT_FALSE(fs::exists(notice));
+    EXPECT_FALSE(fs::exists(results("Validacion.tmp")));
+    EXPECT_EQ(summary().size(), 4u);
+  }
+}
+#endif
 
 }  // namespace
 }  // namespace kolt::run

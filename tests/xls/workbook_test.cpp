@@ -60,6 +60,8 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCellAndAnyUnicodeText) {
       // Not dates Excel can show, or not dates at all: kept as the text they are.
       {null, null, null, S("0632-01-01 00:00:00"), S("sí"), null},
       {null, null, null, S("05/01/2023"), null, null},
+      // A finding with no value in any column is still a row of its sheet, even the last one.
+      {null, null, null, null, null, null},
   };
   appendSheet(book, "Validacion1", columns, rows);
   // Any Unicode text in any sheet name; a text longer than a cell holds is cut, never split inside
@@ -86,6 +88,7 @@ TEST_F(Workbook, WritesEachKindOfValueAsItsOwnKindOfCellAndAnyUnicodeText) {
        "text:1900-02-28 00:00:00"},
       {"", "", "", "text:0632-01-01 00:00:00", "text:sí"},
       {"", "", "", "text:05/01/2023"},
+      {"text:"},
   };
   EXPECT_EQ(got.sheets.at(0), expected);
   // Serials as the engine counts them: 1900-03-01 is day 61, and time is the fraction.

@@ -66,6 +66,11 @@ File openSpoolFile(const std::filesystem::path& target, std::error_code& error);
 // whole, never a mixture and never nothing.
 std::error_code replaceFile(const std::filesystem::path& from, const std::filesystem::path& to);
 
+// Removes `path`, and everything inside it when it is a folder. A link, wherever it lies, is
+// removed itself, and what it points to is never touched, even when a folder is swapped for a link
+// during the removal. Returns the first error; what could be removed is removed all the same.
+std::error_code removeTree(const std::filesystem::path& path);
+
 // Whether `error` means the disk (or a quota, or a file-size limit) had no room for the data.
 bool noRoomLeft(const std::error_code& error);
 

@@ -1,17 +1,56 @@
 #include "base/platform/files.h"
 
+#include <dirent.h>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <cerrno>
 #include <random>
+#include <string>
+#include <vector>
 
 namespace kolt::platform {
 namespace {
 
 std::error_code lastError() {
   return {errno, std::system_category()};
+}
+
+std::error_code removeEntry(int parent, const char* name);
+
+// Everything inside the folder open as `folder`, which this closes. Each entry is reached from
+// its folder's descriptor, never by a path that a link could redirect.
+std::error_code emptyFolder(int folder) {
+  DIR* listing = ::fdopendir(folder);
+  if (listing == nullptr) {
+    const std::error_code error = lastError();
+    ::close(folder);
+    return error;
+  }
+  std::vector<std::string> names;
+  while (const dirent* entry = ::readdir(listing)) {
+    const std::string name = entry->d_name;
+    if (name != "." && name != "..") names.push_back(name);
+  }
+  std::error_code first;
+  for (const std::string& name : names) {
+    const std::error_code error = removeEntry(::dirfd(listing), name.c_str());
+    if (!first) first = error;
+  }
+  ::closedir(listing);
+  return first;
+}
+
+std::error_code removeEntry(int parent, const char* name) {
+  // Anything but a folder, links to folders included, goes with its name.
+  if (::unlinkat(parent, name, 0) == 0 || errno == ENOENT) return {};
+  if (errno != EISDIR && errno != EPERM) return lastError();
+  const int folder = ::openat(parent, name, O_RDONLY | O_DIRECTORY | O_NOFOLLOW | O_CLOEXEC);
+  if (folder < 0) return lastError();
+  const std::error_code inside = emptyFolder(folder);
+  if (::unlinkat(parent, name, AT_REMOVEDIR) == 0) return {};
+  return inside ? inside : lastError();
 }
 
 }  // namespace
@@ -121,6 +160,15 @@ File openSpoolFile(const std::filesystem::path& target, std::error_code& error) 
 
 std::error_code replaceFile(const std::filesystem::path& from, const std::filesystem::path& to) {
   return ::rename(from.c_str(), to.c_str()) != 0 ? lastError() : std::error_code();
+}
+
+std::error_code removeTree(const std::filesystem::path& path) {
+  const std::filesystem::path parent = path.has_parent_path() ? path.parent_path() : ".";
+  const int folder = ::open(parent.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (folder < 0) return lastError();
+  const std::error_code error = removeEntry(folder, path.filename().c_str());
+  ::close(folder);
+  return error;
 }
 
 bool noRoomLeft(const std::error_code& error) {

@@ -4,6 +4,7 @@
 #include <algorithm>
 #include <random>
 #include <string>
+#include <vector>
 
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
@@ -172,6 +173,31 @@ std::error_code replaceFile(const std::filesystem::path& from, const std::filesy
   return ::MoveFileExW(from.c_str(), to.c_str(), MOVEFILE_REPLACE_EXISTING | MOVEFILE_WRITE_THROUGH)
              ? std::error_code()
              : lastError();
+}
+
+std::error_code removeTree(const std::filesystem::path& path) {
+  const DWORD attributes = ::GetFileAttributesW(path.c_str());
+  if (attributes == INVALID_FILE_ATTRIBUTES) {
+    const std::error_code error = lastError();
+    return error == std::errc::no_such_file_or_directory ? std::error_code() : error;
+  }
+  if ((attributes & FILE_ATTRIBUTE_DIRECTORY) == 0)
+    return ::DeleteFileW(path.c_str()) ? std::error_code() : lastError();
+  // A junction or a link to a folder is removed as an empty folder: its target stays.
+  std::error_code first;
+  if ((attributes & FILE_ATTRIBUTE_REPARSE_POINT) == 0) {
+    std::error_code listing;
+    std::vector<std::filesystem::path> entries;
+    for (const auto& entry : std::filesystem::directory_iterator(path, listing))
+      entries.push_back(entry.path());
+    first = listing;
+    for (const auto& entry : entries) {
+      const std::error_code error = removeTree(entry);
+      if (!first) first = error;
+    }
+  }
+  if (::RemoveDirectoryW(path.c_str())) return {};
+  return first ? first : lastError();
 }
 
 bool noRoomLeft(const std::error_code& error) {

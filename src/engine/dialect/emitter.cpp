@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <optional>
+#include <string_view>
 #include <vector>
 
 #include "base/date_text.h"
@@ -588,14 +589,17 @@ class Emitter {
                             "'. Escriba la instrucción con las funciones que el programa admite.");
     const int argc = static_cast<int>(e.args.size());
     if (argc < f->minArgs || argc > f->maxArgs) wrongArgumentCount(*f, argc);
-    // An interval written out is checked here, so that a mistaken one stops the rule before it
-    // runs rather than giving NULL on every row.
-    if ((f->name == "DateAdd" || f->name == "DateDiff" || f->name == "DatePart") &&
-        e.args[0]->kind == Expr::Kind::String && !isDateInterval(e.args[0]->text))
-      throw base::Error(base::kErrSyntax,
-                        "Intervalo no admitido en la función '" + std::string(f->name) + "': '" +
-                            e.args[0]->text +
-                            "'. Use 'yyyy', 'q', 'm', 'd', 'ww', 'h', 'n' o 's'.");
+    // What a row can tell from the arguments written out is checked here, so that a mistaken
+    // interval or pattern stops the rule before it runs rather than failing on every row.
+    if (f->check) {
+      std::vector<std::optional<std::string_view>> literals;
+      for (const auto& arg : e.args)
+        literals.push_back(arg->kind == Expr::Kind::String || arg->kind == Expr::Kind::Number
+                               ? std::optional<std::string_view>(arg->text)
+                               : std::nullopt);
+      if (std::string refusal = f->check(literals); !refusal.empty())
+        throw base::Error(base::kErrSyntax, refusal);
+    }
     if (f->name == "IIf")
       return "(CASE WHEN " + condition(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
              expr(*e.args[2]) + " END)";

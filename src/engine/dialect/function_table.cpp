@@ -1,49 +1,32 @@
 #include "engine/dialect/function_table.h"
 
 #include <algorithm>
-
-#include "engine/dialect/functions.h"
+#include <iterator>
+#include <stdexcept>
+#include <vector>
 
 namespace kolt::engine::dialect {
 namespace {
 
-// Trim and its kind and the aggregates are written as SQLite built-ins; the functions that convert,
-// cut or compare text, and the date functions, are the dialect's own (functions.cpp,
-// date_functions.cpp). IIf has no SQLite name: the emitter writes it as a CASE.
+using enum FunctionFamily;
+
+// The aggregates are SQLite's own; IIf has no SQLite name: the emitter writes it as a CASE.
 // clang-format off
-constexpr AccessFunction kAccessFunctions[] = {
-  // Access      SQLite            fewest most  implementation
-  {"Trim",       "trim",           1,     1,    nullptr},
-  {"LTrim",      "ltrim",          1,     1,    nullptr},
-  {"RTrim",      "rtrim",          1,     1,    nullptr},
-  {"Len",        "kolt_len",       1,     1,    lenFunction},
-  {"Left",       "kolt_left",      2,     2,    leftFunction},
-  {"Right",      "kolt_right",     2,     2,    rightFunction},
-  {"Mid",        "kolt_mid",       2,     3,    midFunction},
-  {"Val",        "kolt_val",       1,     1,    valFunction},
-  {"CInt",       "kolt_cint",      1,     1,    cintFunction},
-  {"CDate",      "kolt_cdate",     1,     1,    cdateFunction},
-  {"UCase",      "kolt_ucase",     1,     1,    ucaseFunction},
-  {"LCase",      "kolt_lcase",     1,     1,    lcaseFunction},
-  {"Nz",         "kolt_nz",        1,     2,    nzFunction},
-  {"IIf",        "",               3,     3,    nullptr},
-  {"Count",      "count",          1,     1,    nullptr},
-  {"Sum",        "sum",            1,     1,    nullptr},
-  {"Min",        "min",            1,     1,    nullptr},
-  {"Max",        "max",            1,     1,    nullptr},
-  {"Avg",        "avg",            1,     1,    nullptr},
-  {"InStr",      "kolt_instr",     2,     3,    instrFunction},
-  {"CLng",       "kolt_clng",      1,     1,    clngFunction},
-  {"CDbl",       "kolt_cdbl",      1,     1,    cdblFunction},
-  {"CStr",       "kolt_cstr",      1,     1,    cstrFunction},
-  {"Year",       "kolt_year",      1,     1,    yearFunction},
-  {"Month",      "kolt_month",     1,     1,    monthFunction},
-  {"Day",        "kolt_day",       1,     1,    dayFunction},
-  {"DateSerial", "kolt_dateserial", 3,    3,    dateSerialFunction},
-  {"DateAdd",    "kolt_dateadd",   3,     3,    dateAddFunction},
-  {"DateDiff",   "kolt_datediff",  3,     3,    dateDiffFunction},
-  {"DatePart",   "kolt_datepart",  2,     2,    datePartFunction},
-  {"IsNull",     "kolt_isnull",    1,     1,    isNullFunction},
+constexpr AccessFunction kWrittenByTheEngine[] = {
+  {"IIf", "", 3, 3, nullptr, Condition,
+   "IIf(condición, sí, no)", "IIf(edad > 17, 'adulto', 'menor')",
+   "condición verdadera: `sí`; falsa o nula: `no`"},
+  {"Count", "count", 1, 1, nullptr, Aggregate,
+   "Count(valor)", "Having Count(*) > 1",
+   "cuenta los valores que no son nulos; `Count(*)` cuenta filas"},
+  {"Sum", "sum", 1, 1, nullptr, Aggregate,
+   "Sum(número)", "Having Sum(dias_esta) > 365", "no cuenta los nulos; sin valores: nulo"},
+  {"Min", "min", 1, 1, nullptr, Aggregate,
+   "Min(valor)", "Having Min(egreso) < #01/01/2024#", "no cuenta los nulos; sin valores: nulo"},
+  {"Max", "max", 1, 1, nullptr, Aggregate,
+   "Max(valor)", "Having Max(edad) > 100", "no cuenta los nulos; sin valores: nulo"},
+  {"Avg", "avg", 1, 1, nullptr, Aggregate,
+   "Avg(número)", "Having Avg(edad) > 80", "no cuenta los nulos; sin valores: nulo"},
 };
 // clang-format on
 
@@ -57,26 +40,42 @@ constexpr bool sameName(std::string_view a, std::string_view b) {
 }
 
 // Each name once in any letter case, so a lookup has one answer; a registered function has a name
-// to be registered under; and SQLite registers at most 127 arguments.
-constexpr bool wellFormed() {
-  for (auto f = std::begin(kAccessFunctions); f != std::end(kAccessFunctions); ++f) {
+// to be registered under; SQLite registers at most 127 arguments; and the reference has something
+// to say of each.
+bool wellFormed(const std::vector<AccessFunction>& rows) {
+  for (auto f = rows.begin(); f != rows.end(); ++f) {
     if (f->minArgs < 0 || f->minArgs > f->maxArgs || f->maxArgs > 127) return false;
     if (f->engine.empty() && f->implementation != nullptr) return false;
-    for (auto g = std::begin(kAccessFunctions); g != f; ++g)
+    if (f->usage.empty() || f->example.empty() || f->behaviour.empty()) return false;
+    for (auto g = rows.begin(); g != f; ++g)
       if (sameName(f->name, g->name)) return false;
   }
   return true;
 }
-static_assert(wellFormed());
+
+std::vector<AccessFunction> joinedRows() {
+  std::vector<AccessFunction> rows;
+  for (std::span<const AccessFunction> part :
+       {textAndNumberFunctions(), formatFunctions(), dateFunctions(),
+        std::span<const AccessFunction>(kWrittenByTheEngine)})
+    rows.insert(rows.end(), part.begin(), part.end());
+  std::stable_sort(rows.begin(), rows.end(),
+                   [](const auto& a, const auto& b) { return a.family < b.family; });
+  // The rows are constants of the program: a malformed one is a fault of this build, found by the
+  // first statement of any test.
+  if (!wellFormed(rows)) throw std::logic_error("kolt: la tabla de funciones está mal formada");
+  return rows;
+}
 
 }  // namespace
 
 std::span<const AccessFunction> accessFunctions() {
-  return kAccessFunctions;
+  static const std::vector<AccessFunction> rows = joinedRows();
+  return rows;
 }
 
 const AccessFunction* findAccessFunction(std::string_view name) {
-  for (const AccessFunction& f : kAccessFunctions)
+  for (const AccessFunction& f : accessFunctions())
     if (sameName(f.name, name)) return &f;
   return nullptr;
 }

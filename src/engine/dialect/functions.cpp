@@ -10,10 +10,12 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
 #include <utility>
 #include <vector>
 
 #include "base/date_text.h"
+#include "base/platform/local_time.h"
 #include "engine/dialect/emitter.h"
 #include "engine/dialect/function_table.h"
 
@@ -70,8 +72,10 @@ bool isBlank(char c) {
   return c == ' ' || c == '\t' || c == '\n' || c == '\r';
 }
 
-// The text an Access function sees for a value: numbers as the engine prints them.
+// The text an Access function sees for a value: numbers as the engine prints them, dates in the
+// short date form (accessDateText).
 std::optional<std::string> textOf(sqlite3_value* v) {
+  if (const auto date = storedDate(v)) return accessDateText(*date);
   switch (sqlite3_value_type(v)) {
     case SQLITE_NULL:
       return std::nullopt;
@@ -94,11 +98,11 @@ std::optional<std::string> textOf(sqlite3_value* v) {
 }
 
 // An argument's text for the string functions: read in place when it is text already, since they
-// run for every row a rule reads; a number is written out first, as textOf does.
+// run for every row a rule reads; a number or a date is written out first, as textOf does.
 class TextArgument {
  public:
   explicit TextArgument(sqlite3_value* v) {
-    if (sqlite3_value_type(v) == SQLITE_TEXT) {
+    if (sqlite3_value_type(v) == SQLITE_TEXT && !storedDate(v)) {
       const auto* text = reinterpret_cast<const char*>(sqlite3_value_text(v));
       view_ = std::string_view(text, static_cast<std::size_t>(sqlite3_value_bytes(v)));
     } else {
@@ -143,8 +147,6 @@ bool countArgument(sqlite3_context* ctx, sqlite3_value* v, std::size_t& out) {
   out = n > 1e9 ? static_cast<std::size_t>(1e9) : static_cast<std::size_t>(n);
   return true;
 }
-
-}  // namespace
 
 void lenFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (sqlite3_value_type(argv[0]) == SQLITE_BLOB) {
@@ -240,8 +242,6 @@ void cdateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
     sqlite3_result_null(ctx);
 }
 
-namespace {
-
 // Upper case of the letters fold() lowers.
 char32_t unfold(char32_t c) {
   if (c < 0x80) return (c >= 'a' && c <= 'z') ? c - 32 : c;
@@ -315,15 +315,15 @@ std::optional<double> accessNumber(sqlite3_value* v) {
     case SQLITE_FLOAT:
       return sqlite3_value_double(v);
     case SQLITE_TEXT: {
-      const TextArgument text(v);
-      if (auto n = strictNumber(text.view())) return n;
-      if (auto d = base::parseCanonical(text.view())) return base::toSerial(*d);
-      return std::nullopt;
+      if (const auto d = storedDate(v)) return base::toSerial(*d);
+      return strictNumber(TextArgument(v).view());
     }
     default:
       return std::nullopt;
   }
 }
+
+namespace {
 
 void clngFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const auto n = roundedInRange(accessNumber(argv[0]), -2147483648.0, 2147483647.0);
@@ -352,21 +352,45 @@ void isNullFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   sqlite3_result_int(ctx, sqlite3_value_type(argv[0]) == SQLITE_NULL ? -1 : 0);
 }
 
-// InStr([start,] text, sought): the position of `sought` in `text` from `start`, letter case
-// ignored; 0 when it is not there, `start` for an empty `sought` within the text.
+// Whether a comparison argument asks for bytes compared as they are (0, vbBinaryCompare) rather
+// than letter case ignored (1, vbTextCompare; 2, the database's order, which ignores it too).
+std::optional<bool> binaryCompare(sqlite3_value* v) {
+  const auto n = accessNumber(v);
+  if (!n || (*n != 0 && *n != 1 && *n != 2)) return std::nullopt;
+  return *n == 0;
+}
+
+std::u32string charactersOf(std::string_view text, bool binary) {
+  if (!binary) return foldedCharacters(text);
+  std::u32string out;
+  for (std::size_t i = 0; i < text.size();) out += decode(text, i);
+  return out;
+}
+
+void invalidArgument(sqlite3_context* ctx) {
+  sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
+}
+
+// InStr([start,] text, sought[, compare]): the position of `sought` in `text` from `start`, letter
+// case ignored unless `compare` is 0; 0 when it is not there, `start` for an empty `sought` within
+// the text. `compare` needs `start` before it, as in Access.
 void instrFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
   if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
   std::size_t start = 1;
-  if (argc == 3) {
+  if (argc >= 3) {
     if (!countArgument(ctx, argv[0], start)) return;
-    if (start == 0) {
-      sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
-      return;
-    }
+    if (start == 0) return invalidArgument(ctx);
   }
-  const TextArgument textArgument(argv[argc - 2]), soughtArgument(argv[argc - 1]);
-  const std::u32string text = foldedCharacters(textArgument.view());
-  const std::u32string sought = foldedCharacters(soughtArgument.view());
+  bool binary = false;
+  if (argc == 4) {
+    const auto compare = binaryCompare(argv[3]);
+    if (!compare) return invalidArgument(ctx);
+    binary = *compare;
+  }
+  const int textAt = argc == 2 ? 0 : 1;
+  const TextArgument textArgument(argv[textAt]), soughtArgument(argv[textAt + 1]);
+  const std::u32string text = charactersOf(textArgument.view(), binary);
+  const std::u32string sought = charactersOf(soughtArgument.view(), binary);
   if (start > text.size()) return sqlite3_result_int(ctx, 0);
   if (sought.empty()) return sqlite3_result_int64(ctx, static_cast<sqlite3_int64>(start));
   const std::size_t at = text.find(sought, start - 1);
@@ -384,6 +408,8 @@ void lcaseFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   const TextArgument text(argv[0]);
   resultText(ctx, accessLCase(text.view()));
 }
+
+}  // namespace
 
 // & joins the texts of its operands, a NULL one as ''; two NULLs give NULL.
 void concatFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -737,6 +763,30 @@ std::optional<int> accessCInt(std::string_view text) {
   return accessCInt(*n);
 }
 
+namespace {
+
+// A time of day as CDate reads it: h:mm or h:mm:ss, on 24 hours or on 12 followed by the
+// designator a Windows set to Spanish (Mexico) writes ("a. m.", "p. m."), or its English one.
+std::optional<base::DateTime> timeOfDay(std::string_view text) {
+  base::DateTime t;
+  int used = 0;
+  const std::string s(text);
+  if (std::sscanf(s.c_str(), "%2d:%2d%n:%2d%n", &t.hour, &t.minute, &used, &t.second, &used) < 2)
+    return std::nullopt;
+  std::string designator;
+  for (char c : s.substr(static_cast<std::size_t>(used)))
+    if (c != ' ' && c != '.')
+      designator += static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+  if (t.minute < 0 || t.minute > 59 || t.second < 0 || t.second > 59 || t.hour < 0)
+    return std::nullopt;
+  if (designator.empty()) return t.hour <= 23 ? std::optional(t) : std::nullopt;
+  if ((designator != "am" && designator != "pm") || t.hour < 1 || t.hour > 12) return std::nullopt;
+  t.hour = t.hour % 12 + (designator == "pm" ? 12 : 0);
+  return t;
+}
+
+}  // namespace
+
 std::optional<std::string> accessCDate(std::string_view text) {
   std::size_t begin = 0, end = text.size();
   while (begin < end && isBlank(text[begin])) ++begin;
@@ -771,15 +821,353 @@ std::optional<std::string> accessCDate(std::string_view text) {
     return std::nullopt;
   }
   if (dateEnd < s.size()) {
-    int used = 0;
-    const std::string time = s.substr(dateEnd + 1);
-    if (std::sscanf(time.c_str(), "%2d:%2d:%2d%n", &d.hour, &d.minute, &d.second, &used) != 3 ||
-        static_cast<std::size_t>(used) != time.size() || d.hour < 0 || d.hour > 23 ||
-        d.minute < 0 || d.minute > 59 || d.second < 0 || d.second > 59)
-      return std::nullopt;
+    const auto time = timeOfDay(s.substr(dateEnd + 1));
+    if (!time) return std::nullopt;
+    d.hour = time->hour, d.minute = time->minute, d.second = time->second;
   }
   if (!base::isValidDate(d.year, d.month, d.day)) return std::nullopt;
   return base::formatCanonical(d);
+}
+
+namespace {
+
+// Trim and its kind take away spaces only: a tab or a line break stays, as in Access.
+void trimFunction(sqlite3_context* ctx, sqlite3_value* v, bool left, bool right) {
+  if (sqlite3_value_type(v) == SQLITE_NULL) return sqlite3_result_null(ctx);
+  const TextArgument argument(v);
+  std::string_view text = argument.view();
+  while (left && !text.empty() && text.front() == ' ') text.remove_prefix(1);
+  while (right && !text.empty() && text.back() == ' ') text.remove_suffix(1);
+  resultText(ctx, text);
+}
+void trimBothFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  trimFunction(ctx, argv[0], true, true);
+}
+void trimLeftFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  trimFunction(ctx, argv[0], true, false);
+}
+void trimRightFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  trimFunction(ctx, argv[0], false, true);
+}
+
+// Replace(text, sought, instead[, start[, count[, compare]]]): the text from `start` on, with
+// `count` occurrences of `sought` (all for -1) found left to right, letter case ignored unless
+// `compare` is 0, written as `instead`. An empty `sought` or a count of 0 leaves the text whole.
+void replaceFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  std::size_t start = 1;
+  if (argc >= 4 && (!countArgument(ctx, argv[3], start))) return;
+  if (start == 0) return invalidArgument(ctx);
+  std::int64_t count = -1;
+  if (argc >= 5) {
+    const auto n = roundedInRange(accessNumber(argv[4]), -1, 2147483647.0);
+    if (!n) return invalidArgument(ctx);
+    count = *n;
+  }
+  bool binary = false;
+  if (argc == 6) {
+    const auto compare = binaryCompare(argv[5]);
+    if (!compare) return invalidArgument(ctx);
+    binary = *compare;
+  }
+  const TextArgument textArgument(argv[0]), soughtArgument(argv[1]), insteadArgument(argv[2]);
+  const std::string_view text = textArgument.view();
+  const std::u32string sought = charactersOf(soughtArgument.view(), binary);
+  if (sought.empty() || count == 0) return resultText(ctx, text);
+  std::u32string original;
+  for (std::size_t i = 0; i < text.size();) original += decode(text, i);
+  if (start > original.size()) return resultText(ctx, "");
+  const std::u32string compared = charactersOf(text, binary);
+  std::string out;
+  for (std::size_t i = start - 1; i < original.size();) {
+    if (count != 0 && compared.compare(i, sought.size(), sought) == 0) {
+      out += insteadArgument.view();
+      i += sought.size();
+      if (count > 0) --count;
+    } else {
+      encode(original[i++], out);
+    }
+  }
+  resultText(ctx, out);
+}
+
+// StrComp(a, b[, compare]): -1, 0 or 1 as a sorts before, with or after b; letter case ignored
+// unless `compare` is 0.
+void strCompFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (sqlite3_value_type(argv[0]) == SQLITE_NULL || sqlite3_value_type(argv[1]) == SQLITE_NULL)
+    return sqlite3_result_null(ctx);
+  bool binary = false;
+  if (argc == 3) {
+    const auto compare = binaryCompare(argv[2]);
+    if (!compare) return invalidArgument(ctx);
+    binary = *compare;
+  }
+  const TextArgument a(argv[0]), b(argv[1]);
+  int order = 0;
+  if (binary) {
+    const std::u32string x = charactersOf(a.view(), true), y = charactersOf(b.view(), true);
+    order = x < y ? -1 : x == y ? 0 : 1;
+  } else {
+    order = compareText(a.view(), b.view());
+  }
+  sqlite3_result_int(ctx, order < 0 ? -1 : order > 0 ? 1 : 0);
+}
+
+// A text that Access reads as a number: as CDbl reads it, or &H / &O digits.
+bool numericText(std::string_view text) {
+  if (strictNumber(text)) return true;
+  std::size_t begin = 0, end = text.size();
+  while (begin < end && isBlank(text[begin])) ++begin;
+  while (end > begin && isBlank(text[end - 1])) --end;
+  const std::string_view s = text.substr(begin, end - begin);
+  if (s.size() < 3 || s[0] != '&') return false;
+  const bool hex = s[1] == 'H' || s[1] == 'h', octal = s[1] == 'O' || s[1] == 'o';
+  if (!hex && !octal) return false;
+  return std::all_of(s.begin() + 2, s.end(), [&](char c) {
+    return hex ? std::isxdigit(static_cast<unsigned char>(c)) != 0 : c >= '0' && c <= '7';
+  });
+}
+
+// IsNumeric and IsDate give -1 (True) or 0, Null being neither a number nor a date; a date is no
+// number, and a number is no date.
+void isNumericFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  bool numeric = false;
+  switch (sqlite3_value_type(argv[0])) {
+    case SQLITE_INTEGER:
+    case SQLITE_FLOAT:
+      numeric = true;
+      break;
+    case SQLITE_TEXT:
+      numeric = !storedDate(argv[0]) && numericText(TextArgument(argv[0]).view());
+      break;
+    default:
+      break;
+  }
+  sqlite3_result_int(ctx, numeric ? -1 : 0);
+}
+
+void isDateFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  const bool date = sqlite3_value_type(argv[0]) == SQLITE_TEXT &&
+                    (storedDate(argv[0]) || accessCDate(TextArgument(argv[0]).view()));
+  sqlite3_result_int(ctx, date ? -1 : 0);
+}
+
+// Int, Fix, Abs, Sgn and Round read their argument as CDbl does; a text that is no number is
+// Access's type mismatch, here Null.
+void numberFunction(sqlite3_context* ctx, sqlite3_value* v, double (*operation)(double)) {
+  const auto n = accessNumber(v);
+  n ? resultNumber(ctx, operation(*n)) : sqlite3_result_null(ctx);
+}
+void intFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  numberFunction(ctx, argv[0], [](double n) { return std::floor(n); });
+}
+void fixFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  numberFunction(ctx, argv[0], [](double n) { return std::trunc(n); });
+}
+void absFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  numberFunction(ctx, argv[0], [](double n) { return std::fabs(n); });
+}
+void sgnFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
+  numberFunction(ctx, argv[0], [](double n) { return n > 0 ? 1.0 : n < 0 ? -1.0 : 0.0; });
+}
+
+// Round(n[, places]) rounds half to even at `places` decimals, as Access does: Round(2.5) is 2,
+// Round(0.125, 2) is 0.12. A half is judged on the number as written in decimals, not on the
+// nearest binary fraction (2.675 is stored a hair below 2.675, yet is a half).
+void roundFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  if (anyNull(argc, argv)) return sqlite3_result_null(ctx);
+  const auto n = accessNumber(argv[0]);
+  const auto places =
+      argc == 2 ? roundedInRange(accessNumber(argv[1]), -1e9, 1e9) : std::optional<std::int64_t>(0);
+  if (!n || !places) return sqlite3_result_null(ctx);
+  if (*places < 0) return invalidArgument(ctx);
+  if (*places > 15 || !std::isfinite(*n)) return resultNumber(ctx, *n);
+  const double scale = std::pow(10.0, static_cast<double>(*places));
+  const double scaled = *n * scale;
+  const double below = std::floor(scaled);
+  double rounded;
+  if (std::fabs(scaled - below - 0.5) <= 1e-9 * std::max(1.0, std::fabs(scaled)))
+    rounded = std::fmod(below, 2.0) == 0 ? below : below + 1;
+  else
+    rounded = std::nearbyint(scaled);
+  resultNumber(ctx, rounded / scale);
+}
+
+// A value as a condition: true for a number other than 0, or a text that is one; false for 0,
+// Null, and a text that is no number.
+bool holds(sqlite3_value* v) {
+  const auto n = accessNumber(v);
+  return n && *n != 0;
+}
+
+// Switch(condition1, value1, ...): the value after the first condition that holds; Null when none
+// does.
+void switchFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  for (int i = 0; i + 1 < argc; i += 2)
+    if (holds(argv[i])) return sqlite3_result_value(ctx, argv[i + 1]);
+  sqlite3_result_null(ctx);
+}
+
+// Choose(index, choice1, ...): the choice at `index`, rounded half to even; Null when there is
+// none there.
+void chooseFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv) {
+  const auto index = roundedInRange(accessNumber(argv[0]), -1e9, 1e9);
+  if (!index || *index < 1 || *index >= argc) return sqlite3_result_null(ctx);
+  sqlite3_result_value(ctx, argv[*index]);
+}
+
+std::string switchCheck(LiteralArguments arguments) {
+  if (arguments.size() % 2 == 0) return {};
+  return "La función 'Switch' lleva pares de condición y valor: tiene " +
+         std::to_string(arguments.size()) +
+         " argumentos. Escriba un valor después de cada condición.";
+}
+
+using enum FunctionFamily;
+
+// clang-format off
+constexpr AccessFunction kRows[] = {
+  {"Len", "kolt_len", 1, 1, lenFunction, Text,
+   "Len(texto)", "Where Len(Trim(folio)) <> 8",
+   "cuenta caracteres (ñ y acentos cuentan uno); una fecha cuenta los de `dd/mm/aaaa`"},
+  {"Left", "kolt_left", 2, 2, leftFunction, Text,
+   "Left(texto, n)", "Where Left(afecprin, 1) = 'O'",
+   "los n primeros caracteres; n negativo: error que detiene la regla"},
+  {"Right", "kolt_right", 2, 2, rightFunction, Text,
+   "Right(texto, n)", "Where Right(egreso, 4) = '2024'",
+   "los n últimos caracteres; de una fecha, los de `dd/mm/aaaa`"},
+  {"Mid", "kolt_mid", 2, 3, midFunction, Text,
+   "Mid(texto, inicio[, n])", "Mid(afecprin, 2, 2)",
+   "`inicio` cuenta desde 1; sin n, hasta el final; `inicio` 0: error que detiene la regla"},
+  {"InStr", "kolt_instr", 2, 4, instrFunction, Text,
+   "InStr([inicio,] texto, buscado[, comparación])", "Where InStr(afecprin, 'X') > 0",
+   "posición desde 1, sin distinguir mayúsculas (con `comparación` 0 las distingue; la lleva solo "
+   "si lleva `inicio`); 0 si no está; `inicio` mayor que el largo: 0"},
+  {"UCase", "kolt_ucase", 1, 1, ucaseFunction, Text,
+   "UCase(texto)", "UCase(clues)", "mayúsculas, también ñ y vocales acentuadas"},
+  {"LCase", "kolt_lcase", 1, 1, lcaseFunction, Text,
+   "LCase(texto)", "LCase(clues)", "minúsculas, también Ñ y vocales acentuadas"},
+  {"Trim", "kolt_trim", 1, 1, trimBothFunction, Text,
+   "Trim(texto)", "Where Trim(afecprin) = ''", "quita los espacios de ambos lados (no tabuladores)"},
+  {"LTrim", "kolt_ltrim", 1, 1, trimLeftFunction, Text,
+   "LTrim(texto)", "LTrim(folio)", "quita los espacios del lado izquierdo"},
+  {"RTrim", "kolt_rtrim", 1, 1, trimRightFunction, Text,
+   "RTrim(texto)", "RTrim(folio)", "quita los espacios del lado derecho"},
+  {"Replace", "kolt_replace", 3, 6, replaceFunction, Text,
+   "Replace(texto, buscado, nuevo[, inicio[, cuántos[, comparación]]])",
+   "Replace(folio, '-', '')",
+   "cambia cada `buscado` (o los `cuántos` primeros; -1: todos) por `nuevo`, sin distinguir "
+   "mayúsculas salvo con `comparación` 0; da el texto desde `inicio`; `buscado` vacío: el texto "
+   "igual; `inicio` mayor que el largo: `''`"},
+  {"StrComp", "kolt_strcomp", 2, 3, strCompFunction, Text,
+   "StrComp(texto1, texto2[, comparación])", "Where StrComp(clues, clues_ant) <> 0",
+   "-1, 0 o 1 según texto1 va antes, es igual o va después; sin distinguir mayúsculas salvo con "
+   "`comparación` 0"},
+  {"Left$", "kolt_left", 2, 2, leftFunction, Text,
+   "Left$(texto, n)", "Left$(afecprin, 3)", "como `Left`"},
+  {"Right$", "kolt_right", 2, 2, rightFunction, Text,
+   "Right$(texto, n)", "Right$(folio, 2)", "como `Right`"},
+  {"Mid$", "kolt_mid", 2, 3, midFunction, Text,
+   "Mid$(texto, inicio[, n])", "Mid$(afecprin, 2, 2)", "como `Mid`"},
+  {"UCase$", "kolt_ucase", 1, 1, ucaseFunction, Text,
+   "UCase$(texto)", "UCase$(clues)", "como `UCase`"},
+  {"LCase$", "kolt_lcase", 1, 1, lcaseFunction, Text,
+   "LCase$(texto)", "LCase$(clues)", "como `LCase`"},
+  {"Trim$", "kolt_trim", 1, 1, trimBothFunction, Text,
+   "Trim$(texto)", "Trim$(folio)", "como `Trim`"},
+  {"LTrim$", "kolt_ltrim", 1, 1, trimLeftFunction, Text,
+   "LTrim$(texto)", "LTrim$(folio)", "como `LTrim`"},
+  {"RTrim$", "kolt_rtrim", 1, 1, trimRightFunction, Text,
+   "RTrim$(texto)", "RTrim$(folio)", "como `RTrim`"},
+  {"Int", "kolt_int", 1, 1, intFunction, Number,
+   "Int(número)", "Where Int(edad / 5) = 3",
+   "el entero igual o menor: `Int(-8.4)` es -9"},
+  {"Fix", "kolt_fix", 1, 1, fixFunction, Number,
+   "Fix(número)", "Where Fix(peso / 1000) > 4",
+   "quita los decimales: `Fix(-8.4)` es -8"},
+  {"Abs", "kolt_abs", 1, 1, absFunction, Number,
+   "Abs(número)", "Where Abs(edad - edad_ant) > 1", "el valor sin signo"},
+  {"Sgn", "kolt_sgn", 1, 1, sgnFunction, Number,
+   "Sgn(número)", "Where Sgn(dias_esta) = -1", "-1, 0 o 1 según el signo"},
+  {"Round", "kolt_round", 1, 2, roundFunction, Number,
+   "Round(número[, decimales])", "Where Round(peso / 1000, 1) > 4.5",
+   "redondeo a par: `Round(2.5)` es 2, `Round(3.5)` es 4, `Round(0.125, 2)` es 0.12; decimales "
+   "negativos: error que detiene la regla"},
+  {"Val", "kolt_val", 1, 1, valFunction, Conversion,
+   "Val(texto)", "Where Val(gestac) > 42",
+   "lee el número del principio (`Val('12abc')` es 12, `Val('abc')` es 0)"},
+  {"CInt", "kolt_cint", 1, 1, cintFunction, Conversion,
+   "CInt(valor)", "Where CInt(gestac) < 20",
+   "redondeo a par (`CInt(2.5)` es 2, `CInt(3.5)` es 4); texto no numérico o fuera de -32768 a "
+   "32767: nulo"},
+  {"CLng", "kolt_clng", 1, 1, clngFunction, Conversion,
+   "CLng(valor)", "Where CLng(folio) > 1000",
+   "como `CInt`, de -2147483648 a 2147483647; una fecha da su número de serie"},
+  {"CDbl", "kolt_cdbl", 1, 1, cdblFunction, Conversion,
+   "CDbl(valor)", "CDbl(pesoprod) / 1000",
+   "texto no numérico: nulo; una fecha da su número de serie"},
+  {"CStr", "kolt_cstr", 1, 1, cstrFunction, Conversion,
+   "CStr(valor)", "CStr(edad) & ' años'",
+   "un número como Access lo escribe (`0.1 + 0.2` es `'0.3'`); una fecha como `dd/mm/aaaa`, con "
+   "la hora solo si la tiene"},
+  {"CDate", "kolt_cdate", 1, 1, cdateFunction, Conversion,
+   "CDate(valor)", "Where CDate(fecha_texto) >= #01/01/2024#",
+   "lee `aaaa-mm-dd`, `dd/mm/aaaa` (día primero), con la hora `hh:mm[:ss]` de 24 horas o con "
+   "`a. m.`/`p. m.`, y números de serie; lo demás: nulo",
+   true},
+  {"IsNumeric", "kolt_isnumeric", 1, 1, isNumericFunction, Conversion,
+   "IsNumeric(valor)", "Where Not IsNumeric(gestac)",
+   "-1 si es un número o un texto que se lee como número (`' 12 '`, `'1.5E3'`, `'&H1F'`), 0 si "
+   "no; nulo, `''` y una fecha dan 0"},
+  {"IsDate", "kolt_isdate", 1, 1, isDateFunction, Conversion,
+   "IsDate(valor)", "Where Not IsDate(fecha_texto)",
+   "-1 si es una fecha o un texto que `CDate` lee, 0 si no; nulo y números dan 0"},
+  {"Nz", "kolt_nz", 1, 2, nzFunction, Condition,
+   "Nz(valor[, otro])", "Where Nz(afecprin) = ''",
+   "nulo: `''` (o `otro`); `Nz('')` es `''`"},
+  {"IsNull", "kolt_isnull", 1, 1, isNullFunction, Condition,
+   "IsNull(valor)", "Where IsNull(causaext)", "-1 (verdadero) si es nulo, 0 si no"},
+  {"Switch", "kolt_switch", 2, 126, switchFunction, Condition,
+   "Switch(condición1, valor1, ...)", "Switch(edad < 18, 'menor', edad < 65, 'adulto', True, 'mayor')",
+   "el valor de la primera condición verdadera; si ninguna lo es, nulo; una condición nula no "
+   "cumple", false, switchCheck},
+  {"Choose", "kolt_choose", 2, 127, chooseFunction, Condition,
+   "Choose(índice, valor1, ...)", "Choose(sexo, 'hombre', 'mujer')",
+   "el valor en la posición `índice` (redondeado a par); fuera de la lista o nulo: nulo"},
+};
+// clang-format on
+
+}  // namespace
+
+std::span<const AccessFunction> textAndNumberFunctions() {
+  return kRows;
+}
+
+std::string accessDateText(const base::DateTime& date) {
+  char buffer[48];
+  const bool dayZero = date.year == 1899 && date.month == 12 && date.day == 30;
+  const bool hasTime = date.hour != 0 || date.minute != 0 || date.second != 0;
+  std::string out;
+  if (!dayZero) {
+    std::snprintf(buffer, sizeof buffer, "%02d/%02d/%04d", date.day, date.month, date.year);
+    out = buffer;
+  }
+  if (hasTime || dayZero) {
+    const int hour = date.hour % 12 == 0 ? 12 : date.hour % 12;
+    std::snprintf(buffer, sizeof buffer, "%02d:%02d:%02d %s", hour, date.minute, date.second,
+                  date.hour < 12 ? "a. m." : "p. m.");
+    out += (out.empty() ? "" : " ") + std::string(buffer);
+  }
+  return out;
+}
+
+std::optional<base::DateTime> storedDate(sqlite3_value* v) {
+  if (sqlite3_value_type(v) != SQLITE_TEXT) return std::nullopt;
+  // Every stored date has one of two lengths; most texts are turned away on that alone.
+  const int size = sqlite3_value_bytes(v);
+  if (size != 19 && size != 27) return std::nullopt;
+  return base::parseCanonical(std::string_view(reinterpret_cast<const char*>(sqlite3_value_text(v)),
+                                               static_cast<std::size_t>(size)));
 }
 
 void registerFunctions(sqlite3* db) {
@@ -806,6 +1194,24 @@ void registerFunctions(sqlite3* db) {
       {kCompareFunction, compareFunction}};
   for (const auto& [name, implementation] : operators)
     sqlite3_create_function(db, name, 2, flags, nullptr, implementation, nullptr, nullptr);
+
+  const std::tm now = platform::localTime(std::time(nullptr));
+  base::DateTime start;
+  start.year = now.tm_year + 1900, start.month = now.tm_mon + 1, start.day = now.tm_mday;
+  start.hour = now.tm_hour, start.minute = now.tm_min, start.second = std::min(now.tm_sec, 59);
+  setRunStart(db, start);
+}
+
+// Date() and Now() read the moment from the registration, each holding its own copy.
+void setRunStart(sqlite3* db, const base::DateTime& start) {
+  const int flags = SQLITE_UTF8 | SQLITE_DETERMINISTIC | SQLITE_INNOCUOUS;
+  for (std::string_view name : {"Date", "Now"}) {
+    const AccessFunction* f = findAccessFunction(name);
+    const std::string engine(f->engine);
+    sqlite3_create_function_v2(db, engine.c_str(), 0, flags, new base::DateTime(start),
+                               f->implementation, nullptr, nullptr,
+                               [](void* p) { delete static_cast<base::DateTime*>(p); });
+  }
 }
 
 }  // namespace kolt::engine::dialect

@@ -1,7 +1,8 @@
 // The Access functions and the case-insensitive collation, as SQLite functions.
 //
-// Each returns NULL for a NULL argument, but for those whose purpose is NULL (Nz, IsNull) and for
-// &, which takes one NULL as ''. Where the Access engine raises an error on a value it cannot
+// Each returns NULL for a NULL argument, but for those whose purpose is NULL (Nz, IsNull, and the
+// tests IsNumeric and IsDate), for those that choose among their arguments (Switch, Choose), and
+// for &, which takes one NULL as ''. Where the Access engine raises an error on a value it cannot
 // convert (CInt of 'abc', of '' or of 40000), the row is given NULL instead: the engine's error
 // would abandon the whole statement, and so every finding of the rule, over one bad value.
 #pragma once
@@ -19,33 +20,12 @@ struct sqlite3_value;
 namespace kolt::engine::dialect {
 
 // Registers the collation and, under each row's SQLite name of function_table.h, the functions the
-// table gives an implementation, once for each number of arguments the row allows.
+// table gives an implementation, once for each number of arguments the row allows. Date() and Now()
+// give the moment of this call until setRunStart fixes another.
 void registerFunctions(sqlite3* db);
-
-// The implementations the table names.
-void lenFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void leftFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void rightFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void midFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void valFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void cintFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void cdateFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void clngFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void cdblFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void cstrFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void nzFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void isNullFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void instrFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void ucaseFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void lcaseFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-// date_functions.cpp
-void yearFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void monthFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void dayFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void dateSerialFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void dateAddFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void dateDiffFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
-void datePartFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+// Date() and Now() give `start` (its day, and the day with its time) for every later statement, so
+// that a run repeated on the same source finds the same rows whatever the hour.
+void setRunStart(sqlite3* db, const base::DateTime& start);
 
 // The operators whose Access behaviour SQLite's own lack; the emitter writes each as a call of the
 // SQLite name beside it, and registerFunctions registers them with two arguments.
@@ -70,9 +50,6 @@ void integerDivideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv)
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void compareFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
-// The intervals DateAdd, DateDiff and DatePart take ('yyyy', 'q', 'm', 'd', 'ww', 'h', 'n', 's'),
-// in any letter case.
-bool isDateInterval(std::string_view interval);
 // What is wrong with a Like pattern, in words for its author (a [ without its ], a range such as
 // [Z-A] whose first character sorts after its last); empty for a well formed one.
 std::string likePatternFault(std::string_view pattern);
@@ -81,8 +58,10 @@ std::string likePatternFault(std::string_view pattern);
 // A malformed pattern matches nothing.
 bool accessLike(std::string_view text, std::string_view pattern);
 
-// Exposed for tests. Texts compare as the Access engine compares them: letter case ignored, an
-// accent telling texts apart but sorting a letter just after the plain one (a < á < b, n < ñ < o).
+// Shared by the files of the implementations (functions.cpp, date_functions.cpp,
+// format_function.cpp, comparison.cpp) and read by the tests. Texts compare as the Access engine
+// compares them: letter case ignored, an accent telling texts apart but sorting a letter just
+// after the plain one (a < á < b, n < ñ < o).
 int compareIgnoringCase(std::string_view a, std::string_view b);
 std::optional<double> accessVal(std::string_view text);
 std::optional<int> accessCInt(std::string_view text);
@@ -95,5 +74,12 @@ std::optional<double> accessNumber(sqlite3_value* v);
 std::optional<base::DateTime> accessDate(sqlite3_value* v);
 std::string accessUCase(std::string_view text);
 std::string accessLCase(std::string_view text);
+// A date as Access writes it as text on a Windows set to Spanish (Mexico): the short date form
+// dd/mm/aaaa, then, only when the time of day is not midnight, the long time form hh:mm:ss with
+// "a. m." or "p. m." ("31/01/2024 10:30:00 p. m."); a time on the day 30/12/1899, which is the
+// time alone, is written without its date.
+std::string accessDateText(const base::DateTime& date);
+// A text value that is a date as the engine stores it (base/date_text.h); nullopt for any other.
+std::optional<base::DateTime> storedDate(sqlite3_value* v);
 
 }  // namespace kolt::engine::dialect

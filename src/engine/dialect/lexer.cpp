@@ -95,6 +95,8 @@ std::vector<Token> tokenize(std::string_view s) {
       tokens.push_back({TokenKind::Number, std::string(s.substr(start, i - start)), start});
     } else if (isNameByte(static_cast<unsigned char>(c))) {
       while (i < s.size() && isNameByte(static_cast<unsigned char>(s[i]))) ++i;
+      // Left$, Mid$, ...: the $ forms of the text functions are names of their own.
+      if (i < s.size() && s[i] == '$') ++i;
       tokens.push_back({TokenKind::Word, std::string(s.substr(start, i - start)), start});
     } else {
       static constexpr std::string_view kTwo[] = {"<>", "<=", ">=", "!="};
@@ -102,7 +104,7 @@ std::vector<Token> tokenize(std::string_view s) {
       for (auto two : kTwo)
         if (s.substr(i, 2) == two) symbol = two;
       if (symbol.size() == 1 &&
-          std::string_view("=<>(),.*+-/&;\\^").find(c) == std::string_view::npos)
+          std::string_view("=<>(),.*+-/&;\\^!").find(c) == std::string_view::npos)
         fail("carácter inesperado '" + symbol + "'", start);
       i += symbol.size();
       tokens.push_back({TokenKind::Symbol, std::move(symbol), start});

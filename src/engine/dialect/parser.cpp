@@ -177,7 +177,8 @@ class Parser {
   std::unique_ptr<Select> select() {
     expect("SELECT");
     auto s = std::make_unique<Select>();
-    if (accept("DISTINCT")) s->distinct = true;
+    // ALL, every row, is what a select gives without DISTINCT.
+    if (!accept("ALL") && accept("DISTINCT")) s->distinct = true;
     if (peek().is("DISTINCTROW")) refuse("DISTINCTROW");
     if (accept("TOP")) {
       const Token& count = next();
@@ -524,6 +525,12 @@ class Parser {
         e->qualifier = std::move(first);
         return e;
       }
+      auto e = make(Expr::Kind::Column, name("el nombre de una columna"));
+      e->qualifier = std::move(first);
+      return e;
+    }
+    // tabla!campo is Access's other way of writing tabla.campo.
+    if (acceptSymbol("!")) {
       auto e = make(Expr::Kind::Column, name("el nombre de una columna"));
       e->qualifier = std::move(first);
       return e;

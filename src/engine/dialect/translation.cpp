@@ -1,7 +1,9 @@
 #include "engine/dialect/translation.h"
 
+#include "base/date_text.h"
 #include "base/error.h"
 #include "engine/dialect/emitter.h"
+#include "engine/dialect/function_table.h"
 #include "engine/dialect/lexer.h"
 #include "engine/dialect/parser.h"
 
@@ -44,6 +46,34 @@ bool selectNamesOtherDatabase(const dialect::Select& s) {
   return false;
 }
 
+// Whether an expression is sure to give a date: a date literal, a call of a function whose row
+// says so, or an IIf whose two branches are both.
+bool givesDate(const dialect::Expr& e) {
+  switch (e.kind) {
+    case dialect::Expr::Kind::Date:
+      return true;
+    case dialect::Expr::Kind::Function: {
+      const dialect::AccessFunction* f = dialect::findAccessFunction(e.text);
+      if (f && f->givesDate) return true;
+      return f && f->name == "IIf" && e.args.size() == 3 && givesDate(*e.args[1]) &&
+             givesDate(*e.args[2]);
+    }
+    default:
+      return false;
+  }
+}
+
+// Column by column, as the select list gives them; nothing when a * makes the columns more than
+// the items.
+std::vector<std::string> computedTypes(const dialect::Select& s) {
+  std::vector<std::string> types;
+  for (const auto& item : s.items) {
+    if (item.expr->kind == dialect::Expr::Kind::Star) return {};
+    types.push_back(givesDate(*item.expr) ? std::string(base::kDateType) : std::string());
+  }
+  return types;
+}
+
 }  // namespace
 
 Translation translate(std::string_view statement) {
@@ -58,6 +88,7 @@ Translation translate(std::string_view statement) {
       }
       t.target = st.select->into->table;
       t.inFile = st.select->into->inFile;
+      t.computedTypes = computedTypes(*st.select);
       if (st.select->into->connect) {
         if (!dialect::isExcelConnect(*st.select->into->connect) || !t.inFile)
           throw base::Error(base::kErrSyntax, "No se puede exportar a '" +

@@ -7,6 +7,7 @@
 #include <string>
 #include <string_view>
 #include <unordered_map>
+#include <vector>
 
 namespace kolt::engine {
 
@@ -21,6 +22,10 @@ struct Translation {
   std::string sql;
   std::string target;                 // SelectInto: new table; Export: sheet; Command: its table
   std::optional<std::string> inFile;  // SelectInto into another database file; Export's workbook
+  // SelectInto, Export: the declared type of each column the engine gives none, by its position;
+  // empty where the statement says nothing. A date the statement computes (#01/31/2024#,
+  // DateAdd(...)) is declared a date, so that it is kept and exported as one.
+  std::vector<std::string> computedTypes;
 };
 
 // Carries one Access-dialect statement text into SQLite. Throws base::Error (base::kErrSyntax) for
