@@ -17,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/date_text.h"
 #include "engine/connection.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
@@ -169,6 +170,51 @@ TEST_F(Dialect, EachFunctionRunsWithTheArgumentsItsRowAllowsAndRefusesOthers) {
       }
     }
   }
+}
+
+// What a row says a function gives is what its implementation gives, on a number, a date and a
+// text: a comparison with a literal converts the literal to that kind, and a row that said Number
+// for a function giving a date would compare every row wrongly without a word. A date is the
+// engine's date text; a text never is (a date cut or trimmed is written dd/mm/aaaa first); a truth
+// is -1 or 0.
+TEST_F(Dialect, EachFunctionGivesTheKindItsRowSays) {
+  cnn.execute("CREATE TABLE T(n integer NULL, d datetime NULL, t char(20) NULL)");
+  cnn.execute("INSERT INTO T VALUES (1, '2024-01-31 10:30:00', '2')");
+  auto agrees = [](dialect::ResultKind kind, const base::Value& v) {
+    const auto* text = std::get_if<std::string>(&v);
+    switch (kind) {
+      case dialect::ResultKind::Number:
+        return std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v);
+      case dialect::ResultKind::Truth:
+        return v == base::Value(std::int64_t{-1}) || v == base::Value(std::int64_t{0});
+      case dialect::ResultKind::Text:
+        return text && !base::parseCanonical(*text);
+      case dialect::ResultKind::Date:
+        return text && base::parseCanonical(*text).has_value();
+      case dialect::ResultKind::Unknown:
+        break;
+    }
+    return true;
+  };
+  int checked = 0;
+  for (const auto& f : dialect::accessFunctions()) {
+    for (int count = f.minArgs; count <= std::min(f.maxArgs, 3); ++count) {
+      for (const char* argument : {"n", "d", "t"}) {
+        const std::string call = callOf(f.name, count, argument);
+        std::optional<Recordset> rs;
+        try {
+          rs = cnn.openRecordset("select " + call + " from T");
+        } catch (const base::Error&) {
+          continue;  // arguments the function refuses (an interval of 1, a format of 2)
+        }
+        const base::Value& v = rs->rows().at(0).at(0);
+        if (std::holds_alternative<std::monostate>(v)) continue;
+        ++checked;
+        EXPECT_TRUE(agrees(f.result, v)) << call << " gives " << test::text(v);
+      }
+    }
+  }
+  EXPECT_GT(checked, 100);
 }
 
 // On a bare connection, so that only the registration answers: an implementation takes exactly

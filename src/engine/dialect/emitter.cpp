@@ -368,22 +368,21 @@ class Emitter {
     return kind.value_or(Kind::Unknown);
   }
 
-  // The kind of what a function gives, for those that give one kind whatever their arguments.
+  // The kind of what a function gives, as its row says; a truth is a number to a comparison.
   static Kind functionKind(std::string_view name) {
-    static constexpr std::pair<std::string_view, Kind> kResults[] = {
-        {"Len", Kind::Number},      {"Val", Kind::Number},      {"CInt", Kind::Number},
-        {"CLng", Kind::Number},     {"CDbl", Kind::Number},     {"InStr", Kind::Number},
-        {"Year", Kind::Number},     {"Month", Kind::Number},    {"Day", Kind::Number},
-        {"DateDiff", Kind::Number}, {"DatePart", Kind::Number}, {"Weekday", Kind::Number},
-        {"Count", Kind::Number},    {"IsNull", Kind::Number},   {"Left", Kind::Text},
-        {"Right", Kind::Text},      {"Mid", Kind::Text},        {"Trim", Kind::Text},
-        {"LTrim", Kind::Text},      {"RTrim", Kind::Text},      {"UCase", Kind::Text},
-        {"LCase", Kind::Text},      {"CStr", Kind::Text},       {"CDate", Kind::Date},
-        {"DateAdd", Kind::Date},    {"DateSerial", Kind::Date}, {"DateValue", Kind::Date}};
     const AccessFunction* f = findAccessFunction(name);
     if (!f) return Kind::Unknown;
-    for (const auto& [function, kind] : kResults)
-      if (f == findAccessFunction(function)) return kind;
+    switch (f->result) {
+      case ResultKind::Number:
+      case ResultKind::Truth:
+        return Kind::Number;
+      case ResultKind::Text:
+        return Kind::Text;
+      case ResultKind::Date:
+        return Kind::Date;
+      case ResultKind::Unknown:
+        break;
+    }
     return Kind::Unknown;
   }
 
