@@ -463,7 +463,8 @@ namespace {
 // one and before the next letter (A = a < À = à < B = b), ñ a letter of its own between n and o.
 // `letter` decides first; `accent` (0 for none, else the character's code, so accents among
 // themselves follow their codes) tells apart texts whose letters agree. ASCII keeps its order;
-// every other character comes after it, by its code.
+// every other character comes after it, by its code. Indexes kept from run to run are in this
+// order: a change to it changes kCollationVersion (emitter.h), so that they are made anew.
 struct SortKey {
   std::uint32_t letter;
   std::uint32_t accent;
