@@ -440,7 +440,7 @@ class Emitter {
     auto written = [&](const std::string& l, const std::string& r) {
       return "(" + l + " " + std::string(op) + " " + r + kCollate + ")";
     };
-    if (!literal) return {written(expr(a), expr(b)), true};
+    if (!literal) return valuesCompared(a, op, b);
     const bool onRight = literal == &b;
     const Expr& value = onRight ? a : b;
     auto rewritten = [&](const std::string& sql) -> Compared {
@@ -486,6 +486,22 @@ class Emitter {
         return {written(expr(a), expr(b)), true};
     }
     return {written(expr(a), expr(b)), true};
+  }
+
+  // a op b where neither is a literal. Two values of kinds the statement tells, and different
+  // (egreso = CStr(...), Year(egreso) = Left(folio, 4)), would be compared by the engine as a
+  // date's stored text with a text written dd/mm/aaaa, or as a number with a text, and never be
+  // equal; each row compares them as kolt_compare compares a value with a literal of the other
+  // kind, the date (or else the number) first. Anything else is compared as written.
+  Compared valuesCompared(const Expr& a, std::string_view op, const Expr& b) {
+    const Kind ka = kindOf(a), kb = kindOf(b);
+    if (ka == kb || ka == Kind::Unknown || kb == Kind::Unknown)
+      return {"(" + expr(a) + " " + std::string(op) + " " + expr(b) + kCollate + ")", true};
+    const bool aFirst = ka == Kind::Date || (ka == Kind::Number && kb == Kind::Text);
+    const std::string call = std::string(kCompareFunction) + "(" + expr(aFirst ? a : b) + ", " +
+                             expr(aFirst ? b : a) + ")";
+    const std::string o(op);
+    return {aFirst ? "(" + call + " " + o + " 0)" : "(0 " + o + " " + call + ")", false};
   }
 
   [[noreturn]] static void mismatch(const std::string& what) {
