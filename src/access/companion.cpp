@@ -34,12 +34,13 @@ struct Fingerprint {
   std::int64_t device = 0;
   std::int64_t inode = 0;
   std::vector<unsigned char> header;
-  std::string tables;  // the tables asked for, one a line; empty for all of them
+  std::string tables;         // the tables asked for, one a line; empty for all of them
+  std::string finishVersion;  // ImportOptions::finishVersion
   friend bool operator==(const Fingerprint&, const Fingerprint&) = default;
 };
 
 Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader& header,
-                          const std::vector<std::string>& tables) {
+                          const ImportOptions& options) {
   const auto stamp = platform::fileStamp(file);
   if (!stamp) throw base::Error(base::kErrFile, missingFileMessage(file));
   Fingerprint f;
@@ -53,7 +54,8 @@ Fingerprint fingerprintOf(const std::filesystem::path& file, const AccessHeader&
   f.device = static_cast<std::int64_t>(stamp->device);
   f.inode = static_cast<std::int64_t>(stamp->inode);
   f.header = header.firstPage;
-  for (const auto& t : tables) f.tables += t + "\n";
+  for (const auto& t : options.tables) f.tables += t + "\n";
+  f.finishVersion = options.finishVersion;
   return f;
 }
 
@@ -126,7 +128,8 @@ Found inspect(const std::filesystem::path& companion) {
   sqlite3_stmt* statement = nullptr;
   const std::string sql =
       std::string(
-          "SELECT ruta, tamano, modificado, cambiado, dispositivo, nodo, cabecera, tablas FROM ") +
+          "SELECT ruta, tamano, modificado, cambiado, dispositivo, nodo, cabecera, tablas, formato "
+          "FROM ") +
       kCompanionOriginTable;
   int rc = sqlite3_prepare_v2(db.get(), sql.c_str(), -1, &statement, nullptr);
   if (rc == SQLITE_OK) rc = sqlite3_step(statement);
@@ -143,13 +146,16 @@ Found inspect(const std::filesystem::path& companion) {
     f.header.assign(bytes, bytes + sqlite3_column_bytes(statement, 6));
     const auto* tables = sqlite3_column_text(statement, 7);
     f.tables = tables != nullptr ? reinterpret_cast<const char*>(tables) : "";
+    const auto* version = sqlite3_column_text(statement, 8);
+    f.finishVersion = version != nullptr ? reinterpret_cast<const char*>(version) : "";
     found.kind = Found::Kind::Companion;
   } else if (damageCode(sqlite3_extended_errcode(db.get()))) {
     found.kind = Found::Kind::Damaged;
     found.damage = sqlite3_errmsg(db.get());
   }
-  // Anything else (no record of its source: an older companion, or no companion at all) is
-  // simply not the companion of this file, and is built again.
+  // Anything else (no record of its source, or one without the version of what was finished in
+  // it: an older companion, or no companion at all) is simply not the companion of this file, and
+  // is built again.
   sqlite3_finalize(statement);
   return found;
 }
@@ -168,9 +174,10 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   if (db.get() == nullptr) fail();
   const std::string create = std::string("CREATE TABLE ") + kCompanionOriginTable +
                              " (ruta TEXT, tamano INTEGER, modificado INTEGER, cambiado INTEGER,"
-                             " dispositivo INTEGER, nodo INTEGER, cabecera BLOB, tablas TEXT)";
+                             " dispositivo INTEGER, nodo INTEGER, cabecera BLOB, tablas TEXT,"
+                             " formato TEXT)";
   const std::string insert =
-      std::string("INSERT INTO ") + kCompanionOriginTable + " VALUES (?,?,?,?,?,?,?,?)";
+      std::string("INSERT INTO ") + kCompanionOriginTable + " VALUES (?,?,?,?,?,?,?,?,?)";
   sqlite3_stmt* statement = nullptr;
   if (sqlite3_exec(db.get(), create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_prepare_v2(db.get(), insert.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
@@ -186,6 +193,7 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   sqlite3_bind_blob(statement, 7, f.header.data(), static_cast<int>(f.header.size()),
                     SQLITE_TRANSIENT);
   sqlite3_bind_text(statement, 8, f.tables.c_str(), -1, SQLITE_TRANSIENT);
+  sqlite3_bind_text(statement, 9, f.finishVersion.c_str(), -1, SQLITE_TRANSIENT);
   const int rc = sqlite3_step(statement);
   sqlite3_finalize(statement);
   if (rc != SQLITE_DONE) fail();
@@ -227,7 +235,7 @@ std::optional<std::filesystem::path> openCompanion(const std::filesystem::path& 
     return sourceFile;
 
   const AccessHeader header = readAccessHeader(sourceFile);
-  const Fingerprint before = fingerprintOf(sourceFile, header, options.tables);
+  const Fingerprint before = fingerprintOf(sourceFile, header, options);
   const auto beside = companionBeside(sourceFile);
   std::vector<std::filesystem::path> candidates = {beside};
   if (resultsDir) candidates.push_back(companionInResults(sourceFile, *resultsDir));
@@ -298,7 +306,7 @@ std::optional<std::filesystem::path> openCompanion(const std::filesystem::path& 
     // be looked at now is being written, not damaged.
     const bool unchanged = [&] {
       try {
-        return fingerprintOf(sourceFile, readAccessHeader(sourceFile), options.tables) == before;
+        return fingerprintOf(sourceFile, readAccessHeader(sourceFile), options) == before;
       } catch (const base::Error&) {
         return false;
       }

@@ -3,13 +3,13 @@
 // The Access file itself is only ever read. Its tables are imported once into "{file}.kolt.db"
 // beside it (or, when that folder cannot be written, into the results folder); runs only read it.
 // The companion records what it was made from (full path, size, modification and change times,
-// device and inode, and the file's first page) and is reused while all of these still match;
-// otherwise it is rebuilt under a temporary name, finished there (ImportOptions::finish: its
-// indexes) and only then renamed into place, so a half-made companion is never used and a finished
-// one is never written again. One process builds a given companion at a time ("{companion}.lock",
-// there only during a build); another that needs it meanwhile waits and then uses it. A companion
-// the engine finds damaged, or with a journal beside it, is removed and built again
-// (ImportOptions::note says so).
+// device and inode, the file's first page, and the version of what was finished in it: the order
+// of its indexes) and is reused while all of these still match; otherwise it is rebuilt under a
+// temporary name, finished there (ImportOptions::finish: its indexes) and only then renamed into
+// place, so a half-made companion is never used and a finished one is never written again. One
+// process builds a given companion at a time ("{companion}.lock", there only during a build);
+// another that needs it meanwhile waits and then uses it. A companion the engine finds damaged, or
+// with a journal beside it, is removed and built again (ImportOptions::note says so).
 #pragma once
 
 #include <filesystem>

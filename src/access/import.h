@@ -86,6 +86,10 @@ struct ImportOptions {
   // For openSourceCompanion: what is still to be done to a new companion before it gets its name
   // (the program's indexes), given its temporary file; throws base::Error to give up the build.
   std::function<void(const std::filesystem::path& database)> finish;
+  // For openSourceCompanion: what `finish` makes depends on besides the source (the order of its
+  // indexes, engine::textLookupOrder). Recorded in the companion, which is built again when it was
+  // made under another: an index in another order would make lookups miss rows.
+  std::string finishVersion;
   // For openSourceCompanion: a line for the run's log (a damaged companion built again).
   std::function<void(const std::string& line)> note;
 };

@@ -51,6 +51,10 @@ std::vector<std::string> indexForTextLookups(Connection& cnn,
   return indexed;
 }
 
+std::string_view textLookupOrder() {
+  return dialect::kCollationVersion;
+}
+
 void indexWorkingDatabase(Connection& cnnNueva) {
   sqlite3* db = cnnNueva.handle();
   if (db == nullptr) return;

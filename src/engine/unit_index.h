@@ -23,6 +23,12 @@ std::vector<std::string> indexForTextLookups(Connection& cnn,
                                              const std::vector<std::string_view>& tables,
                                              std::string_view column);
 
+// The order those indexes keep their keys in, by a name that changes with the dialect's text
+// comparison. An index made in another order is searched in this one and misses rows without a
+// word, so a database that keeps the indexes from run to run (a companion) records the name it
+// was indexed under, and is made anew under another.
+std::string_view textLookupOrder();
+
 // The indexes of a unit's working database, made once its records and catalogues are in: the
 // record tables on the discharge key (folio, clues, egreso) and the diagnosis and procedure
 // catalogues on their codes, under the dialect's text comparison. The rules join on exactly

@@ -77,6 +77,7 @@ void openDatabases(Session& session, const std::filesystem::path& source,
       cnn.open(database);
       engine::indexForTextLookups(cnn, recordTables(), "clues");
     };
+    sourceOptions.finishVersion = engine::textLookupOrder();
     // From here on the source is only read: it may be shared with other runs, or lie in a folder
     // the user may not write. The unit list's CLUESSEL lives in the connection's memory.
     openEngineFile(session.cnnOrigen, source, session.resultsFolder, sourceOptions,

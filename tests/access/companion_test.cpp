@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
+#include <algorithm>
 #include <atomic>
 #include <fstream>
 #include <functional>
@@ -110,6 +111,37 @@ TEST_F(Companion, IsFinishedBuiltBesideTheFileReusedAndRebuiltWhenTheFileOrTheTa
   const auto native = folder_ / "EGRESOS.db";
   query(native, "CREATE TABLE EGRESO (folio TEXT)");
   EXPECT_EQ(access::openSourceCompanion(native, results_.path(), importOptions()), native);
+}
+
+// The indexes a companion is finished with are in the text order of the program that made them;
+// searched in another order they miss rows. A companion finished under another order, or made
+// before companions recorded theirs, is built again; one of this order is used as it is.
+TEST_F(Companion, OneFinishedUnderAnotherTextOrderIsBuiltAgain) {
+  auto options = importOptions();
+  options.finish = [](const fs::path& database) { query(database, "CREATE TABLE terminada (x)"); };
+  options.finishVersion = "KOLT 2";
+  const auto companion = open(options);
+  const auto kept = [&] {
+    const Names names = tableNames(companion);
+    return std::find(names.begin(), names.end(), "CLUESSEL") != names.end();
+  };
+  query(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
+  EXPECT_EQ(open(options), companion);
+  EXPECT_TRUE(kept());
+
+  query(companion,
+        std::string("UPDATE ") + access::kCompanionOriginTable + " SET formato = 'KOLT 1'");
+  EXPECT_EQ(open(options), companion);
+  EXPECT_FALSE(kept());
+  EXPECT_EQ(tableNames(companion), (Names{"Table1", "Table2", "Table3", "Table4", "terminada"}));
+
+  query(companion, "CREATE TABLE CLUESSEL (CLUES TEXT)");
+  query(companion,
+        std::string("ALTER TABLE ") + access::kCompanionOriginTable + " DROP COLUMN formato");
+  EXPECT_EQ(open(options), companion);
+  EXPECT_FALSE(kept());
+  EXPECT_EQ(query(companion, std::string("SELECT formato FROM ") + access::kCompanionOriginTable),
+            (Rows{{std::string("KOLT 2")}}));
 }
 
 TEST_F(Companion, GoesToTheResultsFolderWhenTheFileFolderIsReadOnly) {

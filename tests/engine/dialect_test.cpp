@@ -1,4 +1,5 @@
-// The Access-dialect statements the program runs: every line of the *.cases files beside this one,
+// The Access-dialect statements the program runs: every line of the *.cases files beside this one
+// (one for each family of operators, comparisons, literals, the order of texts and of functions),
 // and what a line of them cannot show.
 //
 // In a case file, "caso TITLE" begins a fresh database (in memory: the engine is the same),
@@ -16,6 +17,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "base/date_text.h"
 #include "engine/connection.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
@@ -170,6 +172,51 @@ TEST_F(Dialect, EachFunctionRunsWithTheArgumentsItsRowAllowsAndRefusesOthers) {
   }
 }
 
+// What a row says a function gives is what its implementation gives, on a number, a date and a
+// text: a comparison with a literal converts the literal to that kind, and a row that said Number
+// for a function giving a date would compare every row wrongly without a word. A date is the
+// engine's date text; a text never is (a date cut or trimmed is written dd/mm/aaaa first); a truth
+// is -1 or 0.
+TEST_F(Dialect, EachFunctionGivesTheKindItsRowSays) {
+  cnn.execute("CREATE TABLE T(n integer NULL, d datetime NULL, t char(20) NULL)");
+  cnn.execute("INSERT INTO T VALUES (1, '2024-01-31 10:30:00', '2')");
+  auto agrees = [](dialect::ResultKind kind, const base::Value& v) {
+    const auto* text = std::get_if<std::string>(&v);
+    switch (kind) {
+      case dialect::ResultKind::Number:
+        return std::holds_alternative<std::int64_t>(v) || std::holds_alternative<double>(v);
+      case dialect::ResultKind::Truth:
+        return v == base::Value(std::int64_t{-1}) || v == base::Value(std::int64_t{0});
+      case dialect::ResultKind::Text:
+        return text && !base::parseCanonical(*text);
+      case dialect::ResultKind::Date:
+        return text && base::parseCanonical(*text).has_value();
+      case dialect::ResultKind::Unknown:
+        break;
+    }
+    return true;
+  };
+  int checked = 0;
+  for (const auto& f : dialect::accessFunctions()) {
+    for (int count = f.minArgs; count <= std::min(f.maxArgs, 3); ++count) {
+      for (const char* argument : {"n", "d", "t"}) {
+        const std::string call = callOf(f.name, count, argument);
+        std::optional<Recordset> rs;
+        try {
+          rs = cnn.openRecordset("select " + call + " from T");
+        } catch (const base::Error&) {
+          continue;  // arguments the function refuses (an interval of 1, a format of 2)
+        }
+        const base::Value& v = rs->rows().at(0).at(0);
+        if (std::holds_alternative<std::monostate>(v)) continue;
+        ++checked;
+        EXPECT_TRUE(agrees(f.result, v)) << call << " gives " << test::text(v);
+      }
+    }
+  }
+  EXPECT_GT(checked, 100);
+}
+
 // On a bare connection, so that only the registration answers: an implementation takes exactly
 // its row's counts, and a built-in the table maps onto exists with those counts.
 TEST(FunctionTable, RegistrationFollowsTheRows) {
@@ -286,10 +333,41 @@ TEST(TranslationCache, StaysBoundedAndKeepsTheTextsInUse) {
   EXPECT_LE(cache.size(), 2 * TranslationCache::kGeneration);
 }
 
-// dialect.cases compares texts through the engine; these hold bytes no text file should.
+// The case files compare texts through the engine; these hold bytes no text file should.
 TEST(CaseFolding, ALeadByteCutShortIsACharacterOfItsOwn) {
   EXPECT_GT(dialect::compareIgnoringCase("x\xC3", "x\xC3\xA1"), 0);  // Ã after á
   EXPECT_LT(dialect::compareIgnoringCase("\xC3\xC3\xA1", "\xC3\xC3\xA2"), 0);
+}
+
+// The collation orders every index on text: a comparison that contradicts itself between two
+// pairs, or that answers differently once a long shared prefix sends it down the fast path,
+// would let an index lookup miss rows. So every pair and triple of a list of awkward texts is
+// checked for a consistent order, alone and behind a prefix of each length up to 17.
+TEST(CaseFolding, TheOrderOfTextsIsOneOrderWhereverTheTextsDiffer) {
+  const std::vector<std::string> texts = {
+      "",  "a", "A", "á",  "Á", "à",     "ab",    "áb",    "ac", "AC",   "b",     "n",
+      "N", "ñ", "Ñ", "nz", "o", "ñandú", "ÑANDÚ", "nandu", "z",  "{",    "[",     "0",
+      "9", "é", "e", "f",  "ü", "u",     "ł",     "ж",     "Ж",  "\xC3", "a\xC3", "~"};
+  auto sign = [](int c) { return c < 0 ? -1 : c > 0 ? 1 : 0; };
+  for (const std::string prefix : {"", "x", "DFSSA000170 ", "DFSSA000170 2023-12"}) {
+    for (const auto& a : texts) {
+      EXPECT_EQ(dialect::compareIgnoringCase(prefix + a, prefix + a), 0) << prefix + a;
+      for (const auto& b : texts) {
+        const int ab = sign(dialect::compareIgnoringCase(prefix + a, prefix + b));
+        EXPECT_EQ(ab, -sign(dialect::compareIgnoringCase(prefix + b, prefix + a)))
+            << prefix + a << " / " << prefix + b;
+        EXPECT_EQ(ab, sign(dialect::compareIgnoringCase(a, b)))
+            << prefix << ": " << a << " / " << b;
+        for (const auto& c : texts) {
+          const int bc = sign(dialect::compareIgnoringCase(prefix + b, prefix + c));
+          if (ab == bc && ab != 0) {
+            EXPECT_EQ(sign(dialect::compareIgnoringCase(prefix + a, prefix + c)), ab)
+                << prefix + a << " / " << prefix + b << " / " << prefix + c;
+          }
+        }
+      }
+    }
+  }
 }
 
 }  // namespace

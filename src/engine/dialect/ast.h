@@ -20,7 +20,7 @@ struct Expr {
     Star,      // * or q.* (in a select list or count(*))
     Function,  // name (as written) and args
     Unary,     // op: "NOT", "-", "+"; args[0]
-    Binary,    // op: AND OR = <> < > <= >= + - * / & \ ^ MOD; args[0], args[1]
+    Binary,    // op: AND OR XOR EQV IMP = <> < > <= >= + - * / & \ ^ MOD; args[0], args[1]
     IsNull,    // args[0]; negated for IS NOT NULL
     InList,    // args[0] [NOT] IN (args[1..])
     InSelect,  // args[0] [NOT] IN (subquery)

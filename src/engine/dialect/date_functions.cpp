@@ -421,48 +421,47 @@ using enum FunctionFamily;
 
 // clang-format off
 constexpr AccessFunction kRows[] = {
-  {"Year", "kolt_year", 1, 1, yearFunction, Date,
+  {"Year", "kolt_year", 1, 1, yearFunction, Date, ResultKind::Number,
    "Year(fecha)", "Where Year(egreso) <> 2024", "de una fecha o de un texto que `CDate` lee"},
-  {"Month", "kolt_month", 1, 1, monthFunction, Date,
+  {"Month", "kolt_month", 1, 1, monthFunction, Date, ResultKind::Number,
    "Month(fecha)", "Where Month(egreso) = 12", "de una fecha o de un texto que `CDate` lee"},
-  {"Day", "kolt_day", 1, 1, dayFunction, Date,
+  {"Day", "kolt_day", 1, 1, dayFunction, Date, ResultKind::Number,
    "Day(fecha)", "Where Day(egreso) = 31", "de una fecha o de un texto que `CDate` lee"},
-  {"Weekday", "kolt_weekday", 1, 2, weekdayFunction, Date,
+  {"Weekday", "kolt_weekday", 1, 2, weekdayFunction, Date, ResultKind::Number,
    "Weekday(fecha[, primer_día])", "Where Weekday(egreso) = 1",
    "1 (domingo) a 7 (sábado); con `primer_día` (1 domingo ... 7 sábado; 0, el del sistema: "
-   "domingo) ese día es el 1", false, weekdayCheck},
-  {"DateSerial", "kolt_dateserial", 3, 3, dateSerialFunction, Date,
+   "domingo) ese día es el 1", weekdayCheck},
+  {"DateSerial", "kolt_dateserial", 3, 3, dateSerialFunction, Date, ResultKind::Date,
    "DateSerial(año, mes, día)", "Where egreso < DateSerial(2024, 1, 1)",
    "un mes o día de más pasa al siguiente: `DateSerial(2024, 14, 1)` es 01/02/2025, "
-   "`DateSerial(2024, 3, 0)` es 29/02/2024; años 0-29 son 2000-2029 y 30-99 son 1930-1999", true},
-  {"DateAdd", "kolt_dateadd", 3, 3, dateAddFunction, Date,
+   "`DateSerial(2024, 3, 0)` es 29/02/2024; años 0-29 son 2000-2029 y 30-99 son 1930-1999"},
+  {"DateAdd", "kolt_dateadd", 3, 3, dateAddFunction, Date, ResultKind::Date,
    "DateAdd(intervalo, n, fecha)", "Where DateAdd('d', dias_esta, ingreso) <> egreso",
    "un día que el mes no tiene pasa al último: `DateAdd('m', 1, #01/31/2024#)` es 29/02/2024; "
-   "n con decimales se redondea a par; `'y'` y `'w'` suman días", true, dateAddCheck},
-  {"DateDiff", "kolt_datediff", 3, 5, dateDiffFunction, Date,
+   "n con decimales se redondea a par; `'y'` y `'w'` suman días", dateAddCheck},
+  {"DateDiff", "kolt_datediff", 3, 5, dateDiffFunction, Date, ResultKind::Number,
    "DateDiff(intervalo, fecha1, fecha2[, primer_día[, primera_semana]])",
    "Where DateDiff('d', ingreso, egreso) > 365",
    "cuenta los límites cruzados, no periodos completos: `DateDiff('m', #01/31/2024#, #02/01/2024#)` "
    "es 1 y `DateDiff('yyyy', #12/31/2023#, #01/01/2024#)` es 1; `'ww'` cuenta los domingos (o "
    "los `primer_día`) cruzados; `'w'` cuenta semanas completas; `'y'` cuenta días; negativo si "
-   "fecha1 es posterior", false, dateDiffCheck},
-  {"DatePart", "kolt_datepart", 2, 4, datePartFunction, Date,
+   "fecha1 es posterior", dateDiffCheck},
+  {"DatePart", "kolt_datepart", 2, 4, datePartFunction, Date, ResultKind::Number,
    "DatePart(intervalo, fecha[, primer_día[, primera_semana]])", "Where DatePart('q', egreso) = 1",
    "`'y'`: día del año; `'w'`: día de la semana como `Weekday`; `'ww'`: la semana 1 es la del 1 de "
    "enero (con `primera_semana` 2, la primera con cuatro días del año; 3, la primera completa) y "
-   "las semanas empiezan en domingo (o en `primer_día`)", false, datePartCheck},
-  {"DateValue", "kolt_datevalue", 1, 1, dateValueFunction, Date,
+   "las semanas empiezan en domingo (o en `primer_día`)", datePartCheck},
+  {"DateValue", "kolt_datevalue", 1, 1, dateValueFunction, Date, ResultKind::Date,
    "DateValue(texto)", "Where DateValue(egreso) <> egreso",
    "la fecha sin su hora, de una fecha o de un texto que `CDate` lee; un número o un texto que no "
-   "es fecha: nulo", true},
-  {"Date", "kolt_date", 0, 0, dateFunction, Date,
+   "es fecha: nulo"},
+  {"Date", "kolt_date", 0, 0, dateFunction, Date, ResultKind::Date,
    "Date()", "Where egreso > Date()",
-   "el día en que empezó la validación: igual para todas las reglas y unidades de una ejecución",
-   true},
-  {"Now", "kolt_now", 0, 0, nowFunction, Date,
+   "el día en que empezó la validación: igual para todas las reglas y unidades de una ejecución"},
+  {"Now", "kolt_now", 0, 0, nowFunction, Date, ResultKind::Date,
    "Now()", "Where egreso > Now()",
    "el día y la hora en que empezó la validación: igual para todas las reglas y unidades de una "
-   "ejecución", true},
+   "ejecución"},
 };
 // clang-format on
 

@@ -2,6 +2,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cstdio>
+#include <cstdlib>
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -11,6 +13,7 @@
 #include "base/quoting.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
+#include "schema/tables.h"
 
 namespace kolt::engine::dialect {
 namespace {
@@ -62,13 +65,19 @@ class Emitter {
         std::string out = table(*t.left) + " ";
         if (t.joinType == "CROSS") return out + "JOIN " + right;
         out += (t.joinType == "INNER" ? "INNER" : t.joinType + " OUTER") + " JOIN " + right;
-        return out + " ON " + expr(*t.on);
+        return out + " ON " + condition(*t.on);
       }
     }
     return {};
   }
 
+  // An expression whose value is used: a truth comes out as Access gives it, -1 or 0 (or NULL).
   std::string expr(const Expr& e) {
+    if (isTruth(e)) {
+      // kolt_like gives -1 itself.
+      if (e.kind == Expr::Kind::Like && !e.negated) return condition(e);
+      return "(-" + condition(e) + ")";
+    }
     switch (e.kind) {
       case Expr::Kind::String:
         return quoteText(e.text);
@@ -85,31 +94,65 @@ class Emitter {
       case Expr::Kind::Function:
         return function(e);
       case Expr::Kind::Unary:
-        return "(" + (e.text == "NOT" ? std::string("NOT ") : e.text) + expr(*e.args[0]) + ")";
+        // A blank after the sign: - before True (-1) written together would be "--", which
+        // SQLite reads as the start of a comment running to the end of the statement.
+        return "(" + e.text + " " + expr(*e.args[0]) + ")";
       case Expr::Kind::Binary:
-        return binary(e);
+        return arithmetic(e);
+      case Expr::Kind::Subquery:
+        return "(" + select(*e.subquery) + ")";
+      default:
+        break;
+    }
+    return {};
+  }
+
+  // An expression that decides (WHERE, ON, HAVING, the test of IIf, an operand of And, Or, Not,
+  // Xor, Eqv, Imp), as the engine's own truth: 1, 0 or NULL. Any other value decides as the
+  // engine reads it, true when it is a number other than 0.
+  std::string condition(const Expr& e) {
+    if (!isTruth(e)) return expr(e);
+    switch (e.kind) {
+      case Expr::Kind::Unary:
+        return "(NOT " + condition(*e.args[0]) + ")";
+      case Expr::Kind::Binary:
+        return logical(e);
       case Expr::Kind::IsNull:
         return "(" + expr(*e.args[0]) + (e.negated ? " IS NOT NULL)" : " IS NULL)");
       case Expr::Kind::InList: {
+        // Each item is compared as = compares it; a list whose items need nothing of that is
+        // written as the engine's own IN.
         std::string out = "(" + expr(*e.args[0]) + kCollate + (e.negated ? " NOT IN (" : " IN (");
-        for (std::size_t i = 1; i < e.args.size(); ++i)
+        std::string terms;
+        bool asWritten = true;
+        for (std::size_t i = 1; i < e.args.size(); ++i) {
+          const Compared item = comparison(*e.args[0], "=", *e.args[i]);
+          asWritten = asWritten && item.asWritten;
+          terms += (i > 1 ? " OR " : "") + item.sql;
           out += (i > 1 ? ", " : "") + expr(*e.args[i]);
+        }
+        if (!asWritten) return std::string(e.negated ? "(NOT (" : "((") + terms + "))";
         return out + "))";
       }
       case Expr::Kind::InSelect:
         return "(" + expr(*e.args[0]) + kCollate + (e.negated ? " NOT IN (" : " IN (") +
                select(*e.subquery) + "))";
-      case Expr::Kind::Between:
+      case Expr::Kind::Between: {
+        const Compared low = comparison(*e.args[0], ">=", *e.args[1]),
+                       high = comparison(*e.args[0], "<=", *e.args[2]);
+        if (!low.asWritten || !high.asWritten)
+          return std::string(e.negated ? "(NOT (" : "((") + low.sql + " AND " + high.sql + "))";
         return "(" + expr(*e.args[0]) + kCollate + (e.negated ? " NOT BETWEEN " : " BETWEEN ") +
                expr(*e.args[1]) + " AND " + expr(*e.args[2]) + ")";
+      }
       case Expr::Kind::Like:
         checkLikePattern(*e.args[1]);
         return std::string(e.negated ? "(NOT " : "(") + kLikeFunction + "(" + expr(*e.args[0]) +
                ", " + expr(*e.args[1]) + "))";
       case Expr::Kind::Exists:
         return "(EXISTS (" + select(*e.subquery) + "))";
-      case Expr::Kind::Subquery:
-        return "(" + select(*e.subquery) + ")";
+      default:
+        break;
     }
     return {};
   }
@@ -173,19 +216,37 @@ class Emitter {
   std::string tail(const Select& s) {
     std::string out;
     if (s.from) out += " FROM " + table(*s.from);
-    if (s.where) out += " WHERE " + expr(*s.where);
-    if (s.distinct && !grouped(s)) {
-      out += " GROUP BY ";
-      for (std::size_t i = 0; i < s.items.size(); ++i)
-        out += (i ? ", " : "") + expr(*s.items[i].expr) + kCollate;
-    }
-    if (!s.groupBy.empty()) {
-      out += " GROUP BY ";
-      for (std::size_t i = 0; i < s.groupBy.size(); ++i)
-        out += (i ? ", " : "") + expr(*s.groupBy[i]) + kCollate;
-    }
-    if (s.having) out += " HAVING " + expr(*s.having);
+    if (s.where) out += " WHERE " + condition(*s.where);
+    std::vector<const Expr*> keys;
+    if (s.distinct && !grouped(s))
+      for (const SelectItem& item : s.items) keys.push_back(item.expr.get());
+    for (const ExprPtr& key : s.groupBy) keys.push_back(key.get());
+    if (!keys.empty()) out += " GROUP BY " + groupKeys(keys);
+    if (s.having) out += " HAVING " + condition(*s.having);
     return out;
+  }
+
+  // A constant groups nothing, and a whole number there would be read by SQLite as the place of
+  // a column of the list (select distinct folio, 0 as marca: GROUP BY folio, 0), so constants are
+  // left out; when nothing else is left the rows make one group, as DISTINCT on constants does.
+  std::string groupKeys(const std::vector<const Expr*>& keys) {
+    std::string out;
+    for (const Expr* key : keys)
+      if (!isConstant(*key)) out += (out.empty() ? "" : ", ") + expr(*key) + kCollate;
+    return out.empty() ? "NULL" : out;
+  }
+  static bool isConstant(const Expr& e) {
+    switch (e.kind) {
+      case Expr::Kind::String:
+      case Expr::Kind::Number:
+      case Expr::Kind::Date:
+      case Expr::Kind::Null:
+        return true;
+      case Expr::Kind::Unary:
+        return isConstant(*e.args[0]);
+      default:
+        return false;
+    }
   }
 
   std::string orderKeys(const Select& s) {
@@ -214,13 +275,261 @@ class Emitter {
            " ORDER BY \"kolt_rank\"";
   }
 
-  std::string binary(const Expr& e) {
-    if (e.text == "OR") return orChain(e);
+  static bool isComparison(std::string_view op) {
+    return op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=";
+  }
+  static bool isLogical(std::string_view op) {
+    return op == "AND" || op == "OR" || op == "XOR" || op == "EQV" || op == "IMP";
+  }
+  // Whether an expression is a truth: a comparison, a logical operator, Is Null, In, Between,
+  // Like or Exists. The Access engine's And, Or, Xor, Eqv, Imp and Not are logical even on
+  // numbers (12 And 10 is True, -1; Not 5 is False, 0): it does no bitwise arithmetic in SQL.
+  static bool isTruth(const Expr& e) {
+    switch (e.kind) {
+      case Expr::Kind::Unary:
+        return e.text == "NOT";
+      case Expr::Kind::Binary:
+        return isComparison(e.text) || isLogical(e.text);
+      case Expr::Kind::IsNull:
+      case Expr::Kind::InList:
+      case Expr::Kind::InSelect:
+      case Expr::Kind::Between:
+      case Expr::Kind::Like:
+      case Expr::Kind::Exists:
+        return true;
+      default:
+        return false;
+    }
+  }
+
+  // A comparison or a logical operator, as a condition. Xor, Eqv and Imp are NULL when the
+  // operands leave them undecided, as Access's are: NOT of each operand turns it into a truth
+  // first, so that 12 Xor 10 compares two truths and not two numbers.
+  std::string logical(const Expr& e) {
+    const std::string& op = e.text;
+    if (isComparison(op)) return comparison(*e.args[0], op, *e.args[1]).sql;
+    if (op == "OR") return orChain(e);
+    const std::string l = condition(*e.args[0]), r = condition(*e.args[1]);
+    if (op == "AND") return "(" + l + " AND " + r + ")";
+    if (op == "XOR") return "((NOT " + l + ") <> (NOT " + r + "))";
+    if (op == "EQV") return "((NOT " + l + ") = (NOT " + r + "))";
+    return "((NOT " + l + ") OR " + r + ")";  // IMP
+  }
+
+  // What a value is, as far as the statement alone tells: a column, Nz, IIf or a sum is only
+  // known when the rows are read.
+  enum class Kind { Text, Number, Date, Unknown };
+
+  static Kind kindOf(const Expr& e) {
+    if (isTruth(e)) return Kind::Number;
+    switch (e.kind) {
+      case Expr::Kind::String:
+        return Kind::Text;
+      case Expr::Kind::Number:
+        return Kind::Number;
+      case Expr::Kind::Date:
+        return Kind::Date;
+      case Expr::Kind::Unary:
+        return kindOf(*e.args[0]) == Kind::Number ? Kind::Number : Kind::Unknown;
+      case Expr::Kind::Function:
+        return functionKind(e.text);
+      case Expr::Kind::Column:
+        return columnKind(e.text);
+      case Expr::Kind::Binary: {
+        if (e.text == "&") return Kind::Text;
+        if (e.text != "+" && e.text != "-") return Kind::Number;  // * / \ Mod
+        const Kind l = kindOf(*e.args[0]), r = kindOf(*e.args[1]);
+        if (l == Kind::Number && r == Kind::Number) return Kind::Number;
+        if (l == Kind::Date && r == Kind::Number) return Kind::Date;
+        if (e.text == "+" && l == Kind::Number && r == Kind::Date) return Kind::Date;
+        if (e.text == "-" && l == Kind::Date && r == Kind::Date) return Kind::Number;
+        return Kind::Unknown;
+      }
+      default:
+        return Kind::Unknown;
+    }
+  }
+
+  // A column that the program's tables declare a date wherever they hold it (egreso), or a whole
+  // number (edad, dias_esta): compared with a literal that is neither, it would match nothing,
+  // silently, so its kind is taken as known. A text column may hold what a rule put there, and is
+  // left to the rows.
+  static Kind columnKind(std::string_view name) {
+    std::optional<Kind> kind;
+    for (const schema::Table& table : schema::allTables()) {
+      if (const schema::Column* column = table.column(name)) {
+        const Kind declared = base::isDateType(column->type)         ? Kind::Date
+                              : column->type == schema::kIntegerType ? Kind::Number
+                                                                     : Kind::Unknown;
+        if (kind && *kind != declared) return Kind::Unknown;
+        kind = declared;
+      }
+    }
+    return kind.value_or(Kind::Unknown);
+  }
+
+  // The kind of what a function gives, as its row says; a truth is a number to a comparison.
+  static Kind functionKind(std::string_view name) {
+    const AccessFunction* f = findAccessFunction(name);
+    if (!f) return Kind::Unknown;
+    switch (f->result) {
+      case ResultKind::Number:
+      case ResultKind::Truth:
+        return Kind::Number;
+      case ResultKind::Text:
+        return Kind::Text;
+      case ResultKind::Date:
+        return Kind::Date;
+      case ResultKind::Unknown:
+        break;
+    }
+    return Kind::Unknown;
+  }
+
+  // A literal written beside a value in a comparison: a text, a number (with its sign) or a date.
+  static const Expr* literalOf(const Expr& e) {
+    if (e.kind == Expr::Kind::String || e.kind == Expr::Kind::Number || e.kind == Expr::Kind::Date)
+      return &e;
+    if (e.kind == Expr::Kind::Unary && e.text != "NOT" && e.args[0]->kind == Expr::Kind::Number)
+      return &e;
+    return nullptr;
+  }
+
+  // The text of a literal that is wholly a number, blanks around it allowed, as CDbl reads it.
+  static std::optional<std::string> numberIn(std::string_view text) {
+    while (!text.empty() && text.front() == ' ') text.remove_prefix(1);
+    while (!text.empty() && text.back() == ' ') text.remove_suffix(1);
+    std::size_t i = 0, digits = 0;
+    auto run = [&] {
+      std::size_t n = 0;
+      for (; i < text.size() && text[i] >= '0' && text[i] <= '9'; ++i) ++n;
+      return n;
+    };
+    if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+    digits += run();
+    if (i < text.size() && text[i] == '.') ++i, digits += run();
+    if (digits == 0) return std::nullopt;
+    if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+      ++i;
+      if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
+      if (run() == 0) return std::nullopt;
+    }
+    if (i != text.size()) return std::nullopt;
+    std::string number(text.front() == '+' ? text.substr(1) : text);
+    if (number.front() == '.' || number.starts_with("-.")) number.insert(number.find('.'), "0");
+    if (number.back() == '.') number += '0';
+    return number;
+  }
+
+  struct Compared {
+    std::string sql;
+    bool asWritten;  // the engine compares the two as they are written
+  };
+
+  // a op b, compared as Access compares them when one side is a literal of another kind than the
+  // other side. Where the statement tells what the value is (a function's result, arithmetic, the
+  // discharge date, the age), the literal is turned into that kind
+  // here (Year(egreso) = '2023' compares with 2023; egreso > 45000 with that day's date), or the
+  // comparison is refused naming the two kinds where Access stops with its type mismatch. Where
+  // only the rows tell, kolt_compare decides row by row (functions.h). A text literal that is no
+  // number and no date, beside a value of unknown kind, is compared as written: that is how a
+  // unit's rows are picked (clues = 'DFSSA000001'), through the index on the code. So is a text
+  // that is a number beside a bare column: the column's own type converts it, as for cveedad = '3'.
+  Compared comparison(const Expr& a, std::string_view op, const Expr& b) {
+    const Expr* literal = literalOf(b) ? &b : literalOf(a);
+    auto written = [&](const std::string& l, const std::string& r) {
+      return "(" + l + " " + std::string(op) + " " + r + kCollate + ")";
+    };
+    if (!literal) return valuesCompared(a, op, b);
+    const bool onRight = literal == &b;
+    const Expr& value = onRight ? a : b;
+    auto rewritten = [&](const std::string& sql) -> Compared {
+      return {onRight ? written(expr(a), sql) : written(sql, expr(b)), false};
+    };
+    auto byRow = [&]() -> Compared {
+      const std::string call =
+          std::string(kCompareFunction) + "(" + expr(value) + ", " + expr(*literal) + ")";
+      const std::string o(op);
+      return {onRight ? "(" + call + " " + o + " 0)" : "(0 " + o + " " + call + ")", false};
+    };
+    const Kind valueKind = kindOf(value), literalKind = kindOf(*literal);
+    if (valueKind == literalKind || literalKind == Kind::Unknown)
+      return {written(expr(a), expr(b)), true};
+    const std::string& text = literal->text;
+    switch (valueKind) {
+      case Kind::Text:
+        if (literalKind == Kind::Number) return byRow();
+        mismatch("un texto con la fecha #" + text +
+                 "#. Convierta el texto con CDate(...) o compárelo con un texto entre comillas");
+      case Kind::Number:
+        if (literalKind == Kind::Date) return rewritten(serialText(text));
+        if (auto number = numberIn(text)) return rewritten(*number);
+        mismatch("un número con el texto '" + text +
+                 "', que no es un número. Escriba el número sin comillas");
+      case Kind::Date:
+        if (literalKind == Kind::Number) {
+          if (auto date = dateOfSerial(numberText(*literal))) return rewritten(quoteText(*date));
+          mismatch("una fecha con el número " + numberText(*literal) +
+                   ", que no es una fecha. Escriba la fecha entre # (#01/31/2024#)");
+        }
+        if (auto date = accessCDate(text)) return rewritten(quoteText(*date));
+        mismatch("una fecha con el texto '" + text +
+                 "', que no es una fecha. Escriba la fecha entre # (#01/31/2024#) o como "
+                 "'dd/mm/aaaa'");
+      case Kind::Unknown:
+        if (literalKind == Kind::Number) return byRow();
+        if (literalKind == Kind::Text && (numberIn(text) || accessCDate(text))) {
+          if (value.kind == Expr::Kind::Column && numberIn(text))
+            return {written(expr(a), expr(b)), true};
+          return byRow();
+        }
+        return {written(expr(a), expr(b)), true};
+    }
+    return {written(expr(a), expr(b)), true};
+  }
+
+  // a op b where neither is a literal. Two values of kinds the statement tells, and different
+  // (egreso = CStr(...), Year(egreso) = Left(folio, 4)), would be compared by the engine as a
+  // date's stored text with a text written dd/mm/aaaa, or as a number with a text, and never be
+  // equal; each row compares them as kolt_compare compares a value with a literal of the other
+  // kind, the date (or else the number) first. Anything else is compared as written.
+  Compared valuesCompared(const Expr& a, std::string_view op, const Expr& b) {
+    const Kind ka = kindOf(a), kb = kindOf(b);
+    if (ka == kb || ka == Kind::Unknown || kb == Kind::Unknown)
+      return {"(" + expr(a) + " " + std::string(op) + " " + expr(b) + kCollate + ")", true};
+    const bool aFirst = ka == Kind::Date || (ka == Kind::Number && kb == Kind::Text);
+    const std::string call = std::string(kCompareFunction) + "(" + expr(aFirst ? a : b) + ", " +
+                             expr(aFirst ? b : a) + ")";
+    const std::string o(op);
+    return {aFirst ? "(" + call + " " + o + " 0)" : "(0 " + o + " " + call + ")", false};
+  }
+
+  [[noreturn]] static void mismatch(const std::string& what) {
+    throw base::Error(base::kErrSyntax,
+                      "Los tipos de datos no coinciden en la comparación de " + what + ".");
+  }
+
+  // A number literal as written, its sign included.
+  static std::string numberText(const Expr& literal) {
+    if (literal.kind != Expr::Kind::Unary) return literal.text;
+    return (literal.text == "-" ? "-" : "") + literal.args[0]->text;
+  }
+
+  // A date's serial number as a literal, and the date of a number's serial.
+  static std::string serialText(const std::string& canonical) {
+    char buffer[32];
+    std::snprintf(buffer, sizeof buffer, "%.15g", base::toSerial(*base::parseCanonical(canonical)));
+    return buffer;
+  }
+  static std::optional<std::string> dateOfSerial(const std::string& number) {
+    const auto date = base::fromSerial(std::strtod(number.c_str(), nullptr));
+    if (!date || date->year < 100 || date->year > 9999) return std::nullopt;
+    return base::formatCanonical(*date);
+  }
+
+  std::string arithmetic(const Expr& e) {
     const std::string l = expr(*e.args[0]), r = expr(*e.args[1]);
     const std::string& op = e.text;
-    if (op == "=" || op == "<>" || op == "<" || op == ">" || op == "<=" || op == ">=")
-      return "(" + l + " " + op + " " + r + kCollate + ")";
-    if (op == "AND") return "(" + l + " AND " + r + ")";
     // The arithmetic operators and & follow the Access engine on NULLs, texts and dates
     // (functions.h).
     if (op == "&") return std::string(kConcatFunction) + "(" + l + ", " + r + ")";
@@ -248,7 +557,8 @@ class Emitter {
   std::string computedEqualityLeft(const Expr& term) {
     if (term.kind != Expr::Kind::Binary || term.text != "=" ||
         term.args[0]->kind != Expr::Kind::Function ||
-        (term.args[1]->kind != Expr::Kind::String && term.args[1]->kind != Expr::Kind::Number))
+        (term.args[1]->kind != Expr::Kind::String && term.args[1]->kind != Expr::Kind::Number) ||
+        !comparison(*term.args[0], "=", *term.args[1]).asWritten)
       return {};
     return expr(*term.args[0]);
   }
@@ -265,7 +575,7 @@ class Emitter {
     std::vector<const Expr*> run;
     auto append = [&](const std::string& term) { chain += (chain.empty() ? "(" : " OR ") + term; };
     auto closeRun = [&] {
-      if (run.size() == 1) append(expr(*run[0]));
+      if (run.size() == 1) append(condition(*run[0]));
       if (run.size() > 1) {
         std::string in = "(" + runLeft + kCollate + " IN (";
         for (std::size_t i = 0; i < run.size(); ++i) in += (i ? ", " : "") + expr(*run[i]->args[1]);
@@ -278,7 +588,7 @@ class Emitter {
       if (left.empty() || left != runLeft) closeRun();
       runLeft = std::move(left);
       if (runLeft.empty())
-        append(expr(*term));
+        append(condition(*term));
       else
         run.push_back(term);
     }
@@ -306,7 +616,7 @@ class Emitter {
         throw base::Error(base::kErrSyntax, refusal);
     }
     if (f->name == "IIf")
-      return "(CASE WHEN " + expr(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
+      return "(CASE WHEN " + condition(*e.args[0]) + " THEN " + expr(*e.args[1]) + " ELSE " +
              expr(*e.args[2]) + " END)";
     if (argc == 1 && e.args[0]->kind == Expr::Kind::Star && f->name != "Count")
       throw base::Error(base::kErrSyntax,
@@ -315,6 +625,8 @@ class Emitter {
     std::string out = std::string(f->engine) + "(";
     for (int i = 0; i < argc; ++i)
       out += (i ? ", " : "") + expr(*e.args[static_cast<std::size_t>(i)]);
+    // The least and the greatest of texts are those of the order every comparison follows.
+    if (f->name == "Min" || f->name == "Max") out += kCollate;
     return out + ")";
   }
 
@@ -335,9 +647,9 @@ class Emitter {
   // rather than read one way when its author meant the other.
   void checkLikePattern(const Expr& pattern) {
     if (pattern.kind != Expr::Kind::String) return;
-    if (!isValidLikePattern(pattern.text))
-      throw base::Error(base::kErrSyntax, "Patrón de Like no válido: '" + pattern.text +
-                                              "'. Cada [ debe cerrarse con ].");
+    if (const std::string fault = likePatternFault(pattern.text); !fault.empty())
+      throw base::Error(base::kErrSyntax,
+                        "Patrón de Like no válido: '" + pattern.text + "'. " + fault);
     bool inList = false;
     for (char c : pattern.text) {
       if (c == '[') inList = true;

@@ -16,6 +16,9 @@
 namespace kolt::engine::dialect {
 
 inline constexpr const char* kCollation = "KOLT";
+// The order kCollation sorts texts in, by a name that changes whenever the order does
+// (functions.cpp, sortKey): accents after their plain letter, ñ between n and o.
+inline constexpr const char* kCollationVersion = "KOLT 2";
 
 std::string emitSelect(const Select& select);  // without its INTO clause
 std::string emitCommand(const Statement& statement);

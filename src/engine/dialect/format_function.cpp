@@ -265,15 +265,14 @@ using enum FunctionFamily;
 
 // clang-format off
 constexpr AccessFunction kRows[] = {
-  {"Format", "kolt_format", 1, 2, formatFunction, Text,
+  {"Format", "kolt_format", 1, 2, formatFunction, Text, ResultKind::Text,
    "Format(valor[, formato])", "Where Format(egreso, 'yyyy') <> '2024'",
    "formatos de fecha con `d`, `dd`, `m`, `mm`, `yy`, `yyyy`, `h`, `hh`, `n`, `nn`, `s`, `ss` "
    "(`'dd/mm/yyyy'`; `m` tras la hora son minutos) o `'Short Date'`; de número con `0`, `#`, `.`, "
    "`,` y `%` (`'00000'`, `'#,##0.00'`), redondeando la mitad hacia arriba; otro formato rechaza "
-   "la regla; un valor que el formato no lee queda como con `CStr`; nulo: nulo",
-   false, formatCheck},
-  {"Format$", "kolt_format", 1, 2, formatFunction, Text,
-   "Format$(valor[, formato])", "Format$(folio, '00000')", "como `Format`", false, formatCheck},
+   "la regla; un valor que el formato no lee queda como con `CStr`; nulo: nulo", formatCheck},
+  {"Format$", "kolt_format", 1, 2, formatFunction, Text, ResultKind::Text,
+   "Format$(valor[, formato])", "Format$(folio, '00000')", "como `Format`", formatCheck},
 };
 // clang-format on
 

@@ -13,19 +13,19 @@ using enum FunctionFamily;
 // The aggregates are SQLite's own; IIf has no SQLite name: the emitter writes it as a CASE.
 // clang-format off
 constexpr AccessFunction kWrittenByTheEngine[] = {
-  {"IIf", "", 3, 3, nullptr, Condition,
+  {"IIf", "", 3, 3, nullptr, Condition, ResultKind::Unknown,
    "IIf(condición, sí, no)", "IIf(edad > 17, 'adulto', 'menor')",
    "condición verdadera: `sí`; falsa o nula: `no`"},
-  {"Count", "count", 1, 1, nullptr, Aggregate,
+  {"Count", "count", 1, 1, nullptr, Aggregate, ResultKind::Number,
    "Count(valor)", "Having Count(*) > 1",
    "cuenta los valores que no son nulos; `Count(*)` cuenta filas"},
-  {"Sum", "sum", 1, 1, nullptr, Aggregate,
+  {"Sum", "sum", 1, 1, nullptr, Aggregate, ResultKind::Number,
    "Sum(número)", "Having Sum(dias_esta) > 365", "no cuenta los nulos; sin valores: nulo"},
-  {"Min", "min", 1, 1, nullptr, Aggregate,
+  {"Min", "min", 1, 1, nullptr, Aggregate, ResultKind::Unknown,
    "Min(valor)", "Having Min(egreso) < #01/01/2024#", "no cuenta los nulos; sin valores: nulo"},
-  {"Max", "max", 1, 1, nullptr, Aggregate,
+  {"Max", "max", 1, 1, nullptr, Aggregate, ResultKind::Unknown,
    "Max(valor)", "Having Max(edad) > 100", "no cuenta los nulos; sin valores: nulo"},
-  {"Avg", "avg", 1, 1, nullptr, Aggregate,
+  {"Avg", "avg", 1, 1, nullptr, Aggregate, ResultKind::Number,
    "Avg(número)", "Having Avg(edad) > 80", "no cuenta los nulos; sin valores: nulo"},
 };
 // clang-format on

@@ -35,16 +35,22 @@ using CallCheck = std::string (*)(LiteralArguments arguments);
 // The families the reference lists the functions in, in this order.
 enum class FunctionFamily { Text, Number, Conversion, Date, Condition, Aggregate };
 
+// What a function gives, whatever its arguments: the emitter compares a call with a literal of
+// another kind by it (Year(egreso) = '2023' as numbers, CDate(x) > '01/07/2023' as dates), and a
+// date is exported as a date cell. A truth is -1 or 0, a number to every comparison. Unknown: it
+// depends on the arguments (Nz, IIf, Min), and only the rows tell.
+enum class ResultKind { Number, Text, Date, Truth, Unknown };
+
 struct AccessFunction {
   std::string_view name;       // as Access spells it; a call may write it in any letter case
   std::string_view engine;     // the SQLite function a call becomes; empty when it is no call
   int minArgs, maxArgs;        // a call with fewer or more is refused at translation
   SqlFunction implementation;  // registered under `engine`; null when that is an SQLite built-in
   FunctionFamily family;
+  ResultKind result;
   std::string_view usage;      // the call with its arguments named: "Left(texto, n)"
   std::string_view example;    // a condition or expression an office would write with it
   std::string_view behaviour;  // what it gives, on Null and at its edges (Spanish)
-  bool givesDate = false;      // its result is a date, exported as a date cell
   CallCheck check = nullptr;   // refuses calls whose literal arguments it cannot take
 };
 

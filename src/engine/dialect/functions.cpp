@@ -80,10 +80,15 @@ std::optional<std::string> textOf(sqlite3_value* v) {
     case SQLITE_NULL:
       return std::nullopt;
     case SQLITE_INTEGER:
-      return std::to_string(sqlite3_value_int64(v));
+      // A whole number this large is a Double to the Access engine, written as one.
+      if (const sqlite3_int64 n = sqlite3_value_int64(v);
+          n > -1000000000000000LL && n < 1000000000000000LL)
+        return std::to_string(n);
+      [[fallthrough]];
     case SQLITE_FLOAT: {
+      // Fifteen significant digits, and an exponent written as Access writes it: 1E+16, 1E-05.
       char buffer[32];
-      std::snprintf(buffer, sizeof buffer, "%.15g", sqlite3_value_double(v));
+      std::snprintf(buffer, sizeof buffer, "%.15G", sqlite3_value_double(v));
       return std::string(buffer);
     }
     default:
@@ -131,14 +136,15 @@ bool anyNull(int argc, sqlite3_value** argv) {
   return false;
 }
 
-// A character count argument; negative counts are the Access engine's "invalid procedure call".
+// A character count argument, rounded half to even as CLng rounds it (Left('abcdef', 2.5) takes
+// two); negative counts are the Access engine's "invalid procedure call".
 bool countArgument(sqlite3_context* ctx, sqlite3_value* v, std::size_t& out) {
-  const double n = sqlite3_value_double(v);
+  const double n = std::nearbyint(sqlite3_value_double(v));
   if (n < 0) {
     sqlite3_result_error(ctx, "Llamada a procedimiento o argumento no válido", -1);
     return false;
   }
-  out = n > 1e9 ? static_cast<std::size_t>(1e9) : static_cast<std::size_t>(std::llround(n));
+  out = n > 1e9 ? static_cast<std::size_t>(1e9) : static_cast<std::size_t>(n);
   return true;
 }
 
@@ -193,7 +199,8 @@ void valFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
   if (type == SQLITE_NULL) return sqlite3_result_null(ctx);
   if (type == SQLITE_INTEGER || type == SQLITE_FLOAT)
     return resultNumber(ctx, sqlite3_value_double(argv[0]));
-  resultNumber(ctx, accessVal(*textOf(argv[0])).value_or(0));
+  const auto value = accessVal(*textOf(argv[0]));
+  value ? resultNumber(ctx, *value) : sqlite3_result_null(ctx);
 }
 
 void cintFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
@@ -451,6 +458,44 @@ void integerDivideFunction(sqlite3_context* ctx, int, sqlite3_value** argv) {
 
 namespace {
 
+// The place of a character in the order in which the Access engine sorts and compares texts:
+// letters in the alphabet's order whatever their case, a letter with an accent after the plain
+// one and before the next letter (A = a < À = à < B = b), ñ a letter of its own between n and o.
+// `letter` decides first; `accent` (0 for none, else the character's code, so accents among
+// themselves follow their codes) tells apart texts whose letters agree. ASCII keeps its order;
+// every other character comes after it, by its code. Indexes kept from run to run are in this
+// order: a change to it changes kCollationVersion (emitter.h), so that they are made anew.
+struct SortKey {
+  std::uint32_t letter;
+  std::uint32_t accent;
+  bool operator<=(const SortKey& o) const {
+    return letter < o.letter || (letter == o.letter && accent <= o.accent);
+  }
+};
+
+// The plain letter of each lower case letter from à (U+00E0) to ÿ and from U+0100 to U+017F;
+// '.' for a character that is a letter of its own (æ, ÷, þ, ĳ, œ) or ñ.
+constexpr std::string_view kLatin1Letters = "aaaaaa.ceeeeiiiid.ooooo.ouuuuy.y";
+constexpr std::string_view kExtendedLetters =
+    "aaaaaaccccccccddddeeeeeeeeeegggggggghhhhiiiiiiiiii..jjkkklllllll"
+    "lllnnnnnnnnnoooooo..rrrrrrssssssssttttttuuuuuuuuuuuuwwyyyzzzzzzs";
+static_assert(kLatin1Letters.size() == 0x20 && kExtendedLetters.size() == 0x80);
+
+SortKey sortKey(char32_t c) {
+  c = fold(c);
+  if (c < 0x80) return {c * 2, 0};
+  if (c == U'ñ') return {'n' * 2 + 1, 0};
+  char letter = '.';
+  if (c >= 0xE0 && c <= 0xFF) letter = kLatin1Letters[c - 0xE0];
+  if (c >= 0x100 && c <= 0x17F) letter = kExtendedLetters[c - 0x100];
+  if (letter != '.') return {static_cast<std::uint32_t>(letter) * 2, c};
+  return {0x100 + c, 0};
+}
+
+}  // namespace
+
+namespace {
+
 // One step of a Like pattern: a character, any one (?), a digit (#), any run (*), or a list.
 struct LikeElement {
   enum class Kind { Character, AnyOne, Digit, AnyRun, List };
@@ -458,24 +503,34 @@ struct LikeElement {
   Kind kind;
   char32_t character = 0;
   bool negated = false;
-  std::vector<std::pair<char32_t, char32_t>> ranges;  // List: folded, inclusive
+  // List: inclusive ranges in the order texts sort in, so that [a-z] holds á and ñ as Access's
+  // ranges do; a lone character is a range of one.
+  std::vector<std::pair<SortKey, SortKey>> ranges;
 };
 
-// Null for a pattern with a [ and no ]. In a list, ! first negates it, a-b is a range, and a - at
-// either end stands for itself; [*] [?] [#] [[] write the signs themselves.
-std::optional<std::vector<LikeElement>> compileLike(std::string_view pattern) {
-  std::vector<LikeElement> out;
+// A pattern read into its steps, or what is wrong with it: a [ without its ], or a range whose
+// first character sorts after its last ([Z-A]), which Access refuses as an invalid pattern. In a
+// list, ! first negates it, a-b is a range, and a - at either end stands for itself;
+// [*] [?] [#] [[] write the signs themselves.
+struct CompiledLike {
+  std::vector<LikeElement> steps;
+  std::string fault;  // empty for a well formed pattern
+};
+
+CompiledLike compileLike(std::string_view pattern) {
+  CompiledLike out;
   for (std::size_t i = 0; i < pattern.size();) {
     const char32_t c = decode(pattern, i);
     if (c == '*') {
-      if (out.empty() || out.back().kind != LikeElement::Kind::AnyRun)
-        out.emplace_back(LikeElement::Kind::AnyRun);
+      if (out.steps.empty() || out.steps.back().kind != LikeElement::Kind::AnyRun)
+        out.steps.emplace_back(LikeElement::Kind::AnyRun);
     } else if (c == '?') {
-      out.emplace_back(LikeElement::Kind::AnyOne);
+      out.steps.emplace_back(LikeElement::Kind::AnyOne);
     } else if (c == '#') {
-      out.emplace_back(LikeElement::Kind::Digit);
+      out.steps.emplace_back(LikeElement::Kind::Digit);
     } else if (c == '[') {
       LikeElement list(LikeElement::Kind::List);
+      const std::size_t start = i;
       std::u32string items;
       bool closed = false;
       while (i < pattern.size()) {
@@ -486,21 +541,26 @@ std::optional<std::vector<LikeElement>> compileLike(std::string_view pattern) {
         }
         items += item;
       }
-      if (!closed) return std::nullopt;
+      if (!closed) return {{}, "Cada [ debe cerrarse con ]."};
       std::size_t k = 0;
       if (!items.empty() && items[0] == '!') list.negated = true, k = 1;
       for (; k < items.size(); ++k) {
         if (k + 2 < items.size() && items[k + 1] == '-') {
-          list.ranges.emplace_back(fold(items[k]), fold(items[k + 2]));
+          const SortKey low = sortKey(items[k]), high = sortKey(items[k + 2]);
+          if (!(low <= high))
+            return {{},
+                    "El intervalo [" + std::string(pattern.substr(start, i - start)) +
+                        " empieza después de donde termina; escriba primero el carácter menor."};
+          list.ranges.emplace_back(low, high);
           k += 2;
         } else {
-          list.ranges.emplace_back(fold(items[k]), fold(items[k]));
+          list.ranges.emplace_back(sortKey(items[k]), sortKey(items[k]));
         }
       }
       // [] matches the empty text: it is no step at all.
-      if (!list.ranges.empty() || list.negated) out.push_back(std::move(list));
+      if (!list.ranges.empty() || list.negated) out.steps.push_back(std::move(list));
     } else {
-      out.emplace_back(LikeElement::Kind::Character, fold(c));
+      out.steps.emplace_back(LikeElement::Kind::Character, fold(c));
     }
   }
   return out;
@@ -515,8 +575,9 @@ bool matchesOne(const LikeElement& e, char32_t c) {
     case LikeElement::Kind::Digit:
       return c >= '0' && c <= '9';
     case LikeElement::Kind::List: {
+      const SortKey key = sortKey(c);
       bool in = false;
-      for (const auto& [low, high] : e.ranges) in = in || (c >= low && c <= high);
+      for (const auto& [low, high] : e.ranges) in = in || (low <= key && key <= high);
       return in != e.negated;
     }
     case LikeElement::Kind::AnyRun:
@@ -548,13 +609,13 @@ bool matchLike(const std::vector<LikeElement>& pattern, const std::u32string& te
 
 }  // namespace
 
-bool isValidLikePattern(std::string_view pattern) {
-  return compileLike(pattern).has_value();
+std::string likePatternFault(std::string_view pattern) {
+  return compileLike(pattern).fault;
 }
 
 bool accessLike(std::string_view text, std::string_view pattern) {
-  const auto compiled = compileLike(pattern);
-  return compiled && matchLike(*compiled, foldedCharacters(text));
+  const CompiledLike compiled = compileLike(pattern);
+  return compiled.fault.empty() && matchLike(compiled.steps, foldedCharacters(text));
 }
 
 // Like gives -1 (Access's True) or 0; NULL on either side gives NULL.
@@ -568,23 +629,19 @@ namespace {
 
 // The rest of a comparison, character by character, from position i: a boundary of both texts
 // before which they are equal. Kept apart so that the common case stays small enough to inline.
+// The letters decide first, over the whole of both texts; the accents only between texts whose
+// letters all agree, so that 'áb' < 'ac' and 'a' < 'á' < 'ab'.
 [[gnu::noinline]] int compareCharacters(std::string_view a, std::string_view b, std::size_t i) {
   std::size_t j = i;
+  int accents = 0;  // the first difference of accents, while the letters agree
   while (i < a.size() && j < b.size()) {
-    const unsigned char ca = static_cast<unsigned char>(a[i]),
-                        cb = static_cast<unsigned char>(b[j]);
-    char32_t x, y;
-    if (ca < 0x80 && cb < 0x80) {
-      x = fold(ca), y = fold(cb);
-      ++i, ++j;
-    } else {
-      x = fold(decode(a, i)), y = fold(decode(b, j));
-    }
-    if (x != y) return x < y ? -1 : 1;
+    const SortKey x = sortKey(decode(a, i)), y = sortKey(decode(b, j));
+    if (x.letter != y.letter) return x.letter < y.letter ? -1 : 1;
+    if (accents == 0 && x.accent != y.accent) accents = x.accent < y.accent ? -1 : 1;
   }
   if (i < a.size()) return 1;
   if (j < b.size()) return -1;
-  return 0;
+  return accents;
 }
 
 // Every index lookup on a text key compares a dozen times, mostly short ASCII texts that agree for
@@ -676,8 +733,19 @@ std::optional<double> accessVal(std::string_view text) {
   for (char c : text)
     if (!isBlank(c)) s += c;
   if (s.size() > 2 && s[0] == '&' && (s[1] == 'H' || s[1] == 'h' || s[1] == 'O' || s[1] == 'o')) {
+    // &H and &O numbers are Integer when they fit in 16 bits and Long when they fit in 32, both
+    // read as two's complement: &HFFFF is -1, &H10000 is 65536. A longer one is Val's overflow.
     const int base = (s[1] == 'H' || s[1] == 'h') ? 16 : 8;
-    return static_cast<double>(std::strtoll(s.c_str() + 2, nullptr, base));
+    std::uint64_t value = 0;
+    for (std::size_t i = 2; i < s.size(); ++i) {
+      const char c = static_cast<char>(std::tolower(static_cast<unsigned char>(s[i])));
+      const int digit = c >= '0' && c <= '9' ? c - '0' : c >= 'a' && c <= 'f' ? c - 'a' + 10 : 99;
+      if (digit >= base) break;
+      value = value * static_cast<std::uint64_t>(base) + static_cast<std::uint64_t>(digit);
+      if (value > 0xFFFFFFFFu) return std::nullopt;
+    }
+    if (value <= 0xFFFFu) return static_cast<double>(static_cast<std::int16_t>(value));
+    return static_cast<double>(static_cast<std::int32_t>(value));
   }
   const std::size_t n = numberPrefix(s, true);
   return n == 0 ? 0.0 : toDouble(s.substr(0, n));
@@ -960,111 +1028,110 @@ using enum FunctionFamily;
 
 // clang-format off
 constexpr AccessFunction kRows[] = {
-  {"Len", "kolt_len", 1, 1, lenFunction, Text,
+  {"Len", "kolt_len", 1, 1, lenFunction, Text, ResultKind::Number,
    "Len(texto)", "Where Len(Trim(folio)) <> 8",
    "cuenta caracteres (ñ y acentos cuentan uno); una fecha cuenta los de `dd/mm/aaaa`"},
-  {"Left", "kolt_left", 2, 2, leftFunction, Text,
+  {"Left", "kolt_left", 2, 2, leftFunction, Text, ResultKind::Text,
    "Left(texto, n)", "Where Left(afecprin, 1) = 'O'",
    "los n primeros caracteres; n negativo: error que detiene la regla"},
-  {"Right", "kolt_right", 2, 2, rightFunction, Text,
+  {"Right", "kolt_right", 2, 2, rightFunction, Text, ResultKind::Text,
    "Right(texto, n)", "Where Right(egreso, 4) = '2024'",
    "los n últimos caracteres; de una fecha, los de `dd/mm/aaaa`"},
-  {"Mid", "kolt_mid", 2, 3, midFunction, Text,
+  {"Mid", "kolt_mid", 2, 3, midFunction, Text, ResultKind::Text,
    "Mid(texto, inicio[, n])", "Mid(afecprin, 2, 2)",
    "`inicio` cuenta desde 1; sin n, hasta el final; `inicio` 0: error que detiene la regla"},
-  {"InStr", "kolt_instr", 2, 4, instrFunction, Text,
+  {"InStr", "kolt_instr", 2, 4, instrFunction, Text, ResultKind::Number,
    "InStr([inicio,] texto, buscado[, comparación])", "Where InStr(afecprin, 'X') > 0",
    "posición desde 1, sin distinguir mayúsculas (con `comparación` 0 las distingue; la lleva solo "
    "si lleva `inicio`); 0 si no está; `inicio` mayor que el largo: 0"},
-  {"UCase", "kolt_ucase", 1, 1, ucaseFunction, Text,
+  {"UCase", "kolt_ucase", 1, 1, ucaseFunction, Text, ResultKind::Text,
    "UCase(texto)", "UCase(clues)", "mayúsculas, también ñ y vocales acentuadas"},
-  {"LCase", "kolt_lcase", 1, 1, lcaseFunction, Text,
+  {"LCase", "kolt_lcase", 1, 1, lcaseFunction, Text, ResultKind::Text,
    "LCase(texto)", "LCase(clues)", "minúsculas, también Ñ y vocales acentuadas"},
-  {"Trim", "kolt_trim", 1, 1, trimBothFunction, Text,
+  {"Trim", "kolt_trim", 1, 1, trimBothFunction, Text, ResultKind::Text,
    "Trim(texto)", "Where Trim(afecprin) = ''", "quita los espacios de ambos lados (no tabuladores)"},
-  {"LTrim", "kolt_ltrim", 1, 1, trimLeftFunction, Text,
+  {"LTrim", "kolt_ltrim", 1, 1, trimLeftFunction, Text, ResultKind::Text,
    "LTrim(texto)", "LTrim(folio)", "quita los espacios del lado izquierdo"},
-  {"RTrim", "kolt_rtrim", 1, 1, trimRightFunction, Text,
+  {"RTrim", "kolt_rtrim", 1, 1, trimRightFunction, Text, ResultKind::Text,
    "RTrim(texto)", "RTrim(folio)", "quita los espacios del lado derecho"},
-  {"Replace", "kolt_replace", 3, 6, replaceFunction, Text,
+  {"Replace", "kolt_replace", 3, 6, replaceFunction, Text, ResultKind::Text,
    "Replace(texto, buscado, nuevo[, inicio[, cuántos[, comparación]]])",
    "Replace(folio, '-', '')",
    "cambia cada `buscado` (o los `cuántos` primeros; -1: todos) por `nuevo`, sin distinguir "
    "mayúsculas salvo con `comparación` 0; da el texto desde `inicio`; `buscado` vacío: el texto "
    "igual; `inicio` mayor que el largo: `''`"},
-  {"StrComp", "kolt_strcomp", 2, 3, strCompFunction, Text,
+  {"StrComp", "kolt_strcomp", 2, 3, strCompFunction, Text, ResultKind::Number,
    "StrComp(texto1, texto2[, comparación])", "Where StrComp(clues, clues_ant) <> 0",
    "-1, 0 o 1 según texto1 va antes, es igual o va después; sin distinguir mayúsculas salvo con "
    "`comparación` 0"},
-  {"Left$", "kolt_left", 2, 2, leftFunction, Text,
+  {"Left$", "kolt_left", 2, 2, leftFunction, Text, ResultKind::Text,
    "Left$(texto, n)", "Left$(afecprin, 3)", "como `Left`"},
-  {"Right$", "kolt_right", 2, 2, rightFunction, Text,
+  {"Right$", "kolt_right", 2, 2, rightFunction, Text, ResultKind::Text,
    "Right$(texto, n)", "Right$(folio, 2)", "como `Right`"},
-  {"Mid$", "kolt_mid", 2, 3, midFunction, Text,
+  {"Mid$", "kolt_mid", 2, 3, midFunction, Text, ResultKind::Text,
    "Mid$(texto, inicio[, n])", "Mid$(afecprin, 2, 2)", "como `Mid`"},
-  {"UCase$", "kolt_ucase", 1, 1, ucaseFunction, Text,
+  {"UCase$", "kolt_ucase", 1, 1, ucaseFunction, Text, ResultKind::Text,
    "UCase$(texto)", "UCase$(clues)", "como `UCase`"},
-  {"LCase$", "kolt_lcase", 1, 1, lcaseFunction, Text,
+  {"LCase$", "kolt_lcase", 1, 1, lcaseFunction, Text, ResultKind::Text,
    "LCase$(texto)", "LCase$(clues)", "como `LCase`"},
-  {"Trim$", "kolt_trim", 1, 1, trimBothFunction, Text,
+  {"Trim$", "kolt_trim", 1, 1, trimBothFunction, Text, ResultKind::Text,
    "Trim$(texto)", "Trim$(folio)", "como `Trim`"},
-  {"LTrim$", "kolt_ltrim", 1, 1, trimLeftFunction, Text,
+  {"LTrim$", "kolt_ltrim", 1, 1, trimLeftFunction, Text, ResultKind::Text,
    "LTrim$(texto)", "LTrim$(folio)", "como `LTrim`"},
-  {"RTrim$", "kolt_rtrim", 1, 1, trimRightFunction, Text,
+  {"RTrim$", "kolt_rtrim", 1, 1, trimRightFunction, Text, ResultKind::Text,
    "RTrim$(texto)", "RTrim$(folio)", "como `RTrim`"},
-  {"Int", "kolt_int", 1, 1, intFunction, Number,
+  {"Int", "kolt_int", 1, 1, intFunction, Number, ResultKind::Number,
    "Int(número)", "Where Int(edad / 5) = 3",
    "el entero igual o menor: `Int(-8.4)` es -9"},
-  {"Fix", "kolt_fix", 1, 1, fixFunction, Number,
+  {"Fix", "kolt_fix", 1, 1, fixFunction, Number, ResultKind::Number,
    "Fix(número)", "Where Fix(peso / 1000) > 4",
    "quita los decimales: `Fix(-8.4)` es -8"},
-  {"Abs", "kolt_abs", 1, 1, absFunction, Number,
+  {"Abs", "kolt_abs", 1, 1, absFunction, Number, ResultKind::Number,
    "Abs(número)", "Where Abs(edad - edad_ant) > 1", "el valor sin signo"},
-  {"Sgn", "kolt_sgn", 1, 1, sgnFunction, Number,
+  {"Sgn", "kolt_sgn", 1, 1, sgnFunction, Number, ResultKind::Number,
    "Sgn(número)", "Where Sgn(dias_esta) = -1", "-1, 0 o 1 según el signo"},
-  {"Round", "kolt_round", 1, 2, roundFunction, Number,
+  {"Round", "kolt_round", 1, 2, roundFunction, Number, ResultKind::Number,
    "Round(número[, decimales])", "Where Round(peso / 1000, 1) > 4.5",
    "redondeo a par: `Round(2.5)` es 2, `Round(3.5)` es 4, `Round(0.125, 2)` es 0.12; decimales "
    "negativos: error que detiene la regla"},
-  {"Val", "kolt_val", 1, 1, valFunction, Conversion,
+  {"Val", "kolt_val", 1, 1, valFunction, Conversion, ResultKind::Number,
    "Val(texto)", "Where Val(gestac) > 42",
    "lee el número del principio (`Val('12abc')` es 12, `Val('abc')` es 0)"},
-  {"CInt", "kolt_cint", 1, 1, cintFunction, Conversion,
+  {"CInt", "kolt_cint", 1, 1, cintFunction, Conversion, ResultKind::Number,
    "CInt(valor)", "Where CInt(gestac) < 20",
    "redondeo a par (`CInt(2.5)` es 2, `CInt(3.5)` es 4); texto no numérico o fuera de -32768 a "
    "32767: nulo"},
-  {"CLng", "kolt_clng", 1, 1, clngFunction, Conversion,
+  {"CLng", "kolt_clng", 1, 1, clngFunction, Conversion, ResultKind::Number,
    "CLng(valor)", "Where CLng(folio) > 1000",
    "como `CInt`, de -2147483648 a 2147483647; una fecha da su número de serie"},
-  {"CDbl", "kolt_cdbl", 1, 1, cdblFunction, Conversion,
+  {"CDbl", "kolt_cdbl", 1, 1, cdblFunction, Conversion, ResultKind::Number,
    "CDbl(valor)", "CDbl(pesoprod) / 1000",
    "texto no numérico: nulo; una fecha da su número de serie"},
-  {"CStr", "kolt_cstr", 1, 1, cstrFunction, Conversion,
+  {"CStr", "kolt_cstr", 1, 1, cstrFunction, Conversion, ResultKind::Text,
    "CStr(valor)", "CStr(edad) & ' años'",
    "un número como Access lo escribe (`0.1 + 0.2` es `'0.3'`); una fecha como `dd/mm/aaaa`, con "
    "la hora solo si la tiene"},
-  {"CDate", "kolt_cdate", 1, 1, cdateFunction, Conversion,
+  {"CDate", "kolt_cdate", 1, 1, cdateFunction, Conversion, ResultKind::Date,
    "CDate(valor)", "Where CDate(fecha_texto) >= #01/01/2024#",
    "lee `aaaa-mm-dd`, `dd/mm/aaaa` (día primero), con la hora `hh:mm[:ss]` de 24 horas o con "
-   "`a. m.`/`p. m.`, y números de serie; lo demás: nulo",
-   true},
-  {"IsNumeric", "kolt_isnumeric", 1, 1, isNumericFunction, Conversion,
+   "`a. m.`/`p. m.`, y números de serie; lo demás: nulo"},
+  {"IsNumeric", "kolt_isnumeric", 1, 1, isNumericFunction, Conversion, ResultKind::Truth,
    "IsNumeric(valor)", "Where Not IsNumeric(gestac)",
    "-1 si es un número o un texto que se lee como número (`' 12 '`, `'1.5E3'`, `'&H1F'`), 0 si "
    "no; nulo, `''` y una fecha dan 0"},
-  {"IsDate", "kolt_isdate", 1, 1, isDateFunction, Conversion,
+  {"IsDate", "kolt_isdate", 1, 1, isDateFunction, Conversion, ResultKind::Truth,
    "IsDate(valor)", "Where Not IsDate(fecha_texto)",
    "-1 si es una fecha o un texto que `CDate` lee, 0 si no; nulo y números dan 0"},
-  {"Nz", "kolt_nz", 1, 2, nzFunction, Condition,
+  {"Nz", "kolt_nz", 1, 2, nzFunction, Condition, ResultKind::Unknown,
    "Nz(valor[, otro])", "Where Nz(afecprin) = ''",
    "nulo: `''` (o `otro`); `Nz('')` es `''`"},
-  {"IsNull", "kolt_isnull", 1, 1, isNullFunction, Condition,
+  {"IsNull", "kolt_isnull", 1, 1, isNullFunction, Condition, ResultKind::Truth,
    "IsNull(valor)", "Where IsNull(causaext)", "-1 (verdadero) si es nulo, 0 si no"},
-  {"Switch", "kolt_switch", 2, 126, switchFunction, Condition,
+  {"Switch", "kolt_switch", 2, 126, switchFunction, Condition, ResultKind::Unknown,
    "Switch(condición1, valor1, ...)", "Switch(edad < 18, 'menor', edad < 65, 'adulto', True, 'mayor')",
    "el valor de la primera condición verdadera; si ninguna lo es, nulo; una condición nula no "
-   "cumple", false, switchCheck},
-  {"Choose", "kolt_choose", 2, 127, chooseFunction, Condition,
+   "cumple", switchCheck},
+  {"Choose", "kolt_choose", 2, 127, chooseFunction, Condition, ResultKind::Unknown,
    "Choose(índice, valor1, ...)", "Choose(sexo, 'hombre', 'mujer')",
    "el valor en la posición `índice` (redondeado a par); fuera de la lista o nulo: nulo"},
 };
@@ -1123,7 +1190,8 @@ void registerFunctions(sqlite3* db) {
       {kMultiplyFunction, multiplyFunction},
       {kDivideFunction, divideFunction},
       {kIntegerDivideFunction, integerDivideFunction},
-      {kLikeFunction, likeFunction}};
+      {kLikeFunction, likeFunction},
+      {kCompareFunction, compareFunction}};
   for (const auto& [name, implementation] : operators)
     sqlite3_create_function(db, name, 2, flags, nullptr, implementation, nullptr, nullptr);
 

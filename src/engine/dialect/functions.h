@@ -37,6 +37,9 @@ inline constexpr const char* kMultiplyFunction = "kolt_multiply";     // *
 inline constexpr const char* kDivideFunction = "kolt_divide";         // /
 inline constexpr const char* kIntegerDivideFunction = "kolt_intdiv";  // integer division (\)
 inline constexpr const char* kLikeFunction = "kolt_like";             // Like (text, pattern)
+// A value against a literal of another kind, compared as Access compares them (comparison.cpp):
+// -1, 0, 1 or NULL, for the emitter to compare with 0.
+inline constexpr const char* kCompareFunction = "kolt_compare";
 void concatFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void addFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void subtractFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
@@ -45,15 +48,20 @@ void multiplyFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void divideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void integerDivideFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 void likeFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
+void compareFunction(sqlite3_context* ctx, int argc, sqlite3_value** argv);
 
-// Whether a Like pattern is well formed: every [ has its ].
-bool isValidLikePattern(std::string_view pattern);
+// What is wrong with a Like pattern, in words for its author (a [ without its ], a range such as
+// [Z-A] whose first character sorts after its last); empty for a well formed one.
+std::string likePatternFault(std::string_view pattern);
 // Whether `text` matches the Access Like `pattern` (* ? # [list] [!list] [a-z]), ignoring case as
-// every text comparison does. A malformed pattern matches nothing.
+// every text comparison does; a range holds what sorts between its ends (à and ñ are in [a-z]).
+// A malformed pattern matches nothing.
 bool accessLike(std::string_view text, std::string_view pattern);
 
 // Shared by the files of the implementations (functions.cpp, date_functions.cpp,
-// format_function.cpp) and read by the tests.
+// format_function.cpp, comparison.cpp) and read by the tests. Texts compare as the Access engine
+// compares them: letter case ignored, an accent telling texts apart but sorting a letter just
+// after the plain one (a < á < b, n < ñ < o).
 int compareIgnoringCase(std::string_view a, std::string_view b);
 std::optional<double> accessVal(std::string_view text);
 std::optional<int> accessCInt(std::string_view text);

@@ -1,9 +1,7 @@
 #include "engine/dialect/parser.h"
 
-#include <cstdio>
-
-#include "base/date_text.h"
 #include "base/error.h"
+#include "engine/dialect/date_literal.h"
 #include "engine/dialect/lexer.h"
 
 namespace kolt::engine::dialect {
@@ -11,42 +9,23 @@ namespace {
 
 // Words that end a table reference or a select item, so they are never taken as an alias.
 constexpr std::string_view kReserved[] = {
-    "SELECT", "FROM",  "WHERE", "GROUP", "HAVING", "ORDER",   "INTO",  "IN",     "ON",
-    "JOIN",   "INNER", "LEFT",  "RIGHT", "OUTER",  "CROSS",   "UNION", "AND",    "OR",
-    "NOT",    "AS",    "BY",    "IS",    "NULL",   "BETWEEN", "LIKE",  "VALUES", "DISTINCT"};
+    "SELECT", "FROM", "WHERE", "GROUP",   "HAVING", "ORDER",  "INTO",     "IN",  "ON",  "JOIN",
+    "INNER",  "LEFT", "RIGHT", "OUTER",   "CROSS",  "UNION",  "AND",      "OR",  "NOT", "AS",
+    "BY",     "IS",   "NULL",  "BETWEEN", "LIKE",   "VALUES", "DISTINCT", "XOR", "EQV", "IMP"};
 
 // Statements of the Access dialect that a rule may not run, refused by name.
 constexpr std::string_view kOtherStatements[] = {"UPDATE",    "DELETE",     "ALTER",
                                                  "TRANSFORM", "PARAMETERS", "PROCEDURE",
                                                  "EXECUTE",   "GRANT",      "REVOKE"};
 
-// A date literal: year first when the first part has four digits (#2013/03/05#), otherwise month
-// first as the Access engine reads literals (#03/05/2013# is the 5th of March); an optional time.
-std::string readDateLiteral(const std::string& text, std::size_t offset) {
-  int a = 0, b = 0, c = 0, hh = 0, mi = 0, ss = 0;
-  char sep1 = 0, sep2 = 0;
-  int consumed = 0;
-  const bool ok =
-      std::sscanf(text.c_str(), " %d%c%d%c%d%n", &a, &sep1, &b, &sep2, &c, &consumed) == 5 &&
-      sep1 == sep2 && (sep1 == '/' || sep1 == '-');
-  if (ok) {
-    std::string rest = text.substr(static_cast<std::size_t>(consumed));
-    int timeParts = std::sscanf(rest.c_str(), " %d:%d:%d", &hh, &mi, &ss);
-    if (timeParts == EOF || rest.find_first_not_of(' ') == std::string::npos) timeParts = 0;
-    const std::size_t firstDigits = text.find_first_of(sep1) - text.find_first_not_of(' ');
-    base::DateTime d;
-    if (firstDigits == 4) {
-      d.year = a, d.month = b, d.day = c;
-    } else {
-      d.month = a, d.day = b, d.year = c;
-    }
-    d.hour = hh, d.minute = mi, d.second = ss;
-    if ((timeParts == 0 || timeParts >= 2) && base::isValidDate(d.year, d.month, d.day) &&
-        hh >= 0 && hh < 24 && mi >= 0 && mi < 60 && ss >= 0 && ss < 60)
-      return base::formatCanonical(d);
-  }
-  throw base::Error(base::kErrSyntax, "Error de sintaxis en la fecha #" + text + "# (posición " +
-                                          std::to_string(offset + 1) + ").");
+// A date literal's text as canonical date text, or its refusal, saying which forms are read.
+std::string dateLiteral(const std::string& text, std::size_t offset) {
+  if (auto date = readDateLiteral(text)) return *date;
+  throw base::Error(base::kErrSyntax,
+                    "Fecha no válida: #" + text + "# (posición " + std::to_string(offset + 1) +
+                        "). Escriba mes/día/año (#01/31/2024#), año/mes/día (#2024/01/31#) o el "
+                        "mes en inglés (#31-Jan-2024#), con la hora si hace falta "
+                        "(#01/31/2024 10:30 PM#).");
 }
 
 class Parser {
@@ -338,7 +317,24 @@ class Parser {
     return e;
   }
 
-  ExprPtr expression() { return disjunction(); }
+  // The logical operators bind from Not, the tightest, through And, Or, Xor and Eqv to Imp.
+  ExprPtr expression() { return implication(); }
+
+  ExprPtr implication() {
+    auto left = equivalence();
+    while (accept("IMP")) left = binary("IMP", std::move(left), equivalence());
+    return left;
+  }
+  ExprPtr equivalence() {
+    auto left = exclusion();
+    while (accept("EQV")) left = binary("EQV", std::move(left), exclusion());
+    return left;
+  }
+  ExprPtr exclusion() {
+    auto left = disjunction();
+    while (accept("XOR")) left = binary("XOR", std::move(left), disjunction());
+    return left;
+  }
 
   ExprPtr disjunction() {
     auto left = conjunction();
@@ -361,10 +357,10 @@ class Parser {
 
   ExprPtr predicate() {
     auto left = concatenation();
-    for (auto op : {"=", "<>", "<", ">", "<=", ">=", "!="}) {
-      if (acceptSymbol(op)) {
-        return binary(std::string(op) == "!=" ? "<>" : op, std::move(left), concatenation());
-      }
+    // != is no operator of the Access dialect: read as <> it would run a statement Access refuses.
+    if (peek().isSymbol("!=")) refuse("el operador !=; escriba <> para 'distinto de'");
+    for (auto op : {"=", "<>", "<", ">", "<=", ">="}) {
+      if (acceptSymbol(op)) return binary(op, std::move(left), concatenation());
     }
     if (accept("IS")) {
       auto e = make(Expr::Kind::IsNull);
@@ -470,7 +466,7 @@ class Parser {
         return make(Expr::Kind::Number, t.text);
       case TokenKind::Date:
         ++pos_;
-        return make(Expr::Kind::Date, readDateLiteral(t.text, t.offset));
+        return make(Expr::Kind::Date, dateLiteral(t.text, t.offset));
       case TokenKind::Symbol:
         if (acceptSymbol("(")) {
           ExprPtr e;

@@ -54,7 +54,7 @@ bool givesDate(const dialect::Expr& e) {
       return true;
     case dialect::Expr::Kind::Function: {
       const dialect::AccessFunction* f = dialect::findAccessFunction(e.text);
-      if (f && f->givesDate) return true;
+      if (f && f->result == dialect::ResultKind::Date) return true;
       return f && f->name == "IIf" && e.args.size() == 3 && givesDate(*e.args[1]) &&
              givesDate(*e.args[2]);
     }
