@@ -191,7 +191,8 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     try {
       access::ImportOptions options;
       options.progress = importProgress(platform::isTerminal(platform::StandardStream::Error));
-      printUnits(run::listUnits(platform::pathFromUtf8(args.source), options));
+      printUnits(
+          run::listUnits(platform::pathFromUtf8(args.source), run::sourceImportOptions(options)));
     } catch (const base::Error& e) {
       std::cerr << e.number() << " - " << e.description() << '\n';
       return kAbandoned;

@@ -56,6 +56,20 @@ std::filesystem::path cataloguePath(const std::filesystem::path& app) {
   return app / "ValidacionesKOLT.db";  // none: the open fails, naming the usual place
 }
 
+access::ImportOptions sourceImportOptions(access::ImportOptions options) {
+  // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
+  // which is the program's own: an index under the program's collation would stop other programs
+  // from writing to a user's engine database. Made before the companion gets its name, so that a
+  // finished companion is never written.
+  options.finish = [](const std::filesystem::path& database) {
+    engine::Connection cnn;
+    cnn.open(database);
+    engine::indexForTextLookups(cnn, recordTables(), "clues");
+  };
+  options.finishVersion = engine::textLookupOrder();
+  return options;
+}
+
 void openDatabases(Session& session, const std::filesystem::path& source,
                    const access::ImportProgressFn& progress,
                    const std::filesystem::path& catalogue) {
@@ -67,17 +81,7 @@ void openDatabases(Session& session, const std::filesystem::path& source,
   options.progress = progress;
   options.note = [&session](const std::string& line) { session.notes.push_back(line); };
   try {
-    access::ImportOptions sourceOptions = options;
-    // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
-    // which is the program's own: an index under the program's collation would stop other
-    // programs from writing to a user's engine database. Made before the companion gets its
-    // name, so that a finished companion is never written.
-    sourceOptions.finish = [](const std::filesystem::path& database) {
-      engine::Connection cnn;
-      cnn.open(database);
-      engine::indexForTextLookups(cnn, recordTables(), "clues");
-    };
-    sourceOptions.finishVersion = engine::textLookupOrder();
+    const access::ImportOptions sourceOptions = sourceImportOptions(options);
     // From here on the source is only read: it may be shared with other runs, or lie in a folder
     // the user may not write. The unit list's CLUESSEL lives in the connection's memory.
     openEngineFile(session.cnnOrigen, source, session.resultsFolder, sourceOptions,

@@ -41,6 +41,11 @@ struct Session {
 // with).
 std::filesystem::path cataloguePath(const std::filesystem::path& app);
 
+// `options` for importing a source into its companion as every run reads it: with its index for
+// each unit's rows, and the text order that index was made in, which a later run checks. A
+// listing of the units builds the same companion, so that neither builds the other's again.
+access::ImportOptions sourceImportOptions(access::ImportOptions options);
+
 // Opens session.cnnOrigen on `source` (an Access file is read through its companion engine
 // database, imported when needed) and session.cnnCatalogo on the catalogue (`catalogue`, or
 // cataloguePath(session.app) when empty). A companion is built finished, indexes included; one the
