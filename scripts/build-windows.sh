@@ -96,7 +96,7 @@ dependencies=(
   "qt6-base bookworm bookworm-security trixie"
 )
 
-mkdir -p "$windows_cache/sources" "$prefix"
+mkdir -p "$out" "$windows_cache/sources" "$prefix"
 declare -A version=()
 
 # The files of a source package in one release, "name version" per line; none when that release
