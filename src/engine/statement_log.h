@@ -1,9 +1,9 @@
 // The record of every statement the rule frame runs.
 //
-// The frame goes on past a failing statement, as the rule catalogue always has; what it must not do
-// is forget the failure. A rule whose statement the engine rejected looks, in the workbook, exactly
-// like a rule that found nothing, so each statement's outcome is kept here for the run's log and
-// for the verdict.
+// The frame goes on past a failing statement, so that one rule's fault does not cost the others;
+// what it must not do is forget the failure. A rule whose statement the engine rejected looks, in
+// the workbook, exactly like a rule that found nothing, so each statement's outcome is kept here
+// for the run's log and for the verdict.
 #pragma once
 
 #include <chrono>

@@ -1,5 +1,5 @@
 // How the windows put an error into words: "{number} - {description}" for the errors of the
-// database layer, as the program has always reported them.
+// database layer, the form the error numbers in the guide are listed under.
 #pragma once
 
 #include <QString>

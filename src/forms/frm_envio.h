@@ -1,7 +1,7 @@
 // frmEnvio, the validation window: the units of the source database with their check boxes,
 // "Seleccionar todo", the period boxes, and "&Validar", which checks the input and runs the
-// validation. Its controls carry their historical names as object names (lstUnidades,
-// chkTodasUnidades, mskFechaIni, ...).
+// validation. Its controls carry the names the tests and the guide use as object names
+// (lstUnidades, chkTodasUnidades, mskFechaIni, ...).
 #pragma once
 
 #include <QWidget>

@@ -1,4 +1,4 @@
-// The windows were designed in twips; they are laid out here from the same numbers. A pixel is 15
+// The windows' sizes are given in twips; they are laid out here from those numbers. A pixel is 15
 // twips at 96 dots per inch; on a screen whose fonts are set larger every size grows with them, so
 // the captions keep fitting their controls (Qt already scales pixels on high-DPI screens).
 #pragma once

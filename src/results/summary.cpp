@@ -9,7 +9,7 @@ namespace kolt::results {
 
 void makeSummaryTable(engine::Connection& verdicts, engine::StatementLog& log) {
   // The run's database is new and holds no table yet; the drop stays so that the trace of every
-  // run begins as it always has.
+  // run begins with the same statements, whatever the folder held.
   rules::BorrarTablaOrigen(verdicts, "RESULTADOSVALIDACION", log);
   const engine::StatementRecord& made =
       log.execute(verdicts, 0, engine::StatementKind::WorkTable,

@@ -1,8 +1,8 @@
 // The unit list of a source, and what must be said about units it cannot hold.
 //
-// A unit of EGRESO that CATCLUES does not name is left out of the list, as it always was; the
-// window says so under the list and kolt-validar on standard error, in the same words, so that no
-// unit silently goes unvalidated and an empty list never comes without a reason.
+// A unit of EGRESO that CATCLUES does not name is left out of the list (it has no name to show);
+// the window says so under the list and kolt-validar on standard error, in the same words, so that
+// no unit silently goes unvalidated and an empty list never comes without a reason.
 #pragma once
 
 #include <filesystem>
