@@ -4,6 +4,7 @@
 // request to end the program become a flag the run reads, once.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <csignal>
 #include <fstream>
@@ -138,7 +139,8 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
       {{"stderr", "roto", "crash"}, {}, End::Signalled, kFaultStatus, {}},
       {{"spin"}, {.cpuSeconds = 1}, End::CpuLimit, 0, {}},
       // A child ended by a limit never wakes to send its second line, however long the machine
-      // keeps the parent waiting.
+      // keeps the parent waiting. A busy machine (Wine starts a process slowly) may end it
+      // before its first line too: only a prefix of what it writes is certain to arrive.
       {{"report", "uno", "sleep", "3600", "report", "dos"},
        {.timeout = 300ms},
        End::TimedOut,
@@ -169,7 +171,13 @@ TEST(ChildProcess, EachWayOfEndingIsToldApartAndReportsArriveAsWritten) {
     EXPECT_EQ(outcome.end, end);
     const bool told = end == End::Exited || end == End::Signalled;
     EXPECT_EQ(told ? outcome.status : status, status);
-    EXPECT_EQ(lines, expected);
+    if (end == End::TimedOut || end == End::Stalled) {
+      EXPECT_TRUE(lines.size() <= expected.size() &&
+                  std::equal(lines.begin(), lines.end(), expected.begin()))
+          << ::testing::PrintToString(lines);
+    } else {
+      EXPECT_EQ(lines, expected);
+    }
     EXPECT_TRUE(steps.front() != "stderr" || outcome.diagnostics.starts_with("roto"))
         << outcome.diagnostics;
   }
