@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # The Windows zip under Wine, held against the Linux build (run after scripts/build-windows.sh):
-#   - kolt-validar.exe writes the same workbooks, byte for byte, as the Linux kolt-validar on the
+#   - kolt-validar.exe writes the same workbooks, cell for cell, as the Linux kolt-validar on the
 #     demonstration database and on a generated 50,000-discharge database;
 #   - a source and a results folder with accents and ñ in their names work;
 #   - a second run on a results folder in use is refused with 3045, and touches nothing;
@@ -104,8 +104,8 @@ same_workbooks() {
   compare_workbooks "$name" "$results_linux" "$results_windows" "$((SECONDS - started))"
 }
 
-# Every workbook of the Linux run in RESULTS_LINUX, byte for byte in RESULTS_WINDOWS, which holds no
-# other; SECONDS is how long the Windows run took.
+# Every workbook of the Linux run in RESULTS_LINUX, cell for cell in RESULTS_WINDOWS, which holds
+# no other; SECONDS is how long the Windows run took.
 compare_workbooks() {
   local name=$1 results_linux=$2 results_windows=$3 elapsed=$4 books=0 differ=""
   for book in "$results_linux"/*.xls; do
@@ -117,7 +117,11 @@ compare_workbooks() {
           sed '/^sheet\tEjecucion$/,$d') || differ+=" Hallazgos.xls"
       continue
     fi
-    cmp -s "$book" "$results_windows/$(basename "$book")" || differ+=" $(basename "$book")"
+    # A unit's Resumen and Seguimiento name the run's own paths and time: its sheets before them,
+    # the rules' and catValidaciones, agree cell for cell.
+    cmp -s <(/usr/bin/python3 "$root/tests/xls/read_xls.py" "$book" | sed '/^sheet\tResumen$/,$d') \
+      <(/usr/bin/python3 "$root/tests/xls/read_xls.py" "$results_windows/$(basename "$book")" |
+        sed '/^sheet\tResumen$/,$d') || differ+=" $(basename "$book")"
   done
   local windows_books
   windows_books=$(find "$results_windows" -maxdepth 1 -name '*.xls' | wc -l)
@@ -126,7 +130,7 @@ compare_workbooks() {
   elif [ -n "$differ" ] || [ "$windows_books" -ne "$books" ]; then
     fail "$name: workbooks differ:$differ (Linux $books, Windows $windows_books)"
   else
-    pass "$name: $books workbooks byte-identical to Linux (Windows run ${elapsed} s)"
+    pass "$name: $books workbooks equal to Linux, cell for cell (Windows run ${elapsed} s)"
   fi
 }
 

@@ -42,6 +42,10 @@ std::vector<Row> runRows(const RunDescription& run, const std::vector<UnitResult
                run.sourceBytes ? Value(static_cast<std::int64_t>(*run.sourceBytes)) : Value()));
   rows.push_back(labelled("Modificación del origen", run.sourceModified));
   rows.push_back(labelled("Catálogos", platform::utf8(run.catalogue)));
+  if (run.demonstrationCatalogue)
+    rows.push_back(labelled("CATÁLOGO DE DEMOSTRACIÓN",
+                            std::string("Se usó el catálogo de demostración, no el oficial: los "
+                                        "hallazgos que dependen de él no son válidos.")));
   rows.push_back(labelled("SHA-256 de los catálogos", run.catalogueSha256));
   rows.push_back(labelled("Periodo", run.period));
   rows.push_back(labelled("Unidades pedidas", static_cast<std::int64_t>(run.unitsAsked.size())));
@@ -51,6 +55,31 @@ std::vector<Row> runRows(const RunDescription& run, const std::vector<UnitResult
   rows.push_back(labelled("Versión del programa", std::string(programVersion())));
   rows.push_back(labelled("Reglas ejecutadas", rulesRun));
   rows.push_back(labelled("Resultado de la ejecución", run.ending));
+  return rows;
+}
+
+// Per unit, what changed since its latest earlier run over the same period.
+std::vector<Row> followUpRows(const std::vector<UnitResult>& units) {
+  std::vector<Row> rows;
+  for (const UnitResult& unit : units) {
+    const UnitChanges& changes = unit.changes;
+    Row& row = rows.emplace_back();
+    row.emplace_back(unit.unit);
+    row.emplace_back(unit.name);
+    row.emplace_back(changes.since ? stampText(*changes.since) : std::string("Primera validación"));
+    if (changes.since)
+      row.emplace_back(changes.total.before);
+    else
+      row.emplace_back();
+    row.emplace_back(changes.total.now);
+    for (const std::int64_t count :
+         {changes.total.added, changes.total.persisting, changes.total.corrected}) {
+      if (changes.since)
+        row.emplace_back(count);
+      else
+        row.emplace_back();
+    }
+  }
   return rows;
 }
 
@@ -157,6 +186,17 @@ fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
                       columns, slice(from, to));
     from = to;
   }
+  // After every sheet a reader may find by its position.
+  workbook.addSheet("Seguimiento",
+                    {{"Unidad"},
+                     {"Nombre"},
+                     {"Validacion anterior"},
+                     {"Hallazgos antes"},
+                     {"Hallazgos ahora"},
+                     {"Nuevos"},
+                     {"Persisten"},
+                     {"Corregidos"}},
+                    followUpRows(units));
   workbook.save();
   folder.publish(book);
   return book;

@@ -15,6 +15,10 @@
 //              for, when it ran, the program's version, the rules run and how it ended, one "Dato |
 //              Valor" row each. A workbook passed around weeks later still says what it is the
 //              result of.
+//   Seguimiento  after the others, one row per unit: the date of its latest earlier run over the
+//              same period ("Primera validación" when none), its findings then and now (a finding
+//              is a rule and a record, finding.h), and how many are new, persist and were
+//              corrected since.
 //
 // The counts are those the rule frame took when it exported each result table: no second pass over
 // the data. A rule whose table could not be counted (its statements failed) has an empty cell in
@@ -42,6 +46,7 @@ struct RunDescription {
   std::string sourceModified;                 // "aaaa-mm-dd hh:mm:ss", local time; "" unknown
   std::filesystem::path catalogue;            // the catalogue file, as chosen
   std::string catalogueSha256;                // its SHA-256 as the run read it; "" unknown
+  bool demonstrationCatalogue = false;        // the catalogue is the demonstration database
   std::string period;                         // "01/01/2024 al 31/12/2024", "todos los egresos"
   std::vector<std::string> unitsAsked;        // their codes, in list order
   std::string started;                        // "aaaa-mm-dd hh:mm:ss", local time

@@ -33,11 +33,29 @@ bool WorkbookSink::finish() {
   return true;
 }
 
+void WorkbookSink::keepFindings(std::function<int(std::string_view sheet)> ruleOf,
+                                std::vector<Finding>* into) {
+  ruleOf_ = std::move(ruleOf);
+  findings_ = into;
+}
+
 std::int64_t WorkbookSink::write(const std::filesystem::path& file, std::string_view sheet,
                                  const std::vector<engine::ExportColumn>& columns,
                                  const RowSource& rows) {
-  if (gathered_ != nullptr && gathered_->file() == file)
-    return static_cast<std::int64_t>(gathered_->addSheet(sheet, sheetColumns(columns), rows));
+  const int rule = findings_ != nullptr && ruleOf_ ? ruleOf_(sheet) : 0;
+  if (gathered_ != nullptr && gathered_->file() == file) {
+    if (rule <= 0)
+      return static_cast<std::int64_t>(gathered_->addSheet(sheet, sheetColumns(columns), rows));
+    // A sheet that fails part way is not saved, and its rule is marked failed: the findings
+    // taken from it are never compared (finding_changes.h).
+    const FindingReader reader(rule, columns);
+    const RowSource keeping = [&](std::vector<base::Value>& row) {
+      if (!rows(row)) return false;
+      findings_->push_back(reader(row));
+      return true;
+    };
+    return static_cast<std::int64_t>(gathered_->addSheet(sheet, sheetColumns(columns), keeping));
+  }
   xls::Workbook book = xls::Workbook::extending(file);
   const auto written = static_cast<std::int64_t>(book.addSheet(sheet, sheetColumns(columns), rows));
   book.save();

@@ -3,10 +3,13 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <vector>
 
 #include "engine/connection.h"
 #include "engine/export_sink.h"
+#include "results/finding.h"
 #include "xls/workbook.h"
 
 namespace kolt::results {
@@ -22,12 +25,23 @@ class WorkbookSink : public engine::ExportSink {
   // sheet was exported to it. Throws base::Error (the file is then unchanged).
   bool finish();
 
+  // From now on every row exported to a sheet that `ruleOf` names a rule of (a number above 0) is
+  // also kept in `into` as a finding of that rule, as it is written: the findings are the rows
+  // of the workbook, read once.
+  void keepFindings(std::function<int(std::string_view sheet)> ruleOf, std::vector<Finding>* into);
+
+  // The workbook begun with begin(), for the sheets its caller adds after the exported ones;
+  // null when none was begun.
+  xls::Workbook* gathered() { return gathered_.get(); }
+
   std::int64_t write(const std::filesystem::path& file, std::string_view sheet,
                      const std::vector<engine::ExportColumn>& columns,
                      const RowSource& rows) override;
 
  private:
   std::unique_ptr<xls::Workbook> gathered_;
+  std::function<int(std::string_view)> ruleOf_;
+  std::vector<Finding>* findings_ = nullptr;
 };
 
 // Gives `connection` the sink for as long as it lives.

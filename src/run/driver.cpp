@@ -1,17 +1,22 @@
 #include "run/driver.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <ctime>
+#include <map>
 
 #include "base/platform/files.h"
 #include "base/platform/local_time.h"
 #include "base/platform/paths.h"
 #include "results/findings_workbook.h"
+#include "results/history.h"
 #include "results/results_folder.h"
 #include "results/summary.h"
 #include "results/verdict.h"
+#include "rules/rule_plan.h"
 #include "run/catalogue_snapshot.h"
 #include "run/run_log.h"
+#include "run/session.h"
 
 namespace kolt::run {
 namespace {
@@ -32,19 +37,56 @@ std::string periodInWords(const RunRequest& request) {
   return "todos los egresos";
 }
 
+std::string stampOf(const base::DateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return text;
+}
+
 // What the run is, as it starts: the source as it is now, not as it may be when the run ends.
 results::RunDescription describe(const RunRequest& request) {
   results::RunDescription run;
   run.source = request.sourceFile.empty() ? request.source : request.sourceFile;
+  // Where the file is, whatever folder the command was started in.
+  std::error_code ec;
+  if (const auto absolute = std::filesystem::absolute(run.source, ec); !ec) run.source = absolute;
   if (const auto stamp = platform::fileStamp(run.source)) {
     run.sourceBytes = static_cast<std::uintmax_t>(stamp->size);
     run.sourceModified = localStamp(static_cast<std::time_t>(stamp->modifiedNs / 1'000'000'000));
   }
   run.catalogue = request.catalogueFile.empty() ? request.catalogue : request.catalogueFile;
+  run.demonstrationCatalogue = isDemonstrationCatalogue(run.catalogue);
   run.period = periodInWords(request);
   for (const Unit& unit : request.units) run.unitsAsked.push_back(unit.code);
-  run.started = localStamp(std::time(nullptr));
+  run.started = stampOf(request.started);
   return run;
+}
+
+results::RunRecord recordOf(const RunRequest& request, const results::RunDescription& run) {
+  results::RunRecord record;
+  record.started = run.started;
+  record.source = run.source;
+  record.catalogue = run.catalogue;
+  record.sourceBytes = run.sourceBytes;
+  record.sourceModified = run.sourceModified;
+  record.catalogueSha256 = run.catalogueSha256;
+  record.demonstrationCatalogue = run.demonstrationCatalogue;
+  record.periodStart = request.periodStart;
+  record.periodEnd = request.periodEnd;
+  record.period = run.period;
+  record.unitsAsked = run.unitsAsked;
+  return record;
+}
+
+// Every rule's description, the office's included, by number.
+std::map<int, std::string> ruleDescriptions(const rules::OfficeRules& officeRules) {
+  std::map<int, std::string> descriptions;
+  for (const auto& rule : rules::planRules(rules::ruleCatalogue()))
+    descriptions[rule.number] = rule.description;
+  for (const auto& rule : rules::planOfficeRules(officeRules))
+    descriptions[rule.number] = rule.description;
+  return descriptions;
 }
 
 std::string unitsWord(std::size_t count) {
@@ -201,6 +243,31 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     return abandon("", e, false);
   }
 
+  // The history of the folder's runs: what each unit is compared with, and where this run is
+  // kept. It never stops the run: what goes wrong with it is a line of the log.
+  results::History history(folder->folder());
+  for (const auto& note : history.notes()) runLog.note("", note);
+  auto historyFailed = [&](const base::Error& e) {
+    outcome.historyProblem = e.description();
+    runLog.note("", e.description() + " Esta validación no queda en el historial.");
+  };
+  std::vector<std::string> codes;
+  for (const Unit& unit : request.units) codes.push_back(unit.code);
+  try {
+    frozen.earlier = std::make_shared<const std::map<std::string, results::EarlierUnit>>(
+        history.earlier(codes, request.periodStart, request.periodEnd));
+  } catch (const base::Error& e) {
+    runLog.note("", e.description() + " Las unidades no se comparan con validaciones anteriores.");
+  }
+  frozen.descriptions =
+      std::make_shared<const std::map<int, std::string>>(ruleDescriptions(request.officeRules));
+  results::RunRecord record = recordOf(request, description);
+  try {
+    history.begin(record);
+  } catch (const base::Error& e) {
+    historyFailed(e);
+  }
+
   std::optional<std::pair<std::string, base::Error>> unusable;
   validateUnits(frozen, *folder, trace != nullptr, observer, [&](UnitValidation& unit) {
     runLog.append(unit.log);
@@ -211,6 +278,15 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
       unusable.emplace(unit.result.unit, *unit.sourceUnusable);
       return false;
     }
+    try {
+      history.addFindings(unit.result);
+    } catch (const base::Error& e) {
+      historyFailed(e);
+    }
+    // The rows and the findings one by one are in the workbook and the history: only their
+    // counts wait for the summaries, so a run's memory does not grow with its findings.
+    unit.result.found = {};
+    unit.result.changes.findings = {};
     outcome.units.push_back(std::move(unit.result));
     return true;
   });
@@ -274,6 +350,13 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     runLog.failure("", results::kLibroHallazgos, e);
   }
   logRun("");
+  record.ended = stampOf(localNow());
+  record.ending = description.ending;
+  try {
+    history.finish(record, outcome.units);
+  } catch (const base::Error& e) {
+    historyFailed(e);
+  }
   if (runLog.diskFailures() > 0)
     runLog.note("", "No quedó espacio en el disco para escribir los resultados.");
   mark("");
@@ -308,6 +391,28 @@ std::string MensajeFinal(const RunRequest& request, const RunOutcome& outcome) {
         "El proceso de Validación de la Calidad ha Terminado, los resultados puede revisarlos "
         "dentro de la carpeta de " +
         platform::utf8(request.resultsFolder);
+  // What changed since the month before, a line per unit; a long run names the first and sends
+  // to the summary for the rest.
+  constexpr std::size_t kChangeLines = 20;
+  std::size_t changed = 0;
+  for (const UnitResult& unit : outcome.units) {
+    const results::ChangeCounts& total = unit.changes.total;
+    if (!unit.changes.since || (total.added == 0 && total.corrected == 0)) continue;
+    if (++changed <= kChangeLines)
+      text += "\n" + unit.unit + ": " + results::changesInWords(unit.changes);
+  }
+  if (changed > kChangeLines)
+    text += "\n… y " + std::to_string(changed - kChangeLines) +
+            " unidades más con cambios: vea la hoja Seguimiento de " + results::kLibroHallazgos +
+            ".";
+  if (isDemonstrationCatalogue(request.catalogueFile.empty() ? request.catalogue
+                                                             : request.catalogueFile))
+    text +=
+        "\nSe usó el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que dependen de "
+        "él (como los certificados de la regla 113) no son válidos. Ponga " +
+        std::string(kCatalogoOficial) + " en la carpeta del programa.";
+  if (!outcome.historyProblem.empty())
+    text += "\n" + outcome.historyProblem + " Esta validación no quedó en el historial.";
   std::vector<std::string> empty;
   for (const UnitResult& unit : outcome.units)
     if (results::withoutDischarges(unit.verdict)) empty.push_back(unit.unit);

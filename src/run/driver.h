@@ -41,6 +41,8 @@ struct RunOutcome {
   bool interrupted = false;
   // What the last run in the folder said of itself when it did not finish; empty when it did.
   std::string unfinishedBefore;
+  // Why the run could not be kept in the folder's history; empty when it was.
+  std::string historyProblem;
 };
 
 // Validates the request's units, side by side, then writes the summary. The run only reads

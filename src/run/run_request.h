@@ -4,12 +4,14 @@
 
 #include <atomic>
 #include <filesystem>
+#include <map>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "base/date_text.h"
 #include "engine/connection.h"
+#include "results/finding_changes.h"
 #include "rules/office_rules.h"
 #include "run/date_utilities.h"
 #include "run/unit.h"
@@ -22,6 +24,11 @@ struct RunRequest {
   // The catalogue as the run read it at its start (catalogue_snapshot.h), which every unit reads
   // instead of the file; set by the run itself. None: each unit reads the file.
   std::shared_ptr<const engine::DatabaseImage> catalogueImage;
+  // Each unit's latest earlier run over the same period, from the results folder's history, and
+  // every rule's description by number; set by the run itself. None: no comparison, no
+  // descriptions.
+  std::shared_ptr<const std::map<std::string, results::EarlierUnit>> earlier;
+  std::shared_ptr<const std::map<int, std::string>> descriptions;
   std::filesystem::path resultsFolder;
   std::vector<Unit> units;  // in list order
   // The period's bounds as typed, "dd/mm/yyyy"; empty: unbounded.

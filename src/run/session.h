@@ -16,6 +16,12 @@ namespace kolt::run {
 inline constexpr const char* kCatalogoOficial = "ValidacionesKOLT.mdb";
 inline constexpr const char* kCatalogoDemostracion = "ValidacionesKOLT.db";
 
+// Whether `catalogue` is the demonstration database. Its few certificate numbers make false
+// findings of rule 113 on real data, so every result of a run that used it says so.
+inline bool isDemonstrationCatalogue(const std::filesystem::path& catalogue) {
+  return catalogue.filename() == kCatalogoDemostracion;
+}
+
 struct Session {
   explicit Session(std::filesystem::path appFolder)
       : app(std::move(appFolder)), resultsFolder(defaultResultsFolder(app)) {}

@@ -2,16 +2,21 @@
 
 #include <algorithm>
 #include <array>
+#include <cstdio>
+#include <optional>
+#include <set>
 #include <sstream>
 
 #include "base/platform/paths.h"
 #include "base/quoting.h"
 #include "engine/unit_index.h"
 #include "results/summary.h"
+#include "results/unit_report.h"
 #include "results/verdict.h"
 #include "results/workbook_sink.h"
 #include "rules/frame_steps.h"
 #include "run/period.h"
+#include "run/session.h"
 
 namespace kolt::run {
 namespace {
@@ -26,6 +31,28 @@ constexpr std::array kCatalogues = {"CATCIE10", "CATCIE9MC", "CATLOCAL", "CATSER
 
 // Thrown from the rule frame's progress when the run was asked to stop: the unit's rules end there.
 struct StopRequested {};
+
+// The rule whose result table `sheet` is ("Validacion{number}"); 0 for any other sheet.
+int ruleOfSheet(std::string_view sheet) {
+  constexpr std::string_view kPrefix = "Validacion";
+  if (sheet.size() <= kPrefix.size() || sheet.substr(0, kPrefix.size()) != kPrefix ||
+      sheet[kPrefix.size()] == '0' || sheet.size() > kPrefix.size() + 6)
+    return 0;
+  int number = 0;
+  for (char c : sheet.substr(kPrefix.size())) {
+    if (c < '0' || c > '9') return 0;
+    number = number * 10 + (c - '0');
+  }
+  return number;
+}
+
+// The run's moment as the history keeps it.
+std::string stampOf(const base::DateTime& t) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
+                t.minute, t.second);
+  return text;
+}
 
 bool anyExportFailed(const std::vector<engine::StatementRecord>& records) {
   return std::any_of(records.begin(), records.end(), [](const engine::StatementRecord& r) {
@@ -54,6 +81,7 @@ struct UnitValidator::Pass {
         gcLibroExcel(folder.draftOf(book)),
         statements(keepTrace ? &traceText : nullptr) {
     cnnNueva.setExportSink(&sheets);
+    sheets.keepFindings(ruleOfSheet, &found);
   }
 
   // A step of the unit that failed outside any statement.
@@ -80,6 +108,7 @@ struct UnitValidator::Pass {
   results::WorkbookSink sheets;  // before the connection that writes into it
   engine::Connection cnnNueva;
   rules::FrameReport report;
+  std::vector<results::Finding> found;  // the rows the rules exported
   int failures = 0;
   std::int64_t discharges = -1;
   UnitValidation out;
@@ -122,18 +151,27 @@ UnitValidation UnitValidator::validate(const Unit& unit, SourceCheck* sourceChec
     return stopped(pass);
   }
   if (stopRequested()) return stopped(pass);
+  const bool findings = !pass.report.findings().empty();
+  UnitResult& result = pass.out.result;
+  result.unit = pass.unit;
+  result.period = periodText(request_);
+  result.name = unit.name;
+  result.rules = std::move(pass.report.rules);
+  result.discharges = pass.discharges;
+  result.found = std::move(pass.found);
+  compareWithEarlier(result);
+  // The workbook's own summary gives the verdict the unit has once its workbook is written.
+  result.verdict = results::unitVerdict({findings, true, pass.failures, pass.discharges});
   const bool workbookWritten = writeWorkbook(pass);
   // A stop that cut the workbook's writing short leaves the unit unfinished, not incomplete.
-  if (!workbookWritten && !pass.report.findings().empty() && stopRequested()) return stopped(pass);
+  if (!workbookWritten && findings && stopRequested()) return stopped(pass);
   pass.cnnNueva.close();
   fs::remove(pass.gcLibroExcel, ec);
   fs::remove(pass.lcBaseNueva, ec);
 
-  const std::string verdict = results::unitVerdict(
-      {!pass.report.findings().empty(), workbookWritten, pass.failures, pass.discharges});
-  pass.out.result = UnitResult{pass.unit, periodText(request_), verdict,
-                               unit.name, pass.failures,        std::move(pass.report.rules)};
-  pass.out.result.discharges = pass.discharges;
+  result.failedStatements = pass.failures;
+  result.verdict =
+      results::unitVerdict({findings, workbookWritten, pass.failures, pass.discharges});
   return pass.finish();
 }
 
@@ -243,11 +281,24 @@ void UnitValidator::addOfficeDescriptions(Pass& pass) {
   pass.logSince();
 }
 
+void UnitValidator::compareWithEarlier(UnitResult& result) const {
+  std::set<int> failedNow;
+  for (const rules::RuleRun& rule : result.rules)
+    if (rule.failed) failedNow.insert(rule.number);
+  std::optional<results::EarlierUnit> earlier;
+  if (request_.earlier)
+    if (const auto found = request_.earlier->find(result.unit); found != request_.earlier->end())
+      earlier = found->second;
+  result.changes =
+      results::compareFindings(result.found, failedNow, earlier, stampOf(request_.started));
+}
+
 // A workbook missing some sheet would pass for the unit's full findings: it is written only when
 // every export succeeded and no rule was cut short by a full disk.
 bool UnitValidator::writeWorkbook(Pass& pass) {
-  const bool anySheet = std::any_of(pass.report.rules.begin(), pass.report.rules.end(),
-                                    [](const rules::RuleRun& r) { return r.exported; });
+  const std::vector<rules::RuleRun>& ran = pass.out.result.rules;
+  const bool anySheet =
+      std::any_of(ran.begin(), ran.end(), [](const rules::RuleRun& r) { return r.exported; });
   if (!anySheet || !pass.cnnNueva.isOpen()) return false;
   // A failure is in its record, like the rules' exports.
   rules::ArchivoExcel(pass.cnnNueva, pass.gcLibroExcel, "catValidaciones", pass.statements);
@@ -259,6 +310,20 @@ bool UnitValidator::writeWorkbook(Pass& pass) {
     if (!whole || cutShort)
       throw base::Error(base::kErrWorkbook,
                         "El libro no se guardó porque le faltarían hallazgos de la unidad.");
+    if (xls::Workbook* book = pass.sheets.gathered()) {
+      results::ReportContext context;
+      const fs::path source = request_.sourceFile.empty() ? request_.source : request_.sourceFile;
+      std::error_code absoluteError;
+      const fs::path absolute = fs::absolute(source, absoluteError);
+      context.source = platform::utf8(absoluteError ? source : absolute);
+      const fs::path catalogue =
+          request_.catalogueFile.empty() ? request_.catalogue : request_.catalogueFile;
+      context.catalogue = platform::utf8(catalogue);
+      context.demonstrationCatalogue = isDemonstrationCatalogue(catalogue);
+      context.started = stampOf(request_.started);
+      context.descriptions = request_.descriptions.get();
+      results::addUnitReport(*book, pass.out.result, context);
+    }
     if (pass.sheets.finish()) {
       folder_.publish(pass.book);
       return true;

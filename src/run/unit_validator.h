@@ -42,7 +42,10 @@ class UnitValidator {
   void addOfficeDescriptions(Pass& pass);
   // The rule plan over the working database; its sheets go to the workbook in memory.
   void runRules(Pass& pass);
-  // Writes the unit's workbook; true when it was written.
+  // What changed in the unit since its latest earlier run (RunRequest::earlier).
+  void compareWithEarlier(UnitResult& result) const;
+  // Writes the unit's workbook, its Resumen and Seguimiento after the rules' sheets; true when it
+  // was written.
   bool writeWorkbook(Pass& pass);
   // Whether the run was asked to stop (RunRequest::cancel).
   bool stopRequested() const;

@@ -38,7 +38,7 @@ TEST(FindingsWorkbook, RulesBeyondASheetsColumnsGoOnInSheetsOfTheirOwn) {
   }());
 
   EXPECT_EQ(book.names, (Cells{"PorUnidad", "PorRegla", "Ejecucion", "PorUnidad V249-V503",
-                               "PorUnidad V504-V613"}));
+                               "PorUnidad V504-V613", "Seguimiento"}));
   // The columns of today's layout stay where they are.
   const test::SheetCells byUnit = test::sheet(book, "PorUnidad");
   ASSERT_EQ(byUnit.size(), 3u);

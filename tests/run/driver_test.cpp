@@ -97,7 +97,7 @@ TEST_F(Run, VerdictsWorkbooksAndPeriodsOfRunsThatOnlyReadTheSource) {
             (std::vector<std::string>{"DFSSA000001|TODO|CORRECTA", "DFSSA000002|TODO|A REVISAR"}));
   EXPECT_FALSE(fs::exists(results("ValDFSSA000001.xls")));
   EXPECT_EQ(xls::sheetNames(results("ValDFSSA000002.xls")),
-            (std::vector<std::string>{"Validacion1", "catValidaciones"}));
+            (std::vector<std::string>{"Validacion1", "catValidaciones", "Resumen", "Seguimiento"}));
   EXPECT_EQ(xls::sheetNames(results("ResultadosVal.xls")), std::vector<std::string>{"Resultados"});
 
   // Each run replaces the summary and the unit's workbook; a period's bounds are both included.
@@ -166,7 +166,7 @@ TEST_F(Run, FailedRulesAreLoggedInOrderCountedApartAndNeverPassForCorrect) {
 
   ASSERT_EQ(outcome.findingsWorkbook, results("Hallazgos.xls"));
   EXPECT_EQ(xls::sheetNames(outcome.findingsWorkbook),
-            (std::vector<std::string>{"PorUnidad", "PorRegla", "Ejecucion"}));
+            (std::vector<std::string>{"PorUnidad", "PorRegla", "Ejecucion", "Seguimiento"}));
   // Unit, name, period, verdict, discharges, findings, rules with findings, failed statements; then
   // the rules, those that failed not counted, and nothing found by any rule after the seventh.
   const std::vector<std::string> rows = rowsOf(outcome.findingsWorkbook, "PorUnidad");
@@ -224,7 +224,9 @@ TEST_F(Run, HostileUnitCodesNameFilesInsideTheResultsFolderAndDisturbNoOtherUnit
   for (const char* name : {"ValDF%2FSSA0001.xls", "Val%2E%2E.xls", "ValDF%5CSSA0001.xls",
                            "ValDF%3ASSA0001.xls", "Val%2E.%2F..%2Fx.xls", "ValDF'SSA0001.xls",
                            "ValDFSSA000034%20.xls", "ValDF  SSA 01.xls", "Val DF02.xls"})
-    EXPECT_EQ(xls::sheetNames(results(name)), std::vector<std::string>{"Validacion1"}) << name;
+    EXPECT_EQ(xls::sheetNames(results(name)),
+              (std::vector<std::string>{"Validacion1", "Resumen", "Seguimiento"}))
+        << name;
   EXPECT_FALSE(fs::exists(results("Validacion.tmp")));
 }
 
@@ -276,6 +278,8 @@ TEST_F(Run, AnInterruptedRunKeepsWhatItFinishedAndSaysWhatItWas) {
             "Tamaño del origen (bytes)|" + std::to_string(fs::file_size(source)),
             "Modificación del origen|(hora local)",
             "Catálogos|" + (app / "ValidacionesKOLT.db").string(),
+            "CATÁLOGO DE DEMOSTRACIÓN|Se usó el catálogo de demostración, no el oficial: los "
+            "hallazgos que dependen de él no son válidos.",
             "SHA-256 de los catálogos|" + *fileSha256(app / "ValidacionesKOLT.db"),
             "Periodo|01/03/2023 al 31/03/2023", "Unidades pedidas|4",
             "Claves de las unidades pedidas|DFSSA000001, DFSSA000002, DFSSA000003, DFSSA000004",
