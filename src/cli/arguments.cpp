@@ -10,6 +10,7 @@ const char* const kUsage =
     "                  [--hilos N] [--reglas ARCHIVO]\n"
     "     kolt-validar --unidades ORIGEN\n"
     "     kolt-validar --comprobar-reglas ARCHIVO\n"
+    "     kolt-validar --historial [CARPETA]\n"
     "\n"
     "Valida la base de datos de egresos ORIGEN (.mdb, .accdb o base del programa) con las 113\n"
     "reglas y deja en la carpeta de resultados un libro Val{CLUES}.xls por unidad con\n"
@@ -33,6 +34,8 @@ const char* const kUsage =
     "                    ReglasAdicionales.toml del programa o de la carpeta del usuario)\n"
     "  --comprobar-reglas ARCHIVO  revisa las reglas adicionales y dice de cada una si es\n"
     "                    correcta o su error, sin validar nada\n"
+    "  --historial [CARPETA]  lista las validaciones guardadas en la carpeta de resultados\n"
+    "                    (Historial.db), de la más reciente a la más antigua\n"
     "\n"
     "Fuera de una terminal escribe en la salida de errores una línea por unidad terminada.\n"
     "Ctrl-C detiene la validación: las unidades terminadas conservan sus resultados.\n"
@@ -93,6 +96,8 @@ Arguments parseArguments(const std::vector<std::string>& args) {
       a.officeRules = value(i);
     else if (arg == "--comprobar-reglas")
       a.checkRules = value(i);
+    else if (arg == "--historial")
+      a.history = i + 1 < args.size() && !args[i + 1].starts_with("--") ? args[++i] : "";
     else if (arg.starts_with("--"))
       throw std::invalid_argument("Opción desconocida: " + arg + ".");
     else if (a.source.empty())
@@ -100,7 +105,7 @@ Arguments parseArguments(const std::vector<std::string>& args) {
     else
       throw std::invalid_argument("Sobra el argumento '" + arg + "'.");
   }
-  if (!a.help && !a.checkRules && a.source.empty())
+  if (!a.help && !a.checkRules && !a.history && a.source.empty())
     throw std::invalid_argument("Falta la base de datos de origen.");
   return a;
 }

@@ -21,6 +21,8 @@ struct Arguments {
   unsigned threads = 0;                    // --hilos: units validated side by side; 0: one per core
   std::optional<std::string> officeRules;  // --reglas: the office's rules file
   std::optional<std::string> checkRules;   // --comprobar-reglas: check that file, run nothing
+  // --historial [CARPETA]: list the runs kept in that results folder ("" the default one).
+  std::optional<std::string> history;
 };
 
 // Throws std::invalid_argument with a Spanish message on a bad command line.

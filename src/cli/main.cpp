@@ -14,6 +14,7 @@
 #include "base/platform/process.h"
 #include "cli/arguments.h"
 #include "engine/dialect/functions.h"
+#include "results/history.h"
 #include "results/results_folder.h"
 #include "run/date_utilities.h"
 #include "run/driver.h"
@@ -42,12 +43,16 @@ class StderrMessages : public run::DateMessages {
   }
 };
 
-// "12 hallazgos  340 egresos": what a unit's verdict rests on.
+// "12 hallazgos  340 egresos  +2 nuevos desde 07/11/2026": what a unit's verdict rests on.
 std::string countsOf(const results::UnitResult& unit) {
   const std::int64_t findings = unit.findings();
   std::string text = std::to_string(findings) + (findings == 1 ? " hallazgo  " : " hallazgos  ");
-  if (unit.discharges < 0) return text + "egresos sin contar";
-  return text + std::to_string(unit.discharges) + (unit.discharges == 1 ? " egreso" : " egresos");
+  if (unit.discharges < 0)
+    text += "egresos sin contar";
+  else
+    text += std::to_string(unit.discharges) + (unit.discharges == 1 ? " egreso" : " egresos");
+  // What changed since the unit's latest earlier run: "+12 nuevos, 11 corregidos desde ...".
+  return text + "  " + results::changesInWords(unit.changes);
 }
 
 // On a terminal, "3 de 60 unidades validadas; IMSSA000012: regla 45 de 113" on one line, rewritten
@@ -160,6 +165,30 @@ std::optional<rules::OfficeRulesFile> readRulesFile(const cli::Arguments& args,
   return read;
 }
 
+// --historial: the runs kept in a results folder, newest first, one line each.
+int listHistory(const std::string& folderArgument, const std::filesystem::path& app) {
+  const std::filesystem::path folder = folderArgument.empty()
+                                           ? run::defaultResultsFolder(app)
+                                           : platform::pathFromUtf8(folderArgument);
+  std::vector<results::KeptRun> runs;
+  try {
+    runs = results::History::list(folder);
+  } catch (const base::Error& e) {
+    std::cerr << e.number() << " - " << e.description() << '\n';
+    return kAbandoned;
+  }
+  if (runs.empty())
+    std::cout << "No hay validaciones guardadas en " << platform::utf8(folder) << ".\n";
+  for (const results::KeptRun& kept : runs) {
+    std::cout << results::stampText(kept.started) << "  " << kept.ending << "  " << kept.units
+              << " de " << kept.unitsAsked << (kept.unitsAsked == 1 ? " unidad  " : " unidades  ")
+              << kept.findings << (kept.findings == 1 ? " hallazgo  " : " hallazgos  ")
+              << kept.period << "  " << kept.source
+              << (kept.demonstrationCatalogue ? "  CATÁLOGO DE DEMOSTRACIÓN" : "") << '\n';
+  }
+  return kFinished;
+}
+
 int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   std::optional<rules::OfficeRulesFile> officeRules;
   try {
@@ -212,6 +241,10 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
   }
 
   if (interrupted) return interruptedBeforeTheRun();
+  if (!args.listUnits && run::isDemonstrationCatalogue(session.catalogue))
+    std::cerr << "Aviso: se usa el CATÁLOGO DE DEMOSTRACIÓN (" << platform::utf8(session.catalogue)
+              << "), no el oficial " << run::kCatalogoOficial
+              << ": los hallazgos que dependen de él no son válidos.\n";
 
   run::UnitListing listing;
   try {
@@ -334,5 +367,6 @@ int main(int argc, char** argv) {
     return kFinished;
   }
   if (args.checkRules) return checkRulesFile(*args.checkRules);
+  if (args.history) return listHistory(*args.history, programFolder(argv[0]));
   return validate(args, programFolder(argv[0]));
 }

@@ -184,7 +184,7 @@ TEST_F(KoltValidarFiles, AResultsFolderThroughALinkedFolderIsValidatedInto) {
   fs::create_directory_symlink(dir / "real", dir / "enlace");
   results = (dir / "enlace" / "R").string();
   EXPECT_EQ(run({origen}), 0);
-  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
+  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos  primera validación\n");
   EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
   EXPECT_TRUE(fs::exists(dir / "real" / "R" / "ValDFSSA000002.xls"));
 }
@@ -210,8 +210,8 @@ TEST_F(KoltValidarFiles, ABackslashInAFoldersNameIsPartOfTheName) {
                   (inCatalogue ? odd : dir.path()) / "catalogo.db"),
               0);
     expectSaid(
-        "DFSSA000001  CORRECTA  0 hallazgos  1 egreso\nDFSSA000002  A REVISAR  1 hallazgo  "
-        "2 egresos\n");
+        "DFSSA000001  CORRECTA  0 hallazgos  1 egreso  primera validación\nDFSSA000002  A REVISAR  "
+        "1 hallazgo  2 egresos  primera validación\n");
     EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
     EXPECT_TRUE(fs::exists(folder / "ValDFSSA000002.xls"));
   }
@@ -238,7 +238,7 @@ TEST_F(KoltValidarFiles, AnAccessSourcesCompanionIsBuiltOnlyByARunThatMayGoOn) {
   std::fstream(companion, std::ios::in | std::ios::out | std::ios::binary).seekp(100)
       << std::string(4000, '\x5a');
   EXPECT_EQ(run({mdb}), 0) << out;
-  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
+  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos  primera validación\n");
   const std::string log = test::fileText(dir / "R" / "Validacion.log");
   EXPECT_NE(log.find(companion.string() + " estaba dañada"), std::string::npos) << log;
 }
@@ -248,7 +248,7 @@ TEST_F(KoltValidarFiles, AnAccessSourcesCompanionIsBuiltOnlyByARunThatMayGoOn) {
 TEST_F(KoltValidarFiles, ARunWithoutItsSummaryOfFindingsDoesNotEndAsFinished) {
   fs::create_directories(dir / "R" / "Hallazgos.xls" / "ocupado");
   EXPECT_EQ(run({origen}), 1) << out;
-  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos\n");
+  expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos  primera validación\n");
   expectSaid("No se pudo escribir el resumen de hallazgos");
 }
 
@@ -289,9 +289,10 @@ TEST_F(KoltValidarFiles, ReadOnlyFoldersWithTheirCompanionsAreValidatedWithoutWr
     EXPECT_EQ(run({mdb}, catalogue), 0) << out;
     ASSERT_TRUE(fs::exists(ofCatalogue));
     if (!catalogueMade) catalogueMade = stamp(ofCatalogue);
-    expectSaid(
-        "DFSSA000001  CORRECTA  0 hallazgos  1 egreso\nDFSSA000002  A REVISAR  1 hallazgo  "
-        "2 egresos\n");
+    // The second run is compared with the first, kept in the results folder's history.
+    const std::string changes = pass == 0 ? "primera validación\n" : "sin cambios desde ";
+    expectSaid("DFSSA000001  CORRECTA  0 hallazgos  1 egreso  " + changes);
+    expectSaid("DFSSA000002  A REVISAR  1 hallazgo  2 egresos  " + changes);
     EXPECT_EQ(out.find("instrucciones"), std::string::npos) << out;
     // Neither companion written, imported again or made again elsewhere.
     EXPECT_TRUE(stamp(ofSource) == sourceMade && stamp(ofCatalogue) == *catalogueMade);
