@@ -1,5 +1,6 @@
 #include "xls/biff8_globals.h"
 
+#include <algorithm>
 #include <string_view>
 
 namespace kolt::xls::biff8 {
@@ -85,7 +86,10 @@ void writeWorksheetBof(StreamWriter& out) {
   writeBof(out, kWorksheetSubstream);
 }
 
-void writeGlobalsPrefix(StreamWriter& out) {
+namespace {
+
+// `activeAt`, when given, receives the position of the active sheet's field.
+void writePrefix(StreamWriter& out, std::uint16_t activeSheet, std::size_t* activeAt) {
   writeWorkbookBof(out);
 
   // Every string of the workbook is stored as UTF-16 or Latin-1 with an explicit flag, so the
@@ -100,8 +104,11 @@ void writeGlobalsPrefix(StreamWriter& out) {
   out.u16(0x3FCF);
   out.u16(0x2A4E);
   out.u16(0x0038);  // horizontal scroll bar, vertical scroll bar, sheet tabs
-  out.u16(0);       // the first sheet is the active one
-  out.u16(0);       // and the first tab shown
+  if (activeAt != nullptr) *activeAt = out.size();
+  out.u16(activeSheet);
+  // The tab bar begins at the active sheet's tab, so that its tab is in sight however many sheets
+  // come before it (how many tabs the bar holds is not known here); those are a scroll away.
+  out.u16(activeSheet);
   out.u16(1);       // one sheet selected
   out.u16(0x0258);  // tab bar width: 60% of the window
   out.end();
@@ -137,6 +144,27 @@ void writeGlobalsPrefix(StreamWriter& out) {
   out.u8(0);        // "Normal"
   out.u8(0xFF);
   out.end();
+}
+
+}  // namespace
+
+void writeGlobalsPrefix(StreamWriter& out, std::uint16_t activeSheet) {
+  writePrefix(out, activeSheet, nullptr);
+}
+
+std::optional<GlobalsPrefix> readGlobalsPrefix(ByteView stream) {
+  StreamWriter first;
+  std::size_t activeAt = 0;
+  writePrefix(first, 0, &activeAt);
+  if (stream.size() < first.size()) return std::nullopt;
+  GlobalsPrefix prefix;
+  prefix.activeSheet = static_cast<std::uint16_t>(stream[activeAt] | stream[activeAt + 1] << 8);
+  prefix.end = first.size();
+  StreamWriter expected;
+  writeGlobalsPrefix(expected, prefix.activeSheet);
+  if (!std::equal(expected.bytes().begin(), expected.bytes().end(), stream.begin()))
+    return std::nullopt;
+  return prefix;
 }
 
 }  // namespace kolt::xls::biff8

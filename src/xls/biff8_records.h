@@ -20,8 +20,10 @@ using ByteView = std::span<const unsigned char>;
 
 enum RecordType : std::uint16_t {
   kEof = 0x000A,
+  kHeader = 0x0014,
   kDateMode = 0x0022,
   kFont = 0x0031,
+  kPrintHeaders = 0x002A,
   kContinue = 0x003C,
   kWindow1 = 0x003D,
   kCodePage = 0x0042,

@@ -11,6 +11,7 @@
 #include "base/utf8.h"
 #include "xls/biff8_column_width.h"
 #include "xls/biff8_globals.h"
+#include "xls/biff8_page_header.h"
 #include "xls/biff8_text.h"
 
 namespace kolt::xls::biff8 {
@@ -32,8 +33,9 @@ constexpr std::uint32_t kNumberDots = 12 * kDigitDots;
 constexpr std::uint32_t kDateDots = 10 * kDigitDots;
 constexpr std::uint32_t kDateTimeDots = 19 * kDigitDots;
 
-constexpr std::uint16_t kWindow2FirstSheet = 0x06B6;  // grid, headers, zeros, selected, active
-constexpr std::uint16_t kWindow2OtherSheet = 0x00B6;  // grid, headers, zeros
+constexpr std::uint16_t kWindow2ActiveSheet = 0x06B6;  // grid, headers, zeros, selected, shown
+constexpr std::uint16_t kWindow2OtherSheet = 0x00B6;   // grid, headers, zeros
+constexpr std::size_t kWindow2Size = kRecordHeaderSize + 18;
 
 template <class... F>
 struct Overloaded : F... {
@@ -228,7 +230,7 @@ bool sameBytes(ByteView a, ByteView b) {
 }  // namespace
 
 Bytes writeSheet(const std::vector<SheetColumn>& columns, std::span<const Row> rows,
-                 SharedStrings& strings, bool selected) {
+                 SharedStrings& strings) {
   if (columns.size() > kMaxColumns || rows.size() > kRowsPerSheet)
     throw std::logic_error("sheet larger than BIFF8 allows");
 
@@ -260,7 +262,7 @@ Bytes writeSheet(const std::vector<SheetColumn>& columns, std::span<const Row> r
   out.end();
   out.append(cells.cells());
   out.begin(kWindow2);
-  out.u16(selected ? kWindow2FirstSheet : kWindow2OtherSheet);
+  out.u16(kWindow2OtherSheet);
   out.u16(0);     // first row shown
   out.u16(0);     // first column shown
   out.u16(0x40);  // grid line colour: automatic
@@ -274,7 +276,22 @@ Bytes writeSheet(const std::vector<SheetColumn>& columns, std::span<const Row> r
   return out.take();
 }
 
-std::size_t checkSheet(ByteView stream, std::size_t offset, std::size_t stringCount) {
+std::size_t pageHeaderOffset() {
+  StreamWriter bof;
+  writeWorksheetBof(bof);
+  return bof.size();
+}
+
+std::size_t viewFlagsOffset(std::size_t size) {
+  constexpr std::size_t kEofSize = kRecordHeaderSize;
+  return size - kEofSize - kWindow2Size + kRecordHeaderSize;
+}
+
+std::uint16_t viewFlags(bool active) {
+  return active ? kWindow2ActiveSheet : kWindow2OtherSheet;
+}
+
+CheckedSheet checkSheet(ByteView stream, std::size_t offset, std::size_t stringCount) {
   RecordCursor cursor(stream, offset);
   StreamWriter bof;
   writeWorksheetBof(bof);
@@ -282,6 +299,8 @@ std::size_t checkSheet(ByteView stream, std::size_t offset, std::size_t stringCo
   if (!sameBytes(stream.subspan(first.offset, cursor.position() - first.offset), bof.bytes()))
     throw MalformedWorkbook("una hoja no empieza como las hojas que escribe este programa");
 
+  CheckedSheet checked;
+  checked.headerSize = skipPageHeader(cursor);
   Record record = cursor.next();
   while (record.type == kColInfo) {
     if (record.data.size() != 12) throw MalformedWorkbook("un ancho de columna está dañado");
@@ -297,10 +316,16 @@ std::size_t checkSheet(ByteView stream, std::size_t offset, std::size_t stringCo
       throw MalformedWorkbook("una hoja tiene registros que este programa no escribe");
     checkCell(record, dimensions, stringCount);
   }
-  if (record.data.size() != 18) throw MalformedWorkbook("la vista de una hoja está dañada");
+  if (record.data.size() + kRecordHeaderSize != kWindow2Size)
+    throw MalformedWorkbook("la vista de una hoja está dañada");
+  const std::uint16_t flags = FieldReader(record.data).u16();
+  if (flags != kWindow2ActiveSheet && flags != kWindow2OtherSheet)
+    throw MalformedWorkbook("la vista de una hoja tiene opciones que este programa no escribe");
+  checked.active = flags == kWindow2ActiveSheet;
   if (!expect(cursor, kEof).data.empty())
     throw MalformedWorkbook("el final de una hoja está dañado");
-  return cursor.position();
+  checked.end = cursor.position();
+  return checked;
 }
 
 }  // namespace kolt::xls::biff8

@@ -36,22 +36,21 @@ SheetEntry readBoundSheet(const Record& record) {
 }  // namespace
 
 WorkbookContents readWorkbook(ByteView stream) {
-  StreamWriter prefix;
-  writeGlobalsPrefix(prefix);
-  const Bytes& expected = prefix.bytes();
-  if (stream.size() < expected.size() ||
-      !std::equal(expected.begin(), expected.end(), stream.begin()))
-    throw MalformedWorkbook("no empieza como los libros que escribe este programa");
+  const std::optional<GlobalsPrefix> prefix = readGlobalsPrefix(stream);
+  if (!prefix) throw MalformedWorkbook("no empieza como los libros que escribe este programa");
 
-  RecordCursor cursor(stream, expected.size());
+  RecordCursor cursor(stream, prefix->end);
   std::vector<SheetEntry> entries;
   Record record = cursor.next();
   for (; record.type == kBoundSheet; record = cursor.next())
     entries.push_back(readBoundSheet(record));
   if (entries.empty()) throw MalformedWorkbook("no tiene ninguna hoja");
+  if (prefix->activeSheet >= entries.size())
+    throw MalformedWorkbook("abre en una hoja que no tiene");
   if (record.type != kSst) throw MalformedWorkbook("le falta la tabla de textos");
 
   WorkbookContents contents;
+  contents.activeSheet = prefix->activeSheet;
   contents.strings = SharedStrings::read(record, cursor);
   if (cursor.next().type != kExtSst)
     throw MalformedWorkbook("le falta el índice de la tabla de textos");
@@ -63,18 +62,23 @@ WorkbookContents readWorkbook(ByteView stream) {
   for (SheetEntry& entry : entries) {
     if (entry.offset != position)
       throw MalformedWorkbook("la lista de hojas no coincide con las hojas guardadas");
-    const std::size_t sheetEnd = checkSheet(stream, position, contents.strings.strings.size());
+    const CheckedSheet sheet = checkSheet(stream, position, contents.strings.strings.size());
+    if (sheet.active != (contents.sheets.size() == contents.activeSheet))
+      throw MalformedWorkbook("la hoja en que abre no es la que muestra");
     contents.sheets.push_back(
-        {std::move(entry.name), stream.subspan(position, sheetEnd - position)});
-    position = sheetEnd;
+        {std::move(entry.name), stream.subspan(position, sheet.end - position), sheet.headerSize});
+    position = sheet.end;
   }
   if (position != stream.size()) throw MalformedWorkbook("tiene datos después de su última hoja");
   return contents;
 }
 
-Bytes writeGlobals(const std::vector<SheetSize>& sheets, const SharedStrings& strings) {
+Bytes writeGlobals(const std::vector<SheetSize>& sheets, const SharedStrings& strings,
+                   std::size_t activeSheet) {
+  if (activeSheet >= std::max<std::size_t>(sheets.size(), 1))
+    throw std::logic_error("active sheet beyond the workbook's sheets");
   StreamWriter out;
-  writeGlobalsPrefix(out);
+  writeGlobalsPrefix(out, static_cast<std::uint16_t>(activeSheet));
 
   // Where each substream will begin is known only once the shared strings are written.
   std::vector<std::size_t> offsetFields;

@@ -19,12 +19,14 @@ inline constexpr std::size_t kMaxStreamSize = 0x7FFFFFFF;
 
 struct Sheet {
   std::u16string name;
-  ByteView substream;  // from its BOF through its EOF
+  ByteView substream;          // from its BOF through its EOF
+  std::size_t headerSize = 0;  // of its page header's records, at pageHeaderOffset(); 0: none
 };
 
 struct WorkbookContents {
   std::vector<Sheet> sheets;  // substreams point into the stream that was read
   SharedStrings::Contents strings;
+  std::size_t activeSheet = 0;
 };
 
 // Reads a stream this program wrote, checking every record of it; throws MalformedWorkbook for
@@ -36,8 +38,10 @@ struct SheetSize {
   std::size_t size = 0;  // bytes of its substream
 };
 
-// The globals of a workbook whose sheet substreams, of the given sizes, follow them in this order.
-// Throws std::length_error when globals and sheets together would exceed kMaxStreamSize.
-Bytes writeGlobals(const std::vector<SheetSize>& sheets, const SharedStrings& strings);
+// The globals of a workbook whose sheet substreams, of the given sizes, follow them in this order,
+// and that opens on sheet `activeSheet`. Throws std::length_error when globals and sheets together
+// would exceed kMaxStreamSize.
+Bytes writeGlobals(const std::vector<SheetSize>& sheets, const SharedStrings& strings,
+                   std::size_t activeSheet);
 
 }  // namespace kolt::xls::biff8

@@ -28,6 +28,7 @@
 #include "base/platform/paths.h"
 #include "base/replace_file.h"
 #include "base/utf8.h"
+#include "xls/biff8_page_header.h"
 #include "xls/biff8_records.h"
 #include "xls/biff8_sheet.h"
 #include "xls/biff8_sheet_names.h"
@@ -165,16 +166,18 @@ class Spool {
   }
   std::uint64_t size() const { return size_; }
 
-  // Everything spooled, in order, into `out`.
-  void copyTo(GsfOutput* out) const {
-    std::vector<std::uint8_t> buffer(1 << 20);
-    for (std::uint64_t at = 0; at < size_;) {
+  // `count` bytes spooled from `from` on into `out`, through `buffer`.
+  void copyTo(GsfOutput* out, std::uint64_t from, std::uint64_t count,
+              std::vector<std::uint8_t>& buffer) const {
+    for (const std::uint64_t end = from + count; from < end;) {
       std::error_code error;
-      const std::size_t n = file_.readSomeAt(at, buffer.data(), buffer.size(), error);
+      const std::size_t n = file_.readSomeAt(
+          from, buffer.data(),
+          static_cast<std::size_t>(std::min<std::uint64_t>(buffer.size(), end - from)), error);
       if (error) failWrite(target_, error);
       if (n == 0) failWrite(target_, std::error_code(EIO, std::system_category()));
       if (!gsf_output_write(out, n, buffer.data())) failWrite(target_, lastErrorOr(EIO));
-      at += n;
+      from += n;
     }
   }
 
@@ -217,6 +220,15 @@ void checkRow(std::string_view table, const std::vector<SheetColumn>& columns, c
          "mantiene.");
 }
 
+// A call that names a sheet the workbook does not have: the caller's fault, which must not end in
+// a workbook laid out on the wrong sheet.
+void checkSheetIndex(const fs::path& workbook, std::size_t sheet, std::size_t count) {
+  if (sheet >= count || sheet > UINT16_MAX)
+    fail("Se pidió la hoja de índice " + std::to_string(sheet) + " del libro " + quoted(workbook) +
+         ", que tiene " + std::to_string(count) +
+         " hojas. Es un error del programa: avise a quien lo mantiene.");
+}
+
 [[noreturn]] void failTooLarge(const fs::path& workbook, std::string_view sheetName) {
   fail("El libro " + quoted(workbook) + " superaría los 2 GB que admite el formato de Excel " +
        "97-2003; la hoja \"" + std::string(sheetName) + "\" no se agregó. Valide un periodo " +
@@ -229,11 +241,45 @@ struct Workbook::State {
   explicit State(fs::path target, const biff8::SharedStrings::Contents& old = {})
       : file(std::move(target)), spool(file), strings(old.strings, old.references) {}
 
+  // A sheet's substream waits in the spool without a page header and not active; save() writes
+  // both in as it copies it, so that they can be settled after the sheet is written.
+  struct SpooledSheet {
+    std::u16string name;
+    std::size_t size = 0;  // of its substream in the spool
+    biff8::Bytes header;   // its page header's records; empty for none
+  };
+
   fs::path file;
   Spool spool;
   biff8::SharedStrings strings;
-  std::vector<biff8::SheetSize> sheets;
+  std::vector<SpooledSheet> sheets;
+  std::size_t activeSheet = 0;
+
+  // The sheets' substreams, in order, into `out`, each with its page header and its view.
+  void copySheets(GsfOutput* out) const;
 };
+
+void Workbook::State::copySheets(GsfOutput* out) const {
+  const auto put = [&](ByteView bytes) {
+    if (!bytes.empty() && !gsf_output_write(out, bytes.size(), bytes.data()))
+      failWrite(file, lastErrorOr(EIO));
+  };
+  const std::size_t headerAt = biff8::pageHeaderOffset();
+  std::vector<std::uint8_t> buffer(1 << 20);
+  std::uint64_t at = 0;
+  for (std::size_t i = 0; i < sheets.size(); ++i) {
+    const SpooledSheet& sheet = sheets[i];
+    const std::size_t flagsAt = biff8::viewFlagsOffset(sheet.size);
+    biff8::StreamWriter flags;
+    flags.u16(biff8::viewFlags(i == activeSheet));
+    spool.copyTo(out, at, headerAt, buffer);
+    put(sheet.header);
+    spool.copyTo(out, at + headerAt, flagsAt - headerAt, buffer);
+    put(flags.bytes());
+    spool.copyTo(out, at + flagsAt + flags.size(), sheet.size - flagsAt - flags.size(), buffer);
+    at += sheet.size;
+  }
+}
 
 Workbook::Workbook(std::filesystem::path file) : state_(std::make_unique<State>(std::move(file))) {}
 
@@ -242,10 +288,16 @@ Workbook Workbook::extending(std::filesystem::path file) {
   const Bytes stream = readWorkbookStream(file);
   const biff8::WorkbookContents old = parseWorkbook(file, stream);
   Workbook book(std::make_unique<State>(std::move(file), old.strings));
+  State& s = *book.state_;
+  const std::size_t headerAt = biff8::pageHeaderOffset();
   for (const biff8::Sheet& sheet : old.sheets) {
-    book.state_->spool.append(sheet.substream);
-    book.state_->sheets.push_back({sheet.name, sheet.substream.size()});
+    const ByteView header = sheet.substream.subspan(headerAt, sheet.headerSize);
+    s.spool.append(sheet.substream.first(headerAt));
+    s.spool.append(sheet.substream.subspan(headerAt + sheet.headerSize));
+    s.sheets.push_back({sheet.name, sheet.substream.size() - sheet.headerSize,
+                        biff8::Bytes(header.begin(), header.end())});
   }
+  s.activeSheet = old.activeSheet;
   return book;
 }
 
@@ -259,6 +311,23 @@ std::size_t Workbook::sheetCount() const {
   return state_->sheets.size();
 }
 
+std::vector<std::string> Workbook::sheetNames() const {
+  std::vector<std::string> names;
+  for (const State::SpooledSheet& sheet : state_->sheets)
+    names.push_back(biff8::utf16ToUtf8(sheet.name));
+  return names;
+}
+
+void Workbook::setPageHeader(std::size_t sheet, PageHeader header) {
+  checkSheetIndex(state_->file, sheet, state_->sheets.size());
+  state_->sheets[sheet].header = biff8::pageHeaderRecords(biff8::pageHeaderString(header));
+}
+
+void Workbook::setActiveSheet(std::size_t sheet) {
+  checkSheetIndex(state_->file, sheet, state_->sheets.size());
+  state_->activeSheet = sheet;
+}
+
 const std::filesystem::path& Workbook::file() const {
   return state_->file;
 }
@@ -268,7 +337,7 @@ std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<She
   checkColumns(sheetName, columns);
   State& s = *state_;
   std::vector<std::u16string> taken;
-  for (const biff8::SheetSize& sheet : s.sheets) taken.push_back(sheet.name);
+  for (const State::SpooledSheet& sheet : s.sheets) taken.push_back(sheet.name);
   const std::u16string base = biff8::cleanSheetName(base::utf16FromUtf8(sheetName));
 
   // One part per kRowsPerSheet rows, read one row ahead to know whether another part follows; a
@@ -289,14 +358,14 @@ std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<She
     taken.push_back(name);
     Bytes substream;
     try {
-      substream = biff8::writeSheet(columns, part, s.strings, s.sheets.empty());
+      substream = biff8::writeSheet(columns, part, s.strings);
     } catch (const std::bad_alloc&) {
       fail("No hubo memoria suficiente para escribir la hoja \"" + std::string(sheetName) +
            "\" en el libro " + quoted(s.file) + ". Cierre otros programas y vuelva a intentarlo.");
     }
     if (s.spool.size() + substream.size() > biff8::kMaxStreamSize) failTooLarge(s.file, sheetName);
     s.spool.append(substream);
-    s.sheets.push_back({std::move(name), substream.size()});
+    s.sheets.push_back({std::move(name), substream.size(), {}});
   }
   return count;
 }
@@ -314,9 +383,12 @@ std::size_t Workbook::addSheet(std::string_view sheetName, const std::vector<She
 void Workbook::save() {
   registerGsfClasses();
   State& s = *state_;
+  std::vector<biff8::SheetSize> sizes;
+  for (const State::SpooledSheet& sheet : s.sheets)
+    sizes.push_back({sheet.name, sheet.size + sheet.header.size()});
   Bytes globals;
   try {
-    globals = biff8::writeGlobals(s.sheets, s.strings);
+    globals = biff8::writeGlobals(sizes, s.strings, s.activeSheet);
   } catch (const std::length_error&) {
     failTooLarge(s.file, biff8::utf16ToUtf8(s.sheets.empty() ? u"" : s.sheets.back().name));
   }
@@ -342,7 +414,7 @@ void Workbook::save() {
         failWrite(s.file, failure);
       }
       try {
-        s.spool.copyTo(child.get());
+        s.copySheets(child.get());
       } catch (...) {
         std::fclose(stream);
         throw;

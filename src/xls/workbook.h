@@ -31,6 +31,14 @@ struct SheetColumn {
 
 using Row = std::vector<base::Value>;
 
+// What a sheet prints at the top of each page, on the left, in the centre and on the right: plain
+// texts, any of them empty.
+struct PageHeader {
+  std::string left;
+  std::string center;
+  std::string right;
+};
+
 // The most data rows one sheet holds below its header row (65,536 rows in all).
 inline constexpr std::size_t kRowsPerSheet = 65535;
 // The most columns one sheet holds.
@@ -42,7 +50,8 @@ class Workbook {
   // when its spool cannot be made in the file's folder.
   explicit Workbook(std::filesystem::path file);
   // The workbook already at `file`, written by this program, to add sheets to; a new one when
-  // there is none. Throws base::Error (kErrWorkbook) when the file is not such a workbook.
+  // there is none. Its sheets keep their page headers and it opens on the same sheet. Throws
+  // base::Error (kErrWorkbook) when the file is not such a workbook.
   static Workbook extending(std::filesystem::path file);
   ~Workbook();
   Workbook(Workbook&&) noexcept;
@@ -64,6 +73,20 @@ class Workbook {
                        const std::vector<Row>& rows);
 
   std::size_t sheetCount() const;
+  // The names of the sheets so far, in order, as the workbook holds them: made acceptable to Excel,
+  // a large table's further sheets with their " (2)", " (3)", ... The index of a name here is the
+  // `sheet` the calls below take.
+  std::vector<std::string> sheetNames() const;
+
+  // The page header sheet `sheet` prints with. Any text may be given: a "&" prints as itself, and
+  // when the three parts together would be longer than the 255 characters Excel keeps, the longest
+  // are shortened, ending in "…", rather than the workbook failing. All three empty: no header.
+  // Throws base::Error (kErrWorkbook) when there is no such sheet.
+  void setPageHeader(std::size_t sheet, PageHeader header);
+  // The sheet the workbook opens on, its tab selected and shown in the tab bar; the first sheet
+  // unless this says otherwise. Throws base::Error (kErrWorkbook) when there is no such sheet.
+  void setActiveSheet(std::size_t sheet);
+
   const std::filesystem::path& file() const;
 
   // Writes the workbook to its file in one go. Throws base::Error (kErrWorkbook, kErrDiskFull); the

@@ -44,10 +44,19 @@ ReadBack readBack(const std::filesystem::path& book) {
     std::vector<std::string> fields = fieldsOf(line);
     const std::string kind = fields.front();
     fields.erase(fields.begin());
-    if (kind == "sheet") {
+    if (kind == "book") {
+      result.activeSheet = std::stoul(fields.at(0));
+      result.firstTab = std::stoul(fields.at(1));
+    } else if (kind == "sheet") {
       result.names.push_back(fields.at(0));
+      result.views.emplace_back();
       result.sheets.emplace_back();
       result.dateSerials.emplace_back();
+    } else if (kind == "view") {
+      result.views.back().selected = fields.at(0) == "1";
+      result.views.back().shown = fields.at(1) == "1";
+    } else if (kind == "header") {
+      result.views.back().pageHeader = fields.at(0);
     } else if (kind == "row") {
       // xlrd pads short rows to the sheet's width; trailing empty cells carry no information.
       while (!fields.empty() && fields.back().empty()) fields.pop_back();

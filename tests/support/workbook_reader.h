@@ -3,6 +3,7 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -12,8 +13,20 @@ namespace kolt::test {
 // Trailing empty cells of a row are left out.
 using SheetCells = std::vector<std::vector<std::string>>;
 
+// How a sheet shows and prints: its WINDOW2 flags as xlrd reads them, and its page header string
+// as stored ("&L...&C...&R...", codes and "&&" included), nothing when it has none.
+struct SheetView {
+  bool selected = false;
+  bool shown = false;
+  std::optional<std::string> pageHeader;
+  bool operator==(const SheetView&) const = default;
+};
+
 struct ReadBack {
+  std::size_t activeSheet = 0;  // the sheet the workbook opens on
+  std::size_t firstTab = 0;     // the first tab the tab bar shows
   std::vector<std::string> names;
+  std::vector<SheetView> views;
   std::vector<SheetCells> sheets;
   std::vector<std::vector<double>> dateSerials;  // of the date cells, in reading order per sheet
 };

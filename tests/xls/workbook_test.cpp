@@ -34,6 +34,19 @@ using namespace test;
 
 const std::vector<SheetColumn> kTwoColumns = {{"folio"}, {"nombre"}};
 
+// The Workbook stream of the workbook `book`.
+std::string workbookStream(const fs::path& book) {
+  GsfInput* file = gsf_input_stdio_new(platform::utf8(book).c_str(), nullptr);
+  GsfInfile* ole = gsf_infile_msole_new(file, nullptr);
+  GsfInput* stream = gsf_infile_child_by_name(ole, "Workbook");
+  std::string bytes(static_cast<std::size_t>(gsf_input_size(stream)), '\0');
+  gsf_input_read(stream, bytes.size(), reinterpret_cast<guint8*>(bytes.data()));
+  g_object_unref(stream);
+  g_object_unref(ole);
+  g_object_unref(file);
+  return bytes;
+}
+
 class Workbook : public ::testing::Test {
  protected:
   TempDir dir;
@@ -205,6 +218,142 @@ TEST_F(Workbook, ColumnsFitTheirWidestTextWhateverItsLetters) {
   EXPECT_EQ(status, 0) << faults;
 }
 
+// Other tests and the checks of the Windows build compare workbooks byte for byte with reference
+// files: a workbook that sets no page header and no active sheet, or sets the first sheet active,
+// keeps exactly the bytes of tests/data/xls/three-sheets.xls (its Workbook stream; the compound
+// file around it is libgsf's). One sheet is added to a new file, two more to it when extended.
+TEST_F(Workbook, WithoutPageHeadersOpeningOnTheFirstSheetTheBytesAreTheReferenceOnes) {
+  const fs::path reference = sourceDir() / "tests" / "data" / "xls" / "three-sheets.xls";
+  using S = std::string;
+  using I = std::int64_t;
+  for (const bool firstSetActive : {false, true}) {
+    SCOPED_TRACE(firstSetActive);
+    fs::remove(book);
+    appendSheet(book, "Validacion3",
+                {{"folio"}, {"egreso", ColumnKind::Date}, {"ok", ColumnKind::Boolean}},
+                {Row{I{1}, S("2023-01-05 00:00:00"), I{1}}, Row{I{2}, S("sí"), I{0}}});
+    xls::Workbook more = xls::Workbook::extending(book);
+    more.addSheet("Validacion7", kTwoColumns, {Row{I{3}, S("tres")}});
+    more.addSheet("catValidaciones", kTwoColumns, std::vector<Row>{});
+    if (firstSetActive) {
+      more.setActiveSheet(2);
+      more.setPageHeader(1, {"", "quitado", ""});
+      more.setPageHeader(1, {});
+      more.setActiveSheet(0);
+    }
+    more.save();
+    EXPECT_EQ(workbookStream(book), workbookStream(reference));
+  }
+}
+
+// Page headers and the sheet a workbook opens on, as xlrd reads them: "&" escaped, accents and
+// characters beyond one byte, a header too long for Excel shortened to its 255 characters; the
+// workbook opening on a sheet after a table split over two sheets, then on the last of several,
+// both kept when the workbook is extended.
+TEST_F(Workbook, OpensOnTheChosenSheetAndPrintsEachSheetsPageHeader) {
+  KOLT_NEEDS_LINUX_TOOL(Xlrd);
+  using S = std::string;
+  std::vector<Row> rows;
+  for (std::int64_t i = 0; i <= std::int64_t{kRowsPerSheet}; ++i) rows.push_back(Row{i});
+  xls::Workbook first(book);
+  first.addSheet("Validacion1", {{"folio"}}, rows);
+  first.addSheet("catValidaciones", kTwoColumns, std::vector<Row>{});
+  first.addSheet("Resumen:Val", kTwoColumns, {Row{std::int64_t{1}, S("uno")}});
+  EXPECT_EQ(first.sheetNames(), (std::vector<std::string>{"Validacion1", "Validacion1 (2)",
+                                                          "catValidaciones", "Resumen_Val"}));
+  // 234 letters and then "&": escaped, the cut for the 255 characters falls between its two "&".
+  const S longText = S(234, 'x') + "&" + S(100, 'y');
+  first.setPageHeader(0, {"Validacion1", "AÑO & MES: egreso > ingreso", "Hospital Niño"});
+  first.setPageHeader(1, {"Validacion1 (2)", longText, ""});
+  first.setPageHeader(2, {"", "", "Niño 😀 病院"});
+  first.setPageHeader(3, {"borrado", "", ""});
+  first.setPageHeader(3, {});
+  first.setActiveSheet(2);
+  first.save();
+
+  const std::vector<std::optional<S>> headers = {
+      "&LValidacion1&CAÑO && MES: egreso > ingreso&RHospital Niño",
+      "&LValidacion1 (2)&C" + S(234, 'x') + "…",
+      "&RNiño 😀 病院",
+      std::nullopt,
+  };
+  const auto expectViews = [&](const ReadBack& got, std::size_t active,
+                               const std::vector<std::optional<S>>& expected) {
+    EXPECT_EQ(got.activeSheet, active);
+    EXPECT_EQ(got.firstTab, active);
+    ASSERT_EQ(got.views.size(), expected.size());
+    for (std::size_t i = 0; i < expected.size(); ++i)
+      EXPECT_EQ(got.views[i], (SheetView{i == active, i == active, expected[i]})) << i;
+  };
+  ReadBack got = readBack(book);
+  expectViews(got, 2, headers);
+  EXPECT_EQ(got.sheets.at(2), (SheetCells{{"text:folio", "text:nombre"}}));
+
+  // A sheet added later leaves the workbook opening where it did, every header in place.
+  appendSheet(book, "Seguimiento", kTwoColumns, {});
+  std::vector<std::optional<S>> more = headers;
+  more.push_back(std::nullopt);
+  expectViews(readBack(book), 2, more);
+
+  // Extended again: the last sheet becomes the active one, and a header is replaced.
+  xls::Workbook last = xls::Workbook::extending(book);
+  last.addSheet("Resumen", kTwoColumns, {Row{std::int64_t{2}, S("dos")}});
+  last.setPageHeader(0, {"", "Validacion1 & otra", ""});
+  last.setActiveSheet(last.sheetCount() - 1);
+  last.save();
+  more[0] = "&CValidacion1 && otra";
+  more.push_back(std::nullopt);
+  got = readBack(book);
+  expectViews(got, 5, more);
+  EXPECT_EQ(got.names.back(), "Resumen");
+  EXPECT_EQ(got.sheets.at(1).size(), 2u);  // the split's second sheet: header row and one row
+  EXPECT_EQ(got.sheets.at(5),
+            (SheetCells{{"text:folio", "text:nombre"}, {"number:2", "text:dos"}}));
+
+  // LibreOffice loses a HEADER that comes right after its sheet's BOF.
+  const std::string stream = workbookStream(book);
+  const biff8::ByteView bytes(reinterpret_cast<const unsigned char*>(stream.data()), stream.size());
+  biff8::RecordCursor cursor(bytes);
+  int headerRecords = 0;
+  for (std::uint16_t previous = 0; !cursor.atEnd();) {
+    const std::uint16_t type = cursor.next().type;
+    if (type == biff8::kHeader) {
+      ++headerRecords;
+      EXPECT_NE(previous, biff8::kBof);
+    }
+    previous = type;
+  }
+  EXPECT_EQ(headerRecords, 3);
+}
+
+// A sheet that is not there is the caller's fault: refused, not written somewhere else.
+TEST_F(Workbook, PageHeaderOrActiveSheetOfASheetNotThereIsRefused) {
+  xls::Workbook empty(book);
+  xls::Workbook two(dir / "Dos.xls");
+  two.addSheet("Uno", kTwoColumns, std::vector<Row>{});
+  two.addSheet("Dos", kTwoColumns, std::vector<Row>{});
+  const std::vector<std::function<void()>> calls = {
+      [&] { empty.setActiveSheet(0); },
+      [&] {
+        empty.setPageHeader(0, {"a", "b", "c"});
+      },
+      [&] { two.setActiveSheet(2); },
+      [&] {
+        two.setPageHeader(2, {"a", "b", "c"});
+      },
+      [&] { two.setActiveSheet(static_cast<std::size_t>(-1)); },
+  };
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    SCOPED_TRACE(i);
+    try {
+      calls[i]();
+      ADD_FAILURE() << "no error";
+    } catch (const base::Error& e) {
+      EXPECT_EQ(e.number(), base::kErrWorkbook);
+    }
+  }
+}
+
 class RefusedWorkbook : public Workbook {
  protected:
   // The call fails with the workbook error, and the folder is exactly as it was: the workbook
@@ -236,19 +385,6 @@ class RefusedWorkbook : public Workbook {
     g_object_unref(ole);
     g_object_unref(sink);
   }
-
-  // The Workbook stream of the workbook `book`.
-  std::string workbookStream() {
-    GsfInput* file = gsf_input_stdio_new(platform::utf8(book).c_str(), nullptr);
-    GsfInfile* ole = gsf_infile_msole_new(file, nullptr);
-    GsfInput* stream = gsf_infile_child_by_name(ole, "Workbook");
-    std::string bytes(static_cast<std::size_t>(gsf_input_size(stream)), '\0');
-    gsf_input_read(stream, bytes.size(), reinterpret_cast<guint8*>(bytes.data()));
-    g_object_unref(stream);
-    g_object_unref(ole);
-    g_object_unref(file);
-    return bytes;
-  }
 };
 
 // Files that are not whole workbooks, and compound files that open with a Workbook stream that is
@@ -259,12 +395,31 @@ TEST_F(RefusedWorkbook, DamagedFilesRowsThatDoNotMatchTheColumnsOrNoSuchFolder) 
   expectRefused([&] { appendSheet(book, "Otra", kTwoColumns, {Row{std::int64_t{1}}}); });
   expectRefused([&] { appendSheet(book, "Otra", std::vector<SheetColumn>(257, {"c"}), {}); });
   EXPECT_EQ(sheetNames(book), std::vector<std::string>{"Hoja"});
-  const std::string whole = fileText(book), stream = workbookStream();
+  const std::string whole = fileText(book), stream = workbookStream(book);
   // The last LABELSST holds the index of "uno"; point it past the string table.
   std::string badIndex = stream;
   const std::size_t label = badIndex.rfind(std::string("\xFD\x00\x0A\x00", 4));
   ASSERT_NE(label, std::string::npos);
   badIndex[label + 4 + 6] = '\x7F';
+  // Opening on a sheet it does not have; its only sheet not shown although it is the active one.
+  std::string badActive = stream;
+  const std::size_t window1 = badActive.find(std::string("\x3D\x00\x12\x00", 4));
+  ASSERT_NE(window1, std::string::npos);
+  badActive[window1 + 4 + 10] = badActive[window1 + 4 + 12] = '\x01';
+  std::string notShown = stream;
+  const std::size_t window2 = notShown.rfind(std::string("\x3E\x02\x12\x00", 4));
+  ASSERT_NE(window2, std::string::npos);
+  notShown[window2 + 4 + 1] = '\x00';
+  // A page header whose length runs past its record.
+  xls::Workbook headed(dir / "Encabezado.xls");
+  headed.addSheet("Hoja", kTwoColumns, std::vector<Row>{});
+  headed.setPageHeader(0, {"", "x", ""});
+  headed.save();
+  std::string badHeader = workbookStream(dir / "Encabezado.xls");
+  fs::remove(dir / "Encabezado.xls");
+  const std::size_t header = badHeader.find(std::string("\x14\x00\x06\x00\x03\x00", 6));
+  ASSERT_NE(header, std::string::npos);
+  badHeader[header + 4] = '\x04';
   // The stream's name, or none for a file written as it is.
   const std::vector<std::pair<const char*, std::string>> files = {
       {nullptr, "folio,nombre\n1,uno\n"},
@@ -276,6 +431,9 @@ TEST_F(RefusedWorkbook, DamagedFilesRowsThatDoNotMatchTheColumnsOrNoSuchFolder) 
       {"Workbook", stream.substr(0, stream.size() / 2)},
       {"Workbook", stream.substr(0, stream.size() - 1)},
       {"Workbook", badIndex},
+      {"Workbook", badActive},
+      {"Workbook", notShown},
+      {"Workbook", badHeader},
       {"Workbook", stream + std::string(8, '\0')},  // garbage after the last sheet
   };
   for (std::size_t i = 0; i < files.size(); ++i) {
