@@ -115,6 +115,18 @@ std::vector<Row> followUpRows(const UnitResult& unit, const ReportContext& conte
   return rows;
 }
 
+// The rule of a rule's sheet, "Validacion12" or its continuation "Validacion12 (2)"; 0 for any
+// other sheet.
+int ruleOfSheet(const std::string& sheet) {
+  constexpr std::string_view kPrefix = "Validacion";
+  if (!sheet.starts_with(kPrefix)) return 0;
+  int number = 0;
+  std::size_t at = kPrefix.size();
+  for (; at < sheet.size() && sheet[at] >= '0' && sheet[at] <= '9' && number < 1'000'000; ++at)
+    number = number * 10 + (sheet[at] - '0');
+  return at == kPrefix.size() || (at < sheet.size() && sheet[at] != ' ') ? 0 : number;
+}
+
 }  // namespace
 
 void addUnitReport(xls::Workbook& book, const UnitResult& unit, const ReportContext& context) {
@@ -125,6 +137,14 @@ void addUnitReport(xls::Workbook& book, const UnitResult& unit, const ReportCont
       "Seguimiento",
       {{"Folio"}, {"Egreso"}, {"Validacion"}, {"Descripcion"}, {"Estado"}, {"Primera vez"}},
       followUpRows(unit, context));
+  // Printed, every page says whose it is and what it lists.
+  const std::vector<std::string> names = book.sheetNames();
+  for (std::size_t i = 0; i < names.size(); ++i) {
+    const int rule = ruleOfSheet(names[i]);
+    book.setPageHeader(i, {unit.unit + "  " + unit.name, names[i],
+                           rule > 0 ? description(context, rule) : "Periodo: " + unit.period});
+    if (names[i] == "Resumen") book.setActiveSheet(i);
+  }
 }
 
 }  // namespace kolt::results
