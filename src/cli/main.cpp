@@ -149,14 +149,17 @@ int checkRulesFile(const std::string& file) {
 }
 
 // The office's rules file of a run, read and each statement's form checked before anything is
-// opened or written; its statements are compiled once the source is open.
+// opened or written; its statements are compiled once the source is open, and a refusal then names
+// every faulty rule, those refused by their form and those the source's tables refuse, as
+// --comprobar-reglas does. Only a file none of whose rules is left to compile is refused at once.
 std::optional<rules::OfficeRulesFile> readRulesFile(const cli::Arguments& args,
                                                     const std::filesystem::path& app) {
   const std::filesystem::path file =
       args.officeRules ? platform::pathFromUtf8(*args.officeRules) : run::officeRulesFile(app);
   if (args.listUnits || file.empty()) return std::nullopt;
   rules::OfficeRulesFile read = rules::readOfficeRules(file);
-  rules::acceptedRules(read);
+  if (std::ranges::none_of(read.checks, [](const auto& check) { return check.error.empty(); }))
+    rules::acceptedRules(read);
   return read;
 }
 

@@ -266,10 +266,17 @@ TEST_F(ValidationWindow, CancelarStopsARunAndWhatARunWouldLackIsRefusedInOneMess
     const results::ResultsFolder otherRun(session.resultsFolder);
     expectRefused("information||3045 - La carpeta de resultados ");
   }
+  // Every faulty rule is named: one refused by its form, one by the source's tables.
   const fs::path rules = folder.app / "ReglasAdicionales.toml";
   std::ofstream(rules) << "[[regla]]\nnumero = 114\ndescripcion = 'x'\nsentencias = ['select folio "
-                          "Into Validacion114 From egreso', 'DELETE FROM egreso']\n";
-  expectRefused("information||3000 - El archivo de reglas adicionales ");
+                          "Into Validacion114 From egreso', 'DELETE FROM egreso']\n[[regla]]\n"
+                          "numero = 115\ndescripcion = 'x'\nsentencias = ['select peso Into "
+                          "Validacion115 From egreso']\n";
+  expectRefused("information||3000 - El archivo de reglas adicionales ",
+                "Regla 114 (línea 1): sentencia 2: ");
+  EXPECT_NE(dialogs.events[0].find("Regla 115 (línea 5): sentencia 1: La columna 'peso'"),
+            std::string::npos)
+      << dialogs.events[0];
   fs::remove(rules);
   execute(folder.app / "ValidacionesKOLT.db", {"Drop Table CATLOCAL", "Drop Table Folio"});
   expectRefused("information||3011 - Faltan tablas o columnas",
