@@ -258,7 +258,8 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
   }
   if (outcome.errorReport) {
     busy.release();
-    dialogs_.information(this, q(outcome.errorReport->text()));
+    dialogs_.information(this,
+                         errorText(outcome.errorReport->number, outcome.errorReport->description));
     return;
   }
   if (cancelled && outcome.units.empty() && !outcome.interrupted) {

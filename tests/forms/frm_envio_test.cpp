@@ -266,6 +266,15 @@ TEST_F(ValidationWindow, CancelarStopsARunAndWhatARunWouldLackIsRefusedInOneMess
     const results::ResultsFolder otherRun(session.resultsFolder);
     expectRefused("information||3045 - La carpeta de resultados ");
   }
+  // A folder the window cannot make: the window gives no way to choose another, and says what the
+  // user can do instead.
+  const fs::path results = session.resultsFolder;
+  std::ofstream(folder.dir / "archivo") << "x";
+  session.resultsFolder = folder.dir / "archivo" / "RESULTADOS";
+  expectRefused("information||3044 - No se puede crear la carpeta de resultados ",
+                "para dejarlos en otra carpeta, valide con kolt-validar y su opción --resultados");
+  EXPECT_EQ(dialogs.events[0].find("o use otra carpeta"), std::string::npos) << dialogs.events[0];
+  session.resultsFolder = results;
   // Every faulty rule is named: one refused by its form, one by the source's tables.
   const fs::path rules = folder.app / "ReglasAdicionales.toml";
   std::ofstream(rules) << "[[regla]]\nnumero = 114\ndescripcion = 'x'\nsentencias = ['select folio "
