@@ -62,6 +62,19 @@ unsigned threadCount(const std::string& text) {
   return static_cast<unsigned>(n);
 }
 
+// A date as the window's date boxes hold one, which is all the run's date checks read: a text of
+// another form would only be called invalid, without the user learning what form is wanted. Refused
+// here, before anything is opened or imported.
+std::string dateText(const std::string& option, const std::string& text) {
+  bool shaped = text.size() == 10;
+  for (std::size_t i = 0; shaped && i < text.size(); ++i)
+    shaped = (i == 2 || i == 5) ? text[i] == '/' : text[i] >= '0' && text[i] <= '9';
+  if (!shaped)
+    throw std::invalid_argument(option + " espera una fecha dd/mm/aaaa (por ejemplo 01/03/2023), " +
+                                "no '" + text + "'.");
+  return text;
+}
+
 }  // namespace
 
 Arguments parseArguments(const std::vector<std::string>& args) {
@@ -77,9 +90,9 @@ Arguments parseArguments(const std::vector<std::string>& args) {
     else if (arg == "--unidades")
       a.listUnits = true;
     else if (arg == "--desde")
-      a.from = value(i);
+      a.from = dateText(arg, value(i));
     else if (arg == "--hasta")
-      a.to = value(i);
+      a.to = dateText(arg, value(i));
     else if (arg == "--unidad")
       a.units.push_back(value(i));
     else if (arg == "--catalogo")

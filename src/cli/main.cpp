@@ -2,10 +2,15 @@
 
 #include <algorithm>
 #include <atomic>
+#include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <fstream>
 #include <iostream>
+#include <mutex>
 #include <optional>
+#include <stop_token>
+#include <thread>
 #include <utility>
 #include <variant>
 
@@ -110,6 +115,61 @@ access::ImportProgressFn importProgress(bool terminal) {
   };
 }
 
+// While the databases are opened, which for a large Access file means minutes of import: says on
+// standard error as soon as Ctrl-C is pressed that the run is stopping, and ends the import at its
+// next report, a fraction of a second later. The importer runs in a process group of its own and
+// never hears Ctrl-C: the import would otherwise go on to its end in silence.
+class StopWhileOpening {
+ public:
+  StopWhileOpening(const std::atomic<bool>& requested, bool terminal)
+      : requested_(requested),
+        terminal_(terminal),
+        show_(importProgress(terminal)),
+        watcher_([this](std::stop_token stop) { watch(stop); }) {}
+
+  // The import's progress, shown as importProgress shows it until a stop is asked.
+  access::ImportProgressFn progress() {
+    return [this](const access::ImportProgress& p) {
+      const std::lock_guard lock(mutex_);
+      // The report that another run imports the same file comes from within the wait for that
+      // run's lock, which no exception may leave; the import that follows stops at its first.
+      if (requested_ && p.waiting.empty()) {
+        tell();
+        throw base::Error(base::kErrFile, "Importación detenida a petición del usuario.");
+      }
+      show_(p);
+    };
+  }
+
+ private:
+  void watch(const std::stop_token& stop) {
+    std::unique_lock lock(mutex_);
+    // The request is a flag a signal handler sets, which nothing can be woken by: it is looked at
+    // a few times a second.
+    while (!wake_.wait_for(lock, stop, std::chrono::milliseconds(100),
+                           [&] { return requested_.load(); }))
+      if (stop.stop_requested()) return;
+    tell();
+  }
+
+  // Under mutex_, once.
+  void tell() {
+    if (told_) return;
+    told_ = true;
+    std::fprintf(stderr, "%sDeteniendo la validación: no se validará ninguna unidad.\n",
+                 terminal_ ? "\r\033[K" : "");
+    std::fflush(stderr);
+  }
+
+  const std::atomic<bool>& requested_;
+  const bool terminal_;
+  const access::ImportProgressFn show_;
+  std::mutex mutex_;  // standard error and what follows, shared by the watcher and the import
+  bool told_ = false;
+  std::condition_variable_any wake_;
+  std::jthread watcher_;  // last: it starts once the rest is made, and is stopped first
+};
+
 std::filesystem::path programFolder(const char* argv0) {
   return platform::programFile(argv0).parent_path();
 }
@@ -154,14 +214,17 @@ int checkRulesFile(const std::string& file) {
 }
 
 // The office's rules file of a run, read and each statement's form checked before anything is
-// opened or written; its statements are compiled once the source is open.
+// opened or written; its statements are compiled once the source is open, and a refusal then names
+// every faulty rule, those refused by their form and those the source's tables refuse, as
+// --comprobar-reglas does. Only a file none of whose rules is left to compile is refused at once.
 std::optional<rules::OfficeRulesFile> readRulesFile(const cli::Arguments& args,
                                                     const std::filesystem::path& app) {
   const std::filesystem::path file =
       args.officeRules ? platform::pathFromUtf8(*args.officeRules) : run::officeRulesFile(app);
   if (args.listUnits || file.empty()) return std::nullopt;
   rules::OfficeRulesFile read = rules::readOfficeRules(file);
-  rules::acceptedRules(read);
+  if (std::ranges::none_of(read.checks, [](const auto& check) { return check.error.empty(); }))
+    rules::acceptedRules(read);
   return read;
 }
 
@@ -228,9 +291,10 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     }
     return kFinished;
   }
+  std::optional<StopWhileOpening> stopping(std::in_place, interrupted,
+                                           platform::isTerminal(platform::StandardStream::Error));
   try {
-    run::openDatabases(session, platform::pathFromUtf8(args.source),
-                       importProgress(platform::isTerminal(platform::StandardStream::Error)),
+    run::openDatabases(session, platform::pathFromUtf8(args.source), stopping->progress(),
                        platform::pathFromUtf8(args.catalogue ? *args.catalogue : ""));
   } catch (const base::Error& e) {
     // Ctrl-C during an import also ends the importer, which then fails: the user's stop, not an
@@ -315,6 +379,9 @@ int validate(const cli::Arguments& args, const std::filesystem::path& app) {
     traceFile.open(platform::pathFromUtf8(*args.trace), std::ios::trunc | std::ios::binary);
     if (!traceFile) return usageError("No se puede escribir la traza en '" + *args.trace + "'.");
   }
+  // From here on the run itself stops on Ctrl-C, and says what it finished.
+  stopping.reset();
+  if (interrupted) return interruptedBeforeTheRun();
   run::RunOutcome outcome;
   {
     TerminalProgress progress(platform::isTerminal(platform::StandardStream::Error));

@@ -7,10 +7,13 @@
 #include <QStyle>
 #include <atomic>
 #include <initializer_list>
+#include <optional>
+#include <set>
 #include <utility>
 #include <variant>
 
 #include "base/error.h"
+#include "base/platform/paths.h"
 #include "forms/busy_pointer.h"
 #include "forms/date_box.h"
 #include "forms/error_text.h"
@@ -142,17 +145,36 @@ void FrmEnvio::load(const UnitListing& listing) {
     item->setCheckState(Qt::Unchecked);
     lstUnidades_->addItem(item);
   }
+  showNotice(listing);
+  if (listing.units.empty()) return;
+  if (chkTodasUnidades_->isChecked())
+    chkTodasUnidades_Click(true);
+  else
+    chkTodasUnidades_->setChecked(true);
+}
+
+void FrmEnvio::showNotice(const UnitListing& listing) {
   const QString notice = q(listing.notice());
   lblSinUnidades_->setText(notice);
   lblSinUnidades_->setVisible(!notice.isEmpty());
   const Twips t = Twips::forWidget(*this);
   lstUnidades_->setGeometry(t.rect(kListLeft, kListTop, kListWidth,
                                    kListHeight - (notice.isEmpty() ? 0 : kNoticeHeight)));
-  if (listing.units.empty()) return;
-  if (chkTodasUnidades_->isChecked())
-    chkTodasUnidades_Click(true);
-  else
-    chkTodasUnidades_->setChecked(true);
+}
+
+void FrmEnvio::relist(const UnitListing& listing) {
+  // A list fully checked stays so, new units included, as a list is loaded; otherwise a unit the
+  // user checked stays checked, and a new one waits for the user to check it.
+  const bool all = allChecked();
+  std::set<std::string> checked;
+  for (const run::Unit& unit : checkedUnits()) checked.insert(unit.code);
+  load(listing);
+  if (all) return;
+  for (int i = 0; i < lstUnidades_->count(); ++i) {
+    QListWidgetItem* item = lstUnidades_->item(i);
+    const run::Unit& unit = units_.at(item->data(Qt::UserRole).toULongLong());
+    item->setCheckState(checked.contains(unit.code) ? Qt::Checked : Qt::Unchecked);
+  }
 }
 
 void FrmEnvio::chkTodasUnidades_Click(bool checked) {
@@ -214,6 +236,8 @@ void FrmEnvio::ValidaDatos() {
 void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
   BusyPointer busy;
   run::RunOutcome outcome;
+  // The unit list read again, when the source changed since it was listed.
+  std::optional<UnitListing> listing;
   // "Cancelar" stops the run as Ctrl-C stops kolt-validar: the units finished keep their results.
   std::atomic<bool> cancelled{false};
   try {
@@ -225,7 +249,7 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
       // the source as it is now: a file corrected or replaced since the window opened is imported
       // again, and the run reads what it holds now.
       results::ResultsFolder folder(asked.resultsFolder);
-      run::checkDatabases(session_, [&](const access::ImportProgress& p) {
+      listMayBeStale_ |= run::checkDatabases(session_, [&](const access::ImportProgress& p) {
         if (!p.waiting.empty())
           dialog.report(q(p.waiting), QString(), 0, 0);
         else if (p.tableIndex > 0)
@@ -235,6 +259,13 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
       // Every table and column the run reads, before any unit: what is missing is told in one
       // message, and nothing is validated.
       run::checkRunTables(session_);
+      // The user chose among the units the file held when it was listed: when it offers others
+      // now, the choice is the user's to make again, never guessed.
+      if (listMayBeStale_) {
+        listing = readUnits(session_.cnnOrigen);
+        listMayBeStale_ = false;
+        if (listing->units != units_) return;
+      }
       if (cancelled) return;
       run::RunRequest request = asked;
       request.source = session_.cnnOrigen.file();
@@ -256,9 +287,21 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
     dialogs_.failure(this, errorText(e));
     return;
   }
+  if (listing) showNotice(*listing);
+  if (listing && listing->units != units_) {
+    const std::vector<run::Unit> listed = units_;
+    relist(*listing);
+    busy.release();
+    dialogs_.information(
+        this,
+        q(run::listChangedMessage(platform::utf8(session_.sourceFile.filename()), listed, units_)));
+    lstUnidades_->setFocus();
+    return;
+  }
   if (outcome.errorReport) {
     busy.release();
-    dialogs_.information(this, q(outcome.errorReport->text()));
+    dialogs_.information(this,
+                         errorText(outcome.errorReport->number, outcome.errorReport->description));
     return;
   }
   if (cancelled && outcome.units.empty() && !outcome.interrupted) {

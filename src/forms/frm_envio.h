@@ -37,6 +37,9 @@ class FrmEnvio : public QWidget {
   void lstUnidades_ItemCheck(QListWidgetItem* item);
   void ValidaDatos();
   void ProcesaValidacion(const run::RunRequest& request);
+  // The list read again from a source that changed, the user's marks kept where they still apply.
+  void relist(const UnitListing& listing);
+  void showNotice(const UnitListing& listing);
   bool allChecked() const;
   std::vector<run::Unit> checkedUnits() const;
 
@@ -45,6 +48,9 @@ class FrmEnvio : public QWidget {
   // The listed units; each item of lstUnidades holds the index of its unit here, since its text
   // cannot give the code back.
   std::vector<run::Unit> units_;
+  // The source was read again from a changed file since the list was read: the list must be read
+  // again before a run, even when what first stopped the run was something else.
+  bool listMayBeStale_ = false;
   QCheckBox* chkTodasUnidades_;
   QListWidget* lstUnidades_;
   QLabel* lblSinUnidades_;

@@ -51,7 +51,9 @@ fs::path officeRulesFile(const fs::path& app) {
 }
 
 rules::OfficeRules checkedOfficeRules(rules::OfficeRulesFile file, Session& session) {
-  if (file.correct() && !file.rules.empty()) {
+  // Compiled even when some rule's form was refused: the refusal must name every faulty rule, not
+  // leave the user to find the next one at each attempt. Rules already refused are not compiled.
+  if (!file.rules.empty()) {
     engine::Connection checkDatabase;
     checkDatabase.openInMemory();
     createTablesAsCopied(checkDatabase, session);

@@ -1,6 +1,7 @@
 #include "run/session.h"
 
 #include "access/companion.h"
+#include "base/platform/files.h"
 #include "base/platform/paths.h"
 #include "engine/unit_index.h"
 #include "run/program_folders.h"
@@ -19,12 +20,16 @@ std::vector<std::string_view> recordTables() {
 
 enum class OpenMode { ReadWrite, ReadOnly };
 
-// Opens `cnn` on the engine file of `file` and returns that file. A companion the engine cannot
-// read is removed and built once more.
+// Opens `cnn` on the engine file of `file` and returns that file; `stamp`, when given, gets that
+// file's stamp. A companion the engine cannot read is removed and built once more.
 std::filesystem::path openEngineFile(engine::Connection& cnn, const std::filesystem::path& file,
                                      const std::filesystem::path& resultsFolder,
-                                     const access::ImportOptions& options, OpenMode mode) {
+                                     const access::ImportOptions& options, OpenMode mode,
+                                     std::optional<platform::FileStamp>* stamp = nullptr) {
   auto open = [&](const std::filesystem::path& engineFile) {
+    // Taken before the opening: a file replaced in between then differs at the next look, and is
+    // never taken for the one that was read.
+    if (stamp) *stamp = platform::fileStamp(engineFile);
     if (mode == OpenMode::ReadOnly)
       cnn.openReadOnly(engineFile);
     else
@@ -44,6 +49,12 @@ std::filesystem::path openEngineFile(engine::Connection& cnn, const std::filesys
     open(engineFile);
   }
   return engineFile;
+}
+
+// The same file, unchanged: size, times and identity alike.
+bool sameFile(const platform::FileStamp& a, const platform::FileStamp& b) {
+  return a.size == b.size && a.modifiedNs == b.modifiedNs && a.changedNs == b.changedNs &&
+         a.device == b.device && a.inode == b.inode;
 }
 
 }  // namespace
@@ -77,6 +88,7 @@ void openDatabases(Session& session, const std::filesystem::path& source,
   session.cnnCatalogo.close();
   session.sourceFile = source;
   session.catalogueChoice = catalogue;
+  session.sourceEngineStamp.reset();
   access::ImportOptions options;
   options.progress = progress;
   options.note = [&session](const std::string& line) { session.notes.push_back(line); };
@@ -84,8 +96,10 @@ void openDatabases(Session& session, const std::filesystem::path& source,
     const access::ImportOptions sourceOptions = sourceImportOptions(options);
     // From here on the source is only read: it may be shared with other runs, or lie in a folder
     // the user may not write. The unit list's CLUESSEL lives in the connection's memory.
-    openEngineFile(session.cnnOrigen, source, session.resultsFolder, sourceOptions,
-                   OpenMode::ReadOnly);
+    std::optional<platform::FileStamp> sourceStamp;
+    const std::filesystem::path sourceEngineFile =
+        openEngineFile(session.cnnOrigen, source, session.resultsFolder, sourceOptions,
+                       OpenMode::ReadOnly, &sourceStamp);
     session.cnnOrigen.setReadOnce();
     const auto chosen = catalogue.empty() ? cataloguePath(session.app) : catalogue;
     std::error_code ec;
@@ -103,6 +117,9 @@ void openDatabases(Session& session, const std::filesystem::path& source,
     }
     session.catalogue = openEngineFile(session.cnnCatalogo, chosen, session.resultsFolder, options,
                                        OpenMode::ReadWrite);
+    // Only once both are open: after a failure nothing read before may be trusted as current.
+    session.sourceEngineFile = sourceEngineFile;
+    session.sourceEngineStamp = sourceStamp;
   } catch (...) {
     session.cnnOrigen.close();
     session.cnnCatalogo.close();
@@ -110,9 +127,13 @@ void openDatabases(Session& session, const std::filesystem::path& source,
   }
 }
 
-void checkDatabases(Session& session, const access::ImportProgressFn& progress) {
+bool checkDatabases(Session& session, const access::ImportProgressFn& progress) {
   const std::filesystem::path source = session.sourceFile, catalogue = session.catalogueChoice;
+  const std::filesystem::path before = session.sourceEngineFile;
+  const std::optional<platform::FileStamp> stampBefore = session.sourceEngineStamp;
   openDatabases(session, source, progress, catalogue);
+  return session.sourceEngineFile != before || !stampBefore || !session.sourceEngineStamp ||
+         !sameFile(*stampBefore, *session.sourceEngineStamp);
 }
 
 }  // namespace kolt::run

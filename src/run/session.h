@@ -4,10 +4,12 @@
 #pragma once
 
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <vector>
 
 #include "access/import.h"
+#include "base/platform/files.h"
 #include "engine/connection.h"
 #include "run/program_folders.h"
 
@@ -37,6 +39,11 @@ struct Session {
 
   // What openDatabases was last given, for checkDatabases.
   std::filesystem::path sourceFile, catalogueChoice;
+  // The engine file cnnOrigen reads (the source's companion, or the source itself) as it was
+  // when opened. A companion is never written once it has its name, so another stamp means
+  // another file: the source was imported again, here or by another run.
+  std::filesystem::path sourceEngineFile;
+  std::optional<platform::FileStamp> sourceEngineStamp;
   // Lines for the next run's log about what opening the databases found (a damaged companion
   // built again); the run that writes them takes them.
   std::vector<std::string> notes;
@@ -63,7 +70,9 @@ void openDatabases(Session& session, const std::filesystem::path& source,
 
 // At the start of every run: opens the databases again as openDatabases last did, so that a
 // source or catalogue file changed or replaced since then is imported again and the run reads
-// what the file holds now. Throws as openDatabases.
-void checkDatabases(Session& session, const access::ImportProgressFn& progress = {});
+// what the file holds now. Returns whether the source now read is another than the one read
+// before (changed or replaced since, and so imported again): what was read from it then, such as
+// its unit list, may no longer hold. Throws as openDatabases.
+bool checkDatabases(Session& session, const access::ImportProgressFn& progress = {});
 
 }  // namespace kolt::run

@@ -1,6 +1,8 @@
 #include "run/unit_listing.h"
 
+#include <algorithm>
 #include <optional>
+#include <set>
 
 #include "access/companion.h"
 #include "run/source_tables.h"
@@ -25,7 +27,42 @@ std::string codeList(const std::vector<std::string>& codes) {
   return list;
 }
 
+// The codes of `units` that `others` has not, or has under another name; sorted, each once.
+std::vector<std::string> codesNotIn(const std::vector<Unit>& units, const std::vector<Unit>& others,
+                                    bool renamed) {
+  std::set<std::string> codes;
+  for (const Unit& unit : units) {
+    const bool known =
+        std::ranges::any_of(others, [&](const Unit& o) { return o.code == unit.code; });
+    const bool same = std::ranges::find(others, unit) != others.end();
+    if (renamed ? known && !same : !known) codes.insert(unit.code);
+  }
+  return {codes.begin(), codes.end()};
+}
+
 }  // namespace
+
+std::string listChangedMessage(const std::string& file, const std::vector<Unit>& listed,
+                               const std::vector<Unit>& now) {
+  // One part per kind of change, "la unidad X" or "las unidades X, Y".
+  std::vector<std::string> parts;
+  auto part = [&](const std::vector<std::string>& codes, const char* one, const char* many) {
+    if (codes.size() == 1) parts.push_back(one + codes.front());
+    if (codes.size() > 1) parts.push_back(many + codeList(codes));
+  };
+  part(codesNotIn(now, listed, false), "tiene la unidad nueva ", "tiene las unidades nuevas ");
+  part(codesNotIn(listed, now, false), "ya no tiene la unidad ", "ya no tiene las unidades ");
+  part(codesNotIn(now, listed, true), "cambió el nombre de la unidad ",
+       "cambió el nombre de las unidades ");
+  std::string changes;
+  for (std::size_t i = 0; i < parts.size(); ++i)
+    changes += (i == 0 ? "" : i + 1 == parts.size() ? " y " : ", ") + parts[i];
+  if (changes.empty()) changes = "ofrece otras unidades";
+  return "El archivo " + file +
+         " cambió desde que se leyó su lista de unidades: la lista se leyó de nuevo y ahora " +
+         changes +
+         ". No se validó ninguna unidad: elija las unidades en la lista y pulse Validar otra vez.";
+}
 
 std::string UnitListing::notice() const {
   if (units.empty() && notInCatalogue.empty())

@@ -23,6 +23,13 @@ struct UnitListing {
   std::string notice() const;
 };
 
+// What the window says when "Validar" finds that the source changed since its units were listed
+// and that the units it offers now are others: those added, those gone and those whose name
+// changed, by their codes as notice() names them, and that nothing was validated. `file` is the
+// source's name as the user knows it.
+std::string listChangedMessage(const std::string& file, const std::vector<Unit>& listed,
+                               const std::vector<Unit>& now);
+
 // How kolt-validar --unidades marks a unit of EGRESO that CATCLUES lacks, after its code.
 inline constexpr const char* kNoEstaEnCatclues = "(no está en CATCLUES)";
 

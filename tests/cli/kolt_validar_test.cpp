@@ -325,6 +325,39 @@ TEST_F(KoltValidarFiles, ListingTheUnitsLeavesACopyOfTheSourceNowhereButBesideIt
   EXPECT_FALSE(fs::exists(results));
 }
 
+// Ctrl-C while an Access source is imported: the importer, in a process group of its own, does not
+// hear it, and here never ends by itself, reporting rows without end. The run says at once that it
+// stops, ends the import, and leaves no companion, whole or half made.
+TEST_F(KoltValidarFiles, CtrlCDuringAnImportSaysItStopsAndEndsTheImport) {
+  const fs::path mdb = exported(origen, dir / "origen.mdb");
+  const fs::path program = dir / "programa";
+  fs::create_directories(program);
+  fs::copy_file(test::binaryDir() / "bin/kolt-validar", program / "kolt-validar");
+  std::ofstream(program / "kolt-importar")
+      << "#!/bin/sh\nprintf 'inicio\\tJET4\\t1\\t1000\\n' >&3\n"
+         "printf 'tabla\\t1\\t1000\\tEGRESO\\n' >&3\n: > \"$(dirname \"$0\")/empezada\"\n"
+         "i=0; while printf 'filas\\t1\\t%d\\n' \"$i\" >&3; do i=$((i+1)); sleep 0.2; done\n";
+  fs::permissions(program / "kolt-importar", fs::perms::owner_all);
+  std::string status;
+  test::runCommand("cd '" + dir.path().string() +
+                       "'\nprograma/kolt-validar origen.mdb --catalogo catalogo.db --resultados R "
+                       ">out 2>err &\npid=$!; for i in $(seq 600); do test -e programa/empezada "
+                       "&& break; sleep 0.05; done\nkill -INT $pid; wait $pid; echo $?\n",
+                   status);
+  const std::string err = test::fileText(dir / "err");
+  EXPECT_EQ(status, "130\n") << err;
+  EXPECT_TRUE(fs::exists(program / "empezada"));
+  EXPECT_NE(err.find("Deteniendo la validación: no se validará ninguna unidad.\n"),
+            std::string::npos)
+      << err;
+  EXPECT_NE(err.find("Validación interrumpida antes de empezar"), std::string::npos) << err;
+  std::vector<std::string> beside;
+  for (const auto& entry : fs::directory_iterator(dir.path()))
+    if (entry.path().filename().string().starts_with("origen.mdb."))
+      beside.push_back(entry.path().filename().string());
+  EXPECT_TRUE(beside.empty()) << ::testing::PrintToString(beside);
+}
+
 #endif
 
 }  // namespace

@@ -208,6 +208,89 @@ TEST_F(ValidationWindow, ASourceCorrectedWhileTheWindowIsOpenIsReadAgainByValida
       << ::testing::PrintToString(dialogs.events);
 }
 
+// A source whose units changed while the window is open: "Validar" shows the list the file holds
+// now and says so, instead of running on a choice made among other units. The user's marks stay
+// where they still apply; a list fully checked stays fully checked. The next "Validar" runs.
+TEST_F(ValidationWindow, ASourceWhoseUnitsChangedIsListedAgainBeforeAnyRun) {
+  KOLT_NEEDS_LINUX_TOOL(PosixShell);
+  test::twoUnitSource(folder.source);
+  const fs::path engineSource = folder.source, mdb = folder.dir / "origen.mdb";
+  std::string out;
+  // The engine source with `statements`, saved over the Access file the window reads.
+  auto changeTo = [&](const std::vector<const char*>& statements) {
+    {
+      engine::Connection cnn;
+      cnn.open(engineSource);
+      for (const char* statement : statements) cnn.executeNative(statement);
+    }
+    const fs::path changed = folder.dir / "cambiado.mdb";
+    ASSERT_EQ(test::runProgram("kolt-exportar-mdb", {engineSource.string(), changed.string()}, out),
+              0)
+        << out;
+    fs::rename(changed, mdb);
+  };
+  ASSERT_EQ(test::runProgram("kolt-exportar-mdb", {engineSource.string(), mdb.string()}, out), 0);
+  folder.source = mdb;
+  open();
+  list()->item(0)->setCheckState(Qt::Unchecked);
+  ASSERT_EQ(marks(), "-:-x");
+
+  const std::string sayOne =
+      "information||El archivo origen.mdb cambió desde que se leyó su lista de unidades: la lista "
+      "se leyó de nuevo y ahora ";
+  const std::string sayTwo =
+      ". No se validó ninguna unidad: elija las unidades en la lista y pulse Validar otra vez.";
+  const std::tuple<std::vector<const char*>, std::string, std::string, std::vector<std::string>>
+      cases[] = {
+          // The unchecked unit gone, a new one: the checked unit stays checked, the new one waits.
+          {{"CREATE TEMP TABLE t AS SELECT * FROM EGRESO WHERE clues = 'DFSSA000001'",
+            "DELETE FROM EGRESO WHERE clues = 'DFSSA000001'",
+            "UPDATE t SET clues = 'DFSSA000003', folio = '90'",
+            "INSERT INTO EGRESO SELECT * FROM t",
+            "INSERT INTO CATCLUES (CLUES, DESCUNIDAD) VALUES ('DFSSA000003', 'CLINICA SUR')"},
+           "tiene la unidad nueva DFSSA000003 y ya no tiene la unidad DFSSA000001",
+           "-:x-",
+           {"DFSSA000002  CLINICA NORTE", "DFSSA000003  CLINICA SUR"}},
+          // Every unit checked, two more and one renamed: every unit checked.
+          {{"CREATE TEMP TABLE t AS SELECT * FROM EGRESO WHERE clues = 'DFSSA000003'",
+            "UPDATE t SET clues = 'DFSSA000001', folio = '91'",
+            "INSERT INTO EGRESO SELECT * FROM t",
+            "UPDATE t SET clues = 'DFSSA000004', folio = '92'",
+            "INSERT INTO EGRESO SELECT * FROM t",
+            "INSERT INTO CATCLUES (CLUES, DESCUNIDAD) VALUES ('DFSSA000004', 'CLINICA ESTE')",
+            "UPDATE CATCLUES SET DESCUNIDAD = 'CLINICA OESTE' WHERE CLUES = 'DFSSA000003'"},
+           "tiene las unidades nuevas DFSSA000001, DFSSA000004 y cambió el nombre de la unidad "
+           "DFSSA000003",
+           "X:xxxx",
+           {"DFSSA000001  HOSPITAL GENERAL", "DFSSA000002  CLINICA NORTE",
+            "DFSSA000003  CLINICA OESTE", "DFSSA000004  CLINICA ESTE"}}};
+  for (const auto& [statements, changes, after, entries] : cases) {
+    SCOPED_TRACE(changes);
+    changeTo(statements);
+    dialogs.events.clear();
+    validar();
+    EXPECT_EQ(dialogs.events, std::vector<std::string>{sayOne + changes + sayTwo});
+    EXPECT_EQ(marks(), after);
+    std::vector<std::string> listed;
+    for (int i = 0; i < list()->count(); ++i)
+      listed.push_back(list()->item(i)->text().toStdString());
+    EXPECT_EQ(listed, entries);
+    // The window's focus, active or not once the work dialog is gone.
+    EXPECT_EQ(window->focusWidget(), list());
+    EXPECT_EQ(QApplication::overrideCursor(), nullptr);
+    EXPECT_FALSE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
+    // Before the next change, the user checks every unit.
+    if (!box()->isChecked()) box()->click();
+  }
+
+  // The list is the file's now: the run goes ahead.
+  dialogs.events.clear();
+  validar();
+  ASSERT_EQ(dialogs.events.size(), 1u);
+  EXPECT_TRUE(dialogs.events[0].starts_with("plain|")) << dialogs.events[0];
+  EXPECT_TRUE(fs::exists(session.resultsFolder / "ResultadosVal.xls"));
+}
+
 // A source in a folder the user may read but not write (where this system lets the test make it
 // so), holding the unit list an earlier version of the program left in it, and a unit code with
 // a trailing blank: the list shows "{code}  {name}", the run must get the code itself, whole.
@@ -266,10 +349,26 @@ TEST_F(ValidationWindow, CancelarStopsARunAndWhatARunWouldLackIsRefusedInOneMess
     const results::ResultsFolder otherRun(session.resultsFolder);
     expectRefused("information||3045 - La carpeta de resultados ");
   }
+  // A folder the window cannot make: the window gives no way to choose another, and says what the
+  // user can do instead.
+  const fs::path results = session.resultsFolder;
+  std::ofstream(folder.dir / "archivo") << "x";
+  session.resultsFolder = folder.dir / "archivo" / "RESULTADOS";
+  expectRefused("information||3044 - No se puede crear la carpeta de resultados ",
+                "para dejarlos en otra carpeta, valide con kolt-validar y su opción --resultados");
+  EXPECT_EQ(dialogs.events[0].find("o use otra carpeta"), std::string::npos) << dialogs.events[0];
+  session.resultsFolder = results;
+  // Every faulty rule is named: one refused by its form, one by the source's tables.
   const fs::path rules = folder.app / "ReglasAdicionales.toml";
   std::ofstream(rules) << "[[regla]]\nnumero = 114\ndescripcion = 'x'\nsentencias = ['select folio "
-                          "Into Validacion114 From egreso', 'DELETE FROM egreso']\n";
-  expectRefused("information||3000 - El archivo de reglas adicionales ");
+                          "Into Validacion114 From egreso', 'DELETE FROM egreso']\n[[regla]]\n"
+                          "numero = 115\ndescripcion = 'x'\nsentencias = ['select peso Into "
+                          "Validacion115 From egreso']\n";
+  expectRefused("information||3000 - El archivo de reglas adicionales ",
+                "Regla 114 (línea 1): sentencia 2: ");
+  EXPECT_NE(dialogs.events[0].find("Regla 115 (línea 5): sentencia 1: La columna 'peso'"),
+            std::string::npos)
+      << dialogs.events[0];
   fs::remove(rules);
   execute(folder.app / "ValidacionesKOLT.db", {"Drop Table CATLOCAL", "Drop Table Folio"});
   expectRefused("information||3011 - Faltan tablas o columnas",
