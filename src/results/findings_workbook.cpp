@@ -51,6 +51,14 @@ std::vector<Row> runRows(const RunDescription& run, const std::vector<UnitResult
   rows.push_back(labelled("Unidades pedidas", static_cast<std::int64_t>(run.unitsAsked.size())));
   rows.push_back(labelled("Claves de las unidades pedidas", asked));
   rows.push_back(labelled("Unidades validadas", static_cast<std::int64_t>(units.size())));
+  if (!run.notInCatalogue.empty()) {
+    std::string missing;
+    for (const auto& unit : run.notInCatalogue)
+      missing += (missing.empty() ? "" : ", ") + unit.code + " (" +
+                 std::to_string(unit.discharges) +
+                 (unit.discharges == 1 ? " egreso)" : " egresos)");
+    rows.push_back(labelled("Unidades NO VALIDADAS (no están en CATCLUES)", missing));
+  }
   rows.push_back(labelled("Fecha y hora de la validación", run.started));
   rows.push_back(labelled("Versión del programa", std::string(programVersion())));
   rows.push_back(labelled("Reglas ejecutadas", rulesRun));
@@ -135,6 +143,17 @@ fs::path writeFindingsWorkbook(const results::ResultsFolder& folder,
     row.emplace_back(rulesWithRows);
     row.emplace_back(std::int64_t{unit.failedStatements});
     row.insert(row.end(), counts.begin(), counts.end());
+    unitRows.push_back(std::move(row));
+  }
+
+  for (const RunDescription::UnvalidatedUnit& unit : run.notInCatalogue) {
+    Row row;
+    row.emplace_back(unit.code);
+    row.emplace_back(std::string());
+    row.emplace_back(unit.period);
+    row.emplace_back(std::string(kNoValidada));
+    row.emplace_back(unit.discharges);
+    row.resize(unitColumns.size());
     unitRows.push_back(std::move(row));
   }
 

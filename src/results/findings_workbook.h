@@ -1,7 +1,8 @@
 // "Hallazgos.xls": a run's findings at a glance, beside the summary. A statistician sees which
 // units are worst and which rules fire most without opening every unit's workbook.
 //
-//   PorUnidad  one row per unit, in the order of the unit list: Unidad, Nombre, PERIODO, RESULTADO,
+//   PorUnidad  one row per unit, in the order of the unit list (then the units CATCLUES lacks, not
+//              validated): Unidad, Nombre, PERIODO, RESULTADO,
 //              Egresos (discharges checked), Hallazgos (rows over all rules), Reglas (rules with
 //              rows), Fallidas (statements that failed), then V1 ... V113 and V114 on for the
 //              office's rules, the rows of each rule's result table. A sheet holds 256 columns:
@@ -51,7 +52,17 @@ struct RunDescription {
   std::vector<std::string> unitsAsked;        // their codes, in list order
   std::string started;                        // "aaaa-mm-dd hh:mm:ss", local time
   std::string ending;                         // how the run ended, in the user's words
+  // The units of EGRESO that CATCLUES lacks, which no run can validate: listed in PorUnidad as
+  // "NO VALIDADA (no está en CATCLUES)" after the others, and in Ejecucion, so that no unit
+  // goes unvalidated without a word in the results.
+  struct UnvalidatedUnit {
+    std::string code, period;     // the period as PorUnidad's PERIODO gives it
+    std::int64_t discharges = 0;  // its discharges of the period
+  };
+  std::vector<UnvalidatedUnit> notInCatalogue;
 };
+
+inline constexpr const char* kNoValidada = "NO VALIDADA (no está en CATCLUES)";
 
 // The program's version, as the Ejecucion sheet gives it.
 const char* programVersion();

@@ -141,9 +141,18 @@ struct NotAHistory {
 // that fails), which says nothing of its contents.
 sqlite3* openHistory(const fs::path& file, bool create) {
   sqlite3* db = nullptr;
-  const int flags = (create ? SQLITE_OPEN_READWRITE | SQLITE_OPEN_CREATE : SQLITE_OPEN_READONLY) |
-                    SQLITE_OPEN_NOFOLLOW;
-  if (sqlite3_open_v2(platform::utf8(file).c_str(), &db, flags, nullptr) != SQLITE_OK) {
+  // Read and write even to list: a run killed halfway leaves its transaction's journal, which
+  // only a connection that may write rolls back; where nobody may write, reading must do.
+  const int flags =
+      SQLITE_OPEN_READWRITE | (create ? SQLITE_OPEN_CREATE : 0) | SQLITE_OPEN_NOFOLLOW;
+  int opened = sqlite3_open_v2(platform::utf8(file).c_str(), &db, flags, nullptr);
+  if (opened != SQLITE_OK && !create) {
+    sqlite3_close(db);
+    db = nullptr;
+    opened = sqlite3_open_v2(platform::utf8(file).c_str(), &db,
+                             SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
+  }
+  if (opened != SQLITE_OK) {
     const std::string why = engineError(db);
     sqlite3_close(db);
     throw base::Error(base::kErrFile, "No se pudo abrir el historial " + std::string(kHistorial) +

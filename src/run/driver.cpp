@@ -15,6 +15,7 @@
 #include "results/verdict.h"
 #include "rules/rule_plan.h"
 #include "run/catalogue_snapshot.h"
+#include "run/period.h"
 #include "run/run_log.h"
 #include "run/session.h"
 
@@ -61,6 +62,33 @@ results::RunDescription describe(const RunRequest& request) {
   for (const Unit& unit : request.units) run.unitsAsked.push_back(unit.code);
   run.started = stampOf(request.started);
   return run;
+}
+
+// The units of EGRESO that CATCLUES lacks, with their discharges of the period: what no run can
+// validate, said in the summary. A source that cannot tell is said in the log.
+std::vector<results::RunDescription::UnvalidatedUnit> unitsNotInCatalogue(const RunRequest& request,
+                                                                          RunLog& runLog) {
+  std::vector<results::RunDescription::UnvalidatedUnit> units;
+  try {
+    engine::Connection source;
+    source.openReadOnly(request.source);
+    // A NULL among the catalogue's codes would make NOT IN match nothing at all.
+    engine::Recordset missing = source.openRecordset(
+        "SELECT CLUES, COUNT(*) AS EGRESOS FROM EGRESO WHERE CLUES IS NOT NULL AND CLUES NOT IN "
+        "(SELECT CLUES FROM CATCLUES WHERE CLUES IS NOT NULL)" +
+        periodCondition(request) + " GROUP BY CLUES ORDER BY CLUES");
+    for (; !missing.eof(); missing.moveNext()) {
+      auto& unit = units.emplace_back();
+      if (const auto* code = std::get_if<std::string>(&missing.field("CLUES"))) unit.code = *code;
+      if (const auto* count = std::get_if<std::int64_t>(&missing.field("EGRESOS")))
+        unit.discharges = *count;
+      unit.period = periodText(request);
+    }
+  } catch (const base::Error& e) {
+    runLog.note("", "No se pudieron contar las unidades de EGRESO que no están en CATCLUES: " +
+                        e.description());
+  }
+  return units;
 }
 
 results::RunRecord recordOf(const RunRequest& request, const results::RunDescription& run) {
@@ -261,6 +289,7 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
   }
   frozen.descriptions =
       std::make_shared<const std::map<int, std::string>>(ruleDescriptions(request.officeRules));
+  description.notInCatalogue = unitsNotInCatalogue(request, runLog);
   results::RunRecord record = recordOf(request, description);
   try {
     history.begin(record);

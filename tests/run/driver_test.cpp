@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <atomic>
+#include <map>
 #include <optional>
 #include <regex>
 
@@ -18,6 +19,7 @@
 
 #include "base/platform/files.h"
 #include "results/findings_workbook.h"
+#include "results/history.h"
 #include "results/results_folder.h"
 #include "rules/rule_plan.h"
 #include "run/file_fingerprint.h"
@@ -48,6 +50,14 @@ std::vector<std::string> rowsOf(const fs::path& book, const std::string& sheet) 
         row, std::regex("\\|20\\d\\d-\\d\\d-\\d\\d \\d\\d:\\d\\d:\\d\\d$"), "|(hora local)"));
   }
   return rows;
+}
+
+// The cells of a row of rowsOf.
+std::vector<std::string> split(const std::string& row) {
+  std::vector<std::string> cells(1);
+  for (char c : row) c == '|' ? void(cells.emplace_back()) : void(cells.back() += c);
+  cells.resize(std::max<std::size_t>(cells.size(), 8));
+  return cells;
 }
 
 class Run : public ::testing::Test {
@@ -114,6 +124,65 @@ TEST_F(Run, VerdictsWorkbooksAndPeriodsOfRunsThatOnlyReadTheSource) {
   session.cnnOrigen.close();
   EXPECT_TRUE(test::fileText(dir.path() / "origen.db") == before) << "the source was written";
   EXPECT_FALSE(fs::exists(dir.path() / "origen.db-journal"));
+}
+
+// The monthly cycle: a unit validated, its file corrected (one record fixed, one still wrong with
+// another wrong value, one wrong for the first time), validated again. The record's rows of rules
+// 1 and 3 are the ones this test makes; other rules are judged by the same counts in both sheets.
+TEST_F(Run, ASecondRunSaysWhatWasCorrectedWhatPersistsAndWhatIsNew) {
+  const fs::path source = dir.path() / "origen.db";
+  test::ruleCatalogue(app / "ValidacionesKOLT.db");
+  auto write = [&](std::vector<test::Cells> discharges) {
+    fs::remove(source);
+    test::WorkingDb db(source);
+    for (const auto& cells : discharges) db.egreso(cells);
+    // A unit CATCLUES lacks, which no run validates and every summary names.
+    db.egreso({{"folio", "9"}, {"clues", "DFSSA000999"}});
+  };
+  write({{{"folio", "1"}, {"edad", 131}},
+         {{"folio", "2"}, {"edad", 140}},
+         {{"folio", "3"}, {"sexo", "9"}}});
+  open();
+  ASSERT_FALSE(validate().errorReport);
+  write({{{"folio", "1"}, {"edad", 150}},
+         {{"folio", "2"}, {"edad", 40}},
+         {{"folio", "3"}, {"sexo", "9"}},
+         {{"folio", "4"}, {"edad", 200}}});
+  open();
+  const RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+
+  const fs::path book = results("ValDFSSA000001.xls");
+  EXPECT_EQ(test::readBack(book).activeSheet, 3u);
+  std::vector<std::string> ours;
+  std::map<std::string, int> states;
+  for (const std::string& row : rowsOf(book, "Seguimiento")) {
+    const auto cells = split(row);
+    if (cells[0] == "Folio") continue;
+    ++states[cells[4]];
+    if (cells[2] == "1" || cells[2] == "3")
+      ours.push_back(cells[0] + " " + cells[2] + " " + cells[4]);
+  }
+  EXPECT_EQ(ours, (std::vector<std::string>{"1 1 Persiste", "2 1 Corregido", "3 3 Persiste",
+                                            "4 1 Nuevo"}));
+  // Hallazgos.xls counts what the unit's own sheet lists.
+  const std::vector<std::string> followUp = rowsOf(results("Hallazgos.xls"), "Seguimiento");
+  ASSERT_EQ(followUp.size(), 2u);
+  const auto unit = split(followUp[1]);
+  EXPECT_EQ(unit[0], "DFSSA000001");
+  EXPECT_EQ(unit[5], std::to_string(states["Nuevo"]));
+  EXPECT_EQ(unit[6], std::to_string(states["Persiste"]));
+  EXPECT_EQ(unit[7], std::to_string(states["Corregido"]));
+  EXPECT_EQ(unit[4], std::to_string(states["Nuevo"] + states["Persiste"]));
+  const std::string unvalidated = rowsOf(results("Hallazgos.xls"), "PorUnidad").back();
+  EXPECT_TRUE(unvalidated.starts_with("DFSSA000999||TODO|NO VALIDADA (no está en CATCLUES)|1"))
+      << unvalidated;
+  EXPECT_EQ(results::History::list(session.resultsFolder).size(), 2u);
+  EXPECT_NE(MensajeFinal(test::requestFor(session, units), outcome)
+                .find("DFSSA000001: +" + std::to_string(states["Nuevo"]) +
+                      (states["Nuevo"] == 1 ? " nuevo, " : " nuevos, ") +
+                      std::to_string(states["Corregido"])),
+            std::string::npos);
 }
 
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
@@ -358,6 +427,8 @@ TEST_F(Run, AKilledRunLeavesTheFolderWholeOrSaysSo) {
 
     const auto left = files();
     EXPECT_EQ(left.at("ValDFSSA000004.xls"), finished.at("ValDFSSA000004.xls"));
+    // The history keeps a run whole or not at all.
+    EXPECT_EQ(results::History::list(session.resultsFolder).size(), killing ? 1u : 2u);
     bool anyNewBook = false;
     for (const auto& name : books)
       anyNewBook = anyNewBook || (name.starts_with("Val") && left.at(name) != finished.at(name));
