@@ -48,8 +48,10 @@ ROOT = os.path.dirname(os.path.dirname(os.path.abspath(__file__)))
 READ_XLS = os.path.join(ROOT, "tests", "xls", "read_xls.py")
 RECORD_TABLES = ["EGRESO", "OBSTET", "PRODUCTOS", "DEFUNC", "AFECCIONES", "PROCEDIMIENTOS",
                  "CATCLUES"]
-# What a run leaves in the results folder beside the workbooks, whatever happened.
-RUN_FILES = {"Validacion.log", "Validacion.lock"}
+# What a run leaves in the results folder beside the workbooks, whatever happened: its log, its
+# lock, and the history of the runs (with the journal a killed run leaves, which the next run rolls
+# back).
+RUN_FILES = {"Validacion.log", "Validacion.lock", "Historial.db", "Historial.db-journal"}
 
 
 def verdicts_of(output):
@@ -88,8 +90,10 @@ class Trials:
                 read = subprocess.run(["/usr/bin/python3", READ_XLS, path], capture_output=True)
                 if read.returncode != 0:
                     self.fail(trial, "libro roto %s: %s" % (name, read.stderr.decode().strip()))
-                # The sheet Ejecucion of Hallazgos.xls (its last) says when each run ran.
-                books[name] = read.stdout.split(b"sheet\tEjecucion\n")[0]
+                # The sheet Ejecucion of Hallazgos.xls, and a unit's Resumen and Seguimiento, say
+                # when each run ran and what it was compared with: the sheets before them agree.
+                books[name] = read.stdout.split(b"sheet\tEjecucion\n")[0].split(
+                    b"sheet\tResumen\n")[0]
             elif name not in RUN_FILES:
                 others.add(name)
         return books, others
