@@ -53,16 +53,19 @@ void fitCaption(QWidget* control) {
 
 // The note under the list while the session reads the demonstration catalogue: its few
 // certificate numbers make false findings on real data, and a run's results say so only once it
-// has ended. Names the folder where the official file is taken before it (program_folders.h).
+// has ended. It says where the official file is taken before it (program_folders.h); the folder's
+// full path, which may be long, is in its tip.
 std::string demonstrationNote(const run::Session& session) {
   if (!run::isDemonstrationCatalogue(session.catalogue)) return "";
-  const bool installed = run::installedProgram(session.app);
-  return std::string(
-             "Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que "
-             "dependen de él no son válidos; ponga ") +
+  return std::string("Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que "
+                     "dependen de él no son válidos; ponga ") +
          run::kCatalogoOficial +
-         (installed ? " en su carpeta de datos (" : " en la carpeta del programa (") +
-         platform::utf8(installed ? run::userDataFolder() : session.app) + ").";
+         (run::installedProgram(session.app) ? " en su carpeta de datos."
+                                             : " en la carpeta del programa.");
+}
+
+std::filesystem::path officialCatalogueFolder(const run::Session& session) {
+  return run::installedProgram(session.app) ? run::userDataFolder() : session.app;
 }
 
 // ValidaFecha speaks through the window's message boxes.
@@ -179,6 +182,7 @@ void FrmEnvio::showNotice(const UnitListing& listing) {
 
 void FrmEnvio::showCatalogueNote() {
   lblCatalogo_->setText(q(demonstrationNote(session_)));
+  lblCatalogo_->setToolTip(q(officialCatalogueFolder(session_) / run::kCatalogoOficial));
   layOutNotes();
 }
 

@@ -205,8 +205,8 @@ TEST_F(ValidationWindow, TheDemonstrationCatalogueIsSaidUnderTheList) {
     ASSERT_TRUE(note->isVisible());
     EXPECT_EQ(note->text().toStdString(),
               "Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que dependen de él "
-              "no son válidos; ponga ValidacionesKOLT.mdb en la carpeta del programa (" +
-                  platform::utf8(folder.app) + ").");
+              "no son válidos; ponga ValidacionesKOLT.mdb en la carpeta del programa.");
+    EXPECT_EQ(note->toolTip().toStdString(), platform::utf8(folder.app / "ValidacionesKOLT.mdb"));
     // Each whole, one under the other, inside the frame.
     EXPECT_LT(list()->geometry().bottom(), notice()->geometry().top());
     EXPECT_LT(notice()->geometry().bottom(), note->geometry().top());
