@@ -113,7 +113,7 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
                                          output);
   ASSERT_EQ(generated, 0) << output;
   setAges(engineSource, unit, {{"00000002", 131}, {"00000006", 131}, {"00000010", 30}});
-  exportAccess(engineSource, source);
+  ASSERT_NO_FATAL_FAILURE(exportAccess(engineSource, source));
   fs::copy_file(source, batchSource);
 
   run::Session session(folder.app);
@@ -201,7 +201,7 @@ TEST(Screenshots, BothWindowsAndTheWorkbooks) {
   // slip makes the third wrong; the same window validates the corrected file once more. Rule 1
   // follows each discharge by its folio.
   setAges(engineSource, unit, {{"00000002", 30}, {"00000006", 140}, {"00000010", 135}});
-  exportAccess(engineSource, source);
+  ASSERT_NO_FATAL_FAILURE(exportAccess(engineSource, source));
   const std::string again = validar();
   EXPECT_NE(again.find(unit + ": +"), std::string::npos) << again;
   const fs::path book = session.resultsFolder / ("Val" + unit + ".xls");
