@@ -25,6 +25,7 @@
 #include "results/results_folder.h"
 #include "run/input_check.h"
 #include "run/office_rules_check.h"
+#include "run/program_folders.h"
 #include "run/table_check.h"
 
 namespace kolt::forms {
@@ -33,8 +34,8 @@ namespace {
 // The client area and the unit list, in twips.
 constexpr int kWidth = 7965, kHeight = 5280;
 constexpr int kListLeft = 60, kListTop = 450, kListWidth = 4680, kListHeight = 4560;
-// Room taken from the bottom of the list for the note on units it cannot show.
-constexpr int kNoticeHeight = 900;
+// The space between the notes under the list, and between them and the list.
+constexpr int kNoteGap = 60;
 
 // The frames' captions sit in their top border, as on the screens the window was designed for, so
 // the controls placed just below the caption stay clear of the border.
@@ -48,6 +49,23 @@ constexpr const char* kFrameStyle =
 void fitCaption(QWidget* control) {
   const int needed = control->sizeHint().width();
   if (needed > control->width()) control->resize(needed, control->height());
+}
+
+// The note under the list while the session reads the demonstration catalogue: its few
+// certificate numbers make false findings on real data, and a run's results say so only once it
+// has ended. It says where the official file is taken before it (program_folders.h); the folder's
+// full path, which may be long, is in its tip.
+std::string demonstrationNote(const run::Session& session) {
+  if (!run::isDemonstrationCatalogue(session.catalogue)) return "";
+  return std::string("Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que "
+                     "dependen de él no son válidos; ponga ") +
+         run::kCatalogoOficial +
+         (run::installedProgram(session.app) ? " en su carpeta de datos."
+                                             : " en la carpeta del programa.");
+}
+
+std::filesystem::path officialCatalogueFolder(const run::Session& session) {
+  return run::installedProgram(session.app) ? run::userDataFolder() : session.app;
 }
 
 // ValidaFecha speaks through the window's message boxes.
@@ -86,9 +104,13 @@ FrmEnvio::FrmEnvio(run::Session& session, Dialogs& dialogs, QWidget* parent)
   lblSinUnidades_->setObjectName("lblSinUnidades");
   lblSinUnidades_->setWordWrap(true);
   lblSinUnidades_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
-  lblSinUnidades_->setGeometry(
-      t.rect(kListLeft, kListTop + kListHeight - kNoticeHeight + 60, kListWidth, kNoticeHeight));
   lblSinUnidades_->hide();
+  lblCatalogo_ = new QLabel(fraDatos);
+  lblCatalogo_->setObjectName("lblCatalogo");
+  lblCatalogo_->setWordWrap(true);
+  lblCatalogo_->setAlignment(Qt::AlignLeft | Qt::AlignTop);
+  lblCatalogo_->setStyleSheet("QLabel { color: #9c0006; font-weight: bold; }");
+  lblCatalogo_->hide();
 
   auto* fraReportes = new QGroupBox("Periodo ", this);
   fraReportes->setObjectName("fraReportes");
@@ -154,12 +176,33 @@ void FrmEnvio::load(const UnitListing& listing) {
 }
 
 void FrmEnvio::showNotice(const UnitListing& listing) {
-  const QString notice = q(listing.notice());
-  lblSinUnidades_->setText(notice);
-  lblSinUnidades_->setVisible(!notice.isEmpty());
+  lblSinUnidades_->setText(q(listing.notice()));
+  showCatalogueNote();
+}
+
+void FrmEnvio::showCatalogueNote() {
+  lblCatalogo_->setText(q(demonstrationNote(session_)));
+  lblCatalogo_->setToolTip(q(officialCatalogueFolder(session_) / run::kCatalogoOficial));
+  layOutNotes();
+}
+
+void FrmEnvio::layOutNotes() {
   const Twips t = Twips::forWidget(*this);
-  lstUnidades_->setGeometry(t.rect(kListLeft, kListTop, kListWidth,
-                                   kListHeight - (notice.isEmpty() ? 0 : kNoticeHeight)));
+  // From the bottom of the list's room up: the catalogue's note last, where the eye ends.
+  int bottom = t(kListTop + kListHeight);
+  for (QLabel* note : {lblCatalogo_, lblSinUnidades_}) {
+    if (note->text().isEmpty()) {
+      note->hide();
+      continue;
+    }
+    note->ensurePolished();  // its style's font decides its height
+    const int height = note->heightForWidth(t(kListWidth));
+    bottom -= height;
+    note->setGeometry(t(kListLeft), bottom, t(kListWidth), height);
+    note->show();
+    bottom -= t(kNoteGap);
+  }
+  lstUnidades_->setGeometry(t(kListLeft), t(kListTop), t(kListWidth), bottom - t(kListTop));
 }
 
 void FrmEnvio::relist(const UnitListing& listing) {
@@ -287,7 +330,11 @@ void FrmEnvio::ProcesaValidacion(const run::RunRequest& asked) {
     dialogs_.failure(this, errorText(e));
     return;
   }
-  if (listing) showNotice(*listing);
+  // The catalogue is looked for again at every run: the official file may have been put in place.
+  if (listing)
+    showNotice(*listing);
+  else
+    showCatalogueNote();
   if (listing && listing->units != units_) {
     const std::vector<run::Unit> listed = units_;
     relist(*listing);

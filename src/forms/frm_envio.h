@@ -29,7 +29,8 @@ class FrmEnvio : public QWidget {
   FrmEnvio(run::Session& session, Dialogs& dialogs, QWidget* parent = nullptr);
 
   // The window load, once the list has been read (readUnits): lists the units and checks them
-  // all; an empty list leaves "Seleccionar todo" as it was. Says under the list what it lacks.
+  // all; an empty list leaves "Seleccionar todo" as it was. Says under the list what it lacks, and
+  // that the catalogue is the demonstration one when it is.
   void load(const UnitListing& listing);
 
  private:
@@ -40,6 +41,10 @@ class FrmEnvio : public QWidget {
   // The list read again from a source that changed, the user's marks kept where they still apply.
   void relist(const UnitListing& listing);
   void showNotice(const UnitListing& listing);
+  // The note on the demonstration catalogue, from the catalogue the session reads now.
+  void showCatalogueNote();
+  // The notes under the list take the room they need from its bottom.
+  void layOutNotes();
   bool allChecked() const;
   std::vector<run::Unit> checkedUnits() const;
 
@@ -54,6 +59,7 @@ class FrmEnvio : public QWidget {
   QCheckBox* chkTodasUnidades_;
   QListWidget* lstUnidades_;
   QLabel* lblSinUnidades_;
+  QLabel* lblCatalogo_;
   DateBox* mskFechaIni_;
   DateBox* mskFechaFin_;
   PictureButton* cmdAceptar_;

@@ -183,6 +183,38 @@ TEST_F(ValidationWindow, UnitsLeftOutOfTheListAreExplainedUnderIt) {
   }
 }
 
+// The demonstration catalogue is said under the list, below the note on units left out of it, in
+// plain sight before any run; another catalogue is not.
+TEST_F(ValidationWindow, TheDemonstrationCatalogueIsSaidUnderTheList) {
+  test::WorkingDb source(folder.source);
+  for (const char* unit : {"DFSSA000001", "DFSSA000009"}) source.egreso({{"clues", unit}});
+  test::ruleCatalogue(folder.dir / "oficial.db");
+  for (const fs::path& catalogue : {fs::path(), folder.dir / "oficial.db"}) {
+    SCOPED_TRACE(catalogue.string());
+    run::openDatabases(session, folder.source, {}, catalogue);
+    window = std::make_unique<FrmEnvio>(session, dialogs);
+    window->load(readUnits(session.cnnOrigen));
+    ASSERT_TRUE(test::show(*window));
+    const auto* note = window->findChild<QLabel*>("lblCatalogo");
+    ASSERT_TRUE(notice()->isVisible());
+    if (!catalogue.empty()) {
+      EXPECT_FALSE(note->isVisible()) << note->text().toStdString();
+      EXPECT_LT(list()->geometry().bottom(), notice()->geometry().top());
+      continue;
+    }
+    ASSERT_TRUE(note->isVisible());
+    EXPECT_EQ(note->text().toStdString(),
+              "Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que dependen de él "
+              "no son válidos; ponga ValidacionesKOLT.mdb en la carpeta del programa.");
+    EXPECT_EQ(note->toolTip().toStdString(), platform::utf8(folder.app / "ValidacionesKOLT.mdb"));
+    // Each whole, one under the other, inside the frame.
+    EXPECT_LT(list()->geometry().bottom(), notice()->geometry().top());
+    EXPECT_LT(notice()->geometry().bottom(), note->geometry().top());
+    EXPECT_LE(note->geometry().bottom(), note->parentWidget()->height());
+    EXPECT_GE(note->height(), note->heightForWidth(note->width()));
+  }
+}
+
 // A source corrected and saved while the window is open (here by a copy that keeps its time, as
 // cp -p or an unzip leave it) is read again when "Validar" is pressed: the run validates what
 // the file holds now, as kolt-validar would.
