@@ -78,9 +78,13 @@ UnitChanges compareFindings(const std::vector<Finding>& current, const std::set<
   }
   for (const auto& [key, kept] : before) {
     count(key.first, &ChangeCounts::before);
-    if (now.count(key) > 0 || failedNow.count(key.first) > 0) continue;
-    count(key.first, &ChangeCounts::corrected);
-    changes.findings.push_back({kept->finding, FindingState::Corrected, 0, kept->firstSeen});
+    if (now.count(key) > 0) continue;
+    // A rule that failed now cannot say the record was corrected: it is listed, not compared.
+    const bool failed = failedNow.count(key.first) > 0;
+    if (!failed) count(key.first, &ChangeCounts::corrected);
+    changes.findings.push_back({kept->finding,
+                                failed ? FindingState::NotCompared : FindingState::Corrected, 0,
+                                kept->firstSeen});
   }
   std::stable_sort(changes.findings.begin(), changes.findings.end(),
                    [](const TrackedFinding& a, const TrackedFinding& b) {

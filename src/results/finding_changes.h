@@ -39,9 +39,9 @@ struct EarlierUnit {
 
 // One finding (a rule and a record) of either run.
 struct TrackedFinding {
-  Finding finding;  // this run's first row of it; the earlier run's for a corrected one
+  Finding finding;  // this run's first row of it; the earlier run's for one not listed now
   FindingState state = FindingState::First;
-  std::int64_t rows = 0;  // this run's rows of it; 0 for a corrected one
+  std::int64_t rows = 0;  // this run's rows of it; 0 for one not listed now
   std::string firstSeen;
 };
 

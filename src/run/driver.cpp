@@ -438,8 +438,8 @@ std::string MensajeFinal(const RunRequest& request, const RunOutcome& outcome) {
                                                              : request.catalogueFile))
     text +=
         "\nSe usó el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que dependen de "
-        "él (como los certificados de la regla 113) no son válidos. Ponga " +
-        std::string(kCatalogoOficial) + " en la carpeta del programa.";
+        "él (como los certificados de la regla 113) no son válidos. Instale el catálogo oficial " +
+        std::string(kCatalogoOficial) + " (la guía de uso dice dónde).";
   if (!outcome.historyProblem.empty())
     text += "\n" + outcome.historyProblem + " Esta validación no quedó en el historial.";
   std::vector<std::string> empty;
