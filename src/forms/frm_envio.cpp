@@ -57,8 +57,9 @@ void fitCaption(QWidget* control) {
 // full path, which may be long, is in its tip.
 std::string demonstrationNote(const run::Session& session) {
   if (!run::isDemonstrationCatalogue(session.catalogue)) return "";
-  return std::string("Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que "
-                     "dependen de él no son válidos; ponga ") +
+  return std::string(
+             "Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que "
+             "dependen de él no son válidos; ponga ") +
          run::kCatalogoOficial +
          (run::installedProgram(session.app) ? " en su carpeta de datos."
                                              : " en la carpeta del programa.");
