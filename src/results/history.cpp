@@ -331,20 +331,20 @@ void History::begin(const RunRecord& runRecord) {
                      "terminacion) VALUES (?1, '', ?2, ?3, ?4, ?5, ?6, ?7, ?8, ?9, ?10, ?11, ?12, "
                      "?13, '')",
                      "escribir en");
-    runRow.text(1, runRecord.started)
+    runRow.text(1, runRecord.run.started)
         .text(2, programVersion())
-        .text(3, platform::utf8(runRecord.source))
-        .text(5, runRecord.sourceModified)
-        .text(6, platform::utf8(runRecord.catalogue))
-        .text(7, runRecord.catalogueSha256)
-        .integer(8, runRecord.demonstrationCatalogue ? 1 : 0)
+        .text(3, platform::utf8(runRecord.run.source))
+        .text(5, runRecord.run.sourceModified)
+        .text(6, platform::utf8(runRecord.run.catalogue))
+        .text(7, runRecord.run.catalogueSha256)
+        .integer(8, runRecord.run.demonstrationCatalogue ? 1 : 0)
         .text(9, runRecord.periodStart)
         .text(10, runRecord.periodEnd)
-        .text(11, runRecord.period)
-        .text(12, joined(runRecord.unitsAsked))
-        .integer(13, static_cast<std::int64_t>(runRecord.unitsAsked.size()));
-    if (runRecord.sourceBytes)
-      runRow.integer(4, static_cast<std::int64_t>(*runRecord.sourceBytes));
+        .text(11, runRecord.run.period)
+        .text(12, joined(runRecord.run.unitsAsked))
+        .integer(13, static_cast<std::int64_t>(runRecord.run.unitsAsked.size()));
+    if (runRecord.run.sourceBytes)
+      runRow.integer(4, static_cast<std::int64_t>(*runRecord.run.sourceBytes));
     else
       runRow.null(4);
     runRow.done();
@@ -384,7 +384,7 @@ void History::finish(const RunRecord& runRecord, const std::vector<UnitResult>& 
   try {
     Statement ending(db_, "UPDATE ejecuciones SET fin = ?1, terminacion = ?2 WHERE id = ?3",
                      "escribir en");
-    ending.text(1, runRecord.ended).text(2, runRecord.ending).integer(3, run_).done();
+    ending.text(1, runRecord.ended).text(2, runRecord.run.ending).integer(3, run_).done();
     Statement unitRow(db_, "INSERT INTO unidades VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7, ?8)",
                       "escribir en");
     for (const UnitResult& unit : units) {

@@ -26,6 +26,7 @@
 
 #include "base/error.h"
 #include "results/finding_changes.h"
+#include "results/findings_workbook.h"
 #include "results/unit_result.h"
 
 struct sqlite3;
@@ -34,17 +35,12 @@ namespace kolt::results {
 
 inline constexpr const char* kHistorial = "Historial.db";
 
-// What the history keeps of a run besides its units.
+// What the history keeps of a run besides its units: what Ejecucion says of it, and the period's
+// bounds as typed, which a later run must match to be compared with it.
 struct RunRecord {
-  std::string started, ended;  // "aaaa-mm-dd hh:mm:ss", local time
-  std::filesystem::path source, catalogue;
-  std::optional<std::uintmax_t> sourceBytes;
-  std::string sourceModified, catalogueSha256;
-  bool demonstrationCatalogue = false;
-  std::string periodStart, periodEnd;  // as typed, "dd/mm/aaaa"; "" unbounded
-  std::string period;                  // in words, as the summaries give it
-  std::vector<std::string> unitsAsked;
-  std::string ending;
+  RunDescription run;
+  std::string periodStart, periodEnd;  // "dd/mm/aaaa"; "" unbounded
+  std::string ended;                   // "aaaa-mm-dd hh:mm:ss", local time
 };
 
 // A kept run, as kolt-validar --historial lists it.

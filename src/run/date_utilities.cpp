@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cctype>
 #include <chrono>
+#include <cstdio>
 #include <ctime>
 #include <optional>
 
@@ -107,6 +108,13 @@ base::DateTime localNow() {
   out.hour = now.tm_hour, out.minute = now.tm_min;
   out.second = std::min(now.tm_sec, 59);  // a leap second is the second before it
   return out;
+}
+
+std::string timeStamp(const base::DateTime& moment) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", moment.year, moment.month,
+                moment.day, moment.hour, moment.minute, moment.second);
+  return text;
 }
 
 }  // namespace kolt::run

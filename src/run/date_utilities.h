@@ -39,4 +39,8 @@ long dayNumber(std::string_view fecha);
 // The moment now, to the second, in the system's time zone.
 base::DateTime localNow();
 
+// "aaaa-mm-dd hh:mm:ss": a moment as the history of runs and the summaries keep it, sorting in
+// time order as text.
+std::string timeStamp(const base::DateTime& moment);
+
 }  // namespace kolt::run

@@ -1,7 +1,6 @@
 #include "run/driver.h"
 
 #include <algorithm>
-#include <cstdio>
 #include <ctime>
 #include <map>
 
@@ -38,13 +37,6 @@ std::string periodInWords(const RunRequest& request) {
   return "todos los egresos";
 }
 
-std::string stampOf(const base::DateTime& t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
-}
-
 // What the run is, as it starts: the source as it is now, not as it may be when the run ends.
 results::RunDescription describe(const RunRequest& request) {
   results::RunDescription run;
@@ -60,7 +52,7 @@ results::RunDescription describe(const RunRequest& request) {
   run.demonstrationCatalogue = isDemonstrationCatalogue(run.catalogue);
   run.period = periodInWords(request);
   for (const Unit& unit : request.units) run.unitsAsked.push_back(unit.code);
-  run.started = stampOf(request.started);
+  run.started = timeStamp(request.started);
   return run;
 }
 
@@ -89,22 +81,6 @@ std::vector<results::RunDescription::UnvalidatedUnit> unitsNotInCatalogue(const 
                         e.description());
   }
   return units;
-}
-
-results::RunRecord recordOf(const RunRequest& request, const results::RunDescription& run) {
-  results::RunRecord record;
-  record.started = run.started;
-  record.source = run.source;
-  record.catalogue = run.catalogue;
-  record.sourceBytes = run.sourceBytes;
-  record.sourceModified = run.sourceModified;
-  record.catalogueSha256 = run.catalogueSha256;
-  record.demonstrationCatalogue = run.demonstrationCatalogue;
-  record.periodStart = request.periodStart;
-  record.periodEnd = request.periodEnd;
-  record.period = run.period;
-  record.unitsAsked = run.unitsAsked;
-  return record;
 }
 
 // Every rule's description, the office's included, by number.
@@ -290,7 +266,7 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
   frozen.descriptions =
       std::make_shared<const std::map<int, std::string>>(ruleDescriptions(request.officeRules));
   description.notInCatalogue = unitsNotInCatalogue(request, runLog);
-  results::RunRecord record = recordOf(request, description);
+  results::RunRecord record{description, request.periodStart, request.periodEnd, ""};
   try {
     history.begin(record);
   } catch (const base::Error& e) {
@@ -379,8 +355,8 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     runLog.failure("", results::kLibroHallazgos, e);
   }
   logRun("");
-  record.ended = stampOf(localNow());
-  record.ending = description.ending;
+  record.ended = timeStamp(localNow());
+  record.run.ending = description.ending;
   try {
     history.finish(record, outcome.units);
   } catch (const base::Error& e) {

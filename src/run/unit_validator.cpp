@@ -2,7 +2,6 @@
 
 #include <algorithm>
 #include <array>
-#include <cstdio>
 #include <optional>
 #include <set>
 #include <sstream>
@@ -15,6 +14,7 @@
 #include "results/verdict.h"
 #include "results/workbook_sink.h"
 #include "rules/frame_steps.h"
+#include "run/date_utilities.h"
 #include "run/period.h"
 #include "run/session.h"
 
@@ -44,14 +44,6 @@ int ruleOfSheet(std::string_view sheet) {
     number = number * 10 + (c - '0');
   }
   return number;
-}
-
-// The run's moment as the history keeps it.
-std::string stampOf(const base::DateTime& t) {
-  char text[32];
-  std::snprintf(text, sizeof text, "%04d-%02d-%02d %02d:%02d:%02d", t.year, t.month, t.day, t.hour,
-                t.minute, t.second);
-  return text;
 }
 
 bool anyExportFailed(const std::vector<engine::StatementRecord>& records) {
@@ -290,7 +282,7 @@ void UnitValidator::compareWithEarlier(UnitResult& result) const {
     if (const auto found = request_.earlier->find(result.unit); found != request_.earlier->end())
       earlier = found->second;
   result.changes =
-      results::compareFindings(result.found, failedNow, earlier, stampOf(request_.started));
+      results::compareFindings(result.found, failedNow, earlier, timeStamp(request_.started));
 }
 
 // A workbook missing some sheet would pass for the unit's full findings: it is written only when
@@ -320,7 +312,7 @@ bool UnitValidator::writeWorkbook(Pass& pass) {
           request_.catalogueFile.empty() ? request_.catalogue : request_.catalogueFile;
       context.catalogue = platform::utf8(catalogue);
       context.demonstrationCatalogue = isDemonstrationCatalogue(catalogue);
-      context.started = stampOf(request_.started);
+      context.started = timeStamp(request_.started);
       context.descriptions = request_.descriptions.get();
       results::addUnitReport(*book, pass.out.result, context);
     }

@@ -15,18 +15,18 @@ namespace {
 namespace fs = std::filesystem;
 
 RunRecord runOf(const std::string& started, const std::string& periodStart = "01/01/2023") {
-  RunRecord run;
-  run.started = started;
-  run.ended = started;
-  run.source = "/datos/egresos.mdb";
-  run.catalogue = "/programa/ValidacionesKOLT.db";
-  run.demonstrationCatalogue = true;
-  run.periodStart = periodStart;
-  run.periodEnd = "31/12/2023";
-  run.period = periodStart + " al 31/12/2023";
-  run.unitsAsked = {"DF01", "DF02"};
-  run.ending = "Terminada";
-  return run;
+  RunRecord record;
+  record.run.started = started;
+  record.ended = started;
+  record.run.source = "/datos/egresos.mdb";
+  record.run.catalogue = "/programa/ValidacionesKOLT.db";
+  record.run.demonstrationCatalogue = true;
+  record.periodStart = periodStart;
+  record.periodEnd = "31/12/2023";
+  record.run.period = periodStart + " al 31/12/2023";
+  record.run.unitsAsked = {"DF01", "DF02"};
+  record.run.ending = "Terminada";
+  return record;
 }
 
 UnitResult unitOf(const std::string& code, std::vector<Finding> found, const std::string& started) {
