@@ -224,6 +224,17 @@ std::filesystem::path companionLock(const std::filesystem::path& companion) {
 
 namespace {
 
+// A build killed between naming its companion and letting go of its lock leaves the lock's file
+// behind. Nobody holds it then, and the companion is whole: the file is cleared by the next run
+// that reuses the companion, instead of staying beside the user's file. One held by a build under
+// way is left alone.
+void clearStaleLock(const std::filesystem::path& lockFile) {
+  std::error_code ec;
+  if (!std::filesystem::exists(std::filesystem::symlink_status(lockFile, ec))) return;
+  const platform::ExclusiveLock lock = platform::tryLock(lockFile);
+  if (lock.state() == platform::ExclusiveLock::State::Held) std::filesystem::remove(lockFile, ec);
+}
+
 // openSourceCompanion, or with no `resultsDir` companionBesideOnly.
 std::optional<std::filesystem::path> openCompanion(const std::filesystem::path& sourceFile,
                                                    const std::filesystem::path* resultsDir,
@@ -255,7 +266,10 @@ std::optional<std::filesystem::path> openCompanion(const std::filesystem::path& 
     }
     return std::nullopt;
   };
-  if (auto found = reusable()) return *found;
+  if (auto found = reusable()) {
+    clearStaleLock(companionLock(*found));
+    return *found;
+  }
 
   std::filesystem::path target = beside;
   // Where the copy goes, as a message names it: the user may have to open up either folder.

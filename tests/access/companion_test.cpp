@@ -257,6 +257,21 @@ TEST_F(Companion, ARunWaitsForAnotherBuildingTheCompanionAndUsesIt) {
   EXPECT_EQ(folderListing(folder_.path()), alone_);
 }
 
+// A build killed after its companion got its name leaves the lock's file: the next run that reuses
+// the companion clears it, unless a build under way holds it.
+TEST_F(Companion, ALockFileLeftByAKilledBuildGoesWithTheNextReuse) {
+  const auto companion = open();
+  const fs::path lockFile = folder_ / "EGRESOS.accdb.kolt.db.lock";
+  std::ofstream(lockFile) << "";
+  EXPECT_EQ(open(), companion);
+  EXPECT_EQ(folderListing(folder_.path()), alone_);
+
+  const auto holder = platform::waitForLock(lockFile, {});
+  ASSERT_EQ(holder.state(), platform::ExclusiveLock::State::Held);
+  EXPECT_EQ(open(), companion);
+  EXPECT_TRUE(fs::exists(lockFile)) << "a held lock was taken away";
+}
+
 // A file rewritten while it is read (a copy still under way, a save) is told as such, never as a
 // damaged file, and leaves nothing behind: whatever the reading made of it, and whether the file is
 // imported on its own or for its companion. The file changes as the first table begins.
