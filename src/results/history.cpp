@@ -57,15 +57,36 @@ CREATE TABLE hallazgos(
 CREATE INDEX hallazgos_por_unidad ON hallazgos(unidad, ejecucion);
 )";
 
-std::string engineError(sqlite3* db) {
-  return db ? sqlite3_errmsg(db) : "sin memoria";
+// What went wrong, in the user's words; the engine's own goes to the error's detail.
+std::string inWords(int code) {
+  switch (code & 0xff) {
+    case SQLITE_FULL:
+      return "el disco está lleno";
+    case SQLITE_CANTOPEN:
+      return "no se puede abrir ni crear ese archivo (puede ser una carpeta, o una carpeta en la "
+             "que no se puede escribir)";
+    case SQLITE_READONLY:
+    case SQLITE_PERM:
+    case SQLITE_AUTH:
+      return "no se permite escribir en él";
+    case SQLITE_BUSY:
+    case SQLITE_LOCKED:
+      return "otro programa lo está usando";
+    case SQLITE_IOERR:
+      return "el disco no pudo leerlo o escribirlo";
+    case SQLITE_NOMEM:
+      return "falta memoria";
+    default:
+      return "error " + std::to_string(code) + " del motor de base de datos";
+  }
 }
 
 [[noreturn]] void fail(sqlite3* db, const std::string& what) {
-  const int code = db ? sqlite3_errcode(db) : SQLITE_NOMEM;
-  const long number = code == SQLITE_FULL ? base::kErrDiskFull : base::kErrFile;
+  const int code = db ? sqlite3_extended_errcode(db) : SQLITE_NOMEM;
+  const long number = (code & 0xff) == SQLITE_FULL ? base::kErrDiskFull : base::kErrFile;
   throw base::Error(
-      number, "No se pudo " + what + " el historial " + kHistorial + ": " + engineError(db) + ".");
+      number, "No se pudo " + what + " el historial " + kHistorial + ": " + inWords(code) + ".",
+      db ? sqlite3_errmsg(db) : "");
 }
 
 void run(sqlite3* db, const char* sql, const std::string& what) {
@@ -153,10 +174,12 @@ sqlite3* openHistory(const fs::path& file, bool create) {
                              SQLITE_OPEN_READONLY | SQLITE_OPEN_NOFOLLOW, nullptr);
   }
   if (opened != SQLITE_OK) {
-    const std::string why = engineError(db);
+    const std::string detail = db ? sqlite3_errmsg(db) : "";
     sqlite3_close(db);
-    throw base::Error(base::kErrFile, "No se pudo abrir el historial " + std::string(kHistorial) +
-                                          ": " + why + ".");
+    throw base::Error(
+        base::kErrFile,
+        "No se pudo abrir el historial " + std::string(kHistorial) + ": " + inWords(opened) + ".",
+        detail);
   }
   try {
     sqlite3_busy_timeout(db, 5000);

@@ -251,8 +251,11 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
   // kept. It never stops the run: what goes wrong with it is a line of the log.
   results::History history(folder->folder());
   for (const auto& note : history.notes()) runLog.note("", note);
+  // Without a history every unit would pass for a first validation: the end message says why.
+  if (!history.available() && !history.notes().empty())
+    outcome.historyProblem = history.notes().back();
   auto historyFailed = [&](const base::Error& e) {
-    outcome.historyProblem = e.description();
+    outcome.historyProblem = e.description() + " Esta validación no quedó en el historial.";
     runLog.note("", e.description() + " Esta validación no queda en el historial.");
   };
   std::vector<std::string> codes;
@@ -416,8 +419,7 @@ std::string MensajeFinal(const RunRequest& request, const RunOutcome& outcome) {
         "\nSe usó el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que dependen de "
         "él (como los certificados de la regla 113) no son válidos. Instale el catálogo oficial " +
         std::string(kCatalogoOficial) + " (la guía de uso dice dónde).";
-  if (!outcome.historyProblem.empty())
-    text += "\n" + outcome.historyProblem + " Esta validación no quedó en el historial.";
+  if (!outcome.historyProblem.empty()) text += "\n" + outcome.historyProblem;
   std::vector<std::string> empty;
   for (const UnitResult& unit : outcome.units)
     if (results::withoutDischarges(unit.verdict)) empty.push_back(unit.unit);

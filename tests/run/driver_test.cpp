@@ -185,6 +185,20 @@ TEST_F(Run, ASecondRunSaysWhatWasCorrectedWhatPersistsAndWhatIsNew) {
             std::string::npos);
 }
 
+// A history that cannot be opened never stops a run, and never lets its units pass silently for
+// first validations.
+TEST_F(Run, AHistoryThatCannotBeOpenedIsSaidAndTheRunGoesOn) {
+  makeSource();
+  open();
+  fs::create_directories(session.resultsFolder / results::kHistorial);
+  const RunOutcome outcome = validate();
+  ASSERT_FALSE(outcome.errorReport) << outcome.errorReport->text();
+  EXPECT_EQ(summary().size(), 2u);
+  const std::string said = MensajeFinal(test::requestFor(session, units), outcome);
+  EXPECT_NE(said.find("Historial.db"), std::string::npos) << said;
+  EXPECT_NE(log().find("Historial.db"), std::string::npos) << log();
+}
+
 TEST_F(Run, MissingTableForTheFirstUnitAbandonsTheRunBeforeAnyVerdict) {
   makeSource();
   engine::Connection source;
