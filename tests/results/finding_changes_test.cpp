@@ -74,17 +74,5 @@ TEST(FindingChanges, ARuleThatFailedInEitherRunComparesNothing) {
   EXPECT_EQ(changesInWords(changes), "sin cambios desde 07/11/2026");
 }
 
-TEST(FindingChanges, WithoutAnEarlierRunEveryFindingIsAFirstValidation) {
-  const UnitChanges changes =
-      compareFindings({row(2, "5", "a"), row(2, "5", "b")}, {}, std::nullopt, kNow);
-  EXPECT_FALSE(changes.since);
-  EXPECT_EQ(states(changes), (std::vector<std::string>{"2/5:Primera validación"}));
-  EXPECT_EQ(changes.total.now, 1);
-  EXPECT_EQ(changesInWords(changes), "primera validación");
-  EXPECT_EQ(
-      changesInWords(compareFindings({}, {}, EarlierUnit{kThen, {kept(1, "1", "a")}, {}}, kNow)),
-      "1 corregido desde 07/11/2026");
-}
-
 }  // namespace
 }  // namespace kolt::results
