@@ -4,6 +4,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <map>
 #include <set>
 
 #include "base/date_text.h"
@@ -692,6 +693,23 @@ Recordset Connection::openRecordset(std::string_view statement) {
   } catch (const base::Error& e) {
     deadline.rethrow(e);
   }
+}
+
+std::string Connection::queryPlan(std::string_view statement) {
+  if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
+  const auto translation = translations().get(statement);
+  // A SELECT ... INTO or an export is planned as its select: the table it fills may not exist.
+  Statement explain(db_, "EXPLAIN QUERY PLAN " + translation->sql);
+  std::map<std::int64_t, int> depth;  // of each step, by its id
+  std::string plan;
+  while (explain.step()) {
+    const auto id = std::get<std::int64_t>(explain.value(0));
+    const auto parent = std::get<std::int64_t>(explain.value(1));
+    const int level = depth[id] = depth.contains(parent) ? depth[parent] + 1 : 0;
+    plan += std::string(2 * static_cast<std::size_t>(level), ' ') +
+            std::get<std::string>(explain.value(3)) + '\n';
+  }
+  return plan;
 }
 
 void Connection::link(std::string_view name, const std::filesystem::path& file,

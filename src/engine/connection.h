@@ -147,6 +147,11 @@ class Connection {
 
   Recordset openRecordset(std::string_view statement);
 
+  // How the engine would run `statement` now, one step of its plan per line, each indented under
+  // the step it belongs to; empty for a statement without a plan (a drop). For finding where a
+  // run's time goes (tools/statement_costs.cpp). Throws base::Error as execute does.
+  std::string queryPlan(std::string_view statement);
+
   // Makes the table `sourceTable` of the engine database `file` readable here as `name`, reading
   // that file's current rows (the Access engine's linked table). The link lasts until unlink or
   // close and leaves nothing in this database's file.

@@ -50,6 +50,7 @@ const StatementRecord& StatementLog::execute(engine::Connection& cnn, int rule, 
     record.rows = cnn.rowsWritten();
     return 0;
   });
+  if (observer_) observer_(cnn, records_.back());
   return records_.back();
 }
 
@@ -60,6 +61,7 @@ QueryResult StatementLog::openRecordset(engine::Connection& cnn, int rule, State
     record.rows = opened.recordCount();
     return opened;
   });
+  if (observer_) observer_(cnn, records_.back());
   return QueryResult{records_.back(), std::move(rs)};
 }
 

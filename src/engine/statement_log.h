@@ -8,10 +8,12 @@
 
 #include <chrono>
 #include <cstdint>
+#include <functional>
 #include <optional>
 #include <ostream>
 #include <string>
 #include <string_view>
+#include <utility>
 #include <vector>
 
 #include "base/error.h"
@@ -51,11 +53,16 @@ struct QueryResult {
   std::optional<engine::Recordset> recordset;
 };
 
+// Called after each statement with the connection it ran on, still open: a profiler's look at the
+// statement (its query plan) while the tables it read are there.
+using StatementObserver = std::function<void(engine::Connection&, const StatementRecord&)>;
+
 class StatementLog {
  public:
   // Every statement text is written to `trace` (when given) on a line of its own, before it runs,
   // so the trace ends with the statement in progress if the run is cut short.
-  explicit StatementLog(std::ostream* trace = nullptr) : trace_(trace) {}
+  explicit StatementLog(std::ostream* trace = nullptr, StatementObserver observer = {})
+      : trace_(trace), observer_(std::move(observer)) {}
 
   // Runs `text` and returns its record, failed or not: most failures let the run go on, and the
   // caller decides which do not. The record stays valid until the next statement runs or the
@@ -76,6 +83,7 @@ class StatementLog {
   void writeTrace(std::string_view text);
 
   std::ostream* trace_;
+  StatementObserver observer_;
   bool traceIntact_ = true;
   std::vector<StatementRecord> records_;
 };

@@ -75,7 +75,7 @@ FrameReport Validaciones(engine::Connection& cnnNueva, const std::filesystem::pa
   if (options.officeRules != nullptr && options.lastRule >= kLastRule)
     for (PlannedRule& rule : planOfficeRules(*options.officeRules))
       if (rule.number >= options.firstRule) plan.push_back(std::move(rule));
-  engine::StatementLog log(options.trace);
+  engine::StatementLog log(options.trace, options.afterStatement);
   FrameReport report;
   report.rules.reserve(plan.size());
 

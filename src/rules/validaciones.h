@@ -42,6 +42,8 @@ struct FrameOptions {
   // The office's own rules, run after the catalogue's in number order (office_rules.h); a range
   // that reaches the catalogue's last rule takes them in. Null: the catalogue alone.
   const OfficeRules* officeRules = nullptr;
+  // Called after each statement, with the connection still open (a profiler's hook).
+  engine::StatementObserver afterStatement = {};
 };
 
 struct RuleRun {

@@ -11,6 +11,7 @@
 
 #include "base/date_text.h"
 #include "engine/connection.h"
+#include "engine/statement_log.h"
 #include "results/finding_changes.h"
 #include "rules/office_rules.h"
 #include "run/date_utilities.h"
@@ -49,6 +50,9 @@ struct RunRequest {
   // The moment the run began, made with the request: what Date() and Now() give in every rule of
   // every unit of the run.
   base::DateTime started = localNow();
+  // Called after each statement of a unit, on that unit's thread, with the connection it ran on
+  // still open: for a profiler (tools/statement_costs.cpp), never for a run's results.
+  engine::StatementObserver statementRan = {};
 };
 
 }  // namespace kolt::run

@@ -65,13 +65,14 @@ UnitValidator::UnitValidator(const RunRequest& request, const results::ResultsFo
 // One unit's validation in progress: its files, its statements not yet logged, its failures and
 // its outcome so far.
 struct UnitValidator::Pass {
-  Pass(const results::ResultsFolder& folder, const std::string& code, bool keepTrace)
+  Pass(const results::ResultsFolder& folder, const std::string& code, bool keepTrace,
+       const engine::StatementObserver& observer)
       : unit(code),
         lcBaseNueva(folder.workingDatabase(unit)),
         inDb(" IN '" + base::doubledQuotes(platform::utf8(lcBaseNueva)) + "'"),
         book(folder.unitWorkbook(unit)),
         gcLibroExcel(folder.draftOf(book)),
-        statements(keepTrace ? &traceText : nullptr) {
+        statements(keepTrace ? &traceText : nullptr, observer) {
     cnnNueva.setExportSink(&sheets);
     sheets.keepFindings(ruleOfSheet, &found);
   }
@@ -122,7 +123,7 @@ UnitValidation UnitValidator::stopped(Pass& pass) {
 }
 
 UnitValidation UnitValidator::validate(const Unit& unit, SourceCheck* sourceCheck) {
-  Pass pass(folder_, unit.code, keepTrace_);
+  Pass pass(folder_, unit.code, keepTrace_, request_.statementRan);
   std::error_code ec;
   fs::remove(pass.lcBaseNueva, ec);
   const bool usable = makeWorkingDatabase(pass);
@@ -249,6 +250,7 @@ void UnitValidator::runRules(Pass& pass) {
     rules::FrameOptions options;
     options.trace = keepTrace_ ? &pass.traceText : nullptr;
     if (!request_.officeRules.empty()) options.officeRules = &request_.officeRules;
+    options.afterStatement = request_.statementRan;
     options.progress = [&](const rules::RuleProgress& p) {
       if (stopRequested()) throw StopRequested{};
       if (progress_) progress_(pass.unit, p);
