@@ -497,7 +497,8 @@ say "building the programs"
 started=$SECONDS
 cmake -S "$root" -B "$project" -G Ninja -DCMAKE_BUILD_TYPE=Release \
   -DCMAKE_TOOLCHAIN_FILE="$root/cmake/mingw-w64.cmake" -DKOLT_WINDOWS_PREFIX="$prefix" \
-  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$(qt_host_cmake_dir)" "${launcher[@]}" >/dev/null
+  -DQT_HOST_PATH=/usr -DQT_HOST_PATH_CMAKE_DIR="$(qt_host_cmake_dir)" "${launcher[@]}" \
+  "$("$root/scripts/sqlite-amalgamation.sh" --cmake)" >/dev/null
 programs=(validaciones-kolt kolt-validar kolt-importar kolt-generar kolt-exportar-mdb)
 # Everything: the programs, the demonstration catalogue (made by the Windows kolt-catalogo under
 # Wine) and the tests that run on Windows.

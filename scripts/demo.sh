@@ -6,7 +6,8 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "$(scripts/sqlite-amalgamation.sh --cmake)" \
+  >/dev/null
 cmake --build build -j "$(nproc)" --target kolt-validar kolt-importar kolt-generar kolt-catalogue-db
 
 build/bin/kolt-generar build/demo/egresos-demo.mdb --egresos 3000 --unidades 5 --limpias 1 --errores 0.1

@@ -23,6 +23,8 @@ export CCACHE_BASEDIR=$PWD CCACHE_NOHASHDIR=1
 launcher=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
 
 jobs=$(nproc)
+# SQLite is built with the program from Debian's source where this machine has it.
+launcher+=("$(scripts/sqlite-amalgamation.sh --cmake)")
 cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "${launcher[@]}" >/dev/null
 npm_reader build
 cmake --build build -j "$jobs"
