@@ -17,7 +17,12 @@ trap 'chmod -R u+w "$scratch"; rm -rf "$scratch"' EXIT
 deb=$(ls "$scratch"/out/validaciones-kolt_*_amd64.deb)
 
 depends=$(dpkg-deb -f "$deb" Depends)
-for lib in libsqlite3 libmdb libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n; do
+libraries=(libmdb libqt6widgets6 qt6-qpa-plugins qt6-translations-l10n)
+# SQLite is a dependency only of a program linked with the system's (cmake/sqlite.cmake).
+if objdump -p "$build/bin/kolt-validar" | grep -q 'NEEDED *libsqlite3'; then
+  libraries+=(libsqlite3)
+fi
+for lib in "${libraries[@]}"; do
   grep -q "$lib" <<<"$depends" || { echo "missing dependency on $lib in: $depends"; exit 1; }
 done
 
