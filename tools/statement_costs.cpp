@@ -10,6 +10,7 @@
 #include <iostream>
 #include <map>
 #include <random>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -145,11 +146,9 @@ int main(int argc, char** argv) {
     std::printf("%2zu. %.1f ms (%.1f %%), regla %d, %s, %lld filas\n    %s\n", i + 1,
                 milliseconds(c.duration), 100.0 * milliseconds(c.duration) / milliseconds(total),
                 c.rule, kindName(c.kind), static_cast<long long>(c.rows), c.text.c_str());
-    std::string indented = "      " + c.plan;
-    for (std::size_t at = indented.find('\n'); at != std::string::npos && at + 1 < indented.size();
-         at = indented.find('\n', at + 1))
-      indented.insert(at + 1, "      ");
-    std::printf("%s\n", indented.c_str());
+    std::istringstream plan(c.plan);
+    for (std::string step; std::getline(plan, step);) std::printf("      %s\n", step.c_str());
+    std::printf("\n");
   }
   std::vector<std::pair<int, std::chrono::microseconds>> rules(byRule.begin(), byRule.end());
   std::ranges::sort(rules, std::greater{}, &std::pair<int, std::chrono::microseconds>::second);
