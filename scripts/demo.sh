@@ -6,7 +6,7 @@ set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/install-deps.sh
 
-cmake -S . -B build -DCMAKE_BUILD_TYPE=RelWithDebInfo "$(scripts/sqlite-amalgamation.sh --cmake)" \
+cmake -S . -B build -DCMAKE_BUILD_TYPE=Release "$(scripts/sqlite-amalgamation.sh --cmake)" \
   >/dev/null
 cmake --build build -j "$(nproc)" --target kolt-validar kolt-importar kolt-generar kolt-catalogue-db
 

@@ -78,7 +78,7 @@ fi
 
 say "building the Linux programs to compare with"
 if [ ! -f "$linux/CMakeCache.txt" ]; then
-  cmake -S "$root" -B "$linux" -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  cmake -S "$root" -B "$linux" -DCMAKE_BUILD_TYPE=Release >/dev/null
 fi
 nice cmake --build "$linux" -j2 --target kolt-validar kolt-importar kolt-generar kolt-catalogue-db \
   >/dev/null
