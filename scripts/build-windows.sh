@@ -351,6 +351,10 @@ build_qt6_base() {
   local work
   work=$(unpack qt6-base)
   rm -rf "$out/work/qt6-base-build"
+  # What an earlier Qt installed goes first: the plugin or CMake package of a feature since left
+  # out would stay in the prefix, and the programs' build would find it.
+  rm -rf "$prefix"/plugins "$prefix"/lib/cmake/Qt6* "$prefix"/include/Qt* "$prefix"/mkspecs \
+    "$prefix"/modules "$prefix"/lib/metatypes "$prefix"/doc
   # Only the compiler's own folder is searched: the static GLib and PCRE2 of the prefix must not
   # be taken for Qt's. Its zlib, PNG, FreeType and PCRE2 are its bundled copies, linked into its
   # DLLs. What the windows do not use is left out. Tablet events are off: Debian's source has no
