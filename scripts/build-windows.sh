@@ -198,9 +198,8 @@ unpack() {
 export PKG_CONFIG_LIBDIR=$prefix/lib/pkgconfig
 export PKG_CONFIG_PATH=
 # A rebuild of a library goes faster through ccache, where there is one.
-# Through ccache with paths taken relative to the checkout, so another clone reuses its objects,
-# in depend mode, as in scripts/test.sh.
-export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1 CCACHE_DEPEND=1
+# Through ccache with paths taken relative to the checkout, so another clone reuses its objects.
+export CCACHE_BASEDIR=$root CCACHE_NOHASHDIR=1
 cache_launcher=""
 command -v ccache >/dev/null && cache_launcher="'ccache', "
 export CC="${cache_launcher:+ccache }$host-gcc-posix" CXX="${cache_launcher:+ccache }$host-g++-posix"
