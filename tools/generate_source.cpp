@@ -12,6 +12,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
+#include <limits>
 #include <map>
 #include <string>
 #include <string_view>
@@ -25,6 +26,7 @@
 #include "loaded_database.h"
 #include "mistakes.h"
 #include "schema/tables.h"
+#include "spilled_rows.h"
 
 namespace {
 
@@ -267,14 +269,24 @@ std::vector<kolt::access::SourceColumn> columnsOf(const kolt::schema::Table& tab
   return columns;
 }
 
-void write(kolt::access::BulkLoader& loader, const kolt::schema::Table& table, const Row& row) {
-  std::vector<Value> values;
+// `row`'s values in the order of the table's columns, NULL for a column it does not have.
+const std::vector<Value>& valuesOf(const kolt::schema::Table& table, const Row& row,
+                                   std::vector<Value>& values) {
+  values.clear();
   for (const auto& c : table.columns) {
     auto it = row.find(std::string(c.name));
     values.push_back(it == row.end() ? Value{} : it->second);
   }
-  loader.insert(values);
+  return values;
 }
+
+// A table of a discharge's child rows, which wait on disk while EGRESO is written.
+struct ChildTable {
+  const char* name;
+  std::vector<Row> Discharge::*rows;
+  const kolt::schema::Table& table;
+  kolt::tools::SpilledRows spilled;
+};
 
 constexpr const char* kUsage =
     "Uso: kolt-generar SALIDA.db|SALIDA.mdb [--egresos N] [--unidades U] [--errores FRACCION]\n"
@@ -340,34 +352,45 @@ int main(int argc, char** argv) {
       return usage();
     if (end == value || *end != '\0') return usage();
   }
-  if (discharges < 1 || units < 1 || clean < 0 || errors < 0 || errors > 1) return usage();
+  // The generator numbers discharges and units with an int: past its range they would repeat.
+  constexpr long kMost = std::numeric_limits<int>::max();
+  if (discharges < 1 || units < 1 || clean < 0 || errors < 0 || errors > 1 || discharges > kMost ||
+      units > kMost || clean > kMost)
+    return usage();
 
   Generator generator(static_cast<int>(units), static_cast<int>(clean), errors,
                       static_cast<std::uint64_t>(seed), static_cast<int>(year));
-  std::vector<Discharge> all;
-  all.reserve(static_cast<std::size_t>(discharges));
-  for (long i = 0; i < discharges; ++i) all.push_back(generator.discharge(static_cast<int>(i)));
-
+  // One discharge at a time: EGRESO is written as they are made, their child rows spilled and
+  // written after it, table by table, so memory does not grow with the number of discharges.
   const int status = kolt::tools::writeDatabase(output, "kolt-generar", [&](auto& loader) {
-    using Member = std::vector<Row> Discharge::*;
-    const std::pair<const char*, Member> children[] = {
-        {"OBSTET", &Discharge::obstet},
-        {"PRODUCTOS", &Discharge::productos},
-        {"DEFUNC", &Discharge::defunc},
-        {"AFECCIONES", &Discharge::afecciones},
-        {"PROCEDIMIENTOS", &Discharge::procedimientos}};
-    const auto& egreso = *kolt::schema::findTable("EGRESO");
+    const auto table = [](const char* name) -> const kolt::schema::Table& {
+      return *kolt::schema::findTable(name);
+    };
+    ChildTable children[] = {
+        {"OBSTET", &Discharge::obstet, table("OBSTET"), kolt::tools::SpilledRows(output)},
+        {"PRODUCTOS", &Discharge::productos, table("PRODUCTOS"), kolt::tools::SpilledRows(output)},
+        {"DEFUNC", &Discharge::defunc, table("DEFUNC"), kolt::tools::SpilledRows(output)},
+        {"AFECCIONES", &Discharge::afecciones, table("AFECCIONES"),
+         kolt::tools::SpilledRows(output)},
+        {"PROCEDIMIENTOS", &Discharge::procedimientos, table("PROCEDIMIENTOS"),
+         kolt::tools::SpilledRows(output)}};
+    std::vector<Value> values;
+    const auto& egreso = table("EGRESO");
     loader.beginTable("EGRESO", columnsOf(egreso));
-    for (const auto& d : all) write(loader, egreso, d.egreso);
-    for (const auto& [name, member] : children) {
-      const auto& table = *kolt::schema::findTable(name);
-      loader.beginTable(name, columnsOf(table));
-      for (const auto& d : all)
-        for (const auto& row : d.*member) write(loader, table, row);
+    for (long i = 0; i < discharges; ++i) {
+      const Discharge d = generator.discharge(static_cast<int>(i));
+      loader.insert(valuesOf(egreso, d.egreso, values));
+      for (auto& child : children)
+        for (const Row& row : d.*child.rows) child.spilled.add(valuesOf(child.table, row, values));
     }
-    const auto& catclues = *kolt::schema::findTable("CATCLUES");
+    for (auto& child : children) {
+      loader.beginTable(child.name, columnsOf(child.table));
+      child.spilled.replay([&](const std::vector<Value>& row) { loader.insert(row); });
+    }
+    const auto& catclues = table("CATCLUES");
     loader.beginTable("CATCLUES", columnsOf(catclues));
-    for (const auto& row : generator.unitCatalogue()) write(loader, catclues, row);
+    for (const auto& row : generator.unitCatalogue())
+      loader.insert(valuesOf(catclues, row, values));
   });
   if (status != 0) return status;
   std::printf("%s: %ld egresos en %ld unidades\n", kolt::platform::utf8(output).c_str(), discharges,
