@@ -105,16 +105,27 @@ std::string decodeUnicodeText(Bytes bytes) {
     // ended by a 00 byte. Access scans for that byte whatever the mode, and so must we. A pair of
     // surrogates may lie across the segments between them, as the units follow each other.
     bool compressed = true;
-    std::size_t start = 2;
-    for (std::size_t end = 2; end <= bytes.size(); ++end) {
-      if (end < bytes.size() && bytes[end] != 0x00) continue;
+    for (std::size_t start = 2; start <= bytes.size(); compressed = !compressed) {
+      const auto* zero = static_cast<const unsigned char*>(
+          std::memchr(bytes.data() + start, 0x00, bytes.size() - start));
+      const std::size_t end =
+          zero != nullptr ? static_cast<std::size_t>(zero - bytes.data()) : bytes.size();
       if (compressed) {
-        for (std::size_t i = start; i < end; ++i) writer.unit(bytes[i]);
+        for (std::size_t i = start; i < end;) {
+          // Plain ASCII, nearly all of a table's text, as it is.
+          std::size_t ascii = i;
+          while (writer.high == 0 && ascii < end && bytes[ascii] < 0x80) ++ascii;
+          if (ascii > i) {
+            out.append(reinterpret_cast<const char*>(bytes.data() + i), ascii - i);
+            i = ascii;
+          } else {
+            writer.unit(bytes[i++]);
+          }
+        }
       } else {
         for (std::size_t i = start; i + 1 < end; i += 2)
           writer.unit(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
       }
-      compressed = !compressed;
       start = end + 1;
     }
   } else {
