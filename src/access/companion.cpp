@@ -160,6 +160,11 @@ Found inspect(const std::filesystem::path& companion) {
   return found;
 }
 
+// The last write of a companion before it gets its name. The importer and ImportOptions::finish
+// write without waiting for the disk; this commit waits, and the system then writes every page of
+// the file it still holds, whichever process wrote it: the companion is on disk whole before its
+// name is. One transaction with its journal in memory: one wait for the disk, where a journal file
+// costs four for each transaction, and a failure leaves nothing (the temporary file is removed).
 void recordFingerprint(const std::filesystem::path& companion, const Fingerprint& f) {
   Handle db(companion, SQLITE_OPEN_READWRITE);
   auto fail = [&] {
@@ -179,7 +184,9 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   const std::string insert =
       std::string("INSERT INTO ") + kCompanionOriginTable + " VALUES (?,?,?,?,?,?,?,?,?)";
   sqlite3_stmt* statement = nullptr;
-  if (sqlite3_exec(db.get(), create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
+  if (sqlite3_exec(db.get(), "PRAGMA journal_mode=MEMORY; PRAGMA synchronous=FULL; BEGIN", nullptr,
+                   nullptr, nullptr) != SQLITE_OK ||
+      sqlite3_exec(db.get(), create.c_str(), nullptr, nullptr, nullptr) != SQLITE_OK ||
       sqlite3_prepare_v2(db.get(), insert.c_str(), -1, &statement, nullptr) != SQLITE_OK) {
     sqlite3_finalize(statement);
     fail();
@@ -196,7 +203,8 @@ void recordFingerprint(const std::filesystem::path& companion, const Fingerprint
   sqlite3_bind_text(statement, 9, f.finishVersion.c_str(), -1, SQLITE_TRANSIENT);
   const int rc = sqlite3_step(statement);
   sqlite3_finalize(statement);
-  if (rc != SQLITE_DONE) fail();
+  if (rc != SQLITE_DONE || sqlite3_exec(db.get(), "COMMIT", nullptr, nullptr, nullptr) != SQLITE_OK)
+    fail();
 }
 
 }  // namespace

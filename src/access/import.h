@@ -85,6 +85,7 @@ struct ImportOptions {
   std::filesystem::path importer;
   // For openSourceCompanion: what is still to be done to a new companion before it gets its name
   // (the program's indexes), given its temporary file; throws base::Error to give up the build.
+  // It need not wait for the disk: the whole companion is put on disk once, after it.
   std::function<void(const std::filesystem::path& database)> finish;
   // For openSourceCompanion: what `finish` makes depends on besides the source (the order of its
   // indexes, engine::textLookupOrder). Recorded in the companion, which is built again when it was

@@ -24,23 +24,34 @@ constexpr std::array<char16_t, 32> kCp1252High = {
     0x2039, 0x0152, 0x008D, 0x017D, 0x008F, 0x0090, 0x2018, 0x2019, 0x201C, 0x201D, 0x2022,
     0x2013, 0x2014, 0x02DC, 0x2122, 0x0161, 0x203A, 0x0153, 0x009D, 0x017E, 0x0178};
 
-void appendUtf16(std::string& out, const char16_t* units, std::size_t count) {
-  for (std::size_t i = 0; i < count; ++i) {
-    char32_t u = units[i];
-    if (u >= 0xD800 && u <= 0xDBFF) {
-      if (i + 1 < count && units[i + 1] >= 0xDC00 && units[i + 1] <= 0xDFFF) {
-        base::appendUtf8(out, 0x10000 + ((u - 0xD800) << 10) + (units[i + 1] - 0xDC00));
-        ++i;
-      } else {
-        base::appendUtf8(out, kReplacement);
+// UTF-16 units to UTF-8, one at a time: a pair of surrogates becomes its code point, a surrogate
+// without its other half U+FFFD.
+struct Utf16Writer {
+  std::string& out;
+  char16_t high = 0;  // a high surrogate waiting for its low one
+
+  void unit(char16_t u) {
+    if (high != 0) {
+      const char16_t first = high;
+      high = 0;
+      if (u >= 0xDC00 && u <= 0xDFFF) {
+        base::appendUtf8(out, 0x10000 + ((char32_t{first} - 0xD800) << 10) + (u - 0xDC00));
+        return;
       }
-    } else if (u >= 0xDC00 && u <= 0xDFFF) {
       base::appendUtf8(out, kReplacement);
-    } else {
-      base::appendUtf8(out, u);
     }
+    if (u < 0x80)
+      out.push_back(static_cast<char>(u));
+    else if (u >= 0xD800 && u <= 0xDBFF)
+      high = u;
+    else
+      base::appendUtf8(out, u);  // a lone low surrogate becomes U+FFFD there
   }
-}
+  void end() {
+    if (high != 0) base::appendUtf8(out, kReplacement);
+    high = 0;
+  }
+};
 
 std::string decodeCp1252(Bytes bytes) {
   std::string out;
@@ -84,31 +95,44 @@ std::optional<std::string> decodeWithIconv(Bytes bytes, int codePage) {
 }  // namespace
 
 std::string decodeUnicodeText(Bytes bytes) {
-  std::u16string units;
-  units.reserve(bytes.size());
+  // Every text of a table passes through here: UTF-16 units become UTF-8 as they are read, with no
+  // copy of the units in between.
+  std::string out;
+  out.reserve(bytes.size());
+  Utf16Writer writer{out};
   if (bytes.size() >= 2 && bytes[0] == 0xFF && bytes[1] == 0xFE) {
     // Compressed: segments alternate between one byte per character and plain UTF-16LE, each
-    // ended by a 00 byte. Access scans for that byte whatever the mode, and so must we.
+    // ended by a 00 byte. Access scans for that byte whatever the mode, and so must we. A pair of
+    // surrogates may lie across the segments between them, as the units follow each other.
     bool compressed = true;
-    std::size_t start = 2;
-    for (std::size_t end = 2; end <= bytes.size(); ++end) {
-      if (end < bytes.size() && bytes[end] != 0x00) continue;
+    for (std::size_t start = 2; start <= bytes.size(); compressed = !compressed) {
+      const auto* zero = static_cast<const unsigned char*>(
+          std::memchr(bytes.data() + start, 0x00, bytes.size() - start));
+      const std::size_t end =
+          zero != nullptr ? static_cast<std::size_t>(zero - bytes.data()) : bytes.size();
       if (compressed) {
-        for (std::size_t i = start; i < end; ++i) units.push_back(bytes[i]);
+        for (std::size_t i = start; i < end;) {
+          // Plain ASCII, nearly all of a table's text, as it is.
+          std::size_t ascii = i;
+          while (writer.high == 0 && ascii < end && bytes[ascii] < 0x80) ++ascii;
+          if (ascii > i) {
+            out.append(reinterpret_cast<const char*>(bytes.data() + i), ascii - i);
+            i = ascii;
+          } else {
+            writer.unit(bytes[i++]);
+          }
+        }
       } else {
         for (std::size_t i = start; i + 1 < end; i += 2)
-          units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+          writer.unit(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
       }
-      compressed = !compressed;
       start = end + 1;
     }
   } else {
     for (std::size_t i = 0; i + 1 < bytes.size(); i += 2)
-      units.push_back(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
+      writer.unit(static_cast<char16_t>(bytes[i] | (bytes[i + 1] << 8)));
   }
-  std::string out;
-  out.reserve(units.size());
-  appendUtf16(out, units.data(), units.size());
+  writer.end();
   return out;
 }
 

@@ -60,6 +60,32 @@ bool isValidDate(int year, int month, int day) {
 }
 
 std::string formatCanonical(const DateTime& v) {
+  // Every date the importer reads and many a rule makes pass through here: those whose fields
+  // fit their places, all real ones, are written digit by digit, the rest as printf writes them.
+  const auto fits = [](int value, int most) { return value >= 0 && value <= most; };
+  if (fits(v.year, 9999) && fits(v.month, 99) && fits(v.day, 99) && fits(v.hour, 99) &&
+      fits(v.minute, 99) && fits(v.second, 99) && fits(v.fraction100ns, 9'999'999)) {
+    char text[27];
+    const auto put = [&](std::size_t at, int value, std::size_t digits) {
+      for (std::size_t i = digits; i-- > 0; value /= 10)
+        text[at + i] = static_cast<char>('0' + value % 10);
+    };
+    put(0, v.year, 4);
+    text[4] = '-';
+    put(5, v.month, 2);
+    text[7] = '-';
+    put(8, v.day, 2);
+    text[10] = ' ';
+    put(11, v.hour, 2);
+    text[13] = ':';
+    put(14, v.minute, 2);
+    text[16] = ':';
+    put(17, v.second, 2);
+    if (v.fraction100ns == 0) return std::string(text, 19);
+    text[19] = '.';
+    put(20, v.fraction100ns, 7);
+    return std::string(text, 27);
+  }
   char buffer[40];
   int n = std::snprintf(buffer, sizeof buffer, "%04d-%02d-%02d %02d:%02d:%02d", v.year, v.month,
                         v.day, v.hour, v.minute, v.second);

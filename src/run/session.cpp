@@ -71,10 +71,14 @@ access::ImportOptions sourceImportOptions(access::ImportOptions options) {
   // Each unit's copy then reads that unit's rows, not the whole source. Only in a companion,
   // which is the program's own: an index under the program's collation would stop other programs
   // from writing to a user's engine database. Made before the companion gets its name, so that a
-  // finished companion is never written.
+  // finished companion is never written. Under its temporary name the companion is a scratch
+  // database: nobody else opens it, one left by a killed run is never named and goes with the next
+  // build, and it is put on disk whole before it is named. Each index reads its table once.
   options.finish = [](const std::filesystem::path& database) {
     engine::Connection cnn;
     cnn.open(database);
+    cnn.setScratch();
+    cnn.setReadOnce();
     engine::indexForTextLookups(cnn, recordTables(), "clues");
   };
   options.finishVersion = engine::textLookupOrder();

@@ -31,6 +31,22 @@ TEST(Text, UnicodeAndSingleByteFormsDecodeToUtf8) {
   EXPECT_EQ(decodeUnicodeText(bytes({0x00, 0xDE})), "\uFFFD");
   // An odd trailing byte is dropped rather than read past.
   EXPECT_EQ(decodeUnicodeText(bytes({'a', 0, 'b'})), "a");
+  // Compressed texts: the units follow each other across the segments, so a pair parted by an
+  // empty one-byte segment is still a pair; a half followed by one-byte characters, or by the end
+  // of the text, is damaged.
+  struct Compressed {
+    std::vector<unsigned char> stored;
+    std::string text;
+  };
+  for (const auto& [stored, text] : std::vector<Compressed>{
+           {bytes({0xFF, 0xFE, 0x00, 0x3D, 0xD8, 0x00, 0x00, 0x01, 0xDE, 0x00, 'z'}),
+            "\U0001F601z"},
+           {bytes({0xFF, 0xFE, 0x00, 0x3D, 0xD8, 0x00, 0xE9}), "\uFFFD\u00E9"},
+           {bytes({0xFF, 0xFE, 'x', 0x00, 0x3D, 0xD8}), "x\uFFFD"},
+           {bytes({0xFF, 0xFE, 0xA0, 0xFF, 'z', 0x00, 0x01, 0xDE, 0x41, 0x01}),
+            "\u00A0\u00FFz\uFFFD\u0141"},
+       })
+    EXPECT_EQ(decodeUnicodeText(stored), text) << text;
 
   EXPECT_EQ(decodeSingleByteText(bytes({'B', 0xF3, 'l', 'i', 'd', 'o'}), 1252), "Bólido");
   EXPECT_EQ(decodeSingleByteText(bytes({0x80, 0x9F}), 1252), "€Ÿ");

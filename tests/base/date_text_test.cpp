@@ -9,12 +9,16 @@ namespace {
 
 TEST(DateText, CanonicalTextRoundTripsAndRejectsNearMisses) {
   for (const char* text : {"2013-03-05 00:00:00", "0632-01-01 23:59:59", "9999-12-31 12:00:00",
-                           "2021-06-14 22:45:12.3456789", "2012-02-29 00:00:00"}) {
+                           "2021-06-14 22:45:12.3456789", "2012-02-29 00:00:00",
+                           "0001-01-01 00:00:00.0000001", "2021-06-14 22:45:12.0500000"}) {
     auto parsed = parseCanonical(text);
     ASSERT_TRUE(parsed) << text;
     EXPECT_EQ(formatCanonical(*parsed), text);
   }
   EXPECT_EQ(parseCanonical("2021-06-14 22:45:12.5")->fraction100ns, 5000000);
+  // A field too wide for its place widens the text rather than lose digits.
+  EXPECT_EQ(formatCanonical({.year = 10000, .month = 1, .day = 2, .hour = 3}),
+            "10000-01-02 03:00:00");
   for (const char* text : {"", "2013-03-05", "05/03/2013", "2013-02-29 00:00:00",
                            "2013-13-01 00:00:00", "2013-03-05 24:00:00", "2013-03-05 00:00:00.",
                            "2013-03-05T00:00:00", "2013-03-05 00:00:00.12345678"})
