@@ -140,6 +140,12 @@ class Connection {
   // Zero: no limit, as on a new connection. The limit stays across open and close.
   void setStatementTimeLimit(std::chrono::milliseconds limit);
 
+  // From now on the equalities of discharge keys between record tables are compared byte for byte
+  // (dialect::KeyEquality), until a statement writes to a record table or the connection closes.
+  // Only for a database whose record tables hold keys on which the two orders agree, with indexes
+  // on them made without the collation (indexWorkingDatabase, unit_index.h).
+  void compareKeysAsBytes() { keysAsBytes_ = db_ != nullptr; }
+
   // Runs one statement text; its result, if any, is discarded.
   void execute(std::string_view statement);
   // Rows written by the last execute (inserted into a table or a workbook).
@@ -193,6 +199,7 @@ class Connection {
   std::chrono::milliseconds timeLimit_{0};
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
   bool interrupted_ = false;                          // the statement under way passed its deadline
+  bool keysAsBytes_ = false;                          // see compareKeysAsBytes
   const std::atomic<bool>* stopRequested_ = nullptr;  // see stopWhen
 };
 

@@ -39,6 +39,9 @@ struct Table {
   const Column* column(std::string_view name) const;  // found without regard to letter case
 };
 
+// The columns that name one discharge in every record table, which the rules join them on.
+inline constexpr std::string_view kDischargeKey[] = {"folio", "clues", "egreso"};
+
 // Every table of the three databases, record tables first, in a fixed order.
 const std::vector<Table>& allTables();
 

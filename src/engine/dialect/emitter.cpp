@@ -10,6 +10,7 @@
 
 #include "base/date_text.h"
 #include "base/error.h"
+#include "base/names.h"
 #include "base/quoting.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
@@ -33,8 +34,11 @@ const std::string kCollate = std::string(" COLLATE ") + kCollation;
 
 class Emitter {
  public:
+  explicit Emitter(KeyEquality keys = KeyEquality::Collated) : keys_(keys) {}
+
   std::string select(const Select& s) {
     if (s.top && !s.orderBy.empty()) return topWithTies(s);
+    const Scope scope(*this, s);
     std::string out = "SELECT ";
     if (s.distinct && grouped(s)) out += "DISTINCT ";
     out += items(s, nullptr);
@@ -262,6 +266,7 @@ class Emitter {
   // keeps those ranked n or better and gives back the list's own columns.
   std::string topWithTies(const Select& s) {
     if (s.distinct) refuse("TOP con DISTINCT y ORDER BY en la misma consulta");
+    const Scope scope(*this, s);
     std::vector<std::string> names;
     std::string inner = "SELECT " + items(s, &names);
     std::string outer = "SELECT ";
@@ -494,6 +499,8 @@ class Emitter {
   // equal; each row compares them as kolt_compare compares a value with a literal of the other
   // kind, the date (or else the number) first. Anything else is compared as written.
   Compared valuesCompared(const Expr& a, std::string_view op, const Expr& b) {
+    if (keys_ == KeyEquality::Bytes && op == "=" && isRecordKey(a) && isRecordKey(b))
+      return {"(" + expr(a) + " = " + expr(b) + " COLLATE BINARY)", true};
     const Kind ka = kindOf(a), kb = kindOf(b);
     if (ka == kb || ka == Kind::Unknown || kb == Kind::Unknown)
       return {"(" + expr(a) + " " + std::string(op) + " " + expr(b) + kCollate + ")", true};
@@ -502,6 +509,54 @@ class Emitter {
                              expr(aFirst ? b : a) + ")";
     const std::string o(op);
     return {aFirst ? "(" + call + " " + o + " 0)" : "(0 " + o + " " + call + ")", false};
+  }
+
+  // The tables each select names in its FROM, by the name its columns are qualified with; the
+  // innermost select's last. A name of a subquery or another database stands for no table.
+  struct Scope {
+    Scope(Emitter& emitter, const Select& s) : emitter_(emitter) {
+      emitter_.scopes_.emplace_back();
+      if (s.from) add(*s.from);
+    }
+    ~Scope() { emitter_.scopes_.pop_back(); }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    void add(const TableRef& t) {
+      auto& tables = emitter_.scopes_.back();
+      switch (t.kind) {
+        case TableRef::Kind::Table:
+          tables.emplace_back(t.alias.empty() ? t.name : t.alias,
+                              namesOtherDatabase(t) ? std::string() : t.name);
+          break;
+        case TableRef::Kind::Subquery:
+          tables.emplace_back(t.alias, std::string());
+          break;
+        case TableRef::Kind::Join:
+          add(*t.left);
+          add(*t.right);
+          break;
+      }
+    }
+    Emitter& emitter_;
+  };
+
+  // A key column of a record table, qualified by a name the select's own FROM gives that table: a
+  // column of a rule's work table, or of another select, may hold any text.
+  bool isRecordKey(const Expr& e) const {
+    if (e.kind != Expr::Kind::Column || e.qualifier.empty() || scopes_.empty()) return false;
+    if (std::ranges::none_of(schema::kDischargeKey,
+                             [&](std::string_view key) { return base::sameName(key, e.text); }))
+      return false;
+    const std::string* table = nullptr;
+    for (const auto& [qualifier, name] : scopes_.back())
+      if (base::sameName(qualifier, e.qualifier)) {
+        if (table) return false;  // named twice: the engine refuses the statement
+        table = &name;
+      }
+    const schema::Table* known = table ? schema::findTable(*table) : nullptr;
+    return known && known->role == schema::TableRole::Record;
   }
 
   [[noreturn]] static void mismatch(const std::string& what) {
@@ -669,6 +724,10 @@ class Emitter {
         "Construcción no admitida: " + construct +
             ". Escriba la instrucción con las construcciones que el programa admite.");
   }
+
+ private:
+  KeyEquality keys_;
+  std::vector<std::vector<std::pair<std::string, std::string>>> scopes_;  // see Scope
 };
 
 // Engine declared type of a column type written in a CREATE TABLE.
@@ -710,12 +769,12 @@ bool isExcelConnect(std::string_view connect) {
   return c == "EXCEL 8.0";
 }
 
-std::string emitSelect(const Select& select) {
-  return Emitter().select(select);
+std::string emitSelect(const Select& select, KeyEquality keys) {
+  return Emitter(keys).select(select);
 }
 
-std::string emitCommand(const Statement& st) {
-  Emitter emitter;
+std::string emitCommand(const Statement& st, KeyEquality keys) {
+  Emitter emitter(keys);
   switch (st.kind) {
     case Statement::Kind::Insert: {
       if (st.inFile)

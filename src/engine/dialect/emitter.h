@@ -20,8 +20,16 @@ inline constexpr const char* kCollation = "KOLT";
 // (functions.cpp, sortKey): accents after their plain letter, ñ between n and o.
 inline constexpr const char* kCollationVersion = "KOLT 2";
 
-std::string emitSelect(const Select& select);  // without its INTO clause
-std::string emitCommand(const Statement& statement);
+// How an equality between two discharge-key columns of record tables (e.folio = a.folio, each
+// qualified by a table of its own FROM) is written: under kCollation as every comparison, or byte
+// for byte, which the engine does several times faster. Bytes give the same answer only where
+// every key text is one the two orders agree on (unit_index.h), and are then served by indexes
+// made without the collation.
+enum class KeyEquality { Collated, Bytes };
+
+std::string emitSelect(const Select& select,
+                       KeyEquality keys = KeyEquality::Collated);  // without its INTO clause
+std::string emitCommand(const Statement& statement, KeyEquality keys = KeyEquality::Collated);
 std::string quoteName(std::string_view name);
 bool isExcelConnect(std::string_view connect);
 // FROM name IN 'file', [;DATABASE=file].name, or a name that carries a DATABASE= connection.
