@@ -9,6 +9,7 @@
 
 #include "base/date_text.h"
 #include "base/failure_words.h"
+#include "base/names.h"
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
 #include "engine/dialect/emitter.h"
@@ -30,17 +31,21 @@ TranslationCache& translations() {
 
 using dialect::quoteName;
 
-const std::string& sqlToRun(const Translation& t, bool keysAsBytes) {
-  return keysAsBytes && !t.sqlKeysAsBytes.empty() ? t.sqlKeysAsBytes : t.sql;
+std::string sqlToRun(const Translation& t, unsigned byteGroups) {
+  return dialect::bytesFor(t.sql, byteGroups);
 }
 
-// A statement that makes, fills or drops a record table of this database may leave it keys the
-// two orders disagree on.
-bool writesRecordTable(const Translation& t) {
+// The byte groups (dialect/emitter.h) with columns in the table a statement makes, fills or drops
+// in this database: it may leave them texts the two orders disagree on.
+unsigned byteGroupsWritten(const Translation& t) {
   if (t.inFile || (t.kind != Translation::Kind::Command && t.kind != Translation::Kind::SelectInto))
-    return false;
+    return 0;
   const schema::Table* table = schema::findTable(t.target);
-  return table && table->role == schema::TableRole::Record;
+  if (!table) return 0;
+  unsigned groups = table->role == schema::TableRole::Record ? dialect::kKeysAsBytes : 0;
+  for (const schema::ColumnName& code : schema::kCodeColumns)
+    if (base::sameName(code.table, table->name)) groups |= dialect::kCodesAsBytes;
+  return groups;
 }
 
 bool sameName(std::string_view a, std::string_view b) {
@@ -280,16 +285,16 @@ const base::Value& Recordset::field(std::string_view name) const {
 class Connection::Executor {
  public:
   Executor(sqlite3* db, std::int64_t& rowsWritten, ExportSink* sink, FileNames names,
-           bool keysAsBytes)
-      : db_(db), rowsWritten_(rowsWritten), sink_(sink), names_(names), keysAsBytes_(keysAsBytes) {}
+           unsigned byteGroups)
+      : db_(db), rowsWritten_(rowsWritten), sink_(sink), names_(names), byteGroups_(byteGroups) {}
 
   void run(const Translation& t) {
     switch (t.kind) {
       case Translation::Kind::Query:
-        exec(db_, sqlToRun(t, keysAsBytes_));
+        exec(db_, sqlToRun(t, byteGroups_));
         break;
       case Translation::Kind::Command:
-        exec(db_, sqlToRun(t, keysAsBytes_));
+        exec(db_, sqlToRun(t, byteGroups_));
         rowsWritten_ = sqlite3_changes64(db_);
         break;
       case Translation::Kind::SelectInto:
@@ -316,7 +321,7 @@ class Connection::Executor {
     // numbers when it is exported or compared later.
     std::string create = "CREATE TABLE " + quoteName(schema) + "." + quoteName(t.target) + " (";
     {
-      Statement select(db_, sqlToRun(t, keysAsBytes_));
+      Statement select(db_, sqlToRun(t, byteGroups_));
       std::set<std::string> used;
       for (int i = 0; i < select.columnCount(); ++i) {
         ColumnInfo c = withComputedType(select.column(i), t, i);
@@ -333,7 +338,7 @@ class Connection::Executor {
     try {
       exec(db_, create);
       exec(db_, "INSERT INTO " + quoteName(schema) + "." + quoteName(t.target) + " " +
-                    sqlToRun(t, keysAsBytes_));
+                    sqlToRun(t, byteGroups_));
       rowsWritten_ = sqlite3_changes64(db_);
       exec(db_, "RELEASE kolt_select_into");
     } catch (...) {
@@ -347,7 +352,7 @@ class Connection::Executor {
     if (sink_ == nullptr)
       throw base::Error(base::kErrWorkbook,
                         "Esta conexión no puede exportar tablas a libros de cálculo.");
-    Statement select(db_, sqlToRun(t, keysAsBytes_));
+    Statement select(db_, sqlToRun(t, byteGroups_));
     std::vector<ExportColumn> columns;
     for (int i = 0; i < select.columnCount(); ++i) {
       const ColumnInfo c = withComputedType(select.column(i), t, i);
@@ -382,7 +387,7 @@ class Connection::Executor {
   std::int64_t& rowsWritten_;
   ExportSink* sink_;
   FileNames names_;
-  bool keysAsBytes_;
+  unsigned byteGroups_;
 };
 
 // The deadline of one statement: armed while it runs, so that the time a connection spends idle
@@ -677,7 +682,7 @@ void Connection::stopWhen(const std::atomic<bool>* requested) {
 void Connection::close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
-  keysAsBytes_ = false;
+  byteGroups_ = 0;
   stopRequested_ = nullptr;
   fileSchema_ = "main";
 }
@@ -686,10 +691,10 @@ void Connection::execute(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   rowsWritten_ = 0;
   auto translation = translations().get(statement);
-  if (keysAsBytes_ && writesRecordTable(*translation)) keysAsBytes_ = false;
+  byteGroups_ &= ~byteGroupsWritten(*translation);
   const Deadline deadline(*this);
   try {
-    Executor(db_, rowsWritten_, exportSink_, fileNamesOf(fileSchema_), keysAsBytes_)
+    Executor(db_, rowsWritten_, exportSink_, fileNamesOf(fileSchema_), byteGroups_)
         .run(*translation);
   } catch (const base::Error& e) {
     deadline.rethrow(e);
@@ -709,7 +714,7 @@ Recordset Connection::openRecordset(std::string_view statement) {
                       "Solo una consulta SELECT sin INTO devuelve filas que leer.");
   const Deadline deadline(*this);
   try {
-    return readAll(db_, sqlToRun(*translation, keysAsBytes_));
+    return readAll(db_, sqlToRun(*translation, byteGroups_));
   } catch (const base::Error& e) {
     deadline.rethrow(e);
   }
@@ -719,7 +724,7 @@ std::string Connection::queryPlan(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   const auto translation = translations().get(statement);
   // A SELECT ... INTO or an export is planned as its select: the table it fills may not exist.
-  Statement explain(db_, "EXPLAIN QUERY PLAN " + sqlToRun(*translation, keysAsBytes_));
+  Statement explain(db_, "EXPLAIN QUERY PLAN " + sqlToRun(*translation, byteGroups_));
   std::map<std::int64_t, int> depth;  // of each step, by its id
   std::string plan;
   while (explain.step()) {

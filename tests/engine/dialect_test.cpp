@@ -21,6 +21,7 @@
 
 #include "base/date_text.h"
 #include "engine/connection.h"
+#include "engine/dialect/emitter.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
@@ -48,10 +49,9 @@ std::string outcome(Connection& cnn, const std::string& statement, const std::st
   try {
     if (statement == "escritas") return std::to_string(cnn.rowsWritten());
     if (statement == "indexa") return indexWorkingDatabase(cnn), "";
-    if (statement.starts_with("traduce en bytes ")) {
-      const Translation t = translate(statement.substr(17));
-      return t.sqlKeysAsBytes.empty() ? t.sql : t.sqlKeysAsBytes;
-    }
+    if (statement.starts_with("traduce en bytes "))
+      return dialect::bytesFor(translate(statement.substr(17)).sql,
+                               dialect::kKeysAsBytes | dialect::kCodesAsBytes);
     if (statement.starts_with("traduce ")) return translate(statement.substr(8)).sql;
     if (statement.starts_with("describe ")) {
       // kind|target|external database (sí/no)|statements

@@ -32,10 +32,17 @@ std::string quoteText(std::string_view text) {
 
 const std::string kCollate = std::string(" COLLATE ") + kCollation;
 
+// What follows kCollate in an equality of a byte group (emitter.h).
+constexpr std::pair<unsigned, std::string_view> kByteMarks[] = {
+    {kKeysAsBytes, " /*bytes:keys*/"}, {kCodesAsBytes, " /*bytes:codes*/"}};
+std::string byteMark(unsigned group) {
+  for (const auto& [g, mark] : kByteMarks)
+    if (g == group) return std::string(mark);
+  return {};
+}
+
 class Emitter {
  public:
-  explicit Emitter(KeyEquality keys = KeyEquality::Collated) : keys_(keys) {}
-
   std::string select(const Select& s) {
     if (s.top && !s.orderBy.empty()) return topWithTies(s);
     const Scope scope(*this, s);
@@ -499,8 +506,9 @@ class Emitter {
   // equal; each row compares them as kolt_compare compares a value with a literal of the other
   // kind, the date (or else the number) first. Anything else is compared as written.
   Compared valuesCompared(const Expr& a, std::string_view op, const Expr& b) {
-    if (keys_ == KeyEquality::Bytes && op == "=" && isRecordKey(a) && isRecordKey(b))
-      return {"(" + expr(a) + " = " + expr(b) + " COLLATE BINARY)", true};
+    if (op == "=")
+      if (const unsigned group = byteGroupOf(a); group != 0 && group == byteGroupOf(b))
+        return {"(" + expr(a) + " = " + expr(b) + kCollate + byteMark(group) + ")", true};
     const Kind ka = kindOf(a), kb = kindOf(b);
     if (ka == kb || ka == Kind::Unknown || kb == Kind::Unknown)
       return {"(" + expr(a) + " " + std::string(op) + " " + expr(b) + kCollate + ")", true};
@@ -542,21 +550,26 @@ class Emitter {
     Emitter& emitter_;
   };
 
-  // A key column of a record table, qualified by a name the select's own FROM gives that table: a
-  // column of a rule's work table, or of another select, may hold any text.
-  bool isRecordKey(const Expr& e) const {
-    if (e.kind != Expr::Kind::Column || e.qualifier.empty() || scopes_.empty()) return false;
-    if (std::ranges::none_of(schema::kDischargeKey,
-                             [&](std::string_view key) { return base::sameName(key, e.text); }))
-      return false;
+  // The byte group (emitter.h) of a column qualified by a name its select's own FROM gives a
+  // table, or 0: a column of a rule's work table, or of another select, may hold any text.
+  unsigned byteGroupOf(const Expr& e) const {
+    if (e.kind != Expr::Kind::Column || e.qualifier.empty() || scopes_.empty()) return 0;
     const std::string* table = nullptr;
     for (const auto& [qualifier, name] : scopes_.back())
       if (base::sameName(qualifier, e.qualifier)) {
-        if (table) return false;  // named twice: the engine refuses the statement
+        if (table) return 0;  // named twice: the engine refuses the statement
         table = &name;
       }
     const schema::Table* known = table ? schema::findTable(*table) : nullptr;
-    return known && known->role == schema::TableRole::Record;
+    if (!known) return 0;
+    if (known->role == schema::TableRole::Record &&
+        std::ranges::any_of(schema::kDischargeKey,
+                            [&](std::string_view key) { return base::sameName(key, e.text); }))
+      return kKeysAsBytes;
+    for (const schema::ColumnName& code : schema::kCodeColumns)
+      if (base::sameName(code.table, known->name) && base::sameName(code.column, e.text))
+        return kCodesAsBytes;
+    return 0;
   }
 
   [[noreturn]] static void mismatch(const std::string& what) {
@@ -726,7 +739,6 @@ class Emitter {
   }
 
  private:
-  KeyEquality keys_;
   std::vector<std::vector<std::pair<std::string, std::string>>> scopes_;  // see Scope
 };
 
@@ -769,12 +781,12 @@ bool isExcelConnect(std::string_view connect) {
   return c == "EXCEL 8.0";
 }
 
-std::string emitSelect(const Select& select, KeyEquality keys) {
-  return Emitter(keys).select(select);
+std::string emitSelect(const Select& select) {
+  return Emitter().select(select);
 }
 
-std::string emitCommand(const Statement& st, KeyEquality keys) {
-  Emitter emitter(keys);
+std::string emitCommand(const Statement& st) {
+  Emitter emitter;
   switch (st.kind) {
     case Statement::Kind::Insert: {
       if (st.inFile)
@@ -812,6 +824,37 @@ std::string emitCommand(const Statement& st, KeyEquality keys) {
       break;
   }
   return emitter.select(*st.select);
+}
+
+std::string bytesFor(std::string_view sql, unsigned groups) {
+  if (groups == 0 || sql.find("/*bytes:") == std::string_view::npos) return std::string(sql);
+  std::string out;
+  out.reserve(sql.size());
+  for (std::size_t i = 0; i < sql.size();) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      // A text or a name, its own quotes doubled inside, runs to the first quote not doubled.
+      std::size_t end = i + 1;
+      while (end < sql.size() && !(sql[end] == c && (end + 1 == sql.size() || sql[end + 1] != c)))
+        end += sql[end] == c ? 2 : 1;
+      end = std::min(end + 1, sql.size());
+      out.append(sql.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    const std::string_view rest = sql.substr(i);
+    bool marked = false;
+    if (c == ' ' && rest.starts_with(kCollate))
+      for (const auto& [group, mark] : kByteMarks)
+        if ((groups & group) != 0 && rest.substr(kCollate.size()).starts_with(mark)) {
+          out += " COLLATE BINARY";
+          i += kCollate.size() + mark.size();
+          marked = true;
+          break;
+        }
+    if (!marked) out += sql[i++];
+  }
+  return out;
 }
 
 }  // namespace kolt::engine::dialect

@@ -82,7 +82,6 @@ Translation translate(std::string_view statement) {
   switch (st.kind) {
     case dialect::Statement::Kind::Select:
       t.sql = dialect::emitSelect(*st.select);
-      t.sqlKeysAsBytes = dialect::emitSelect(*st.select, dialect::KeyEquality::Bytes);
       if (!st.select->into) {
         t.kind = Translation::Kind::Query;
         break;
@@ -106,10 +105,8 @@ Translation translate(std::string_view statement) {
       t.kind = Translation::Kind::Command;
       t.target = st.table;
       t.sql = dialect::emitCommand(st);
-      t.sqlKeysAsBytes = dialect::emitCommand(st, dialect::KeyEquality::Bytes);
       break;
   }
-  if (t.sqlKeysAsBytes == t.sql) t.sqlKeysAsBytes.clear();
   return t;
 }
 

@@ -20,10 +20,6 @@ struct Translation {
   };
   Kind kind;
   std::string sql;
-  // The same statement with its equalities of discharge keys between record tables compared as
-  // bytes (emitter.h, KeyEquality), for a connection whose keys allow it; empty when the
-  // statement has none.
-  std::string sqlKeysAsBytes;
   std::string target;                 // SelectInto: new table; Export: sheet; Command: its table
   std::optional<std::string> inFile;  // SelectInto into another database file; Export's workbook
   // SelectInto, Export: the declared type of each column the engine gives none, by its position;
