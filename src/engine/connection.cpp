@@ -9,12 +9,14 @@
 
 #include "base/date_text.h"
 #include "base/failure_words.h"
+#include "base/names.h"
 #include "base/platform/files.h"
 #include "base/platform/paths.h"
 #include "engine/dialect/emitter.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
 #include "engine/sqlite_value.h"
+#include "schema/tables.h"
 
 namespace kolt::engine {
 namespace {
@@ -28,6 +30,23 @@ TranslationCache& translations() {
 }
 
 using dialect::quoteName;
+
+std::string sqlToRun(const Translation& t, unsigned byteGroups) {
+  return dialect::bytesFor(t.sql, byteGroups);
+}
+
+// The byte groups (dialect/emitter.h) with columns in the table a statement makes, fills or drops
+// in this database: it may leave them texts the two orders disagree on.
+unsigned byteGroupsWritten(const Translation& t) {
+  if (t.inFile || (t.kind != Translation::Kind::Command && t.kind != Translation::Kind::SelectInto))
+    return 0;
+  const schema::Table* table = schema::findTable(t.target);
+  if (!table) return 0;
+  unsigned groups = table->role == schema::TableRole::Record ? dialect::kKeysAsBytes : 0;
+  for (const schema::ColumnName& code : schema::kCodeColumns)
+    if (base::sameName(code.table, table->name)) groups |= dialect::kCodesAsBytes;
+  return groups;
+}
 
 bool sameName(std::string_view a, std::string_view b) {
   return dialect::compareIgnoringCase(a, b) == 0;
@@ -265,16 +284,17 @@ const base::Value& Recordset::field(std::string_view name) const {
 // Runs one translated statement on an open handle.
 class Connection::Executor {
  public:
-  Executor(sqlite3* db, std::int64_t& rowsWritten, ExportSink* sink, FileNames names)
-      : db_(db), rowsWritten_(rowsWritten), sink_(sink), names_(names) {}
+  Executor(sqlite3* db, std::int64_t& rowsWritten, ExportSink* sink, FileNames names,
+           unsigned byteGroups)
+      : db_(db), rowsWritten_(rowsWritten), sink_(sink), names_(names), byteGroups_(byteGroups) {}
 
   void run(const Translation& t) {
     switch (t.kind) {
       case Translation::Kind::Query:
-        exec(db_, t.sql);
+        exec(db_, sqlToRun(t, byteGroups_));
         break;
       case Translation::Kind::Command:
-        exec(db_, t.sql);
+        exec(db_, sqlToRun(t, byteGroups_));
         rowsWritten_ = sqlite3_changes64(db_);
         break;
       case Translation::Kind::SelectInto:
@@ -301,7 +321,7 @@ class Connection::Executor {
     // numbers when it is exported or compared later.
     std::string create = "CREATE TABLE " + quoteName(schema) + "." + quoteName(t.target) + " (";
     {
-      Statement select(db_, t.sql);
+      Statement select(db_, sqlToRun(t, byteGroups_));
       std::set<std::string> used;
       for (int i = 0; i < select.columnCount(); ++i) {
         ColumnInfo c = withComputedType(select.column(i), t, i);
@@ -317,7 +337,8 @@ class Connection::Executor {
     exec(db_, "SAVEPOINT kolt_select_into");
     try {
       exec(db_, create);
-      exec(db_, "INSERT INTO " + quoteName(schema) + "." + quoteName(t.target) + " " + t.sql);
+      exec(db_, "INSERT INTO " + quoteName(schema) + "." + quoteName(t.target) + " " +
+                    sqlToRun(t, byteGroups_));
       rowsWritten_ = sqlite3_changes64(db_);
       exec(db_, "RELEASE kolt_select_into");
     } catch (...) {
@@ -331,7 +352,7 @@ class Connection::Executor {
     if (sink_ == nullptr)
       throw base::Error(base::kErrWorkbook,
                         "Esta conexión no puede exportar tablas a libros de cálculo.");
-    Statement select(db_, t.sql);
+    Statement select(db_, sqlToRun(t, byteGroups_));
     std::vector<ExportColumn> columns;
     for (int i = 0; i < select.columnCount(); ++i) {
       const ColumnInfo c = withComputedType(select.column(i), t, i);
@@ -366,6 +387,7 @@ class Connection::Executor {
   std::int64_t& rowsWritten_;
   ExportSink* sink_;
   FileNames names_;
+  unsigned byteGroups_;
 };
 
 // The deadline of one statement: armed while it runs, so that the time a connection spends idle
@@ -660,6 +682,7 @@ void Connection::stopWhen(const std::atomic<bool>* requested) {
 void Connection::close() {
   if (db_) sqlite3_close_v2(db_);
   db_ = nullptr;
+  byteGroups_ = 0;
   stopRequested_ = nullptr;
   fileSchema_ = "main";
 }
@@ -668,9 +691,11 @@ void Connection::execute(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   rowsWritten_ = 0;
   auto translation = translations().get(statement);
+  byteGroups_ &= ~byteGroupsWritten(*translation);
   const Deadline deadline(*this);
   try {
-    Executor(db_, rowsWritten_, exportSink_, fileNamesOf(fileSchema_)).run(*translation);
+    Executor(db_, rowsWritten_, exportSink_, fileNamesOf(fileSchema_), byteGroups_)
+        .run(*translation);
   } catch (const base::Error& e) {
     deadline.rethrow(e);
   }
@@ -689,7 +714,7 @@ Recordset Connection::openRecordset(std::string_view statement) {
                       "Solo una consulta SELECT sin INTO devuelve filas que leer.");
   const Deadline deadline(*this);
   try {
-    return readAll(db_, translation->sql);
+    return readAll(db_, sqlToRun(*translation, byteGroups_));
   } catch (const base::Error& e) {
     deadline.rethrow(e);
   }
@@ -699,7 +724,7 @@ std::string Connection::queryPlan(std::string_view statement) {
   if (!db_) throw base::Error(base::kErrNotOpen, "La conexión con la base de datos está cerrada.");
   const auto translation = translations().get(statement);
   // A SELECT ... INTO or an export is planned as its select: the table it fills may not exist.
-  Statement explain(db_, "EXPLAIN QUERY PLAN " + translation->sql);
+  Statement explain(db_, "EXPLAIN QUERY PLAN " + sqlToRun(*translation, byteGroups_));
   std::map<std::int64_t, int> depth;  // of each step, by its id
   std::string plan;
   while (explain.step()) {

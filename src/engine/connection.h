@@ -140,6 +140,14 @@ class Connection {
   // Zero: no limit, as on a new connection. The limit stays across open and close.
   void setStatementTimeLimit(std::chrono::milliseconds limit);
 
+  // From now on the equalities of the byte group `group` (dialect/emitter.h) are compared byte for
+  // byte, until a statement writes to a table with columns of the group or the connection closes.
+  // Only for a database whose texts in those columns are all ones the two orders agree on, with
+  // indexes on them made without the collation (indexWorkingDatabase, unit_index.h).
+  void compareAsBytes(unsigned group) {
+    if (db_ != nullptr) byteGroups_ |= group;
+  }
+
   // Runs one statement text; its result, if any, is discarded.
   void execute(std::string_view statement);
   // Rows written by the last execute (inserted into a table or a workbook).
@@ -193,6 +201,7 @@ class Connection {
   std::chrono::milliseconds timeLimit_{0};
   std::chrono::steady_clock::time_point deadline_ = std::chrono::steady_clock::time_point::max();
   bool interrupted_ = false;                          // the statement under way passed its deadline
+  unsigned byteGroups_ = 0;                           // see compareAsBytes
   const std::atomic<bool>* stopRequested_ = nullptr;  // see stopWhen
 };
 

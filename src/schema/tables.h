@@ -39,6 +39,19 @@ struct Table {
   const Column* column(std::string_view name) const;  // found without regard to letter case
 };
 
+// The columns that name one discharge in every record table, which the rules join them on.
+inline constexpr std::string_view kDischargeKey[] = {"folio", "clues", "egreso"};
+
+struct ColumnName {
+  std::string_view table, column;
+};
+// The diagnosis and procedure codes of the records, and the catalogue columns that define them:
+// the rules join the one to the other.
+inline constexpr ColumnName kCodeColumns[] = {{"EGRESO", "afecprin"}, {"EGRESO", "diag_ini"},
+                                              {"EGRESO", "causaext"}, {"AFECCIONES", "afec"},
+                                              {"DEFUNC", "causabas"}, {"PROCEDIMIENTOS", "promed"},
+                                              {"CATCIE10", "CAUSA"},  {"CATCIE9MC", "CVE_PROC"}};
+
 // Every table of the three databases, record tables first, in a fixed order.
 const std::vector<Table>& allTables();
 

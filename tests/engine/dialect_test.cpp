@@ -8,7 +8,9 @@
 // "STATEMENT => error N" its refusal (1: by SQLite itself), '=> error N "part"' a refusal whose
 // message holds that part; "columnas T => name:type,..." a table's columns; "escritas => N" the
 // rows the last statement wrote; "describe TEXT => kind|target|sí/no|count" what
-// describeStatement says of TEXT; "traduce TEXT => SQL" the statement SQLite is given.
+// describeStatement says of TEXT; "traduce TEXT => SQL" the statement SQLite is given, and
+// "traduce en bytes TEXT => SQL" the one it is given where the keys compare as bytes; "indexa"
+// indexes the database as a unit's working database is indexed once its records are in.
 #include <gtest/gtest.h>
 #include <sqlite3.h>
 
@@ -19,10 +21,12 @@
 
 #include "base/date_text.h"
 #include "engine/connection.h"
+#include "engine/dialect/emitter.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
 #include "engine/dialect/translation.h"
 #include "engine/export_sink.h"
+#include "engine/unit_index.h"
 #include "support/paths.h"
 #include "support/working_db.h"
 
@@ -44,6 +48,10 @@ std::string outcome(Connection& cnn, const std::string& statement, const std::st
   std::string out;
   try {
     if (statement == "escritas") return std::to_string(cnn.rowsWritten());
+    if (statement == "indexa") return indexWorkingDatabase(cnn), "";
+    if (statement.starts_with("traduce en bytes "))
+      return dialect::bytesFor(translate(statement.substr(17)).sql,
+                               dialect::kKeysAsBytes | dialect::kCodesAsBytes);
     if (statement.starts_with("traduce ")) return translate(statement.substr(8)).sql;
     if (statement.starts_with("describe ")) {
       // kind|target|external database (sí/no)|statements

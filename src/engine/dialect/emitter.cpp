@@ -10,6 +10,7 @@
 
 #include "base/date_text.h"
 #include "base/error.h"
+#include "base/names.h"
 #include "base/quoting.h"
 #include "engine/dialect/function_table.h"
 #include "engine/dialect/functions.h"
@@ -31,10 +32,20 @@ std::string quoteText(std::string_view text) {
 
 const std::string kCollate = std::string(" COLLATE ") + kCollation;
 
+// What follows kCollate in an equality of a byte group (emitter.h).
+constexpr std::pair<unsigned, std::string_view> kByteMarks[] = {
+    {kKeysAsBytes, " /*bytes:keys*/"}, {kCodesAsBytes, " /*bytes:codes*/"}};
+std::string byteMark(unsigned group) {
+  for (const auto& [g, mark] : kByteMarks)
+    if (g == group) return std::string(mark);
+  return {};
+}
+
 class Emitter {
  public:
   std::string select(const Select& s) {
     if (s.top && !s.orderBy.empty()) return topWithTies(s);
+    const Scope scope(*this, s);
     std::string out = "SELECT ";
     if (s.distinct && grouped(s)) out += "DISTINCT ";
     out += items(s, nullptr);
@@ -262,6 +273,7 @@ class Emitter {
   // keeps those ranked n or better and gives back the list's own columns.
   std::string topWithTies(const Select& s) {
     if (s.distinct) refuse("TOP con DISTINCT y ORDER BY en la misma consulta");
+    const Scope scope(*this, s);
     std::vector<std::string> names;
     std::string inner = "SELECT " + items(s, &names);
     std::string outer = "SELECT ";
@@ -494,6 +506,9 @@ class Emitter {
   // equal; each row compares them as kolt_compare compares a value with a literal of the other
   // kind, the date (or else the number) first. Anything else is compared as written.
   Compared valuesCompared(const Expr& a, std::string_view op, const Expr& b) {
+    if (op == "=")
+      if (const unsigned group = byteGroupOf(a); group != 0 && group == byteGroupOf(b))
+        return {"(" + expr(a) + " = " + expr(b) + kCollate + byteMark(group) + ")", true};
     const Kind ka = kindOf(a), kb = kindOf(b);
     if (ka == kb || ka == Kind::Unknown || kb == Kind::Unknown)
       return {"(" + expr(a) + " " + std::string(op) + " " + expr(b) + kCollate + ")", true};
@@ -502,6 +517,59 @@ class Emitter {
                              expr(aFirst ? b : a) + ")";
     const std::string o(op);
     return {aFirst ? "(" + call + " " + o + " 0)" : "(0 " + o + " " + call + ")", false};
+  }
+
+  // The tables each select names in its FROM, by the name its columns are qualified with; the
+  // innermost select's last. A name of a subquery or another database stands for no table.
+  struct Scope {
+    Scope(Emitter& emitter, const Select& s) : emitter_(emitter) {
+      emitter_.scopes_.emplace_back();
+      if (s.from) add(*s.from);
+    }
+    ~Scope() { emitter_.scopes_.pop_back(); }
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    void add(const TableRef& t) {
+      auto& tables = emitter_.scopes_.back();
+      switch (t.kind) {
+        case TableRef::Kind::Table:
+          tables.emplace_back(t.alias.empty() ? t.name : t.alias,
+                              namesOtherDatabase(t) ? std::string() : t.name);
+          break;
+        case TableRef::Kind::Subquery:
+          tables.emplace_back(t.alias, std::string());
+          break;
+        case TableRef::Kind::Join:
+          add(*t.left);
+          add(*t.right);
+          break;
+      }
+    }
+    Emitter& emitter_;
+  };
+
+  // The byte group (emitter.h) of a column qualified by a name its select's own FROM gives a
+  // table, or 0: a column of a rule's work table, or of another select, may hold any text.
+  unsigned byteGroupOf(const Expr& e) const {
+    if (e.kind != Expr::Kind::Column || e.qualifier.empty() || scopes_.empty()) return 0;
+    const std::string* table = nullptr;
+    for (const auto& [qualifier, name] : scopes_.back())
+      if (base::sameName(qualifier, e.qualifier)) {
+        if (table) return 0;  // named twice: the engine refuses the statement
+        table = &name;
+      }
+    const schema::Table* known = table ? schema::findTable(*table) : nullptr;
+    if (!known) return 0;
+    if (known->role == schema::TableRole::Record &&
+        std::ranges::any_of(schema::kDischargeKey,
+                            [&](std::string_view key) { return base::sameName(key, e.text); }))
+      return kKeysAsBytes;
+    for (const schema::ColumnName& code : schema::kCodeColumns)
+      if (base::sameName(code.table, known->name) && base::sameName(code.column, e.text))
+        return kCodesAsBytes;
+    return 0;
   }
 
   [[noreturn]] static void mismatch(const std::string& what) {
@@ -669,6 +737,9 @@ class Emitter {
         "Construcción no admitida: " + construct +
             ". Escriba la instrucción con las construcciones que el programa admite.");
   }
+
+ private:
+  std::vector<std::vector<std::pair<std::string, std::string>>> scopes_;  // see Scope
 };
 
 // Engine declared type of a column type written in a CREATE TABLE.
@@ -753,6 +824,37 @@ std::string emitCommand(const Statement& st) {
       break;
   }
   return emitter.select(*st.select);
+}
+
+std::string bytesFor(std::string_view sql, unsigned groups) {
+  if (groups == 0 || sql.find("/*bytes:") == std::string_view::npos) return std::string(sql);
+  std::string out;
+  out.reserve(sql.size());
+  for (std::size_t i = 0; i < sql.size();) {
+    const char c = sql[i];
+    if (c == '\'' || c == '"') {
+      // A text or a name, its own quotes doubled inside, runs to the first quote not doubled.
+      std::size_t end = i + 1;
+      while (end < sql.size() && !(sql[end] == c && (end + 1 == sql.size() || sql[end + 1] != c)))
+        end += sql[end] == c ? 2 : 1;
+      end = std::min(end + 1, sql.size());
+      out.append(sql.substr(i, end - i));
+      i = end;
+      continue;
+    }
+    const std::string_view rest = sql.substr(i);
+    bool marked = false;
+    if (c == ' ' && rest.starts_with(kCollate))
+      for (const auto& [group, mark] : kByteMarks)
+        if ((groups & group) != 0 && rest.substr(kCollate.size()).starts_with(mark)) {
+          out += " COLLATE BINARY";
+          i += kCollate.size() + mark.size();
+          marked = true;
+          break;
+        }
+    if (!marked) out += sql[i++];
+  }
+  return out;
 }
 
 }  // namespace kolt::engine::dialect

@@ -728,6 +728,13 @@ int compareIgnoringCase(std::string_view a, std::string_view b) {
   return compareText(a, b);
 }
 
+bool comparesAsBytes(std::string_view text) {
+  return std::ranges::all_of(text, [](char c) {
+    const auto byte = static_cast<unsigned char>(c);
+    return byte < '[' || (byte > 'z' && byte < 0x80);
+  });
+}
+
 std::optional<double> accessVal(std::string_view text) {
   std::string s;
   for (char c : text)

@@ -63,6 +63,10 @@ bool accessLike(std::string_view text, std::string_view pattern);
 // compares them: letter case ignored, an accent telling texts apart but sorting a letter just
 // after the plain one (a < á < b, n < ñ < o).
 int compareIgnoringCase(std::string_view a, std::string_view b);
+// Whether compareIgnoringCase orders `text` against every other such text as their bytes do:
+// ASCII without small letters (which equal capitals) and without [ \ ] ^ _ ` (which capitals,
+// read as small letters, sort after). Keys of digits, capitals and dates are such texts.
+bool comparesAsBytes(std::string_view text);
 std::optional<double> accessVal(std::string_view text);
 std::optional<int> accessCInt(std::string_view text);
 std::optional<int> accessCInt(double value);
