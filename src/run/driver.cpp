@@ -64,6 +64,8 @@ std::vector<results::RunDescription::UnvalidatedUnit> unitsNotInCatalogue(const 
   try {
     engine::Connection source;
     source.openReadOnly(request.source);
+    // The count reads every discharge once: its pages need not stay in memory.
+    source.setReadOnce();
     // A NULL among the catalogue's codes would make NOT IN match nothing at all.
     engine::Recordset missing = source.openRecordset(
         "SELECT CLUES, COUNT(*) AS EGRESOS FROM EGRESO WHERE CLUES IS NOT NULL AND CLUES NOT IN "
