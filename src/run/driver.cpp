@@ -260,14 +260,10 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     outcome.historyProblem = e.description() + " Esta validación no quedó en el historial.";
     runLog.note("", e.description() + " Esta validación no queda en el historial.");
   };
-  std::vector<std::string> codes;
-  for (const Unit& unit : request.units) codes.push_back(unit.code);
-  try {
-    frozen.earlier = std::make_shared<const std::map<std::string, results::EarlierUnit>>(
-        history.earlier(codes, request.periodStart, request.periodEnd));
-  } catch (const base::Error& e) {
-    runLog.note("", e.description() + " Las unidades no se comparan con validaciones anteriores.");
-  }
+  // Each unit's earlier findings are read as it is compared, and go with it.
+  frozen.earlier = [&history, &request](const std::string& unit) {
+    return history.earlier(unit, request.periodStart, request.periodEnd);
+  };
   frozen.descriptions =
       std::make_shared<const std::map<int, std::string>>(ruleDescriptions(request.officeRules));
   description.notInCatalogue = unitsNotInCatalogue(request, runLog);
