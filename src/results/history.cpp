@@ -301,39 +301,34 @@ History::~History() {
   sqlite3_close(db_);
 }
 
-std::map<std::string, EarlierUnit> History::earlier(const std::vector<std::string>& units,
-                                                    const std::string& periodStart,
-                                                    const std::string& periodEnd) const {
-  std::map<std::string, EarlierUnit> found;
-  if (!db_) return found;
+std::optional<EarlierUnit> History::earlier(const std::string& unit, const std::string& periodStart,
+                                            const std::string& periodEnd) const {
+  if (!db_) return std::nullopt;
+  std::lock_guard lock(mutex_);
   Statement latest(db_,
                    "SELECT e.id, e.inicio, u.reglas_fallidas FROM unidades u JOIN ejecuciones e "
                    "ON e.id = u.ejecucion WHERE u.unidad = ?1 AND e.periodo_desde = ?2 AND "
                    "e.periodo_hasta = ?3 ORDER BY e.inicio DESC, e.id DESC LIMIT 1",
                    "leer");
+  latest.text(1, unit).text(2, periodStart).text(3, periodEnd);
+  if (!latest.row()) return std::nullopt;
+  EarlierUnit earlier;
+  earlier.started = latest.columnText(1);
+  earlier.failedRules = ruleNumbers(latest.columnText(2));
   Statement rows(db_,
                  "SELECT regla, registro, egreso, fila, primera_vez FROM hallazgos WHERE "
                  "ejecucion = ?1 AND unidad = ?2",
                  "leer");
-  for (const std::string& unit : units) {
-    latest.reset();
-    latest.text(1, unit).text(2, periodStart).text(3, periodEnd);
-    if (!latest.row()) continue;
-    EarlierUnit& earlier = found[unit];
-    earlier.started = latest.columnText(1);
-    earlier.failedRules = ruleNumbers(latest.columnText(2));
-    rows.reset();
-    rows.integer(1, latest.columnInteger(0)).text(2, unit);
-    while (rows.row()) {
-      KeptFinding& kept = earlier.findings.emplace_back();
-      kept.finding.rule = static_cast<int>(rows.columnInteger(0));
-      kept.finding.record = rows.columnText(1);
-      kept.finding.dischargeDate = rows.columnText(2);
-      kept.finding.row = rows.columnText(3);
-      kept.firstSeen = rows.columnText(4);
-    }
+  rows.integer(1, latest.columnInteger(0)).text(2, unit);
+  while (rows.row()) {
+    KeptFinding& kept = earlier.findings.emplace_back();
+    kept.finding.rule = static_cast<int>(rows.columnInteger(0));
+    kept.finding.record = rows.columnText(1);
+    kept.finding.dischargeDate = rows.columnText(2);
+    kept.finding.row = rows.columnText(3);
+    kept.firstSeen = rows.columnText(4);
   }
-  return found;
+  return earlier;
 }
 
 void History::abandon(const base::Error& e) {
@@ -344,6 +339,7 @@ void History::abandon(const base::Error& e) {
 
 void History::begin(const RunRecord& runRecord) {
   if (!db_) return;
+  std::lock_guard lock(mutex_);
   try {
     run(db_, "BEGIN IMMEDIATE", "escribir en");
     run_ = 0;
@@ -379,6 +375,7 @@ void History::begin(const RunRecord& runRecord) {
 
 void History::addFindings(const UnitResult& unit) {
   if (run_ < 0) return;
+  std::lock_guard lock(mutex_);
   try {
     Statement findingRow(db_, "INSERT INTO hallazgos VALUES (?1, ?2, ?3, ?4, ?5, ?6, ?7)",
                          "escribir en");
@@ -404,6 +401,7 @@ void History::addFindings(const UnitResult& unit) {
 
 void History::finish(const RunRecord& runRecord, const std::vector<UnitResult>& units) {
   if (run_ < 0) return;
+  std::lock_guard lock(mutex_);
   try {
     Statement ending(db_, "UPDATE ejecuciones SET fin = ?1, terminacion = ?2 WHERE id = ?3",
                      "escribir en");

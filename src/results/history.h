@@ -20,6 +20,7 @@
 #include <cstdint>
 #include <filesystem>
 #include <map>
+#include <mutex>
 #include <optional>
 #include <string>
 #include <vector>
@@ -65,16 +66,18 @@ class History {
   // What opening it found worth a line in the log: a history set aside, one that cannot be opened.
   const std::vector<std::string>& notes() const { return notes_; }
 
-  // For each of `units`, the latest kept run that finished it over the same period.
-  std::map<std::string, EarlierUnit> earlier(const std::vector<std::string>& units,
-                                             const std::string& periodStart,
-                                             const std::string& periodEnd) const;
+  // The latest kept run that finished `unit` over the same period; none when no run did. Read as
+  // the unit is compared, from its thread, while the run is being kept, so that no more earlier
+  // findings wait in memory than those of the units under way. The run being kept is never read:
+  // its units are written only by finish(). Throws base::Error when the history cannot be read.
+  std::optional<EarlierUnit> earlier(const std::string& unit, const std::string& periodStart,
+                                     const std::string& periodEnd) const;
 
   // A run is kept in one transaction: begun with the run, its units' findings added as each unit
   // ends (so they need not wait in memory for the last unit), the run's units and its ending
   // written and the whole committed by finish(). A run that never reaches finish() leaves the
   // history as it was. Each throws base::Error when the history cannot be written; the
-  // transaction is then abandoned and later calls do nothing.
+  // transaction is then abandoned and later calls do nothing. Calls from the run's thread only.
   void begin(const RunRecord& run);
   void addFindings(const UnitResult& unit);
   void finish(const RunRecord& run, const std::vector<UnitResult>& units);
@@ -88,6 +91,8 @@ class History {
   [[noreturn]] void abandon(const base::Error& e);
 
   sqlite3* db_ = nullptr;
+  // The units' threads read earlier runs while the run's thread writes: one at a time.
+  mutable std::mutex mutex_;
   std::vector<std::string> notes_;
   std::int64_t run_ = -1;  // the run being kept; -1: no transaction under way
 };

@@ -64,6 +64,8 @@ std::vector<results::RunDescription::UnvalidatedUnit> unitsNotInCatalogue(const 
   try {
     engine::Connection source;
     source.openReadOnly(request.source);
+    // The count reads every discharge once: its pages need not stay in memory.
+    source.setReadOnce();
     // A NULL among the catalogue's codes would make NOT IN match nothing at all.
     engine::Recordset missing = source.openRecordset(
         "SELECT CLUES, COUNT(*) AS EGRESOS FROM EGRESO WHERE CLUES IS NOT NULL AND CLUES NOT IN "
@@ -151,6 +153,13 @@ std::string gistOf(const std::string& notice) {
   constexpr std::size_t kLongest = 600;
   if (text.size() > kLongest) text = text.substr(0, kLongest) + "…";
   return text;
+}
+
+// Frees what `items` holds: assigning {} to a vector would keep its storage, some tens of
+// kilobytes a unit that a national run's hundreds of units would hold to the end.
+template <typename Container>
+void release(Container& items) {
+  Container().swap(items);
 }
 
 std::string findingsWord(std::int64_t count) {
@@ -258,14 +267,10 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
     outcome.historyProblem = e.description() + " Esta validación no quedó en el historial.";
     runLog.note("", e.description() + " Esta validación no queda en el historial.");
   };
-  std::vector<std::string> codes;
-  for (const Unit& unit : request.units) codes.push_back(unit.code);
-  try {
-    frozen.earlier = std::make_shared<const std::map<std::string, results::EarlierUnit>>(
-        history.earlier(codes, request.periodStart, request.periodEnd));
-  } catch (const base::Error& e) {
-    runLog.note("", e.description() + " Las unidades no se comparan con validaciones anteriores.");
-  }
+  // Each unit's earlier findings are read as it is compared, and go with it.
+  frozen.earlier = [&history, &request](const std::string& unit) {
+    return history.earlier(unit, request.periodStart, request.periodEnd);
+  };
   frozen.descriptions =
       std::make_shared<const std::map<int, std::string>>(ruleDescriptions(request.officeRules));
   description.notInCatalogue = unitsNotInCatalogue(request, runLog);
@@ -292,9 +297,11 @@ RunOutcome runValidation(results::ResultsFolder& heldFolder, const RunRequest& r
       historyFailed(e);
     }
     // The rows and the findings one by one are in the workbook and the history: only their
-    // counts wait for the summaries, so a run's memory does not grow with its findings.
-    unit.result.found = {};
-    unit.result.changes.findings = {};
+    // counts wait for the summaries, so a run's memory does not grow with its findings. The
+    // counts by rule are the unit's workbook's, already written.
+    release(unit.result.found);
+    release(unit.result.changes.findings);
+    release(unit.result.changes.byRule);
     outcome.units.push_back(std::move(unit.result));
     return true;
   });

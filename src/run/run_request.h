@@ -4,8 +4,10 @@
 
 #include <atomic>
 #include <filesystem>
+#include <functional>
 #include <map>
 #include <memory>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -25,10 +27,11 @@ struct RunRequest {
   // The catalogue as the run read it at its start (catalogue_snapshot.h), which every unit reads
   // instead of the file; set by the run itself. None: each unit reads the file.
   std::shared_ptr<const engine::DatabaseImage> catalogueImage;
-  // Each unit's latest earlier run over the same period, from the results folder's history, and
+  // A unit's latest earlier run over the same period, from the results folder's history, read
+  // from the unit's thread as the unit is compared (base::Error when it cannot be read), and
   // every rule's description by number; set by the run itself. None: no comparison, no
   // descriptions.
-  std::shared_ptr<const std::map<std::string, results::EarlierUnit>> earlier;
+  std::function<std::optional<results::EarlierUnit>(const std::string& unit)> earlier;
   std::shared_ptr<const std::map<int, std::string>> descriptions;
   std::filesystem::path resultsFolder;
   std::vector<Unit> units;  // in list order

@@ -152,7 +152,7 @@ UnitValidation UnitValidator::validate(const Unit& unit, SourceCheck* sourceChec
   result.rules = std::move(pass.report.rules);
   result.discharges = pass.discharges;
   result.found = std::move(pass.found);
-  compareWithEarlier(result);
+  compareWithEarlier(pass, result);
   // The workbook's own summary gives the verdict the unit has once its workbook is written.
   result.verdict = results::unitVerdict({findings, true, pass.failures, pass.discharges});
   const bool workbookWritten = writeWorkbook(pass);
@@ -275,14 +275,17 @@ void UnitValidator::addOfficeDescriptions(Pass& pass) {
   pass.logSince();
 }
 
-void UnitValidator::compareWithEarlier(UnitResult& result) const {
+void UnitValidator::compareWithEarlier(Pass& pass, UnitResult& result) const {
   std::set<int> failedNow;
   for (const rules::RuleRun& rule : result.rules)
     if (rule.failed) failedNow.insert(rule.number);
   std::optional<results::EarlierUnit> earlier;
-  if (request_.earlier)
-    if (const auto found = request_.earlier->find(result.unit); found != request_.earlier->end())
-      earlier = found->second;
+  try {
+    if (request_.earlier) earlier = request_.earlier(result.unit);
+  } catch (const base::Error& e) {
+    pass.out.log.note(pass.unit,
+                      e.description() + " La unidad no se compara con validaciones anteriores.");
+  }
   result.changes =
       results::compareFindings(result.found, failedNow, earlier, timeStamp(request_.started));
 }

@@ -43,7 +43,7 @@ class UnitValidator {
   // The rule plan over the working database; its sheets go to the workbook in memory.
   void runRules(Pass& pass);
   // What changed in the unit since its latest earlier run (RunRequest::earlier).
-  void compareWithEarlier(UnitResult& result) const;
+  void compareWithEarlier(Pass& pass, UnitResult& result) const;
   // Writes the unit's workbook, its Resumen and Seguimiento after the rules' sheets; true when it
   // was written.
   bool writeWorkbook(Pass& pass);

@@ -178,6 +178,13 @@ TEST_F(Run, ASecondRunSaysWhatWasCorrectedWhatPersistsAndWhatIsNew) {
   EXPECT_TRUE(unvalidated.starts_with("DFSSA000999||TODO|NO VALIDADA (no está en CATCLUES)|1"))
       << unvalidated;
   EXPECT_EQ(results::History::list(session.resultsFolder).size(), 2u);
+  // The rows are in the workbooks and the history: the units handed back keep their counts, and
+  // none of the findings' storage, which a national run's hundreds of units would hold to its end.
+  for (const results::UnitResult& validated : outcome.units) {
+    EXPECT_EQ(validated.found.capacity(), 0u);
+    EXPECT_EQ(validated.changes.findings.capacity(), 0u);
+    EXPECT_TRUE(validated.changes.byRule.empty());
+  }
   EXPECT_NE(MensajeFinal(test::requestFor(session, units), outcome)
                 .find("DFSSA000001: +" + std::to_string(states["Nuevo"]) +
                       (states["Nuevo"] == 1 ? " nuevo, " : " nuevos, ") +
