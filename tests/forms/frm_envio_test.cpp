@@ -34,8 +34,9 @@ class ValidationWindow : public ::testing::Test {
  protected:
   ValidationWindow() : session(folder.app) { folder.catalogue(); }
 
-  void open() {
-    run::openDatabases(session, folder.source);
+  // Opens the window on the source and `catalogue` (the program folder's when empty).
+  void open(const fs::path& catalogue = {}) {
+    run::openDatabases(session, folder.source, {}, catalogue);
     window = std::make_unique<FrmEnvio>(session, dialogs);
     window->load(readUnits(session.cnnOrigen));
     ASSERT_TRUE(test::show(*window));
@@ -214,10 +215,7 @@ TEST_F(ValidationWindow, TheDemonstrationCatalogueIsSaidUnderTheList) {
   test::ruleCatalogue(folder.dir / "oficial.db");
   for (const fs::path& catalogue : {fs::path(), folder.dir / "oficial.db"}) {
     SCOPED_TRACE(catalogue.string());
-    run::openDatabases(session, folder.source, {}, catalogue);
-    window = std::make_unique<FrmEnvio>(session, dialogs);
-    window->load(readUnits(session.cnnOrigen));
-    ASSERT_TRUE(test::show(*window));
+    open(catalogue);
     const auto* note = window->findChild<QLabel*>("lblCatalogo");
     ASSERT_TRUE(notice()->isVisible());
     if (!catalogue.empty()) {
