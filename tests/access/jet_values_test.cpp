@@ -4,7 +4,6 @@
 #include <gtest/gtest.h>
 
 #include <climits>
-#include <limits>
 #include <vector>
 
 namespace kolt::access {
@@ -103,13 +102,9 @@ TEST(ExactNumbers, StoredAsNumbersOnlyWhenNoDigitIsLost) {
   EXPECT_FALSE(exactNumber("0.1234567890123456789"));
 }
 
+// Serials either side of day 0, and those no date has: base/date_text_test.cpp.
 TEST(Dates, OrdinaryAndExtendedValues) {
-  EXPECT_EQ(dateText(0.0), "1899-12-30 00:00:00");
-  // Before day 0 the time still runs forward: -1.25 is 1899-12-29 06:00.
-  EXPECT_EQ(dateText(-1.25), "1899-12-29 06:00:00");
   EXPECT_EQ(dateText(2958465.0), "9999-12-31 00:00:00");
-  EXPECT_FALSE(dateText(1e7));
-  EXPECT_FALSE(dateText(std::numeric_limits<double>::quiet_NaN()));
   // Extended dates keep their fraction.
   EXPECT_EQ(extendedDateText(ascii("0000000000000737954:0000000818123456789:7")),
             "2021-06-14 22:43:32.3456789");
